@@ -1,0 +1,98 @@
+#include "app/cli.h"
+#include "app/startup.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstdio>
+#include <memory>
+
+using namespace ampero;
+
+namespace {
+
+void installTranslator(QCoreApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    // The English table is built in; a translation for the user's locale replaces it.
+    if (translator->load(QLocale(), QStringLiteral("ampero"), QStringLiteral("_"), QStringLiteral(":/i18n"))
+        || translator->load(QStringLiteral(":/i18n/ampero_en.qm")))
+        app.installTranslator(translator);
+}
+
+bool wantsTerminal(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        for (const char* opt : {"--run", "--report", "--json", "--export-csv", "--info", "--check-update",
+                                "--help", "-h", "--version", "-v", "--help-all"})
+            if (a == opt || a.startsWith(QByteArray(QByteArray(opt) + "=")))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Terminal modes run without a display and never touch the window system.
+    std::unique_ptr<QCoreApplication> app;
+    if (wantsTerminal(argc, argv))
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Orvex Ampero"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(AMPERO_VERSION_STRING));
+    installTranslator(*app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Battery benchmark for laptops."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption powerOpt(QStringLiteral("power-source"),
+        QStringLiteral("Power backend: upower, sysfs[:DIR] or sim[:N] (a simulated battery losing 1 % every N seconds)."),
+        QStringLiteral("source"));
+    const QCommandLineOption runOpt(QStringLiteral("run"),
+        QStringLiteral("Run one test in the terminal: fast or normal."), QStringLiteral("mode"));
+    const QCommandLineOption noLoadOpt(QStringLiteral("no-load"), QStringLiteral("With --run: no CPU load."));
+    const QCommandLineOption outputOpt(QStringLiteral("output"),
+        QStringLiteral("With --run: the results file to write."), QStringLiteral("file"));
+    const QCommandLineOption reportOpt(QStringLiteral("report"),
+        QStringLiteral("Print the results of a results file."), QStringLiteral("file"));
+    const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("With --report: print JSON."));
+    const QCommandLineOption csvOpt(QStringLiteral("export-csv"),
+        QStringLiteral("Print the samples of a results file as CSV."), QStringLiteral("file"));
+    const QCommandLineOption infoOpt(QStringLiteral("info"), QStringLiteral("Print what the program knows of this machine."));
+    const QCommandLineOption updateOpt(QStringLiteral("check-update"), QStringLiteral("Check for a newer version."));
+    parser.addOptions({powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt, updateOpt});
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A results file (.apr) to open."), QStringLiteral("[file]"));
+    parser.process(*app);
+
+    CliOptions options;
+    options.powerSource = parser.isSet(powerOpt) ? parser.value(powerOpt) : qEnvironmentVariable("AMPERO_POWER_SOURCE");
+    options.runMode = parser.value(runOpt);
+    options.noLoad = parser.isSet(noLoadOpt);
+    options.output = parser.value(outputOpt);
+    options.reportFile = parser.value(reportOpt);
+    options.json = parser.isSet(jsonOpt);
+    options.exportCsv = parser.value(csvOpt);
+    options.info = parser.isSet(infoOpt);
+    options.checkUpdate = parser.isSet(updateOpt);
+    options.positional = parser.positionalArguments();
+
+    if (parser.isSet(runOpt))
+        return runTerminalTest(options);
+    if (parser.isSet(reportOpt) || parser.isSet(csvOpt))
+        return runReport(options);
+    if (options.info)
+        return runInfo(options);
+    if (options.checkUpdate)
+        return runCheckUpdate(options);
+    return runGui(options);
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <cstdint>
+
+namespace ampero {
+
+// The four power figures the program works with, as one snapshot.
+struct PowerStatus {
+    static constexpr uint8_t AcOffline = 0;         // running on battery
+    static constexpr uint8_t AcOnline = 1;          // running on mains power
+    static constexpr uint8_t Unknown8 = 255;        // unknown line status or level
+    static constexpr uint32_t UnknownTime = 0xFFFFFFFFu;
+
+    // 0 battery, 1 AC, 255 unknown (any other value is treated as unknown).
+    uint8_t acLineStatus = Unknown8;
+    // Charge in percent, 0 to 100; 255 when unknown (also: no battery).
+    uint8_t batteryLifePercent = Unknown8;
+    // Remaining time on battery in seconds; UnknownTime when not known.
+    uint32_t batteryLifeTime = UnknownTime;
+    // Time a full battery would last in seconds; UnknownTime when not known.
+    uint32_t batteryFullLifeTime = UnknownTime;
+
+    friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
+};
+
+// One source of power status. status() reads afresh at every call; the
+// source emits powerChanged() whenever the power state may have changed
+// (a new level, AC plugged or unplugged, a resume). Listeners re-read status().
+class PowerSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~PowerSource() override = default;
+
+    virtual PowerStatus status() = 0;
+    // Short name of the backend, for diagnostics: "upower", "sysfs", "sim", "fake".
+    virtual QString backendName() const = 0;
+
+Q_SIGNALS:
+    void powerChanged();
+};
+
+} // namespace ampero

@@ -1,0 +1,118 @@
+#pragma once
+// The .apr results file: layout, reader and writer.
+//
+// Layout (little-endian, no padding):
+//   0   4  Magic            0x03 'A' 'P' 'R'
+//   4   1  Mode             1 fast, 2 normal (other values are read as they are)
+//   5   1  NoLoad           1 without CPU load, 0 with it
+//   6   4  Forecast         seconds, 0xFFFFFFFF when unknown
+//   10  n  Samples          one level byte per second, 0..254
+//   +0  1  Terminator       0xFF
+//   +1  24 LevelChangeTimes 3 x binary64 day fractions, fast tests only
+//   ..  4  Capacity         mWh, 0 when unknown
+//   ..  8  WorkCount        loop iterations or estimated clock cycles
+//
+// The reader and the writer mirror each other. This file needs nothing but
+// the standard library, so the reader can be fuzzed on its own.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace ampero {
+
+inline constexpr std::array<uint8_t, 4> ResultsMagic{0x03, 'A', 'P', 'R'};
+inline constexpr uint8_t ResultsTerminator = 0xFF;
+inline constexpr std::size_t ResultsHeaderSize = 10;
+
+struct ResultsData {
+    uint8_t mode = 0;
+    uint8_t noLoad = 0;
+    uint32_t forecast = 0;
+    std::vector<uint8_t> samples;
+    // True when the file carries the three level-change times (fast tests).
+    bool hasLevelChangeTimes = false;
+    std::array<double, 3> levelChangeTimes{0.0, 0.0, 0.0};
+    uint32_t capacity = 0;
+    uint64_t workCount = 0;
+    // False for a file cut off before its Terminator (power loss, crash):
+    // its samples are recovered, its trailer is absent.
+    bool complete = true;
+};
+
+enum class ResultsError {
+    None,
+    CannotOpen,        // the file could not be opened or read
+    NotResultsFile,    // the first four bytes are not the Magic
+    TruncatedHeader,   // the file ends inside Mode, NoLoad or Forecast
+    TruncatedTrailer,  // an optional trailer field is present but cut short
+};
+
+struct ResultsReadResult {
+    ResultsData data;
+    ResultsError error = ResultsError::None;
+    // Byte offset at which reading stopped on an error, and what was being read.
+    std::size_t offset = 0;
+    std::string field;
+    // Operating-system text when the file could not be opened or read.
+    std::string systemMessage;
+
+    bool ok() const { return error == ResultsError::None; }
+    // One line in English describing the failure, empty on success.
+    std::string describe() const;
+};
+
+// Parses the bytes of a whole results file. Total: any input gives either
+// data or an error, never reads past the span, never allocates more than the
+// input's size.
+ResultsReadResult parseResults(std::span<const uint8_t> bytes);
+
+// Opens the file read-only and parses it.
+ResultsReadResult readResultsFile(const std::string& path);
+
+// The bytes the writer puts down, for the writer itself and for tests.
+std::vector<uint8_t> encodeResultsHeader(uint8_t mode, uint8_t noLoad, uint32_t forecast);
+std::vector<uint8_t> encodeResultsTrailer(const std::array<double, 3>* levelChangeTimes,
+                                          uint32_t capacity, uint64_t workCount);
+
+// Writes a results file in three phases: create() puts down the header,
+// appendSample() one byte a tick, finish() the Terminator and the trailer.
+// Every write goes straight to the operating system (no buffer of ours);
+// finish() flushes the file to disk before closing it, so a file completed
+// just before a shutdown survives it.
+class ResultsWriter {
+public:
+    ResultsWriter() = default;
+    ResultsWriter(const ResultsWriter&) = delete;
+    ResultsWriter& operator=(const ResultsWriter&) = delete;
+    ~ResultsWriter();
+
+    // Creates or replaces the file and writes the header. On failure the file
+    // is closed and errorString() says why.
+    bool create(const std::string& path, uint8_t mode, uint8_t noLoad, uint32_t forecast);
+    // Appends one sample. A level of 255 cannot be stored (it is the
+    // Terminator) and is refused.
+    bool appendSample(uint8_t level);
+    // Appends the Terminator and the trailer, flushes and closes. The file is
+    // closed afterwards even when a write failed.
+    bool finish(const std::array<double, 3>* levelChangeTimes, uint32_t capacity,
+                uint64_t workCount);
+    // Closes without writing anything more.
+    void close();
+
+    bool isOpen() const { return m_fd >= 0; }
+    const std::string& path() const { return m_path; }
+    const std::string& errorString() const { return m_error; }
+
+private:
+    bool writeAll(const uint8_t* data, std::size_t size);
+    bool fail(const std::string& what, int err);
+
+    int m_fd = -1;
+    std::string m_path;
+    std::string m_error;
+};
+
+} // namespace ampero

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing on Debian 12, configures and builds. Idempotent: a
+# second run installs nothing and rebuilds only what changed.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${AMPERO_BUILD_DIR:-$here/build}"
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6charts6-dev qt6-tools-dev qt6-tools-dev-tools
+  qt6-l10n-tools libgl-dev qt6-qpa-plugins libqt6svg6
+  googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  xvfb xauth x11-utils imagemagick fonts-dejavu-core
+  dbus dbus-x11 python3 python3-dbusmock python3-gi
+  appstream desktop-file-utils
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" --parallel "$(nproc)"

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace ampero {
+
+// Number of online processors, at least 1 and at most 255: it is kept in a
+// byte, and a machine with 256 or more processors must not read as 0.
+int GetProcessorCount();
+
+// The clamp alone, for a count read elsewhere.
+int clampProcessorCount(long count);
+
+} // namespace ampero

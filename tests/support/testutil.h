@@ -1,0 +1,22 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <vector>
+#include <cstdint>
+
+namespace ampero::test {
+
+// Bytes from a list of numbers, for writing expected file contents inline.
+QByteArray bytes(std::initializer_list<int> values);
+
+// Writes data to dir/name and returns the full path.
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& data);
+
+// Reads a whole file; an empty array when it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Path of the built program, for tests that start it.
+QString amperoBinary();
+
+} // namespace ampero::test
