@@ -1,0 +1,12 @@
+#include "ui/desktopurlopener.h"
+
+#include <QDesktopServices>
+
+namespace ampero {
+
+bool DesktopUrlOpener::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace ampero
