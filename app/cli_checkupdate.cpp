@@ -1,13 +1,55 @@
 #include "app/cli.h"
 
+#include "platform/net/qthttpclient.h"
+#include "web/updatecheck.h"
+
+#include <QUrl>
 #include <cstdio>
 
 namespace ampero {
 
+namespace {
+
+void printLine(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+// The update check in a terminal: the message box's text on standard output,
+// with the download page's address under it when one is offered. Exit status
+// 0 when the server answered, 3 when it could not be reached, 2 for a bad
+// AMPERO_UPDATE_HOST.
 int runCheckUpdate(const CliOptions& /*options*/)
 {
-    std::fprintf(stderr, "ampero: this mode is not available yet\n");
-    return 2;
+    QString error;
+    const QString url = versionFileUrl(&error);
+    if (url.isEmpty()) {
+        printLine(stderr, QStringLiteral("ampero: ") + error);
+        return 2;
+    }
+
+    QtHttpClient http;
+    const UpdateState state = queryUpdateState(http, url, runningVersion());
+    switch (state.outcome) {
+    case UpdateState::Unreachable:
+        printLine(stderr, QStringLiteral("ampero: the update server cannot be reached: ") + url);
+        return 3;
+    case UpdateState::NoUpdate:
+        printLine(stdout, state.text);
+        return 0;
+    case UpdateState::Offered:
+        printLine(stdout, state.text);
+        // Only a web address is printed, percent-encoded, so nothing the server
+        // sent can reach the terminal as control characters.
+        if (isOpenableDownloadUrl(state.info.downloadUrl))
+            printLine(stdout, QUrl(state.info.downloadUrl, QUrl::StrictMode).toString(QUrl::FullyEncoded));
+        return 0;
+    }
+    return 0;
 }
 
 } // namespace ampero

@@ -1,0 +1,43 @@
+#pragma once
+// HTTP for the update check: one blocking request at a time.
+#include <QByteArray>
+#include <QUrl>
+
+namespace ampero {
+
+// The time limit of one request, whole: connecting, the answer and the body.
+inline constexpr int kHttpTimeLimitMs = 10000;
+
+// What one request gave.
+struct HttpAnswer {
+    // The server sent a status line. False when the host could not be found,
+    // the connection was refused or broken, or the time limit ran out.
+    bool answered = false;
+    // HTTP status code of the last answer (after redirects, where followed);
+    // 0 when answered is false.
+    int status = 0;
+    // The first bytes of the body, at most the number asked for; empty for a
+    // probe and when nothing arrived.
+    QByteArray body;
+};
+
+// Each call returns only when its request has ended. The caller's thread keeps
+// running its timers meanwhile, but user input to windows waits until then.
+// Every request ends within the backend's time limit (kHttpTimeLimitMs unless
+// the backend was given another).
+class HttpClient {
+public:
+    virtual ~HttpClient() = default;
+
+    // Asks the server for url, never a cache (Cache-Control: no-cache), and
+    // does not follow redirects, so a 302 is seen as such. The body is not
+    // read. userAgent is sent as the User-Agent header.
+    virtual HttpAnswer probe(const QUrl& url, const QByteArray& userAgent) = 0;
+
+    // Downloads url, following redirects to http/https; a cached copy may
+    // answer. Reads the body until maxBytes bytes are there or it ends,
+    // whichever comes first; the rest is never read.
+    virtual HttpAnswer get(const QUrl& url, const QByteArray& userAgent, qint64 maxBytes) = 0;
+};
+
+} // namespace ampero

@@ -1,0 +1,21 @@
+#pragma once
+#include "web/updateprompts.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace ampero {
+
+// The update check's message boxes as modal QMessageBoxes over parent.
+class UpdateMessages final : public UpdatePrompts {
+public:
+    explicit UpdateMessages(QWidget* parent = nullptr);
+
+    void showInfo(const QString& caption, const QString& text) override;
+    bool askYesNo(const QString& caption, const QString& text) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace ampero

@@ -1,0 +1,119 @@
+#include "web/updatecheck.h"
+
+#include "web/sitesettings.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+
+namespace ampero {
+
+namespace {
+
+const QString kVersionFilePath = QStringLiteral("/update/ampero.ver");
+
+} // namespace
+
+QString versionFileUrlFor(const QString& host, QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return QString();
+    };
+    if (host.isEmpty())
+        return fail(QStringLiteral("the update host is empty"));
+    // Only a host name or address with an optional port: nothing that could
+    // change the path, add credentials or hide in blanks.
+    for (const QChar c : host) {
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7F || QStringLiteral("/\\@?#%").contains(c))
+            return fail(QStringLiteral("the update host \"%1\" is not a host or host:port").arg(host));
+    }
+    const QString text = QStringLiteral("http://") + host + kVersionFilePath;
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || url.path() != kVersionFilePath)
+        return fail(QStringLiteral("the update host \"%1\" is not a host or host:port").arg(host));
+    return text;
+}
+
+QString versionFileUrl(QString* error)
+{
+    const QString overridden = qEnvironmentVariable("AMPERO_UPDATE_HOST");
+    if (qEnvironmentVariableIsSet("AMPERO_UPDATE_HOST"))
+        return versionFileUrlFor(overridden, error);
+    return versionFileUrlFor(site::updateHost(), error);
+}
+
+QString helpPageUrl()
+{
+    return site::authorPage() + QStringLiteral("/ampero/");
+}
+
+QString withHttpPrefix(const QString& url)
+{
+    if (url.toLower().contains(QStringLiteral("http://")))
+        return url;
+    return QStringLiteral("http://") + url;
+}
+
+bool IsUrlReachable(HttpClient& http, const QString& url)
+{
+    const QUrl target(withHttpPrefix(url));
+    if (!target.isValid() || target.host().isEmpty())
+        return false;
+    const HttpAnswer answer = http.probe(target, QByteArray(kProbeAgent));
+    return answer.answered && (answer.status == 200 || answer.status == 302);
+}
+
+UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running)
+{
+    UpdateState state;
+    if (!IsUrlReachable(http, versionUrl))
+        return state;
+
+    const HttpAnswer answer = http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize);
+    // An error page is no version file: only a 200 answer fills the record.
+    state.info = parseUpdateInfo(answer.answered && answer.status == 200 ? answer.body : QByteArray());
+    if (isNewerVersion(state.info, running)) {
+        state.outcome = UpdateState::Offered;
+        state.text = updateQuestionText(state.info);
+    } else {
+        state.outcome = UpdateState::NoUpdate;
+        state.text = noUpdateText();
+    }
+    return state;
+}
+
+void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
+                     const ProgramVersion& running)
+{
+    const UpdateState state = queryUpdateState(http, versionUrl, running);
+    switch (state.outcome) {
+    case UpdateState::Unreachable:
+        return;
+    case UpdateState::NoUpdate:
+        prompts.showInfo(updateCaption(), state.text);
+        return;
+    case UpdateState::Offered:
+        // Only a web address is handed to the desktop; anything else the
+        // server sent is dropped without a word.
+        if (prompts.askYesNo(updateCaption(), state.text) && isOpenableDownloadUrl(state.info.downloadUrl))
+            opener.openUrl(QUrl(state.info.downloadUrl, QUrl::StrictMode));
+        return;
+    }
+}
+
+void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)
+{
+    const QString url = versionFileUrl();
+    // A malformed AMPERO_UPDATE_HOST reaches no server: nothing is shown.
+    if (url.isEmpty())
+        return;
+    CheckForUpdates(http, prompts, opener, url);
+}
+
+void OpenHelpPage(UrlOpener& opener)
+{
+    opener.openUrl(QUrl(helpPageUrl(), QUrl::StrictMode));
+}
+
+} // namespace ampero

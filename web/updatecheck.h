@@ -1,0 +1,80 @@
+#pragma once
+// The update check and the help page link of the Help menu.
+#include "platform/httpclient.h"
+#include "platform/urlopener.h"
+#include "web/updateinfo.h"
+#include "web/updateprompts.h"
+
+#include <QString>
+
+namespace ampero {
+
+// The probe's and the download's User-Agent headers.
+inline constexpr char kProbeAgent[] = "InetURL:/1.0";
+inline constexpr char kDownloadAgent[] = "Orvex Ampero";
+
+// "http://" + host + "/update/ampero.ver", the host being AMPERO_UPDATE_HOST
+// (host or host:port) when set, else the configured update host. Returns an
+// empty text and sets *error when the override is not a plain host[:port].
+QString versionFileUrl(QString* error = nullptr);
+QString versionFileUrlFor(const QString& host, QString* error = nullptr);
+
+// The help page: the author's web page + "/ampero/".
+QString helpPageUrl();
+
+// url with "http://" put in front unless its lower-case form contains
+// "http://" somewhere; the case of url is kept otherwise.
+QString withHttpPrefix(const QString& url);
+
+// True when a request for url (given the prefix above) is answered with the
+// status 200 or 302. Redirects are not followed and no cache answers.
+bool IsUrlReachable(HttpClient& http, const QString& url);
+
+// What the server said, before anything is shown.
+struct UpdateState {
+    enum Outcome {
+        Unreachable, // the probe failed: nothing is shown
+        NoUpdate,    // the server's version is not newer (or could not be read)
+        Offered,     // a newer version exists
+    };
+    Outcome outcome = Unreachable;
+    UpdateInfo info;
+    // The message box text: the question when offered, the "latest version"
+    // text otherwise; empty when unreachable.
+    QString text;
+};
+
+// Probes versionUrl, downloads the version file's record and compares it with
+// running. A download that fails, or answers with other than 200, leaves the
+// record zero and so offers no update.
+UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running);
+
+// Check for updates: at most one message box, and the download page opened
+// when the user asks for it and it is an http or https address.
+void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener,
+                     const QString& versionUrl, const ProgramVersion& running = runningVersion());
+// The same against the configured version file URL.
+void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener);
+
+// Opens the help page; whatever the opener says, nothing is shown.
+void OpenHelpPage(UrlOpener& opener);
+
+// The Help menu's "Help..." and "Check for updates..." for the main window,
+// which keeps one of these and calls it from its actions. Help works whether
+// or not a test could be started.
+class WebActions {
+public:
+    WebActions(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)
+        : m_http(http), m_prompts(prompts), m_opener(opener)
+    {
+    }
+    void Action4Execute() { OpenHelpPage(m_opener); }
+    void Action5Execute() { CheckForUpdates(m_http, m_prompts, m_opener); }
+
+private:
+    HttpClient& m_http;
+    UpdatePrompts& m_prompts;
+    UrlOpener& m_opener;
+};
+
+} // namespace ampero
