@@ -2,9 +2,12 @@
 #include "web/updateinfo.h"
 #include "support/testutil.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 using namespace ampero;
+
+void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 using ampero::test::bytes;
 
 namespace {
@@ -117,7 +120,7 @@ TEST(VersionCompare, ServerPartsAreEightBit)
 TEST(UpdateTexts, QuestionAndMessage)
 {
     const struct {
-        std::initializer_list<int> version;
+        std::array<int, 4> version;
         const char* text;
     } rows[] = {
         {{1, 2, 0, 30}, "New version is available: 1.2.0 build #30. Download?"},
@@ -125,7 +128,7 @@ TEST(UpdateTexts, QuestionAndMessage)
         {{255, 255, 255, 255}, "New version is available: 255.255.255 build #255. Download?"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(updateQuestionText(parseUpdateInfo(bytes(row.version))), QString::fromLatin1(row.text));
+        EXPECT_EQ(updateQuestionText(parseUpdateInfo(bytes({row.version[0], row.version[1], row.version[2], row.version[3]}))), QString::fromLatin1(row.text));
     EXPECT_EQ(noUpdateText(), QStringLiteral("You are running latest version of program. No update available."));
     EXPECT_EQ(updateCaption(), QStringLiteral("Update"));
 }
