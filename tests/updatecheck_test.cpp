@@ -154,6 +154,12 @@ TEST_F(UpdateCheck, ProbeAddsTheSchemeWhereMissing)
     const QString withoutScheme = server.url(QString::fromLatin1(kVersionPath)).mid(7);
     EXPECT_TRUE(IsUrlReachable(http, withoutScheme));
     EXPECT_TRUE(IsUrlReachable(http, QStringLiteral("HTTP://") + withoutScheme));
+
+    // A local file is no web server, whatever its address mentions.
+    QTemporaryDir dir;
+    const QString file = test::writeFile(dir, QStringLiteral("ampero.ver"), bytes({9, 0, 0, 0}));
+    EXPECT_FALSE(IsUrlReachable(http, QStringLiteral("file://") + file + QStringLiteral("?http://")));
+    EXPECT_EQ(server.requests().size(), 2);
 }
 
 TEST_F(UpdateCheck, ShortAndLongVersionFiles)

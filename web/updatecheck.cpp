@@ -58,7 +58,10 @@ QString withHttpPrefix(const QString& url)
 bool IsUrlReachable(HttpClient& http, const QString& url)
 {
     const QUrl target(withHttpPrefix(url));
-    if (!target.isValid() || target.host().isEmpty())
+    // Only web servers: an address that merely mentions "http://" somewhere
+    // (file:///x?http://) must not make the client read a local file.
+    const QString scheme = target.scheme().toLower();
+    if (!target.isValid() || target.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
         return false;
     const HttpAnswer answer = http.probe(target, QByteArray(kProbeAgent));
     return answer.answered && (answer.status == 200 || answer.status == 302);

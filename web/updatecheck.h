@@ -27,7 +27,8 @@ QString helpPageUrl();
 QString withHttpPrefix(const QString& url);
 
 // True when a request for url (given the prefix above) is answered with the
-// status 200 or 302. Redirects are not followed and no cache answers.
+// status 200 or 302. Redirects are not followed and no cache answers. Only
+// http and https addresses are asked for; anything else is false.
 bool IsUrlReachable(HttpClient& http, const QString& url);
 
 // What the server said, before anything is shown.
