@@ -62,6 +62,7 @@ HttpAnswer QtHttpClient::run(const QNetworkRequest& request, bool headersOnly, q
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
     bool timedOut = false;
     bool gotStatus = false;
 
