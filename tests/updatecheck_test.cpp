@@ -78,7 +78,10 @@ INSTANTIATE_TEST_SUITE_P(Versions, UpdateOffer,
                     OfferCase{"major_2_0_0_0", {2, 0, 0, 0}, "New version is available: 2.0.0 build #0. Download?"},
                     OfferCase{"question_1_2_0_30", {1, 2, 0, 30}, "New version is available: 1.2.0 build #30. Download?"},
                     OfferCase{"older_1_0_9_99", {1, 0, 9, 99}, nullptr},
-                    OfferCase{"older_0_255_255_255", {0, 255, 255, 255}, nullptr}),
+                    OfferCase{"older_0_255_255_255", {0, 255, 255, 255}, nullptr},
+                    OfferCase{"older_build_1_1_1_22", {1, 1, 1, 22}, nullptr},
+                    OfferCase{"older_release_1_1_0_255", {1, 1, 0, 255}, nullptr},
+                    OfferCase{"zero_record", {0, 0, 0, 0}, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateCheck, NoMeansTheDownloadPageStaysClosed)

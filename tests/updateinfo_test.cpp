@@ -72,36 +72,7 @@ TEST(UpdateRecord, DownloadUrlBytesAreLatin1)
     EXPECT_EQ(info.downloadUrl, QString::fromUtf8("http://h.example/\u00e9\u00fc"));
 }
 
-struct VersionCase {
-    const char* name;
-    int major, minor, release, build;
-    bool newer;
-};
-
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
-
-class VersionCompare : public testing::TestWithParam<VersionCase> {};
-
-TEST_P(VersionCompare, AgainstTheRunningVersion)
-{
-    const VersionCase& c = GetParam();
-    UpdateInfo info = parseUpdateInfo(bytes({c.major, c.minor, c.release, c.build}));
-    EXPECT_EQ(isNewerVersion(info, ProgramVersion{1, 1, 1, 23}), c.newer);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, VersionCompare,
-    testing::Values(VersionCase{"same", 1, 1, 1, 23, false},
-                    VersionCase{"next_build", 1, 1, 1, 24, true},
-                    VersionCase{"next_release_build_zero", 1, 1, 2, 0, true},
-                    VersionCase{"next_minor", 1, 2, 0, 0, true},
-                    VersionCase{"next_major", 2, 0, 0, 0, true},
-                    VersionCase{"older_minor_higher_rest", 1, 0, 9, 99, false},
-                    VersionCase{"older_major_all_high", 0, 255, 255, 255, false},
-                    VersionCase{"older_build", 1, 1, 1, 22, false},
-                    VersionCase{"older_release_higher_build", 1, 1, 0, 255, false},
-                    VersionCase{"zero_record", 0, 0, 0, 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
+// The comparison against 1.1.1.23 is checked end to end in updatecheck_test.
 TEST(VersionCompare, RunningIsThisBuild)
 {
     const ProgramVersion v = runningVersion();
