@@ -1,21 +1,22 @@
 #include "app/cli.h"
-
 #include "platform/net/qthttpclient.h"
 #include "web/updatecheck.h"
 
 #include <QUrl>
 #include <cstdio>
 
-namespace ampero {
-
-namespace {
-
-void printLine(std::FILE* stream, const QString& text)
+namespace ampero
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
+
+namespace
+{
+
+    void printLine(std::FILE* stream, const QString& text)
+    {
+        std::fputs(text.toLocal8Bit().constData(), stream);
+        std::fputc('\n', stream);
+        std::fflush(stream);
+    }
 
 } // namespace
 

@@ -13,7 +13,8 @@
 
 using namespace ampero;
 
-namespace {
+namespace
+{
 
 double medianMs(std::vector<double> v)
 {
@@ -40,20 +41,20 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        CheckForUpdates(http, prompts, opener, url, ProgramVersion{1, 1, 1, 23});
+        CheckForUpdates(http, prompts, opener, url, ProgramVersion { 1, 1, 1, 23 });
         times.push_back(t.nsecsElapsed() / 1e6);
     }
     std::printf("whole check (probe + download + decision), %d runs: median %.2f ms, max %.2f ms\n", runs,
-                medianMs(times), *std::max_element(times.begin(), times.end()));
+        medianMs(times), *std::max_element(times.begin(), times.end()));
 
-    server.setResponse("/update/ampero.ver", {test::LocalHttpServer::Response::Silent, 0, {}, {}});
-    for (int limit : {1000, kHttpTimeLimitMs}) {
+    server.setResponse("/update/ampero.ver", { test::LocalHttpServer::Response::Silent, 0, {}, {} });
+    for (int limit : { 1000, kHttpTimeLimitMs }) {
         QtHttpClient limited(limit);
         QElapsedTimer t;
         t.start();
         const bool reachable = IsUrlReachable(limited, url);
         std::printf("silent server, limit %d ms: gave up after %lld ms (reachable: %s)\n", limit,
-                    static_cast<long long>(t.elapsed()), reachable ? "yes" : "no");
+            static_cast<long long>(t.elapsed()), reachable ? "yes" : "no");
     }
 
     const int parses = 1000000;

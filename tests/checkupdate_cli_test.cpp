@@ -7,9 +7,13 @@
 using ampero::test::bytes;
 using ampero::test::LocalHttpServer;
 
-void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
-namespace {
+namespace
+{
 
 struct CliRun {
     int exitCode = -1;
@@ -27,10 +31,10 @@ CliRun checkUpdate(const QByteArray& host)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    for (const char* proxy : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+    for (const char* proxy : { "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY" })
         env.remove(QString::fromLatin1(proxy));
     process.setProcessEnvironment(env);
-    process.start(ampero::test::amperoBinary(), {QStringLiteral("--check-update")});
+    process.start(ampero::test::amperoBinary(), { QStringLiteral("--check-update") });
     CliRun run;
     if (!process.waitForFinished(30000)) {
         process.kill();
@@ -49,11 +53,12 @@ TEST(CheckUpdateCli, PrintsTheMessageAndTheDownloadPage)
 {
     LocalHttpServer server;
     const QByteArray url = "https://www.orvex.example/download/ampero%201.2.exe";
-    server.serveFile(kVersionPath, bytes({1, 2, 0, 30, static_cast<int>(url.size())}) + url);
+    server.serveFile(kVersionPath, bytes({ 1, 2, 0, 30, static_cast<int>(url.size()) }) + url);
     const CliRun run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, QStringLiteral("New version is available: 1.2.0 build #30. Download?\n"
-                                      "https://www.orvex.example/download/ampero%201.2.exe\n"));
+    EXPECT_EQ(run.out,
+        QStringLiteral("New version is available: 1.2.0 build #30. Download?\n"
+                       "https://www.orvex.example/download/ampero%201.2.exe\n"));
     EXPECT_EQ(run.err, QString());
     ASSERT_EQ(server.requests().size(), 2);
     EXPECT_EQ(server.requests()[0].userAgent, "InetURL:/1.0");
@@ -63,7 +68,7 @@ TEST(CheckUpdateCli, PrintsTheMessageAndTheDownloadPage)
 TEST(CheckUpdateCli, NoUpdateAndUnusableAddresses)
 {
     LocalHttpServer server;
-    server.serveFile(kVersionPath, bytes({1, 1, 1, 23, 0}));
+    server.serveFile(kVersionPath, bytes({ 1, 1, 1, 23, 0 }));
     CliRun run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("You are running latest version of program. No update available.\n"));
@@ -71,7 +76,7 @@ TEST(CheckUpdateCli, NoUpdateAndUnusableAddresses)
     // An offered version whose address is no web page: the question alone;
     // the escape bytes the server sent never reach the terminal.
     const QByteArray script = "javascript:alert(1)\x1b[2J";
-    server.serveFile(kVersionPath, bytes({2, 0, 0, 0, static_cast<int>(script.size())}) + script);
+    server.serveFile(kVersionPath, bytes({ 2, 0, 0, 0, static_cast<int>(script.size()) }) + script);
     run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("New version is available: 2.0.0 build #0. Download?\n"));
@@ -87,7 +92,7 @@ TEST(CheckUpdateCli, UnreachableServerExitsThree)
     EXPECT_TRUE(run.err.contains(QString::fromLatin1(host))) << run.err.toStdString();
 
     LocalHttpServer server;
-    server.setResponse(kVersionPath, {LocalHttpServer::Response::Answer, 404, "missing", {}});
+    server.setResponse(kVersionPath, { LocalHttpServer::Response::Answer, 404, "missing", {} });
     run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.out, QString());
@@ -98,7 +103,8 @@ TEST(CheckUpdateCli, MalformedHostIsRefused)
     const CliRun run = checkUpdate("evil.example/x?y=");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.out, QString());
-    EXPECT_EQ(run.err, QStringLiteral("ampero: the update host \"evil.example/x?y=\" is not a host or host:port\n"));
+    EXPECT_EQ(run.err,
+        QStringLiteral("ampero: the update host \"evil.example/x?y=\" is not a host or host:port\n"));
 }
 
 } // namespace

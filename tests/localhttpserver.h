@@ -12,15 +12,17 @@
 #include <QThread>
 #include <memory>
 
-namespace ampero::test {
+namespace ampero::test
+{
 
-class LocalHttpServer {
+class LocalHttpServer
+{
 public:
     struct Response {
         enum Mode {
-            Answer,     // a status line, headers and the body
-            Silent,     // accepts the request and never answers
-            HangUp,     // closes the connection without a word
+            Answer, // a status line, headers and the body
+            Silent, // accepts the request and never answers
+            HangUp, // closes the connection without a word
         };
         Mode mode = Answer;
         int status = 200;
@@ -63,7 +65,10 @@ public:
         QMutexLocker lock(&m_mutex);
         m_responses.insert(path, response);
     }
-    void serveFile(const QByteArray& path, const QByteArray& body) { setResponse(path, Response{Response::Answer, 200, body, {}}); }
+    void serveFile(const QByteArray& path, const QByteArray& body)
+    {
+        setResponse(path, Response { Response::Answer, 200, body, {} });
+    }
 
     QList<Request> requests() const
     {
@@ -72,9 +77,13 @@ public:
     }
 
 private:
-    class Worker : public QObject {
+    class Worker : public QObject
+    {
     public:
-        explicit Worker(LocalHttpServer* owner) : m_owner(owner) {}
+        explicit Worker(LocalHttpServer* owner)
+            : m_owner(owner)
+        {
+        }
 
         void listen()
         {
@@ -124,7 +133,7 @@ private:
             }
             buffer.remove(0, end + 4);
 
-            Response response{Response::Answer, 404, "not here", {}};
+            Response response { Response::Answer, 404, "not here", {} };
             {
                 QMutexLocker lock(&m_owner->m_mutex);
                 m_owner->m_requests.append(request);

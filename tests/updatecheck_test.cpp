@@ -9,25 +9,33 @@
 
 using namespace ampero;
 
-void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 using ampero::test::bytes;
 using ampero::test::LocalHttpServer;
 
-namespace {
+namespace
+{
 
 const QByteArray kVersionPath = "/update/ampero.ver";
-const ProgramVersion kRunning{1, 1, 1, 23};
+const ProgramVersion kRunning { 1, 1, 1, 23 };
 const QString kLatest = QStringLiteral("You are running latest version of program. No update available.");
 
 QByteArray record(const std::array<int, 4>& version, const QByteArray& url)
 {
-    return bytes({version[0], version[1], version[2], version[3], static_cast<int>(url.size())}) + url;
+    return bytes({ version[0], version[1], version[2], version[3], static_cast<int>(url.size()) }) + url;
 }
 
 // One server, one client with a short time limit, and fakes for the windows.
-class UpdateCheck : public testing::Test {
+class UpdateCheck : public testing::Test
+{
 protected:
-    void check() { CheckForUpdates(http, prompts, opener, server.url(QString::fromLatin1(kVersionPath)), kRunning); }
+    void check()
+    {
+        CheckForUpdates(http, prompts, opener, server.url(QString::fromLatin1(kVersionPath)), kRunning);
+    }
     void expectNothingShown()
     {
         EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.shown.value(0).text.toStdString();
@@ -42,7 +50,7 @@ protected:
     }
 
     LocalHttpServer server;
-    QtHttpClient http{1000};
+    QtHttpClient http { 1000 };
     FakeUpdatePrompts prompts;
     FakeUrlOpener opener;
 };
@@ -53,9 +61,14 @@ struct OfferCase {
     const char* question; // null: no update
 };
 
-void PrintTo(const OfferCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OfferCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class UpdateOffer : public UpdateCheck, public testing::WithParamInterface<OfferCase> {};
+class UpdateOffer : public UpdateCheck, public testing::WithParamInterface<OfferCase>
+{
+};
 
 TEST_P(UpdateOffer, ServerVersionAgainstRunning)
 {
@@ -63,7 +76,7 @@ TEST_P(UpdateOffer, ServerVersionAgainstRunning)
     check();
     if (GetParam().question) {
         expectOnlyMessage(QStringLiteral("question"), QString::fromLatin1(GetParam().question));
-        EXPECT_EQ(opener.opened, QStringList{QStringLiteral("https://www.orvex.example/download/")});
+        EXPECT_EQ(opener.opened, QStringList { QStringLiteral("https://www.orvex.example/download/") });
     } else {
         expectOnlyMessage(QStringLiteral("info"), kLatest);
         EXPECT_TRUE(opener.opened.isEmpty());
@@ -71,31 +84,35 @@ TEST_P(UpdateOffer, ServerVersionAgainstRunning)
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, UpdateOffer,
-    testing::Values(OfferCase{"same_1_1_1_23", {1, 1, 1, 23}, nullptr},
-                    OfferCase{"build_1_1_1_24", {1, 1, 1, 24}, "New version is available: 1.1.1 build #24. Download?"},
-                    OfferCase{"release_1_1_2_0", {1, 1, 2, 0}, "New version is available: 1.1.2 build #0. Download?"},
-                    OfferCase{"minor_1_2_0_0", {1, 2, 0, 0}, "New version is available: 1.2.0 build #0. Download?"},
-                    OfferCase{"major_2_0_0_0", {2, 0, 0, 0}, "New version is available: 2.0.0 build #0. Download?"},
-                    OfferCase{"question_1_2_0_30", {1, 2, 0, 30}, "New version is available: 1.2.0 build #30. Download?"},
-                    OfferCase{"older_1_0_9_99", {1, 0, 9, 99}, nullptr},
-                    OfferCase{"older_0_255_255_255", {0, 255, 255, 255}, nullptr},
-                    OfferCase{"older_build_1_1_1_22", {1, 1, 1, 22}, nullptr},
-                    OfferCase{"older_release_1_1_0_255", {1, 1, 0, 255}, nullptr},
-                    OfferCase{"zero_record", {0, 0, 0, 0}, nullptr}),
+    testing::Values(OfferCase { "same_1_1_1_23", { 1, 1, 1, 23 }, nullptr },
+        OfferCase {
+            "build_1_1_1_24", { 1, 1, 1, 24 }, "New version is available: 1.1.1 build #24. Download?" },
+        OfferCase {
+            "release_1_1_2_0", { 1, 1, 2, 0 }, "New version is available: 1.1.2 build #0. Download?" },
+        OfferCase { "minor_1_2_0_0", { 1, 2, 0, 0 }, "New version is available: 1.2.0 build #0. Download?" },
+        OfferCase { "major_2_0_0_0", { 2, 0, 0, 0 }, "New version is available: 2.0.0 build #0. Download?" },
+        OfferCase {
+            "question_1_2_0_30", { 1, 2, 0, 30 }, "New version is available: 1.2.0 build #30. Download?" },
+        OfferCase { "older_1_0_9_99", { 1, 0, 9, 99 }, nullptr },
+        OfferCase { "older_0_255_255_255", { 0, 255, 255, 255 }, nullptr },
+        OfferCase { "older_build_1_1_1_22", { 1, 1, 1, 22 }, nullptr },
+        OfferCase { "older_release_1_1_0_255", { 1, 1, 0, 255 }, nullptr },
+        OfferCase { "zero_record", { 0, 0, 0, 0 }, nullptr }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateCheck, NoMeansTheDownloadPageStaysClosed)
 {
-    server.serveFile(kVersionPath, record({2, 0, 0, 0}, "http://www.orvex.example/"));
+    server.serveFile(kVersionPath, record({ 2, 0, 0, 0 }, "http://www.orvex.example/"));
     prompts.answer = false;
     check();
-    expectOnlyMessage(QStringLiteral("question"), QStringLiteral("New version is available: 2.0.0 build #0. Download?"));
+    expectOnlyMessage(
+        QStringLiteral("question"), QStringLiteral("New version is available: 2.0.0 build #0. Download?"));
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 
 TEST_F(UpdateCheck, ProbeAndDownloadIdentifyThemselves)
 {
-    server.serveFile(kVersionPath, record({1, 1, 1, 23}, ""));
+    server.serveFile(kVersionPath, record({ 1, 1, 1, 23 }, ""));
     check();
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2);
@@ -109,9 +126,10 @@ TEST_F(UpdateCheck, ProbeAndDownloadIdentifyThemselves)
 
 TEST_F(UpdateCheck, UnreachableServersShowNothing)
 {
-    for (int status : {301, 404, 500, 204, 403}) {
-        server.setResponse(kVersionPath, {LocalHttpServer::Response::Answer, status,
-                                          record({9, 0, 0, 0}, "http://x.example/"), "Location: /elsewhere\r\n"});
+    for (int status : { 301, 404, 500, 204, 403 }) {
+        server.setResponse(kVersionPath,
+            { LocalHttpServer::Response::Answer, status, record({ 9, 0, 0, 0 }, "http://x.example/"),
+                "Location: /elsewhere\r\n" });
         check();
         expectNothingShown();
         EXPECT_FALSE(IsUrlReachable(http, server.url(QString::fromLatin1(kVersionPath)))) << status;
@@ -120,18 +138,18 @@ TEST_F(UpdateCheck, UnreachableServersShowNothing)
     for (const auto& r : server.requests())
         EXPECT_EQ(r.userAgent, "InetURL:/1.0");
 
-    server.setResponse(kVersionPath, {LocalHttpServer::Response::HangUp, 0, {}, {}});
+    server.setResponse(kVersionPath, { LocalHttpServer::Response::HangUp, 0, {}, {} });
     check();
     expectNothingShown();
 
     CheckForUpdates(http, prompts, opener,
-                    QStringLiteral("http://127.0.0.1:%1/update/ampero.ver").arg(test::closedLocalPort()), kRunning);
+        QStringLiteral("http://127.0.0.1:%1/update/ampero.ver").arg(test::closedLocalPort()), kRunning);
     expectNothingShown();
 }
 
 TEST_F(UpdateCheck, SilentServerShowsNothingWithinTheTimeLimit)
 {
-    server.setResponse(kVersionPath, {LocalHttpServer::Response::Silent, 0, {}, {}});
+    server.setResponse(kVersionPath, { LocalHttpServer::Response::Silent, 0, {}, {} });
     QElapsedTimer clock;
     clock.start();
     check();
@@ -143,12 +161,14 @@ TEST_F(UpdateCheck, SilentServerShowsNothingWithinTheTimeLimit)
 
 TEST_F(UpdateCheck, RedirectIsReachableAndFollowedForTheDownload)
 {
-    server.setResponse(kVersionPath, {LocalHttpServer::Response::Answer, 302, {}, "Location: /mirror/ampero.ver\r\n"});
-    server.serveFile("/mirror/ampero.ver", record({1, 1, 2, 0}, "http://www.orvex.example/"));
+    server.setResponse(
+        kVersionPath, { LocalHttpServer::Response::Answer, 302, {}, "Location: /mirror/ampero.ver\r\n" });
+    server.serveFile("/mirror/ampero.ver", record({ 1, 1, 2, 0 }, "http://www.orvex.example/"));
     EXPECT_TRUE(IsUrlReachable(http, server.url(QString::fromLatin1(kVersionPath))));
     check();
-    expectOnlyMessage(QStringLiteral("question"), QStringLiteral("New version is available: 1.1.2 build #0. Download?"));
-    EXPECT_EQ(opener.opened, QStringList{QStringLiteral("http://www.orvex.example/")});
+    expectOnlyMessage(
+        QStringLiteral("question"), QStringLiteral("New version is available: 1.1.2 build #0. Download?"));
+    EXPECT_EQ(opener.opened, QStringList { QStringLiteral("http://www.orvex.example/") });
 }
 
 TEST_F(UpdateCheck, ProbeAddsTheSchemeWhereMissing)
@@ -160,7 +180,7 @@ TEST_F(UpdateCheck, ProbeAddsTheSchemeWhereMissing)
 
     // A local file is no web server, whatever its address mentions.
     QTemporaryDir dir;
-    const QString file = test::writeFile(dir, QStringLiteral("ampero.ver"), bytes({9, 0, 0, 0}));
+    const QString file = test::writeFile(dir, QStringLiteral("ampero.ver"), bytes({ 9, 0, 0, 0 }));
     EXPECT_FALSE(IsUrlReachable(http, QStringLiteral("file://") + file + QStringLiteral("?http://")));
     EXPECT_EQ(server.requests().size(), 2);
 }
@@ -168,9 +188,10 @@ TEST_F(UpdateCheck, ProbeAddsTheSchemeWhereMissing)
 TEST_F(UpdateCheck, ShortAndLongVersionFiles)
 {
     // Four bytes: a version and no address; Yes opens nothing.
-    server.serveFile(kVersionPath, bytes({1, 1, 1, 24}));
+    server.serveFile(kVersionPath, bytes({ 1, 1, 1, 24 }));
     check();
-    expectOnlyMessage(QStringLiteral("question"), QStringLiteral("New version is available: 1.1.1 build #24. Download?"));
+    expectOnlyMessage(
+        QStringLiteral("question"), QStringLiteral("New version is available: 1.1.1 build #24. Download?"));
     EXPECT_TRUE(opener.opened.isEmpty());
 
     // An empty file reads as 0.0.0.0: not newer.
@@ -184,17 +205,18 @@ TEST_F(UpdateCheck, ShortAndLongVersionFiles)
     prompts.shown.clear();
     const QByteArray address = "http://www.orvex.example/" + QByteArray(226, 'a');
     ASSERT_EQ(address.size(), kDownloadUrlMax);
-    server.serveFile(kVersionPath, bytes({1, 2, 0, 0, 255}) + address + QByteArray(4000, 'b'));
+    server.serveFile(kVersionPath, bytes({ 1, 2, 0, 0, 255 }) + address + QByteArray(4000, 'b'));
     check();
-    expectOnlyMessage(QStringLiteral("question"), QStringLiteral("New version is available: 1.2.0 build #0. Download?"));
-    EXPECT_EQ(opener.opened, QStringList{QString::fromLatin1(address)});
+    expectOnlyMessage(
+        QStringLiteral("question"), QStringLiteral("New version is available: 1.2.0 build #0. Download?"));
+    EXPECT_EQ(opener.opened, QStringList { QString::fromLatin1(address) });
 }
 
 TEST_F(UpdateCheck, DownloadAnsweredWithAnErrorReadsAsNoVersion)
 {
     // The probe sees a redirect; the page it leads to is gone.
-    server.setResponse(kVersionPath, {LocalHttpServer::Response::Answer, 302, {}, "Location: /gone\r\n"});
-    server.setResponse("/gone", {LocalHttpServer::Response::Answer, 404, "<!DOCTYPE html>", {}});
+    server.setResponse(kVersionPath, { LocalHttpServer::Response::Answer, 302, {}, "Location: /gone\r\n" });
+    server.setResponse("/gone", { LocalHttpServer::Response::Answer, 404, "<!DOCTYPE html>", {} });
     check();
     expectOnlyMessage(QStringLiteral("info"), kLatest);
     EXPECT_TRUE(opener.opened.isEmpty());
@@ -202,19 +224,20 @@ TEST_F(UpdateCheck, DownloadAnsweredWithAnErrorReadsAsNoVersion)
 
 TEST_F(UpdateCheck, OnlyWebAddressesAreOpened)
 {
-    for (const char* address : {"javascript:alert(document.cookie)", "file:///etc/passwd", "/usr/bin/xterm",
-                                "www.orvex.example/download", "ftp://www.orvex.example/"}) {
+    for (const char* address : { "javascript:alert(document.cookie)", "file:///etc/passwd", "/usr/bin/xterm",
+             "www.orvex.example/download", "ftp://www.orvex.example/" }) {
         prompts.shown.clear();
-        server.serveFile(kVersionPath, record({2, 0, 0, 0}, address));
+        server.serveFile(kVersionPath, record({ 2, 0, 0, 0 }, address));
         check();
-        expectOnlyMessage(QStringLiteral("question"), QStringLiteral("New version is available: 2.0.0 build #0. Download?"));
+        expectOnlyMessage(QStringLiteral("question"),
+            QStringLiteral("New version is available: 2.0.0 build #0. Download?"));
         EXPECT_TRUE(opener.opened.isEmpty()) << address;
     }
 }
 
 TEST_F(UpdateCheck, CheckUsesTheConfiguredHost)
 {
-    server.serveFile(kVersionPath, record({1, 1, 1, 23}, ""));
+    server.serveFile(kVersionPath, record({ 1, 1, 1, 23 }, ""));
     const QByteArray saved = qgetenv("AMPERO_UPDATE_HOST");
     qputenv("AMPERO_UPDATE_HOST", server.hostAndPort());
     WebActions actions(http, prompts, opener);
@@ -233,13 +256,14 @@ TEST(HelpPage, OpensTheAuthorsHelpPage)
 {
     FakeUrlOpener opener;
     FakeUpdatePrompts prompts;
-    QtHttpClient http{1000};
+    QtHttpClient http { 1000 };
     WebActions actions(http, prompts, opener);
     actions.Action4Execute();
     opener.result = false; // a desktop with no browser: still nothing shown
     actions.Action4Execute();
-    EXPECT_EQ(opener.opened, (QStringList{QStringLiteral("http://www.orvex.example/ampero/"),
-                                          QStringLiteral("http://www.orvex.example/ampero/")}));
+    EXPECT_EQ(opener.opened,
+        (QStringList { QStringLiteral("http://www.orvex.example/ampero/"),
+            QStringLiteral("http://www.orvex.example/ampero/") }));
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 

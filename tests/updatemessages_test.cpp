@@ -16,9 +16,13 @@ using namespace ampero;
 using ampero::test::bytes;
 using ampero::test::LocalHttpServer;
 
-void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
-namespace {
+namespace
+{
 
 // What the modal box looked like when it came up.
 struct SeenBox {
@@ -67,7 +71,8 @@ TEST(UpdateMessages, InformationBoxOverTheMainWindow)
     UpdateMessages messages(&main);
     SeenBox seen;
     answerNextBox(&seen, QMessageBox::Ok);
-    messages.showInfo(QStringLiteral("Update"), QStringLiteral("You are running latest version of program. No update available."));
+    messages.showInfo(QStringLiteral("Update"),
+        QStringLiteral("You are running latest version of program. No update available."));
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.objectName, QStringLiteral("UpdateInfoBox"));
     EXPECT_EQ(seen.title, QStringLiteral("Update"));
@@ -80,7 +85,7 @@ TEST(UpdateMessages, InformationBoxOverTheMainWindow)
 TEST(UpdateMessages, QuestionReturnsTheAnswer)
 {
     UpdateMessages messages;
-    for (const auto button : {QMessageBox::Yes, QMessageBox::No}) {
+    for (const auto button : { QMessageBox::Yes, QMessageBox::No }) {
         SeenBox seen;
         answerNextBox(&seen, button);
         const bool yes = messages.askYesNo(QStringLiteral("Update"), QStringLiteral("Question?"));
@@ -96,18 +101,19 @@ TEST(UpdateMessages, WholeCheckWithRealBoxes)
 {
     LocalHttpServer server;
     const QByteArray page = "http://www.orvex.example/download/";
-    server.serveFile("/update/ampero.ver", bytes({1, 2, 0, 30, static_cast<int>(page.size())}) + page);
+    server.serveFile("/update/ampero.ver", bytes({ 1, 2, 0, 30, static_cast<int>(page.size()) }) + page);
     QtHttpClient http(2000);
     UpdateMessages messages;
     FakeUrlOpener opener;
 
     SeenBox seen;
     answerNextBox(&seen, QMessageBox::Yes);
-    CheckForUpdates(http, messages, opener, server.url(QStringLiteral("/update/ampero.ver")), ProgramVersion{1, 1, 1, 23});
+    CheckForUpdates(http, messages, opener, server.url(QStringLiteral("/update/ampero.ver")),
+        ProgramVersion { 1, 1, 1, 23 });
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.title, QStringLiteral("Update"));
     EXPECT_EQ(seen.text, QStringLiteral("New version is available: 1.2.0 build #30. Download?"));
-    EXPECT_EQ(opener.opened, QStringList{QString::fromLatin1(page)});
+    EXPECT_EQ(opener.opened, QStringList { QString::fromLatin1(page) });
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 
 #include <QMessageBox>
 
-namespace ampero {
+namespace ampero
+{
 
 UpdateMessages::UpdateMessages(QWidget* parent)
     : m_parent(parent)

@@ -5,11 +5,13 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-namespace ampero {
+namespace ampero
+{
 
-namespace {
+namespace
+{
 
-const QString kVersionFilePath = QStringLiteral("/update/ampero.ver");
+    const QString kVersionFilePath = QStringLiteral("/update/ampero.ver");
 
 } // namespace
 
@@ -73,7 +75,8 @@ UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const 
     if (!IsUrlReachable(http, versionUrl))
         return state;
 
-    const HttpAnswer answer = http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize);
+    const HttpAnswer answer
+        = http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize);
     // An error page is no version file: only a 200 answer fills the record.
     state.info = parseUpdateInfo(answer.answered && answer.status == 200 ? answer.body : QByteArray());
     if (isNewerVersion(state.info, running)) {
@@ -87,7 +90,7 @@ UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const 
 }
 
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
-                     const ProgramVersion& running)
+    const ProgramVersion& running)
 {
     const UpdateState state = queryUpdateState(http, versionUrl, running);
     switch (state.outcome) {

@@ -7,7 +7,8 @@
 
 #include <QString>
 
-namespace ampero {
+namespace ampero
+{
 
 // The probe's and the download's User-Agent headers.
 inline constexpr char kProbeAgent[] = "InetURL:/1.0";
@@ -35,8 +36,8 @@ bool IsUrlReachable(HttpClient& http, const QString& url);
 struct UpdateState {
     enum Outcome {
         Unreachable, // the probe failed: nothing is shown
-        NoUpdate,    // the server's version is not newer (or could not be read)
-        Offered,     // a newer version exists
+        NoUpdate, // the server's version is not newer (or could not be read)
+        Offered, // a newer version exists
     };
     Outcome outcome = Unreachable;
     UpdateInfo info;
@@ -52,8 +53,8 @@ UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const 
 
 // Check for updates: at most one message box, and the download page opened
 // when the user asks for it and it is an http or https address.
-void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener,
-                     const QString& versionUrl, const ProgramVersion& running = runningVersion());
+void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
+    const ProgramVersion& running = runningVersion());
 // The same against the configured version file URL.
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener);
 
@@ -63,10 +64,13 @@ void OpenHelpPage(UrlOpener& opener);
 // The Help menu's "Help..." and "Check for updates..." for the main window,
 // which keeps one of these and calls it from its actions. Help works whether
 // or not a test could be started.
-class WebActions {
+class WebActions
+{
 public:
     WebActions(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)
-        : m_http(http), m_prompts(prompts), m_opener(opener)
+        : m_http(http)
+        , m_prompts(prompts)
+        , m_opener(opener)
     {
     }
     void Action4Execute() { OpenHelpPage(m_opener); }

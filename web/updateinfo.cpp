@@ -8,12 +8,13 @@
 #include <array>
 #include <cstring>
 
-namespace ampero {
+namespace ampero
+{
 
 UpdateInfo parseUpdateInfo(const QByteArray& data)
 {
     // A zeroed record, then one copy of what the file gave, at most the record.
-    std::array<unsigned char, kUpdateInfoSize> record{};
+    std::array<unsigned char, kUpdateInfoSize> record {};
     const auto count = static_cast<std::size_t>(std::min<qsizetype>(data.size(), kUpdateInfoSize));
     if (count > 0)
         std::memcpy(record.data(), data.constData(), count);
@@ -33,8 +34,8 @@ UpdateInfo parseUpdateInfo(const QByteArray& data)
 
 ProgramVersion runningVersion()
 {
-    return ProgramVersion{AMPERO_VERSION_MAJOR, AMPERO_VERSION_MINOR, AMPERO_VERSION_RELEASE,
-                          AMPERO_VERSION_BUILD};
+    return ProgramVersion { AMPERO_VERSION_MAJOR, AMPERO_VERSION_MINOR, AMPERO_VERSION_RELEASE,
+        AMPERO_VERSION_BUILD };
 }
 
 bool isNewerVersion(const UpdateInfo& server, const ProgramVersion& running)
@@ -58,7 +59,8 @@ QString updateQuestionText(const UpdateInfo& server)
 
 QString noUpdateText()
 {
-    return QCoreApplication::translate("ampero", "You are running latest version of program. No update available.");
+    return QCoreApplication::translate(
+        "ampero", "You are running latest version of program. No update available.");
 }
 
 QString updateCaption()

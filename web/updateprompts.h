@@ -3,9 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace ampero {
+namespace ampero
+{
 
-class UpdatePrompts {
+class UpdatePrompts
+{
 public:
     virtual ~UpdatePrompts() = default;
     // A message with an information icon and one OK button.
@@ -16,7 +18,8 @@ public:
 };
 
 // Records every message box and answers questions with `answer`, for tests.
-class FakeUpdatePrompts final : public UpdatePrompts {
+class FakeUpdatePrompts final : public UpdatePrompts
+{
 public:
     struct Shown {
         QString kind; // "info" or "question"
@@ -25,11 +28,11 @@ public:
     };
     void showInfo(const QString& caption, const QString& text) override
     {
-        shown.push_back({QStringLiteral("info"), caption, text});
+        shown.push_back({ QStringLiteral("info"), caption, text });
     }
     bool askYesNo(const QString& caption, const QString& text) override
     {
-        shown.push_back({QStringLiteral("question"), caption, text});
+        shown.push_back({ QStringLiteral("question"), caption, text });
         return answer;
     }
     QList<Shown> shown;

@@ -5,28 +5,30 @@
 #include <QTimer>
 #include <memory>
 
-namespace ampero {
-
-namespace {
-
-// Aborts an unfinished reply before deleting it, so no socket outlives the call.
-struct ReplyDeleter {
-    void operator()(QNetworkReply* reply) const
-    {
-        if (!reply->isFinished())
-            reply->abort();
-        delete reply;
-    }
-};
-
-QNetworkRequest baseRequest(const QUrl& url, const QByteArray& userAgent)
+namespace ampero
 {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
-    // Plain HTTP/1.1: the version file is tiny and the server may be a simple one.
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    return request;
-}
+
+namespace
+{
+
+    // Aborts an unfinished reply before deleting it, so no socket outlives the call.
+    struct ReplyDeleter {
+        void operator()(QNetworkReply* reply) const
+        {
+            if (!reply->isFinished())
+                reply->abort();
+            delete reply;
+        }
+    };
+
+    QNetworkRequest baseRequest(const QUrl& url, const QByteArray& userAgent)
+    {
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
+        // Plain HTTP/1.1: the version file is tiny and the server may be a simple one.
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+        return request;
+    }
 
 } // namespace
 
@@ -66,9 +68,8 @@ HttpAnswer QtHttpClient::run(const QNetworkRequest& request, bool headersOnly, q
     bool timedOut = false;
     bool gotStatus = false;
 
-    const auto statusArrived = [&] {
-        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    };
+    const auto statusArrived
+        = [&] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid(); };
     // readAll() is never used: only the bytes asked for are taken from the reply.
     const auto takeBody = [&] {
         const qint64 room = maxBytes - answer.body.size();
@@ -101,9 +102,9 @@ HttpAnswer QtHttpClient::run(const QNetworkRequest& request, bool headersOnly, q
     deadline.stop();
 
     if (timedOut)
-        return HttpAnswer{};
+        return HttpAnswer {};
     if (!gotStatus && !statusArrived())
-        return HttpAnswer{};
+        return HttpAnswer {};
     // A redirect that was followed but failed, a broken transfer and the like
     // still leave a status; the body holds whatever arrived before the end.
     if (!headersOnly)
