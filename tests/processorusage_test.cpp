@@ -3,7 +3,11 @@
 #include "sysinfo/processorcount.h"
 #include "sysinfo/usagedisplay.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include "support/testutil.h"
@@ -316,4 +320,52 @@ TEST(UsageMeterTick, ShowsOnlyWhenASampleWorked)
     const auto d = meter.tick();
     ASSERT_TRUE(d);
     EXPECT_EQ(d->caption, QStringLiteral("38%"));
+}
+
+namespace {
+
+// Busy and total jiffies of the kernel's all-processor "cpu" line.
+std::pair<double, double> kernelTotals()
+{
+    QFile f(QStringLiteral("/proc/stat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {0, 0};
+    const QList<QByteArray> fields = f.readLine().simplified().split(' ');
+    double total = 0, idle = 0;
+    for (int i = 1; i < fields.size() && i <= 8; ++i) {
+        const double v = fields.at(i).toDouble();
+        total += v;
+        if (i == 4 || i == 5)
+            idle += v;
+    }
+    return {total - idle, total};
+}
+
+} // namespace
+
+TEST(ProcessorUsageSampler, AgreesWithTheKernelTotalsUnderLoad)
+{
+    // One busy thread: the average must match what top computes from the
+    // same counters over the same second, within 5 points.
+    std::atomic<bool> run{true};
+    std::thread busy([&run] {
+        volatile uint64_t x = 0;
+        while (run.load(std::memory_order_relaxed))
+            x = x + 1;
+    });
+    ProcStatTimes source;
+    UsageMeter meter(source, GetProcessorCount());
+    meter.start();
+    const auto before = kernelTotals();
+    QThread::msleep(1000);
+    const auto d = meter.tick();
+    const auto after = kernelTotals();
+    run = false;
+    busy.join();
+    ASSERT_TRUE(d);
+    const double total = after.second - before.second;
+    ASSERT_GT(total, 0);
+    const double kernelPercent = (after.first - before.first) / total * 100.0;
+    EXPECT_NEAR(d->average, kernelPercent, 5.0) << d->caption.toStdString();
+    EXPECT_GE(d->average, 100 / GetProcessorCount() - 5);
 }
