@@ -11,7 +11,8 @@
 #include <QTextStream>
 #include <cstdio>
 
-namespace ampero {
+namespace ampero
+{
 
 int runInfo(const CliOptions& options)
 {

@@ -1,10 +1,12 @@
 #pragma once
 #include "platform/processortimes.h"
 
-namespace ampero {
+namespace ampero
+{
 
 // Times and tick counter set by hand. failNext makes the next snapshot fail.
-class FakeProcessorTimes final : public ProcessorTimesSource {
+class FakeProcessorTimes final : public ProcessorTimesSource
+{
 public:
     std::optional<ProcessorSnapshot> snapshot() override
     {
@@ -20,7 +22,7 @@ public:
     {
         current.clear();
         for (const auto& t : times)
-            current.push_back({t, true});
+            current.push_back({ t, true });
     }
 
     ProcessorSnapshot current;

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QList>
-
 #include <cerrno>
 #include <pthread.h>
 #include <sched.h>
@@ -14,53 +13,55 @@
 #define AMPERO_HAVE_CPUID 1
 #endif
 
-namespace ampero {
-
-namespace {
-
-[[maybe_unused]] QByteArray readWhole(const QString& path)
+namespace ampero
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
 
-void sleepMs(int ms)
+namespace
 {
-    timespec req{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-    // Sleep the whole time even when a signal interrupts the sleep.
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &req, &req) == EINTR) {
-    }
-}
 
-// Raises the calling thread to SCHED_FIFO at the highest priority for its
-// lifetime, where the system allows it, and restores the old policy after.
-class RealtimeScope {
-public:
-    RealtimeScope()
+    [[maybe_unused]] QByteArray readWhole(const QString& path)
     {
-        m_saved = pthread_getschedparam(pthread_self(), &m_policy, &m_param) == 0;
-        if (!m_saved)
-            return;
-        sched_param fifo{};
-        fifo.sched_priority = sched_get_priority_max(SCHED_FIFO);
-        m_raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0;
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return f.readAll();
     }
-    ~RealtimeScope()
-    {
-        if (m_raised)
-            pthread_setschedparam(pthread_self(), m_policy, &m_param);
-    }
-    RealtimeScope(const RealtimeScope&) = delete;
-    RealtimeScope& operator=(const RealtimeScope&) = delete;
 
-private:
-    bool m_saved = false;
-    bool m_raised = false;
-    int m_policy = SCHED_OTHER;
-    sched_param m_param{};
-};
+    void sleepMs(int ms)
+    {
+        timespec req { ms / 1000, static_cast<long>(ms % 1000) * 1000000L };
+        // Sleep the whole time even when a signal interrupts the sleep.
+        while (clock_nanosleep(CLOCK_MONOTONIC, 0, &req, &req) == EINTR) { }
+    }
+
+    // Raises the calling thread to SCHED_FIFO at the highest priority for its
+    // lifetime, where the system allows it, and restores the old policy after.
+    class RealtimeScope
+    {
+    public:
+        RealtimeScope()
+        {
+            m_saved = pthread_getschedparam(pthread_self(), &m_policy, &m_param) == 0;
+            if (!m_saved)
+                return;
+            sched_param fifo {};
+            fifo.sched_priority = sched_get_priority_max(SCHED_FIFO);
+            m_raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0;
+        }
+        ~RealtimeScope()
+        {
+            if (m_raised)
+                pthread_setschedparam(pthread_self(), m_policy, &m_param);
+        }
+        RealtimeScope(const RealtimeScope&) = delete;
+        RealtimeScope& operator=(const RealtimeScope&) = delete;
+
+    private:
+        bool m_saved = false;
+        bool m_raised = false;
+        int m_policy = SCHED_OTHER;
+        sched_param m_param {};
+    };
 
 } // namespace
 
@@ -76,7 +77,10 @@ QByteArray cpuinfoField(const QByteArray& cpuinfo, const QByteArray& key)
     return {};
 }
 
-LinuxProcessor::LinuxProcessor(QString cpuinfoPath) : m_cpuinfoPath(std::move(cpuinfoPath)) {}
+LinuxProcessor::LinuxProcessor(QString cpuinfoPath)
+    : m_cpuinfoPath(std::move(cpuinfoPath))
+{
+}
 
 std::optional<QByteArray> LinuxProcessor::brandBytes()
 {
@@ -89,7 +93,7 @@ std::optional<QByteArray> LinuxProcessor::brandBytes()
     out.reserve(48);
     for (unsigned leaf = 0x80000002u; leaf <= 0x80000004u; ++leaf) {
         __cpuid(leaf, a, b, c, d);
-        for (unsigned reg : {a, b, c, d})
+        for (unsigned reg : { a, b, c, d })
             for (int i = 0; i < 4; ++i)
                 out.append(static_cast<char>((reg >> (8 * i)) & 0xFFu));
     }
@@ -123,7 +127,8 @@ uint64_t LinuxProcessor::ticksAcross(int sleepMs_)
     }
     bool ok = false;
     const qulonglong khz = readWhole(QStringLiteral("/sys/devices/system/cpu/cpu0/cpufreq/scaling_cur_freq"))
-                               .trimmed().toULongLong(&ok);
+                               .trimmed()
+                               .toULongLong(&ok);
     if (ok)
         return static_cast<uint64_t>(khz) * static_cast<uint64_t>(sleepMs_);
     const double mhz = cpuinfoField(readWhole(m_cpuinfoPath), "cpu MHz").toDouble(&ok);

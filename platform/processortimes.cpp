@@ -3,20 +3,22 @@
 #include <QList>
 #include <time.h>
 
-namespace ampero {
-
-namespace {
-
-// Parses an unsigned decimal field; false on anything else.
-bool toCount(const QByteArray& field, int64_t* out)
+namespace ampero
 {
-    bool ok = false;
-    const qulonglong v = field.toULongLong(&ok);
-    if (!ok || v > static_cast<qulonglong>(INT64_MAX))
-        return false;
-    *out = static_cast<int64_t>(v);
-    return true;
-}
+
+namespace
+{
+
+    // Parses an unsigned decimal field; false on anything else.
+    bool toCount(const QByteArray& field, int64_t* out)
+    {
+        bool ok = false;
+        const qulonglong v = field.toULongLong(&ok);
+        if (!ok || v > static_cast<qulonglong>(INT64_MAX))
+            return false;
+        *out = static_cast<int64_t>(v);
+        return true;
+    }
 
 } // namespace
 
@@ -60,7 +62,7 @@ std::optional<ProcessorSnapshot> parseProcStat(const QByteArray& text, long user
         t.InterruptTime = irq * unitsPerTick;
         if (out.size() <= index)
             out.resize(index + 1);
-        out[index] = {t, true};
+        out[index] = { t, true };
     }
     if (out.empty())
         return std::nullopt;
@@ -69,9 +71,10 @@ std::optional<ProcessorSnapshot> parseProcStat(const QByteArray& text, long user
 
 uint32_t GetTickCount()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t ms
+        = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 

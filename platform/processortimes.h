@@ -4,15 +4,16 @@
 #include <optional>
 #include <vector>
 
-namespace ampero {
+namespace ampero
+{
 
 // Cumulative times of one processor since boot, all in 100 ns units.
 // KernelTime includes IdleTime, as the usage arithmetic expects.
 struct ProcessorTimes {
-    int64_t IdleTime = 0;      // idle + iowait
-    int64_t KernelTime = 0;    // system + irq + softirq + idle
-    int64_t UserTime = 0;      // user + nice
-    int64_t DpcTime = 0;       // softirq
+    int64_t IdleTime = 0; // idle + iowait
+    int64_t KernelTime = 0; // system + irq + softirq + idle
+    int64_t UserTime = 0; // user + nice
+    int64_t DpcTime = 0; // softirq
     int64_t InterruptTime = 0; // irq
 
     friend bool operator==(const ProcessorTimes&, const ProcessorTimes&) = default;
@@ -27,7 +28,8 @@ struct ProcessorSnapshotEntry {
 using ProcessorSnapshot = std::vector<ProcessorSnapshotEntry>;
 
 // The source of per-processor times and of the millisecond tick counter.
-class ProcessorTimesSource {
+class ProcessorTimesSource
+{
 public:
     virtual ~ProcessorTimesSource() = default;
     // A fresh snapshot, or std::nullopt when the times cannot be read.

@@ -1,14 +1,18 @@
 #include "platform/procstattimes.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace ampero {
+namespace ampero
+{
 
-ProcStatTimes::ProcStatTimes(QString path) : m_path(std::move(path)), m_userHz(sysconf(_SC_CLK_TCK)) {}
+ProcStatTimes::ProcStatTimes(QString path)
+    : m_path(std::move(path))
+    , m_userHz(sysconf(_SC_CLK_TCK))
+{
+}
 
 std::optional<ProcessorSnapshot> ProcStatTimes::snapshot()
 {

@@ -4,14 +4,15 @@
 #include <QString>
 #include <cstdint>
 
-namespace ampero {
+namespace ampero
+{
 
 // The battery's identity and capacity, read once at start-up.
 struct TBatteryInfo {
     QString Name;
     QString Manufacturer;
-    uint16_t Chemistry = 0;     // code, see BatteryIdentitySource
-    uint32_t Capacity = 0;      // mWh, the larger of design and full-charge capacity
+    uint16_t Chemistry = 0; // code, see BatteryIdentitySource
+    uint32_t Capacity = 0; // mWh, the larger of design and full-charge capacity
     uint64_t DesignVoltage = 0; // mV
 
     friend bool operator==(const TBatteryInfo&, const TBatteryInfo&) = default;

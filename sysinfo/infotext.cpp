@@ -5,19 +5,21 @@
 
 #include <QCoreApplication>
 
-namespace ampero {
-
-namespace {
-
-QString tr(const char* text)
+namespace ampero
 {
-    return QCoreApplication::translate("ampero", text);
-}
 
-QString orUnknown(const QString& s)
+namespace
 {
-    return s.isEmpty() ? tr("unknown") : s;
-}
+
+    QString tr(const char* text)
+    {
+        return QCoreApplication::translate("ampero", text);
+    }
+
+    QString orUnknown(const QString& s)
+    {
+        return s.isEmpty() ? tr("unknown") : s;
+    }
 
 } // namespace
 
@@ -29,22 +31,27 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     };
 
     const PowerStatus& p = info.power;
-    line("Power source", p.acLineStatus == PowerStatus::AcOffline ? tr("powered by battery")
-                         : p.acLineStatus == PowerStatus::AcOnline ? tr("powered by AC")
-                                                                   : tr("unknown"));
-    line("Level", p.batteryLifePercent <= 100 ? QString::number(p.batteryLifePercent) + QLatin1Char('%')
-                                              : tr("unknown"));
-    line("Forecast", p.batteryLifeTime == PowerStatus::UnknownTime ? tr("unknown")
-                                                                   : elapsedTimeTextSeconds(p.batteryLifeTime));
+    line("Power source",
+        p.acLineStatus == PowerStatus::AcOffline      ? tr("powered by battery")
+            : p.acLineStatus == PowerStatus::AcOnline ? tr("powered by AC")
+                                                      : tr("unknown"));
+    line("Level",
+        p.batteryLifePercent <= 100 ? QString::number(p.batteryLifePercent) + QLatin1Char('%')
+                                    : tr("unknown"));
+    line("Forecast",
+        p.batteryLifeTime == PowerStatus::UnknownTime ? tr("unknown")
+                                                      : elapsedTimeTextSeconds(p.batteryLifeTime));
 
     const TBatteryInfo& b = info.battery;
     line("Battery name", orUnknown(b.Name));
     line("Battery manufacturer", orUnknown(b.Manufacturer));
     line("Battery chemistry",
-         b.Chemistry == 0 ? tr("unknown") : QStringLiteral("%1 (%2)").arg(chemistryName(b.Chemistry)).arg(b.Chemistry));
-    line("Battery capacity", b.Capacity == 0 ? tr("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
+        b.Chemistry == 0 ? tr("unknown")
+                         : QStringLiteral("%1 (%2)").arg(chemistryName(b.Chemistry)).arg(b.Chemistry));
+    line("Battery capacity",
+        b.Capacity == 0 ? tr("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
     line("Battery design voltage",
-         b.DesignVoltage == 0 ? tr("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
+        b.DesignVoltage == 0 ? tr("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
 
     line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
     QString clock = clockText(info.clockMhz, locale);

@@ -5,14 +5,15 @@
 #include <QLocale>
 #include <QString>
 
-namespace ampero {
+namespace ampero
+{
 
 // Everything the program knows of this machine, as collected for a report.
 struct MachineInfo {
     PowerStatus power;
     QString powerBackend;
     TBatteryInfo battery;
-    QString brand;        // as GetCpuBrandString gives it
+    QString brand; // as GetCpuBrandString gives it
     double clockMhz = 0;
     int processorCount = 0;
 };

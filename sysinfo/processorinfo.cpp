@@ -1,6 +1,7 @@
 #include "sysinfo/processorinfo.h"
 
-namespace ampero {
+namespace ampero
+{
 
 QString brandStringFromBytes(const std::optional<QByteArray>& bytes)
 {

@@ -1,6 +1,7 @@
 #include "sysinfo/processorusage.h"
 
-namespace ampero {
+namespace ampero
+{
 
 int64_t unitsToMs(int64_t units)
 {
@@ -23,7 +24,8 @@ float sharePercent(int64_t ms, uint32_t dtMs)
 }
 
 ProcessorUsage::ProcessorUsage(ProcessorTimesSource& source, int processorCount)
-    : m_source(source), m_processorCount(processorCount)
+    : m_source(source)
+    , m_processorCount(processorCount)
 {
 }
 
@@ -61,7 +63,7 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<TProcessorTimesPercent>& t
         TProcessorTimesPercent& e = table[i];
         if (i >= prev.size() || i >= next.size() || !prev[i].present || !next[i].present) {
             // A processor that was offline at either end did no work.
-            e = TProcessorTimesPercent{};
+            e = TProcessorTimesPercent {};
             e.Idle = 100.0f;
             continue;
         }

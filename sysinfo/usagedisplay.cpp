@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ampero {
+namespace ampero
+{
 
 long long roundHalfEven(double v)
 {
@@ -22,8 +23,8 @@ std::optional<UsageDisplay> usageDisplay(const std::vector<TProcessorTimesPercen
     long long total = 0;
     for (int i = 0; i < n; ++i) {
         const TProcessorTimesPercent& e = table[static_cast<size_t>(i)];
-        const float u = static_cast<float>(100.0 - static_cast<double>(e.Idle) - static_cast<double>(e.Interrupt)
-                                           - static_cast<double>(e.Dpc));
+        const float u = static_cast<float>(100.0 - static_cast<double>(e.Idle)
+            - static_cast<double>(e.Interrupt) - static_cast<double>(e.Dpc));
         const int p = static_cast<int>(roundHalfEven(static_cast<double>(u)));
         out.positions.push_back(p);
         total += p;
@@ -59,7 +60,8 @@ bool usageBarsVisible(const std::vector<BarGeometry>& layout)
 }
 
 UsageMeter::UsageMeter(ProcessorTimesSource& source, int processorCount)
-    : m_usage(source, processorCount), m_processorCount(processorCount)
+    : m_usage(source, processorCount)
+    , m_processorCount(processorCount)
 {
 }
 

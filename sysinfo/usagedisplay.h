@@ -5,7 +5,8 @@
 #include <optional>
 #include <vector>
 
-namespace ampero {
+namespace ampero
+{
 
 // Rounds to the nearest integer, exact halves to the even integer.
 long long roundHalfEven(double v);
@@ -26,7 +27,8 @@ struct UsageDisplay {
 // count * 100) divided by the count and rounded half to even is the average.
 // Counts the entries that exist in table, never more; with none, returns
 // std::nullopt and the display stays as it was.
-std::optional<UsageDisplay> usageDisplay(const std::vector<TProcessorTimesPercent>& table, int processorCount);
+std::optional<UsageDisplay> usageDisplay(
+    const std::vector<TProcessorTimesPercent>& table, int processorCount);
 
 // Position and size of one usage bar inside its group box.
 struct BarGeometry {
@@ -51,7 +53,8 @@ bool usageBarsVisible(const std::vector<BarGeometry>& layout);
 
 // Drives the sampler once a second: tick() samples and returns what to show,
 // or std::nullopt when nothing changes.
-class UsageMeter {
+class UsageMeter
+{
 public:
     UsageMeter(ProcessorTimesSource& source, int processorCount);
     // Takes the first snapshot.

@@ -6,7 +6,8 @@
 
 using namespace ampero;
 
-namespace {
+namespace
+{
 
 QByteArray padded(const QByteArray& text, char fill = '\0')
 {
@@ -49,13 +50,13 @@ TEST(CpuBrand, CaptionRule)
     const QByteArray forty = "AMD Ryzen 7 PRO 4750U with Radeon Graphi"; // 40 characters
     ASSERT_EQ(forty.size(), 40);
     const Row rows[] = {
-        {"leading spaces removed, inner and trailing kept", padded("    Intel Core  i5 ", ' '),
-         QStringLiteral("Intel Core  i5 ") + QString(29, QChar(u' '))},
-        {"40 visible characters then 8 NULs", padded(forty), QString::fromLatin1(forty)},
-        {"only spaces", QByteArray(48, ' '), QString()},
-        {"only NULs", QByteArray(48, '\0'), QString()},
-        {"spaces then NUL then text", padded(QByteArray("   ") + '\0' + "hidden"), QString()},
-        {"text after a NUL is hidden", padded(QByteArray("  CPU") + '\0' + "junk"), QStringLiteral("CPU")},
+        { "leading spaces removed, inner and trailing kept", padded("    Intel Core  i5 ", ' '),
+            QStringLiteral("Intel Core  i5 ") + QString(29, QChar(u' ')) },
+        { "40 visible characters then 8 NULs", padded(forty), QString::fromLatin1(forty) },
+        { "only spaces", QByteArray(48, ' '), QString() },
+        { "only NULs", QByteArray(48, '\0'), QString() },
+        { "spaces then NUL then text", padded(QByteArray("   ") + '\0' + "hidden"), QString() },
+        { "text after a NUL is hidden", padded(QByteArray("  CPU") + '\0' + "junk"), QStringLiteral("CPU") },
     };
     for (const Row& r : rows) {
         ASSERT_EQ(r.bytes.size(), 48) << r.what;
@@ -73,12 +74,12 @@ TEST(CpuClock, TicksToMegahertzAndText)
         const char* comma;
     };
     const Row rows[] = {
-        {239453000u, 2394.53, "(2394.53 MHz)", "(2394,53 MHz)"},
-        {0u, 0.0, "(0.00 MHz)", "(0,00 MHz)"},
-        {100000u, 1.0, "(1.00 MHz)", "(1,00 MHz)"},
+        { 239453000u, 2394.53, "(2394.53 MHz)", "(2394,53 MHz)" },
+        { 0u, 0.0, "(0.00 MHz)", "(0,00 MHz)" },
+        { 100000u, 1.0, "(1.00 MHz)", "(1,00 MHz)" },
         // A sleep that overran by seconds: the whole 64-bit difference counts.
-        {(uint64_t{1} << 32) + 100000u, 42950.67296, "(42950.67 MHz)", "(42950,67 MHz)"},
-        {500000000000u, 5000000.0, "(5000000.00 MHz)", "(5000000,00 MHz)"},
+        { (uint64_t { 1 } << 32) + 100000u, 42950.67296, "(42950.67 MHz)", "(42950,67 MHz)" },
+        { 500000000000u, 5000000.0, "(5000000.00 MHz)", "(5000000,00 MHz)" },
     };
     const QLocale c = QLocale::c();
     const QLocale german(QLocale::German, QLocale::Germany);
@@ -117,8 +118,9 @@ TEST(LinuxProcessor, RealMachineGivesPlausibleValues)
 
 TEST(LinuxProcessor, CpuinfoFieldFindsTheFirstMatch)
 {
-    const QByteArray text = "processor\t: 0\nmodel name\t: ARMv8 Processor rev 1 (v8l)\ncpu MHz\t\t: 1800.000\n"
-                            "processor\t: 1\nmodel name\t: other\n";
+    const QByteArray text
+        = "processor\t: 0\nmodel name\t: ARMv8 Processor rev 1 (v8l)\ncpu MHz\t\t: 1800.000\n"
+          "processor\t: 1\nmodel name\t: other\n";
     EXPECT_EQ(cpuinfoField(text, "model name"), QByteArray("ARMv8 Processor rev 1 (v8l)"));
     EXPECT_EQ(cpuinfoField(text, "cpu MHz"), QByteArray("1800.000"));
     EXPECT_TRUE(cpuinfoField(text, "flags").isEmpty());

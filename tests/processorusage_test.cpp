@@ -1,5 +1,6 @@
 #include "platform/fakeprocessortimes.h"
 #include "platform/procstattimes.h"
+#include "support/testutil.h"
 #include "sysinfo/processorcount.h"
 #include "sysinfo/usagedisplay.h"
 
@@ -7,10 +8,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
-#include <thread>
 #include <gtest/gtest.h>
-
-#include "support/testutil.h"
+#include <thread>
 
 using namespace ampero;
 
@@ -26,8 +25,17 @@ TEST(UsageArithmetic, UnitsToMillisecondsHalvesToEven)
     const struct {
         int64_t units, ms;
     } rows[] = {
-        {25000, 2}, {35000, 4}, {15000, 2}, {5000, 0}, {14999, 1}, {15001, 2},
-        {-25000, -2}, {-35000, -4}, {-15001, -2}, {0, 0}, {10000000, 1000},
+        { 25000, 2 },
+        { 35000, 4 },
+        { 15000, 2 },
+        { 5000, 0 },
+        { 14999, 1 },
+        { 15001, 2 },
+        { -25000, -2 },
+        { -35000, -4 },
+        { -15001, -2 },
+        { 0, 0 },
+        { 10000000, 1000 },
     };
     for (const auto& r : rows)
         EXPECT_EQ(unitsToMs(r.units), r.ms) << r.units;
@@ -38,12 +46,14 @@ TEST(UsageArithmetic, RoundHalfEven)
     const struct {
         double v;
         long long r;
-    } rows[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {37.5, 38}, {36.5, 36}, {-0.5, 0}, {-1.5, -2}, {99.49, 99}};
+    } rows[] = { { 0.5, 0 }, { 1.5, 2 }, { 2.5, 2 }, { 37.5, 38 }, { 36.5, 36 }, { -0.5, 0 }, { -1.5, -2 },
+        { 99.49, 99 } };
     for (const auto& r : rows)
         EXPECT_EQ(roundHalfEven(r.v), r.r) << r.v;
 }
 
-namespace {
+namespace
+{
 
 TProcessorTimesPercent idleShare(float idle, float dpc = 0, float interrupt = 0)
 {
@@ -65,14 +75,18 @@ TEST(UsageDisplayRule, PositionsAndAverage)
         QString caption;
     };
     const Row rows[] = {
-        {"30 and 45 make 37.5, shown 38", {idleShare(70), idleShare(55)}, {30, 45}, QStringLiteral("38%")},
-        {"30 and 44 make 37", {idleShare(70), idleShare(56)}, {30, 44}, QStringLiteral("37%")},
-        {"bar of 0.5 rounds to 0, 1.5 to 2", {idleShare(99.5f), idleShare(98.5f)}, {0, 2}, QStringLiteral("1%")},
-        {"dpc and interrupt count as busy", {idleShare(50, 10, 5)}, {35}, QStringLiteral("35%")},
-        {"negative usage enters the total", {idleShare(110), idleShare(50)}, {-10, 50}, QStringLiteral("20%")},
-        {"a total below 0 shows 0", {idleShare(130), idleShare(90)}, {-30, 10}, QStringLiteral("0%")},
-        {"an average above 100 shows 100", {idleShare(-20), idleShare(0)}, {120, 100}, QStringLiteral("100%")},
-        {"idle shares summing above 100", {idleShare(90, 8, 5)}, {-3}, QStringLiteral("0%")},
+        { "30 and 45 make 37.5, shown 38", { idleShare(70), idleShare(55) }, { 30, 45 },
+            QStringLiteral("38%") },
+        { "30 and 44 make 37", { idleShare(70), idleShare(56) }, { 30, 44 }, QStringLiteral("37%") },
+        { "bar of 0.5 rounds to 0, 1.5 to 2", { idleShare(99.5f), idleShare(98.5f) }, { 0, 2 },
+            QStringLiteral("1%") },
+        { "dpc and interrupt count as busy", { idleShare(50, 10, 5) }, { 35 }, QStringLiteral("35%") },
+        { "negative usage enters the total", { idleShare(110), idleShare(50) }, { -10, 50 },
+            QStringLiteral("20%") },
+        { "a total below 0 shows 0", { idleShare(130), idleShare(90) }, { -30, 10 }, QStringLiteral("0%") },
+        { "an average above 100 shows 100", { idleShare(-20), idleShare(0) }, { 120, 100 },
+            QStringLiteral("100%") },
+        { "idle shares summing above 100", { idleShare(90, 8, 5) }, { -3 }, QStringLiteral("0%") },
     };
     for (const Row& r : rows) {
         const auto d = usageDisplay(r.table, static_cast<int>(r.table.size()));
@@ -84,7 +98,7 @@ TEST(UsageDisplayRule, PositionsAndAverage)
 
 TEST(UsageDisplayRule, NeverReadsPastTheTable)
 {
-    const std::vector<TProcessorTimesPercent> two{idleShare(70), idleShare(55)};
+    const std::vector<TProcessorTimesPercent> two { idleShare(70), idleShare(55) };
     const auto d = usageDisplay(two, 64);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->positions.size(), 2u);
@@ -112,11 +126,11 @@ TEST(UsageBarLayout, WidthsAndPositions)
         std::vector<int> lefts;
     };
     const Row rows[] = {
-        {626, 2, 299, {12, 316}},
-        {626, 4, 147, {12, 164, 316, 468}},
-        {1017, 2, 495, {12, 512}},
-        {1017, 4, 245, {12, 262, 512, 762}},
-        {626, 1, 604, {12}},
+        { 626, 2, 299, { 12, 316 } },
+        { 626, 4, 147, { 12, 164, 316, 468 } },
+        { 1017, 2, 495, { 12, 512 } },
+        { 1017, 4, 245, { 12, 262, 512, 762 } },
+        { 626, 1, 604, { 12 } },
     };
     for (const Row& r : rows) {
         const auto layout = usageBarLayout(r.groupWidth, r.count);
@@ -141,11 +155,12 @@ TEST(UsageBarLayout, TooManyForTheWidthHidesBars)
     EXPECT_FALSE(usageBarsVisible(usageBarLayout(626, 0)));
 }
 
-namespace {
+namespace
+{
 
 ProcessorTimes times(int64_t idle, int64_t kernel, int64_t user, int64_t dpc, int64_t irq)
 {
-    return {idle, kernel, user, dpc, irq};
+    return { idle, kernel, user, dpc, irq };
 }
 
 } // namespace
@@ -154,14 +169,14 @@ TEST(ProcessorUsageSampler, SharesOfTheInterval)
 {
     FakeProcessorTimes src;
     src.tick = 4294967000u;
-    src.setTimes({times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0)});
+    src.setTimes({ times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0) });
     ProcessorUsage usage(src, 2);
     usage.InitProcessorUsage();
     EXPECT_EQ(usage.sampledProcessorCount(), 2);
 
     src.tick = 704u; // wrapped: 1000 ms later
     // Processor 0: 5 ms idle, 2.5 ms DPC (halves to 2), 3.5 ms interrupt (to 4).
-    src.setTimes({times(50000, 100000, 200000, 25000, 35000), times(7000000, 7000000, 0, 0, 0)});
+    src.setTimes({ times(50000, 100000, 200000, 25000, 35000), times(7000000, 7000000, 0, 0, 0) });
     std::vector<TProcessorTimesPercent> table;
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     ASSERT_EQ(table.size(), 2u);
@@ -174,7 +189,7 @@ TEST(ProcessorUsageSampler, SharesOfTheInterval)
 
     const auto d = usageDisplay(table, 2);
     ASSERT_TRUE(d);
-    EXPECT_EQ(d->positions, (std::vector<int>{99, 30}));
+    EXPECT_EQ(d->positions, (std::vector<int> { 99, 30 }));
     EXPECT_EQ(d->caption, QStringLiteral("64%")); // 129 / 2 = 64.5
 }
 
@@ -182,12 +197,12 @@ TEST(ProcessorUsageSampler, MissingSnapshotOrZeroIntervalKeepsTheTable)
 {
     FakeProcessorTimes src;
     src.tick = 1000;
-    src.setTimes({times(0, 0, 0, 0, 0)});
+    src.setTimes({ times(0, 0, 0, 0, 0) });
     src.failNext = true;
     ProcessorUsage usage(src, 1);
     usage.InitProcessorUsage(); // the first snapshot fails
 
-    std::vector<TProcessorTimesPercent> table{idleShare(42)};
+    std::vector<TProcessorTimesPercent> table { idleShare(42) };
     src.tick = 2000;
     EXPECT_FALSE(usage.SampleProcessorUsage(table)); // takes the missing first snapshot now
     EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
@@ -204,7 +219,7 @@ TEST(ProcessorUsageSampler, MissingSnapshotOrZeroIntervalKeepsTheTable)
 
     // The next good sample spans the whole time since the last good snapshot.
     src.tick = 4000;
-    src.setTimes({times(10000000, 10000000, 0, 0, 0)});
+    src.setTimes({ times(10000000, 10000000, 0, 0, 0) });
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     EXPECT_FLOAT_EQ(table[0].Idle, 50.0f);
 }
@@ -229,26 +244,25 @@ TEST(ProcessorUsageSampler, OneEntryPerProcessorBeyond32)
 TEST(ProcessorUsageSampler, ProcessorMissingFromASnapshotCountsAsIdle)
 {
     FakeProcessorTimes src;
-    src.setTimes({times(0, 0, 0, 0, 0)});
+    src.setTimes({ times(0, 0, 0, 0, 0) });
     ProcessorUsage usage(src, 2); // the second processor went offline
     usage.InitProcessorUsage();
     src.tick = 1000;
-    src.setTimes({times(0, 0, 0, 0, 0)});
+    src.setTimes({ times(0, 0, 0, 0, 0) });
     std::vector<TProcessorTimesPercent> table;
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     ASSERT_EQ(table.size(), 2u);
     EXPECT_FLOAT_EQ(table[1].Idle, 100.0f);
-    EXPECT_EQ(usageDisplay(table, 2)->positions, (std::vector<int>{100, 0}));
+    EXPECT_EQ(usageDisplay(table, 2)->positions, (std::vector<int> { 100, 0 }));
 }
 
 TEST(ProcStat, ParsesPerProcessorLinesInto100nsUnits)
 {
-    const QByteArray text =
-        "cpu  1000 20 300 40000 50 6 7 0 0 0\n"
-        "cpu0 10 2 30 400 5 6 7 0 0 0\n"
-        "cpu1 1 0 0 100 0 0 0 0 0 0\n"
-        "intr 12345 0 0\n"
-        "ctxt 999\n";
+    const QByteArray text = "cpu  1000 20 300 40000 50 6 7 0 0 0\n"
+                            "cpu0 10 2 30 400 5 6 7 0 0 0\n"
+                            "cpu1 1 0 0 100 0 0 0 0 0 0\n"
+                            "intr 12345 0 0\n"
+                            "ctxt 999\n";
     const auto snap = parseProcStat(text, 100);
     ASSERT_TRUE(snap);
     ASSERT_EQ(snap->size(), 2u);
@@ -270,10 +284,10 @@ TEST(ProcStat, OfflineProcessorsAndBadLines)
         QByteArray text;
         size_t size;
     } rows[] = {
-        {"gap left by an offline processor", "cpu0 1 1 1 1 1 1 1\ncpu2 1 1 1 1 1 1 1\n", 3},
-        {"too few fields skipped", "cpu0 1 1 1\ncpu1 1 1 1 1 1 1 1\n", 2},
-        {"garbage number skipped", "cpu0 1 x 1 1 1 1 1\ncpu1 1 1 1 1 1 1 1\n", 2},
-        {"no trailing newline", "cpu0 1 1 1 1 1 1 1", 1},
+        { "gap left by an offline processor", "cpu0 1 1 1 1 1 1 1\ncpu2 1 1 1 1 1 1 1\n", 3 },
+        { "too few fields skipped", "cpu0 1 1 1\ncpu1 1 1 1 1 1 1 1\n", 2 },
+        { "garbage number skipped", "cpu0 1 x 1 1 1 1 1\ncpu1 1 1 1 1 1 1 1\n", 2 },
+        { "no trailing newline", "cpu0 1 1 1 1 1 1 1", 1 },
     };
     for (const auto& r : rows) {
         const auto snap = parseProcStat(r.text, 100);
@@ -311,25 +325,26 @@ TEST(ProcStat, RealAndFileBackedSources)
 TEST(UsageMeterTick, ShowsOnlyWhenASampleWorked)
 {
     FakeProcessorTimes src;
-    src.setTimes({times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0)});
+    src.setTimes({ times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0) });
     UsageMeter meter(src, 2);
     meter.start();
     EXPECT_FALSE(meter.tick()); // no time passed
     src.tick = 1000;
-    src.setTimes({times(7000000, 0, 0, 0, 0), times(5500000, 0, 0, 0, 0)});
+    src.setTimes({ times(7000000, 0, 0, 0, 0), times(5500000, 0, 0, 0, 0) });
     const auto d = meter.tick();
     ASSERT_TRUE(d);
     EXPECT_EQ(d->caption, QStringLiteral("38%"));
 }
 
-namespace {
+namespace
+{
 
 // Busy and total jiffies of the kernel's all-processor "cpu" line.
 std::pair<double, double> kernelTotals()
 {
     QFile f(QStringLiteral("/proc/stat"));
     if (!f.open(QIODevice::ReadOnly))
-        return {0, 0};
+        return { 0, 0 };
     const QList<QByteArray> fields = f.readLine().simplified().split(' ');
     double total = 0, idle = 0;
     for (int i = 1; i < fields.size() && i <= 8; ++i) {
@@ -338,7 +353,7 @@ std::pair<double, double> kernelTotals()
         if (i == 4 || i == 5)
             idle += v;
     }
-    return {total - idle, total};
+    return { total - idle, total };
 }
 
 } // namespace
@@ -347,7 +362,7 @@ TEST(ProcessorUsageSampler, AgreesWithTheKernelTotalsUnderLoad)
 {
     // One busy thread: the average must match what top computes from the
     // same counters over the same second, within 5 points.
-    std::atomic<bool> run{true};
+    std::atomic<bool> run { true };
     std::thread busy([&run] {
         volatile uint64_t x = 0;
         while (run.load(std::memory_order_relaxed))

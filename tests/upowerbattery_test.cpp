@@ -2,6 +2,7 @@
 // on a private bus that this test starts and stops.
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/sysfsbatteryidentity.h"
+#include "support/testutil.h"
 #include "sysinfo/batteryinfo.h"
 
 #include <QDBusConnection>
@@ -16,23 +17,23 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "support/testutil.h"
-
 using namespace ampero;
 
-namespace {
+namespace
+{
 
 const QString UPower = QStringLiteral("org.freedesktop.UPower");
 const QString UPowerPath = QStringLiteral("/org/freedesktop/UPower");
 const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
 
-class UPowerMock : public ::testing::Test {
+class UPowerMock : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
         m_bus.start(QStringLiteral("dbus-daemon"),
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
         ASSERT_TRUE(m_bus.waitForStarted(5000)) << "dbus-daemon is not installed";
         QElapsedTimer t;
         t.start();
@@ -62,8 +63,8 @@ protected:
         m_mock.setProcessEnvironment(env);
         m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_mock.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
-                      QStringLiteral("--template"), QStringLiteral("upower")});
+            { QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
+                QStringLiteral("--template"), QStringLiteral("upower") });
         ASSERT_TRUE(m_mock.waitForStarted(5000));
         QElapsedTimer t;
         t.start();
@@ -80,13 +81,14 @@ protected:
         m_mock.waitForFinished(5000);
     }
 
-    QDBusMessage call(const QString& path, const QString& iface, const QString& method, const QVariantList& args)
+    QDBusMessage call(
+        const QString& path, const QString& iface, const QString& method, const QVariantList& args)
     {
         QDBusMessage m = QDBusMessage::createMethodCall(UPower, path, iface, method);
         m.setArguments(args);
         QDBusMessage reply = m_conn->call(m, QDBus::Block, 10000);
-        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method.toStdString() << ": "
-                                                            << reply.errorMessage().toStdString();
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+            << method.toStdString() << ": " << reply.errorMessage().toStdString();
         return reply;
     }
 
@@ -95,19 +97,19 @@ protected:
     QString addBattery(const QString& device, const QString& model)
     {
         const QDBusMessage r = call(UPowerPath, MockInterface, QStringLiteral("AddDischargingBattery"),
-                                    {device, model, 80.0, QVariant::fromValue<qlonglong>(3600)});
+            { device, model, 80.0, QVariant::fromValue<qlonglong>(3600) });
         return r.arguments().value(0).toString();
     }
 
     void addProperties(const QString& path, const QVariantMap& props)
     {
-        call(path, MockInterface, QStringLiteral("AddProperties"), {DeviceInterface, props});
+        call(path, MockInterface, QStringLiteral("AddProperties"), { DeviceInterface, props });
     }
 
     void setProperty(const QString& path, const QString& name, const QVariant& value)
     {
         call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-             {DeviceInterface, name, QVariant::fromValue(QDBusVariant(value))});
+            { DeviceInterface, name, QVariant::fromValue(QDBusVariant(value)) });
     }
 
     QDBusConnection& bus() { return *m_conn; }
@@ -126,12 +128,13 @@ private:
 TEST_F(UPowerMock, FullBatteryGivesEveryField)
 {
     startMock();
-    call(UPowerPath, MockInterface, QStringLiteral("AddAC"), {QStringLiteral("mock_AC"), QStringLiteral("Mains")});
+    call(UPowerPath, MockInterface, QStringLiteral("AddAC"),
+        { QStringLiteral("mock_AC"), QStringLiteral("Mains") });
     const QString path = addBattery(QStringLiteral("mock_BAT"), QStringLiteral("5YHR4"));
-    addProperties(path, {{QStringLiteral("Vendor"), QStringLiteral("SMP")},
-                         {QStringLiteral("Technology"), QVariant::fromValue<uint>(1)},
-                         {QStringLiteral("EnergyFullDesign"), 48.0},
-                         {QStringLiteral("Voltage"), 11.4}});
+    addProperties(path,
+        { { QStringLiteral("Vendor"), QStringLiteral("SMP") },
+            { QStringLiteral("Technology"), QVariant::fromValue<uint>(1) },
+            { QStringLiteral("EnergyFullDesign"), 48.0 }, { QStringLiteral("Voltage"), 11.4 } });
     setProperty(path, QStringLiteral("EnergyFull"), 41.0);
 
     UPowerBatteryIdentity upower(bus());
@@ -170,19 +173,20 @@ TEST_F(UPowerMock, UnknownCapacitiesFallThroughToSysfs)
     SysfsBatteryIdentity none(root.filePath(QStringLiteral("missing")));
     TBatteryInfo empty;
     GetBatteryInfo(empty, upower, none);
-    EXPECT_EQ(empty, TBatteryInfo{});
+    EXPECT_EQ(empty, TBatteryInfo {});
 }
 
 TEST_F(UPowerMock, NoBatteryGivesTheEmptyRecord)
 {
     startMock();
-    call(UPowerPath, MockInterface, QStringLiteral("AddAC"), {QStringLiteral("mock_AC"), QStringLiteral("Mains")});
+    call(UPowerPath, MockInterface, QStringLiteral("AddAC"),
+        { QStringLiteral("mock_AC"), QStringLiteral("Mains") });
     UPowerBatteryIdentity upower(bus());
     FakeBatteryIdentity general;
-    general.battery = BatteryProperties{{QStringLiteral("FullChargeCapacity"), 52000}};
+    general.battery = BatteryProperties { { QStringLiteral("FullChargeCapacity"), 52000 } };
     TBatteryInfo info;
     GetBatteryInfo(info, upower, general);
-    EXPECT_EQ(info, TBatteryInfo{});
+    EXPECT_EQ(info, TBatteryInfo {});
     EXPECT_EQ(general.calls, 0);
 }
 
@@ -199,7 +203,7 @@ TEST(UPowerTechnology, MapsToChemistryCodes)
     const struct {
         uint32_t technology;
         uint16_t chemistry;
-    } rows[] = {{0, 2}, {1, 6}, {2, 8}, {3, 1}, {4, 3}, {5, 4}, {6, 5}, {77, 2}};
+    } rows[] = { { 0, 2 }, { 1, 6 }, { 2, 8 }, { 3, 1 }, { 4, 3 }, { 5, 4 }, { 6, 5 }, { 77, 2 } };
     for (const auto& r : rows)
         EXPECT_EQ(UPowerBatteryIdentity::chemistryFromTechnology(r.technology), r.chemistry) << r.technology;
 }

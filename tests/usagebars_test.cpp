@@ -14,7 +14,7 @@ TEST(UsageBarsWidget, OneBarPerProcessorLaidOutInTheGroup)
     QLabel label(QStringLiteral("0%"));
     UsageBars bars(&group, &label, 4);
     ASSERT_EQ(bars.bars().size(), 4);
-    const int lefts[] = {12, 164, 316, 468};
+    const int lefts[] = { 12, 164, 316, 468 };
     for (int i = 0; i < 4; ++i) {
         QProgressBar* bar = group.findChild<QProgressBar*>(QStringLiteral("UsageBar%1").arg(i));
         ASSERT_NE(bar, nullptr);
@@ -26,7 +26,7 @@ TEST(UsageBarsWidget, OneBarPerProcessorLaidOutInTheGroup)
 
     group.show();
     group.resize(1017, 100); // the group follows the window's width
-    const int wide[] = {12, 262, 512, 762};
+    const int wide[] = { 12, 262, 512, 762 };
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(bars.bars()[i]->geometry(), QRect(wide[i], 58, 245, 16));
 }
@@ -38,7 +38,7 @@ TEST(UsageBarsWidget, ShowsClampedPositionsAndTheAverage)
     QLabel label(QStringLiteral("0%"));
     UsageBars bars(&group, &label, 2);
     UsageDisplay d;
-    d.positions = {-10, 130};
+    d.positions = { -10, 130 };
     d.caption = QStringLiteral("60%");
     bars.show(d);
     EXPECT_EQ(bars.bars()[0]->value(), 0);
@@ -46,7 +46,7 @@ TEST(UsageBarsWidget, ShowsClampedPositionsAndTheAverage)
     EXPECT_EQ(label.text(), QStringLiteral("60%"));
 
     // A shorter result than there are bars touches only the bars it has.
-    d.positions = {40};
+    d.positions = { 40 };
     d.caption = QStringLiteral("40%");
     bars.show(d);
     EXPECT_EQ(bars.bars()[0]->value(), 40);

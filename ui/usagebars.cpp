@@ -4,13 +4,15 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
-
 #include <algorithm>
 
-namespace ampero {
+namespace ampero
+{
 
 UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject* parent)
-    : QObject(parent), m_group(group), m_label(label)
+    : QObject(parent)
+    , m_group(group)
+    , m_label(label)
 {
     for (int i = 0; i < processorCount; ++i) {
         auto* bar = new QProgressBar(group);
