@@ -1,13 +1,43 @@
+#include "app/backends.h"
 #include "app/cli.h"
+#include "platform/dbus/upowerbatteryidentity.h"
+#include "platform/linuxprocessor.h"
+#include "platform/sysfsbatteryidentity.h"
+#include "sysinfo/batteryinfo.h"
+#include "sysinfo/infotext.h"
+#include "sysinfo/processorcount.h"
+#include "sysinfo/processorinfo.h"
 
+#include <QTextStream>
 #include <cstdio>
 
-namespace ampero {
-
-int runInfo(const CliOptions& /*options*/)
+namespace ampero
 {
-    std::fprintf(stderr, "ampero: this mode is not available yet\n");
-    return 2;
+
+int runInfo(const CliOptions& options)
+{
+    QString error;
+    std::unique_ptr<PowerSource> power = createPowerSource(options.powerSource, &error);
+    if (!power) {
+        std::fprintf(stderr, "ampero: %s\n", qPrintable(error));
+        return 2;
+    }
+    UPowerBatteryIdentity upower;
+    SysfsBatteryIdentity sysfs;
+    LinuxProcessor processor;
+
+    MachineInfo info;
+    info.power = power->status();
+    info.powerBackend = power->backendName();
+    GetBatteryInfo(info.battery, upower, sysfs);
+    info.brand = GetCpuBrandString(processor);
+    info.clockMhz = MeasureCpuClock(processor);
+    info.processorCount = GetProcessorCount();
+
+    QTextStream out(stdout);
+    out << infoText(info);
+    out.flush();
+    return 0;
 }
 
 } // namespace ampero

@@ -1,0 +1,24 @@
+#pragma once
+#include "platform/processortimes.h"
+
+#include <QString>
+
+namespace ampero
+{
+
+// Per-processor times from the kernel's /proc/stat (path replaceable for
+// tests), the tick counter from CLOCK_MONOTONIC.
+class ProcStatTimes final : public ProcessorTimesSource
+{
+public:
+    explicit ProcStatTimes(QString path = QStringLiteral("/proc/stat"));
+    std::optional<ProcessorSnapshot> snapshot() override;
+    uint32_t tickCount() override { return GetTickCount(); }
+
+private:
+    QString m_path;
+    long m_userHz;
+    QByteArray m_buffer;
+};
+
+} // namespace ampero

@@ -1,0 +1,72 @@
+#include "platform/sysfsbatteryidentity.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace ampero
+{
+
+namespace
+{
+
+    QByteArray readAttribute(const QString& dir, const char* name)
+    {
+        QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return f.read(4096).trimmed();
+    }
+
+    std::optional<qulonglong> readNumber(const QString& dir, const char* name)
+    {
+        bool ok = false;
+        const qulonglong v = readAttribute(dir, name).toULongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+        return v;
+    }
+
+    // energy_<what> in µWh, else charge_<what> (µAh) × voltage_min_design (µV), as mWh.
+    QVariant capacityMwh(const QString& dir, const char* energy, const char* charge)
+    {
+        if (const auto uwh = readNumber(dir, energy))
+            return QVariant::fromValue<qulonglong>(*uwh / 1000u);
+        const auto uah = readNumber(dir, charge);
+        const auto uv = readNumber(dir, "voltage_min_design");
+        if (!uah || !uv)
+            return {};
+        // µAh × µV = 10^-12 Wh; kept in long double so no product overflows.
+        const long double mwh = static_cast<long double>(*uah) * static_cast<long double>(*uv) / 1e9L;
+        if (mwh >= 1.8e19L)
+            return {};
+        return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(mwh));
+    }
+
+} // namespace
+
+SysfsBatteryIdentity::SysfsBatteryIdentity(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+std::optional<BatteryProperties> SysfsBatteryIdentity::firstBattery()
+{
+    const QDir dir(m_folder);
+    const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = dir.filePath(name);
+        if (readAttribute(path, "type") != "Battery")
+            continue;
+        if (readAttribute(path, "scope") == "Device")
+            continue; // a mouse's or headset's battery
+        BatteryProperties props;
+        props.append({ QStringLiteral("DesignCapacity"),
+            capacityMwh(path, "energy_full_design", "charge_full_design") });
+        props.append(
+            { QStringLiteral("FullChargeCapacity"), capacityMwh(path, "energy_full", "charge_full") });
+        return props;
+    }
+    return std::nullopt;
+}
+
+} // namespace ampero

@@ -1,0 +1,38 @@
+#pragma once
+#include "platform/batteryidentity.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace ampero
+{
+
+// The battery's identity and capacity, read once at start-up.
+struct TBatteryInfo {
+    QString Name;
+    QString Manufacturer;
+    uint16_t Chemistry = 0; // code, see BatteryIdentitySource
+    uint32_t Capacity = 0; // mWh, the larger of design and full-charge capacity
+    uint64_t DesignVoltage = 0; // mV
+
+    friend bool operator==(const TBatteryInfo&, const TBatteryInfo&) = default;
+};
+
+// The program's one record, empty until GetBatteryInfo fills it.
+extern TBatteryInfo BatteryInfo;
+
+// Both texts empty, all numbers 0.
+void EmptyBatteryInfo(TBatteryInfo& info);
+
+// Fills info (which the caller passes empty) from the portable battery
+// source, then, when no capacity came from it, the capacities of the
+// general source. A property that is null or does not convert is skipped
+// and its field keeps its value. When a source that is asked has no
+// battery, the whole record is emptied. Never fails.
+void GetBatteryInfo(TBatteryInfo& info, BatteryIdentitySource& portable, BatteryIdentitySource& general);
+
+// Human name of a chemistry code ("Lithium-ion", ...); "Unknown" for codes
+// without one.
+QString chemistryName(uint16_t code);
+
+} // namespace ampero

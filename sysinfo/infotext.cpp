@@ -1,0 +1,64 @@
+#include "sysinfo/infotext.h"
+
+#include "results/timetext.h"
+#include "sysinfo/processorinfo.h"
+
+#include <QCoreApplication>
+
+namespace ampero
+{
+
+namespace
+{
+
+    QString tr(const char* text)
+    {
+        return QCoreApplication::translate("ampero", text);
+    }
+
+    QString orUnknown(const QString& s)
+    {
+        return s.isEmpty() ? tr("unknown") : s;
+    }
+
+} // namespace
+
+QString infoText(const MachineInfo& info, const QLocale& locale)
+{
+    QString out;
+    auto line = [&out](const char* key, const QString& value) {
+        out += QLatin1String(key) + QStringLiteral(": ") + value + QLatin1Char('\n');
+    };
+
+    const PowerStatus& p = info.power;
+    line("Power source",
+        p.acLineStatus == PowerStatus::AcOffline      ? tr("powered by battery")
+            : p.acLineStatus == PowerStatus::AcOnline ? tr("powered by AC")
+                                                      : tr("unknown"));
+    line("Level",
+        p.batteryLifePercent <= 100 ? QString::number(p.batteryLifePercent) + QLatin1Char('%')
+                                    : tr("unknown"));
+    line("Forecast",
+        p.batteryLifeTime == PowerStatus::UnknownTime ? tr("unknown")
+                                                      : elapsedTimeTextSeconds(p.batteryLifeTime));
+
+    const TBatteryInfo& b = info.battery;
+    line("Battery name", orUnknown(b.Name));
+    line("Battery manufacturer", orUnknown(b.Manufacturer));
+    line("Battery chemistry",
+        b.Chemistry == 0 ? tr("unknown")
+                         : QStringLiteral("%1 (%2)").arg(chemistryName(b.Chemistry)).arg(b.Chemistry));
+    line("Battery capacity",
+        b.Capacity == 0 ? tr("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
+    line("Battery design voltage",
+        b.DesignVoltage == 0 ? tr("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
+
+    line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
+    QString clock = clockText(info.clockMhz, locale);
+    line("Processor clock", clock.mid(1, clock.size() - 2)); // without the parentheses
+    line("Processors", QString::number(info.processorCount));
+    line("Power backend", info.powerBackend);
+    return out;
+}
+
+} // namespace ampero

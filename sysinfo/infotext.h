@@ -1,0 +1,27 @@
+#pragma once
+#include "platform/powersource.h"
+#include "sysinfo/batteryinfo.h"
+
+#include <QLocale>
+#include <QString>
+
+namespace ampero
+{
+
+// Everything the program knows of this machine, as collected for a report.
+struct MachineInfo {
+    PowerStatus power;
+    QString powerBackend;
+    TBatteryInfo battery;
+    QString brand; // as GetCpuBrandString gives it
+    double clockMhz = 0;
+    int processorCount = 0;
+};
+
+// One "Key: value" line per item, each ending in "\n":
+// Power source, Level, Forecast, Battery name, Battery manufacturer,
+// Battery chemistry, Battery capacity, Battery design voltage, Processor,
+// Processor clock, Processors, Power backend.
+QString infoText(const MachineInfo& info, const QLocale& locale = QLocale());
+
+} // namespace ampero

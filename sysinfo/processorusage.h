@@ -1,0 +1,62 @@
+#pragma once
+#include "platform/processortimes.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ampero
+{
+
+// Shares of one processor's time over one interval, in percent of the
+// interval (normally 0..100, but the sums may exceed 100 by rounding).
+struct TProcessorTimesPercent {
+    float Idle = 0;
+    float Kernel = 0;
+    float User = 0;
+    float Dpc = 0;
+    float Interrupt = 0;
+};
+
+// x / 10000 rounded to the nearest integer, exact halves to the even one:
+// a time in 100 ns units as whole milliseconds.
+int64_t unitsToMs(int64_t units);
+
+// Milliseconds from prev to now on a 32-bit tick counter, across its wrap.
+uint32_t tickDifference(uint32_t prev, uint32_t now);
+
+// ms / dt * 100 in double precision, stored as a float.
+float sharePercent(int64_t ms, uint32_t dtMs);
+
+// Turns successive snapshots of the per-processor times into shares of the
+// elapsed interval. Main thread only.
+class ProcessorUsage
+{
+public:
+    // processorCount is the number of processors to sample (GetProcessorCount).
+    ProcessorUsage(ProcessorTimesSource& source, int processorCount);
+
+    // A fresh snapshot, or std::nullopt when the times cannot be read.
+    std::optional<ProcessorSnapshot> QuerySystemInformation();
+
+    // Takes the first snapshot and the tick count with it.
+    void InitProcessorUsage();
+
+    // Fills table with one entry per sampled processor (resizing it to that
+    // count) with the shares since the previous sample, and returns true.
+    // When this or the previous snapshot is missing, or no whole millisecond
+    // passed, table is left as it was and the result is false; a missing
+    // snapshot is retried at the next call.
+    bool SampleProcessorUsage(std::vector<TProcessorTimesPercent>& table);
+
+    uint16_t sampledProcessorCount() const { return m_sampledProcessorCount; }
+
+private:
+    ProcessorTimesSource& m_source;
+    int m_processorCount;
+    std::optional<ProcessorSnapshot> m_prevSnapshot;
+    uint32_t m_prevTickCount = 0;
+    uint16_t m_sampledProcessorCount = 0;
+};
+
+} // namespace ampero

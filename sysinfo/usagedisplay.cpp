@@ -1,0 +1,80 @@
+#include "sysinfo/usagedisplay.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ampero
+{
+
+long long roundHalfEven(double v)
+{
+    // The default rounding mode rounds exact halves to the even integer.
+    const double r = std::nearbyint(v);
+    return static_cast<long long>(r);
+}
+
+std::optional<UsageDisplay> usageDisplay(const std::vector<TProcessorTimesPercent>& table, int processorCount)
+{
+    const int n = std::min<int>(processorCount, static_cast<int>(table.size()));
+    if (n <= 0)
+        return std::nullopt;
+    UsageDisplay out;
+    out.positions.reserve(static_cast<size_t>(n));
+    long long total = 0;
+    for (int i = 0; i < n; ++i) {
+        const TProcessorTimesPercent& e = table[static_cast<size_t>(i)];
+        const float u = static_cast<float>(100.0 - static_cast<double>(e.Idle)
+            - static_cast<double>(e.Interrupt) - static_cast<double>(e.Dpc));
+        const int p = static_cast<int>(roundHalfEven(static_cast<double>(u)));
+        out.positions.push_back(p);
+        total += p;
+    }
+    if (total < 0)
+        total = 0;
+    if (static_cast<double>(total) / n > 100.0)
+        total = static_cast<long long>(n) * 100;
+    out.average = static_cast<int>(roundHalfEven(static_cast<double>(total) / n));
+    out.caption = QString::number(out.average) + QLatin1Char('%');
+    return out;
+}
+
+std::vector<BarGeometry> usageBarLayout(int groupWidth, int count)
+{
+    std::vector<BarGeometry> out;
+    if (count <= 0)
+        return out;
+    const int width = (groupWidth - 17) / count - 5;
+    out.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        BarGeometry g;
+        g.width = width;
+        g.left = i * (width + 5) + 12;
+        out.push_back(g);
+    }
+    return out;
+}
+
+bool usageBarsVisible(const std::vector<BarGeometry>& layout)
+{
+    return !layout.empty() && layout.front().width >= MinimumBarWidth;
+}
+
+UsageMeter::UsageMeter(ProcessorTimesSource& source, int processorCount)
+    : m_usage(source, processorCount)
+    , m_processorCount(processorCount)
+{
+}
+
+void UsageMeter::start()
+{
+    m_usage.InitProcessorUsage();
+}
+
+std::optional<UsageDisplay> UsageMeter::tick()
+{
+    if (!m_usage.SampleProcessorUsage(m_table))
+        return std::nullopt;
+    return usageDisplay(m_table, m_processorCount);
+}
+
+} // namespace ampero

@@ -1,0 +1,71 @@
+#pragma once
+#include "sysinfo/processorusage.h"
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace ampero
+{
+
+// Rounds to the nearest integer, exact halves to the even integer.
+long long roundHalfEven(double v);
+
+// What one tick of the usage timer shows.
+struct UsageDisplay {
+    // One position per processor, unclamped (the bars clamp to 0..100).
+    std::vector<int> positions;
+    // Average usage in percent, 0..100.
+    int average = 0;
+    // The caption of the usage label, e.g. "37%".
+    QString caption;
+};
+
+// The work of one usage-timer tick: for each of the first processorCount
+// table entries u = 100 - Idle - Interrupt - Dpc (single precision), rounded
+// half to even to the bar position; the positions' sum (at least 0, at most
+// count * 100) divided by the count and rounded half to even is the average.
+// Counts the entries that exist in table, never more; with none, returns
+// std::nullopt and the display stays as it was.
+std::optional<UsageDisplay> usageDisplay(
+    const std::vector<TProcessorTimesPercent>& table, int processorCount);
+
+// Position and size of one usage bar inside its group box.
+struct BarGeometry {
+    int left = 0;
+    int top = 58;
+    int width = 0;
+    int height = 16;
+    friend bool operator==(const BarGeometry&, const BarGeometry&) = default;
+};
+
+// Smallest width a bar is shown at; narrower bars are hidden and only the
+// average remains.
+constexpr int MinimumBarWidth = 3;
+
+// The bars of count processors side by side in a group box groupWidth pixels
+// wide: width (groupWidth - 17) / count - 5 (truncating), bar i at left
+// i * (width + 5) + 12, top 58, height 16.
+std::vector<BarGeometry> usageBarLayout(int groupWidth, int count);
+
+// True when bars of that layout are wide enough to be shown.
+bool usageBarsVisible(const std::vector<BarGeometry>& layout);
+
+// Drives the sampler once a second: tick() samples and returns what to show,
+// or std::nullopt when nothing changes.
+class UsageMeter
+{
+public:
+    UsageMeter(ProcessorTimesSource& source, int processorCount);
+    // Takes the first snapshot.
+    void start();
+    std::optional<UsageDisplay> tick();
+    int processorCount() const { return m_processorCount; }
+
+private:
+    ProcessorUsage m_usage;
+    int m_processorCount;
+    std::vector<TProcessorTimesPercent> m_table;
+};
+
+} // namespace ampero

@@ -1,0 +1,78 @@
+#include "support/testutil.h"
+#include "sysinfo/infotext.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace ampero;
+
+TEST(InfoText, OneLinePerItem)
+{
+    MachineInfo m;
+    m.power.acLineStatus = PowerStatus::AcOffline;
+    m.power.batteryLifePercent = 57;
+    m.power.batteryLifeTime = 3 * 3600 + 5 * 60 + 9;
+    m.powerBackend = QStringLiteral("upower");
+    m.battery = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), 6, 48000, 11400 };
+    m.brand = QStringLiteral("  Intel(R) Core(TM) i5") + QString(26, QChar(u'\0'));
+    m.clockMhz = 2394.53;
+    m.processorCount = 4;
+    EXPECT_EQ(infoText(m, QLocale::c()).toStdString(),
+        "Power source: powered by battery\n"
+        "Level: 57%\n"
+        "Forecast: 3:05:09\n"
+        "Battery name: 5YHR4\n"
+        "Battery manufacturer: SMP\n"
+        "Battery chemistry: Lithium-ion (6)\n"
+        "Battery capacity: 48000 mWh\n"
+        "Battery design voltage: 11400 mV\n"
+        "Processor: Intel(R) Core(TM) i5\n"
+        "Processor clock: 2394.53 MHz\n"
+        "Processors: 4\n"
+        "Power backend: upower\n");
+}
+
+TEST(InfoText, UnknownValues)
+{
+    MachineInfo m;
+    m.brand = QStringLiteral("Unknown");
+    m.powerBackend = QStringLiteral("fake");
+    m.processorCount = 1;
+    EXPECT_EQ(infoText(m, QLocale(QLocale::German)).toStdString(),
+        "Power source: unknown\n"
+        "Level: unknown\n"
+        "Forecast: unknown\n"
+        "Battery name: unknown\n"
+        "Battery manufacturer: unknown\n"
+        "Battery chemistry: unknown\n"
+        "Battery capacity: unknown\n"
+        "Battery design voltage: unknown\n"
+        "Processor: Unknown\n"
+        "Processor clock: 0,00 MHz\n"
+        "Processors: 1\n"
+        "Power backend: fake\n");
+}
+
+TEST(InfoCommand, PrintsEveryKeyWithoutADisplay)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb")); // would fail if a window were made
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+    p.setProcessEnvironment(env);
+    p.start(test::amperoBinary(), { QStringLiteral("--info") });
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    for (const char* key :
+        { "Power source: ", "Level: ", "Forecast: ", "Battery name: ", "Battery manufacturer: ",
+            "Battery chemistry: ", "Battery capacity: ", "Battery design voltage: ", "Processor: ",
+            "Processor clock: ", "Processors: ", "Power backend: " })
+        EXPECT_TRUE(
+            out.contains(QLatin1String("\n") + QLatin1String(key)) || out.startsWith(QLatin1String(key)))
+            << key << "\n"
+            << out.toStdString();
+    EXPECT_TRUE(out.contains(QLatin1String(" MHz\n")));
+}
