@@ -1,0 +1,32 @@
+#include "app/sessionendglue.h"
+
+#include "session/sessionend.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+namespace ampero {
+
+SessionEndGlue::SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QObject* parent)
+    : QObject(parent), m_end(sessionEnd)
+{
+    if (app)
+        connect(app, &QGuiApplication::commitDataRequest, this, &SessionEndGlue::onCommitDataRequest);
+    connect(&m_signals, &TerminationSignals::received, &m_end, &SessionEnd::onTerminationSignal);
+    // Exits every running event loop, the modal ones of a test included.
+    connect(&m_end, &SessionEnd::quitRequested, this, [] { QCoreApplication::exit(0); });
+}
+
+int SessionEndGlue::commitData()
+{
+    return m_end.queryEndSession();
+}
+
+void SessionEndGlue::onCommitDataRequest(QSessionManager& manager)
+{
+    if (commitData() == 0 && manager.allowsInteraction())
+        manager.cancel();
+}
+
+} // namespace ampero
