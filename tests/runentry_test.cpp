@@ -130,8 +130,8 @@ TEST(ExecQuotingWithGio, GioLaunchPassesThePathUnchanged)
     {
         QFile f(script);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nprintf '%s' \"$1\" > \"$DUMP_TO.tmp\" && mv \"$DUMP_TO.tmp\" \"$DUMP_TO\"\n"
-                "printf '%s' \"$#\" > \"$DUMP_TO.count\"\n");
+        f.write("#!/bin/sh\nprintf '%s' \"$#\" > \"$DUMP_TO.count\"\n"
+                "printf '%s' \"$1\" > \"$DUMP_TO.tmp\" && mv \"$DUMP_TO.tmp\" \"$DUMP_TO\"\n");
         f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
