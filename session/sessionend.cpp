@@ -38,6 +38,7 @@ int SessionEnd::queryEndSession()
 
     // The file is complete: nothing is left to wait for, so the system may
     // go on at once.
+    m_holdingForTest = false;
     if (m_inhibitor) {
         m_inhibitor->releaseDelayLock();
         m_inhibitor->releaseIdleLock();
@@ -47,6 +48,7 @@ int SessionEnd::queryEndSession()
 
 void SessionEnd::testStarted()
 {
+    m_holdingForTest = true;
     if (!m_inhibitor)
         return;
     m_inhibitor->takeDelayLock();
@@ -55,6 +57,7 @@ void SessionEnd::testStarted()
 
 void SessionEnd::testEnded()
 {
+    m_holdingForTest = false;
     if (!m_inhibitor)
         return;
     m_inhibitor->releaseDelayLock();
@@ -82,7 +85,7 @@ void SessionEnd::onPrepareForSleep(bool start)
     if (start) {
         // Let the suspend go on; the gap rule ends the test after the resume.
         m_inhibitor->releaseDelayLock();
-    } else if (m_hooks.testRunning && m_hooks.testRunning()) {
+    } else if (m_holdingForTest && m_hooks.testRunning && m_hooks.testRunning()) {
         m_inhibitor->takeDelayLock();
     }
 }

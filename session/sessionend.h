@@ -80,6 +80,9 @@ private:
     SessionEndHooks m_hooks;
     SessionEndOptions m_options;
     Inhibitor* m_inhibitor;
+    // Between testStarted() and testEnded() or the session's end: only then
+    // is a lock taken again after a resume.
+    bool m_holdingForTest = false;
     bool m_lastEntryWritten = false;
     QString m_lastEntryError;
 };

@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                     LockCase{"resume_after_the_test_ended_takes_nothing", false, {{'S', true}, {'S', false}}, {RD},
                              false},
                     LockCase{"shutdown_writes_entry_and_releases_all", true, {{'D', true}}, {RD, RI}, true},
+                    LockCase{"resume_after_a_session_end_takes_nothing", true,
+                             {{'D', true}, {'D', false}, {'S', true}, {'S', false}}, {RD, RI}, true},
                     LockCase{"shutdown_cancelled_does_nothing", true, {{'D', false}}, {}, false},
                     LockCase{"shutdown_with_no_test_writes_no_entry", false, {{'D', true}}, {RD, RI}, false}),
     [](const auto& info) { return std::string(info.param.name); });
