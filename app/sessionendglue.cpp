@@ -6,10 +6,12 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 
-namespace ampero {
+namespace ampero
+{
 
 SessionEndGlue::SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QObject* parent)
-    : QObject(parent), m_end(sessionEnd)
+    : QObject(parent)
+    , m_end(sessionEnd)
 {
     if (app)
         connect(app, &QGuiApplication::commitDataRequest, this, &SessionEndGlue::onCommitDataRequest);

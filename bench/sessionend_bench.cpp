@@ -33,9 +33,9 @@ int main(int argc, char** argv)
         FakeInhibitor locks;
         SessionEndOptions options;
         options.autostartDirectory = dir.filePath(QStringLiteral("autostart"));
-        SessionEnd end({[] { return true; }, [&] { return path; },
-                        [&] { writer.finish(nullptr, 50000, 123456789); }},
-                       options, &locks, nullptr);
+        SessionEnd end(
+            { [] { return true; }, [&] { return path; }, [&] { writer.finish(nullptr, 50000, 123456789); } },
+            options, &locks, nullptr);
         end.testStarted();
         const auto t0 = std::chrono::steady_clock::now();
         end.queryEndSession();
@@ -45,6 +45,6 @@ int main(int argc, char** argv)
     std::sort(ms.begin(), ms.end());
     std::printf("end-of-session rule (entry + completing a 36000-sample file, fsync), %d runs:\n", runs);
     std::printf("  median %.3f ms, 95th percentile %.3f ms, max %.3f ms (logind allows 5000 ms)\n",
-                ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.back());
+        ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.back());
     return 0;
 }

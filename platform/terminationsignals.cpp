@@ -1,33 +1,35 @@
 #include "platform/terminationsignals.h"
 
 #include <QSocketNotifier>
-
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace ampero {
-
-namespace {
-int g_pipe[2] = {-1, -1};
-std::atomic<bool> g_installed{false};
-struct sigaction g_oldTerm;
-struct sigaction g_oldHup;
-
-extern "C" void onSignal(int signo)
+namespace ampero
 {
-    const int saved = errno;
-    const unsigned char b = static_cast<unsigned char>(signo);
-    // Non-blocking: should the pipe be full, earlier notices are still
-    // pending and this one adds nothing.
-    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &b, 1);
-    errno = saved;
-}
+
+namespace
+{
+    int g_pipe[2] = { -1, -1 };
+    std::atomic<bool> g_installed { false };
+    struct sigaction g_oldTerm;
+    struct sigaction g_oldHup;
+
+    extern "C" void onSignal(int signo)
+    {
+        const int saved = errno;
+        const unsigned char b = static_cast<unsigned char>(signo);
+        // Non-blocking: should the pipe be full, earlier notices are still
+        // pending and this one adds nothing.
+        [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &b, 1);
+        errno = saved;
+    }
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
+TerminationSignals::TerminationSignals(QObject* parent)
+    : QObject(parent)
 {
     bool expected = false;
     if (!g_installed.compare_exchange_strong(expected, true))

@@ -4,11 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <climits>
 #include <unistd.h>
 
-namespace ampero {
+namespace ampero
+{
 
 QString ownExecutablePath()
 {
@@ -180,8 +180,8 @@ QStringList parseExecLine(const QString& exec)
     return args;
 }
 
-bool writeRunEntry(const QString& name, const QString& command, bool once, QString* error,
-                   const QString& directory)
+bool writeRunEntry(
+    const QString& name, const QString& command, bool once, QString* error, const QString& directory)
 {
     const QString dir = directory.isEmpty() ? autostartDirectory() : directory;
     auto fail = [error](const QString& why) {

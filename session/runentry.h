@@ -5,7 +5,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace ampero {
+namespace ampero
+{
 
 // The title the entry is written under.
 inline constexpr char RunEntryName[] = "Orvex Ampero";
@@ -52,7 +53,7 @@ QStringList parseExecLine(const QString& exec);
 // directory cannot be created or the file cannot be written; an existing
 // entry is then left as it was.
 bool writeRunEntry(const QString& name, const QString& command, bool once, QString* error = nullptr,
-                   const QString& directory = {});
+    const QString& directory = {});
 
 // The path of the entry file writeRunEntry writes.
 QString runEntryPath(const QString& name, bool once, const QString& directory = {});

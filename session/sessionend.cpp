@@ -4,11 +4,15 @@
 #include "platform/systemevents.h"
 #include "session/runentry.h"
 
-namespace ampero {
+namespace ampero
+{
 
 SessionEnd::SessionEnd(SessionEndHooks hooks, SessionEndOptions options, Inhibitor* inhibitor,
-                       SystemEvents* events, QObject* parent)
-    : QObject(parent), m_hooks(std::move(hooks)), m_options(std::move(options)), m_inhibitor(inhibitor)
+    SystemEvents* events, QObject* parent)
+    : QObject(parent)
+    , m_hooks(std::move(hooks))
+    , m_options(std::move(options))
+    , m_inhibitor(inhibitor)
 {
     if (events) {
         connect(events, &SystemEvents::prepareForShutdown, this, &SessionEnd::onPrepareForShutdown);
@@ -29,7 +33,7 @@ int SessionEnd::queryEndSession()
             m_lastEntryError = QStringLiteral("no program file or results file to name");
         } else {
             m_lastEntryWritten = writeRunEntry(QString::fromLatin1(RunEntryName), runCommand(exe, path), true,
-                                               &m_lastEntryError, m_options.autostartDirectory);
+                &m_lastEntryError, m_options.autostartDirectory);
         }
     }
 

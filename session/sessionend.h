@@ -6,7 +6,8 @@
 #include <QString>
 #include <functional>
 
-namespace ampero {
+namespace ampero
+{
 
 class Inhibitor;
 class SystemEvents;
@@ -40,13 +41,14 @@ struct SessionEndOptions {
 // session's end arrive from logind (PrepareForShutdown through SystemEvents),
 // from the desktop session manager and from SIGTERM/SIGHUP (through the app's
 // glue), each calling queryEndSession() on the main thread.
-class SessionEnd : public QObject {
+class SessionEnd : public QObject
+{
     Q_OBJECT
 public:
     // inhibitor and events may be null (no locks, no logind notices); both
     // must outlive this object.
     SessionEnd(SessionEndHooks hooks, SessionEndOptions options, Inhibitor* inhibitor, SystemEvents* events,
-               QObject* parent = nullptr);
+        QObject* parent = nullptr);
 
     // The rule, in this order: with a test running, write the run-once entry
     // that starts this program with ResultsPath; then StopTest, whether or

@@ -18,14 +18,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 using namespace ampero;
 
-namespace {
+namespace
+{
 
 const QString Login1 = QStringLiteral("org.freedesktop.login1");
 const QString Login1Path = QStringLiteral("/org/freedesktop/login1");
@@ -56,7 +56,8 @@ std::ostream& operator<<(std::ostream& os, const Inhibition& i)
 
 // A dbus-daemon of our own with logind's mock on it (and, when asked, a
 // screen saver's), standing in for both the system and the session bus.
-class MockBus : public testing::Test {
+class MockBus : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -66,12 +67,15 @@ protected:
         const QString config = test::writeFile(m_dir, QStringLiteral("bus.conf"),
             "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig><type>session</type><listen>unix:dir=" + m_dir.path().toUtf8() + "</listen>\n"
-            "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+            "<busconfig><type>session</type><listen>unix:dir="
+                + m_dir.path().toUtf8()
+                + "</listen>\n"
+                  "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+                  "eavesdrop=\"true\"/>\n"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
         m_daemon.start(QStringLiteral("/usr/bin/dbus-daemon"),
-                       {QStringLiteral("--config-file=") + config, QStringLiteral("--print-address=1"),
-                        QStringLiteral("--nofork")});
+            { QStringLiteral("--config-file=") + config, QStringLiteral("--print-address=1"),
+                QStringLiteral("--nofork") });
         ASSERT_TRUE(m_daemon.waitForStarted(5000));
         ASSERT_TRUE(waitUntil([this] { return m_daemon.canReadLine() || m_daemon.waitForReadyRead(50); }));
         m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
@@ -79,7 +83,7 @@ protected:
         m_connectionName = QUuid::createUuid().toString();
         bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, m_connectionName));
         ASSERT_TRUE(bus->isConnected());
-        startMock({QStringLiteral("--template"), QStringLiteral("logind")}, Login1);
+        startMock({ QStringLiteral("--template"), QStringLiteral("logind") }, Login1);
     }
 
     void TearDown() override
@@ -107,7 +111,8 @@ protected:
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} + args);
+        p->start(QStringLiteral("/usr/bin/python3"),
+            QStringList { QStringLiteral("-m"), QStringLiteral("dbusmock") } + args);
         ASSERT_TRUE(p->waitForStarted(5000));
         m_mocks.push_back(std::move(p));
         ASSERT_TRUE(waitUntil([&] { return bus->interface()->isServiceRegistered(service).value(); }, 15000))
@@ -117,11 +122,11 @@ protected:
     void startScreenSaver()
     {
         const QString ss = QStringLiteral("org.freedesktop.ScreenSaver");
-        startMock({ss, QStringLiteral("/org/freedesktop/ScreenSaver"), ss}, ss);
+        startMock({ ss, QStringLiteral("/org/freedesktop/ScreenSaver"), ss }, ss);
         for (const auto& [name, in, out, code] :
-             {std::tuple{"Inhibit", "ss", "u", "ret = 4711"}, std::tuple{"UnInhibit", "u", "", ""}}) {
-            QDBusMessage add = QDBusMessage::createMethodCall(ss, QStringLiteral("/org/freedesktop/ScreenSaver"),
-                                                              MockInterface, QStringLiteral("AddMethod"));
+            { std::tuple { "Inhibit", "ss", "u", "ret = 4711" }, std::tuple { "UnInhibit", "u", "", "" } }) {
+            QDBusMessage add = QDBusMessage::createMethodCall(ss,
+                QStringLiteral("/org/freedesktop/ScreenSaver"), MockInterface, QStringLiteral("AddMethod"));
             add << ss << QString::fromLatin1(name) << QString::fromLatin1(in) << QString::fromLatin1(out)
                 << QString::fromLatin1(code);
             ASSERT_EQ(bus->call(add).type(), QDBusMessage::ReplyMessage);
@@ -132,8 +137,7 @@ protected:
     QVariantList screenSaverCalls(const QString& method)
     {
         QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
-                                                          QStringLiteral("/org/freedesktop/ScreenSaver"),
-                                                          MockInterface, QStringLiteral("GetMethodCalls"));
+            QStringLiteral("/org/freedesktop/ScreenSaver"), MockInterface, QStringLiteral("GetMethodCalls"));
         get << method;
         const QDBusMessage reply = bus->call(get);
         QVariantList firstArgs;
@@ -162,8 +166,8 @@ protected:
 
     QList<Inhibition> inhibitors()
     {
-        const QDBusMessage reply = bus->call(QDBusMessage::createMethodCall(
-            Login1, Login1Path, QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")));
+        const QDBusMessage reply = bus->call(QDBusMessage::createMethodCall(Login1, Login1Path,
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")));
         QList<Inhibition> list;
         if (reply.type() != QDBusMessage::ReplyMessage)
             return list;
@@ -192,14 +196,14 @@ protected:
 
     void emitLogindSignal(const QString& name, bool value)
     {
-        QDBusMessage signal = QDBusMessage::createMethodCall(Login1, Login1Path, MockInterface,
-                                                           QStringLiteral("EmitSignal"));
+        QDBusMessage signal
+            = QDBusMessage::createMethodCall(Login1, Login1Path, MockInterface, QStringLiteral("EmitSignal"));
         QDBusArgument args;
         args.beginArray(qMetaTypeId<QDBusVariant>());
         args << QDBusVariant(value);
         args.endArray();
         signal << QStringLiteral("org.freedesktop.login1.Manager") << name << QStringLiteral("b")
-             << QVariant::fromValue(args);
+               << QVariant::fromValue(args);
         ASSERT_EQ(bus->call(signal).type(), QDBusMessage::ReplyMessage);
     }
 
@@ -213,10 +217,10 @@ private:
     std::vector<std::unique_ptr<QProcess>> m_mocks;
 };
 
-const Inhibition DelayLock{QStringLiteral("shutdown:sleep"), QStringLiteral("Orvex Ampero"),
-                           QStringLiteral("battery test in progress"), QStringLiteral("delay")};
-const Inhibition IdleLock{QStringLiteral("idle"), QStringLiteral("Orvex Ampero"),
-                          QStringLiteral("battery test in progress"), QStringLiteral("block")};
+const Inhibition DelayLock { QStringLiteral("shutdown:sleep"), QStringLiteral("Orvex Ampero"),
+    QStringLiteral("battery test in progress"), QStringLiteral("delay") };
+const Inhibition IdleLock { QStringLiteral("idle"), QStringLiteral("Orvex Ampero"),
+    QStringLiteral("battery test in progress"), QStringLiteral("block") };
 
 // A running test whose StopTest completes a real results file.
 struct Session {
@@ -235,12 +239,12 @@ struct Session {
     }
     SessionEndHooks hooks()
     {
-        return {[this] { return running; }, [this] { return path; },
-                [this] {
-                    ++stops;
-                    if (writer.isOpen())
-                        writer.finish(nullptr, 48000, 99);
-                }};
+        return { [this] { return running; }, [this] { return path; },
+            [this] {
+                ++stops;
+                if (writer.isOpen())
+                    writer.finish(nullptr, 48000, 99);
+            } };
     }
     SessionEndOptions options()
     {
@@ -249,7 +253,10 @@ struct Session {
         o.autostartDirectory = autostart;
         return o;
     }
-    bool entryWritten() const { return QFileInfo::exists(autostart + QStringLiteral("/orvex-ampero-once.desktop")); }
+    bool entryWritten() const
+    {
+        return QFileInfo::exists(autostart + QStringLiteral("/orvex-ampero-once.desktop"));
+    }
 };
 
 TEST_F(MockBus, LocksAreTakenAtTheStartAndReleasedAtTheEnd)
@@ -262,7 +269,7 @@ TEST_F(MockBus, LocksAreTakenAtTheStartAndReleasedAtTheEnd)
     end.testStarted();
     EXPECT_TRUE(locks.holdsDelayLock());
     EXPECT_TRUE(locks.holdsIdleLock());
-    expectInhibitors({DelayLock, IdleLock});
+    expectInhibitors({ DelayLock, IdleLock });
     end.testEnded();
     EXPECT_FALSE(locks.holdsDelayLock());
     EXPECT_FALSE(locks.holdsIdleLock());
@@ -277,7 +284,7 @@ TEST_F(MockBus, ShutdownDuringATestWritesTheEntryCompletesTheFileAndReleasesTheL
     LogindEvents events(*bus);
     SessionEnd end(s.hooks(), s.options(), &locks, &events);
     end.testStarted();
-    expectInhibitors({DelayLock, IdleLock});
+    expectInhibitors({ DelayLock, IdleLock });
 
     emitLogindSignal(QStringLiteral("PrepareForShutdown"), true);
     ASSERT_TRUE(waitUntil([&] { return s.stops > 0; }));
@@ -285,7 +292,7 @@ TEST_F(MockBus, ShutdownDuringATestWritesTheEntryCompletesTheFileAndReleasesTheL
     const ResultsReadResult r = readResultsFile(s.path.toStdString());
     ASSERT_TRUE(r.ok());
     EXPECT_TRUE(r.data.complete);
-    EXPECT_EQ(r.data.samples, std::vector<uint8_t>{42});
+    EXPECT_EQ(r.data.samples, std::vector<uint8_t> { 42 });
     EXPECT_EQ(r.data.capacity, 48000u);
     EXPECT_EQ(r.data.workCount, 99u);
     expectInhibitors({});
@@ -312,14 +319,14 @@ TEST_F(MockBus, SleepReleasesTheDelayLockAndResumeTakesItAgain)
     LogindEvents events(*bus);
     SessionEnd end(s.hooks(), s.options(), &locks, &events);
     end.testStarted();
-    expectInhibitors({DelayLock, IdleLock});
+    expectInhibitors({ DelayLock, IdleLock });
 
     emitLogindSignal(QStringLiteral("PrepareForSleep"), true);
-    expectInhibitors({IdleLock});
+    expectInhibitors({ IdleLock });
     EXPECT_EQ(s.stops, 0) << "a suspend is no session end";
 
     emitLogindSignal(QStringLiteral("PrepareForSleep"), false);
-    expectInhibitors({IdleLock, DelayLock});
+    expectInhibitors({ IdleLock, DelayLock });
     EXPECT_FALSE(s.entryWritten());
 
     // After the resume the gap rule ends the test.
@@ -333,11 +340,11 @@ TEST_F(MockBus, ScreenSaverIsInhibitedDuringATest)
     startScreenSaver();
     LogindInhibitor locks(*bus, *bus);
     EXPECT_TRUE(locks.takeIdleLock());
-    EXPECT_EQ(screenSaverCalls(QStringLiteral("Inhibit")), (QVariantList{QStringLiteral("Orvex Ampero")}));
+    EXPECT_EQ(screenSaverCalls(QStringLiteral("Inhibit")), (QVariantList { QStringLiteral("Orvex Ampero") }));
     locks.releaseIdleLock();
     QVariantList uninhibits;
     waitUntil([&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); });
-    EXPECT_EQ(uninhibits, (QVariantList{QVariant(4711u)}));
+    EXPECT_EQ(uninhibits, (QVariantList { QVariant(4711u) }));
 }
 
 TEST_F(MockBus, NoLogindMeansNoLockAndNoError)

@@ -14,7 +14,8 @@
 
 using namespace ampero;
 
-namespace {
+namespace
+{
 
 // A reader of desktop entries written for these tests alone, following the
 // Desktop Entry rules step by step: the string escapes of the value, then %%
@@ -33,8 +34,11 @@ QStringList launcherArguments(const QByteArray& entry)
                 continue;
             }
             const QChar n = v[++i];
-            exec += n == u'n' ? QChar(u'\n') : n == u't' ? QChar(u'\t') : n == u'r' ? QChar(u'\r')
-                  : n == u's' ? QChar(u' ') : n;
+            exec += n == u'n' ? QChar(u'\n')
+                : n == u't'   ? QChar(u'\t')
+                : n == u'r'   ? QChar(u'\r')
+                : n == u's'   ? QChar(u' ')
+                              : n;
         }
     }
     exec.replace(QStringLiteral("%%"), QStringLiteral("%"));
@@ -73,23 +77,25 @@ struct PathCase {
 };
 
 const PathCase PathCases[] = {
-    {"blanks", "/home/user/My Documents/battery results.apr"},
-    {"double_quotes", "/tmp/say \"hello\".apr"},
-    {"single_quote", "/tmp/it's.apr"},
-    {"backslashes", "/tmp/back\\slash\\\\double.apr"},
-    {"trailing_backslash", "/tmp/dir\\"},
-    {"dollar", "/tmp/$HOME/${PATH}.apr"},
-    {"backticks", "/tmp/`touch /tmp/pwned`.apr"},
-    {"command_substitution", "/tmp/$(rm -rf ~).apr"},
-    {"percent_codes", "/tmp/100%/%f %u %%.apr"},
-    {"newline", "/tmp/two\nlines.apr"},
-    {"tab_and_cr", "/tmp/a\tb\rc.apr"},
-    {"leading_blank", " /tmp/lead.apr"},
-    {"semicolon_and_pipes", "/tmp/a;b|c&d>e<f.apr"},
-    {"non_ascii", "/tmp/Ergebnisse für Jürgen.apr"},
+    { "blanks", "/home/user/My Documents/battery results.apr" },
+    { "double_quotes", "/tmp/say \"hello\".apr" },
+    { "single_quote", "/tmp/it's.apr" },
+    { "backslashes", "/tmp/back\\slash\\\\double.apr" },
+    { "trailing_backslash", "/tmp/dir\\" },
+    { "dollar", "/tmp/$HOME/${PATH}.apr" },
+    { "backticks", "/tmp/`touch /tmp/pwned`.apr" },
+    { "command_substitution", "/tmp/$(rm -rf ~).apr" },
+    { "percent_codes", "/tmp/100%/%f %u %%.apr" },
+    { "newline", "/tmp/two\nlines.apr" },
+    { "tab_and_cr", "/tmp/a\tb\rc.apr" },
+    { "leading_blank", " /tmp/lead.apr" },
+    { "semicolon_and_pipes", "/tmp/a;b|c&d>e<f.apr" },
+    { "non_ascii", "/tmp/Ergebnisse für Jürgen.apr" },
 };
 
-class ExecQuoting : public testing::TestWithParam<PathCase> {};
+class ExecQuoting : public testing::TestWithParam<PathCase>
+{
+};
 
 TEST_P(ExecQuoting, EntryStartsTheProgramWithExactlyThePath)
 {
@@ -98,7 +104,8 @@ TEST_P(ExecQuoting, EntryStartsTheProgramWithExactlyThePath)
     const QString path = QString::fromUtf8(GetParam().path);
     const QString exe = QStringLiteral("/opt/Bench Tools/$bin/ampero");
     QString error;
-    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), runCommand(exe, path), true, &error, dir.path()))
+    ASSERT_TRUE(
+        writeRunEntry(QStringLiteral("Orvex Ampero"), runCommand(exe, path), true, &error, dir.path()))
         << error.toStdString();
     const QByteArray entry = test::readFile(dir.filePath(QStringLiteral("orvex-ampero-once.desktop")));
 
@@ -108,14 +115,14 @@ TEST_P(ExecQuoting, EntryStartsTheProgramWithExactlyThePath)
         execLines += line.startsWith("Exec=") ? 1 : 0;
     EXPECT_EQ(execLines, 1);
 
-    EXPECT_EQ(launcherArguments(entry), (QStringList{exe, path}));
+    EXPECT_EQ(launcherArguments(entry), (QStringList { exe, path }));
 
     // The program's own reader agrees.
     EXPECT_TRUE(removeRunOnceEntryIfStartedFromIt(path, dir.path()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ExecQuoting, testing::ValuesIn(PathCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 // GLib's launcher reads the entry as the desktop will at login: the started
 // program must receive the path byte for byte.
@@ -138,14 +145,15 @@ TEST(ExecQuotingWithGio, GioLaunchPassesThePathUnchanged)
     for (const PathCase& c : PathCases) {
         SCOPED_TRACE(c.name);
         const QString path = QString::fromUtf8(c.path);
-        ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), runCommand(script, path), true, nullptr,
-                                  dir.path()));
+        ASSERT_TRUE(writeRunEntry(
+            QStringLiteral("Orvex Ampero"), runCommand(script, path), true, nullptr, dir.path()));
         const QString out = dir.filePath(QStringLiteral("out-%1").arg(QString::fromLatin1(c.name)));
         QProcess launch;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DUMP_TO"), out);
         launch.setProcessEnvironment(env);
-        launch.start(gio, {QStringLiteral("launch"), dir.filePath(QStringLiteral("orvex-ampero-once.desktop"))});
+        launch.start(
+            gio, { QStringLiteral("launch"), dir.filePath(QStringLiteral("orvex-ampero-once.desktop")) });
         ASSERT_TRUE(launch.waitForFinished(10000));
         EXPECT_EQ(launch.exitCode(), 0) << launch.readAllStandardError().toStdString();
         QDeadlineTimer deadline(5000);
@@ -160,17 +168,17 @@ TEST(RunEntryFile, HoldsTheTitleAndBothPathsQuoted)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"),
-                              runCommand(QStringLiteral("/opt/Bench Tools/bench"),
-                                         QStringLiteral("/home/User/My Documents/results.apr")),
-                              true, nullptr, dir.path()));
+        runCommand(
+            QStringLiteral("/opt/Bench Tools/bench"), QStringLiteral("/home/User/My Documents/results.apr")),
+        true, nullptr, dir.path()));
     EXPECT_EQ(test::readFile(dir.filePath(QStringLiteral("orvex-ampero-once.desktop"))),
-              QByteArray("[Desktop Entry]\n"
-                         "Type=Application\n"
-                         "Name=Orvex Ampero\n"
-                         "Exec=\"/opt/Bench Tools/bench\" \"/home/User/My Documents/results.apr\"\n"
-                         "Terminal=false\n"
-                         "NoDisplay=true\n"
-                         "X-Orvex-Ampero-RunOnce=true\n"));
+        QByteArray("[Desktop Entry]\n"
+                   "Type=Application\n"
+                   "Name=Orvex Ampero\n"
+                   "Exec=\"/opt/Bench Tools/bench\" \"/home/User/My Documents/results.apr\"\n"
+                   "Terminal=false\n"
+                   "NoDisplay=true\n"
+                   "X-Orvex-Ampero-RunOnce=true\n"));
 }
 
 TEST(RunEntryFile, LastingEntryIsASeparateFileThatStartUpLeavesAlone)
@@ -188,10 +196,10 @@ TEST(RunEntryFile, LastingEntryIsASeparateFileThatStartUpLeavesAlone)
 TEST(RunEntryFile, WritingAgainReplacesTheEntry)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), QStringLiteral("\"/a\" \"/old.apr\""), true, nullptr,
-                              dir.path()));
-    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), QStringLiteral("\"/a\" \"/new.apr\""), true, nullptr,
-                              dir.path()));
+    ASSERT_TRUE(writeRunEntry(
+        QStringLiteral("Orvex Ampero"), QStringLiteral("\"/a\" \"/old.apr\""), true, nullptr, dir.path()));
+    ASSERT_TRUE(writeRunEntry(
+        QStringLiteral("Orvex Ampero"), QStringLiteral("\"/a\" \"/new.apr\""), true, nullptr, dir.path()));
     const QByteArray entry = test::readFile(dir.filePath(QStringLiteral("orvex-ampero-once.desktop")));
     EXPECT_TRUE(entry.contains("/new.apr"));
     EXPECT_FALSE(entry.contains("/old.apr"));
@@ -205,7 +213,7 @@ TEST(RunEntryFile, UnwritableDirectoryIsAnErrorAndWritesNothing)
     const QString blocker = test::writeFile(dir, QStringLiteral("config"), "not a directory");
     QString error;
     EXPECT_FALSE(writeRunEntry(QStringLiteral("Orvex Ampero"), QStringLiteral("\"/a\" \"/b\""), true, &error,
-                               blocker + QStringLiteral("/autostart")));
+        blocker + QStringLiteral("/autostart")));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(test::readFile(blocker), QByteArray("not a directory"));
 }
@@ -221,13 +229,13 @@ TEST(RunEntryStartUp, RemovesTheEntryOnlyForTheStartItMade)
         bool removed;
     };
     const Row rows[] = {
-        {"no_argument", QString(), false},
-        {"another_file", QStringLiteral("/tmp/other.apr"), false},
-        {"unquoted_variant", QStringLiteral("/tmp/my results.apr"), false},
-        {"same_file", path, true},
+        { "no_argument", QString(), false },
+        { "another_file", QStringLiteral("/tmp/other.apr"), false },
+        { "unquoted_variant", QStringLiteral("/tmp/my results.apr"), false },
+        { "same_file", path, true },
     };
-    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), runCommand(QStringLiteral("/usr/bin/ampero"), path),
-                              true, nullptr, dir.path()));
+    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"),
+        runCommand(QStringLiteral("/usr/bin/ampero"), path), true, nullptr, dir.path()));
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         EXPECT_EQ(removeRunOnceEntryIfStartedFromIt(r.argument, dir.path()), r.removed);
@@ -238,9 +246,12 @@ TEST(RunEntryStartUp, RemovesTheEntryOnlyForTheStartItMade)
 
 TEST(RunEntryNames, FileNamesAndDirectory)
 {
-    EXPECT_EQ(runEntryFileName(QStringLiteral("Orvex Ampero"), true), QStringLiteral("orvex-ampero-once.desktop"));
-    EXPECT_EQ(runEntryFileName(QStringLiteral("Orvex Ampero"), false), QStringLiteral("orvex-ampero.desktop"));
-    EXPECT_EQ(runEntryFileName(QStringLiteral("../../etc/passwd"), false), QStringLiteral("etc-passwd.desktop"));
+    EXPECT_EQ(
+        runEntryFileName(QStringLiteral("Orvex Ampero"), true), QStringLiteral("orvex-ampero-once.desktop"));
+    EXPECT_EQ(
+        runEntryFileName(QStringLiteral("Orvex Ampero"), false), QStringLiteral("orvex-ampero.desktop"));
+    EXPECT_EQ(
+        runEntryFileName(QStringLiteral("../../etc/passwd"), false), QStringLiteral("etc-passwd.desktop"));
 
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "/srv/conf");
@@ -256,7 +267,7 @@ TEST(RunEntryNames, FileNamesAndDirectory)
 TEST(RunEntryNames, OwnExecutableIsThisTestBinary)
 {
     EXPECT_EQ(QFileInfo(ownExecutablePath()).canonicalFilePath(),
-              QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
+        QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
 }
 
 // The program started by the entry, as the desktop starts it at login, takes
@@ -265,10 +276,12 @@ TEST(RunEntryProgram, ProgramStartedFromTheEntryRemovesIt)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString results = test::writeFile(dir, QStringLiteral("my \"battery\" test.apr"), "\x03" "APR");
+    const QString results = test::writeFile(dir, QStringLiteral("my \"battery\" test.apr"),
+        "\x03"
+        "APR");
     const QString autostart = dir.filePath(QStringLiteral("config/autostart"));
-    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), runCommand(test::amperoBinary(), results), true,
-                              nullptr, autostart));
+    ASSERT_TRUE(writeRunEntry(
+        QStringLiteral("Orvex Ampero"), runCommand(test::amperoBinary(), results), true, nullptr, autostart));
     const QString entry = autostart + QStringLiteral("/orvex-ampero-once.desktop");
     const QStringList args = launcherArguments(test::readFile(entry));
     ASSERT_EQ(args.size(), 2);

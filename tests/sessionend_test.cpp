@@ -13,13 +13,13 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 
 using namespace ampero;
 
-namespace {
+namespace
+{
 
 // A test session as the controller runs it: a results file being written,
 // StopTest completing it. Records the order of what happens.
@@ -34,20 +34,20 @@ struct FakeSession {
     void start()
     {
         ASSERT_TRUE(writer.create(path.toStdString(), 2, 0, 7200));
-        for (uint8_t level : {90, 90, 89})
+        for (uint8_t level : { 90, 90, 89 })
             ASSERT_TRUE(writer.appendSample(level));
         running = true;
     }
     QString entryPath() const { return autostart + QStringLiteral("/orvex-ampero-once.desktop"); }
     SessionEndHooks hooks()
     {
-        return {[this] { return running; }, [this] { return path; },
-                [this] {
-                    log << (QFileInfo::exists(entryPath()) ? QStringLiteral("stop after entry")
-                                                           : QStringLiteral("stop without entry"));
-                    if (writer.isOpen())
-                        writer.finish(nullptr, 50000, 12345);
-                }};
+        return { [this] { return running; }, [this] { return path; },
+            [this] {
+                log << (QFileInfo::exists(entryPath()) ? QStringLiteral("stop after entry")
+                                                       : QStringLiteral("stop without entry"));
+                if (writer.isOpen())
+                    writer.finish(nullptr, 50000, 12345);
+            } };
     }
     SessionEndOptions options(bool writeEntry = true)
     {
@@ -69,14 +69,14 @@ TEST(QueryEndSession, DuringATestWritesTheEntryThenCompletesTheFile)
     end.testStarted();
 
     EXPECT_EQ(end.queryEndSession(), 1);
-    EXPECT_EQ(s.log, QStringList{QStringLiteral("stop after entry")});
+    EXPECT_EQ(s.log, QStringList { QStringLiteral("stop after entry") });
     EXPECT_EQ(parseExecLine(unescapeDesktopString(
                   QString::fromUtf8(test::readFile(s.entryPath()).split('\n').at(3).mid(5)))),
-              (QStringList{QStringLiteral("/usr/bin/ampero"), s.path}));
+        (QStringList { QStringLiteral("/usr/bin/ampero"), s.path }));
     const ResultsReadResult r = s.results();
     ASSERT_TRUE(r.ok());
     EXPECT_TRUE(r.data.complete);
-    EXPECT_EQ(r.data.samples, (std::vector<uint8_t>{90, 90, 89}));
+    EXPECT_EQ(r.data.samples, (std::vector<uint8_t> { 90, 90, 89 }));
     EXPECT_EQ(r.data.capacity, 50000u);
     EXPECT_EQ(r.data.workCount, 12345u);
     // Both locks go once the file is complete, so the system need not wait.
@@ -89,7 +89,7 @@ TEST(QueryEndSession, WithNoTestWritesNothingAndAnswersYes)
     FakeSession s;
     SessionEnd end(s.hooks(), s.options(), nullptr, nullptr);
     EXPECT_EQ(end.queryEndSession(), 1);
-    EXPECT_EQ(s.log, QStringList{QStringLiteral("stop without entry")});
+    EXPECT_EQ(s.log, QStringList { QStringLiteral("stop without entry") });
     EXPECT_FALSE(QFileInfo::exists(s.autostart));
     EXPECT_FALSE(QFileInfo::exists(s.path));
 }
@@ -99,12 +99,13 @@ TEST(QueryEndSession, EntryThatCannotBeWrittenStillCompletesTheFileAndAnswersYes
     FakeSession s;
     s.start();
     SessionEndOptions o = s.options();
-    o.autostartDirectory = test::writeFile(s.dir, QStringLiteral("plainfile"), "x") + QStringLiteral("/autostart");
+    o.autostartDirectory
+        = test::writeFile(s.dir, QStringLiteral("plainfile"), "x") + QStringLiteral("/autostart");
     SessionEnd end(s.hooks(), o, nullptr, nullptr);
     EXPECT_EQ(end.queryEndSession(), 1);
     EXPECT_FALSE(end.lastEntryWritten());
     EXPECT_FALSE(end.lastEntryError().isEmpty());
-    EXPECT_EQ(s.log, QStringList{QStringLiteral("stop without entry")});
+    EXPECT_EQ(s.log, QStringList { QStringLiteral("stop without entry") });
     EXPECT_TRUE(s.results().data.complete);
 }
 
@@ -134,13 +135,15 @@ TEST(QueryEndSession, ResultsWindowOfAJustEndedTestGetsTheEntryAndNothingElse)
 // The notices from logind, through the SystemEvents interface.
 struct LockCase {
     const char* name;
-    bool running;                          // the test still runs when the notices come
+    bool running; // the test still runs when the notices come
     std::vector<std::pair<char, bool>> notices; // 'S' sleep, 'D' shutdown (down)
-    QStringList calls;                     // what the inhibitor saw after the start
+    QStringList calls; // what the inhibitor saw after the start
     bool entry;
 };
 
-class LocksAroundATest : public testing::TestWithParam<LockCase> {};
+class LocksAroundATest : public testing::TestWithParam<LockCase>
+{
+};
 
 TEST_P(LocksAroundATest, FollowTheSystemNotices)
 {
@@ -151,7 +154,7 @@ TEST_P(LocksAroundATest, FollowTheSystemNotices)
     FakeSystemEvents events;
     SessionEnd end(s.hooks(), s.options(), &locks, &events);
     end.testStarted();
-    ASSERT_EQ(locks.calls, (QStringList{QStringLiteral("take delay"), QStringLiteral("take idle")}));
+    ASSERT_EQ(locks.calls, (QStringList { QStringLiteral("take delay"), QStringLiteral("take idle") }));
     locks.calls.clear();
     s.running = c.running;
     for (const auto& [kind, start] : c.notices) {
@@ -168,17 +171,16 @@ const QString TD = QStringLiteral("take delay");
 const QString RD = QStringLiteral("release delay");
 const QString RI = QStringLiteral("release idle");
 
-INSTANTIATE_TEST_SUITE_P(
-    Notices, LocksAroundATest,
-    testing::Values(LockCase{"sleep_releases_only_the_delay_lock", true, {{'S', true}}, {RD}, false},
-                    LockCase{"resume_takes_it_again", true, {{'S', true}, {'S', false}}, {RD, TD}, false},
-                    LockCase{"resume_after_the_test_ended_takes_nothing", false, {{'S', true}, {'S', false}}, {RD},
-                             false},
-                    LockCase{"shutdown_writes_entry_and_releases_all", true, {{'D', true}}, {RD, RI}, true},
-                    LockCase{"resume_after_a_session_end_takes_nothing", true,
-                             {{'D', true}, {'D', false}, {'S', true}, {'S', false}}, {RD, RI}, true},
-                    LockCase{"shutdown_cancelled_does_nothing", true, {{'D', false}}, {}, false},
-                    LockCase{"shutdown_with_no_test_writes_no_entry", false, {{'D', true}}, {RD, RI}, false}),
+INSTANTIATE_TEST_SUITE_P(Notices, LocksAroundATest,
+    testing::Values(LockCase { "sleep_releases_only_the_delay_lock", true, { { 'S', true } }, { RD }, false },
+        LockCase { "resume_takes_it_again", true, { { 'S', true }, { 'S', false } }, { RD, TD }, false },
+        LockCase { "resume_after_the_test_ended_takes_nothing", false, { { 'S', true }, { 'S', false } },
+            { RD }, false },
+        LockCase { "shutdown_writes_entry_and_releases_all", true, { { 'D', true } }, { RD, RI }, true },
+        LockCase { "resume_after_a_session_end_takes_nothing", true,
+            { { 'D', true }, { 'D', false }, { 'S', true }, { 'S', false } }, { RD, RI }, true },
+        LockCase { "shutdown_cancelled_does_nothing", true, { { 'D', false } }, {}, false },
+        LockCase { "shutdown_with_no_test_writes_no_entry", false, { { 'D', true } }, { RD, RI }, false }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Locks, TestEndReleasesBothAndRefusedLocksAreNoError)
@@ -198,7 +200,7 @@ TEST(Locks, TestEndReleasesBothAndRefusedLocksAreNoError)
     SessionEnd end2(s.hooks(), s.options(), &granted, nullptr);
     end2.testStarted();
     end2.testEnded();
-    EXPECT_EQ(granted.calls, (QStringList{TD, QStringLiteral("take idle"), RD, RI}));
+    EXPECT_EQ(granted.calls, (QStringList { TD, QStringLiteral("take idle"), RD, RI }));
 }
 
 TEST(CommitData, SessionManagerHandlerRunsTheRuleAndLetsTheLogoutGoOn)
@@ -208,7 +210,7 @@ TEST(CommitData, SessionManagerHandlerRunsTheRuleAndLetsTheLogoutGoOn)
     SessionEnd end(s.hooks(), s.options(), nullptr, nullptr);
     SessionEndGlue glue(end, nullptr);
     EXPECT_EQ(glue.commitData(), 1);
-    EXPECT_EQ(s.log, QStringList{QStringLiteral("stop after entry")});
+    EXPECT_EQ(s.log, QStringList { QStringLiteral("stop after entry") });
     EXPECT_TRUE(s.results().data.complete);
 }
 
@@ -237,7 +239,7 @@ TEST(TerminationSignals, ArriveOnTheMainThreadAndRestoreTheOldHandlers)
         EXPECT_TRUE(spy.wait(5000));
         if (spy.size() < 2)
             spy.wait(1000);
-        EXPECT_EQ(numbers, (QList<int>{SIGTERM, SIGHUP}));
+        EXPECT_EQ(numbers, (QList<int> { SIGTERM, SIGHUP }));
         EXPECT_EQ(thread, QCoreApplication::instance()->thread());
     }
     ::raise(SIGHUP);
@@ -263,7 +265,7 @@ TEST(TerminationSignals, SigtermDuringATestCompletesTheFileAndQuits)
     QObject::connect(&safety, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
     safety.start(10000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
-    EXPECT_EQ(s.log, QStringList{QStringLiteral("stop after entry")});
+    EXPECT_EQ(s.log, QStringList { QStringLiteral("stop after entry") });
     EXPECT_TRUE(s.results().data.complete);
     EXPECT_FALSE(locks.holdsDelayLock());
 }

@@ -3,7 +3,8 @@
 
 #include <QDBusConnection>
 
-namespace ampero {
+namespace ampero
+{
 
 // Inhibitor locks from systemd-logind (Manager.Inhibit on the given system
 // bus) and from org.freedesktop.ScreenSaver on the given session bus.
@@ -12,10 +13,11 @@ namespace ampero {
 // duplicate of it is closed. The backend keeps exactly one descriptor of its
 // own per lock and drops every copy Qt's D-Bus types hold at once, so closing
 // that one descriptor releases the lock.
-class LogindInhibitor final : public Inhibitor {
+class LogindInhibitor final : public Inhibitor
+{
 public:
     explicit LogindInhibitor(const QDBusConnection& systemBus = QDBusConnection::systemBus(),
-                             const QDBusConnection& sessionBus = QDBusConnection::sessionBus());
+        const QDBusConnection& sessionBus = QDBusConnection::sessionBus());
     ~LogindInhibitor() override;
     LogindInhibitor(const LogindInhibitor&) = delete;
     LogindInhibitor& operator=(const LogindInhibitor&) = delete;
