@@ -13,8 +13,13 @@ SessionEndGlue::SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QOb
     : QObject(parent)
     , m_end(sessionEnd)
 {
-    if (app)
+    if (app) {
         connect(app, &QGuiApplication::commitDataRequest, this, &SessionEndGlue::onCommitDataRequest);
+        // The run-once entry brings the program back when a test needs it;
+        // a session manager restoring it as well would start it twice.
+        connect(app, &QGuiApplication::saveStateRequest, this,
+            [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+    }
     connect(&m_signals, &TerminationSignals::received, &m_end, &SessionEnd::onTerminationSignal);
     // Exits every running event loop, the modal ones of a test included.
     connect(&m_end, &SessionEnd::quitRequested, this, [] { QCoreApplication::exit(0); });
@@ -27,6 +32,7 @@ int SessionEndGlue::commitData()
 
 void SessionEndGlue::onCommitDataRequest(QSessionManager& manager)
 {
+    manager.setRestartHint(QSessionManager::RestartNever);
     if (commitData() == 0 && manager.allowsInteraction())
         manager.cancel();
 }

@@ -14,9 +14,15 @@ QString ownExecutablePath()
 {
     char buf[PATH_MAX + 1];
     const ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
-    if (n > 0)
-        return QFile::decodeName(QByteArray(buf, static_cast<int>(n)));
-    return QString();
+    if (n <= 0)
+        return QString();
+    QString path = QFile::decodeName(QByteArray(buf, static_cast<int>(n)));
+    // A program file replaced while it runs (an upgrade during a test) reads
+    // as "PATH (deleted)"; the new file at PATH is the one to start.
+    const QString deleted = QStringLiteral(" (deleted)");
+    if (path.endsWith(deleted) && !QFileInfo::exists(path))
+        path.chop(deleted.size());
+    return path;
 }
 
 QString autostartDirectory()
