@@ -1,5 +1,6 @@
 #include "app/cli.h"
 #include "app/startup.h"
+#include "session/runentry.h"
 #include "version.h"
 
 #include <QApplication>
@@ -94,5 +95,7 @@ int main(int argc, char** argv)
         return runInfo(options);
     if (options.checkUpdate)
         return runCheckUpdate(options);
+    // A start made by the run-once autostart entry takes the entry away.
+    removeRunOnceEntryIfStartedFromIt(options.positional.value(0));
     return runGui(options);
 }

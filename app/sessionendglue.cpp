@@ -1,0 +1,40 @@
+#include "app/sessionendglue.h"
+
+#include "session/sessionend.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+namespace ampero
+{
+
+SessionEndGlue::SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QObject* parent)
+    : QObject(parent)
+    , m_end(sessionEnd)
+{
+    if (app) {
+        connect(app, &QGuiApplication::commitDataRequest, this, &SessionEndGlue::onCommitDataRequest);
+        // The run-once entry brings the program back when a test needs it;
+        // a session manager restoring it as well would start it twice.
+        connect(app, &QGuiApplication::saveStateRequest, this,
+            [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+    }
+    connect(&m_signals, &TerminationSignals::received, &m_end, &SessionEnd::onTerminationSignal);
+    // Exits every running event loop, the modal ones of a test included.
+    connect(&m_end, &SessionEnd::quitRequested, this, [] { QCoreApplication::exit(0); });
+}
+
+int SessionEndGlue::commitData()
+{
+    return m_end.queryEndSession();
+}
+
+void SessionEndGlue::onCommitDataRequest(QSessionManager& manager)
+{
+    manager.setRestartHint(QSessionManager::RestartNever);
+    if (commitData() == 0 && manager.allowsInteraction())
+        manager.cancel();
+}
+
+} // namespace ampero

@@ -1,0 +1,39 @@
+#pragma once
+#include <QList>
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace ampero
+{
+
+// Turns SIGTERM and SIGHUP (what a logout or a shutdown sends to the
+// session's processes) into a Qt signal on the main thread. The C signal
+// handler only writes the signal's number into a pipe; a socket notifier on
+// the main thread reads it and emits received(). One instance at a time;
+// the previous handlers come back when it is destroyed.
+class TerminationSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TerminationSignals(QObject* parent = nullptr);
+    ~TerminationSignals() override;
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // False when the pipe or the handlers could not be set up (or another
+    // instance already has them); nothing is emitted then.
+    bool isActive() const { return m_active; }
+
+Q_SIGNALS:
+    // SIGTERM or SIGHUP arrived; emitted on the thread that created this.
+    void received(int signalNumber);
+
+private:
+    void readPipe();
+
+    bool m_active = false;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace ampero

@@ -1,0 +1,67 @@
+#pragma once
+// The run entry: an XDG autostart entry that starts the program at the next
+// login with a results file as its first argument, so a test that ended with
+// the session is shown afterwards.
+#include <QString>
+#include <QStringList>
+
+namespace ampero
+{
+
+// The title the entry is written under.
+inline constexpr char RunEntryName[] = "Orvex Ampero";
+
+// Full path of the running program's file (/proc/self/exe resolved).
+QString ownExecutablePath();
+
+// $XDG_CONFIG_HOME/autostart, or ~/.config/autostart when XDG_CONFIG_HOME is
+// unset, empty or not absolute.
+QString autostartDirectory();
+
+// The entry's file name for a title: "Orvex Ampero" gives
+// "orvex-ampero.desktop", and "orvex-ampero-once.desktop" for a run-once
+// entry.
+QString runEntryFileName(const QString& name, bool once);
+
+// One argument of a desktop entry's Exec line: enclosed in double quotes,
+// with ", `, $ and \ escaped by a backslash and % doubled, so that it reaches
+// the started program unchanged whatever it holds.
+QString quoteExecArgument(const QString& argument);
+
+// The Exec command that starts `executable` with `resultsPath` as its first
+// and only argument: both quoted, one blank between.
+QString runCommand(const QString& executable, const QString& resultsPath);
+
+// A value as a desktop entry's string: \ as \\, newline as \n, tab as \t,
+// carriage return as \r, and a leading blank as \s.
+QString escapeDesktopString(const QString& value);
+
+// Reverses escapeDesktopString.
+QString unescapeDesktopString(const QString& value);
+
+// Splits an Exec value (already string-unescaped) into the program and its
+// arguments as a launcher does: %% becomes %, other field codes are dropped,
+// then blanks separate arguments and double quotes group them. Returns an
+// empty list for a line a launcher would reject (an open quote).
+QStringList parseExecLine(const QString& exec);
+
+// WriteRunEntry: writes the autostart entry `name` with `command` as its Exec
+// line, replacing an entry of the same name. once = true writes an entry the
+// program removes when it starts from it (removeRunOnceEntryIfStartedFromIt);
+// once = false an entry that stays. `directory` empty means
+// autostartDirectory(). Returns false with a reason in *error when the
+// directory cannot be created or the file cannot be written; an existing
+// entry is then left as it was.
+bool writeRunEntry(const QString& name, const QString& command, bool once, QString* error = nullptr,
+    const QString& directory = {});
+
+// The path of the entry file writeRunEntry writes.
+QString runEntryPath(const QString& name, bool once, const QString& directory = {});
+
+// Call at start-up with the first command-line argument (empty for none):
+// when a run-once entry of ours exists whose Exec line starts a program with
+// that same first argument, this start is the one the entry made, and the
+// entry is removed. Returns true when it was removed.
+bool removeRunOnceEntryIfStartedFromIt(const QString& firstArgument, const QString& directory = {});
+
+} // namespace ampero
