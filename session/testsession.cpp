@@ -11,9 +11,6 @@
 
 namespace ampero {
 
-namespace {
-} // namespace
-
 uint64_t estimatedWorkCount(double mhz, double elapsedDays)
 {
     if (!(mhz > 0) || !(elapsedDays > 0))
