@@ -2,6 +2,7 @@
 #include "app/cli.h"
 #include "app/terminaltest.h"
 #include "platform/clock.h"
+#include "platform/dbus/logindevents.h"
 #include "results/timetext.h"
 #include "session/powerwatcher.h"
 #include "session/testsession.h"
@@ -210,6 +211,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     TestSession session(view, chart, dialogs, testing, power, clock, load);
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
+    session.powerWatcher().watchResume(services.systemEvents);
     session.setShowResultsWindow([&](const QString& file) {
         if (services.printResults)
             services.printResults(file, out);
@@ -259,7 +261,9 @@ int runTerminalTest(const CliOptions& options)
         std::fprintf(stderr, "ampero: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("no power source") : error));
         return 2;
     }
+    LogindEvents logind;
     TerminalTestServices services;
+    services.systemEvents = &logind;
     // The clock estimate, the battery capacity and the printed report plug
     // in here; until then the no-load work count and the capacity are 0.
     return runTerminalTestOn(options, *power, stdout, stderr, services);

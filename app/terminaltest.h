@@ -11,6 +11,7 @@ namespace ampero {
 
 class LoadWorkers;
 class PowerSource;
+class SystemEvents;
 
 struct TerminalTestServices {
     // Clock estimate in MHz for the no-load work count; 0 when unknown.
@@ -21,6 +22,8 @@ struct TerminalTestServices {
     std::function<void(const QString& path, std::FILE* out)> printResults;
     // The CPU load; the real workers when null.
     LoadWorkers* load = nullptr;
+    // Resume notices; without them the clocks are compared.
+    SystemEvents* systemEvents = nullptr;
 };
 
 // Runs one test on the given power source, printing to out and err. Exit

@@ -1,6 +1,7 @@
 #include "session/powerwatcher.h"
 #include "platform/clock.h"
 #include "platform/systemevents.h"
+#include "session/resumedetector.h"
 
 #include <QCoreApplication>
 
@@ -72,14 +73,18 @@ void PowerWatcher::afterResultsCheck()
     check(Check::AfterResults);
 }
 
-void PowerWatcher::watchSystemEvents(SystemEvents* events)
+void PowerWatcher::watchResume(SystemEvents* events)
 {
-    if (!events)
+    if (events && events->available()) {
+        connect(events, &SystemEvents::prepareForSleep, this, [this](bool start) {
+            if (!start)
+                WMPowerBroadcast();
+        });
         return;
-    connect(events, &SystemEvents::prepareForSleep, this, [this](bool start) {
-        if (!start)
-            WMPowerBroadcast();
-    });
+    }
+    auto* detector = new ResumeDetector({}, {}, this);
+    connect(detector, &ResumeDetector::resumed, this, &PowerWatcher::WMPowerBroadcast);
+    detector->start();
 }
 
 void PowerWatcher::check(Check which)

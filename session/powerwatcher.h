@@ -44,8 +44,11 @@ public:
     // The re-check after the results window of a finished test has closed.
     void afterResultsCheck();
 
-    // Also runs WMPowerBroadcast right after a resume from sleep.
-    void watchSystemEvents(SystemEvents* events);
+    // Also runs WMPowerBroadcast right after a resume from sleep: on the
+    // system's resume notice when events is there and available, otherwise
+    // on a ResumeDetector of its own (the gap clock running ahead of the
+    // monotonic clock).
+    void watchResume(SystemEvents* events);
 
 private:
     enum class Check { Startup, Broadcast, AfterResults };

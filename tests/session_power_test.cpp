@@ -184,7 +184,8 @@ TEST_F(WatcherTest, AfterResultsKeepsActionText)
 TEST_F(WatcherTest, ResumeNoticeRunsTheBroadcastRule)
 {
     FakeSystemEvents events;
-    watcher.watchSystemEvents(&events);
+    watcher.watchResume(&events);
+    EXPECT_EQ(watcher.findChild<ResumeDetector*>(), nullptr);
     setQuietly(status(PowerStatus::AcOnline, 70));
 
     events.emitSleep(true); // going to sleep: nothing
@@ -192,6 +193,16 @@ TEST_F(WatcherTest, ResumeNoticeRunsTheBroadcastRule)
     events.emitSleep(false);
     EXPECT_EQ(view.mode, "powered by AC");
     EXPECT_EQ(view.action, "testing disabled");
+}
+
+TEST_F(WatcherTest, WithoutResumeNoticesTheClocksAreCompared)
+{
+    watcher.watchResume(nullptr);
+    auto* detector = watcher.findChild<ResumeDetector*>();
+    ASSERT_NE(detector, nullptr);
+    setQuietly(status(PowerStatus::AcOnline, 70));
+    Q_EMIT detector->resumed();
+    EXPECT_EQ(view.mode, "powered by AC");
 }
 
 TEST(ResumeDetector, NoticesTimeSpentAsleep)
