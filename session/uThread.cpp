@@ -72,8 +72,10 @@ void TCpuThread::resume()
     m_resume.release();
 }
 
-CpuLoadWorkers::CpuLoadWorkers(std::function<int()> processorCount)
-    : m_processorCount(processorCount ? std::move(processorCount) : std::function<int()>(GetProcessorCount))
+CpuLoadWorkers::CpuLoadWorkers(std::function<int()> processorCount, std::function<bool(TCpuThread&)> setPriority)
+    : m_processorCount(processorCount ? std::move(processorCount) : std::function<int()>(GetProcessorCount)),
+      m_setPriority(setPriority ? std::move(setPriority)
+                                : std::function<bool(TCpuThread&)>([](TCpuThread& t) { return t.setLowestPriority(); }))
 {
 }
 
@@ -95,7 +97,7 @@ bool CpuLoadWorkers::start()
             TCpuThread& t = *BurnThreads.back();
             t.Burning.store(1, std::memory_order_relaxed);
             t.Iterations.store(0, std::memory_order_relaxed);
-            if (!t.setLowestPriority())
+            if (!m_setPriority(t))
                 throw std::runtime_error("cannot lower the worker's priority");
             t.resume();
         }

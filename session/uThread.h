@@ -64,8 +64,12 @@ private:
 // The real load: one TCpuThread per processor.
 class CpuLoadWorkers final : public LoadWorkers {
 public:
-    // processorCount gives the number of workers (GetProcessorCount by default).
-    explicit CpuLoadWorkers(std::function<int()> processorCount = {});
+    // processorCount gives the number of workers (GetProcessorCount by
+    // default); setPriority puts a suspended worker at its priority
+    // (TCpuThread::setLowestPriority by default) and returns false when it
+    // cannot.
+    explicit CpuLoadWorkers(std::function<int()> processorCount = {},
+                            std::function<bool(TCpuThread&)> setPriority = {});
     ~CpuLoadWorkers() override;
 
     bool start() override; // BurnTimerTimer's part: create, prioritise, resume
@@ -78,6 +82,7 @@ public:
 
 private:
     std::function<int()> m_processorCount;
+    std::function<bool(TCpuThread&)> m_setPriority;
     std::vector<std::unique_ptr<TCpuThread>> BurnThreads;
 };
 

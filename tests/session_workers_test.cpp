@@ -3,6 +3,7 @@
 #include "session/uThread.h"
 #include "sysinfo/processorcount.h"
 
+#include <QDir>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -73,6 +74,26 @@ TEST(LoadWorkers, NoProcessorsMeansNoLoad)
     EXPECT_FALSE(load.start());
     EXPECT_EQ(load.workerCount(), 0);
     EXPECT_EQ(load.stop(), 0u);
+}
+
+int threadsOfProcess()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+TEST(LoadWorkers, StartFailingPartWayLeavesNothingRunning)
+{
+    const int threadsBefore = threadsOfProcess();
+    int prepared = 0;
+    CpuLoadWorkers load([] { return 4; }, [&](TCpuThread& t) {
+        if (++prepared == 3)
+            return false;
+        return t.setLowestPriority();
+    });
+    EXPECT_FALSE(load.start());
+    EXPECT_EQ(prepared, 3);
+    EXPECT_EQ(load.workerCount(), 0);
+    EXPECT_EQ(threadsOfProcess(), threadsBefore); // the two started workers were joined
 }
 
 TEST(LoadWorkers, RestartLeavesNoOldWorkers)
