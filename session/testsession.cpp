@@ -84,7 +84,11 @@ void TestSession::StartFastTestExecute(int tag)
     const bool noLoad = m_view.noLoadChecked();
 
     // 1. Confirmation; 2. the results file's name. Cancelling either changes nothing.
-    if (!m_dialogs.confirmStart(tag == FastTestMode ? QCoreApplication::translate("ampero", "fast") : QCoreApplication::translate("ampero", "normal"), noLoad ? QCoreApplication::translate("ampero", "none") : QCoreApplication::translate("ampero", "full")))
+    const QString modeText = tag == FastTestMode ? QCoreApplication::translate("ampero", "fast")
+                                                 : QCoreApplication::translate("ampero", "normal");
+    const QString loadText = noLoad ? QCoreApplication::translate("ampero", "none")
+                                    : QCoreApplication::translate("ampero", "full");
+    if (!m_dialogs.confirmStart(modeText, loadText))
         return;
     const std::optional<QString> path = m_dialogs.askResultsPath();
     if (!path || path->isEmpty())

@@ -94,9 +94,13 @@ protected:
 TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
 {
     SimBattery battery(60, 1000);
+    TerminalTestServices services;
+    QString printed;
+    services.printResults = [&](const QString& path, std::FILE*) { printed = path; };
     const CliOptions o = options("fast");
-    const int rc = runTerminalTestOn(o, battery, io.out, io.err);
+    const int rc = runTerminalTestOn(o, battery, io.out, io.err, services);
     EXPECT_EQ(rc, 0) << io.errText().toStdString();
+    EXPECT_EQ(printed, o.output); // the results are printed after a regular end
     const QStringList lines = io.outLines();
     ASSERT_GE(lines.size(), 5);
     EXPECT_TRUE(lines.first().startsWith("testing... (fast, no load CPU): ")) << lines.first().toStdString();
@@ -149,17 +153,6 @@ TEST_F(TerminalTest, AcConnectedInterrupts)
     QTimer::singleShot(1500, &battery, [&] { battery.plugIn(); });
     EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 1);
     EXPECT_TRUE(fileData(o.output).complete);
-}
-
-TEST_F(TerminalTest, RegularEndPrintsResults)
-{
-    SimBattery battery(60, 1000);
-    TerminalTestServices services;
-    QString printed;
-    services.printResults = [&](const QString& path, std::FILE*) { printed = path; };
-    const CliOptions o = options("fast");
-    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err, services), 0);
-    EXPECT_EQ(printed, o.output);
 }
 
 struct RefusalCase {
