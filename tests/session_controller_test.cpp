@@ -7,7 +7,11 @@
 #include "session_fakes.h"
 #include "support/testutil.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using namespace ampero;
@@ -351,6 +355,46 @@ TEST_F(SessionTest, FailedHeaderWriteRollsBack)
     EXPECT_EQ(testing.opened, 0);
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("No space left on device")) << dialogs.errors[0].toStdString();
+}
+
+// Whether any descriptor of this process refers to path.
+bool fileIsOpen(const QString& path)
+{
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot))
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == path)
+            return true;
+    return false;
+}
+
+TEST_F(SessionTest, FailingWritesAreReportedOnceAndTheFileIsClosed)
+{
+    // The file may grow to 12 bytes: the header and two samples.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    start(NormalTestMode);
+    EXPECT_TRUE(fileIsOpen(*dialogs.path));
+    rlimit small = old;
+    small.rlim_cur = 12;
+    setrlimit(RLIMIT_FSIZE, &small);
+    tickAt(80);
+    tickAt(80);
+    for (int i = 0; i < 4; ++i)
+        tickAt(79); // cannot be written
+    const QString timerAfterFailures = view.timer;
+    clock.advanceMs(1000);
+    session.tick(); // five seconds without a complete tick: regular end
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains("File too large")) << dialogs.errors[0].toStdString();
+    EXPECT_EQ(timerAfterFailures, "0:00:01");
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_NE(view.action, "testing completed");
+    EXPECT_FALSE(testing.showing);
+    EXPECT_FALSE(fileIsOpen(*dialogs.path));
+    EXPECT_EQ(readFile(*dialogs.path), bytes({0x03, 'A', 'P', 'R', 2, 1, 0x20, 0x1C, 0, 0, 80, 80}));
 }
 
 TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
