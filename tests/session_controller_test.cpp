@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace ampero;
@@ -361,9 +362,12 @@ TEST_F(SessionTest, FailedHeaderWriteRollsBack)
 bool fileIsOpen(const QString& path)
 {
     const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot))
-        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == path)
+    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n = ::readlink(qPrintable(fds.filePath(fd)), target, sizeof target);
+        if (n > 0 && QString::fromLocal8Bit(target, n) == path)
             return true;
+    }
     return false;
 }
 
