@@ -130,7 +130,8 @@ TEST_F(TerminalTest, SigtermCompletesTheFile)
     services.load = &load;
     CliOptions o = options("normal");
     o.noLoad = false;
-    QTimer::singleShot(2500, [] { std::raise(SIGTERM); });
+    QObject guard; // the signal is sent only while this test runs
+    QTimer::singleShot(2500, &guard, [] { std::raise(SIGTERM); });
     const int rc = runTerminalTestOn(o, battery, io.out, io.err, services);
     EXPECT_EQ(rc, 1);
     const QStringList lines = io.outLines();
