@@ -1,0 +1,35 @@
+#pragma once
+// The test run in the terminal: the session controller with terminal
+// stand-ins for its windows.
+#include "app/cli.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+namespace ampero {
+
+class LoadWorkers;
+class PowerSource;
+class SystemEvents;
+
+struct TerminalTestServices {
+    // Clock estimate in MHz for the no-load work count; 0 when unknown.
+    std::function<double()> measureCpuClock;
+    // Battery capacity written into the results file; 0 when unknown.
+    uint32_t batteryCapacity = 0;
+    // Prints the results of a finished test; called after a regular end.
+    std::function<void(const QString& path, std::FILE* out)> printResults;
+    // The CPU load; the real workers when null.
+    LoadWorkers* load = nullptr;
+    // Resume notices; without them the clocks are compared.
+    SystemEvents* systemEvents = nullptr;
+};
+
+// Runs one test on the given power source, printing to out and err. Exit
+// status: 0 after a regular end, 1 after an interruption (Ctrl+C, SIGTERM,
+// AC connected), 2 when the test could not start.
+int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
+                      const TerminalTestServices& services = {});
+
+} // namespace ampero

@@ -1,0 +1,118 @@
+#include "session/powerwatcher.h"
+#include "platform/clock.h"
+#include "platform/systemevents.h"
+#include "session/resumedetector.h"
+
+#include <QCoreApplication>
+
+namespace ampero {
+
+namespace {
+constexpr uint8_t ReadyThreshold = 10;
+
+QString percentText(uint8_t level)
+{
+    return QString::number(level) + QLatin1Char('%');
+}
+} // namespace
+
+Readiness readinessOf(const PowerStatus& status)
+{
+    if (status.acLineStatus != PowerStatus::AcOffline)
+        return Readiness::Disabled;
+    // Compared as a byte: the unknown level 255 counts as ready.
+    return status.batteryLifePercent >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
+}
+
+QString readinessText(Readiness r)
+{
+    switch (r) {
+    case Readiness::Ready:
+        return QCoreApplication::translate("ampero", "ready for test");
+    case Readiness::NotReady:
+        return QCoreApplication::translate("ampero", "not ready for test");
+    case Readiness::Disabled:
+        break;
+    }
+    return QCoreApplication::translate("ampero", "testing disabled");
+}
+
+QString powerModeText(uint8_t acLineStatus)
+{
+    if (acLineStatus == PowerStatus::AcOffline)
+        return QCoreApplication::translate("ampero", "powered by battery");
+    if (acLineStatus == PowerStatus::AcOnline)
+        return QCoreApplication::translate("ampero", "powered by AC");
+    return QCoreApplication::translate("ampero", "unknown");
+}
+
+PowerWatcher::PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& power, const Clock& clock,
+                           const SessionState& state, QObject* parent)
+    : QObject(parent), m_view(view), m_testing(testing), m_power(power), m_clock(clock), m_state(state)
+{
+    connect(&m_power, &PowerSource::powerChanged, this, &PowerWatcher::WMPowerBroadcast);
+}
+
+void PowerWatcher::InitializeTests(bool value)
+{
+    m_view.setTestsEnabled(value);
+}
+
+void PowerWatcher::startupCheck()
+{
+    check(Check::Startup);
+}
+
+void PowerWatcher::WMPowerBroadcast()
+{
+    check(Check::Broadcast);
+}
+
+void PowerWatcher::afterResultsCheck()
+{
+    check(Check::AfterResults);
+}
+
+void PowerWatcher::watchResume(SystemEvents* events)
+{
+    if (events && events->available()) {
+        connect(events, &SystemEvents::prepareForSleep, this, [this](bool start) {
+            if (!start)
+                WMPowerBroadcast();
+        });
+        return;
+    }
+    auto* detector = new ResumeDetector({}, {}, this);
+    connect(detector, &ResumeDetector::resumed, this, &PowerWatcher::WMPowerBroadcast);
+    detector->start();
+}
+
+void PowerWatcher::check(Check which)
+{
+    const PowerStatus s = m_power.status();
+    const Readiness r = readinessOf(s);
+    if (r != Readiness::Disabled) {
+        m_view.setModeText(powerModeText(s.acLineStatus));
+        m_view.setLevelText(percentText(s.batteryLifePercent));
+        if (which != Check::AfterResults)
+            m_view.setActionText(readinessText(r));
+        InitializeTests(r == Readiness::Ready);
+        return;
+    }
+    // On AC or unknown power. Right after a resume during a test the last
+    // sample is old: leave everything to the next tick, which ends the test
+    // with results.
+    if (which == Check::Broadcast && m_state.TestMode != 0
+        && m_clock.gapNowMs() - m_state.LastTickTime >= TickGapMs)
+        return;
+    m_view.setModeText(powerModeText(s.acLineStatus));
+    if (which == Check::Broadcast)
+        m_view.setLevelText(percentText(0));
+    if (which != Check::AfterResults)
+        m_view.setActionText(readinessText(r));
+    if (which == Check::Broadcast && m_testing.isShowing())
+        m_testing.closeWindow();
+    InitializeTests(false);
+}
+
+} // namespace ampero

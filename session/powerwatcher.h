@@ -1,0 +1,64 @@
+#pragma once
+// Keeps the main window's power display current and decides when a test may
+// start: only on battery with a charge of at least 10 %.
+#include "platform/powersource.h"
+#include "session/sessionports.h"
+#include "session/sessionstate.h"
+
+#include <QObject>
+
+namespace ampero {
+
+class Clock;
+class SystemEvents;
+
+// What the power state allows, by the readiness rule.
+enum class Readiness {
+    Ready,        // on battery, level 10 % or more (or unknown, 255)
+    NotReady,     // on battery, level below 10 %
+    Disabled,     // on AC or an unknown line status
+};
+Readiness readinessOf(const PowerStatus& status);
+// "ready for test", "not ready for test" or "testing disabled".
+QString readinessText(Readiness r);
+// "powered by battery", "powered by AC" or "unknown".
+QString powerModeText(uint8_t acLineStatus);
+
+class PowerWatcher : public QObject {
+    Q_OBJECT
+public:
+    // The watcher reads the session's TestMode and LastTickTime, and follows
+    // power.powerChanged() with WMPowerBroadcast.
+    PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& power, const Clock& clock,
+                 const SessionState& state, QObject* parent = nullptr);
+
+    // Enables or greys the level and timer labels and the test actions.
+    void InitializeTests(bool value);
+    // The power check of program start.
+    void startupCheck();
+    // The rule run on every power notification. On AC or unknown power while
+    // a test runs it does nothing when the last sample is 5 seconds old or
+    // more (a resume: the next tick ends the test with results); otherwise
+    // on AC it closes the testing window, which interrupts the test.
+    void WMPowerBroadcast();
+    // The re-check after the results window of a finished test has closed.
+    void afterResultsCheck();
+
+    // Also runs WMPowerBroadcast right after a resume from sleep: on the
+    // system's resume notice when events is there and available, otherwise
+    // on a ResumeDetector of its own (the gap clock running ahead of the
+    // monotonic clock).
+    void watchResume(SystemEvents* events);
+
+private:
+    enum class Check { Startup, Broadcast, AfterResults };
+    void check(Check which);
+
+    MainView& m_view;
+    TestingWindow& m_testing;
+    PowerSource& m_power;
+    const Clock& m_clock;
+    const SessionState& m_state;
+};
+
+} // namespace ampero

@@ -1,0 +1,42 @@
+#pragma once
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace ampero {
+
+// The state of the test session, alive for the whole run of the program. The
+// session controller writes it; the power watcher and the session-end handler
+// read it.
+struct SessionState {
+    // One second as a day fraction.
+    static constexpr double OneSecond = 1000.0 / 86400000.0;
+
+    // 0 no test running, 1 fast test, 2 normal test (the start actions' tags).
+    uint8_t TestMode = 0;
+    // Full path of the results file of the running or last started test.
+    QString ResultsPath;
+    // Elapsed time of the next sample as a day fraction: 0 for the first.
+    double ElapsedTime = 0.0;
+    // Added to ElapsedTime after every sample.
+    double TimeStep = OneSecond;
+    // Gap clock (Clock::gapNowMs, milliseconds) at the start of the test,
+    // then at the last sample. Only differences of it are used.
+    int64_t LastTickTime = 0;
+    // ElapsedTime of the samples at which the first three level changes were seen.
+    std::array<double, 3> LevelChangeTimes{0.0, 0.0, 0.0};
+    // Level the next sample is compared against; -1 before the first sample.
+    int32_t LastLevel = -1;
+    // Level changes recorded in LevelChangeTimes, 0 to 3.
+    uint8_t LevelChangeCount = 0;
+    // True while the CPU load workers run.
+    bool BurnActive = false;
+};
+
+// Modes as stored in TestMode and in the results file.
+inline constexpr uint8_t FastTestMode = 1;
+inline constexpr uint8_t NormalTestMode = 2;
+// A gap between ticks of this many milliseconds or more ends a test.
+inline constexpr int64_t TickGapMs = 5000;
+
+} // namespace ampero

@@ -1,0 +1,267 @@
+#include "session/testsession.h"
+#include "platform/clock.h"
+#include "platform/powersource.h"
+#include "results/timetext.h"
+#include "session/loadworkers.h"
+
+#include <QCoreApplication>
+#include <cfenv>
+#include <cmath>
+#include <limits>
+
+namespace ampero {
+
+uint64_t estimatedWorkCount(double mhz, double elapsedDays)
+{
+    if (!(mhz > 0) || !(elapsedDays > 0))
+        return 0;
+    const long double cycles = static_cast<long double>(mhz) * 1000000.0L * static_cast<long double>(elapsedDays)
+        * 24.0L * 3600.0L;
+    if (!std::isfinite(cycles))
+        return 0;
+    // Round to nearest with halves to even, whatever mode the caller left set.
+    const int oldMode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const long double rounded = std::nearbyintl(cycles);
+    std::fesetround(oldMode);
+    constexpr long double limit = 18446744073709551615.0L;
+    if (rounded >= limit)
+        return std::numeric_limits<uint64_t>::max();
+    return static_cast<uint64_t>(rounded);
+}
+
+QString cpuSpeedText(double mhz)
+{
+    return QStringLiteral("(%1 MHz)").arg(mhz, 0, 'f', 2);
+}
+
+TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialogs, TestingWindow& testing,
+                         PowerSource& power, const Clock& clock, LoadWorkers& load, QObject* parent)
+    : QObject(parent),
+      m_view(view),
+      m_chart(chart),
+      m_dialogs(dialogs),
+      m_testing(testing),
+      m_power(power),
+      m_clock(clock),
+      m_load(load),
+      m_watcher(view, testing, power, clock, m_state)
+{
+    m_testTimer.setInterval(1000);
+    m_testTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_testTimer, &QTimer::timeout, this, &TestSession::TestTimerTimer);
+    m_burnTimer.setInterval(10);
+    m_burnTimer.setSingleShot(true);
+    connect(&m_burnTimer, &QTimer::timeout, this, &TestSession::BurnTimerTimer);
+}
+
+TestSession::~TestSession()
+{
+    // Leave no worker spinning and no file open behind us.
+    if (m_state.BurnActive)
+        StopBurn();
+}
+
+void TestSession::setMeasureCpuClock(std::function<double()> measure)
+{
+    m_measureCpuClock = std::move(measure);
+}
+
+void TestSession::setBatteryCapacity(uint32_t capacity)
+{
+    m_capacity = capacity;
+}
+
+void TestSession::setShowResultsWindow(std::function<void(const QString&)> show)
+{
+    m_showResultsWindow = std::move(show);
+}
+
+void TestSession::StartFastTestExecute(int tag)
+{
+    if (tag != FastTestMode && tag != NormalTestMode)
+        return;
+    const bool noLoad = m_view.noLoadChecked();
+
+    // 1. Confirmation; 2. the results file's name. Cancelling either changes nothing.
+    const QString modeText = tag == FastTestMode ? QCoreApplication::translate("ampero", "fast")
+                                                 : QCoreApplication::translate("ampero", "normal");
+    const QString loadText = noLoad ? QCoreApplication::translate("ampero", "none")
+                                    : QCoreApplication::translate("ampero", "full");
+    if (!m_dialogs.confirmStart(modeText, loadText))
+        return;
+    const std::optional<QString> path = m_dialogs.askResultsPath();
+    if (!path || path->isEmpty())
+        return;
+
+    m_state.ResultsPath = *path;
+    if (!noLoad && !m_state.BurnActive)
+        m_burnTimer.start();
+    m_state.LastTickTime = m_clock.gapNowMs();
+    m_state.TestMode = static_cast<uint8_t>(tag);
+
+    const PowerStatus power = m_power.status();
+    const uint32_t forecast = power.batteryFullLifeTime != PowerStatus::UnknownTime ? power.batteryFullLifeTime
+                                                                                    : power.batteryLifeTime;
+    if (!m_file.create(m_state.ResultsPath.toStdString(), m_state.TestMode, noLoad ? 1 : 0, forecast)) {
+        failStart(QString::fromStdString(m_file.errorString()));
+        return;
+    }
+
+    if (m_state.TestMode == FastTestMode)
+        m_state.LevelChangeTimes = {0.0, 0.0, 0.0};
+    m_state.LastLevel = -1;
+    m_state.LevelChangeCount = 0;
+    m_state.ElapsedTime = 0.0;
+    m_lastSample = -1;
+    m_sampleErrorShown = false;
+    m_view.setTimerText(elapsedTimeText(m_state.ElapsedTime));
+
+    m_chart.clearSeries();
+    m_chart.setInteractive(false);
+
+    m_view.setCpuSpeedText(cpuSpeedText(m_measureCpuClock ? m_measureCpuClock() : 0.0));
+    m_view.setActionText(QCoreApplication::translate("ampero", "testing..."));
+    m_testTimer.start();
+
+    // Every tick of the test, and its end, runs inside this modal wait.
+    m_testing.execModal();
+}
+
+void TestSession::failStart(const QString& message)
+{
+    // A start that cannot create its file leaves nothing behind: no test, no
+    // pending or running load, no testing window.
+    m_state.TestMode = 0;
+    m_burnTimer.stop();
+    if (m_state.BurnActive)
+        StopBurn();
+    m_dialogs.showError(message);
+}
+
+void TestSession::TestTimerTimer()
+{
+    const int64_t sinceLastTick = m_clock.gapNowMs() - m_state.LastTickTime;
+    const bool continues = m_state.TestMode != 0
+        && !(m_state.TestMode == FastTestMode && m_state.LevelChangeCount > 2) && sinceLastTick < TickGapMs;
+
+    if (!continues) {
+        // Regular end: fast-mode end, or the machine slept.
+        StopTest();
+        const bool wasRunning = m_state.TestMode != 0;
+        if (wasRunning)
+            ShowResults();
+        m_state.TestMode = 0;
+        if (wasRunning)
+            Q_EMIT testEnded(End::Regular);
+        return;
+    }
+    if (!m_testing.isShowing()) {
+        // Cancel, or the power watcher closed the window when AC came.
+        StopTest();
+        m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
+        m_state.TestMode = 0;
+        Q_EMIT testEnded(End::Interrupted);
+        return;
+    }
+
+    int level = m_power.status().batteryLifePercent;
+    if (level == PowerStatus::Unknown8) {
+        // An unknown level is never written (255 ends the samples in the
+        // file): the sample repeats the last level of this test, and before
+        // the first known level the tick takes no sample at all.
+        if (m_lastSample < 0) {
+            m_state.LastTickTime = m_clock.gapNowMs();
+            return;
+        }
+        level = m_lastSample;
+    }
+
+    m_chart.addSample(m_state.ElapsedTime, level);
+    if (m_state.LastLevel < 0)
+        m_state.LastLevel = level;
+    if (!m_file.appendSample(static_cast<uint8_t>(level))) {
+        // The rest of the tick is skipped, so the test ends at the first tick
+        // 5 seconds on unless writing works again. Reported once per test.
+        if (!m_sampleErrorShown) {
+            m_sampleErrorShown = true;
+            m_dialogs.showError(QString::fromStdString(m_file.errorString()));
+        }
+        return;
+    }
+    m_lastSample = level;
+    m_view.setLevelText(QString::number(level) + QLatin1Char('%'));
+    if (level != m_state.LastLevel && m_state.LevelChangeCount < 3) {
+        m_state.LevelChangeTimes[m_state.LevelChangeCount] = m_state.ElapsedTime;
+        ++m_state.LevelChangeCount;
+        m_state.LastLevel = level;
+    }
+    m_view.setTimerText(elapsedTimeText(m_state.ElapsedTime));
+    const double sampleTime = m_state.ElapsedTime;
+    m_state.ElapsedTime = m_state.ElapsedTime + m_state.TimeStep;
+    m_state.LastTickTime = m_clock.gapNowMs();
+    Q_EMIT sampleTaken(sampleTime, level);
+}
+
+uint64_t TestSession::workCount()
+{
+    if (m_state.BurnActive)
+        return StopBurn();
+    return estimatedWorkCount(m_measureCpuClock ? m_measureCpuClock() : 0.0, m_state.ElapsedTime);
+}
+
+void TestSession::StopTest()
+{
+    m_testTimer.stop();
+    // A load start still pending would leave workers spinning after the test.
+    m_burnTimer.stop();
+    if (!m_file.isOpen()) {
+        // No test running: nothing is written and no label changes.
+        if (m_state.BurnActive)
+            StopBurn();
+        if (m_testing.isShowing())
+            m_testing.closeWindow();
+        return;
+    }
+    const uint64_t work = workCount();
+    const bool fast = m_state.TestMode == FastTestMode;
+    // finish() closes the file even when a write fails.
+    const bool ok = m_file.finish(fast ? &m_state.LevelChangeTimes : nullptr, m_capacity, work);
+    if (ok)
+        m_view.setActionText(QCoreApplication::translate("ampero", "testing completed"));
+    if (m_testing.isShowing())
+        m_testing.closeWindow();
+}
+
+void TestSession::ShowResults()
+{
+    m_testing.hideWindow();
+    if (m_showResultsWindow)
+        m_showResultsWindow(m_state.ResultsPath);
+    m_watcher.afterResultsCheck();
+}
+
+void TestSession::UnburnedExecute()
+{
+    m_view.setNoLoadChecked(!m_view.noLoadChecked());
+}
+
+void TestSession::BurnTimerTimer()
+{
+    m_burnTimer.stop();
+    if (m_state.TestMode == 0 || m_state.BurnActive)
+        return;
+    // A failed start leaves no worker running and the test counts as one
+    // without load.
+    if (m_load.start())
+        m_state.BurnActive = true;
+}
+
+uint64_t TestSession::StopBurn()
+{
+    const uint64_t total = m_load.stop();
+    m_state.BurnActive = false;
+    return total;
+}
+
+} // namespace ampero

@@ -1,0 +1,116 @@
+#pragma once
+// Runs one battery test from its start to its end: confirms the test, asks
+// for the results file, writes its header, takes one sample of the battery
+// level a second into the chart and the file, decides when the test ends,
+// completes the file and shows the results.
+//
+// Everything runs on the main thread. The windows are reached only through
+// the interfaces of sessionports.h, the battery through PowerSource, time
+// through Clock and the CPU load through LoadWorkers, so a whole test runs
+// with fakes: a testing window whose execModal() returns at once, then tick()
+// by hand.
+#include "results/resultsformat.h"
+#include "session/powerwatcher.h"
+#include "session/sessionports.h"
+#include "session/sessionstate.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+namespace ampero {
+
+class Clock;
+class LoadWorkers;
+class PowerSource;
+
+class TestSession : public QObject {
+    Q_OBJECT
+public:
+    // How a test ended.
+    enum class End {
+        Regular,     // fast-mode end or a gap of 5 seconds: results shown
+        Interrupted, // the testing window closed (Cancel, AC connected)
+    };
+    Q_ENUM(End)
+
+    TestSession(MainView& view, ChartView& chart, SessionDialogs& dialogs, TestingWindow& testing,
+                PowerSource& power, const Clock& clock, LoadWorkers& load, QObject* parent = nullptr);
+    ~TestSession() override;
+
+    // The processor clock estimate in MHz (about 100 ms); 0 when unknown.
+    void setMeasureCpuClock(std::function<double()> measure);
+    // The battery capacity written into each results file; 0 when unknown.
+    void setBatteryCapacity(uint32_t capacity);
+    // Creates the results window, loads the file into it and shows it
+    // modally; returns when the window has closed.
+    void setShowResultsWindow(std::function<void(const QString& path)> show);
+
+    // Start action handler; tag 1 fast test, 2 normal test. In the program
+    // it returns when the testing window has closed.
+    void StartFastTestExecute(int tag);
+    // TestTimer's handler, once a second while a test runs.
+    void TestTimerTimer();
+    void tick() { TestTimerTimer(); }
+    // Stops the load, completes and closes the results file. Does not change
+    // TestMode. Never reports a failure.
+    void StopTest();
+    // End-of-test presentation: hides the testing window, shows the results,
+    // re-checks the power state.
+    void ShowResults();
+    // "No load CPU" handler: inverts its check mark.
+    void UnburnedExecute();
+
+    // BurnTimer's handler: starts the load workers.
+    void BurnTimerTimer();
+    // Stops the workers and returns their summed count (0 on failure).
+    uint64_t StopBurn();
+
+    const SessionState& state() const { return m_state; }
+    PowerWatcher& powerWatcher() { return m_watcher; }
+    bool testTimerActive() const { return m_testTimer.isActive(); }
+    bool burnTimerActive() const { return m_burnTimer.isActive(); }
+    // The last sampled level of the running test, -1 before the first sample.
+    int lastSample() const { return m_lastSample; }
+
+Q_SIGNALS:
+    // After every sample of a test.
+    void sampleTaken(double elapsed, int level);
+    // When a test has ended, after its file was completed (and, at a regular
+    // end, after the results window closed).
+    void testEnded(ampero::TestSession::End how);
+
+private:
+    void failStart(const QString& message);
+    uint64_t workCount();
+
+    MainView& m_view;
+    ChartView& m_chart;
+    SessionDialogs& m_dialogs;
+    TestingWindow& m_testing;
+    PowerSource& m_power;
+    const Clock& m_clock;
+    LoadWorkers& m_load;
+
+    SessionState m_state;
+    PowerWatcher m_watcher;
+    ResultsWriter m_file;
+    QTimer m_testTimer;  // TestTimer, 1000 ms
+    QTimer m_burnTimer;  // BurnTimer, 10 ms one-shot
+    std::function<double()> m_measureCpuClock;
+    uint32_t m_capacity = 0;
+    std::function<void(const QString&)> m_showResultsWindow;
+    int m_lastSample = -1;
+    bool m_sampleErrorShown = false;
+};
+
+// The work count of a test without load: clock estimate in MHz x 1 000 000
+// x elapsed day fraction x 24 x 3600, multiplied in extended precision and
+// rounded to the nearest integer, halves to even. 0 for a clock that is not
+// a positive number.
+uint64_t estimatedWorkCount(double mhz, double elapsedDays);
+
+// "(1234.56 MHz)".
+QString cpuSpeedText(double mhz);
+
+} // namespace ampero

@@ -1,0 +1,501 @@
+// The test session controller driven tick by tick with fake windows, a fake
+// battery and a fake clock.
+#include "platform/clock.h"
+#include "platform/fakepowersource.h"
+#include "results/resultsformat.h"
+#include "session/testsession.h"
+#include "session_fakes.h"
+#include "support/testutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <gtest/gtest.h>
+
+using namespace ampero;
+using namespace ampero::test;
+
+namespace {
+
+constexpr double Second = 1000.0 / 86400000.0;
+
+PowerStatus onBattery(uint8_t level)
+{
+    PowerStatus s;
+    s.acLineStatus = PowerStatus::AcOffline;
+    s.batteryLifePercent = level;
+    s.batteryLifeTime = 5400;
+    s.batteryFullLifeTime = 7200;
+    return s;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest()
+        : power(onBattery(80)),
+          session(view, chart, dialogs, testing, power, clock, load)
+    {
+        dialogs.path = dir.filePath(QStringLiteral("run.apr"));
+        session.setBatteryCapacity(48000);
+        session.setMeasureCpuClock([this] { return mhz; });
+        session.setShowResultsWindow([this](const QString& path) { shownResults << path; });
+    }
+
+    void start(int tag) { session.StartFastTestExecute(tag); }
+
+    // One second passes, the battery shows level, the timer fires.
+    void tickAt(int level, int64_t ms = 1000)
+    {
+        clock.advanceMs(ms);
+        power.setLevel(static_cast<uint8_t>(level));
+        session.tick();
+    }
+
+    ResultsData fileData()
+    {
+        const auto r = readResultsFile(dialogs.path->toStdString());
+        EXPECT_TRUE(r.ok()) << r.describe();
+        return r.data;
+    }
+
+    std::vector<uint8_t> samples() { return fileData().samples; }
+
+    QTemporaryDir dir;
+    FakeMainView view;
+    FakeChart chart;
+    FakeDialogs dialogs;
+    FakeTestingWindow testing;
+    FakePowerSource power;
+    FakeClock clock;
+    FakeLoad load;
+    double mhz = 2000.0;
+    QStringList shownResults;
+    TestSession session;
+};
+
+TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
+{
+    start(FastTestMode);
+    ASSERT_EQ(testing.opened, 1);
+    EXPECT_EQ(view.action, "testing...");
+    EXPECT_EQ(view.timer, "0:00:00");
+    EXPECT_EQ(view.cpuSpeed, "(2000.00 MHz)");
+
+    const std::vector<int> levels{80, 80, 79, 79, 78, 77};
+    const QStringList timers{"0:00:00", "0:00:01", "0:00:02", "0:00:03", "0:00:04", "0:00:05"};
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        tickAt(levels[i]);
+        EXPECT_EQ(view.timer, timers[static_cast<int>(i)]) << "tick " << i;
+        EXPECT_EQ(view.level, QString::number(levels[i]) + "%");
+    }
+    EXPECT_EQ(session.state().LevelChangeCount, 3);
+    EXPECT_EQ(session.state().TestMode, FastTestMode);
+    ASSERT_EQ(chart.points.size(), 6);
+    EXPECT_EQ(chart.points.first(), QPointF(0, 80));
+
+    tickAt(76); // ends the test, no seventh sample
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(chart.points.size(), 6);
+    EXPECT_EQ(view.action, "testing completed");
+    EXPECT_EQ(view.level, "76%"); // the after-results re-check shows the battery
+    EXPECT_EQ(shownResults, QStringList{*dialogs.path});
+    EXPECT_FALSE(testing.showing);
+    EXPECT_FALSE(session.testTimerActive());
+
+    const ResultsData d = fileData();
+    EXPECT_EQ(d.mode, 1);
+    EXPECT_EQ(d.noLoad, 1);
+    EXPECT_EQ(d.forecast, 7200u);
+    EXPECT_EQ(d.samples, (std::vector<uint8_t>{80, 80, 79, 79, 78, 77}));
+    ASSERT_TRUE(d.hasLevelChangeTimes);
+    EXPECT_DOUBLE_EQ(d.levelChangeTimes[0], 2 * Second);
+    EXPECT_DOUBLE_EQ(d.levelChangeTimes[1], 4 * Second);
+    EXPECT_DOUBLE_EQ(d.levelChangeTimes[2], 5 * Second);
+    EXPECT_EQ(d.capacity, 48000u);
+    // Six seconds at 2000 MHz without load.
+    EXPECT_EQ(d.workCount, 12000000000u);
+}
+
+TEST_F(SessionTest, HeaderBytesOnDisk)
+{
+    view.noLoad = false;
+    auto s = onBattery(90);
+    s.batteryFullLifeTime = PowerStatus::UnknownTime;
+    s.batteryLifeTime = 0x01020304;
+    power.setStatus(s);
+    start(NormalTestMode);
+    EXPECT_EQ(readFile(*dialogs.path), bytes({0x03, 'A', 'P', 'R', 2, 0, 0x04, 0x03, 0x02, 0x01}));
+}
+
+TEST_F(SessionTest, RisingLevelCountsAsChange)
+{
+    start(FastTestMode);
+    for (int level : {50, 51, 52, 53})
+        tickAt(level);
+    EXPECT_EQ(session.state().LevelChangeCount, 3);
+    tickAt(53);
+    EXPECT_EQ(session.state().TestMode, 0);
+    const ResultsData d = fileData();
+    EXPECT_EQ(d.samples, (std::vector<uint8_t>{50, 51, 52, 53}));
+    EXPECT_DOUBLE_EQ(d.levelChangeTimes[0], 1 * Second);
+    EXPECT_DOUBLE_EQ(d.levelChangeTimes[2], 3 * Second);
+}
+
+TEST_F(SessionTest, FastTestWithoutChangesRunsUntilCancelled)
+{
+    start(FastTestMode);
+    for (int i = 0; i < 600; ++i)
+        tickAt(64);
+    EXPECT_EQ(session.state().TestMode, FastTestMode);
+    EXPECT_EQ(view.timer, "0:09:59");
+
+    clock.advanceMs(400);
+    testing.closeWindow(); // Cancel between two ticks
+    tickAt(64, 600);
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(view.action, "testing interrupted");
+    EXPECT_TRUE(shownResults.isEmpty());
+    const ResultsData d = fileData();
+    EXPECT_EQ(d.samples.size(), 600u);
+    EXPECT_TRUE(d.hasLevelChangeTimes);
+    EXPECT_EQ(d.levelChangeTimes, (std::array<double, 3>{0, 0, 0}));
+}
+
+TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
+{
+    start(NormalTestMode);
+    for (int i = 0; i < 50; ++i)
+        tickAt(i % 2 ? 70 : 71);
+    EXPECT_EQ(session.state().LevelChangeCount, 3);
+    EXPECT_DOUBLE_EQ(session.state().LevelChangeTimes[2], 3 * Second);
+    EXPECT_EQ(session.state().TestMode, NormalTestMode);
+
+    clock.sleepMs(60000); // the machine sleeps: the next tick ends the test
+    session.tick();
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(shownResults.size(), 1);
+    const ResultsData d = fileData();
+    EXPECT_EQ(d.mode, 2);
+    EXPECT_EQ(d.samples.size(), 50u);
+    EXPECT_FALSE(d.hasLevelChangeTimes);
+}
+
+struct GapCase {
+    friend void PrintTo(const GapCase& c, std::ostream* os) { *os << c.name; }
+    const char* name;
+    int64_t gapMs;
+    bool ends;
+};
+
+class GapTest : public SessionTest, public ::testing::WithParamInterface<GapCase> {};
+
+TEST_P(GapTest, GapBetweenTicks)
+{
+    start(NormalTestMode);
+    tickAt(80);
+    tickAt(80);
+    tickAt(80, GetParam().gapMs);
+    EXPECT_EQ(session.state().TestMode == 0, GetParam().ends);
+    EXPECT_EQ(samples().size(), GetParam().ends ? 2u : 3u);
+    EXPECT_EQ(shownResults.size(), GetParam().ends ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Session, GapTest,
+                         ::testing::Values(GapCase{"FourPointNineSeconds", 4900, false},
+                                           GapCase{"JustUnderFive", 4999, false},
+                                           GapCase{"FiveSeconds", 5000, true},
+                                           GapCase{"AnHour", 3600000, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SessionTest, WallClockStepsNeverEndATest)
+{
+    start(NormalTestMode);
+    tickAt(80);
+    clock.stepWallClockMs(-3600000); // clock set back an hour
+    tickAt(80);
+    clock.stepWallClockMs(3600000); // daylight saving starts
+    tickAt(80);
+    clock.stepWallClockMs(86400000); // NTP step of a day
+    tickAt(80);
+    EXPECT_EQ(session.state().TestMode, NormalTestMode);
+    const ResultsData d = fileData(); // still open: no Terminator yet
+    EXPECT_FALSE(d.complete);
+    EXPECT_EQ(d.samples.size(), 4u);
+}
+
+TEST_F(SessionTest, SlowStartEndsAtTheFirstTickWithoutSamples)
+{
+    start(NormalTestMode);
+    clock.advanceMs(5000);
+    session.tick();
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_TRUE(samples().empty());
+    EXPECT_EQ(shownResults.size(), 1);
+}
+
+TEST_F(SessionTest, StopTestWithoutTestWritesNothingAndKeepsLabels)
+{
+    session.StopTest();
+    EXPECT_EQ(view.action, "idle");
+    EXPECT_EQ(view.level, "0%");
+    EXPECT_TRUE(view.actions.isEmpty());
+    EXPECT_FALSE(QFile::exists(*dialogs.path));
+    EXPECT_EQ(load.stops, 0);
+}
+
+TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
+{
+    start(NormalTestMode);
+    tickAt(80);
+    tickAt(79);
+    clock.advanceMs(500);
+    power.setAcLineStatus(PowerStatus::AcOnline); // power notice half a second after a sample
+    EXPECT_FALSE(testing.showing);
+    EXPECT_EQ(view.mode, "powered by AC");
+    EXPECT_EQ(view.level, "0%");
+    EXPECT_EQ(view.action, "testing disabled");
+    EXPECT_FALSE(view.testsEnabled);
+
+    tickAt(79, 500);
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(view.action, "testing interrupted");
+    EXPECT_TRUE(shownResults.isEmpty());
+    const ResultsData d = fileData();
+    EXPECT_TRUE(d.complete);
+    EXPECT_EQ(d.samples, (std::vector<uint8_t>{80, 79}));
+}
+
+TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
+{
+    start(NormalTestMode);
+    tickAt(80);
+    tickAt(78);
+    clock.sleepMs(6000);
+    power.setAcLineStatus(PowerStatus::AcOnline); // notice right after the resume: ignored
+    EXPECT_TRUE(testing.showing);
+    EXPECT_EQ(view.mode, "powered by battery");
+    EXPECT_EQ(view.level, "78%");
+
+    session.tick();
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(shownResults.size(), 1);
+    // The re-check after the results: mode and tests, but the level and
+    // the action stay as the test left them.
+    EXPECT_EQ(view.mode, "powered by AC");
+    EXPECT_FALSE(view.testsEnabled);
+    EXPECT_EQ(view.action, "testing completed");
+    EXPECT_EQ(view.level, "78%");
+    EXPECT_EQ(fileData().samples, (std::vector<uint8_t>{80, 78}));
+}
+
+TEST_F(SessionTest, UnknownLevelIsNeverWritten)
+{
+    start(FastTestMode);
+    tickAt(255); // nothing known yet: no sample, time does not advance
+    tickAt(255);
+    EXPECT_TRUE(chart.points.isEmpty());
+    EXPECT_EQ(session.state().ElapsedTime, 0.0);
+    tickAt(255, 4000); // unknown ticks still count as ticks: no gap end
+    EXPECT_EQ(session.state().TestMode, FastTestMode);
+
+    tickAt(80);
+    tickAt(255); // repeats 80
+    tickAt(79);
+    EXPECT_EQ(view.timer, "0:00:02");
+    EXPECT_EQ(session.state().LevelChangeCount, 1);
+    testing.closeWindow();
+    session.tick();
+    EXPECT_EQ(fileData().samples, (std::vector<uint8_t>{80, 80, 79}));
+}
+
+TEST_F(SessionTest, CancelledDialogsChangeNothing)
+{
+    dialogs.confirm = false;
+    start(FastTestMode);
+    EXPECT_EQ(dialogs.modeText, "fast");
+    EXPECT_EQ(dialogs.loadText, "none");
+    dialogs.confirm = true;
+    const auto path = dialogs.path;
+    dialogs.path.reset();
+    view.noLoad = false;
+    start(NormalTestMode);
+    EXPECT_EQ(dialogs.modeText, "normal");
+    EXPECT_EQ(dialogs.loadText, "full");
+    EXPECT_EQ(testing.opened, 0);
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_FALSE(QFile::exists(*path));
+    EXPECT_TRUE(view.actions.isEmpty());
+}
+
+TEST_F(SessionTest, FailedStartRollsBack)
+{
+    view.noLoad = false;
+    dialogs.path = dir.filePath(QStringLiteral("missing/run.apr"));
+    start(NormalTestMode);
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_FALSE(session.testTimerActive());
+    EXPECT_EQ(testing.opened, 0);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains("missing/run.apr")) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(dialogs.errors[0].contains("No such file or directory")) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(view.actions.isEmpty());
+}
+
+TEST_F(SessionTest, FailedHeaderWriteRollsBack)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    dialogs.path = QStringLiteral("/dev/full");
+    start(FastTestMode);
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(testing.opened, 0);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains("No space left on device")) << dialogs.errors[0].toStdString();
+}
+
+// Whether any descriptor of this process refers to path.
+bool fileIsOpen(const QString& path)
+{
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n = ::readlink(qPrintable(fds.filePath(fd)), target, sizeof target);
+        if (n > 0 && QString::fromLocal8Bit(target, n) == path)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(SessionTest, FailingWritesAreReportedOnceAndTheFileIsClosed)
+{
+    // The file may grow to 12 bytes: the header and two samples.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    start(NormalTestMode);
+    EXPECT_TRUE(fileIsOpen(*dialogs.path));
+    rlimit small = old;
+    small.rlim_cur = 12;
+    setrlimit(RLIMIT_FSIZE, &small);
+    tickAt(80);
+    tickAt(80);
+    for (int i = 0; i < 4; ++i)
+        tickAt(79); // cannot be written
+    const QString timerAfterFailures = view.timer;
+    clock.advanceMs(1000);
+    session.tick(); // five seconds without a complete tick: regular end
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains("File too large")) << dialogs.errors[0].toStdString();
+    EXPECT_EQ(timerAfterFailures, "0:00:01");
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_NE(view.action, "testing completed");
+    EXPECT_FALSE(testing.showing);
+    EXPECT_FALSE(fileIsOpen(*dialogs.path));
+    EXPECT_EQ(readFile(*dialogs.path), bytes({0x03, 'A', 'P', 'R', 2, 1, 0x20, 0x1C, 0, 0, 80, 80}));
+}
+
+TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
+{
+    view.noLoad = false;
+    load.total = 4294967296ull + 5;
+    start(NormalTestMode);
+    EXPECT_TRUE(session.burnTimerActive());
+    session.BurnTimerTimer();
+    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_TRUE(session.state().BurnActive);
+    tickAt(80);
+    testing.closeWindow();
+    session.tick();
+    EXPECT_FALSE(session.state().BurnActive);
+    EXPECT_EQ(load.stops, 1);
+    const ResultsData d = fileData();
+    EXPECT_EQ(d.noLoad, 0);
+    EXPECT_EQ(d.workCount, 4294967301u);
+}
+
+TEST_F(SessionTest, FailedLoadStartCountsAsNoLoad)
+{
+    view.noLoad = false;
+    load.startSucceeds = false;
+    mhz = 1000.0;
+    start(NormalTestMode);
+    session.BurnTimerTimer();
+    EXPECT_FALSE(session.state().BurnActive);
+    tickAt(80);
+    tickAt(80);
+    testing.closeWindow();
+    session.tick();
+    EXPECT_EQ(load.stops, 0);
+    EXPECT_EQ(fileData().workCount, 2000000000u);
+}
+
+TEST_F(SessionTest, LoadIsArmedOnlyWithLoadAndNoWorkersRunning)
+{
+    start(NormalTestMode); // "No load CPU" checked
+    EXPECT_FALSE(session.burnTimerActive());
+    testing.closeWindow();
+    session.tick();
+
+    session.UnburnedExecute();
+    EXPECT_FALSE(view.noLoad);
+    start(NormalTestMode);
+    EXPECT_TRUE(session.burnTimerActive());
+    // The test is cancelled before the load started: the pending start is dropped.
+    testing.closeWindow();
+    session.tick();
+    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_EQ(load.starts, 0);
+}
+
+TEST_F(SessionTest, HourWithoutLoadAtOneGigahertz)
+{
+    mhz = 1000.0;
+    start(NormalTestMode);
+    for (int i = 0; i < 3600; ++i)
+        tickAt(90);
+    EXPECT_EQ(view.timer, "0:59:59");
+    testing.closeWindow();
+    session.tick();
+    EXPECT_EQ(fileData().workCount, 3600000000000u);
+}
+
+struct WorkCase {
+    friend void PrintTo(const WorkCase& c, std::ostream* os) { *os << c.name; }
+    const char* name;
+    double mhz;
+    double days;
+    uint64_t expected;
+};
+
+class WorkCountTest : public ::testing::TestWithParam<WorkCase> {};
+
+TEST_P(WorkCountTest, Estimate)
+{
+    EXPECT_EQ(estimatedWorkCount(GetParam().mhz, GetParam().days), GetParam().expected);
+}
+
+// 1e6 x 86400 = 2^13 x 10546875, so a clock of k x 2^-14 MHz over one day
+// gives exactly k x 10546875 / 2 cycles.
+INSTANTIATE_TEST_SUITE_P(Session, WorkCountTest,
+                         ::testing::Values(WorkCase{"HalfRoundsUpToEven", 1.0 / 16384, 1.0, 5273438},
+                                           WorkCase{"HalfRoundsDownToEven", 3.0 / 16384, 1.0, 15820312},
+                                           WorkCase{"OneSecondAt1000MHz", 1000.0, Second, 1000000000},
+                                           WorkCase{"UnknownClock", 0.0, 1.0, 0},
+                                           WorkCase{"NegativeClock", -5.0, 1.0, 0},
+                                           WorkCase{"NoSamples", 3000.0, 0.0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SessionText, CpuSpeedHasTwoDecimals)
+{
+    EXPECT_EQ(cpuSpeedText(1234.5678), "(1234.57 MHz)");
+    EXPECT_EQ(cpuSpeedText(0), "(0.00 MHz)");
+}
+
+} // namespace

@@ -1,0 +1,122 @@
+#pragma once
+// Fakes of the windows and of the CPU load for the session tests.
+#include "session/loadworkers.h"
+#include "session/sessionports.h"
+
+#include <QStringList>
+#include <ostream>
+#include <vector>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace ampero::test {
+
+struct FakeMainView final : MainView {
+    void setTimerText(const QString& t) override { timer = t; }
+    void setLevelText(const QString& t) override { level = t; }
+    void setActionText(const QString& t) override
+    {
+        action = t;
+        actions << t;
+    }
+    void setModeText(const QString& t) override { mode = t; }
+    void setCpuSpeedText(const QString& t) override { cpuSpeed = t; }
+    void setTestsEnabled(bool e) override
+    {
+        testsEnabled = e;
+        ++enableCalls;
+    }
+    bool noLoadChecked() const override { return noLoad; }
+    void setNoLoadChecked(bool c) override { noLoad = c; }
+
+    QString timer = QStringLiteral("0:00:00"), level = QStringLiteral("0%"), action = QStringLiteral("idle"),
+            mode = QStringLiteral("BettaryModeLabel"), cpuSpeed;
+    QStringList actions;
+    bool testsEnabled = true;
+    int enableCalls = 0;
+    bool noLoad = true;
+};
+
+struct FakeChart final : ChartView {
+    void clearSeries() override
+    {
+        points.clear();
+        ++clears;
+    }
+    void addSample(double x, double y) override { points.append(QPointF(x, y)); }
+    void setSamples(const QList<QPointF>& p) override { points = p; }
+    void setForecastLine(const QList<QPointF>&) override {}
+    void setInteractive(bool on) override { interactive = on; }
+    void setBottomMaximum(double d) override { max = d; }
+    double bottomMaximum() const override { return max; }
+
+    QList<QPointF> points;
+    int clears = 0;
+    bool interactive = true;
+    double max = 0;
+};
+
+struct FakeDialogs final : SessionDialogs {
+    bool confirmStart(const QString& m, const QString& l) override
+    {
+        modeText = m;
+        loadText = l;
+        ++confirms;
+        return confirm;
+    }
+    std::optional<QString> askResultsPath() override { return path; }
+    void showError(const QString& message) override { errors << message; }
+
+    bool confirm = true;
+    std::optional<QString> path;
+    QString modeText, loadText;
+    int confirms = 0;
+    QStringList errors;
+};
+
+// execModal() returns at once with the window showing; the test then ticks
+// by hand.
+struct FakeTestingWindow final : TestingWindow {
+    void execModal() override
+    {
+        showing = true;
+        ++opened;
+    }
+    bool isShowing() const override { return showing; }
+    void closeWindow() override
+    {
+        showing = false;
+        ++closed;
+    }
+    void hideWindow() override { showing = false; }
+
+    bool showing = false;
+    int opened = 0;
+    int closed = 0;
+};
+
+struct FakeLoad final : LoadWorkers {
+    bool start() override
+    {
+        ++starts;
+        running = startSucceeds;
+        return startSucceeds;
+    }
+    uint64_t stop() override
+    {
+        ++stops;
+        running = false;
+        return total;
+    }
+    bool startSucceeds = true;
+    bool running = false;
+    uint64_t total = 0;
+    int starts = 0;
+    int stops = 0;
+};
+
+} // namespace ampero::test
