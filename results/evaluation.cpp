@@ -220,6 +220,19 @@ ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& 
     return e;
 }
 
+QList<QPointF> compactCurve(const QList<QPointF>& curve)
+{
+    QList<QPointF> out;
+    const qsizetype n = curve.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const bool startsRun = i == 0 || curve[i].y() != curve[i - 1].y();
+        const bool endsRun = i == n - 1 || curve[i].y() != curve[i + 1].y();
+        if (startsRun || endsRun)
+            out.append(curve[i]);
+    }
+    return out;
+}
+
 bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
 {
     if (!evaluation.ok) {
@@ -229,7 +242,9 @@ bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
         }
         return false;
     }
-    chart.setSamples(evaluation.curve);
+    // Runs of equal levels are drawn from their two ends: the same line, far
+    // fewer points, so a day-long test shows and zooms without delay.
+    chart.setSamples(compactCurve(evaluation.curve));
     chart.setForecastLine(evaluation.forecastLine);
     chart.setBottomMaximum(evaluation.bottomMaximum);
     chart.setInteractive(true);

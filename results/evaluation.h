@@ -75,11 +75,17 @@ ResultsEvaluation evaluateResultsFile(const QString& path);
 // file name and folder texts only).
 ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& path);
 
-// Puts an evaluation on the chart: the curve, the forecast line (or none),
+// Puts an evaluation on the chart: the curve (compacted, see compactCurve), the forecast line (or none),
 // the bottom-axis maximum, zooming and panning on. A failed evaluation clears
 // both series and switches zooming and panning off, except for a rejected
 // file, which leaves the chart untouched. Returns evaluation.ok.
 bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
+
+// The same polyline with fewer points: of each run of equal levels only the
+// first and the last point are kept. The line drawn through the result is the
+// line drawn through the input, so a chart can draw a day-long curve (tens of
+// thousands of samples, a hundred level changes) from a few hundred points.
+QList<QPointF> compactCurve(const QList<QPointF>& curve);
 
 // --- The single rules, exposed for tests and other callers ---------------
 

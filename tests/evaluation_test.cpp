@@ -353,7 +353,8 @@ TEST(Evaluation, FastFileWorkedExampleDrawsTheForecastLine)
     EXPECT_EQ(chart.forecast[0], QPointF(0, 80));
     EXPECT_EQ(chart.forecast[1], QPointF(*e.forecastEnd, 0));
     EXPECT_EQ(chart.maximum, *e.forecastEnd);
-    EXPECT_EQ(chart.samples.size(), 501);
+    EXPECT_EQ(chart.samples, compactCurve(e.curve));
+    EXPECT_EQ(chart.samples.size(), 7) << "two ends of three levels, the single 77";
 }
 
 TEST(Evaluation, ForecastShorterThanCurveKeepsTheLastSampleTime)
@@ -475,4 +476,25 @@ TEST(Evaluation, ReadsFromDisk)
     ASSERT_TRUE(e.ok);
     EXPECT_EQ(e.fileName, QStringLiteral("disk.apr"));
     EXPECT_EQ(e.reportFolder, dir.path());
+}
+
+TEST(CompactCurve, KeepsTheEndsOfEachRunOfEqualLevels)
+{
+    const auto pts = [](std::initializer_list<std::pair<double, double>> xy) {
+        QList<QPointF> out;
+        for (const auto& [x, y] : xy)
+            out.append(QPointF(x, y));
+        return out;
+    };
+    EXPECT_EQ(compactCurve({}), QList<QPointF>{});
+    EXPECT_EQ(compactCurve(pts({{0, 80}})), pts({{0, 80}}));
+    EXPECT_EQ(compactCurve(pts({{0, 80}, {1, 80}, {2, 80}, {3, 79}, {4, 78}, {5, 78}, {6, 78}, {7, 80}})),
+              pts({{0, 80}, {2, 80}, {3, 79}, {4, 78}, {6, 78}, {7, 80}}));
+    // A 28-hour curve shrinks to a few hundred points.
+    const ResultsEvaluation e = evaluate(withoutTrailer(2, falling(100, 1011, 100000)));
+    ASSERT_TRUE(e.ok);
+    const QList<QPointF> c = compactCurve(e.curve);
+    EXPECT_EQ(c.size(), 2 * 99);
+    EXPECT_EQ(c.front(), e.curve.front());
+    EXPECT_EQ(c.back(), e.curve.back());
 }
