@@ -138,7 +138,7 @@ int runReport(const CliOptions& options)
     if (status == 0 && !options.exportCsv.isEmpty())
         status = printSamplesCsv(options.exportCsv, stdout);
     if (options.reportFile.isEmpty() && options.exportCsv.isEmpty()) {
-        std::fputs("ampero: no results file given\n", stderr);
+        std::fputs("ampero: --json needs --report FILE\n", stderr);
         status = 2;
     }
     return status;

@@ -80,6 +80,9 @@ TEST(ReportCli, BadFilesGiveOneLineOnStderrAndExitTwo)
             EXPECT_TRUE(r.err.contains(path.toUtf8()) && r.err.contains(reason)) << r.err.toStdString();
         }
     }
+    const Exit jsonAlone = runProgram({QStringLiteral("--json")});
+    EXPECT_EQ(jsonAlone.code, 2);
+    EXPECT_EQ(jsonAlone.err, QByteArray("ampero: --json needs --report FILE\n"));
 }
 
 TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
