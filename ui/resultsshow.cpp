@@ -47,12 +47,15 @@ ResultsOnStart::ResultsOnStart(QTimer& loadResultsTimer, ChartView& chart, QWidg
 
 void ResultsOnStart::formShow(const QStringList& arguments)
 {
-    if (arguments.isEmpty())
+    // Only the first show counts: restoring the window later must not open
+    // the results again.
+    if (m_armed || arguments.isEmpty())
         return;
     const QFileInfo info(arguments.first());
     if (!info.exists() || info.isDir())
         return;
     m_path = arguments.first();
+    m_armed = true;
     m_timer.start();
 }
 

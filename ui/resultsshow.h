@@ -38,7 +38,7 @@ public:
                    std::function<void()> saveGraph, QObject* parent = nullptr);
 
     // FormShow: arms the timer when the first argument names an existing file.
-    // Further arguments are ignored.
+    // Further arguments are ignored, and so are later shows once it has armed.
     void formShow(const QStringList& arguments);
 
     // LoadResultsTimerTimer: stops the timer, then shows the file's results.
@@ -53,6 +53,7 @@ private:
     UrlOpener& m_opener;
     std::function<void()> m_saveGraph;
     QString m_path;
+    bool m_armed = false;
 };
 
 } // namespace ampero
