@@ -66,10 +66,7 @@ public:
         series2->clear();
     }
     void addSample(double x, double y) override { series1->append(x, y); }
-    void setSamples(const QList<QPointF>& points) override
-    {
-        series1->replace(compact ? compactCurve(points) : points);
-    }
+    void setSamples(const QList<QPointF>& points) override { series1->replace(points); }
     void setForecastLine(const QList<QPointF>& points) override { series2->replace(points); }
     void setInteractive(bool on) override
     {
@@ -78,7 +75,6 @@ public:
     void setBottomMaximum(double dayFraction) override { axisX->setMax(dayFraction); }
     double bottomMaximum() const override { return axisX->max(); }
 
-    bool compact = false;
     QChart* chart = new QChart;
     QLineSeries* series1 = new QLineSeries;
     QLineSeries* series2 = new QLineSeries;
@@ -121,7 +117,6 @@ bool runRounds(const QString& path, int samples, bool compact)
     int drawnPoints = 0;
     for (int round = 0; round < Rounds; ++round) {
         BenchChart chart;
-        chart.compact = compact;
         QElapsedTimer total;
         total.start();
         QElapsedTimer step;
@@ -129,9 +124,17 @@ bool runRounds(const QString& path, int samples, bool compact)
         const ResultsEvaluation e = evaluateResultsFile(path);
         evalMs.push_back(ms(step));
         step.restart();
-        if (!showOnChart(e, chart)) {
+        if (!e.ok) {
             std::fprintf(stderr, "evaluation failed: %s\n", qPrintable(e.failure));
             return false;
+        }
+        // What the program does, or for comparison every sample as a point.
+        if (compact) {
+            showOnChart(e, chart);
+        } else {
+            chart.setSamples(e.curve);
+            chart.setBottomMaximum(e.bottomMaximum);
+            chart.setInteractive(true);
         }
         drawnPoints = static_cast<int>(chart.series1->count());
         fillMs.push_back(ms(step));
