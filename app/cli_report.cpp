@@ -1,13 +1,147 @@
 #include "app/cli.h"
+#include "app/report.h"
+#include "results/evaluation.h"
 
-#include <cstdio>
+#include <QCoreApplication>
+#include <QLocale>
+#include <cmath>
 
 namespace ampero {
 
-int runReport(const CliOptions& /*options*/)
+namespace {
+
+QString tr(const char* text)
 {
-    std::fprintf(stderr, "ampero: this mode is not available yet\n");
+    return QCoreApplication::translate("ampero", text);
+}
+
+void put(FILE* out, const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+}
+
+// One clear line for a file that cannot be shown.
+int fail(FILE* err, const QString& path, const ResultsEvaluation& e)
+{
+    put(err, QStringLiteral("ampero: %1: %2\n").arg(path, e.failure).toUtf8());
+    std::fflush(err);
     return 2;
+}
+
+QByteArray jsonString(const QString& text)
+{
+    QByteArray out("\"");
+    for (const char c : text.toUtf8()) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (u < 0x20)
+                out += QByteArray("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    return out + '"';
+}
+
+// Shortest text that reads back as the same double; finite values only.
+QByteArray jsonNumber(double v)
+{
+    return QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+} // namespace
+
+QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
+{
+    // Seconds rounded to the millisecond, as the battery-life text is.
+    const double lifeSeconds = std::round(e.bottomMaximum * 86400000.0) / 1000.0;
+    QByteArray o("{");
+    auto field = [&o](const char* key, const QByteArray& value) {
+        if (o.size() > 1)
+            o += ", ";
+        o += '"' + QByteArray(key) + "\": " + value;
+    };
+    field("file", jsonString(path));
+    field("mode", jsonString(modeKeyword(e.mode)));
+    field("load", jsonString(loadKeyword(e.noLoad)));
+    field("forecast_seconds", e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
+    field("forecast_text", jsonString(e.forecastText));
+    field("battery_life_seconds", jsonNumber(lifeSeconds));
+    field("battery_life_text", jsonString(e.batteryLifeText));
+    field("mark", QByteArray::number(static_cast<qint64>(e.mark)));
+    field("mark_text", jsonString(e.markText));
+    field("samples", QByteArray::number(e.sampleCount));
+    field("first_level", QByteArray::number(e.firstLevel));
+    field("last_level", QByteArray::number(e.lastLevel));
+    field("capacity", QByteArray::number(e.capacity));
+    field("work_count", QByteArray::number(static_cast<qulonglong>(e.workCount)));
+    field("complete", e.complete ? QByteArray("true") : QByteArray("false"));
+    field("forecast_line", e.forecastEnd ? jsonNumber(*e.forecastEnd * 86400.0) : QByteArray("null"));
+    return o + '}';
+}
+
+int printReport(const QString& path, bool json, FILE* out, FILE* err)
+{
+    const ResultsEvaluation e = evaluateResultsFile(path);
+    if (!e.ok)
+        return fail(err, path, e);
+    if (json) {
+        put(out, reportJson(path, e) + '\n');
+    } else {
+        const QString text = tr("Report file name:") + QLatin1Char(' ') + e.fileName + QLatin1Char('\n')
+            + tr("Test mode:") + QLatin1Char(' ') + e.modeText + QLatin1Char('\n')
+            + tr("Load CPU:") + QLatin1Char(' ') + e.loadText + QLatin1Char('\n')
+            + tr("Forecast Windows:") + QLatin1Char(' ') + e.forecastText + QLatin1Char('\n')
+            + tr("By test results:") + QLatin1Char(' ') + e.batteryLifeText + QLatin1Char('\n')
+            + tr("Mark:") + QLatin1Char(' ') + e.markText + QLatin1Char('\n');
+        put(out, text.toUtf8());
+    }
+    std::fflush(out);
+    return 0;
+}
+
+int printSamplesCsv(const QString& path, FILE* out, FILE* err)
+{
+    const ResultsEvaluation e = evaluateResultsFile(path);
+    if (!e.ok)
+        return fail(err, path, e);
+    QByteArray csv("elapsed_seconds,level\n");
+    csv.reserve(csv.size() + e.curve.size() * 11);
+    for (qsizetype k = 0; k < e.curve.size(); ++k)
+        csv += QByteArray::number(k) + ',' + QByteArray::number(static_cast<int>(e.curve[k].y())) + '\n';
+    put(out, csv);
+    std::fflush(out);
+    return 0;
+}
+
+int runReport(const CliOptions& options)
+{
+    int status = 0;
+    if (!options.reportFile.isEmpty())
+        status = printReport(options.reportFile, options.json, stdout);
+    if (status == 0 && !options.exportCsv.isEmpty())
+        status = printSamplesCsv(options.exportCsv, stdout);
+    if (options.reportFile.isEmpty() && options.exportCsv.isEmpty()) {
+        std::fputs("ampero: --json needs --report FILE\n", stderr);
+        status = 2;
+    }
+    return status;
 }
 
 } // namespace ampero

@@ -89,7 +89,7 @@ int main(int argc, char** argv)
 
     if (parser.isSet(runOpt))
         return runTerminalTest(options);
-    if (parser.isSet(reportOpt) || parser.isSet(csvOpt))
+    if (parser.isSet(reportOpt) || parser.isSet(csvOpt) || options.json)
         return runReport(options);
     if (options.info)
         return runInfo(options);

@@ -1,0 +1,22 @@
+#pragma once
+// The results of a results file printed for terminals and scripts, from the
+// same evaluation the results window shows.
+#include <QString>
+#include <cstdio>
+
+namespace ampero {
+
+// Prints the results window's fields as "Name: value" lines, or with json one
+// JSON object, to out. A rejected or unreadable file prints one line to err.
+// Returns the exit status: 0, or 2 when the file could not be evaluated.
+int printReport(const QString& path, bool json, FILE* out, FILE* err = stderr);
+
+// Prints the samples as CSV, "elapsed_seconds,level" and one row per sample.
+// Same failures and exit status as printReport.
+int printSamplesCsv(const QString& path, FILE* out, FILE* err = stderr);
+
+// The report's JSON object for an evaluated file (one line, no newline).
+struct ResultsEvaluation;
+QByteArray reportJson(const QString& path, const ResultsEvaluation& evaluation);
+
+} // namespace ampero

@@ -1,0 +1,254 @@
+#include "results/evaluation.h"
+
+#include "results/timetext.h"
+#include "session/sessionports.h"
+#include "web/sitesettings.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+#include <cmath>
+
+namespace ampero {
+
+namespace {
+
+QString tr(const char* text, const char* comment = nullptr)
+{
+    return QCoreApplication::translate("ampero", text, comment);
+}
+
+} // namespace
+
+QString modeText(uint8_t mode)
+{
+    switch (mode) {
+    case 1:
+        return tr("fast");
+    case 2:
+        return tr("normal");
+    default:
+        return tr("unknown");
+    }
+}
+
+QString modeKeyword(uint8_t mode)
+{
+    switch (mode) {
+    case 1:
+        return QStringLiteral("fast");
+    case 2:
+        return QStringLiteral("normal");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+QString loadText(uint8_t noLoad)
+{
+    return noLoad != 0 ? tr("none") : tr("full");
+}
+
+QString loadKeyword(uint8_t noLoad)
+{
+    return noLoad != 0 ? QStringLiteral("none") : QStringLiteral("full");
+}
+
+QString forecastText(uint32_t forecast)
+{
+    if (forecast == ForecastUnknown)
+        return tr("unknown");
+    return elapsedTimeTextSeconds(forecast);
+}
+
+std::optional<double> forecastLineEnd(uint8_t firstLevel, const std::array<double, 3>& times)
+{
+    // Intervals are kept as doubles; everything after runs in extended precision.
+    const double d1 = static_cast<double>(static_cast<long double>(times[1]) - times[0]);
+    const double d2 = static_cast<double>(static_cast<long double>(times[2]) - times[1]);
+    if (d1 == 0.0 || d2 == 0.0 || !std::isfinite(d1) || !std::isfinite(d2))
+        return std::nullopt;
+    const long double a1 = std::atan(-1.0L / d1);
+    const long double a2 = std::atan(-1.0L / d2);
+    const long double theta = (a1 + a2) / 2.0L;
+    const long double s = std::sin(theta);
+    if (s == 0.0L || !std::isfinite(s))
+        return std::nullopt;
+    const long double k = -static_cast<long double>(firstLevel) / s;
+    const double m = static_cast<double>(k * std::cos(theta));
+    if (!std::isfinite(m))
+        return std::nullopt;
+    return m;
+}
+
+std::optional<double> fastForecast(uint8_t firstLevel, const std::array<double, 3>& times)
+{
+    if (!(times[0] < times[1] && times[1] < times[2]))
+        return std::nullopt;
+    return forecastLineEnd(firstLevel, times);
+}
+
+int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel,
+                    uint8_t lastLevel)
+{
+    // The capacity scale is exact in 64 bits (and in the 64-bit significand).
+    const uint64_t scale = static_cast<uint64_t>(capacity) * 1000000u;
+    const int32_t drop = static_cast<int32_t>(firstLevel) - static_cast<int32_t>(lastLevel);
+    if (scale == 0 || drop == 0)
+        return 0;
+    long double v = static_cast<long double>(life) * 24.0L;
+    v = v * 3600.0L;
+    v = v * static_cast<long double>(workCount);
+    v = v / static_cast<long double>(scale);
+    v = v * 100.0L;
+    v = v / static_cast<long double>(drop);
+    if (!std::isfinite(v))
+        return 0;
+    const long double r = std::nearbyint(v); // default rounding: nearest, ties to even
+    // 2^63 is exact in long double; the valid range is [-2^63, 2^63).
+    constexpr long double limit = 9223372036854775808.0L;
+    if (!(r >= -limit && r < limit))
+        return 0;
+    return static_cast<int64_t>(r);
+}
+
+QString markText(int64_t mark)
+{
+    if (mark == 0)
+        return tr("N/A");
+    const uint64_t n = static_cast<uint64_t>(mark);
+    const uint64_t r = n % 10;
+    const uint64_t h = n % 100;
+    QString suffix;
+    if (r >= 2 && r <= 4)
+        suffix = tr("", "plural ending of \"mark\" for 2 to 4 (few form)");
+    if (r >= 5 || r == 0 || (r >= 1 && r <= 4 && h >= 11 && h <= 15))
+        suffix = tr("", "plural ending of \"mark\" for 0 and 5 to 9 (many form)");
+    if (n > 1)
+        suffix = tr("s", "plural ending of \"mark\"") + suffix;
+    return QString::number(mark) + QLatin1Char(' ') + tr("mark") + suffix;
+}
+
+PathParts splitResultsPath(const QString& path)
+{
+    PathParts parts;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        parts.fileName = path;
+        return parts;
+    }
+    parts.fileName = path.mid(slash + 1);
+    // A folder loses its closing slash; the root (or "//") keeps it.
+    const bool keepSlash = slash == 0 || path.at(slash - 1) == QLatin1Char('/');
+    parts.folder = path.left(keepSlash ? slash + 1 : slash);
+    return parts;
+}
+
+QString reportMailUrl(const QString& folder, const QString& fileName)
+{
+    const QString subject = QStringLiteral("Orvex%20Ampero%20Report");
+    // The fixed text carries its own encoding; a translation may replace it.
+    const QString fixed = tr("Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
+                             "battery.%0a%0dAlso%20attach%20report%20file:%20");
+    const QString body = fixed + QString::fromLatin1(QUrl::toPercentEncoding(folder, "/")) + QLatin1Char('/')
+        + QString::fromLatin1(QUrl::toPercentEncoding(fileName)) + QLatin1Char('.');
+    return QStringLiteral("mailto:Orvex%20Company%20<") + site::supportMailbox() + QStringLiteral(">?subject=")
+        + subject + QStringLiteral("&body=") + body;
+}
+
+ResultsEvaluation evaluateResultsFile(const QString& path)
+{
+    return evaluateResults(readResultsFile(path.toStdString()), path);
+}
+
+ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& path)
+{
+    ResultsEvaluation e;
+    if (!read.ok()) {
+        e.rejected = read.error == ResultsError::NotResultsFile;
+        e.failure = QString::fromStdString(read.describe());
+        return e;
+    }
+    const ResultsData& d = read.data;
+    e.mode = d.mode;
+    e.noLoad = d.noLoad;
+    e.forecast = d.forecast;
+    e.capacity = d.capacity;
+    e.workCount = d.workCount;
+    e.complete = d.complete;
+    e.hasLevelChangeTimes = d.hasLevelChangeTimes;
+    e.levelChangeTimes = d.levelChangeTimes;
+
+    // The elapsed time grows by repeated addition of one step, never by a product.
+    double x = 0.0;
+    e.curve.reserve(static_cast<qsizetype>(d.samples.size()));
+    for (uint8_t b : d.samples) {
+        if (e.firstLevel == 255)
+            e.firstLevel = b;
+        e.curve.append(QPointF(x, b));
+        e.lastLevel = b;
+        x = x + TimeStep;
+    }
+    e.sampleCount = static_cast<int>(d.samples.size());
+    if (e.curve.isEmpty()) {
+        e.failure = QStringLiteral("results file holds no samples");
+        return e;
+    }
+    e.lastSampleTime = x - TimeStep;
+    e.bottomMaximum = e.lastSampleTime;
+
+    // A fast file without its level-change block has no times of its own to forecast from.
+    if (d.mode == 1 && d.hasLevelChangeTimes) {
+        e.forecastEnd = fastForecast(e.firstLevel, d.levelChangeTimes);
+        if (e.forecastEnd) {
+            const double m = *e.forecastEnd;
+            e.forecastLine = {QPointF(0.0, e.firstLevel), QPointF(m, 0.0)};
+            if (!(e.bottomMaximum >= m))
+                e.bottomMaximum = m;
+        }
+    }
+
+    const PathParts parts = splitResultsPath(path);
+    e.fileName = parts.fileName;
+    e.reportFolder = parts.folder;
+    e.modeText = modeText(d.mode);
+    e.loadText = loadText(d.noLoad);
+    e.forecastText = forecastText(d.forecast);
+    e.mark = d.mode == 2 ? computeMark(e.bottomMaximum, d.workCount, d.capacity, e.firstLevel, e.lastLevel) : 0;
+    e.markText = markText(e.mark);
+    e.batteryLifeText = elapsedTimeText(e.bottomMaximum);
+    e.ok = true;
+    return e;
+}
+
+QList<QPointF> compactCurve(const QList<QPointF>& curve)
+{
+    QList<QPointF> out;
+    const qsizetype n = curve.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const bool startsRun = i == 0 || curve[i].y() != curve[i - 1].y();
+        const bool endsRun = i == n - 1 || curve[i].y() != curve[i + 1].y();
+        if (startsRun || endsRun)
+            out.append(curve[i]);
+    }
+    return out;
+}
+
+bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
+{
+    if (!evaluation.ok) {
+        if (!evaluation.rejected) {
+            chart.clearSeries();
+            chart.setInteractive(false);
+        }
+        return false;
+    }
+    // Runs of equal levels are drawn from their two ends: the same line, far
+    // fewer points, so a day-long test shows and zooms without delay.
+    chart.setSamples(compactCurve(evaluation.curve));
+    chart.setForecastLine(evaluation.forecastLine);
+    chart.setBottomMaximum(evaluation.bottomMaximum);
+    chart.setInteractive(true);
+    return true;
+}
+
+} // namespace ampero

@@ -1,0 +1,134 @@
+#pragma once
+// Evaluation of one results file: everything the chart, the results window
+// and the terminal report show, worked out without any display.
+//
+// Units: elapsed times are day fractions (1.0 = 24 hours, one second =
+// TimeStep); levels are battery percentages; the mark is a signed integer,
+// 0 meaning "no mark" (shown "N/A").
+#include "results/resultsformat.h"
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace ampero {
+
+class ChartView;
+
+// One second as a day fraction; each sample advances the elapsed time by it.
+inline constexpr double TimeStep = 1000.0 / 86400000.0;
+
+// Forecast value meaning that the operating system gave none.
+inline constexpr uint32_t ForecastUnknown = 0xFFFFFFFFu;
+
+struct ResultsEvaluation {
+    // False when the file was rejected or could not be read; failure says
+    // why in one line, and rejected is true for a file that is not a results
+    // file at all (the chart is then left as it was).
+    bool ok = false;
+    bool rejected = false;
+    QString failure;
+
+    // Raw fields of the file.
+    uint8_t mode = 0;
+    uint8_t noLoad = 0;
+    uint32_t forecast = 0;
+    uint32_t capacity = 0;
+    uint64_t workCount = 0;
+    bool complete = true;           // false: recovered file without Terminator
+    bool hasLevelChangeTimes = false;
+    std::array<double, 3> levelChangeTimes{0.0, 0.0, 0.0};
+
+    // The measured curve: one point per sample, x the elapsed day fraction.
+    QList<QPointF> curve;
+    int sampleCount = 0;
+    uint8_t firstLevel = 255;       // 255 when there is no sample
+    uint8_t lastLevel = 255;
+    double lastSampleTime = 0.0;    // x of the last sample
+
+    // The fast-mode forecast line: (0, firstLevel) to (m, 0), or none.
+    std::optional<double> forecastEnd; // m, day fraction
+    QList<QPointF> forecastLine;
+
+    // The measured battery life: the larger of the last sample's time and m.
+    double bottomMaximum = 0.0;
+
+    int64_t mark = 0;
+
+    // Texts as the results window shows them.
+    QString fileName;     // ResultsFileName
+    QString reportFolder; // ReportFolder
+    QString modeText;     // TestModeLabel
+    QString loadText;     // BurnStatus
+    QString forecastText; // WinBatteryLifeTime
+    QString batteryLifeText; // BatteryLifeTime
+    QString markText;     // MarkLabel
+};
+
+// Reads and evaluates the file at path.
+ResultsEvaluation evaluateResultsFile(const QString& path);
+
+// Evaluates what the reader returned for the file at path (path gives the
+// file name and folder texts only).
+ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& path);
+
+// Puts an evaluation on the chart: the curve (compacted, see compactCurve), the forecast line (or none),
+// the bottom-axis maximum, zooming and panning on. A failed evaluation clears
+// both series and switches zooming and panning off, except for a rejected
+// file, which leaves the chart untouched. Returns evaluation.ok.
+bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
+
+// The same polyline with fewer points: of each run of equal levels only the
+// first and the last point are kept. The line drawn through the result is the
+// line drawn through the input, so a chart can draw a day-long curve (tens of
+// thousands of samples, a hundred level changes) from a few hundred points.
+QList<QPointF> compactCurve(const QList<QPointF>& curve);
+
+// --- The single rules, exposed for tests and other callers ---------------
+
+// The forecast time m of a line from (0, firstLevel) through the mean angle
+// of the two level-change intervals, in extended precision and in the order
+// sine, division, cosine, product. No value when an interval is zero or a
+// step gives an invalid number. Does not check that the times rise.
+std::optional<double> forecastLineEnd(uint8_t firstLevel, const std::array<double, 3>& times);
+
+// The forecast the program draws: only when the three times rise strictly
+// (t0 < t1 < t2); an interrupted fast test forecasts nothing.
+std::optional<double> fastForecast(uint8_t firstLevel, const std::array<double, 3>& times);
+
+// The mark of a normal test: life (day fraction) x 86400 x work count
+// / (capacity x 1000000) x 100 / (first - last level), in extended precision,
+// rounded to nearest-even. 0 for any division by zero, invalid or
+// out-of-range result.
+int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel,
+                    uint8_t lastLevel);
+
+// "N/A" for 0, else e.g. "1 mark", "2 marks", "-5 marks".
+QString markText(int64_t mark);
+
+// "fast", "normal" or "unknown"; the untranslated word for machine output.
+QString modeText(uint8_t mode);
+QString modeKeyword(uint8_t mode);
+// "none" when noLoad is nonzero, else "full".
+QString loadText(uint8_t noLoad);
+QString loadKeyword(uint8_t noLoad);
+// "unknown", or the duration with whole days kept ("1 days 1:01:01").
+QString forecastText(uint32_t forecast);
+
+// File name and folder of a path; "/" is the only separator. The folder
+// loses a closing "/" unless that is the root (or follows another "/"); a
+// bare name has an empty folder.
+struct PathParts {
+    QString folder;
+    QString fileName;
+};
+PathParts splitResultsPath(const QString& path);
+
+// The mailto link of "Send report", already percent-encoded: the folder and
+// the file name are encoded, the fixed texts keep their own encoding.
+QString reportMailUrl(const QString& folder, const QString& fileName);
+
+} // namespace ampero

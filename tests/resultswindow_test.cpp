@@ -1,0 +1,193 @@
+#include "platform/urlopener.h"
+#include "recordingchart.h"
+#include "results/evaluation.h"
+#include "support/testutil.h"
+#include "ui/resultsshow.h"
+#include "ui/uResults.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace ampero;
+using ampero::test::RecordingChart;
+
+namespace {
+
+const QByteArray kExample = test::bytes({3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
+                                         0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0});
+
+ResultsEvaluation evaluateBytes(const QByteArray& data, const QString& path)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(data.constData());
+    return evaluateResults(parseResults({p, static_cast<std::size_t>(data.size())}), path);
+}
+
+// The caption and the value labels, as the user reads them.
+QStringList shown(const QWidget& w)
+{
+    QStringList out{w.windowTitle()};
+    for (const char* name : {"ResultsFileName", "TestModeLabel", "BurnStatus", "WinBatteryLifeTime", "BatteryLifeTime"})
+        out << w.findChild<QLabel*>(QString::fromLatin1(name))->text();
+    return out;
+}
+
+QPushButton* button(const QWidget& w, const char* name)
+{
+    return w.findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+// Notes what a modal results window shows, then closes it with "Close".
+struct ModalWatcher {
+    QStringList seen;
+    QTimer timer;
+    ModalWatcher()
+    {
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
+            if (auto* w = qobject_cast<TfResults*>(QApplication::activeModalWidget())) {
+                seen = shown(*w);
+                button(*w, "CancelBut")->click();
+            }
+        });
+        timer.start(5);
+    }
+};
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    const QDeadlineTimer deadline(5000);
+    while (!done() && !deadline.hasExpired())
+        QTest::qWait(5);
+    return done();
+}
+
+} // namespace
+
+TEST(ResultsWindow, TextsCaptionAndHiddenMark)
+{
+    FakeUrlOpener opener;
+    TfResults w(opener);
+    w.showEvaluation(evaluateBytes(kExample, QStringLiteral("/home/ann/Tests/example.apr")));
+    EXPECT_EQ(shown(w), (QStringList{"Testing results", "example.apr", "normal", "full", "unknown", "0:00:02"}));
+    EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("MarkLabel"))->text(), QStringLiteral("N/A"));
+    w.show();
+    EXPECT_EQ(w.size(), QSize(320, 282));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "not resizable";
+    const auto* markGroup = w.findChild<QGroupBox*>(QStringLiteral("GroupBox4"));
+    EXPECT_EQ(markGroup->height(), 0);
+    EXPECT_FALSE(w.findChild<QLabel*>(QStringLiteral("MarkLabel"))->isVisible());
+
+    TfResults cut(opener);
+    cut.showEvaluation(evaluateBytes(test::bytes({3, 'A', 'P', 'R', 1, 1, 0x10, 0x0E, 0, 0, 80, 80, 79}),
+                                     QStringLiteral("/tmp/cut.apr")));
+    EXPECT_EQ(shown(cut), (QStringList{"Testing results (incomplete)", "cut.apr", "fast", "none", "1:00:00", "0:00:02"}));
+}
+
+TEST(ResultsWindow, ButtonsTabOrderAndClosing)
+{
+    FakeUrlOpener opener;
+    TfResults w(opener);
+    QStringList order;
+    QWidget* at = button(w, "CancelBut");
+    for (int i = 0; i < 4; ++i, at = at->nextInFocusChain()) {
+        while (!qobject_cast<QPushButton*>(at))
+            at = at->nextInFocusChain();
+        order << at->objectName() + QLatin1Char('=') + qobject_cast<QPushButton*>(at)->text();
+    }
+    EXPECT_EQ(order, (QStringList{"CancelBut=Close", "Button2=Save graph", "Button3=Open report folder",
+                                  "Button1=Send report"}));
+    EXPECT_TRUE(button(w, "CancelBut")->isDefault());
+    for (int how = 0; how < 3; ++how) {
+        w.show();
+        if (how == 0)
+            button(w, "CancelBut")->click();
+        else if (how == 1)
+            QTest::keyClick(&w, Qt::Key_Return);
+        else
+            w.close();
+        EXPECT_FALSE(w.isVisible()) << how;
+        EXPECT_EQ(w.result(), QDialog::Rejected) << how;
+    }
+}
+
+TEST(ResultsWindow, SendReportOpenFolderAndSaveGraph)
+{
+    FakeUrlOpener opener;
+    TfResults root(opener);
+    root.showEvaluation(evaluateBytes(kExample, QStringLiteral("/run.apr")));
+    button(root, "Button1")->click();
+    button(root, "Button3")->click();
+    QSignalSpy save(&root, &TfResults::saveGraphRequested);
+    button(root, "Button2")->click();
+    EXPECT_EQ(save.count(), 1);
+
+    TfResults bare(opener);
+    bare.showEvaluation(evaluateBytes(kExample, QStringLiteral("run.apr")));
+    button(bare, "Button3")->click();
+    EXPECT_EQ(opener.opened,
+              (QStringList{"mailto:Orvex%20Company%20%3Csupport@orvex.example%3E?subject=Orvex%20Ampero%20Report"
+                           "&body=Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
+                           "battery.%0A%0DAlso%20attach%20report%20file:%20//run.apr.",
+                           "file:///", ""}));
+}
+
+TEST(ShowResults, ValidFileShownModallyOthersNot)
+{
+    QTemporaryDir dir;
+    const QString valid = test::writeFile(dir, QStringLiteral("run.apr"), kExample);
+    const QString foreign = test::writeFile(dir, QStringLiteral("notes.txt"), QByteArray("hello"));
+    FakeUrlOpener opener;
+    RecordingChart chart;
+    QWidget mainWindow;
+    ModalWatcher watcher;
+    EXPECT_FALSE(showResultsWindow(foreign, chart, &mainWindow, opener, {}));
+    EXPECT_TRUE(watcher.seen.isEmpty());
+    EXPECT_TRUE(chart.calls.isEmpty());
+    EXPECT_TRUE(showResultsWindow(valid, chart, &mainWindow, opener, {}));
+    EXPECT_EQ(watcher.seen.value(1), QStringLiteral("run.apr"));
+    EXPECT_EQ(chart.samples.size(), 3);
+    EXPECT_TRUE(mainWindow.findChildren<TfResults*>().isEmpty()) << "destroyed after closing";
+}
+
+TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
+{
+    QTemporaryDir dir;
+    const QString valid = test::writeFile(dir, QStringLiteral("run.apr"), kExample);
+    const QString foreign = test::writeFile(dir, QStringLiteral("photo.jpg"), QByteArray("\xFF\xD8\xFF\xE0", 4));
+    FakeUrlOpener opener;
+    RecordingChart chart;
+    QWidget mainWindow;
+    QTimer loadResultsTimer;
+    loadResultsTimer.setInterval(10);
+    ResultsOnStart onStart(loadResultsTimer, chart, &mainWindow, opener, {});
+    ModalWatcher watcher;
+
+    for (const QStringList& args : {QStringList{}, QStringList{dir.filePath(QStringLiteral("missing.apr")), valid},
+                                    QStringList{dir.path()}}) {
+        onStart.formShow(args);
+        EXPECT_FALSE(loadResultsTimer.isActive()) << args.join(QLatin1Char(' ')).toStdString();
+    }
+    onStart.formShow({valid, foreign});
+    ASSERT_TRUE(loadResultsTimer.isActive());
+    ASSERT_TRUE(waitUntil([&] { return !watcher.seen.isEmpty(); }));
+    EXPECT_EQ(watcher.seen.value(1), QStringLiteral("run.apr"));
+    EXPECT_FALSE(loadResultsTimer.isActive()) << "one shot";
+    onStart.formShow({valid});
+    EXPECT_FALSE(loadResultsTimer.isActive()) << "a second show opens nothing";
+
+    RecordingChart untouched;
+    ResultsOnStart foreignStart(loadResultsTimer, untouched, &mainWindow, opener, {});
+    watcher.seen.clear();
+    foreignStart.formShow({foreign});
+    ASSERT_TRUE(loadResultsTimer.isActive());
+    ASSERT_TRUE(waitUntil([&] { return !loadResultsTimer.isActive(); }));
+    EXPECT_TRUE(watcher.seen.isEmpty());
+    EXPECT_TRUE(untouched.calls.isEmpty());
+}

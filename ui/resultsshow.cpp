@@ -1,0 +1,76 @@
+#include "ui/resultsshow.h"
+
+#include "results/evaluation.h"
+#include "ui/uResults.h"
+
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
+#include <exception>
+#include <memory>
+
+namespace ampero {
+
+bool LoadResults(const QString& path, ChartView& chart, TfResults& window)
+{
+    const ResultsEvaluation evaluation = evaluateResultsFile(path);
+    if (!showOnChart(evaluation, chart))
+        return false;
+    window.showEvaluation(evaluation);
+    return true;
+}
+
+bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
+                       const std::function<void()>& saveGraph)
+{
+    auto window = std::make_unique<TfResults>(opener, parent);
+    if (saveGraph)
+        QObject::connect(window.get(), &TfResults::saveGraphRequested, window.get(), saveGraph);
+    if (!LoadResults(path, chart, *window))
+        return false;
+    // The parent may close while the modal loop runs; the guard keeps us from
+    // deleting the window twice.
+    QPointer<TfResults> guard(window.get());
+    window->exec();
+    if (!guard)
+        (void)window.release();
+    return true;
+}
+
+ResultsOnStart::ResultsOnStart(QTimer& loadResultsTimer, ChartView& chart, QWidget* window, UrlOpener& opener,
+                               std::function<void()> saveGraph, QObject* parent)
+    : QObject(parent), m_timer(loadResultsTimer), m_chart(chart), m_window(window), m_opener(opener),
+      m_saveGraph(std::move(saveGraph))
+{
+    connect(&m_timer, &QTimer::timeout, this, &ResultsOnStart::loadResultsTimerTimer);
+}
+
+void ResultsOnStart::formShow(const QStringList& arguments)
+{
+    // Only the first show counts: restoring the window later must not open
+    // the results again.
+    if (m_armed || arguments.isEmpty())
+        return;
+    const QFileInfo info(arguments.first());
+    if (!info.exists() || info.isDir())
+        return;
+    m_path = arguments.first();
+    m_armed = true;
+    m_timer.start();
+}
+
+void ResultsOnStart::loadResultsTimerTimer()
+{
+    m_timer.stop();
+    if (m_path.isEmpty())
+        return;
+    const QString path = m_path;
+    m_path.clear();
+    try {
+        showResultsWindow(path, m_chart, m_window, m_opener, m_saveGraph);
+    } catch (const std::exception&) {
+        // Nothing is reported for a file opened at start-up.
+    }
+}
+
+} // namespace ampero

@@ -1,0 +1,59 @@
+#pragma once
+// Showing a results file: the evaluation put on the main window's chart and
+// into a results window, which is shown modally and destroyed afterwards.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QTimer;
+class QWidget;
+
+namespace ampero {
+
+class ChartView;
+class TfResults;
+class UrlOpener;
+
+// Reads and evaluates path, puts the curve on chart and fills window.
+// False when the file was rejected or unreadable: a non-results file leaves
+// the chart as it was, any other failure clears it.
+bool LoadResults(const QString& path, ChartView& chart, TfResults& window);
+
+// Creates a results window over parent, loads path into it and, when that
+// succeeded, shows it modally; destroys it in every case. saveGraph is what
+// "Save graph" runs (the main window's save-picture action), may be empty.
+// Returns true when the window was shown.
+bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
+                       const std::function<void()>& saveGraph);
+
+// Opening a results file named on the command line once the main window is
+// up. The main window calls formShow() from its show event and passes its
+// one-shot LoadResultsTimer (10 ms); the timer's firing shows the results.
+// A missing or non-results file shows nothing and says nothing.
+class ResultsOnStart : public QObject {
+    Q_OBJECT
+public:
+    ResultsOnStart(QTimer& loadResultsTimer, ChartView& chart, QWidget* window, UrlOpener& opener,
+                   std::function<void()> saveGraph, QObject* parent = nullptr);
+
+    // FormShow: arms the timer when the first argument names an existing file.
+    // Further arguments are ignored, and so are later shows once it has armed.
+    void formShow(const QStringList& arguments);
+
+    // LoadResultsTimerTimer: stops the timer, then shows the file's results.
+    void loadResultsTimerTimer();
+
+    QString pendingPath() const { return m_path; }
+
+private:
+    QTimer& m_timer;
+    ChartView& m_chart;
+    QWidget* m_window;
+    UrlOpener& m_opener;
+    std::function<void()> m_saveGraph;
+    QString m_path;
+    bool m_armed = false;
+};
+
+} // namespace ampero

@@ -1,0 +1,45 @@
+#pragma once
+// TfResults: the results window. Shows one evaluated results file; its
+// buttons mail a report, ask the main window to save its chart, and open the
+// file's folder, all through the desktop's URL handler.
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TfResults;
+}
+
+namespace ampero {
+
+class UrlOpener;
+struct ResultsEvaluation;
+
+class TfResults : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfResults(UrlOpener& opener, QWidget* parent = nullptr);
+    ~TfResults() override;
+
+    // Writes every text of an evaluated file into the window and its caption
+    // ("Testing results", plus " (incomplete)" for a recovered file).
+    void showEvaluation(const ResultsEvaluation& evaluation);
+
+    // Folder of the shown results file, used by Send report and Open report folder.
+    QString reportFolder() const { return m_reportFolder; }
+
+Q_SIGNALS:
+    // "Save graph": the main window saves its chart as a picture.
+    void saveGraphRequested();
+
+private Q_SLOTS:
+    void Button1Click(); // Send report
+    void Button2Click(); // Save graph
+    void Button3Click(); // Open report folder
+
+private:
+    std::unique_ptr<Ui::TfResults> ui;
+    UrlOpener& m_opener;
+    QString m_reportFolder;
+};
+
+} // namespace ampero
