@@ -62,8 +62,10 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& spec, QString* err
         if (argument.isEmpty())
             return fail(error, tr("The power source \"sysfs:\" needs a folder after the colon."));
         const QFileInfo info(argument);
-        if (!info.isDir())
+        if (!info.exists())
             return fail(error, tr("The power supply folder \"%1\" does not exist.").arg(argument));
+        if (!info.isDir())
+            return fail(error, tr("\"%1\" is not a folder of power supplies.").arg(argument));
         return std::make_unique<SysfsPowerSource>(argument);
     }
 

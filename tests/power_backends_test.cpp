@@ -107,6 +107,7 @@ const BadSpec kBadSpecs[] = {
     {"sysfs:", "needs a folder after the colon"},
     {"sysfs:/no/such/folder/here", "The power supply folder \"/no/such/folder/here\" does not exist."},
     {"upower:now", "takes no argument"},
+    {"sysfs:/dev/null", "\"/dev/null\" is not a folder of power supplies."},
 };
 
 INSTANTIATE_TEST_SUITE_P(Specs, BadPowerSpec, ::testing::ValuesIn(kBadSpecs));

@@ -176,6 +176,18 @@ TEST(SysfsPowerSource, FindsPowerSupplyOnlyForSystemBatteriesAndLines)
     EXPECT_TRUE(SysfsPowerSource(battery.path(), 0).findsPowerSupply());
 }
 
+// In /sys/class/power_supply every entry is a symbolic link to its device.
+TEST(SysfsPowerSource, FollowsSymbolicLinksAsInSysfs)
+{
+    QTemporaryDir devices, root;
+    writeTree(devices.path(), {mains(false), energyBattery("BAT0", 20000000, 40000000, 0)});
+    ASSERT_TRUE(QFile::link(devices.filePath(QStringLiteral("AC")), root.filePath(QStringLiteral("AC"))));
+    ASSERT_TRUE(QFile::link(devices.filePath(QStringLiteral("BAT0")), root.filePath(QStringLiteral("BAT0"))));
+    const PowerStatus s = SysfsPowerSource(root.path(), 0).status();
+    EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
+    EXPECT_EQ(s.batteryLifePercent, 50);
+}
+
 TEST(SysfsPowerSource, ReadsAfreshAtEveryCall)
 {
     QTemporaryDir dir;
