@@ -1,12 +1,8 @@
 #include "platform/dbus/upowerpowersource.h"
 
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusVariant>
-#include <QProcess>
-#include <QProcessEnvironment>
+#include "support/upowermock.h"
+
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -14,107 +10,31 @@ using namespace ampero;
 
 namespace {
 
-const QString Service = QStringLiteral("org.freedesktop.UPower");
-const QString ManagerPath = QStringLiteral("/org/freedesktop/UPower");
-const QString DisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
-const QString DeviceIface = QStringLiteral("org.freedesktop.UPower.Device");
-
-// A private bus with a mock UPower on it (python3-dbusmock's upower
-// template), so the backend is tested against real D-Bus traffic without
-// touching the machine's system bus.
 class UPowerMock : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty())
+        if (!test::UPowerMockBus::haveDaemon())
             GTEST_SKIP() << "dbus-daemon is not installed";
-        m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(m_daemon.waitForStarted());
-        while (!m_daemon.canReadLine())
-            ASSERT_TRUE(m_daemon.waitForReadyRead(10000)) << "dbus-daemon printed no address";
-        m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
-        ASSERT_FALSE(m_address.isEmpty());
-
-        m_bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, m_busName));
-        ASSERT_TRUE(m_bus->isConnected()) << m_bus->lastError().message().toStdString();
-        startMock(QStringLiteral("{\"OnBattery\": false}"));
+        ASSERT_NO_FATAL_FAILURE(m_mock.startBus());
+        ASSERT_NO_FATAL_FAILURE(m_mock.startMock());
     }
+    void TearDown() override { m_mock.stop(); }
 
-    void TearDown() override
-    {
-        stopMock();
-        m_bus.reset();
-        QDBusConnection::disconnectFromBus(m_busName);
-        if (m_daemon.state() != QProcess::NotRunning) {
-            m_daemon.kill();
-            m_daemon.waitForFinished();
-        }
-    }
-
-    void startMock(const QString& parameters)
-    {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
-        m_mock.setProcessEnvironment(env);
-        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_mock.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                      QStringLiteral("upower"), QStringLiteral("--session"), QStringLiteral("-p"), parameters});
-        ASSERT_TRUE(m_mock.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(m_bus->interface()->isServiceRegistered(Service).value(), 20000);
-    }
-
-    void stopMock()
-    {
-        if (m_mock.state() != QProcess::NotRunning) {
-            m_mock.terminate();
-            if (!m_mock.waitForFinished(5000)) {
-                m_mock.kill();
-                m_mock.waitForFinished();
-            }
-        }
-    }
-
-    void callMock(const QString& path, const QString& iface, const QString& method, const QVariantList& args)
-    {
-        QDBusMessage msg = QDBusMessage::createMethodCall(Service, path, iface, method);
-        msg.setArguments(args);
-        const QDBusMessage reply = m_bus->call(msg);
-        ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
-    }
-
-    void setProperty(const QString& path, const QString& iface, const QString& name, const QVariant& value)
-    {
-        callMock(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                 {iface, name, QVariant::fromValue(QDBusVariant(value))});
-    }
-
-    void setOnBattery(bool on) { setProperty(ManagerPath, Service, QStringLiteral("OnBattery"), on); }
-    void setDisplay(const QString& name, const QVariant& value) { setProperty(DisplayPath, DeviceIface, name, value); }
-
-    // A discharging battery at percent, as UPower shows one.
+    void setDisplay(const QString& name, const QVariant& value) { m_mock.setDisplay(name, value); }
+    void setOnBattery(bool on) { m_mock.setOnBattery(on); }
     void setUpDischargingBattery(double percent, double energyFull, double energyRate, qlonglong timeToEmpty)
     {
-        callMock(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddDischargingBattery"),
-                 {QStringLiteral("mock_BAT"), QStringLiteral("Mock Battery"), percent, timeToEmpty});
-        callMock(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("SetupDisplayDevice"),
-                 {2u, 2u, percent, energyFull * percent / 100.0, energyFull, energyRate, timeToEmpty, qlonglong(0),
-                  true, QStringLiteral("battery-good-symbolic"), 1u});
-        setOnBattery(true);
+        m_mock.addDischargingBattery(percent, energyFull, energyRate, timeToEmpty);
     }
+    void stopMock() { m_mock.stopMock(); }
 
-    QProcess m_daemon;
-    QProcess m_mock;
-    QString m_address;
-    const QString m_busName = QStringLiteral("ampero-upower-test");
-    std::unique_ptr<QDBusConnection> m_bus;
+    test::UPowerMockBus m_mock{QStringLiteral("ampero-upower-test")};
 };
 
 TEST_F(UPowerMock, MachineWithoutBatteryIsOnAcWithUnknownLevel)
 {
-    UPowerPowerSource source(*m_bus);
+    UPowerPowerSource source(m_mock.bus());
     EXPECT_TRUE(source.available());
     EXPECT_FALSE(source.findsPowerSupply());
     const PowerStatus s = source.status();
@@ -127,7 +47,7 @@ TEST_F(UPowerMock, MachineWithoutBatteryIsOnAcWithUnknownLevel)
 TEST_F(UPowerMock, OnBatteryReportsLevelAndTimes)
 {
     setUpDischargingBattery(30.4, 50.0, 10.0, 5400);
-    UPowerPowerSource source(*m_bus);
+    UPowerPowerSource source(m_mock.bus());
     EXPECT_TRUE(source.findsPowerSupply());
     const PowerStatus s = source.status();
     EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
@@ -154,7 +74,7 @@ TEST_F(UPowerMock, OnBatteryReportsLevelAndTimes)
 TEST_F(UPowerMock, PluggingAcIsSeenAndSignalled)
 {
     setUpDischargingBattery(80.0, 50.0, 10.0, 3600);
-    UPowerPowerSource source(*m_bus);
+    UPowerPowerSource source(m_mock.bus());
     QSignalSpy spy(&source, &PowerSource::powerChanged);
     ASSERT_EQ(source.status().acLineStatus, PowerStatus::AcOffline);
 
@@ -171,7 +91,7 @@ TEST_F(UPowerMock, PluggingAcIsSeenAndSignalled)
 TEST_F(UPowerMock, SignalsLevelChangesButNotEnergyUpdates)
 {
     setUpDischargingBattery(80.0, 50.0, 10.0, 3600);
-    UPowerPowerSource source(*m_bus);
+    UPowerPowerSource source(m_mock.bus());
     QSignalSpy spy(&source, &PowerSource::powerChanged);
 
     // UPower updates energy and rate often; the level stays 80.
@@ -190,7 +110,7 @@ TEST_F(UPowerMock, SignalsLevelChangesButNotEnergyUpdates)
 TEST_F(UPowerMock, ServiceGoingAwayMakesEverythingUnknown)
 {
     setUpDischargingBattery(55.0, 50.0, 10.0, 3600);
-    UPowerPowerSource source(*m_bus);
+    UPowerPowerSource source(m_mock.bus());
     QSignalSpy spy(&source, &PowerSource::powerChanged);
     stopMock();
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 10000);
