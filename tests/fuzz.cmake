@@ -4,7 +4,7 @@
 find_program(AMPERO_CLANGXX NAMES clang++ clang++-14)
 set(AMPERO_FUZZ_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
 set(AMPERO_FUZZ_OK FALSE)
-if(AMPERO_CLANGXX)
+if(AMPERO_CLANGXX AND EXISTS "${AMPERO_CLANGXX}")
   execute_process(COMMAND ${AMPERO_CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
                   OUTPUT_VARIABLE _fuzz_rt OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   if(EXISTS "${_fuzz_rt}")
@@ -13,7 +13,9 @@ if(AMPERO_CLANGXX)
     # Debian keeps the runtime under the resource directory; ask for it that way too.
     execute_process(COMMAND ${AMPERO_CLANGXX} -print-resource-dir
                     OUTPUT_VARIABLE _res OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-    file(GLOB _fuzz_rt2 "${_res}/lib/*/libclang_rt.fuzzer*.a")
+    if(_res)
+      file(GLOB _fuzz_rt2 "${_res}/lib/*/libclang_rt.fuzzer*.a")
+    endif()
     if(_fuzz_rt2)
       set(AMPERO_FUZZ_OK TRUE)
     endif()
