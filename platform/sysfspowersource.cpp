@@ -239,8 +239,10 @@ bool SysfsPowerSource::checkForChange()
 {
     const PowerStatus now = status();
     // The times move with every reading of the current; only the line and
-    // the level count as a change of the power state.
-    const bool changed = now.acLineStatus != m_last.acLineStatus
+    // the level count as a change of the power state. After a sleep anything
+    // may differ, so a resume is announced in any case.
+    const bool resumed = m_resume.resumedSinceLastCheck();
+    const bool changed = resumed || now.acLineStatus != m_last.acLineStatus
                          || now.batteryLifePercent != m_last.batteryLifePercent;
     m_last = now;
     if (changed)

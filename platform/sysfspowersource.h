@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/powersource.h"
+#include "platform/resumedetector.h"
 
 #include <QString>
 #include <QTimer>
@@ -43,16 +44,20 @@ public:
     // system battery or a Mains/USB line).
     bool findsPowerSupply() const;
     const QString& root() const { return m_root; }
+    // Where the time spent suspended is read (tests pass their own).
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source) { m_resume = ResumeDetector(std::move(source)); }
 
 public Q_SLOTS:
     // Reads the status and emits powerChanged() when the AC line or the level
-    // differs from the last reading. Returns whether it emitted.
+    // differs from the last reading, or when the machine was suspended since
+    // the last check. Returns whether it emitted.
     bool checkForChange();
 
 private:
     QString m_root;
     QTimer m_timer;
     PowerStatus m_last;
+    ResumeDetector m_resume;
 };
 
 } // namespace ampero

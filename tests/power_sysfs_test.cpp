@@ -242,3 +242,29 @@ TEST(SysfsPowerSource, TimerComparesReadingsByItself)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SysfsPowerSource, AnnouncesAResumeOnceEvenWithoutChange)
+{
+    QTemporaryDir dir;
+    writeTree(dir.path(), {mains(false), energyBattery("BAT0", 30000000, 60000000, 0)});
+    SysfsPowerSource source(dir.path(), 0);
+    int64_t suspendedMs = 5000;
+    source.setSuspendedTimeSource([&] { return suspendedMs; });
+    QSignalSpy spy(&source, &PowerSource::powerChanged);
+
+    suspendedMs += 999; // clock rounding, not a sleep
+    EXPECT_FALSE(source.checkForChange());
+    suspendedMs += 60000; // a minute asleep
+    EXPECT_TRUE(source.checkForChange());
+    EXPECT_FALSE(source.checkForChange());
+    // A sleep during which the level fell: one notice, not two.
+    suspendedMs += 60000;
+    writeTree(dir.path(), {energyBattery("BAT0", 20000000, 60000000, 0)});
+    EXPECT_TRUE(source.checkForChange());
+    EXPECT_FALSE(source.checkForChange());
+    EXPECT_EQ(spy.count(), 2);
+}
+
+} // namespace

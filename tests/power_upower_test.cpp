@@ -120,6 +120,21 @@ TEST_F(UPowerMock, ServiceGoingAwayMakesEverythingUnknown)
     EXPECT_EQ(s.batteryLifePercent, PowerStatus::Unknown8);
 }
 
+TEST_F(UPowerMock, AnnouncesAResumeWithoutAnyChange)
+{
+    setUpDischargingBattery(55.0, 50.0, 10.0, 3600);
+    UPowerPowerSource source(m_mock.bus());
+    int64_t suspendedMs = 0;
+    source.setSuspendedTimeSource([&] { return suspendedMs; });
+    QSignalSpy spy(&source, &PowerSource::powerChanged);
+    EXPECT_FALSE(source.checkForResume());
+    suspendedMs = 30000;
+    EXPECT_TRUE(source.checkForResume());
+    EXPECT_FALSE(source.checkForResume());
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(source.status().batteryLifePercent, 55);
+}
+
 TEST(UPowerPowerSource, DisconnectedBusReportsUnknown)
 {
     UPowerPowerSource source(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),

@@ -86,6 +86,9 @@ UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent
     connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this] { checkForChange(); });
     m_last = status();
+    m_resumeTimer.setInterval(1000);
+    connect(&m_resumeTimer, &QTimer::timeout, this, &UPowerPowerSource::checkForResume);
+    m_resumeTimer.start();
 }
 
 bool UPowerPowerSource::available() const
@@ -152,6 +155,15 @@ bool UPowerPowerSource::checkForChange()
     if (changed)
         Q_EMIT powerChanged();
     return changed;
+}
+
+bool UPowerPowerSource::checkForResume()
+{
+    if (!m_resume.resumedSinceLastCheck())
+        return false;
+    m_last = status();
+    Q_EMIT powerChanged();
+    return true;
 }
 
 void UPowerPowerSource::onPropertiesChanged(const QString& /*interface*/, const QVariantMap& /*changed*/,

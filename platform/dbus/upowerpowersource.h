@@ -1,8 +1,10 @@
 #pragma once
 #include "platform/powersource.h"
+#include "platform/resumedetector.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
+#include <QTimer>
 
 namespace ampero {
 
@@ -19,7 +21,9 @@ namespace ampero {
 //
 // Every PropertiesChanged under /org/freedesktop/UPower, and the service
 // coming or going, makes the backend read again; powerChanged() is emitted
-// when the AC line or the level differs from the last reading.
+// when the AC line or the level differs from the last reading, and once a
+// second the backend looks whether the machine resumed from a sleep, which is
+// announced as well.
 class UPowerPowerSource final : public PowerSource {
     Q_OBJECT
 public:
@@ -33,10 +37,14 @@ public:
     bool available() const;
     // True when UPower knows at least one power device (battery or line).
     bool findsPowerSupply() const;
+    // Where the time spent suspended is read (tests pass their own).
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source) { m_resume = ResumeDetector(std::move(source)); }
 
 public Q_SLOTS:
     // Reads again and emits powerChanged() on a change of line or level.
     bool checkForChange();
+    // Emits powerChanged() when the machine was suspended since the last look.
+    bool checkForResume();
 
 private Q_SLOTS:
     void onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
@@ -45,6 +53,8 @@ private:
     QDBusConnection m_bus;
     QDBusServiceWatcher m_watcher;
     PowerStatus m_last;
+    ResumeDetector m_resume;
+    QTimer m_resumeTimer;
 };
 
 } // namespace ampero
