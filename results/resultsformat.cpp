@@ -1,5 +1,6 @@
 #include "results/resultsformat.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -166,12 +167,26 @@ ResultsReadResult readResultsFile(const std::string& path)
         fail.systemMessage = std::strerror(EISDIR);
         return fail;
     }
-    std::vector<uint8_t> bytes;
-    if (st.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
-    uint8_t chunk[65536];
+    // Read straight into one buffer of the file's size (plus one byte, so the
+    // end is seen in the same call); grow only if the file grows meanwhile.
+    if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > ResultsMaxFileSize) {
+        ::close(fd);
+        fail.systemMessage = std::strerror(EFBIG);
+        return fail;
+    }
+    std::vector<uint8_t> bytes(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
+    std::size_t used = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (used == bytes.size()) {
+            // A device or pipe that never ends (/dev/zero) must not take all memory.
+            if (bytes.size() > ResultsMaxFileSize) {
+                ::close(fd);
+                fail.systemMessage = std::strerror(EFBIG);
+                return fail;
+            }
+            bytes.resize(std::min(bytes.size() * 2, ResultsMaxFileSize + 1));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -181,8 +196,9 @@ ResultsReadResult readResultsFile(const std::string& path)
         }
         if (n == 0)
             break;
-        bytes.insert(bytes.end(), chunk, chunk + n);
+        used += static_cast<std::size_t>(n);
     }
+    bytes.resize(used);
     ::close(fd);
     return parseResults(bytes);
 }

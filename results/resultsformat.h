@@ -26,6 +26,9 @@ namespace ampero {
 inline constexpr std::array<uint8_t, 4> ResultsMagic{0x03, 'A', 'P', 'R'};
 inline constexpr uint8_t ResultsTerminator = 0xFF;
 inline constexpr std::size_t ResultsHeaderSize = 10;
+// The largest file readResultsFile() reads: 64 MiB, some two years of samples.
+// Anything longer (or endless, like a device) is refused as too large.
+inline constexpr std::size_t ResultsMaxFileSize = std::size_t(64) << 20;
 
 struct ResultsData {
     uint8_t mode = 0;

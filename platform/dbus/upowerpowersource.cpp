@@ -1,0 +1,175 @@
+#include "platform/dbus/upowerpowersource.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+
+#include <cmath>
+#include <optional>
+
+namespace ampero {
+
+namespace {
+const QString Service = QStringLiteral("org.freedesktop.UPower");
+const QString ManagerPath = QStringLiteral("/org/freedesktop/UPower");
+const QString ManagerInterface = QStringLiteral("org.freedesktop.UPower");
+const QString DisplayDevicePath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
+const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
+const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+// A stuck service must not freeze the program for D-Bus's default 25 seconds.
+constexpr int CallTimeoutMs = 2000;
+
+// UPower's device states.
+constexpr uint StateCharging = 1;
+constexpr uint StateDischarging = 2;
+constexpr uint StateFullyCharged = 4;
+constexpr uint StatePendingDischarge = 6;
+
+QDBusMessage call(const QDBusConnection& bus, const QString& path, const QString& iface,
+                  const QString& method, const QVariantList& args = {})
+{
+    QDBusMessage msg = QDBusMessage::createMethodCall(Service, path, iface, method);
+    msg.setArguments(args);
+    return bus.call(msg, QDBus::Block, CallTimeoutMs);
+}
+
+// All properties of one interface; empty when the call fails.
+QVariantMap getAll(const QDBusConnection& bus, const QString& path, const QString& iface)
+{
+    const QDBusMessage reply = call(bus, path, PropertiesInterface, QStringLiteral("GetAll"), {iface});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    const QVariant arg = reply.arguments().constFirst();
+    if (arg.canConvert<QDBusArgument>()) {
+        QVariantMap map;
+        arg.value<QDBusArgument>() >> map;
+        return map;
+    }
+    return arg.toMap();
+}
+
+std::optional<QVariant> getOne(const QDBusConnection& bus, const QString& path, const QString& iface,
+                               const QString& name)
+{
+    const QDBusMessage reply = call(bus, path, PropertiesInterface, QStringLiteral("Get"), {iface, name});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    return reply.arguments().constFirst().value<QDBusVariant>().variant();
+}
+
+uint32_t toSeconds(double s)
+{
+    if (!(s > 0) || !std::isfinite(s))
+        return PowerStatus::UnknownTime;
+    const double rounded = std::floor(s + 0.5);
+    if (rounded >= static_cast<double>(PowerStatus::UnknownTime))
+        return PowerStatus::UnknownTime - 1;
+    return static_cast<uint32_t>(rounded);
+}
+
+} // namespace
+
+UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent)
+    : PowerSource(parent), m_bus(bus)
+{
+    if (!m_bus.isConnected())
+        return;
+    // An empty path subscribes to the signal of every object of the service:
+    // the manager (OnBattery), the DisplayDevice and each battery.
+    m_bus.connect(Service, QString(), PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+    m_watcher.setConnection(m_bus);
+    m_watcher.addWatchedService(Service);
+    m_watcher.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
+    connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this] { checkForChange(); });
+    m_last = status();
+    m_resumeTimer.setInterval(1000);
+    connect(&m_resumeTimer, &QTimer::timeout, this, &UPowerPowerSource::checkForResume);
+    m_resumeTimer.start();
+}
+
+bool UPowerPowerSource::available() const
+{
+    if (!m_bus.isConnected() || !m_bus.interface())
+        return false;
+    const QDBusReply<bool> reply = m_bus.interface()->isServiceRegistered(Service);
+    return reply.isValid() && reply.value();
+}
+
+bool UPowerPowerSource::findsPowerSupply() const
+{
+    if (!m_bus.isConnected())
+        return false;
+    const QDBusMessage reply = call(m_bus, ManagerPath, ManagerInterface, QStringLiteral("EnumerateDevices"));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    QList<QDBusObjectPath> paths;
+    reply.arguments().constFirst().value<QDBusArgument>() >> paths;
+    return !paths.isEmpty();
+}
+
+PowerStatus UPowerPowerSource::status()
+{
+    PowerStatus s;
+    if (!m_bus.isConnected())
+        return s;
+    const auto onBattery = getOne(m_bus, ManagerPath, ManagerInterface, QStringLiteral("OnBattery"));
+    if (!onBattery)
+        return s; // the service does not answer: everything unknown
+    s.acLineStatus = onBattery->toBool() ? PowerStatus::AcOffline : PowerStatus::AcOnline;
+
+    const QVariantMap dev = getAll(m_bus, DisplayDevicePath, DeviceInterface);
+    if (dev.isEmpty() || !dev.value(QStringLiteral("IsPresent")).toBool())
+        return s; // no battery: level 255
+
+    bool ok = false;
+    const double percent = dev.value(QStringLiteral("Percentage")).toDouble(&ok);
+    if (ok && percent >= 0 && std::isfinite(percent))
+        s.batteryLifePercent = static_cast<uint8_t>(std::floor(std::min(percent, 100.0) + 0.5));
+
+    const uint state = dev.value(QStringLiteral("State")).toUInt();
+    const bool discharging = state == StateDischarging || state == StatePendingDischarge
+                             || (state != StateCharging && state != StateFullyCharged && onBattery->toBool());
+    if (discharging) {
+        // TimeToEmpty of 0 means UPower does not know yet.
+        s.batteryLifeTime = toSeconds(dev.value(QStringLiteral("TimeToEmpty")).toDouble());
+        const double full = dev.value(QStringLiteral("EnergyFull")).toDouble();
+        const double rate = dev.value(QStringLiteral("EnergyRate")).toDouble();
+        if (full > 0 && rate > 0)
+            s.batteryFullLifeTime = toSeconds(full / rate * 3600.0);
+    }
+    return s;
+}
+
+bool UPowerPowerSource::checkForChange()
+{
+    const PowerStatus now = status();
+    // Energy, rate and times move all the time; only the line and the level
+    // count as a change of the power state.
+    const bool changed = now.acLineStatus != m_last.acLineStatus
+                         || now.batteryLifePercent != m_last.batteryLifePercent;
+    m_last = now;
+    if (changed)
+        Q_EMIT powerChanged();
+    return changed;
+}
+
+bool UPowerPowerSource::checkForResume()
+{
+    if (!m_resume.resumedSinceLastCheck())
+        return false;
+    m_last = status();
+    Q_EMIT powerChanged();
+    return true;
+}
+
+void UPowerPowerSource::onPropertiesChanged(const QString& /*interface*/, const QVariantMap& /*changed*/,
+                                            const QStringList& /*invalidated*/)
+{
+    checkForChange();
+}
+
+} // namespace ampero

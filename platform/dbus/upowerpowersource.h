@@ -1,0 +1,60 @@
+#pragma once
+#include "platform/powersource.h"
+#include "platform/resumedetector.h"
+
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QTimer>
+
+namespace ampero {
+
+// Power status from UPower (org.freedesktop.UPower) on the given bus: the
+// system bus in the program, a private bus in tests.
+//
+// AC line from the manager's OnBattery (0 on battery, 1 otherwise, 255 when
+// UPower does not answer). Level, state and times from the DisplayDevice,
+// UPower's combination of all system batteries: Percentage rounded to the
+// nearest percent (255 when no battery is present); TimeToEmpty in seconds
+// (0 there means unknown); the full-battery time as EnergyFull / EnergyRate
+// (Wh over W, in hours) when both are positive. The times are known only
+// while the battery discharges.
+//
+// Every PropertiesChanged under /org/freedesktop/UPower, and the service
+// coming or going, makes the backend read again; powerChanged() is emitted
+// when the AC line or the level differs from the last reading, and once a
+// second the backend looks whether the machine resumed from a sleep, which is
+// announced as well.
+class UPowerPowerSource final : public PowerSource {
+    Q_OBJECT
+public:
+    explicit UPowerPowerSource(const QDBusConnection& bus = QDBusConnection::systemBus(),
+                               QObject* parent = nullptr);
+
+    PowerStatus status() override;
+    QString backendName() const override { return QStringLiteral("upower"); }
+
+    // True when the service answers on the bus.
+    bool available() const;
+    // True when UPower knows at least one power device (battery or line).
+    bool findsPowerSupply() const;
+    // Where the time spent suspended is read (tests pass their own).
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source) { m_resume = ResumeDetector(std::move(source)); }
+
+public Q_SLOTS:
+    // Reads again and emits powerChanged() on a change of line or level.
+    bool checkForChange();
+    // Emits powerChanged() when the machine was suspended since the last look.
+    bool checkForResume();
+
+private Q_SLOTS:
+    void onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+
+private:
+    QDBusConnection m_bus;
+    QDBusServiceWatcher m_watcher;
+    PowerStatus m_last;
+    ResumeDetector m_resume;
+    QTimer m_resumeTimer;
+};
+
+} // namespace ampero

@@ -1,0 +1,51 @@
+#include "platform/simpowersource.h"
+
+#include <algorithm>
+
+namespace ampero {
+
+SimPowerSource::SimPowerSource(std::shared_ptr<const Clock> clock, int secondsPerPercent,
+                               int pollIntervalMs, QObject* parent)
+    : PowerSource(parent),
+      m_clock(std::move(clock)),
+      m_secondsPerPercent(std::max(1, secondsPerPercent)),
+      m_startMs(m_clock->gapNowMs()),
+      m_lastLevel(100)
+{
+    connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
+    if (pollIntervalMs > 0) {
+        m_timer.setInterval(pollIntervalMs);
+        m_timer.start();
+    }
+}
+
+PowerStatus SimPowerSource::status()
+{
+    const int64_t periodMs = int64_t(m_secondsPerPercent) * 1000;
+    // A clock that went backwards counts as no time passed.
+    const int64_t elapsedMs = std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs);
+    const int64_t used = elapsedMs / periodMs;
+    PowerStatus s;
+    s.acLineStatus = PowerStatus::AcOffline;
+    s.batteryLifePercent = static_cast<uint8_t>(100 - std::min<int64_t>(100, used));
+    s.batteryFullLifeTime = static_cast<uint32_t>(100 * int64_t(m_secondsPerPercent));
+    if (used >= 100) {
+        s.batteryLifeTime = 0;
+    } else {
+        const int64_t leftMs = (100 - used) * periodMs - elapsedMs % periodMs;
+        s.batteryLifeTime = static_cast<uint32_t>(leftMs / 1000);
+    }
+    return s;
+}
+
+bool SimPowerSource::checkForChange()
+{
+    const uint8_t level = status().batteryLifePercent;
+    if (level == m_lastLevel)
+        return false;
+    m_lastLevel = level;
+    Q_EMIT powerChanged();
+    return true;
+}
+
+} // namespace ampero

@@ -1,0 +1,43 @@
+#pragma once
+#include "platform/clock.h"
+#include "platform/powersource.h"
+
+#include <QTimer>
+#include <memory>
+
+namespace ampero {
+
+// A simulated laptop on battery, for machines without one: it starts at
+// 100 % and loses 1 % every secondsPerPercent seconds of the clock's gap time
+// down to 0 %, where it stays. The forecasts follow from that rate: the
+// remaining time is level x secondsPerPercent less the part of the current
+// percent already used, a full battery lasts 100 x secondsPerPercent.
+class SimPowerSource final : public PowerSource {
+    Q_OBJECT
+public:
+    static constexpr int DefaultSecondsPerPercent = 2;
+
+    // pollIntervalMs: how often the timer looks for a new level (0: never,
+    // tests call checkForChange() by hand).
+    explicit SimPowerSource(std::shared_ptr<const Clock> clock,
+                            int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
+                            QObject* parent = nullptr);
+
+    PowerStatus status() override;
+    QString backendName() const override { return QStringLiteral("sim"); }
+    int secondsPerPercent() const { return m_secondsPerPercent; }
+
+public Q_SLOTS:
+    // Emits powerChanged() when the level differs from the last one seen.
+    // Returns whether it emitted.
+    bool checkForChange();
+
+private:
+    std::shared_ptr<const Clock> m_clock;
+    int m_secondsPerPercent;
+    int64_t m_startMs;
+    uint8_t m_lastLevel;
+    QTimer m_timer;
+};
+
+} // namespace ampero

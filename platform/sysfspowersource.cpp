@@ -1,0 +1,253 @@
+#include "platform/sysfspowersource.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace ampero {
+
+namespace {
+
+// Reads a short attribute file, trimmed; nullopt when it is missing or unreadable.
+std::optional<QByteArray> readAttribute(const QString& dir, const char* name)
+{
+    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Attributes are a line at most; never read more than a page.
+    const QByteArray data = f.read(4096);
+    if (data.isEmpty() && f.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return data.trimmed();
+}
+
+// A whole number attribute; nullopt when missing or not a number.
+std::optional<double> readNumber(const QString& dir, const char* name)
+{
+    const auto text = readAttribute(dir, name);
+    if (!text)
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong v = text->toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return static_cast<double>(v);
+}
+
+bool isLineType(const QByteArray& type)
+{
+    return type == "Mains" || type.startsWith("USB");
+}
+
+struct BatteryReading {
+    double energy = -1;   // µWh, < 0 when unknown
+    double full = -1;     // µWh, <= 0 when unknown
+    double rate = -1;     // µW drawn, < 0 when unknown
+    double percent = -1;  // from `capacity`, < 0 when unknown
+    double timeToEmpty = -1; // seconds, <= 0 when unknown
+    QByteArray state;     // `status`: Discharging, Charging, Full, ...
+};
+
+BatteryReading readBattery(const QString& dir)
+{
+    BatteryReading b;
+    const auto energyNow = readNumber(dir, "energy_now");
+    const auto energyFull = readNumber(dir, "energy_full");
+    const auto powerNow = readNumber(dir, "power_now");
+    if (energyNow && energyFull) {
+        b.energy = *energyNow;
+        b.full = *energyFull;
+        if (powerNow)
+            b.rate = std::fabs(*powerNow);
+    } else {
+        // Charge-only batteries: µAh x µV / 1e6 = µWh, with the design voltage.
+        const auto chargeNow = readNumber(dir, "charge_now");
+        const auto chargeFull = readNumber(dir, "charge_full");
+        double volts = 0;
+        for (const char* name : {"voltage_min_design", "voltage_max_design", "voltage_now"}) {
+            volts = readNumber(dir, name).value_or(0);
+            if (volts > 0)
+                break;
+        }
+        if (chargeNow && chargeFull && volts > 0) {
+            b.energy = *chargeNow * volts / 1e6;
+            b.full = *chargeFull * volts / 1e6;
+            if (const auto current = readNumber(dir, "current_now"))
+                b.rate = std::fabs(*current) * volts / 1e6;
+            else if (powerNow)
+                b.rate = std::fabs(*powerNow);
+        }
+    }
+    if (const auto capacity = readNumber(dir, "capacity"))
+        b.percent = *capacity;
+    if (const auto tte = readNumber(dir, "time_to_empty_now"))
+        b.timeToEmpty = *tte;
+    if (const auto state = readAttribute(dir, "status"))
+        b.state = *state;
+    return b;
+}
+
+uint8_t roundPercent(double p)
+{
+    if (!(p >= 0)) // also NaN
+        return PowerStatus::Unknown8;
+    return static_cast<uint8_t>(std::floor(std::min(p, 100.0) + 0.5));
+}
+
+uint32_t toSeconds(double s)
+{
+    if (!(s > 0) || !std::isfinite(s))
+        return PowerStatus::UnknownTime;
+    const double rounded = std::floor(s + 0.5);
+    // Never report a finite time as the unknown marker.
+    if (rounded >= static_cast<double>(PowerStatus::UnknownTime))
+        return PowerStatus::UnknownTime - 1;
+    return static_cast<uint32_t>(rounded);
+}
+
+struct Scan {
+    std::vector<BatteryReading> batteries;
+    int lines = 0;
+    int linesOnline = 0;
+};
+
+Scan scan(const QString& root)
+{
+    Scan s;
+    const QDir dir(root);
+    // Entries of the power-supply class are symbolic links to the devices.
+    const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = dir.filePath(name);
+        const auto type = readAttribute(path, "type");
+        if (!type)
+            continue;
+        if (readAttribute(path, "scope").value_or(QByteArray()) == "Device")
+            continue;
+        if (*type == "Battery") {
+            if (const auto present = readNumber(path, "present"); present && *present == 0)
+                continue;
+            s.batteries.push_back(readBattery(path));
+        } else if (isLineType(*type)) {
+            ++s.lines;
+            if (readNumber(path, "online").value_or(0) > 0)
+                ++s.linesOnline;
+        }
+    }
+    return s;
+}
+
+PowerStatus combine(const Scan& s)
+{
+    PowerStatus st;
+    if (s.batteries.empty()) {
+        // A machine without a battery runs on mains.
+        st.acLineStatus = PowerStatus::AcOnline;
+        return st;
+    }
+
+    if (s.linesOnline > 0) {
+        st.acLineStatus = PowerStatus::AcOnline;
+    } else if (s.lines > 0) {
+        st.acLineStatus = PowerStatus::AcOffline;
+    } else {
+        // No line supply is listed: the batteries' own state tells.
+        bool discharging = false, charging = false;
+        for (const auto& b : s.batteries) {
+            if (b.state == "Discharging")
+                discharging = true;
+            else if (b.state == "Charging" || b.state == "Full" || b.state == "Not charging")
+                charging = true;
+        }
+        st.acLineStatus = discharging ? PowerStatus::AcOffline
+                          : charging  ? PowerStatus::AcOnline
+                                      : PowerStatus::Unknown8;
+    }
+
+    bool allEnergy = true, allRates = true, allTimes = true;
+    double energy = 0, full = 0, rate = 0, times = 0, percentSum = 0;
+    int percentCount = 0;
+    for (const auto& b : s.batteries) {
+        if (b.energy >= 0 && b.full > 0) {
+            energy += b.energy;
+            full += b.full;
+            percentSum += 100.0 * b.energy / b.full;
+            ++percentCount;
+        } else {
+            allEnergy = false;
+            if (b.percent >= 0) {
+                percentSum += b.percent;
+                ++percentCount;
+            }
+        }
+        if (b.rate >= 0)
+            rate += b.rate;
+        else
+            allRates = false;
+        if (b.timeToEmpty > 0)
+            times += b.timeToEmpty;
+        else
+            allTimes = false;
+    }
+
+    if (allEnergy)
+        st.batteryLifePercent = roundPercent(100.0 * energy / full);
+    else if (percentCount > 0)
+        st.batteryLifePercent = roundPercent(percentSum / percentCount);
+
+    if (st.acLineStatus == PowerStatus::AcOffline) {
+        const bool ratesKnown = allEnergy && allRates && rate > 0;
+        if (s.batteries.size() == 1 && s.batteries.front().timeToEmpty > 0)
+            st.batteryLifeTime = toSeconds(s.batteries.front().timeToEmpty);
+        else if (ratesKnown)
+            st.batteryLifeTime = toSeconds(energy / rate * 3600.0);
+        else if (allTimes)
+            st.batteryLifeTime = toSeconds(times);
+        if (ratesKnown)
+            st.batteryFullLifeTime = toSeconds(full / rate * 3600.0);
+    }
+    return st;
+}
+
+} // namespace
+
+SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObject* parent)
+    : PowerSource(parent), m_root(root)
+{
+    m_last = status();
+    m_timer.setInterval(pollIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &SysfsPowerSource::checkForChange);
+    if (pollIntervalMs > 0)
+        m_timer.start();
+}
+
+PowerStatus SysfsPowerSource::status()
+{
+    return combine(scan(m_root));
+}
+
+bool SysfsPowerSource::findsPowerSupply() const
+{
+    const Scan s = scan(m_root);
+    return !s.batteries.empty() || s.lines > 0;
+}
+
+bool SysfsPowerSource::checkForChange()
+{
+    const PowerStatus now = status();
+    // The times move with every reading of the current; only the line and
+    // the level count as a change of the power state. After a sleep anything
+    // may differ, so a resume is announced in any case.
+    const bool resumed = m_resume.resumedSinceLastCheck();
+    const bool changed = resumed || now.acLineStatus != m_last.acLineStatus
+                         || now.batteryLifePercent != m_last.batteryLifePercent;
+    m_last = now;
+    if (changed)
+        Q_EMIT powerChanged();
+    return changed;
+}
+
+} // namespace ampero

@@ -1,0 +1,63 @@
+#pragma once
+#include "platform/powersource.h"
+#include "platform/resumedetector.h"
+
+#include <QString>
+#include <QTimer>
+
+namespace ampero {
+
+// Power status read from the kernel's power-supply class
+// (/sys/class/power_supply, or any folder laid out the same way).
+//
+// Batteries: every supply whose `type` is Battery and whose `scope` is not
+// Device (mice, keyboards and headsets carry their own batteries and are
+// skipped), present or without a `present` file. Several batteries are
+// combined into one, as UPower does: level = 100 x sum(energy_now) /
+// sum(energy_full), rounded to the nearest percent. Units of the files:
+// energy µWh, charge µAh, power µW, current µA, voltage µV; a battery that
+// only reports charge is converted to energy with voltage_min_design (or
+// voltage_max_design, or voltage_now). A battery without any of these falls
+// back to its `capacity` percentage.
+//
+// AC line: 1 when a Mains or USB supply reports online=1, 0 when such
+// supplies exist and none is online. Without any of them the batteries'
+// `status` decides (Discharging: 0; Charging, Full, Not charging: 1). With no
+// battery at all the machine is on mains: AC 1, level 255.
+//
+// Times (only on battery): remaining time from time_to_empty_now, else from
+// energy / power; the full-battery time from full energy / power.
+class SysfsPowerSource final : public PowerSource {
+    Q_OBJECT
+public:
+    static QString defaultRoot() { return QStringLiteral("/sys/class/power_supply"); }
+
+    // Reads root at every status() call and compares the readings once a
+    // second (pollIntervalMs), emitting powerChanged() on a real change.
+    explicit SysfsPowerSource(const QString& root = defaultRoot(), int pollIntervalMs = 1000,
+                              QObject* parent = nullptr);
+
+    PowerStatus status() override;
+    QString backendName() const override { return QStringLiteral("sysfs"); }
+
+    // True when root holds at least one power supply the backend uses (a
+    // system battery or a Mains/USB line).
+    bool findsPowerSupply() const;
+    const QString& root() const { return m_root; }
+    // Where the time spent suspended is read (tests pass their own).
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source) { m_resume = ResumeDetector(std::move(source)); }
+
+public Q_SLOTS:
+    // Reads the status and emits powerChanged() when the AC line or the level
+    // differs from the last reading, or when the machine was suspended since
+    // the last check. Returns whether it emitted.
+    bool checkForChange();
+
+private:
+    QString m_root;
+    QTimer m_timer;
+    PowerStatus m_last;
+    ResumeDetector m_resume;
+};
+
+} // namespace ampero

@@ -1,0 +1,55 @@
+# The results-file reader under libFuzzer. The project compiles with g++, so
+# the fuzzer is built by calling clang++ directly; without clang++ or its
+# fuzzer runtime the target and its tests are left out.
+find_program(AMPERO_CLANGXX NAMES clang++ clang++-14)
+set(AMPERO_FUZZ_DIR ${CMAKE_CURRENT_SOURCE_DIR}/fuzz)
+set(AMPERO_FUZZ_OK FALSE)
+if(AMPERO_CLANGXX AND EXISTS "${AMPERO_CLANGXX}")
+  execute_process(COMMAND ${AMPERO_CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
+                  OUTPUT_VARIABLE _fuzz_rt OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(EXISTS "${_fuzz_rt}")
+    set(AMPERO_FUZZ_OK TRUE)
+  else()
+    # Debian keeps the runtime under the resource directory; ask for it that way too.
+    execute_process(COMMAND ${AMPERO_CLANGXX} -print-resource-dir
+                    OUTPUT_VARIABLE _res OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(_res)
+      file(GLOB _fuzz_rt2 "${_res}/lib/*/libclang_rt.fuzzer*.a")
+    endif()
+    if(_fuzz_rt2)
+      set(AMPERO_FUZZ_OK TRUE)
+    endif()
+  endif()
+endif()
+
+if(NOT AMPERO_FUZZ_OK)
+  message(STATUS "clang++ with libFuzzer not found: the results-file fuzzer is not built")
+  return()
+endif()
+
+set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/resultsformat_fuzz)
+add_custom_command(
+  OUTPUT ${_fuzzer}
+  COMMAND ${AMPERO_CLANGXX} -std=c++20 -O1 -g -fno-omit-frame-pointer
+          -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+          -I${CMAKE_SOURCE_DIR}
+          ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
+          -o ${_fuzzer}
+  DEPENDS ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
+          ${CMAKE_SOURCE_DIR}/results/resultsformat.h
+  COMMENT "Building the results-file fuzzer with clang++"
+  VERBATIM)
+add_custom_target(resultsformat_fuzz ALL DEPENDS ${_fuzzer})
+
+# Every seed and every input that once failed, run once each.
+add_test(NAME resultsformat_fuzz_corpus
+         COMMAND ${_fuzzer} -runs=0 ${AMPERO_FUZZ_DIR}/seed ${AMPERO_FUZZ_DIR}/regressions)
+# A bounded fuzzing run. New inputs go to a corpus in the build tree, crashes
+# to fuzz-artifacts/ there; copy a crashing input into tests/fuzz/regressions.
+set(_work ${CMAKE_CURRENT_BINARY_DIR}/fuzz-corpus)
+file(MAKE_DIRECTORY ${_work} ${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts)
+add_test(NAME resultsformat_fuzz_run
+         COMMAND ${_fuzzer} -max_total_time=20 -max_len=4096 -rss_limit_mb=1024
+                 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts/
+                 ${_work} ${AMPERO_FUZZ_DIR}/seed ${AMPERO_FUZZ_DIR}/regressions)
+set_tests_properties(resultsformat_fuzz_corpus resultsformat_fuzz_run PROPERTIES TIMEOUT 120)

@@ -1,0 +1,123 @@
+#pragma once
+// A private D-Bus daemon with python3-dbusmock's UPower template on it, so
+// the UPower backend meets real D-Bus traffic without touching the machine's
+// system bus. Used by the power backend tests.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ampero::test {
+
+class UPowerMockBus {
+public:
+    static inline const QString Service = QStringLiteral("org.freedesktop.UPower");
+    static inline const QString ManagerPath = QStringLiteral("/org/freedesktop/UPower");
+    static inline const QString DisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
+    static inline const QString DeviceIface = QStringLiteral("org.freedesktop.UPower.Device");
+
+    explicit UPowerMockBus(const QString& connectionName) : m_busName(connectionName) {}
+    ~UPowerMockBus() { stop(); }
+
+    static bool haveDaemon() { return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty(); }
+
+    // Starts the bus daemon and connects to it. Use with ASSERT_NO_FATAL_FAILURE.
+    void startBus()
+    {
+        m_daemon.start(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        ASSERT_TRUE(m_daemon.waitForStarted());
+        while (!m_daemon.canReadLine())
+            ASSERT_TRUE(m_daemon.waitForReadyRead(10000)) << "dbus-daemon printed no address";
+        m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
+        ASSERT_FALSE(m_address.isEmpty());
+        m_bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, m_busName));
+        ASSERT_TRUE(m_bus->isConnected()) << m_bus->lastError().message().toStdString();
+    }
+
+    // Starts the mock service; parameters is the template's JSON dictionary.
+    void startMock(const QString& parameters = QStringLiteral("{\"OnBattery\": false}"))
+    {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+        m_mock.setProcessEnvironment(env);
+        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_mock.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                      QStringLiteral("upower"), QStringLiteral("--session"), QStringLiteral("-p"), parameters});
+        ASSERT_TRUE(m_mock.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(m_bus->interface()->isServiceRegistered(Service).value(), 20000);
+    }
+
+    void stopMock()
+    {
+        if (m_mock.state() == QProcess::NotRunning)
+            return;
+        m_mock.terminate();
+        if (!m_mock.waitForFinished(5000)) {
+            m_mock.kill();
+            m_mock.waitForFinished();
+        }
+    }
+
+    void stop()
+    {
+        stopMock();
+        m_bus.reset();
+        QDBusConnection::disconnectFromBus(m_busName);
+        if (m_daemon.state() != QProcess::NotRunning) {
+            m_daemon.kill();
+            m_daemon.waitForFinished();
+        }
+    }
+
+    void call(const QString& path, const QString& iface, const QString& method, const QVariantList& args)
+    {
+        QDBusMessage msg = QDBusMessage::createMethodCall(Service, path, iface, method);
+        msg.setArguments(args);
+        const QDBusMessage reply = m_bus->call(msg);
+        ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
+    }
+
+    void setProperty(const QString& path, const QString& iface, const QString& name, const QVariant& value)
+    {
+        call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+             {iface, name, QVariant::fromValue(QDBusVariant(value))});
+    }
+
+    void setOnBattery(bool on) { setProperty(ManagerPath, Service, QStringLiteral("OnBattery"), on); }
+    void setDisplay(const QString& name, const QVariant& value)
+    {
+        setProperty(DisplayPath, DeviceIface, name, value);
+    }
+
+    // A discharging battery at percent, as UPower shows one (energies in Wh, rate in W).
+    void addDischargingBattery(double percent, double energyFull, double energyRate, qlonglong timeToEmpty)
+    {
+        call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddDischargingBattery"),
+             {QStringLiteral("mock_BAT"), QStringLiteral("Mock Battery"), percent, timeToEmpty});
+        call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("SetupDisplayDevice"),
+             {2u, 2u, percent, energyFull * percent / 100.0, energyFull, energyRate, timeToEmpty, qlonglong(0), true,
+              QStringLiteral("battery-good-symbolic"), 1u});
+        setOnBattery(true);
+    }
+
+    QDBusConnection& bus() { return *m_bus; }
+    const QString& address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QProcess m_mock;
+    QString m_address;
+    QString m_busName;
+    std::unique_ptr<QDBusConnection> m_bus;
+};
+
+} // namespace ampero::test
