@@ -1,7 +1,7 @@
 #include "session/powerwatcher.h"
 #include "platform/clock.h"
 #include "platform/systemevents.h"
-#include "session/resumedetector.h"
+#include "session/resumemonitor.h"
 
 #include <QCoreApplication>
 
@@ -82,8 +82,8 @@ void PowerWatcher::watchResume(SystemEvents* events)
         });
         return;
     }
-    auto* detector = new ResumeDetector({}, {}, this);
-    connect(detector, &ResumeDetector::resumed, this, &PowerWatcher::WMPowerBroadcast);
+    auto* detector = new ResumeMonitor({}, {}, this);
+    connect(detector, &ResumeMonitor::resumed, this, &PowerWatcher::WMPowerBroadcast);
     detector->start();
 }
 

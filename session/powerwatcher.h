@@ -46,7 +46,7 @@ public:
 
     // Also runs WMPowerBroadcast right after a resume from sleep: on the
     // system's resume notice when events is there and available, otherwise
-    // on a ResumeDetector of its own (the gap clock running ahead of the
+    // on a ResumeMonitor of its own (the gap clock running ahead of the
     // monotonic clock).
     void watchResume(SystemEvents* events);
 

@@ -3,7 +3,7 @@
 #include "platform/fakepowersource.h"
 #include "platform/systemevents.h"
 #include "session/powerwatcher.h"
-#include "session/resumedetector.h"
+#include "session/resumemonitor.h"
 #include "session_fakes.h"
 
 #include <QSignalSpy>
@@ -185,7 +185,7 @@ TEST_F(WatcherTest, ResumeNoticeRunsTheBroadcastRule)
 {
     FakeSystemEvents events;
     watcher.watchResume(&events);
-    EXPECT_EQ(watcher.findChild<ResumeDetector*>(), nullptr);
+    EXPECT_EQ(watcher.findChild<ResumeMonitor*>(), nullptr);
     setQuietly(status(PowerStatus::AcOnline, 70));
 
     events.emitSleep(true); // going to sleep: nothing
@@ -198,18 +198,18 @@ TEST_F(WatcherTest, ResumeNoticeRunsTheBroadcastRule)
 TEST_F(WatcherTest, WithoutResumeNoticesTheClocksAreCompared)
 {
     watcher.watchResume(nullptr);
-    auto* detector = watcher.findChild<ResumeDetector*>();
+    auto* detector = watcher.findChild<ResumeMonitor*>();
     ASSERT_NE(detector, nullptr);
     setQuietly(status(PowerStatus::AcOnline, 70));
     Q_EMIT detector->resumed();
     EXPECT_EQ(view.mode, "powered by AC");
 }
 
-TEST(ResumeDetector, NoticesTimeSpentAsleep)
+TEST(ResumeMonitor, NoticesTimeSpentAsleep)
 {
     int64_t boot = 1000000, mono = 500000;
-    ResumeDetector detector([&] { return boot; }, [&] { return mono; });
-    QSignalSpy spy(&detector, &ResumeDetector::resumed);
+    ResumeMonitor detector([&] { return boot; }, [&] { return mono; });
+    QSignalSpy spy(&detector, &ResumeMonitor::resumed);
 
     boot += 1000;
     mono += 1000; // awake: both run

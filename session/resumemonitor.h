@@ -1,0 +1,36 @@
+#pragma once
+// Announces a resume from sleep where no system service does, by checking the
+// clocks once a second (see ResumeDetector).
+#include "platform/resumedetector.h"
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+namespace ampero {
+
+class ResumeMonitor : public QObject {
+    Q_OBJECT
+public:
+    using MsClock = std::function<int64_t()>;
+
+    // gapMs and monotonicMs default to CLOCK_BOOTTIME and CLOCK_MONOTONIC.
+    explicit ResumeMonitor(MsClock gapMs = {}, MsClock monotonicMs = {}, QObject* parent = nullptr);
+
+    // Compares the clocks every intervalMs while running.
+    void start(int intervalMs = 1000);
+    void stop() { m_timer.stop(); }
+    // One comparison; emits resumed() when the machine slept since the last
+    // one. Returns true when it did.
+    bool check();
+
+Q_SIGNALS:
+    void resumed();
+
+private:
+    ResumeDetector m_detector;
+    QTimer m_timer;
+};
+
+} // namespace ampero
