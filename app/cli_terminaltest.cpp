@@ -1,6 +1,12 @@
 #include "app/backends.h"
 #include "app/cli.h"
 #include "app/terminaltest.h"
+#include "app/report.h"
+#include "platform/dbus/upowerbatteryidentity.h"
+#include "platform/linuxprocessor.h"
+#include "platform/sysfsbatteryidentity.h"
+#include "sysinfo/batteryinfo.h"
+#include "sysinfo/processorinfo.h"
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "results/timetext.h"
@@ -262,10 +268,16 @@ int runTerminalTest(const CliOptions& options)
         return 2;
     }
     LogindEvents logind;
+    LinuxProcessor processor;
+    UPowerBatteryIdentity upower;
+    SysfsBatteryIdentity sysfs;
+    GetBatteryInfo(BatteryInfo, upower, sysfs);
+
     TerminalTestServices services;
     services.systemEvents = &logind;
-    // The clock estimate, the battery capacity and the printed report plug
-    // in here; until then the no-load work count and the capacity are 0.
+    services.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
+    services.batteryCapacity = BatteryInfo.Capacity;
+    services.printResults = [](const QString& file, std::FILE* out) { printReport(file, false, out); };
     return runTerminalTestOn(options, *power, stdout, stderr, services);
 }
 
