@@ -2,6 +2,8 @@
 #include "app/cli.h"
 #include "app/terminaltest.h"
 #include "app/report.h"
+#include "platform/dbus/logindinhibitor.h"
+#include "session/sessionend.h"
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/linuxprocessor.h"
 #include "platform/sysfsbatteryidentity.h"
@@ -233,6 +235,23 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         printLine(out, progressLine(view, session.state(), level));
     });
 
+    // A shutdown during the test completes the file, as Cancel does; the
+    // terminal writes no run-once entry.
+    SessionEndOptions endOptions;
+    endOptions.writeEntry = false;
+    SessionEnd sessionEnd({[&] { return session.state().TestMode != 0; },
+                           [&] { return session.state().ResultsPath; },
+                           [&] {
+                               session.StopTest();
+                               if (!end) {
+                                   end = TestSession::End::Interrupted;
+                                   endLoop.quit();
+                               }
+                           }},
+                          endOptions, services.inhibitor, services.systemEvents);
+    QObject::connect(&session, &TestSession::testStarted, &sessionEnd, &SessionEnd::testStarted);
+    QObject::connect(&session, &TestSession::testEnded, &sessionEnd, [&sessionEnd] { sessionEnd.testEnded(); });
+
     StopSignals stopSignals;
     if (QSocketNotifier* n = stopSignals.notifier())
         QObject::connect(n, &QSocketNotifier::activated, &endLoop, [&] {
@@ -268,6 +287,7 @@ int runTerminalTest(const CliOptions& options)
         return 2;
     }
     LogindEvents logind;
+    LogindInhibitor inhibitor(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
     LinuxProcessor processor;
     UPowerBatteryIdentity upower;
     SysfsBatteryIdentity sysfs;
@@ -275,6 +295,7 @@ int runTerminalTest(const CliOptions& options)
 
     TerminalTestServices services;
     services.systemEvents = &logind;
+    services.inhibitor = &inhibitor;
     services.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
     services.batteryCapacity = BatteryInfo.Capacity;
     services.printResults = [](const QString& file, std::FILE* out) { printReport(file, false, out); };

@@ -9,6 +9,8 @@
 
 namespace ampero {
 
+class Inhibitor;
+
 class LoadWorkers;
 class PowerSource;
 class SystemEvents;
@@ -24,6 +26,8 @@ struct TerminalTestServices {
     LoadWorkers* load = nullptr;
     // Resume notices; without them the clocks are compared.
     SystemEvents* systemEvents = nullptr;
+    // Locks that hold off sleep and shutdown while the test runs; none when null.
+    Inhibitor* inhibitor = nullptr;
 };
 
 // Runs one test on the given power source, printing to out and err. Exit

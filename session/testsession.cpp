@@ -123,6 +123,7 @@ void TestSession::StartFastTestExecute(int tag)
     m_view.setCpuSpeedText(cpuSpeedText(m_measureCpuClock ? m_measureCpuClock() : 0.0));
     m_view.setActionText(QCoreApplication::translate("ampero", "testing..."));
     m_testTimer.start();
+    Q_EMIT testStarted();
 
     // Every tick of the test, and its end, runs inside this modal wait.
     m_testing.execModal();

@@ -74,6 +74,8 @@ public:
     int lastSample() const { return m_lastSample; }
 
 Q_SIGNALS:
+    // Once a test runs: its file has its header and TestTimer is on.
+    void testStarted();
     // After every sample of a test.
     void sampleTaken(double elapsed, int level);
     // When a test has ended, after its file was completed (and, at a regular
