@@ -33,7 +33,10 @@ TimeFormatSettings makeTimeFormatSettings()
 
 QString cpuSpeedText(double mhz)
 {
-    return QLatin1Char('(') + QLocale().toString(mhz, 'f', 2) + QStringLiteral(" MHz)");
+    // The user's decimal mark, no digit grouping.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return QLatin1Char('(') + locale.toString(mhz, 'f', 2) + QStringLiteral(" MHz)");
 }
 
 void applyStartupPowerStatus(MainView& view, const PowerStatus& status)
