@@ -4,6 +4,7 @@
 #include "ui/chartwidget.h"
 
 #include <QCategoryAxis>
+#include <QDir>
 #include <QImage>
 #include <QLineSeries>
 #include <QSignalSpy>
@@ -222,6 +223,27 @@ TEST(Chart, SavesABitmapOfItsOnScreenSizeOnWhite)
     // An unwritable path is reported, not ignored.
     EXPECT_FALSE(chart.saveBitmap(dir.filePath(QStringLiteral("no/such/dir/graph.bmp")), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A three-hour curve with a forecast line, kept in the build folder so a
+// person can check the axis texts; it must read 0:00:00 at the origin.
+TEST(Chart, PictureOfALongTestForReview)
+{
+    ChartWidget chart;
+    chart.resize(626, 250);
+    QList<QPointF> points;
+    for (int k = 0; k <= 3 * 3600; k += 10)
+        points.append({k * Second, 100.0 - k / 200});
+    chart.setPoints1(points);
+    chart.setPoints2({{0, 100}, {4 * 3600 * Second, 0}});
+    EXPECT_EQ(chart.bottomLabels().first(), QStringLiteral("0:00:00"));
+    EXPECT_TRUE(chart.bottomLabels().contains(QStringLiteral("2:00:00")));
+    QDir().mkpath(QStringLiteral(AMPERO_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(chart.grab().save(QStringLiteral(AMPERO_BINARY_DIR "/screenshots/chart-long-test.png")));
 }
 
 } // namespace

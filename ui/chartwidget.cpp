@@ -127,13 +127,27 @@ void ChartWidget::clearSeries2()
 void ChartWidget::addPoint1(double x, double y)
 {
     m_series1->append(x, y);
-    autoRange();
+    widenTo(x);
 }
 
 void ChartWidget::addPoint2(double x, double y)
 {
     m_series2->append(x, y);
-    autoRange();
+    widenTo(x);
+}
+
+void ChartWidget::widenTo(double x)
+{
+    // One point more during a test: no need to look at all the others again.
+    if (m_series1->count() + m_series2->count() == 1) {
+        autoRange();
+        return;
+    }
+    const double lo = std::min(m_dataMin, x);
+    const double hi = std::max(m_dataMax, x);
+    m_dataMin = lo;
+    m_dataMax = hi;
+    applyRange(lo, hi > lo ? hi : lo + OneSecond);
 }
 
 void ChartWidget::setPoints1(const QList<QPointF>& points)
@@ -213,6 +227,8 @@ void ChartWidget::autoRange()
     bool any = false;
     extendBy(m_series1->points(), lo, hi, any);
     extendBy(m_series2->points(), lo, hi, any);
+    m_dataMin = lo;
+    m_dataMax = hi;
     if (!any) {
         lo = 0;
         hi = EmptySpan;

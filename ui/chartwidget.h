@@ -58,6 +58,7 @@ protected:
 
 private:
     void autoRange();
+    void widenTo(double x);
     void applyRange(double min, double max);
     void relabel();
 
@@ -65,6 +66,8 @@ private:
     QLineSeries* m_series2 = nullptr;
     QValueAxis* m_left = nullptr;
     QCategoryAxis* m_bottom = nullptr;
+    double m_dataMin = 0; // smallest and largest x of both series
+    double m_dataMax = 0;
     bool m_interactive = false;
     bool m_relabelling = false;
     bool m_panning = false;
