@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -50,6 +51,14 @@ void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir)
     testing.show();
     settle();
     save(testing, dir, "testing.png");
+    // The testing window over the main window, as the screen shows them.
+    if (QScreen* screen = main.screen()) {
+        const QRect area = main.frameGeometry();
+        const QPixmap both = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        const QString path = QDir(dir).filePath(QStringLiteral("main-testing.png"));
+        if (!both.save(path, "PNG"))
+            std::fprintf(stderr, "ampero: cannot write %s\n", qPrintable(path));
+    }
     testing.hide();
 
     {

@@ -22,4 +22,5 @@ check main.png 632 453
 check starttest.png 351 194
 check testing.png 214 46
 check about.png 294 176
+check main-testing.png 632 453
 exit $fail
