@@ -168,7 +168,9 @@ TEST(MainWindow, ExitAndShortcutsFromTheKeyboard)
     QTest::keyClick(&w, Qt::Key_F1, Qt::ShiftModifier);
     EXPECT_TRUE(aboutOpened);
 
-    action(w, "FileExit1")->trigger(); // Alt+F4
+    w.activateWindow(); // back from the about window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F4, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));
 }
 
@@ -467,6 +469,30 @@ TEST(SessionDialogs, ErrorReportShowsTheText)
     });
     dialogs.showError(QStringLiteral("Cannot create /nowhere/results.apr: No such file or directory"));
     EXPECT_EQ(shown, QStringLiteral("Cannot create /nowhere/results.apr: No such file or directory"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(TestingWindow, MainWindowTakesNoCommandsWhileItShows)
+{
+    TfMain main(nullptr);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    TfTestProcess t(&main);
+    QSignalSpy about(main.findChild<QAction*>(QStringLiteral("Action3")), &QAction::triggered);
+    QSignalSpy start(&main, &TfMain::startTestRequested);
+    whenModal(QStringLiteral("TfTestProcess"), [&](QWidget* w) {
+        QTest::keyClick(main.windowHandle(), Qt::Key_F1, Qt::ShiftModifier);
+        QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, QPoint(40, 10));
+        QTest::qWait(0);
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+    });
+    t.execModal();
+    EXPECT_EQ(about.count(), 0);
+    EXPECT_EQ(start.count(), 0);
+    EXPECT_TRUE(QApplication::activePopupWidget() == nullptr);
 }
 
 } // namespace
