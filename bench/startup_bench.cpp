@@ -6,7 +6,8 @@
 // display, prints the time from launch to its first shown main window, then
 // lets it sit idle for SECONDS (default 60) and prints its CPU time, scaled
 // to one hour, and its wake-ups (context switches) per second, read from
-// /proc/PID/stat and the status files of every thread under /proc/PID/task.
+// /proc/PID/stat (or, finer, each thread's schedstat) and the status files
+// of every thread under /proc/PID/task.
 // Targets: shown in under 400 ms, under 2 s of CPU per hour, at most 3
 // wake-ups per second.
 #include <QCoreApplication>
@@ -38,7 +39,12 @@ Usage readUsage(qint64 pid)
     }
     // Every thread of the program wakes on its own: add them all up.
     const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    double scheduledSeconds = 0;
     for (const QString& tid : tasks) {
+        // schedstat: nanoseconds on the CPU, finer than stat's clock ticks.
+        QFile sched(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(tid));
+        if (sched.open(QIODevice::ReadOnly))
+            scheduledSeconds += sched.readAll().split(' ').value(0).toDouble() / 1e9;
         QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(tid));
         if (!status.open(QIODevice::ReadOnly))
             continue;
@@ -46,6 +52,8 @@ Usage readUsage(qint64 pid)
             if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
                 u.switches += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
     }
+    if (scheduledSeconds > 0)
+        u.cpuSeconds = scheduledSeconds;
     return u;
 }
 
