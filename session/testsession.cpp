@@ -1,4 +1,5 @@
 #include "session/testsession.h"
+#include "sysinfo/processorinfo.h"
 #include "platform/clock.h"
 #include "platform/powersource.h"
 #include "results/timetext.h"
@@ -28,11 +29,6 @@ uint64_t estimatedWorkCount(double mhz, double elapsedDays)
     if (rounded >= limit)
         return std::numeric_limits<uint64_t>::max();
     return static_cast<uint64_t>(rounded);
-}
-
-QString cpuSpeedText(double mhz)
-{
-    return QStringLiteral("(%1 MHz)").arg(mhz, 0, 'f', 2);
 }
 
 TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialogs, TestingWindow& testing,
@@ -120,7 +116,7 @@ void TestSession::StartFastTestExecute(int tag)
     m_chart.clearSeries();
     m_chart.setInteractive(false);
 
-    m_view.setCpuSpeedText(cpuSpeedText(m_measureCpuClock ? m_measureCpuClock() : 0.0));
+    m_view.setCpuSpeedText(clockText(m_measureCpuClock ? m_measureCpuClock() : 0.0));
     m_view.setActionText(QCoreApplication::translate("ampero", "testing..."));
     m_testTimer.start();
     Q_EMIT testStarted();

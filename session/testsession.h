@@ -112,7 +112,5 @@ private:
 // a positive number.
 uint64_t estimatedWorkCount(double mhz, double elapsedDays);
 
-// "(1234.56 MHz)".
-QString cpuSpeedText(double mhz);
 
 } // namespace ampero

@@ -492,10 +492,5 @@ INSTANTIATE_TEST_SUITE_P(Session, WorkCountTest,
                                            WorkCase{"NoSamples", 3000.0, 0.0, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SessionText, CpuSpeedHasTwoDecimals)
-{
-    EXPECT_EQ(cpuSpeedText(1234.5678), "(1234.57 MHz)");
-    EXPECT_EQ(cpuSpeedText(0), "(0.00 MHz)");
-}
 
 } // namespace

@@ -1,0 +1,249 @@
+// The chart: elapsed-time labels in every time zone, axes, series, the
+// bottom-axis maximum, bulk replacement and the bitmap it saves.
+#include "ui/charttime.h"
+#include "ui/chartwidget.h"
+
+#include <QCategoryAxis>
+#include <QDir>
+#include <QImage>
+#include <QLineSeries>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QFile>
+#include <QValueAxis>
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <ctime>
+
+using namespace ampero;
+
+namespace {
+
+constexpr double Second = 1.0 / 86400.0;
+
+struct LabelCase {
+    const char* name;
+    double dayFraction;
+    char sep;
+    const char* text;
+};
+
+void PrintTo(const LabelCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class AxisLabel : public ::testing::TestWithParam<LabelCase> {};
+
+TEST_P(AxisLabel, ReadsElapsedTime)
+{
+    const LabelCase& c = GetParam();
+    EXPECT_EQ(axisTimeLabel(c.dayFraction, QLatin1Char(c.sep)), QString::fromLatin1(c.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AxisLabel,
+    ::testing::Values(LabelCase{"zero", 0.0, ':', "0:00:00"},
+                      LabelCase{"oneSecond", Second, ':', "0:00:01"},
+                      LabelCase{"hourMinuteSecond", 3909 * Second, ':', "1:05:09"},
+                      LabelCase{"lastSecondOfDay", 86399 * Second, ':', "23:59:59"},
+                      LabelCase{"dayDropped", 25 * 3600 * Second, ':', "1:00:00"},
+                      LabelCase{"roundsToNearestMs", 59.9996 * Second, ':', "0:01:00"},
+                      LabelCase{"belowHalfMsStays", 59.9994 * Second, ':', "0:00:59"},
+                      LabelCase{"regionalDot", 3909 * Second, '.', "1.05.09"},
+                      LabelCase{"negativeEmpty", -Second, ':', ""}),
+    [](const ::testing::TestParamInfo<LabelCase>& i) { return std::string(i.param.name); });
+
+TEST(AxisTicks, StepsAreRoundAndInsideTheRange)
+{
+    // One minute: every 10 seconds.
+    const QList<double> minute = axisTicks(0, 60 * Second);
+    ASSERT_EQ(minute.size(), 7);
+    EXPECT_EQ(axisTimeLabel(minute[1], QLatin1Char(':')), QStringLiteral("0:00:10"));
+    // Three hours: every 30 minutes.
+    const QList<double> hours = axisTicks(0, 3 * 3600 * Second);
+    EXPECT_EQ(axisTimeLabel(hours[1], QLatin1Char(':')), QStringLiteral("0:30:00"));
+    for (double t : hours) {
+        EXPECT_GE(t, 0.0);
+        EXPECT_LE(t, 3 * 3600 * Second + 1e-12);
+    }
+    // A range that starts off zero starts at the next round step.
+    const QList<double> shifted = axisTicks(7 * Second, 67 * Second);
+    EXPECT_EQ(axisTimeLabel(shifted.first(), QLatin1Char(':')), QStringLiteral("0:00:10"));
+    EXPECT_TRUE(axisTicks(5 * Second, 5 * Second).isEmpty());
+    EXPECT_TRUE(axisTicks(5 * Second, Second).isEmpty());
+}
+
+class ScopedTz {
+public:
+    explicit ScopedTz(const char* zone)
+        : m_old(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedTz()
+    {
+        if (m_old.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", m_old);
+        tzset();
+    }
+
+private:
+    QByteArray m_old;
+};
+
+TEST(Chart, BottomAxisStartsAtZeroInEveryTimeZone)
+{
+    for (const char* zone : {"UTC", "Asia/Kolkata", "America/St_Johns", "Pacific/Kiritimati", "America/Los_Angeles"}) {
+        SCOPED_TRACE(zone);
+        ScopedTz tz(zone);
+        ChartWidget chart;
+        chart.resize(600, 300);
+        for (int k = 0; k <= 90; ++k)
+            chart.addPoint1(k * Second, 100 - k / 30);
+        const QStringList labels = chart.bottomLabels();
+        ASSERT_FALSE(labels.isEmpty());
+        EXPECT_EQ(labels.first(), QStringLiteral("0:00:00"));
+        EXPECT_TRUE(labels.contains(QStringLiteral("0:00:30")));
+    }
+}
+
+TEST(Chart, ConfigurationOfAxesAndSeries)
+{
+    ChartWidget chart;
+    EXPECT_EQ(chart.leftAxis()->min(), 0.0);
+    EXPECT_EQ(chart.leftAxis()->max(), 101.0);
+    EXPECT_EQ(chart.leftAxis()->titleText(), QStringLiteral("Battery level, %"));
+    EXPECT_EQ(chart.bottomAxis()->titleText(), QStringLiteral("Elapsed time"));
+    EXPECT_FALSE(chart.chart()->legend()->isVisible());
+    EXPECT_EQ(chart.chart()->margins(), QMargins(5, 5, 5, 5));
+
+    EXPECT_EQ(chart.series1()->pen().color(), QColor(Qt::red));
+    EXPECT_EQ(chart.series1()->pen().width(), 2);
+    EXPECT_EQ(chart.series1()->pen().capStyle(), Qt::FlatCap);
+    EXPECT_EQ(chart.series2()->pen().color(), QColor(130, 155, 254));
+    EXPECT_EQ(chart.series2()->pen().width(), 1);
+    EXPECT_FALSE(chart.series1()->pointsVisible());
+    EXPECT_EQ(chart.series1()->count(), 0);
+    EXPECT_EQ(chart.series2()->count(), 0);
+
+    // The left axis never follows the points.
+    chart.addPoint1(0, 250);
+    EXPECT_EQ(chart.leftAxis()->max(), 101.0);
+}
+
+TEST(Chart, BottomAxisFollowsPointsAndTakesAMaximum)
+{
+    ChartWidget chart;
+    chart.addPoint1(0, 90);
+    chart.addPoint1(120 * Second, 89);
+    EXPECT_DOUBLE_EQ(chart.bottomMinimum(), 0.0);
+    EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 120 * Second);
+
+    QString error;
+    ASSERT_TRUE(chart.setBottomMaximum(600 * Second, &error)) << error.toStdString();
+    EXPECT_EQ(chart.bottomMaximum(), 600 * Second); // reads back unchanged
+
+    // Below the minimum: refused, old maximum kept, a message says why.
+    chart.setPoints1({{60 * Second, 80}, {120 * Second, 79}});
+    const double before = chart.bottomMaximum();
+    EXPECT_FALSE(chart.setBottomMaximum(30 * Second, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(chart.bottomMaximum(), before);
+    EXPECT_FALSE(chart.setBottomMaximum(std::nan(""), &error));
+    EXPECT_EQ(chart.bottomMaximum(), before);
+
+    // The next range from the points replaces the set maximum.
+    ASSERT_TRUE(chart.setBottomMaximum(900 * Second, &error));
+    chart.addPoint2(60 * Second, 80);
+    EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 120 * Second);
+
+    chart.clearSeries1();
+    chart.clearSeries2();
+    EXPECT_EQ(chart.series1()->count(), 0);
+    EXPECT_DOUBLE_EQ(chart.bottomMinimum(), 0.0);
+}
+
+TEST(Chart, HundredThousandPointsReplacedInOneCall)
+{
+    ChartWidget chart;
+    QList<QPointF> points;
+    points.reserve(100000);
+    for (int k = 0; k < 100000; ++k)
+        points.append({k * Second, 100.0 - k / 1000});
+    QSignalSpy replaced(chart.series1(), &QXYSeries::pointsReplaced);
+    QSignalSpy added(chart.series1(), &QXYSeries::pointAdded);
+    chart.setPoints1(points);
+    EXPECT_EQ(replaced.count(), 1);
+    EXPECT_EQ(added.count(), 0);
+    EXPECT_EQ(chart.series1()->count(), 100000);
+    EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 99999 * Second);
+}
+
+TEST(Chart, ZoomAndPanningFollowTheSwitch)
+{
+    ChartWidget chart;
+    EXPECT_FALSE(chart.isInteractive());
+    EXPECT_EQ(chart.rubberBand(), QChartView::NoRubberBand);
+    chart.setInteractive(true);
+    EXPECT_EQ(chart.rubberBand(), QChartView::RectangleRubberBand);
+    EXPECT_TRUE(chart.chart()->animationOptions().testFlag(QChart::SeriesAnimations));
+    chart.setInteractive(false);
+    EXPECT_EQ(chart.rubberBand(), QChartView::NoRubberBand);
+    EXPECT_EQ(chart.chart()->animationOptions(), QChart::NoAnimation);
+}
+
+TEST(Chart, SavesABitmapOfItsOnScreenSizeOnWhite)
+{
+    QTemporaryDir dir;
+    ChartWidget chart;
+    chart.resize(420, 260);
+    chart.addPoint1(0, 100);
+    chart.addPoint1(60 * Second, 50);
+    const QString path = dir.filePath(QStringLiteral("graph.bmp"));
+    QString error;
+    ASSERT_TRUE(chart.saveBitmap(path, &error)) << error.toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.read(2), QByteArray("BM"));
+    const QImage image(path, "BMP");
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(420, 260));
+    EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::white));
+    // Somewhere the red curve was drawn.
+    bool red = false;
+    for (int y = 0; y < image.height() && !red; ++y)
+        for (int x = 0; x < image.width() && !red; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+        }
+    EXPECT_TRUE(red);
+    // An unwritable path is reported, not ignored.
+    EXPECT_FALSE(chart.saveBitmap(dir.filePath(QStringLiteral("no/such/dir/graph.bmp")), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A three-hour curve with a forecast line, kept in the build folder so a
+// person can check the axis texts; it must read 0:00:00 at the origin.
+TEST(Chart, PictureOfALongTestForReview)
+{
+    ChartWidget chart;
+    chart.resize(626, 250);
+    QList<QPointF> points;
+    for (int k = 0; k <= 3 * 3600; k += 10)
+        points.append({k * Second, 100.0 - k / 200});
+    chart.setPoints1(points);
+    chart.setPoints2({{0, 100}, {4 * 3600 * Second, 0}});
+    EXPECT_EQ(chart.bottomLabels().first(), QStringLiteral("0:00:00"));
+    EXPECT_TRUE(chart.bottomLabels().contains(QStringLiteral("2:00:00")));
+    QDir().mkpath(QStringLiteral(AMPERO_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(chart.grab().save(QStringLiteral(AMPERO_BINARY_DIR "/screenshots/chart-long-test.png")));
+}
+
+} // namespace

@@ -1,0 +1,124 @@
+// Start-up: version texts and titles, the time format, the order of the
+// start-up steps and the power check's labels.
+#include "app/startup.h"
+#include "platform/clock.h"
+#include "platform/fakepowersource.h"
+#include "session/powerwatcher.h"
+#include "ui/uTestProcess.h"
+#include "ui/chartwidget.h"
+#include "ui/uMain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+using namespace ampero;
+
+namespace {
+
+TEST(Version, TextsAndTitle)
+{
+    const VersionInfo v = readVersionInfo();
+    EXPECT_EQ(v.major, QStringLiteral("1"));
+    EXPECT_EQ(v.minor, QStringLiteral("1"));
+    EXPECT_EQ(v.release, QStringLiteral("1"));
+    EXPECT_EQ(v.build, QStringLiteral("23"));
+    EXPECT_EQ(applicationTitle(v), QStringLiteral("Orvex Ampero 1.1"));
+    EXPECT_EQ(applicationTitle(versionInfoFrom(1, 10, 0, 0)), QStringLiteral("Orvex Ampero 1.10"));
+    EXPECT_EQ(applicationTitle(versionInfoFrom(0, 0, 0, 0)), QStringLiteral("Orvex Ampero 0.0"));
+    EXPECT_EQ(versionInfoFrom(2, 0, 65535, 7).release, QStringLiteral("65535"));
+}
+
+TEST(Startup, TimeFormatAndClockText)
+{
+    const TimeFormatSettings t = makeTimeFormatSettings();
+    EXPECT_EQ(t.longTimeFormat, QStringLiteral("h:mm:ss"));
+    EXPECT_EQ(t.shortTimeFormat, QStringLiteral("h:mm:ss"));
+    EXPECT_EQ(t.timeSeparator, QLatin1Char(':'));
+}
+
+QString text(TfMain& w, const char* name)
+{
+    return w.findChild<QLabel*>(QString::fromLatin1(name))->text();
+}
+
+struct PowerCase {
+    const char* name;
+    uint8_t ac;
+    uint8_t level;
+    const char* mode;
+    const char* levelText;
+    const char* action;
+    bool enabled;
+};
+
+class StartupPower : public ::testing::TestWithParam<PowerCase> {};
+
+TEST_P(StartupPower, LabelsAndTests)
+{
+    const PowerCase& c = GetParam();
+    PowerStatus s;
+    s.acLineStatus = c.ac;
+    s.batteryLifePercent = c.level;
+    FakePowerSource power(s);
+    TfMain w(nullptr);
+    TfTestProcess testing(&w);
+    FakeClock clock;
+    SessionState state;
+    PowerWatcher watcher(w, testing, power, clock, state);
+    StartupSteps steps = defaultStartupSteps();
+    steps.powerCheck = [&watcher] { watcher.startupCheck(); };
+    formCreate(w, steps);
+    EXPECT_EQ(text(w, "BettaryModeLabel"), QString::fromUtf8(c.mode));
+    EXPECT_EQ(text(w, "BettaryLevelLabel"), QString::fromUtf8(c.levelText));
+    EXPECT_EQ(text(w, "ActionLabel"), QString::fromUtf8(c.action));
+    EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("StartFastTest"))->isEnabled(), c.enabled);
+    EXPECT_EQ(text(w, "TimerLabel").isEmpty(), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StartupPower,
+    ::testing::Values(PowerCase{"batteryFull", 0, 100, "powered by battery", "100%", "ready for test", true},
+                      PowerCase{"batteryTen", 0, 10, "powered by battery", "10%", "ready for test", true},
+                      PowerCase{"batteryNine", 0, 9, "powered by battery", "9%", "not ready for test", false},
+                      PowerCase{"ac", 1, 80, "powered by AC", "0%", "testing disabled", false},
+                      PowerCase{"unknown", 255, 255, "unknown", "0%", "testing disabled", false},
+                      PowerCase{"oddLineStatus", 7, 50, "unknown", "0%", "testing disabled", false}),
+    [](const ::testing::TestParamInfo<PowerCase>& i) { return std::string(i.param.name); });
+
+TEST(Startup, StepsRunInOrderAndFillTheWindow)
+{
+    QStringList order;
+    StartupSteps steps = defaultStartupSteps();
+    steps.getBatteryInfo = [&] { order << QStringLiteral("battery"); };
+    steps.initProcessorUsage = [&](TfMain& w, int n) {
+        // The title is set before the usage bars are made.
+        order << QStringLiteral("usage:") + w.windowTitle();
+        EXPECT_GE(n, 1);
+    };
+    steps.cpuBrandString = [&] {
+        order << QStringLiteral("brand");
+        return QStringLiteral("   Intel(R) Core(TM) i5");
+    };
+    steps.measureCpuClock = [&] {
+        order << QStringLiteral("clock");
+        return 2400.0;
+    };
+    steps.powerCheck = [&] { order << QStringLiteral("power"); };
+    steps.resetSession = [&] { order << QStringLiteral("reset"); };
+
+    TfMain w(nullptr);
+    const StartupResult r = formCreate(w, steps);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("battery"), QStringLiteral("usage:Orvex Ampero 1.1"), QStringLiteral("brand"),
+                                  QStringLiteral("clock"), QStringLiteral("power"), QStringLiteral("reset")}));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Orvex Ampero 1.1"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Orvex Ampero 1.1"));
+    EXPECT_EQ(text(w, "CPUNameLabel"), QStringLiteral("Intel(R) Core(TM) i5"));
+    EXPECT_EQ(text(w, "CurrentCPUSpeed"), QStringLiteral("(2400.00 MHz)"));
+    EXPECT_TRUE(w.cpuUsagTimer()->isActive());
+    EXPECT_FALSE(w.loadResultsTimer()->isActive());
+    EXPECT_FALSE(w.chart()->isInteractive());
+    EXPECT_EQ(r.version.build, QStringLiteral("23"));
+    EXPECT_EQ(w.versionInfo().build, QStringLiteral("23"));
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+#pragma once
+// Labels of the chart's elapsed-time axis. The chart shows elapsed time, not a
+// moment, so its labels are worked out here from the day fraction itself and
+// never pass through a time zone: x = 0 always reads 0:00:00.
+#include <QChar>
+#include <QList>
+#include <QString>
+
+namespace ampero {
+
+// The user's regional time separator (the character between hours and minutes
+// in the locale's short time format); ':' when the format has none.
+QChar regionalTimeSeparator();
+
+// "h:mm:ss" with sep between the parts: the day fraction rounded to the
+// nearest millisecond, whole days dropped, then whole seconds. A negative
+// value gives an empty text.
+QString axisTimeLabel(double dayFraction, QChar sep);
+
+// Tick positions (day fractions) for an axis from min to max: multiples of a
+// step of 1, 2, 5, 10, 15, 30 seconds, 1, 2, 5, 10, 15, 30 minutes or 1, 2, 3,
+// 6, 12, 24 hours, the smallest that gives at most maxTicks ticks. Empty when
+// max is not above min.
+QList<double> axisTicks(double min, double max, int maxTicks = 8);
+
+} // namespace ampero

@@ -1,0 +1,310 @@
+#include "ui/chartwidget.h"
+
+#include "ui/charttime.h"
+
+#include <QCategoryAxis>
+#include <QCoreApplication>
+#include <QImageWriter>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace ampero {
+
+namespace {
+
+constexpr double OneSecond = 1000.0 / 86400000.0;
+// An empty chart spans one minute so the axis has something to show.
+constexpr double EmptySpan = 60 * OneSecond;
+// The zoom animation: 20 steps of a 60 Hz frame.
+constexpr int ZoomAnimationMs = 20 * 16;
+
+QString trA(const char* text)
+{
+    return QCoreApplication::translate("ampero", text);
+}
+
+void extendBy(const QList<QPointF>& points, double& lo, double& hi, bool& any)
+{
+    for (const QPointF& p : points) {
+        lo = any ? std::min(lo, p.x()) : p.x();
+        hi = any ? std::max(hi, p.x()) : p.x();
+        any = true;
+    }
+}
+
+} // namespace
+
+ChartWidget::ChartWidget(QWidget* parent)
+    : QChartView(parent)
+{
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setTitle(QString());
+    chart->setDropShadowEnabled(false);
+    chart->setMargins(QMargins(5, 5, 5, 5));
+    chart->setBackgroundRoundness(0);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setAnimationDuration(ZoomAnimationMs);
+
+    m_series1 = new QLineSeries(chart);
+    m_series1->setObjectName(QStringLiteral("Series1"));
+    QPen pen1(Qt::red);
+    pen1.setWidth(2);
+    pen1.setCapStyle(Qt::FlatCap);
+    m_series1->setPen(pen1);
+    m_series1->setPointsVisible(false);
+    m_series1->setPointLabelsVisible(false);
+
+    m_series2 = new QLineSeries(chart);
+    m_series2->setObjectName(QStringLiteral("Series2"));
+    QPen pen2(QColor(130, 155, 254));
+    pen2.setWidth(1);
+    m_series2->setPen(pen2);
+    m_series2->setPointsVisible(false);
+    m_series2->setPointLabelsVisible(false);
+
+    chart->addSeries(m_series1);
+    chart->addSeries(m_series2);
+
+    // Fixed 0 to 101, labelled every 10 %.
+    auto* left = new QCategoryAxis(chart);
+    left->setObjectName(QStringLiteral("LeftAxis"));
+    left->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    for (int v = 0; v <= 100; v += 10)
+        left->append(QString::number(v), v);
+    left->setStartValue(0);
+    left->setRange(0, 101);
+    m_left = left;
+    m_left->setTitleText(trA("Battery level, %"));
+
+    m_bottom = new QCategoryAxis(chart);
+    m_bottom->setObjectName(QStringLiteral("BottomAxis"));
+    m_bottom->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_bottom->setTitleText(trA("Elapsed time"));
+
+    // Axis texts in the window's own font rather than the chart's larger one.
+    QFont labels = font();
+    m_left->setLabelsFont(labels);
+    m_bottom->setLabelsFont(labels);
+    labels.setBold(true);
+    m_left->setTitleFont(labels);
+    m_bottom->setTitleFont(labels);
+
+    m_left->setTruncateLabels(false);
+    m_bottom->setTruncateLabels(false);
+
+    chart->addAxis(m_left, Qt::AlignLeft);
+    chart->addAxis(m_bottom, Qt::AlignBottom);
+    for (QLineSeries* s : {m_series1, m_series2}) {
+        s->attachAxis(m_bottom);
+        s->attachAxis(m_left);
+    }
+    setChart(chart);
+    setRenderHint(QPainter::Antialiasing, true);
+    setFrameShape(QFrame::NoFrame);
+
+    // Zooming and panning change the range directly: the labels follow.
+    connect(m_bottom, &QValueAxis::rangeChanged, this, [this] { relabel(); });
+    autoRange();
+}
+
+void ChartWidget::clearSeries1()
+{
+    m_series1->clear();
+    autoRange();
+}
+
+void ChartWidget::clearSeries2()
+{
+    m_series2->clear();
+    autoRange();
+}
+
+void ChartWidget::addPoint1(double x, double y)
+{
+    m_series1->append(x, y);
+    widenTo(x);
+}
+
+void ChartWidget::addPoint2(double x, double y)
+{
+    m_series2->append(x, y);
+    widenTo(x);
+}
+
+void ChartWidget::widenTo(double x)
+{
+    // One point more during a test: no need to look at all the others again.
+    if (m_series1->count() + m_series2->count() == 1) {
+        autoRange();
+        return;
+    }
+    const double lo = std::min(m_dataMin, x);
+    const double hi = std::max(m_dataMax, x);
+    m_dataMin = lo;
+    m_dataMax = hi;
+    applyRange(lo, hi > lo ? hi : lo + OneSecond);
+}
+
+void ChartWidget::setPoints1(const QList<QPointF>& points)
+{
+    m_series1->replace(points);
+    autoRange();
+}
+
+void ChartWidget::setPoints2(const QList<QPointF>& points)
+{
+    m_series2->replace(points);
+    autoRange();
+}
+
+bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
+{
+    const double min = m_bottom->min();
+    if (std::isnan(dayFraction) || dayFraction < min) {
+        if (error)
+            *error = trA("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
+        return false;
+    }
+    applyRange(min, dayFraction);
+    return true;
+}
+
+double ChartWidget::bottomMaximum() const
+{
+    return m_bottom->max();
+}
+
+double ChartWidget::bottomMinimum() const
+{
+    return m_bottom->min();
+}
+
+void ChartWidget::setInteractive(bool on)
+{
+    m_interactive = on;
+    m_panning = false;
+    setRubberBand(on ? QChartView::RectangleRubberBand : QChartView::NoRubberBand);
+    chart()->setAnimationOptions(on ? QChart::SeriesAnimations : QChart::NoAnimation);
+    if (!on)
+        chart()->zoomReset();
+}
+
+QStringList ChartWidget::bottomLabels() const
+{
+    QStringList labels = m_bottom->categoriesLabels();
+    // Labels that repeat carry zero-width spaces to stay distinct keys.
+    for (QString& l : labels)
+        l.remove(QChar(0x200B));
+    return labels;
+}
+
+bool ChartWidget::saveBitmap(const QString& path, QString* error) const
+{
+    QImage image(size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        const_cast<ChartWidget*>(this)->render(&painter, QRectF(QPointF(0, 0), QSizeF(size())), rect());
+    }
+    QImageWriter writer(path, "bmp");
+    if (!writer.write(image)) {
+        if (error)
+            *error = trA("Cannot write %1: %2").arg(path, writer.errorString());
+        return false;
+    }
+    return true;
+}
+
+void ChartWidget::autoRange()
+{
+    double lo = 0, hi = 0;
+    bool any = false;
+    extendBy(m_series1->points(), lo, hi, any);
+    extendBy(m_series2->points(), lo, hi, any);
+    m_dataMin = lo;
+    m_dataMax = hi;
+    if (!any) {
+        lo = 0;
+        hi = EmptySpan;
+    } else if (hi <= lo) {
+        hi = lo + OneSecond;
+    }
+    applyRange(lo, hi);
+}
+
+void ChartWidget::applyRange(double min, double max)
+{
+    m_relabelling = true;
+    m_bottom->setRange(min, max);
+    m_relabelling = false;
+    relabel();
+}
+
+void ChartWidget::relabel()
+{
+    if (m_relabelling)
+        return;
+    m_relabelling = true;
+    const double min = m_bottom->min();
+    const double max = m_bottom->max();
+    const QChar sep = regionalTimeSeparator();
+    for (const QString& l : m_bottom->categoriesLabels())
+        m_bottom->remove(l);
+    QStringList used;
+    for (double t : axisTicks(min, max)) {
+        // A label right at the end would be cut by the chart's edge.
+        if (t > min && max - t < (max - min) * 0.04)
+            continue;
+        QString label = axisTimeLabel(t, sep);
+        while (used.contains(label))
+            label.append(QChar(0x200B));
+        used.append(label);
+        m_bottom->append(label, t);
+    }
+    m_bottom->setStartValue(min);
+    // Appending may stretch the axis; the range stays what was asked for.
+    if (m_bottom->min() != min || m_bottom->max() != max)
+        m_bottom->setRange(min, max);
+    m_relabelling = false;
+}
+
+void ChartWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (m_interactive && event->button() == Qt::MiddleButton) {
+        m_panning = true;
+        m_panFrom = event->position();
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void ChartWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_panning) {
+        const QPointF d = event->position() - m_panFrom;
+        m_panFrom = event->position();
+        chart()->scroll(-d.x(), d.y());
+        event->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(event);
+}
+
+void ChartWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_panning && event->button() == Qt::MiddleButton) {
+        m_panning = false;
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+} // namespace ampero

@@ -1,0 +1,26 @@
+#pragma once
+// The two file-save dialogs of the main window, built the same way: the
+// program's own (non-native) dialog, so it looks and behaves alike on every
+// desktop; it asks before replacing a file, has no read-only box and resizes.
+#include <QString>
+#include <QStringList>
+
+class QFileDialog;
+class QWidget;
+
+namespace ampero {
+
+// Turns a filter of "text|pattern|text|pattern" pairs into Qt name filters.
+// Patterns match in either case ("*.apr" also finds RESULTS.APR) and "*.*"
+// matches every file, also those without a dot.
+QStringList nameFiltersFromPairs(const QString& pairs);
+
+// SaveDialog1: "Save report", initial name "results", extension apr.
+QFileDialog* makeSaveDialog1(QWidget* parent);
+// SavePictureDialog1: "Saving graph", initial name "graph.bmp", extension bmp.
+QFileDialog* makeSavePictureDialog1(QWidget* parent);
+
+// Shows a save dialog modally; the chosen path, or empty when cancelled.
+QString runSaveDialog(QFileDialog* dialog);
+
+} // namespace ampero

@@ -1,0 +1,32 @@
+#pragma once
+#include "ui/versioninfo.h"
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TfAbout;
+}
+
+namespace ampero {
+
+class UrlOpener;
+
+// The about window: icon, "Orvex Ampero", version, build, copyright and the
+// author's web page as a link that the desktop's URL handler opens.
+class TfAbout : public QDialog {
+    Q_OBJECT
+public:
+    // urlOpener may be null (the link then opens nothing); not owned.
+    TfAbout(const VersionInfo& version, UrlOpener* urlOpener, QWidget* parent = nullptr);
+    ~TfAbout() override;
+
+public Q_SLOTS:
+    void LinkLabel1LinkClick(const QString& link);
+
+private:
+    std::unique_ptr<Ui::TfAbout> ui;
+    UrlOpener* m_urlOpener;
+};
+
+} // namespace ampero

@@ -1,0 +1,157 @@
+#include "ui/uMain.h"
+
+#include "ui/chartwidget.h"
+#include "ui/savedialogs.h"
+#include "ui/uAbout.h"
+#include "ui_uMain.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QResizeEvent>
+#include <QScreen>
+#include <stdexcept>
+
+namespace ampero {
+
+TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::TfMain>())
+    , m_urlOpener(urlOpener)
+{
+    installUiFontSubstitutes();
+    ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ampero.svg")));
+    // Tags of the start actions are the test modes they start.
+    ui->StartFastTest->setData(1);
+    ui->StartNormalTest->setData(2);
+    for (QAction* a : {ui->FileExit1, ui->Action3, ui->Unburned, ui->Action1, ui->Action4, ui->Action5})
+        a->setData(0);
+    // Shortcuts work while this window is active, not inside other windows.
+    for (QAction* a : findChildren<QAction*>())
+        a->setShortcutContext(Qt::WindowShortcut);
+
+    connect(ui->FileExit1, &QAction::triggered, this, &QWidget::close);
+    connect(ui->Action3, &QAction::triggered, this, &TfMain::Action3Execute);
+    connect(ui->Action1, &QAction::triggered, this, &TfMain::Action1Execute);
+    connect(ui->StartFastTest, &QAction::triggered, this, [this] { Q_EMIT startTestRequested(ui->StartFastTest->data().toInt()); });
+    connect(ui->StartNormalTest, &QAction::triggered, this, [this] { Q_EMIT startTestRequested(ui->StartNormalTest->data().toInt()); });
+    connect(ui->Unburned, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
+    connect(ui->Action4, &QAction::triggered, this, &TfMain::helpRequested);
+    connect(ui->Action5, &QAction::triggered, this, &TfMain::checkUpdatesRequested);
+
+    m_cpuUsagTimer.setObjectName(QStringLiteral("CPUUsagTimer"));
+    m_cpuUsagTimer.setInterval(1000);
+    m_loadResultsTimer.setObjectName(QStringLiteral("LoadResultsTimer"));
+    m_loadResultsTimer.setInterval(10);
+    m_loadResultsTimer.setSingleShot(true);
+    connect(&m_cpuUsagTimer, &QTimer::timeout, this, &TfMain::cpuUsagTimerFired);
+    connect(&m_loadResultsTimer, &QTimer::timeout, this, &TfMain::loadResultsTimerFired);
+
+    setCpuName(ui->CPUNameLabel->text());
+    // The window opens centred on its screen.
+    if (!parent) {
+        const QRect avail = screen() ? screen()->availableGeometry() : QRect();
+        if (avail.isValid())
+            move(avail.center() - rect().center());
+    }
+}
+
+TfMain::~TfMain() = default;
+
+namespace {
+void setLabel(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->adjustSize();
+}
+} // namespace
+
+void TfMain::setTimerText(const QString& text) { setLabel(ui->TimerValueLabel, text); }
+void TfMain::setLevelText(const QString& text) { setLabel(ui->BettaryLevelLabel, text); }
+void TfMain::setActionText(const QString& text) { setLabel(ui->ActionLabel, text); }
+void TfMain::setModeText(const QString& text) { setLabel(ui->BettaryModeLabel, text); }
+void TfMain::setCpuSpeedText(const QString& text) { setLabel(ui->CurrentCPUSpeed, text); }
+void TfMain::setCpuUsageText(const QString& text) { setLabel(ui->CPUUsageLabel, text); }
+
+void TfMain::setCpuName(const QString& name)
+{
+    setLabel(ui->CPUNameLabel, name);
+    ui->CurrentCPUSpeed->move(ui->CPUNameLabel->x() + ui->CPUNameLabel->width() + 6, ui->CurrentCPUSpeed->y());
+}
+
+void TfMain::setTestsEnabled(bool enabled)
+{
+    ui->BettaryLevelLabel->setEnabled(enabled);
+    ui->BettaryLevelLabel1->setEnabled(enabled);
+    ui->TimerValueLabel->setEnabled(enabled);
+    ui->TimerLabel->setEnabled(enabled);
+    ui->StartNormalTest->setEnabled(enabled);
+    ui->StartFastTest->setEnabled(enabled);
+    ui->Unburned->setEnabled(enabled);
+}
+
+bool TfMain::noLoadChecked() const { return ui->Unburned->isChecked(); }
+void TfMain::setNoLoadChecked(bool checked) { ui->Unburned->setChecked(checked); }
+
+ChartWidget* TfMain::chart() const { return ui->Chart1; }
+
+void TfMain::clearSeries()
+{
+    ui->Chart1->clearSeries1();
+    ui->Chart1->clearSeries2();
+}
+
+void TfMain::addSample(double x, double y) { ui->Chart1->addPoint1(x, y); }
+void TfMain::setSamples(const QList<QPointF>& points) { ui->Chart1->setPoints1(points); }
+void TfMain::setForecastLine(const QList<QPointF>& points) { ui->Chart1->setPoints2(points); }
+void TfMain::setInteractive(bool on) { ui->Chart1->setInteractive(on); }
+
+void TfMain::setBottomMaximum(double dayFraction)
+{
+    QString error;
+    if (!ui->Chart1->setBottomMaximum(dayFraction, &error))
+        throw std::invalid_argument(error.toStdString());
+}
+
+double TfMain::bottomMaximum() const { return ui->Chart1->bottomMaximum(); }
+
+bool TfMain::saveChartBitmap(const QString& path, QString* error) const
+{
+    return ui->Chart1->saveBitmap(path, error);
+}
+
+void TfMain::Action1Execute()
+{
+    QFileDialog* dialog = makeSavePictureDialog1(this);
+    const QString path = runSaveDialog(dialog);
+    delete dialog;
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!saveChartBitmap(path, &error))
+        QMessageBox::critical(this, windowTitle(), error);
+}
+
+void TfMain::Action3Execute()
+{
+    TfAbout about(m_version, m_urlOpener, this);
+    about.exec();
+}
+
+void TfMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    ui->GroupBox2->setFixedWidth(powerGroupWidth(event->size().width()));
+    Q_EMIT formResized();
+}
+
+void TfMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        Q_EMIT firstShown();
+    }
+}
+
+} // namespace ampero

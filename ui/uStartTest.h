@@ -1,0 +1,33 @@
+#pragma once
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TfStartTest;
+}
+
+namespace ampero {
+
+// The start-test window: shows the chosen test mode and CPU load and asks the
+// user to confirm. exec() returns StartResult (1) for "Start test" and
+// CancelResult (2) for Cancel, Escape or the close box. Cancel has the focus
+// when the window opens, so Enter right away cancels.
+class TfStartTest : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int StartResult = 1;
+    static constexpr int CancelResult = 2;
+
+    explicit TfStartTest(QWidget* parent = nullptr);
+    ~TfStartTest() override;
+
+    void setTexts(const QString& modeText, const QString& loadText);
+
+public Q_SLOTS:
+    void reject() override; // Escape and the close box: CancelResult
+
+private:
+    std::unique_ptr<Ui::TfStartTest> ui;
+};
+
+} // namespace ampero

@@ -1,0 +1,93 @@
+#include "ui/uTestProcess.h"
+
+#include "ui/versioninfo.h"
+#include "ui_uTestProcess.h"
+
+#include <QEventLoop>
+#include <QMovie>
+
+namespace ampero {
+
+TfTestProcess::TfTestProcess(QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint)
+    , ui(std::make_unique<Ui::TfTestProcess>())
+    , m_mainWindow(mainWindow)
+{
+    installUiFontSubstitutes();
+    ui->setupUi(this);
+    setWindowModality(Qt::ApplicationModal);
+    m_movie = new QMovie(QStringLiteral(":/busy.gif"), QByteArray(), this);
+    m_movie->setObjectName(QStringLiteral("busyAnimation"));
+    ui->RxGIFAnimator1->setMovie(m_movie);
+    connect(ui->Button1, &QPushButton::clicked, this, &TfTestProcess::Button1Click);
+}
+
+TfTestProcess::~TfTestProcess()
+{
+    if (m_loop)
+        m_loop->exit(2);
+}
+
+void TfTestProcess::execModal()
+{
+    if (m_loop) // already showing: one test at a time
+        return;
+    QEventLoop loop;
+    m_loop = &loop;
+    show();
+    loop.exec(QEventLoop::DialogExec);
+    m_loop = nullptr;
+    hide();
+}
+
+bool TfTestProcess::isShowing() const
+{
+    return isVisible();
+}
+
+void TfTestProcess::closeWindow()
+{
+    setResult(2);
+    if (m_loop)
+        m_loop->exit(2);
+}
+
+void TfTestProcess::hideWindow()
+{
+    hide();
+}
+
+QPoint TfTestProcess::centredPosition(const QRect& mainFrame, const QSize& ownSize)
+{
+    // C++ integer division truncates toward zero, as the rule asks.
+    return {mainFrame.left() + (mainFrame.width() - ownSize.width()) / 2,
+            mainFrame.top() + (mainFrame.height() - ownSize.height()) / 2};
+}
+
+void TfTestProcess::Button1Click()
+{
+    closeWindow();
+}
+
+void TfTestProcess::reject()
+{
+    // Not a cancel button: Escape leaves the test running.
+}
+
+void TfTestProcess::showEvent(QShowEvent* event)
+{
+    if (m_mainWindow)
+        move(centredPosition(m_mainWindow->frameGeometry(), frameGeometry().size()));
+    QDialog::showEvent(event);
+    m_movie->start();
+    Q_EMIT shown();
+}
+
+void TfTestProcess::hideEvent(QHideEvent* event)
+{
+    // A hidden animation needs no frames: no wake-ups between tests.
+    m_movie->stop();
+    QDialog::hideEvent(event);
+}
+
+} // namespace ampero

@@ -1,0 +1,61 @@
+#pragma once
+#include "session/sessionports.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <memory>
+
+class QEventLoop;
+class QMovie;
+
+namespace Ui {
+class TfTestProcess;
+}
+
+namespace ampero {
+
+// fTestProcess: the one testing window. Borderless, with a busy animation and
+// a Cancel button; shown modally for the whole of a test and hidden between
+// tests. Each time it shows it centres itself over the main window.
+//
+// closeWindow() only asks the window's own event loop to end: the window
+// stays on screen until the handler that is running returns to that loop
+// (or until hideWindow()). Escape does nothing; Cancel is the only way out.
+class TfTestProcess : public QDialog, public TestingWindow {
+    Q_OBJECT
+public:
+    // mainWindow: the window to centre over (the main window); not owned.
+    explicit TfTestProcess(QWidget* mainWindow);
+    ~TfTestProcess() override;
+
+    // TestingWindow
+    void execModal() override;
+    bool isShowing() const override;
+    void closeWindow() override;
+    void hideWindow() override;
+
+    // The centring rule, from the outer geometry of the main window and this
+    // window's outer size: half the difference, rounded toward zero.
+    static QPoint centredPosition(const QRect& mainFrame, const QSize& ownSize);
+
+    QMovie* movie() const { return m_movie; }
+
+public Q_SLOTS:
+    void Button1Click();
+    void reject() override; // Escape: ignored
+
+Q_SIGNALS:
+    void shown(); // after each FormShow
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TfTestProcess> ui;
+    QPointer<QWidget> m_mainWindow;
+    QMovie* m_movie = nullptr;
+    QEventLoop* m_loop = nullptr;
+};
+
+} // namespace ampero

@@ -1,0 +1,49 @@
+#include "ui/versioninfo.h"
+
+#include "version.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+
+// The icons and the busy animation are compiled into this static library;
+// registering them here keeps the linker from dropping them.
+static void initUiResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace ampero {
+
+VersionInfo versionInfoFrom(uint16_t major, uint16_t minor, uint16_t release, uint16_t build)
+{
+    return {QString::number(major), QString::number(minor), QString::number(release), QString::number(build)};
+}
+
+VersionInfo readVersionInfo()
+{
+    return versionInfoFrom(AMPERO_VERSION_MAJOR, AMPERO_VERSION_MINOR, AMPERO_VERSION_RELEASE, AMPERO_VERSION_BUILD);
+}
+
+QString applicationTitle(const VersionInfo& version)
+{
+    return QStringLiteral("Orvex Ampero ") + version.major + QLatin1Char('.') + version.minor;
+}
+
+void installUiFontSubstitutes()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    initUiResources();
+    const QString tahoma = QStringLiteral("Tahoma");
+    if (QFontDatabase::hasFamily(tahoma))
+        return;
+    QStringList stand_ins;
+    stand_ins << QStringLiteral("DejaVu Sans Condensed") << QStringLiteral("Liberation Sans Narrow")
+              << QStringLiteral("Liberation Sans") << QStringLiteral("DejaVu Sans");
+    QFont::insertSubstitutions(tahoma, stand_ins);
+}
+
+} // namespace ampero

@@ -1,0 +1,23 @@
+#pragma once
+#include "session/sessionports.h"
+
+class QWidget;
+
+namespace ampero {
+
+// The session's windows as real widgets over the main window: TfStartTest,
+// SaveDialog1 and the error report.
+class WidgetSessionDialogs final : public SessionDialogs {
+public:
+    // parent: the main window the windows open over; not owned.
+    explicit WidgetSessionDialogs(QWidget* parent);
+
+    bool confirmStart(const QString& modeText, const QString& loadText) override;
+    std::optional<QString> askResultsPath() override;
+    void showError(const QString& message) override;
+
+private:
+    QWidget* m_parent;
+};
+
+} // namespace ampero
