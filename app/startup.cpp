@@ -4,7 +4,7 @@
 #include "app/screenshottour.h"
 #include "session/sessionports.h"
 #include "sysinfo/processorcount.h"
-#include "app/sessionendglue.h"
+#include "app/guiprogram.h"
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
@@ -13,25 +13,15 @@
 #include "platform/net/qthttpclient.h"
 #include "platform/procstattimes.h"
 #include "platform/sysfsbatteryidentity.h"
-#include "session/sessionend.h"
-#include "session/testsession.h"
 #include "session/uThread.h"
-#include "sysinfo/batteryinfo.h"
 #include "sysinfo/processorinfo.h"
-#include "sysinfo/usagedisplay.h"
 #include "ui/desktopurlopener.h"
-#include "ui/resultsshow.h"
 #include "ui/uMain.h"
 #include "ui/uTestProcess.h"
-#include "ui/updatemessages.h"
-#include "ui/usagebars.h"
-#include "ui/widgetsessiondialogs.h"
-#include "web/updatecheck.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLocale>
 #include <QTimer>
 #include <cstdio>
@@ -119,72 +109,21 @@ int runGui(const CliOptions& options)
     LogindInhibitor inhibitor;
     QtHttpClient http;
     CpuLoadWorkers load;
+    GuiServices services;
+    services.power = power.get();
+    services.clock = &clock;
+    services.urlOpener = &urlOpener;
+    services.processor = &processor;
+    services.processorTimes = &processorTimes;
+    services.portableBattery = &upowerBattery;
+    services.generalBattery = &sysfsBattery;
+    services.systemEvents = &systemEvents;
+    services.inhibitor = &inhibitor;
+    services.http = &http;
+    services.load = &load;
 
-    // The main window and the testing window live for the whole run.
-    TfMain fMain(&urlOpener);
-    TfTestProcess fTestProcess(&fMain);
-    fTestProcess.hide();
-    WidgetSessionDialogs dialogs(&fMain);
-    TestSession session(fMain, fMain, dialogs, fTestProcess, *power, clock, load);
-    const auto saveGraph = [&fMain] { fMain.Action1Execute(); };
-    session.setMeasureCpuClock([&processor] { return MeasureCpuClock(processor); });
-    session.setShowResultsWindow([&](const QString& path) {
-        showResultsWindow(path, fMain, &fMain, urlOpener, saveGraph);
-    });
-
-    std::unique_ptr<UsageMeter> usageMeter;
-    std::unique_ptr<UsageBars> usageBars;
-    StartupSteps steps;
-    steps.getBatteryInfo = [&] {
-        GetBatteryInfo(BatteryInfo, upowerBattery, sysfsBattery);
-        session.setBatteryCapacity(BatteryInfo.Capacity);
-    };
-    steps.initProcessorUsage = [&](TfMain& window, int n) {
-        usageMeter = std::make_unique<UsageMeter>(processorTimes, n);
-        usageMeter->start();
-        if (n > 0)
-            usageBars = std::make_unique<UsageBars>(window.findChild<QWidget*>(QStringLiteral("GroupBox3")),
-                                                    window.findChild<QLabel*>(QStringLiteral("CPUUsageLabel")), n);
-    };
-    steps.cpuBrandString = [&processor] { return GetCpuBrandString(processor); };
-    steps.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
-    steps.powerCheck = [&session] { session.powerWatcher().startupCheck(); };
-    steps.resetSession = [] {}; // the session starts idle: no test, no load
-    formCreate(fMain, steps);
-
-    // CPUUsagTimer: the usage bars once a second.
-    QObject::connect(&fMain, &TfMain::cpuUsagTimerFired, &fMain, [&] {
-        if (!usageMeter || !usageBars)
-            return;
-        if (const auto display = usageMeter->tick())
-            usageBars->show(*display);
-    });
-
-    // Power notices and resumes run the broadcast rule.
-    session.powerWatcher().watchResume(&systemEvents);
-
-    // The menu.
-    QObject::connect(&fMain, &TfMain::startTestRequested, &session,
-                     [&session](int tag) { session.StartFastTestExecute(tag); });
-    UpdateMessages updateMessages(&fMain);
-    WebActions web(http, updateMessages, urlOpener);
-    QObject::connect(&fMain, &TfMain::helpRequested, &fMain, [&web] { web.Action4Execute(); });
-    QObject::connect(&fMain, &TfMain::checkUpdatesRequested, &fMain, [&web] { web.Action5Execute(); });
-
-    // A results file named on the command line opens once the window is up.
-    ResultsOnStart resultsOnStart(*fMain.loadResultsTimer(), fMain, &fMain, urlOpener, saveGraph);
-    QObject::connect(&fMain, &TfMain::loadResultsTimerFired, &resultsOnStart,
-                     [&resultsOnStart] { resultsOnStart.loadResultsTimerTimer(); });
-
-    // The end of the session during a test: complete the file and come back
-    // with its results at the next login.
-    SessionEnd sessionEnd({[&session] { return session.state().TestMode != 0; },
-                           [&session] { return session.state().ResultsPath; },
-                           [&session] { session.StopTest(); }},
-                          {}, &inhibitor, &systemEvents);
-    QObject::connect(&session, &TestSession::testStarted, &sessionEnd, &SessionEnd::testStarted);
-    QObject::connect(&session, &TestSession::testEnded, &sessionEnd, [&sessionEnd] { sessionEnd.testEnded(); });
-    SessionEndGlue sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()));
+    GuiProgram program(services, options.positional);
+    TfMain& fMain = program.mainWindow();
 
     // AMPERO_STARTUP_MARK: say on stderr when the window first shows, for
     // measuring start-up time.
@@ -195,11 +134,10 @@ int runGui(const CliOptions& options)
         });
     }
     const QString shotDir = qEnvironmentVariable("AMPERO_SCREENSHOT_DIR");
-    QObject::connect(&fMain, &TfMain::firstShown, &fMain, [&] {
-        resultsOnStart.formShow(options.positional);
-        if (!shotDir.isEmpty())
-            QTimer::singleShot(200, &fMain, [&] { runScreenshotTour(fMain, fTestProcess, shotDir); });
-    });
+    if (!shotDir.isEmpty())
+        QObject::connect(&fMain, &TfMain::firstShown, &fMain, [&] {
+            QTimer::singleShot(200, &fMain, [&] { runScreenshotTour(fMain, program.testingWindow(), shotDir); });
+        });
 
     fMain.show();
     return QApplication::exec();

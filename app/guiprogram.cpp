@@ -1,0 +1,122 @@
+#include "app/guiprogram.h"
+
+#include "app/sessionendglue.h"
+#include "app/startup.h"
+#include "session/sessionend.h"
+#include "session/testsession.h"
+#include "sysinfo/batteryinfo.h"
+#include "sysinfo/processorinfo.h"
+#include "sysinfo/usagedisplay.h"
+#include "ui/resultsshow.h"
+#include "ui/uMain.h"
+#include "ui/uTestProcess.h"
+#include "ui/updatemessages.h"
+#include "ui/usagebars.h"
+#include "ui/widgetsessiondialogs.h"
+#include "web/updatecheck.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+
+namespace ampero {
+
+struct GuiProgram::Parts {
+    explicit Parts(const GuiServices& s)
+        : services(s),
+          fMain(s.urlOpener),
+          fTestProcess(&fMain),
+          dialogs(&fMain),
+          session(fMain, fMain, dialogs, fTestProcess, *s.power, *s.clock, *s.load),
+          updateMessages(&fMain),
+          web(*s.http, updateMessages, *s.urlOpener),
+          resultsOnStart(*fMain.loadResultsTimer(), fMain, &fMain, *s.urlOpener, [this] { fMain.Action1Execute(); }),
+          sessionEnd({[this] { return session.state().TestMode != 0; },
+                      [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); }},
+                     {}, s.inhibitor, s.systemEvents),
+          sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    {
+    }
+
+    GuiServices services;
+    TfMain fMain;
+    TfTestProcess fTestProcess;
+    WidgetSessionDialogs dialogs;
+    TestSession session;
+    UpdateMessages updateMessages;
+    WebActions web;
+    ResultsOnStart resultsOnStart;
+    SessionEnd sessionEnd;
+    SessionEndGlue sessionEndGlue;
+    std::unique_ptr<UsageMeter> usageMeter;
+    std::unique_ptr<UsageBars> usageBars;
+};
+
+GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments)
+    : m(std::make_unique<Parts>(services))
+{
+    Parts& p = *m;
+    TfMain& fMain = p.fMain;
+    p.fTestProcess.hide();
+
+    p.session.setMeasureCpuClock([&p] { return MeasureCpuClock(*p.services.processor); });
+    p.session.setShowResultsWindow([&p](const QString& path) {
+        showResultsWindow(path, p.fMain, &p.fMain, *p.services.urlOpener, [&p] { p.fMain.Action1Execute(); });
+    });
+
+    StartupSteps steps;
+    steps.getBatteryInfo = [&p] {
+        EmptyBatteryInfo(BatteryInfo);
+        GetBatteryInfo(BatteryInfo, *p.services.portableBattery, *p.services.generalBattery);
+        p.session.setBatteryCapacity(BatteryInfo.Capacity);
+    };
+    steps.initProcessorUsage = [&p](TfMain& window, int n) {
+        p.usageMeter = std::make_unique<UsageMeter>(*p.services.processorTimes, n);
+        p.usageMeter->start();
+        if (n > 0)
+            p.usageBars = std::make_unique<UsageBars>(window.findChild<QWidget*>(QStringLiteral("GroupBox3")),
+                                                      window.findChild<QLabel*>(QStringLiteral("CPUUsageLabel")), n);
+    };
+    steps.cpuBrandString = [&p] { return GetCpuBrandString(*p.services.processor); };
+    steps.measureCpuClock = [&p] { return MeasureCpuClock(*p.services.processor); };
+    steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
+    steps.resetSession = [] {}; // a new session starts idle: no test, no load
+    formCreate(fMain, steps);
+
+    // CPUUsagTimer: the usage bars once a second.
+    QObject::connect(&fMain, &TfMain::cpuUsagTimerFired, &fMain, [&p] {
+        if (!p.usageMeter || !p.usageBars)
+            return;
+        if (const auto display = p.usageMeter->tick())
+            p.usageBars->show(*display);
+    });
+
+    // Power notices, and resumes from sleep, run the broadcast rule.
+    p.session.powerWatcher().watchResume(services.systemEvents);
+
+    // The menu.
+    QObject::connect(&fMain, &TfMain::startTestRequested, &p.session,
+                     [&p](int tag) { p.session.StartFastTestExecute(tag); });
+    QObject::connect(&fMain, &TfMain::helpRequested, &fMain, [&p] { p.web.Action4Execute(); });
+    QObject::connect(&fMain, &TfMain::checkUpdatesRequested, &fMain, [&p] { p.web.Action5Execute(); });
+
+    // A results file named on the command line opens once the window is up.
+    QObject::connect(&fMain, &TfMain::firstShown, &p.resultsOnStart,
+                     [&p, arguments] { p.resultsOnStart.formShow(arguments); });
+    QObject::connect(&fMain, &TfMain::loadResultsTimerFired, &p.resultsOnStart,
+                     [&p] { p.resultsOnStart.loadResultsTimerTimer(); });
+
+    // The locks that keep the machine awake and hold a shutdown off for the
+    // moment it takes to complete the file follow the test.
+    QObject::connect(&p.session, &TestSession::testStarted, &p.sessionEnd, &SessionEnd::testStarted);
+    QObject::connect(&p.session, &TestSession::testEnded, &p.sessionEnd, [&p] { p.sessionEnd.testEnded(); });
+}
+
+GuiProgram::~GuiProgram() = default;
+
+TfMain& GuiProgram::mainWindow() { return m->fMain; }
+TfTestProcess& GuiProgram::testingWindow() { return m->fTestProcess; }
+TestSession& GuiProgram::session() { return m->session; }
+SessionEnd& GuiProgram::sessionEnd() { return m->sessionEnd; }
+
+} // namespace ampero

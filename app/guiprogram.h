@@ -1,0 +1,60 @@
+#pragma once
+// The window program: the main window, the testing window and everything
+// behind them, wired together over the services it is given. runGui() gives
+// it the real services; tests give it fakes and drive the real windows.
+#include <QStringList>
+#include <memory>
+
+namespace ampero {
+
+class BatteryIdentitySource;
+class Clock;
+class HttpClient;
+class Inhibitor;
+class LoadWorkers;
+class PowerSource;
+class Processor;
+class ProcessorTimesSource;
+class SessionEnd;
+class SystemEvents;
+class TestSession;
+class TfMain;
+class TfTestProcess;
+class UrlOpener;
+
+struct GuiServices {
+    PowerSource* power = nullptr;
+    Clock* clock = nullptr;
+    UrlOpener* urlOpener = nullptr;
+    Processor* processor = nullptr;
+    ProcessorTimesSource* processorTimes = nullptr;
+    BatteryIdentitySource* portableBattery = nullptr; // first phase of battery identity
+    BatteryIdentitySource* generalBattery = nullptr;  // second phase
+    SystemEvents* systemEvents = nullptr;
+    Inhibitor* inhibitor = nullptr;
+    HttpClient* http = nullptr;
+    LoadWorkers* load = nullptr;
+};
+
+class GuiProgram {
+public:
+    // Creates the windows and runs the start-up sequence. Every service must
+    // outlive the program. arguments are the command line's positional
+    // arguments: the first may name a results file to open once the main
+    // window shows.
+    GuiProgram(const GuiServices& services, const QStringList& arguments);
+    ~GuiProgram();
+    GuiProgram(const GuiProgram&) = delete;
+    GuiProgram& operator=(const GuiProgram&) = delete;
+
+    TfMain& mainWindow();
+    TfTestProcess& testingWindow();
+    TestSession& session();
+    SessionEnd& sessionEnd();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m;
+};
+
+} // namespace ampero
