@@ -1,4 +1,5 @@
 #include "app/backends.h"
+#include "platform/phrases.h"
 #include "platform/clock.h"
 #include "platform/dbus/upowerpowersource.h"
 #include "platform/simpowersource.h"
@@ -11,11 +12,6 @@
 namespace ampero {
 
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("ampero", text);
-}
 
 std::unique_ptr<PowerSource> fail(QString* error, const QString& message)
 {

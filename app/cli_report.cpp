@@ -1,4 +1,5 @@
 #include "app/cli.h"
+#include "platform/phrases.h"
 #include "app/report.h"
 #include "results/evaluation.h"
 
@@ -9,11 +10,6 @@
 namespace ampero {
 
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("ampero", text);
-}
 
 void put(FILE* out, const QByteArray& bytes)
 {

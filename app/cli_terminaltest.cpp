@@ -1,4 +1,5 @@
 #include "app/backends.h"
+#include "platform/phrases.h"
 #include "app/cli.h"
 #include "app/terminaltest.h"
 #include "app/report.h"
@@ -28,11 +29,6 @@
 namespace ampero {
 
 namespace {
-
-QString phrase(const char* text)
-{
-    return QCoreApplication::translate("ampero", text);
-}
 
 void printLine(std::FILE* f, const QString& line)
 {
@@ -172,9 +168,9 @@ private:
 QString progressLine(const TerminalView& view, const SessionState& state, int level)
 {
     return QStringLiteral("%1  %2 %3%  %4 %5")
-        .arg(view.timer, phrase("level"))
+        .arg(view.timer, tr("level"))
         .arg(level)
-        .arg(phrase("level changes"))
+        .arg(tr("level changes"))
         .arg(state.LevelChangeCount);
 }
 
@@ -262,8 +258,8 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         });
 
     printLine(out, QStringLiteral("%1 (%2, %3): %4")
-                       .arg(phrase("testing..."), tag == FastTestMode ? phrase("fast") : phrase("normal"),
-                            options.noLoad ? phrase("no load CPU") : phrase("full CPU load"), path));
+                       .arg(tr("testing..."), tag == FastTestMode ? tr("fast") : tr("normal"),
+                            options.noLoad ? tr("no load CPU") : tr("full CPU load"), path));
 
     session.StartFastTestExecute(tag);
     // The testing window closes before the tick that ends an interrupted

@@ -1,4 +1,5 @@
 #include "results/evaluation.h"
+#include "platform/phrases.h"
 
 #include "results/timetext.h"
 #include "session/sessionports.h"
@@ -11,11 +12,6 @@
 namespace ampero {
 
 namespace {
-
-QString tr(const char* text, const char* comment = nullptr)
-{
-    return QCoreApplication::translate("ampero", text, comment);
-}
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "sysinfo/infotext.h"
+#include "platform/phrases.h"
 
 #include "results/timetext.h"
 #include "sysinfo/processorinfo.h"
@@ -10,11 +11,6 @@ namespace ampero
 
 namespace
 {
-
-    QString tr(const char* text)
-    {
-        return QCoreApplication::translate("ampero", text);
-    }
 
     QString orUnknown(const QString& s)
     {

@@ -1,4 +1,5 @@
 #include "ui/chartwidget.h"
+#include "platform/phrases.h"
 
 #include "ui/charttime.h"
 
@@ -21,11 +22,6 @@ constexpr double OneSecond = 1000.0 / 86400000.0;
 constexpr double EmptySpan = 60 * OneSecond;
 // The zoom animation: 20 steps of a 60 Hz frame.
 constexpr int ZoomAnimationMs = 20 * 16;
-
-QString trA(const char* text)
-{
-    return QCoreApplication::translate("ampero", text);
-}
 
 void extendBy(const QList<QPointF>& points, double& lo, double& hi, bool& any)
 {
@@ -79,12 +75,12 @@ ChartWidget::ChartWidget(QWidget* parent)
     left->setStartValue(0);
     left->setRange(0, 101);
     m_left = left;
-    m_left->setTitleText(trA("Battery level, %"));
+    m_left->setTitleText(ampero::tr("Battery level, %"));
 
     m_bottom = new QCategoryAxis(chart);
     m_bottom->setObjectName(QStringLiteral("BottomAxis"));
     m_bottom->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    m_bottom->setTitleText(trA("Elapsed time"));
+    m_bottom->setTitleText(ampero::tr("Elapsed time"));
 
     // Axis texts in the window's own font rather than the chart's larger one.
     QFont labels = font();
@@ -167,7 +163,7 @@ bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
     const double min = m_bottom->min();
     if (std::isnan(dayFraction) || dayFraction < min) {
         if (error)
-            *error = trA("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
+            *error = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
         return false;
     }
     applyRange(min, dayFraction);
@@ -215,7 +211,7 @@ bool ChartWidget::saveBitmap(const QString& path, QString* error) const
     QImageWriter writer(path, "bmp");
     if (!writer.write(image)) {
         if (error)
-            *error = trA("Cannot write %1: %2").arg(path, writer.errorString());
+            *error = ampero::tr("Cannot write %1: %2").arg(path, writer.errorString());
         return false;
     }
     return true;

@@ -1,4 +1,466 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
+<context>
+    <name>TfAbout</name>
+    <message>
+        <source>About...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ProgramNameLabel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Build:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copyright © 2026 Orvex. All rights reserved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TfMain</name>
+    <message>
+        <source>Orvex Ampero</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Process graph </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Power system information </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mode:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BettaryModeLabel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Mode </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current action:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Elapsed time:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0:00:00</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Processor information </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Processor:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CPUNameLabel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CurrentCPUSpeed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Alt+F4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;About...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shift+F1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Fast mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Normal mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N&amp;o load CPU</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Save graph...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Help...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for updates...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TfResults</name>
+    <message>
+        <source>Testing results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Report file </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report file name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Testing options </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test mode:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load CPU:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Time of battery </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Forecast Windows:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By test results:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Mark </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save graph</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open report folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send report</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TfStartTest</name>
+    <message>
+        <source>Testing beginning</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program is ready for testing of the battery of your laptop. You have chosen following parameters of testing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test mode:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load CPU:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TestModeLabel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BurnStatus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>If all parameters are established rightly, press button &quot;Start test&quot; and to you it will be offered to specify folder for saving of test report. Also you can cancel testing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TfTestProcess</name>
+    <message>
+        <source>fTestProcess</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Testing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero</name>
+    <message>
+        <source>fast</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>normal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>full</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>s</source>
+        <comment>plural ending of &quot;mark&quot;</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20battery.%0a%0dAlso%20attach%20report%20file:%20</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ready for test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not ready for test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>testing disabled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>powered by battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>powered by AC</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>testing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>testing interrupted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>testing completed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New version is available: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You are running latest version of program. No update available.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving graph</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The power source &quot;upower&quot; takes no argument: &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>UPower does not answer on the system bus.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The power source &quot;sysfs:&quot; needs a folder after the colon.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The power supply folder &quot;%1&quot; does not exist.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a folder of power supplies.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery needs a whole number of seconds per percent from 1 to %1, not &quot;%2&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown power source &quot;%1&quot;; use upower, sysfs[:DIR] or sim[:N].</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report file name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test mode:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load CPU:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Forecast Windows:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By test results:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery level, %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Elapsed time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The axis maximum %1 is below the axis minimum %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>level changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no load CPU</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>full CPU load</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::TfResults</name>
+    <message>
+        <source>Testing results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> (incomplete)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>
