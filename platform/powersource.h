@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <cmath>
 #include <cstdint>
 
 namespace ampero {
@@ -22,6 +23,19 @@ struct PowerStatus {
     uint32_t batteryFullLifeTime = UnknownTime;
 
     friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
+
+    // A duration in seconds as the status keeps it: rounded to the nearest
+    // second; UnknownTime for zero, negative or not finite values; a finite
+    // time never reads as the unknown marker.
+    static uint32_t secondsFrom(double s)
+    {
+        if (!(s > 0) || !std::isfinite(s))
+            return UnknownTime;
+        const double rounded = std::floor(s + 0.5);
+        if (rounded >= static_cast<double>(UnknownTime))
+            return UnknownTime - 1;
+        return static_cast<uint32_t>(rounded);
+    }
 };
 
 // One source of power status. status() reads afresh at every call; the

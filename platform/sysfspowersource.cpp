@@ -97,17 +97,6 @@ uint8_t roundPercent(double p)
     return static_cast<uint8_t>(std::floor(std::min(p, 100.0) + 0.5));
 }
 
-uint32_t toSeconds(double s)
-{
-    if (!(s > 0) || !std::isfinite(s))
-        return PowerStatus::UnknownTime;
-    const double rounded = std::floor(s + 0.5);
-    // Never report a finite time as the unknown marker.
-    if (rounded >= static_cast<double>(PowerStatus::UnknownTime))
-        return PowerStatus::UnknownTime - 1;
-    return static_cast<uint32_t>(rounded);
-}
-
 struct Scan {
     std::vector<BatteryReading> batteries;
     int lines = 0;
@@ -201,13 +190,13 @@ PowerStatus combine(const Scan& s)
     if (st.acLineStatus == PowerStatus::AcOffline) {
         const bool ratesKnown = allEnergy && allRates && rate > 0;
         if (s.batteries.size() == 1 && s.batteries.front().timeToEmpty > 0)
-            st.batteryLifeTime = toSeconds(s.batteries.front().timeToEmpty);
+            st.batteryLifeTime = PowerStatus::secondsFrom(s.batteries.front().timeToEmpty);
         else if (ratesKnown)
-            st.batteryLifeTime = toSeconds(energy / rate * 3600.0);
+            st.batteryLifeTime = PowerStatus::secondsFrom(energy / rate * 3600.0);
         else if (allTimes)
-            st.batteryLifeTime = toSeconds(times);
+            st.batteryLifeTime = PowerStatus::secondsFrom(times);
         if (ratesKnown)
-            st.batteryFullLifeTime = toSeconds(full / rate * 3600.0);
+            st.batteryFullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
     }
     return st;
 }

@@ -59,16 +59,6 @@ std::optional<QVariant> getOne(const QDBusConnection& bus, const QString& path, 
     return reply.arguments().constFirst().value<QDBusVariant>().variant();
 }
 
-uint32_t toSeconds(double s)
-{
-    if (!(s > 0) || !std::isfinite(s))
-        return PowerStatus::UnknownTime;
-    const double rounded = std::floor(s + 0.5);
-    if (rounded >= static_cast<double>(PowerStatus::UnknownTime))
-        return PowerStatus::UnknownTime - 1;
-    return static_cast<uint32_t>(rounded);
-}
-
 } // namespace
 
 UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent)
@@ -135,11 +125,11 @@ PowerStatus UPowerPowerSource::status()
                              || (state != StateCharging && state != StateFullyCharged && onBattery->toBool());
     if (discharging) {
         // TimeToEmpty of 0 means UPower does not know yet.
-        s.batteryLifeTime = toSeconds(dev.value(QStringLiteral("TimeToEmpty")).toDouble());
+        s.batteryLifeTime = PowerStatus::secondsFrom(dev.value(QStringLiteral("TimeToEmpty")).toDouble());
         const double full = dev.value(QStringLiteral("EnergyFull")).toDouble();
         const double rate = dev.value(QStringLiteral("EnergyRate")).toDouble();
         if (full > 0 && rate > 0)
-            s.batteryFullLifeTime = toSeconds(full / rate * 3600.0);
+            s.batteryFullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
     }
     return s;
 }
