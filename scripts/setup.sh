@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-dejavu-extra
   dbus dbus-x11 python3 python3-dbusmock python3-gi
-  appstream desktop-file-utils
+  appstream desktop-file-utils libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do
