@@ -25,9 +25,9 @@ constexpr int MaxSimSecondsPerPercent = 86400;
 
 } // namespace
 
-std::unique_ptr<PowerSource> createPowerSource(const QString& spec, QString* error)
+std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* error)
 {
-    const QString trimmed = spec.trimmed();
+    const QString trimmed = choice.trimmed();
     const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
     const QString name = (colon < 0 ? trimmed : trimmed.left(colon)).toLower();
     const bool hasArgument = colon >= 0;
@@ -45,7 +45,7 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& spec, QString* err
 
     if (name == QLatin1String("upower")) {
         if (hasArgument)
-            return fail(error, tr("The power source \"upower\" takes no argument: \"%1\".").arg(spec));
+            return fail(error, tr("The power source \"upower\" takes no argument: \"%1\".").arg(choice));
         auto upower = std::make_unique<UPowerPowerSource>(QDBusConnection::systemBus());
         if (!upower->available())
             return fail(error, tr("UPower does not answer on the system bus."));
@@ -79,7 +79,7 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& spec, QString* err
         return std::make_unique<SimPowerSource>(std::make_shared<SystemClock>(), seconds);
     }
 
-    return fail(error, tr("Unknown power source \"%1\"; use upower, sysfs[:DIR] or sim[:N].").arg(spec));
+    return fail(error, tr("Unknown power source \"%1\"; use upower, sysfs[:DIR] or sim[:N].").arg(choice));
 }
 
 } // namespace ampero

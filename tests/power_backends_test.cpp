@@ -12,23 +12,23 @@ using namespace ampero;
 
 namespace {
 
-struct GoodSpec {
-    const char* spec;
+struct GoodChoice {
+    const char* choice;
     const char* backend;
     int simSeconds; // for sim: seconds per percent
 };
 
-void PrintTo(const GoodSpec& c, std::ostream* os)
+void PrintTo(const GoodChoice& c, std::ostream* os)
 {
-    *os << '"' << c.spec << '"';
+    *os << '"' << c.choice << '"';
 }
 
-class GoodPowerSpec : public ::testing::TestWithParam<GoodSpec> {};
+class GoodPowerChoice : public ::testing::TestWithParam<GoodChoice> {};
 
-TEST_P(GoodPowerSpec, CreatesTheNamedBackend)
+TEST_P(GoodPowerChoice, CreatesTheNamedBackend)
 {
     QString error;
-    const auto source = createPowerSource(QString::fromUtf8(GetParam().spec), &error);
+    const auto source = createPowerSource(QString::fromUtf8(GetParam().choice), &error);
     ASSERT_TRUE(source) << error.toStdString();
     EXPECT_EQ(source->backendName().toStdString(), GetParam().backend);
     EXPECT_TRUE(error.isEmpty());
@@ -37,7 +37,7 @@ TEST_P(GoodPowerSpec, CreatesTheNamedBackend)
     }
 }
 
-const GoodSpec kGoodSpecs[] = {
+const GoodChoice kGoodChoices[] = {
     {"sim", "sim", SimPowerSource::DefaultSecondsPerPercent},
     {"sim:1", "sim", 1},
     {"sim:30", "sim", 30},
@@ -48,7 +48,7 @@ const GoodSpec kGoodSpecs[] = {
     {"sysfs:/", "sysfs", 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Specs, GoodPowerSpec, ::testing::ValuesIn(kGoodSpecs));
+INSTANTIATE_TEST_SUITE_P(Choices, GoodPowerChoice, ::testing::ValuesIn(kGoodChoices));
 
 TEST(PowerSourceFactory, SysfsTakesTheGivenFolder)
 {
@@ -74,27 +74,27 @@ TEST(PowerSourceFactory, DefaultAlwaysGivesARealBackend)
     EXPECT_TRUE(name == QLatin1String("upower") || name == QLatin1String("sysfs")) << name.toStdString();
 }
 
-struct BadSpec {
-    const char* spec;
+struct BadChoice {
+    const char* choice;
     const char* errorPart; // a piece of the error text the user sees
 };
 
-void PrintTo(const BadSpec& c, std::ostream* os)
+void PrintTo(const BadChoice& c, std::ostream* os)
 {
-    *os << '"' << c.spec << '"';
+    *os << '"' << c.choice << '"';
 }
 
-class BadPowerSpec : public ::testing::TestWithParam<BadSpec> {};
+class BadPowerChoice : public ::testing::TestWithParam<BadChoice> {};
 
-TEST_P(BadPowerSpec, IsRefusedWithAClearError)
+TEST_P(BadPowerChoice, IsRefusedWithAClearError)
 {
     QString error;
-    const auto source = createPowerSource(QString::fromUtf8(GetParam().spec), &error);
+    const auto source = createPowerSource(QString::fromUtf8(GetParam().choice), &error);
     EXPECT_FALSE(source);
     EXPECT_TRUE(error.contains(QString::fromUtf8(GetParam().errorPart))) << error.toStdString();
 }
 
-const BadSpec kBadSpecs[] = {
+const BadChoice kBadChoices[] = {
     {"bogus", "Unknown power source \"bogus\"; use upower, sysfs[:DIR] or sim[:N]."},
     {"acpi:3", "Unknown power source \"acpi:3\""},
     {"simulated", "Unknown power source \"simulated\""},
@@ -110,7 +110,7 @@ const BadSpec kBadSpecs[] = {
     {"sysfs:/dev/null", "\"/dev/null\" is not a folder of power supplies."},
 };
 
-INSTANTIATE_TEST_SUITE_P(Specs, BadPowerSpec, ::testing::ValuesIn(kBadSpecs));
+INSTANTIATE_TEST_SUITE_P(Choices, BadPowerChoice, ::testing::ValuesIn(kBadChoices));
 
 // The program itself: a bad source ends it with status 2 and a line on
 // stderr, from the option and from the environment alike.
@@ -142,17 +142,17 @@ TEST(PowerSourceFactory, ProgramRefusesUnknownSourceWithStatus2)
 TEST(PowerSourceFactory, ProgramStartsWithEachWorkingSource)
 {
     QTemporaryDir dir;
-    const QStringList specs{QStringLiteral("sim:1"), QStringLiteral("sysfs"), QStringLiteral("sysfs:") + dir.path(),
+    const QStringList choices{QStringLiteral("sim:1"), QStringLiteral("sysfs"), QStringLiteral("sysfs:") + dir.path(),
                             QString()};
-    for (const QString& spec : specs) {
+    for (const QString& choice : choices) {
         QProcess p;
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
-        p.start(test::amperoBinary(), {QStringLiteral("--power-source"), spec});
+        p.start(test::amperoBinary(), {QStringLiteral("--power-source"), choice});
         ASSERT_TRUE(p.waitForStarted());
         // Still running after a second and a half: the window is up.
-        EXPECT_FALSE(p.waitForFinished(1500)) << spec.toStdString() << ": " << p.readAllStandardError().toStdString();
+        EXPECT_FALSE(p.waitForFinished(1500)) << choice.toStdString() << ": " << p.readAllStandardError().toStdString();
         p.kill();
         p.waitForFinished();
     }
