@@ -68,10 +68,7 @@ StartupResult formCreate(TfMain& window, const StartupSteps& steps)
     window.cpuUsagTimer()->start();
     // 8. Processor name, leading spaces removed; the clock label follows it.
     QString brand = steps.cpuBrandString ? steps.cpuBrandString() : QString();
-    qsizetype lead = 0;
-    while (lead < brand.size() && brand.at(lead) == QLatin1Char(' '))
-        ++lead;
-    window.setCpuName(brand.mid(lead));
+    window.setCpuName(cpuNameCaption(brand));
     // 9. Processor clock.
     window.setCpuSpeedText(clockText(steps.measureCpuClock ? steps.measureCpuClock() : 0.0));
     // 10. Power check.

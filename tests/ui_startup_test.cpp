@@ -97,7 +97,8 @@ TEST(Startup, StepsRunInOrderAndFillTheWindow)
     };
     steps.cpuBrandString = [&] {
         order << QStringLiteral("brand");
-        return QStringLiteral("   Intel(R) Core(TM) i5");
+        // As CPUID gives it: leading blanks, NUL padding behind the name.
+        return QStringLiteral("   Intel(R) Core(TM) i5") + QString(25, QChar(u'\0'));
     };
     steps.measureCpuClock = [&] {
         order << QStringLiteral("clock");
