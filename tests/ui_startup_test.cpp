@@ -98,7 +98,7 @@ TEST(Startup, StepsRunInOrderAndFillTheWindow)
     steps.cpuBrandString = [&] {
         order << QStringLiteral("brand");
         // As CPUID gives it: leading blanks, NUL padding behind the name.
-        return QStringLiteral("   Intel(R) Core(TM) i5") + QString(25, QChar(u'\0'));
+        return QString(QStringLiteral("   Intel(R) Core(TM) i5") + QString(25, QChar(u'\0')));
     };
     steps.measureCpuClock = [&] {
         order << QStringLiteral("clock");
