@@ -1,0 +1,397 @@
+// The whole window program as a user meets it: the real windows, the real
+// session, results and session-end pieces, over fake services. Tests are
+// started from the menu and answered through the windows that open.
+#include "app/guiprogram.h"
+#include "platform/batteryidentity.h"
+#include "platform/clock.h"
+#include "platform/fakepowersource.h"
+#include "platform/fakeprocessor.h"
+#include "platform/fakeprocessortimes.h"
+#include "platform/httpclient.h"
+#include "platform/inhibitor.h"
+#include "platform/systemevents.h"
+#include "platform/urlopener.h"
+#include "results/resultsformat.h"
+#include "session/testsession.h"
+#include "session_fakes.h"
+#include "support/testutil.h"
+#include "ui/chartwidget.h"
+#include "ui/uMain.h"
+#include "ui/uResults.h"
+#include "ui/uTestProcess.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QPointer>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace ampero;
+
+namespace {
+
+struct NoHttp final : HttpClient {
+    HttpAnswer probe(const QUrl&, const QByteArray&) override { return {}; }
+    HttpAnswer get(const QUrl&, const QByteArray&, qint64) override { return {}; }
+};
+
+QString labelText(const QWidget& w, const char* name)
+{
+    const auto* l = w.findChild<QLabel*>(QString::fromLatin1(name));
+    return l ? l->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
+}
+
+// Answers the modal windows as they open, by object name, once for each
+// window that opens, and keeps the order in which they came.
+class ModalAnswers {
+public:
+    ModalAnswers()
+    {
+        m_poll.setInterval(5);
+        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this] { look(); });
+        m_poll.start();
+        // Nothing a test does here takes this long: close whatever is left so
+        // a broken program fails its assertions instead of hanging.
+        m_watchdog.setSingleShot(true);
+        m_watchdog.setInterval(30000);
+        QObject::connect(&m_watchdog, &QTimer::timeout, &m_watchdog, [] {
+            ADD_FAILURE() << "a window stayed open; closing it";
+            while (QWidget* w = QApplication::activeModalWidget()) {
+                if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button1")); b && w->objectName() == QStringLiteral("TfTestProcess"))
+                    b->click();
+                else if (auto* d = qobject_cast<QDialog*>(w))
+                    d->reject();
+                else
+                    w->close();
+                QApplication::processEvents();
+            }
+        });
+        m_watchdog.start();
+    }
+
+    void on(const QString& name, std::function<void(QWidget*)> answer) { m_answers[name] = std::move(answer); }
+    const QStringList& seen() const { return m_seen; }
+
+private:
+    void look()
+    {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || w == m_last)
+            return;
+        m_last = w;
+        m_seen << w->objectName();
+        const auto it = m_answers.find(w->objectName());
+        if (it == m_answers.end())
+            return;
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+        it->second(w);
+    }
+
+    QTimer m_poll;
+    QTimer m_watchdog;
+    QPointer<QWidget> m_last;
+    QStringList m_seen;
+    std::map<QString, std::function<void(QWidget*)>> m_answers;
+};
+
+struct ResultsSeen {
+    QString caption, fileName, mode, load, forecast, batteryLife;
+    QList<QPointF> forecastLine;
+    int curvePoints = 0;
+};
+
+class GuiProgramTest : public ::testing::Test {
+protected:
+    GuiProgramTest()
+    {
+        PowerStatus s;
+        s.acLineStatus = PowerStatus::AcOffline;
+        s.batteryLifePercent = 80;
+        s.batteryLifeTime = 3600;
+        s.batteryFullLifeTime = 7200;
+        power.setStatus(s);
+        // As the processor gives it: 48 bytes, padded with NULs.
+        processor.brand = QByteArray("  Test Processor 3000").leftJustified(48, '\0');
+        services.power = &power;
+        services.clock = &clock;
+        services.urlOpener = &opener;
+        services.processor = &processor;
+        services.processorTimes = &times;
+        services.portableBattery = &battery;
+        services.generalBattery = &battery;
+        services.systemEvents = &events;
+        services.inhibitor = &inhibitor;
+        services.http = &http;
+        services.load = &load;
+    }
+
+    std::unique_ptr<GuiProgram> start(const QStringList& arguments = {})
+    {
+        auto program = std::make_unique<GuiProgram>(services, arguments);
+        program->mainWindow().show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&program->mainWindow()));
+        return program;
+    }
+
+    // The start-test window is confirmed with "Start test" and the save
+    // dialog given name in the temporary folder.
+    void answerStart(ModalAnswers& answers, const QString& name)
+    {
+        answers.on(QStringLiteral("TfStartTest"), [](QWidget* w) {
+            startModeText = labelText(*w, "TestModeLabel");
+            w->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        });
+        answers.on(QStringLiteral("SaveDialog1"), [this, name](QWidget* w) {
+            auto* d = static_cast<QFileDialog*>(w);
+            d->setDirectory(dir.path());
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+            static_cast<QDialog*>(d)->accept();
+        });
+    }
+
+    static void answerResults(ModalAnswers& answers, GuiProgram& program, ResultsSeen* seen)
+    {
+        answers.on(QStringLiteral("TfResults"), [&program, seen](QWidget* w) {
+            seen->caption = w->windowTitle();
+            seen->fileName = labelText(*w, "ResultsFileName");
+            seen->mode = labelText(*w, "TestModeLabel");
+            seen->load = labelText(*w, "BurnStatus");
+            seen->forecast = labelText(*w, "WinBatteryLifeTime");
+            seen->batteryLife = labelText(*w, "BatteryLifeTime");
+            seen->forecastLine = program.mainWindow().chart()->series2()->points();
+            seen->curvePoints = static_cast<int>(program.mainWindow().chart()->series1()->count());
+            w->findChild<QPushButton*>(QStringLiteral("CancelBut"))->click();
+        });
+    }
+
+    static QAction* menu(GuiProgram& program, const char* name)
+    {
+        return program.mainWindow().findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    static inline QString startModeText;
+    QTemporaryDir dir;
+    FakePowerSource power;
+    FakeClock clock;
+    FakeUrlOpener opener;
+    FakeProcessor processor;
+    FakeProcessorTimes times;
+    FakeBatteryIdentity battery;
+    FakeSystemEvents events;
+    FakeInhibitor inhibitor;
+    NoHttp http;
+    test::FakeLoad load;
+    GuiServices services;
+};
+
+TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
+{
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("ready for test"));
+    EXPECT_EQ(labelText(main, "CPUNameLabel"), QStringLiteral("Test Processor 3000"));
+    ASSERT_TRUE(menu(*program, "StartFastTest")->isEnabled());
+
+    // The battery loses one percent a second: changes at 1, 2 and 3 s.
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
+                     [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+    bool lockedDuringTest = false;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
+                     [this, &lockedDuringTest] { lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock(); });
+    ModalAnswers answers;
+    answerStart(answers, QStringLiteral("fast run"));
+    ResultsSeen seen;
+    answerResults(answers, *program, &seen);
+
+    menu(*program, "StartFastTest")->trigger(); // returns once the results window has closed
+
+    EXPECT_EQ(answers.seen(), (QStringList{"TfStartTest", "SaveDialog1", "TfTestProcess", "TfResults"}));
+    EXPECT_EQ(startModeText, QStringLiteral("fast"));
+    EXPECT_EQ(seen.caption, QStringLiteral("Testing results"));
+    EXPECT_EQ(seen.fileName, QStringLiteral("fast run.apr"));
+    EXPECT_EQ(seen.mode, QStringLiteral("fast"));
+    EXPECT_EQ(seen.load, QStringLiteral("full"));
+    EXPECT_EQ(seen.forecast, QStringLiteral("2:00:00"));
+    // From 80 % losing one percent a second the line reaches 0 % at 80 s.
+    EXPECT_EQ(seen.batteryLife, QStringLiteral("0:01:20"));
+    ASSERT_EQ(seen.forecastLine.size(), 2);
+    EXPECT_EQ(seen.forecastLine.at(0), QPointF(0, 80));
+    EXPECT_NEAR(seen.forecastLine.at(1).x() * 86400, 80.0, 1e-6);
+    EXPECT_EQ(seen.forecastLine.at(1).y(), 0.0);
+    EXPECT_GE(seen.curvePoints, 2);
+    EXPECT_TRUE(lockedDuringTest);
+    EXPECT_FALSE(inhibitor.holdsDelayLock());
+    EXPECT_FALSE(inhibitor.holdsIdleLock());
+
+    const ResultsReadResult file = readResultsFile(dir.filePath(QStringLiteral("fast run.apr")).toStdString());
+    ASSERT_TRUE(file.ok()) << file.describe();
+    EXPECT_TRUE(file.data.complete);
+    EXPECT_EQ(file.data.mode, 1);
+    EXPECT_EQ(file.data.noLoad, 0);
+    EXPECT_EQ(file.data.samples, (std::vector<uint8_t>{80, 79, 78, 77}));
+    EXPECT_EQ(load.starts, 1);
+    EXPECT_FALSE(load.running);
+    EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing completed"));
+    EXPECT_FALSE(program->testingWindow().isVisible());
+    EXPECT_EQ(program->session().state().TestMode, 0);
+    EXPECT_TRUE(main.findChildren<TfResults*>().isEmpty());
+}
+
+TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)
+{
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    const QString action = labelText(main, "ActionLabel");
+    struct Case {
+        const char* name;
+        bool confirm;
+    };
+    for (const Case c : {Case{"start window", false}, Case{"save dialog", true}}) {
+        SCOPED_TRACE(c.name);
+        ModalAnswers answers;
+        answers.on(QStringLiteral("TfStartTest"), [c](QWidget* w) {
+            w->findChild<QPushButton*>(QString::fromLatin1(c.confirm ? "Button1" : "CancelBut"))->click();
+        });
+        answers.on(QStringLiteral("SaveDialog1"), [this](QWidget* w) {
+            static_cast<QFileDialog*>(w)->setDirectory(dir.path());
+            static_cast<QDialog*>(w)->reject();
+        });
+        menu(*program, "StartNormalTest")->trigger();
+        EXPECT_EQ(answers.seen(), c.confirm ? QStringList({"TfStartTest", "SaveDialog1"}) : QStringList{"TfStartTest"});
+        EXPECT_EQ(program->session().state().TestMode, 0);
+        EXPECT_EQ(labelText(main, "ActionLabel"), action);
+        EXPECT_FALSE(inhibitor.holdsDelayLock());
+        EXPECT_EQ(load.starts, 0);
+        EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    }
+}
+
+// A test that ends before its regular end: the file is complete, no results
+// window opens and the main window says so.
+struct InterruptCase {
+    const char* name;
+    std::function<void(FakePowerSource&, GuiProgram&)> interrupt;
+};
+
+class GuiProgramInterrupt : public GuiProgramTest, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
+{
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    // Without load: no worker starts.
+    menu(*program, "Unburned")->trigger();
+    ASSERT_TRUE(main.noLoadChecked());
+    int samples = 0;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&] {
+        if (++samples == 2)
+            GetParam().interrupt(power, *program);
+    });
+    ModalAnswers answers;
+    answerStart(answers, QStringLiteral("normal"));
+    menu(*program, "StartNormalTest")->trigger(); // returns when the testing window closes
+    // The next tick sees the window gone and ends the test.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return program->session().state().TestMode == 0; }, 5000));
+
+    EXPECT_EQ(answers.seen(), (QStringList{"TfStartTest", "SaveDialog1", "TfTestProcess"}));
+    EXPECT_EQ(samples, 2);
+    EXPECT_EQ(program->session().state().TestMode, 0);
+    EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing interrupted"));
+    EXPECT_EQ(load.starts, 0);
+    EXPECT_FALSE(inhibitor.holdsDelayLock());
+    const ResultsReadResult file = readResultsFile(dir.filePath(QStringLiteral("normal.apr")).toStdString());
+    ASSERT_TRUE(file.ok()) << file.describe();
+    EXPECT_TRUE(file.data.complete);
+    EXPECT_EQ(file.data.mode, 2);
+    EXPECT_EQ(file.data.noLoad, 1);
+    EXPECT_EQ(file.data.samples, (std::vector<uint8_t>{80, 80}));
+    EXPECT_FALSE(file.data.hasLevelChangeTimes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, GuiProgramInterrupt,
+    ::testing::Values(
+        InterruptCase{"CancelButton",
+                      [](FakePowerSource&, GuiProgram& p) {
+                          p.testingWindow().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+                      }},
+        InterruptCase{"AcPlugged",
+                      [](FakePowerSource& power, GuiProgram&) {
+                          power.setAcLineStatus(PowerStatus::AcOnline);
+                      }}),
+    [](const ::testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });
+
+TEST_F(GuiProgramTest, ResultsFileOnTheCommandLineOpensShortlyAfterShow)
+{
+    // A fast test's file: 80, 79, 78 with changes at 1 and 2 s; unfinished
+    // third change, so no forecast line.
+    std::vector<uint8_t> bytes = encodeResultsHeader(1, 1, 5400);
+    for (uint8_t level : {80, 79, 78})
+        bytes.push_back(level);
+    const std::array<double, 3> times{1.0 / 86400, 2.0 / 86400, 0.0};
+    const std::vector<uint8_t> trailer = encodeResultsTrailer(&times, 48000, 0);
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    const QString path = test::writeFile(dir, QStringLiteral("my results.apr"),
+                                         QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+
+    ModalAnswers answers;
+    ResultsSeen seen;
+    QElapsedTimer sinceShow;
+    qint64 openedAfterMs = -1;
+    GuiProgram program(services, {path});
+    answers.on(QStringLiteral("TfResults"), [&](QWidget* w) {
+        openedAfterMs = sinceShow.elapsed();
+        seen.mode = labelText(*w, "TestModeLabel");
+        seen.fileName = labelText(*w, "ResultsFileName");
+        seen.forecast = labelText(*w, "WinBatteryLifeTime");
+        seen.forecastLine = program.mainWindow().chart()->series2()->points();
+        seen.curvePoints = static_cast<int>(program.mainWindow().chart()->series1()->count());
+        w->findChild<QPushButton*>(QStringLiteral("CancelBut"))->click();
+    });
+    EXPECT_TRUE(answers.seen().isEmpty()) << "nothing before the window shows";
+    sinceShow.start();
+    program.mainWindow().show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return openedAfterMs >= 0; }, 5000));
+    EXPECT_LT(openedAfterMs, 2000);
+    EXPECT_EQ(seen.fileName, QStringLiteral("my results.apr"));
+    EXPECT_EQ(seen.mode, QStringLiteral("fast"));
+    EXPECT_EQ(seen.forecast, QStringLiteral("1:30:00"));
+    EXPECT_TRUE(seen.forecastLine.isEmpty());
+    EXPECT_GE(seen.curvePoints, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return program.mainWindow().findChildren<TfResults*>().isEmpty(); }, 2000));
+    EXPECT_EQ(answers.seen(), QStringList{"TfResults"});
+}
+
+TEST_F(GuiProgramTest, OtherFileOnTheCommandLineOpensNothing)
+{
+    const QString notResults = test::writeFile(dir, QStringLiteral("notes.txt"), QByteArray("just some notes\n"));
+    for (const QString& arg : {notResults, dir.filePath(QStringLiteral("missing.apr")), dir.path()}) {
+        SCOPED_TRACE(arg.toStdString());
+        ModalAnswers answers;
+        answers.on(QStringLiteral("TfResults"), [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        GuiProgram program(services, {arg});
+        program.mainWindow().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&program.mainWindow()));
+        QTimer* loadTimer = program.mainWindow().loadResultsTimer();
+        // The timer shows a results window from its own handler: once it
+        // has run, anything it would have opened has been seen.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !loadTimer->isActive(); }, 2000));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(answers.seen().isEmpty());
+        EXPECT_EQ(program.mainWindow().chart()->series1()->count(), 0);
+        EXPECT_EQ(program.mainWindow().chart()->series2()->count(), 0);
+    }
+}
+
+} // namespace
