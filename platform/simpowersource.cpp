@@ -13,10 +13,26 @@ SimPowerSource::SimPowerSource(std::shared_ptr<const Clock> clock, int secondsPe
       m_lastLevel(100)
 {
     connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
-    if (pollIntervalMs > 0) {
-        m_timer.setInterval(pollIntervalMs);
-        m_timer.start();
+    m_timer.setSingleShot(true);
+    m_pollIntervalMs = std::max(0, pollIntervalMs);
+    scheduleNextCheck();
+}
+
+void SimPowerSource::scheduleNextCheck()
+{
+    // Wake only when the level can have changed: at the next whole percent
+    // of gap time, never sooner than the poll interval after this check. A
+    // resume shows at the first wake after it. At 0 % nothing changes again.
+    if (m_pollIntervalMs <= 0)
+        return;
+    const int64_t periodMs = int64_t(m_secondsPerPercent) * 1000;
+    const int64_t elapsedMs = std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs);
+    if (elapsedMs / periodMs >= 100) {
+        m_timer.stop();
+        return;
     }
+    const int64_t untilNext = periodMs - elapsedMs % periodMs + 1;
+    m_timer.start(static_cast<int>(std::max<int64_t>(m_pollIntervalMs, untilNext)));
 }
 
 PowerStatus SimPowerSource::status()
@@ -41,6 +57,7 @@ PowerStatus SimPowerSource::status()
 bool SimPowerSource::checkForChange()
 {
     const uint8_t level = status().batteryLifePercent;
+    scheduleNextCheck();
     if (level == m_lastLevel)
         return false;
     m_lastLevel = level;

@@ -17,8 +17,9 @@ class SimPowerSource final : public PowerSource {
 public:
     static constexpr int DefaultSecondsPerPercent = 2;
 
-    // pollIntervalMs: how often the timer looks for a new level (0: never,
-    // tests call checkForChange() by hand).
+    // pollIntervalMs: the shortest time between two looks for a new level
+    // (0: never, tests call checkForChange() by hand). The timer wakes once
+    // per percent, when the level is due to change, not every interval.
     explicit SimPowerSource(std::shared_ptr<const Clock> clock,
                             int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
                             QObject* parent = nullptr);
@@ -26,6 +27,8 @@ public:
     PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("sim"); }
     int secondsPerPercent() const { return m_secondsPerPercent; }
+    // Milliseconds until the timer looks again; -1 when it will not.
+    int nextCheckInMs() const { return m_timer.isActive() ? m_timer.remainingTime() : -1; }
 
 public Q_SLOTS:
     // Emits powerChanged() when the level differs from the last one seen.
@@ -37,7 +40,10 @@ private:
     int m_secondsPerPercent;
     int64_t m_startMs;
     uint8_t m_lastLevel;
+    int m_pollIntervalMs = 0;
     QTimer m_timer;
+
+    void scheduleNextCheck();
 };
 
 } // namespace ampero

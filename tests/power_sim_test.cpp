@@ -72,3 +72,29 @@ TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
 }
 
 } // namespace
+
+TEST(SimPowerSource, WakesOncePerPercentNotEveryPollInterval)
+{
+    auto clock = std::make_shared<FakeClock>();
+    SimPowerSource sim(clock, 2, 250);
+    struct Step {
+        int64_t advanceMs;
+        int earliest, latest; // the next look, in ms from now
+    };
+    const Step steps[] = {
+        {0, 1900, 2110},     // a whole period ahead, not 250 ms (a coarse timer may add 5 %)
+        {1500, 400, 530},    // the rest of the period
+        {400, 200, 265},     // due in 101 ms, but no sooner than the interval
+        {196100, 1900, 2110} // the last percent
+    };
+    for (const auto& step : steps) {
+        clock->advanceMs(step.advanceMs);
+        sim.checkForChange();
+        EXPECT_GE(sim.nextCheckInMs(), step.earliest) << "after +" << step.advanceMs << " ms";
+        EXPECT_LE(sim.nextCheckInMs(), step.latest) << "after +" << step.advanceMs << " ms";
+    }
+    clock->advanceMs(2000);
+    sim.checkForChange();
+    EXPECT_EQ(sim.status().batteryLifePercent, 0);
+    EXPECT_EQ(sim.nextCheckInMs(), -1) << "empty: nothing left to look for";
+}
