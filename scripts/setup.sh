@@ -11,7 +11,7 @@ packages=(
   qt6-l10n-tools libgl-dev qt6-qpa-plugins libqt6svg6
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-dejavu-extra
+  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra
   dbus dbus-x11 python3 python3-dbusmock python3-gi
   appstream desktop-file-utils libglib2.0-bin
 )

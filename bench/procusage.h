@@ -1,0 +1,55 @@
+#pragma once
+// CPU time and wake-ups of a running process, from /proc.
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QStringList>
+#include <unistd.h>
+
+namespace ampero::bench {
+
+struct ProcUsage {
+    double cpuSeconds = 0;    // user + system, every thread
+    long long switches = 0;   // voluntary + involuntary context switches, every thread
+    long long voluntary = 0;
+};
+
+// Reads /proc/PID/stat (utime, stime) and, finer, each thread's schedstat,
+// and the context switches from each thread's status file: every thread of
+// the program wakes on its own, so they are all added up.
+inline ProcUsage readProcUsage(qint64 pid)
+{
+    ProcUsage u;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (f.size() > 12)
+            u.cpuSeconds = (f.at(11).toDouble() + f.at(12).toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    double scheduledSeconds = 0;
+    for (const QString& tid : tasks) {
+        QFile sched(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(tid));
+        if (sched.open(QIODevice::ReadOnly))
+            scheduledSeconds += sched.readAll().split(' ').value(0).toDouble() / 1e9;
+        QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(tid));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            const bool vol = line.startsWith("voluntary_ctxt_switches:");
+            if (vol || line.startsWith("nonvoluntary_ctxt_switches:")) {
+                const long long n = line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+                u.switches += n;
+                if (vol)
+                    u.voluntary += n;
+            }
+        }
+    }
+    if (scheduledSeconds > 0)
+        u.cpuSeconds = scheduledSeconds;
+    return u;
+}
+
+} // namespace ampero::bench

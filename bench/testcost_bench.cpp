@@ -1,0 +1,197 @@
+// What a running test costs the battery it measures: the program's own CPU
+// time per hour and its wake-ups per second during a no-load test.
+//
+//   xvfb-run -a -s "-screen 0 1024x768x24" build/bench/testcost_bench [SECONDS] [PROGRAM]
+//
+// window:   the program (default: ../ampero beside this binary) with the
+//           simulated battery (one percent a minute) on the current display;
+//           "No load CPU" is checked and a normal test started from the menu
+//           with xdotool, as a person would; measured once samples are written.
+// terminal: ampero --run normal --no-load --power-source sim:60, the same way.
+// Each is measured for SECONDS (default 60) from /proc/PID/stat, each
+// thread's schedstat and status; the wake-ups per thread are listed too.
+// Targets: under 2 s of CPU per hour, at most 3 wake-ups per second.
+#include "procusage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+using ampero::bench::ProcUsage;
+using ampero::bench::readProcUsage;
+
+namespace {
+
+QString xdotool(const QStringList& args, int timeoutMs = 10000)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString findWindow(const QString& title)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 15000) {
+        const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})
+                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!ids.isEmpty())
+            return ids.last();
+        QThread::msleep(100);
+    }
+    return {};
+}
+
+bool waitForSamples(const QString& path, int count)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000) {
+        if (QFileInfo(path).size() >= 10 + count)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+QMap<QString, long long> switchesPerThread(qint64 pid)
+{
+    QMap<QString, long long> out;
+    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& tid : tasks) {
+        QFile comm(QStringLiteral("/proc/%1/task/%2/comm").arg(pid).arg(tid));
+        QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(tid));
+        if (!comm.open(QIODevice::ReadOnly) || !status.open(QIODevice::ReadOnly))
+            continue;
+        long long n = 0;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+                n += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        out[QString::fromUtf8(comm.readAll().trimmed()) + QLatin1Char('/') + tid] = n;
+    }
+    return out;
+}
+
+void measure(const char* name, qint64 pid, int seconds)
+{
+    const ProcUsage before = readProcUsage(pid);
+    const auto threadsBefore = switchesPerThread(pid);
+    QElapsedTimer span;
+    span.start();
+    QThread::msleep(static_cast<unsigned long>(seconds) * 1000);
+    const ProcUsage after = readProcUsage(pid);
+    const auto threadsAfter = switchesPerThread(pid);
+    const double s = span.elapsed() / 1000.0;
+    const double cpu = after.cpuSeconds - before.cpuSeconds;
+    const long long wakes = after.switches - before.switches;
+    std::printf("%s: no-load test for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", name, s, cpu, cpu * 3600.0 / s);
+    std::printf("%s: wake-ups (context switches) %lld = %.2f per second (target <= 3), voluntary %lld\n", name, wakes,
+                static_cast<double>(wakes) / s, after.voluntary - before.voluntary);
+    for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it) {
+        const long long d = it.value() - threadsBefore.value(it.key());
+        if (d > 0)
+            std::printf("    thread %-24s %6lld = %.2f per second\n", qPrintable(it.key()), d, static_cast<double>(d) / s);
+    }
+    std::fflush(stdout);
+}
+
+void finish(QProcess& proc)
+{
+    proc.terminate();
+    if (!proc.waitForFinished(10000))
+        proc.kill();
+}
+
+int windowRun(const QString& program, const QString& dir, int seconds)
+{
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    proc.setProcessEnvironment(env);
+    proc.setProcessChannelMode(QProcess::ForwardedChannels);
+    proc.start(program, {QStringLiteral("--power-source"), QStringLiteral("sim:60")});
+    if (!proc.waitForStarted(5000)) {
+        std::fprintf(stderr, "testcost_bench: cannot start %s\n", qPrintable(program));
+        return 1;
+    }
+    const QString main = findWindow(QStringLiteral("^Orvex Ampero 1.1$"));
+    if (main.isEmpty()) {
+        std::fprintf(stderr, "testcost_bench: the main window never showed\n");
+        finish(proc);
+        return 1;
+    }
+    const QString path = dir + QStringLiteral("/window.apr");
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+    // Test > No load CPU, then Test > Normal mode.
+    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"), QStringLiteral("alt+t"), QStringLiteral("o"),
+             QStringLiteral("alt+t"), QStringLiteral("n")});
+    const QString start = findWindow(QStringLiteral("^Testing beginning"));
+    if (!start.isEmpty()) {
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), start, QStringLiteral("225"), QStringLiteral("173")});
+        xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    }
+    const QString save = findWindow(QStringLiteral("^Save report"));
+    if (!save.isEmpty()) {
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), save});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"), path});
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    }
+    if (!waitForSamples(path, 2)) {
+        std::fprintf(stderr, "testcost_bench: the window test never started\n");
+        finish(proc);
+        return 1;
+    }
+    QThread::msleep(2000); // let the first repaints of the test pass
+    measure("window", proc.processId(), seconds);
+    finish(proc);
+    return 0;
+}
+
+int terminalRun(const QString& program, const QString& dir, int seconds)
+{
+    QProcess proc;
+    const QString path = dir + QStringLiteral("/terminal.apr");
+    proc.setStandardOutputFile(QProcess::nullDevice());
+    proc.start(program, {QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
+                         QStringLiteral("--power-source"), QStringLiteral("sim:60"), QStringLiteral("--output"), path});
+    if (!proc.waitForStarted(5000) || !waitForSamples(path, 2)) {
+        std::fprintf(stderr, "testcost_bench: the terminal test never started\n");
+        finish(proc);
+        return 1;
+    }
+    measure("terminal", proc.processId(), seconds);
+    finish(proc);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int seconds = args.size() > 1 ? args.at(1).toInt() : 60;
+    const QString program = args.size() > 2 ? args.at(2) : QCoreApplication::applicationDirPath() + QStringLiteral("/../ampero");
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "testcost_bench: no display; run it under xvfb-run -a\n");
+        return 2;
+    }
+    QTemporaryDir dir;
+    const int window = windowRun(program, dir.path(), seconds);
+    const int terminal = terminalRun(program, dir.path(), seconds);
+    return window || terminal;
+}

@@ -1,0 +1,315 @@
+#!/usr/bin/python3
+"""The real program on an X server, driven as a person would (xdotool keys and
+clicks), with the simulated battery.
+
+    xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" gui_e2e.py PROGRAM OUTDIR [CASE...]
+
+Cases (all by default):
+  fast      a fast test from the menu to its results window; pictures of the
+            main window during the test and of the results with the forecast
+            line in OUTDIR
+  sigterm   SIGTERM during a normal test: the file is complete and the
+            run-once autostart entry is there; starting its Exec line opens
+            the results and removes the entry
+  terminal  SIGTERM during a terminal-mode test: complete file, no entry
+
+Exit status 0 when every case passed, 1 otherwise; 77 when xdotool is missing.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+PROGRAM = os.path.abspath(sys.argv[1])
+OUT = os.path.abspath(sys.argv[2])
+CASES = sys.argv[3:] or ["fast", "sigterm", "terminal"]
+MAIN_TITLE = "^Orvex Ampero 1.1$"
+HEADER = 10  # bytes before the first sample of a results file
+
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def wait_for(predicate, seconds, step=0.05):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+def xdo(*args):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=30)
+
+
+def find_window(title_regex, seconds=20):
+    """The id of the visible window whose title matches, or None."""
+    def look():
+        r = xdo("search", "--onlyvisible", "--name", title_regex)
+        ids = r.stdout.split()
+        return ids[-1] if ids else None
+    return wait_for(look, seconds, 0.1)
+
+
+def window_geometry(wid):
+    r = xdo("getwindowgeometry", "--shell", wid)
+    g = dict(line.split("=", 1) for line in r.stdout.split() if "=" in line)
+    return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
+
+
+def focus(wid):
+    xdo("windowfocus", "--sync", wid)
+
+
+def click(wid, x, y):
+    xdo("mousemove", "--window", wid, str(x), str(y))
+    xdo("click", "1")
+
+
+def screenshot(wid, name):
+    path = os.path.join(OUT, name)
+    subprocess.run(["import", "-window", wid, path], check=False, timeout=30)
+    return check(os.path.getsize(path) > 0 if os.path.exists(path) else False, "picture " + name)
+
+
+def report(path):
+    r = subprocess.run([PROGRAM, "--report", path, "--json"], capture_output=True, text=True, timeout=30)
+    if r.returncode != 0:
+        print(r.stderr, end="")
+        return None
+    return json.loads(r.stdout)
+
+
+def samples_in(path):
+    try:
+        return max(0, os.path.getsize(path) - HEADER)
+    except OSError:
+        return 0
+
+
+def start_program(env, *args):
+    return subprocess.Popen([PROGRAM, *args], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True)
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    out = proc.stdout.read() if proc.stdout else ""
+    if out.strip():
+        print("  program said: " + out.strip().replace("\n", "\n  "))
+
+
+def start_test_from_menu(main, mode_key, path):
+    """Test > Fast mode (f) or Normal mode (n), "Start test", then the file name."""
+    focus(main)
+    xdo("key", "--delay", "100", "alt+t", mode_key)
+    start = find_window("^Testing beginning")
+    if not check(start is not None, "start-test window opens from the menu"):
+        return False
+    click(start, 225, 173)  # "Start test"
+    save = find_window("^Save report")
+    if not check(save is not None, "save dialog opens after Start test"):
+        return False
+    focus(save)
+    xdo("key", "ctrl+a")
+    xdo("type", "--delay", "10", path)
+    xdo("key", "Return")
+    return check(wait_for(lambda: os.path.exists(path), 10), "results file created: " + os.path.basename(path))
+
+
+def fresh_env(tmp):
+    env = dict(os.environ)
+    env["XDG_CONFIG_HOME"] = os.path.join(tmp, "config")
+    env["QT_QPA_PLATFORM"] = "xcb"
+    env.pop("AMPERO_SCREENSHOT_DIR", None)
+    env.pop("AMPERO_POWER_SOURCE", None)
+    # No desktop services of this machine: the program runs without them.
+    env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(tmp, "no-session-bus")
+    env["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + os.path.join(tmp, "no-system-bus")
+    return env
+
+
+def autostart_entries(env):
+    folder = os.path.join(env["XDG_CONFIG_HOME"], "autostart")
+    return sorted(os.path.join(folder, f) for f in os.listdir(folder)) if os.path.isdir(folder) else []
+
+
+def desktop_exec_argv(value):
+    """An Exec value split by the Desktop Entry rules: first the string-value
+    escapes, then quoting ("..." with \\" \\` \\$ \\\\ escaped) and %% codes."""
+    unescaped, i = "", 0
+    while i < len(value):
+        c = value[i]
+        if c == "\\" and i + 1 < len(value):
+            unescaped += {"s": " ", "n": "\n", "t": "\t", "r": "\r", "\\": "\\"}.get(value[i + 1], "\\" + value[i + 1])
+            i += 2
+            continue
+        unescaped += c
+        i += 1
+    argv, cur, have, quoted, i = [], "", False, False, 0
+    while i < len(unescaped):
+        c = unescaped[i]
+        if quoted:
+            if c == "\\" and i + 1 < len(unescaped) and unescaped[i + 1] in '"`$\\':
+                cur += unescaped[i + 1]
+                i += 1
+            elif c == '"':
+                quoted = False
+            else:
+                cur += c
+        elif c == '"':
+            quoted, have = True, True
+        elif c == " ":
+            if have:
+                argv.append(cur)
+            cur, have = "", False
+        elif c == "%" and i + 1 < len(unescaped):
+            if unescaped[i + 1] == "%":
+                cur, have = cur + "%", True
+            i += 1  # field codes expand to nothing here
+        else:
+            cur, have = cur + c, True
+        i += 1
+    if have:
+        argv.append(cur)
+    return argv
+
+
+def entry_exec(path):
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("Exec="):
+                return line[len("Exec="):].rstrip("\n")
+    return None
+
+
+def case_fast(tmp):
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "fast run.apr")
+    proc = start_program(env, "--power-source", "sim:1")
+    try:
+        main = find_window(MAIN_TITLE)
+        if not check(main is not None, "main window shows"):
+            return
+        if not start_test_from_menu(main, "f", path):
+            return
+        if check(wait_for(lambda: samples_in(path) >= 2, 10), "samples are written during the test"):
+            screenshot(main, "main-during-test.png")
+        results = find_window("^Testing results", 30)
+        if not check(results is not None, "results window opens at the end of the fast test"):
+            return
+        time.sleep(0.5)  # let the chart finish its first paint before the picture
+        screenshot(results, "results.png")
+        screenshot(main, "main-after-fast-test.png")
+        r = report(path)
+        if check(r is not None, "report reads the file"):
+            check(r["mode"] == "fast", "mode fast, got %s" % r["mode"])
+            check(r["complete"] is True, "file complete")
+            check(r["forecast_line"] is not None and r["forecast_line"] > 0, "forecast line %s" % r["forecast_line"])
+            check(r["samples"] >= 4, "at least four samples, got %d" % r["samples"])
+        focus(results)
+        xdo("key", "Escape")
+        check(wait_for(lambda: find_window("^Testing results", 0) is None, 10), "Escape closes the results window")
+        proc.send_signal(signal.SIGTERM)
+        check(proc.wait(10) == 0, "SIGTERM with no test running: the program quits cleanly")
+        check(autostart_entries(env) == [], "no autostart entry without a test")
+    finally:
+        stop(proc)
+
+
+def case_sigterm(tmp):
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "normal run $HOME 100%.apr")
+    proc = start_program(env, "--power-source", "sim:2")
+    try:
+        main = find_window(MAIN_TITLE)
+        if not check(main is not None, "main window shows"):
+            return
+        if not start_test_from_menu(main, "n", path):
+            return
+        if not check(wait_for(lambda: samples_in(path) >= 2, 10), "samples are written during the test"):
+            return
+        proc.send_signal(signal.SIGTERM)
+        try:
+            code = proc.wait(10)
+        except subprocess.TimeoutExpired:
+            code = None
+        check(code is not None, "SIGTERM ends the program during a test (exit %s)" % code)
+        r = report(path)
+        if check(r is not None, "report reads the file"):
+            check(r["complete"] is True, "file complete after SIGTERM")
+            check(r["mode"] == "normal", "mode normal")
+        entries = autostart_entries(env)
+        if not check(len(entries) == 1, "one autostart entry: %s" % entries):
+            return
+        exec_value = entry_exec(entries[0])
+        argv = desktop_exec_argv(exec_value or "")
+        check(len(argv) == 2 and argv[1] == path, "Exec names the program and the file: %r" % argv)
+    finally:
+        stop(proc)
+
+    again = subprocess.Popen(argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    try:
+        results = find_window("^Testing results", 20)
+        if check(results is not None, "started from the entry, the program opens the results"):
+            screenshot(results, "results-after-sigterm.png")
+        check(wait_for(lambda: autostart_entries(env) == [], 5), "the run-once entry is gone")
+    finally:
+        stop(again)
+
+
+def case_terminal(tmp):
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "terminal.apr")
+    proc = start_program(env, "--run", "normal", "--no-load", "--power-source", "sim:2", "--output", path)
+    try:
+        check(wait_for(lambda: samples_in(path) >= 2, 15), "terminal test writes samples")
+        proc.send_signal(signal.SIGTERM)
+        try:
+            code = proc.wait(10)
+        except subprocess.TimeoutExpired:
+            code = None
+        check(code == 1, "SIGTERM interrupts the terminal test: exit %s" % code)
+    finally:
+        stop(proc)
+    r = report(path)
+    if check(r is not None, "report reads the file"):
+        check(r["complete"] is True, "file complete after SIGTERM")
+    check(autostart_entries(env) == [], "no autostart entry in the terminal mode")
+
+
+def main():
+    if shutil.which("xdotool") is None:
+        print("xdotool is not installed; skipping")
+        return 77
+    os.makedirs(OUT, exist_ok=True)
+    for name in CASES:
+        print("== " + name, flush=True)
+        with tempfile.TemporaryDirectory(prefix="ampero-e2e-") as tmp:
+            {"fast": case_fast, "sigterm": case_sigterm, "terminal": case_terminal}[name](tmp)
+    if failures:
+        print("%d failure(s)" % len(failures))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
