@@ -79,8 +79,13 @@ def click(wid, x, y):
 
 
 def screenshot(wid, name):
+    """The window's area of the screen, with whatever lies over it, as the
+    user sees it (the window's own contents are undefined where another
+    window covers it)."""
     path = os.path.join(OUT, name)
-    subprocess.run(["import", "-window", wid, path], check=False, timeout=30)
+    x, y, w, h = window_geometry(wid)
+    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", path],
+                   check=False, timeout=30)
     return check(os.path.getsize(path) > 0 if os.path.exists(path) else False, "picture " + name)
 
 
@@ -153,8 +158,10 @@ def autostart_entries(env):
 
 
 def desktop_exec_argv(value):
-    """An Exec value split by the Desktop Entry rules: first the string-value
-    escapes, then quoting ("..." with \\" \\` \\$ \\\\ escaped) and %% codes."""
+    """An Exec value split as a desktop launcher (GLib's) does: the
+    string-value escapes, then the field codes (%% is a literal %, others
+    expand to nothing here), then the quoting ("..." with \\" \\` \\$ \\\\
+    escaped)."""
     unescaped, i = "", 0
     while i < len(value):
         c = value[i]
@@ -164,12 +171,21 @@ def desktop_exec_argv(value):
             continue
         unescaped += c
         i += 1
-    argv, cur, have, quoted, i = [], "", False, False, 0
+    expanded, i = "", 0
     while i < len(unescaped):
-        c = unescaped[i]
+        if unescaped[i] == "%" and i + 1 < len(unescaped):
+            if unescaped[i + 1] == "%":
+                expanded += "%"
+            i += 2
+            continue
+        expanded += unescaped[i]
+        i += 1
+    argv, cur, have, quoted, i = [], "", False, False, 0
+    while i < len(expanded):
+        c = expanded[i]
         if quoted:
-            if c == "\\" and i + 1 < len(unescaped) and unescaped[i + 1] in '"`$\\':
-                cur += unescaped[i + 1]
+            if c == "\\" and i + 1 < len(expanded) and expanded[i + 1] in '"`$\\':
+                cur += expanded[i + 1]
                 i += 1
             elif c == '"':
                 quoted = False
@@ -181,10 +197,6 @@ def desktop_exec_argv(value):
             if have:
                 argv.append(cur)
             cur, have = "", False
-        elif c == "%" and i + 1 < len(unescaped):
-            if unescaped[i + 1] == "%":
-                cur, have = cur + "%", True
-            i += 1  # field codes expand to nothing here
         else:
             cur, have = cur + c, True
         i += 1
