@@ -77,9 +77,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
             p.usageBars = std::make_unique<UsageBars>(window.findChild<QWidget*>(QStringLiteral("GroupBox3")),
                                                       window.findChild<QLabel*>(QStringLiteral("CPUUsageLabel")), n);
     };
-    // The processor pads its name with NULs to 48 bytes: the label shows the
-    // name up to the first one.
-    steps.cpuBrandString = [&p] { return cpuNameCaption(GetCpuBrandString(*p.services.processor)); };
+    steps.cpuBrandString = [&p] { return GetCpuBrandString(*p.services.processor); };
     steps.measureCpuClock = [&p] { return MeasureCpuClock(*p.services.processor); };
     steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
     steps.resetSession = [] {}; // a new session starts idle: no test, no load
