@@ -284,6 +284,11 @@ struct InterruptCase {
     std::function<void(FakePowerSource&, GuiProgram&)> interrupt;
 };
 
+void PrintTo(const InterruptCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class GuiProgramInterrupt : public GuiProgramTest, public ::testing::WithParamInterface<InterruptCase> {};
 
 TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
