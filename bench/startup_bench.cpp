@@ -10,6 +10,8 @@
 // of every thread under /proc/PID/task.
 // Targets: shown in under 400 ms, under 2 s of CPU per hour, at most 3
 // wake-ups per second.
+#include "procusage.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,45 +21,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
-
-struct Usage {
-    double cpuSeconds = 0;
-    long long switches = 0;
-};
-
-Usage readUsage(qint64 pid)
-{
-    Usage u;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray line = stat.readAll();
-        // Fields after the command name in parentheses; utime and stime are 14 and 15.
-        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (f.size() > 12)
-            u.cpuSeconds = (f.at(11).toDouble() + f.at(12).toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    }
-    // Every thread of the program wakes on its own: add them all up.
-    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    double scheduledSeconds = 0;
-    for (const QString& tid : tasks) {
-        // schedstat: nanoseconds on the CPU, finer than stat's clock ticks.
-        QFile sched(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(tid));
-        if (sched.open(QIODevice::ReadOnly))
-            scheduledSeconds += sched.readAll().split(' ').value(0).toDouble() / 1e9;
-        QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(tid));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
-                u.switches += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
-    }
-    if (scheduledSeconds > 0)
-        u.cpuSeconds = scheduledSeconds;
-    return u;
-}
-
-} // namespace
+using ampero::bench::ProcUsage;
+using ampero::bench::readProcUsage;
 
 int main(int argc, char** argv)
 {
@@ -99,11 +64,11 @@ int main(int argc, char** argv)
 
     // Let start-up settle, then measure the idle program.
     QThread::msleep(1000);
-    const Usage before = readUsage(proc.processId());
+    const ProcUsage before = readProcUsage(proc.processId());
     QElapsedTimer idle;
     idle.start();
     QThread::msleep(static_cast<unsigned long>(seconds) * 1000);
-    const Usage after = readUsage(proc.processId());
+    const ProcUsage after = readProcUsage(proc.processId());
     const double span = idle.elapsed() / 1000.0;
     const double cpu = after.cpuSeconds - before.cpuSeconds;
     std::printf("idle for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", span, cpu, cpu * 3600.0 / span);
