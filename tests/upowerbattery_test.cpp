@@ -3,18 +3,15 @@
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/sysfsbatteryidentity.h"
 #include "support/testutil.h"
+#include "support/upowermock.h"
 #include "sysinfo/batteryinfo.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace ampero;
@@ -22,7 +19,6 @@ using namespace ampero;
 namespace
 {
 
-const QString UPower = QStringLiteral("org.freedesktop.UPower");
 const QString UPowerPath = QStringLiteral("/org/freedesktop/UPower");
 const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
@@ -32,64 +28,17 @@ class UPowerMock : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_bus.start(QStringLiteral("dbus-daemon"),
-            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
-        ASSERT_TRUE(m_bus.waitForStarted(5000)) << "dbus-daemon is not installed";
-        QElapsedTimer t;
-        t.start();
-        while (!m_bus.canReadLine() && t.elapsed() < 5000)
-            m_bus.waitForReadyRead(100);
-        m_address = QString::fromUtf8(m_bus.readLine().trimmed());
-        ASSERT_FALSE(m_address.isEmpty());
-        m_name = QStringLiteral("upowermock%1").arg(++s_count);
-        m_conn = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, m_name));
-        ASSERT_TRUE(m_conn->isConnected());
+        if (!test::UPowerMockBus::haveDaemon())
+            GTEST_SKIP() << "dbus-daemon is not installed";
+        ASSERT_NO_FATAL_FAILURE(m_mock.startBus());
     }
 
-    void TearDown() override
-    {
-        stopMock();
-        m_conn.reset();
-        QDBusConnection::disconnectFromBus(m_name);
-        m_bus.terminate();
-        m_bus.waitForFinished(5000);
-    }
-
-    // Starts the upower template and waits until its name is on the bus.
-    void startMock()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
-        m_mock.setProcessEnvironment(env);
-        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_mock.start(QStringLiteral("/usr/bin/python3"),
-            { QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
-                QStringLiteral("--template"), QStringLiteral("upower") });
-        ASSERT_TRUE(m_mock.waitForStarted(5000));
-        QElapsedTimer t;
-        t.start();
-        while (!m_conn->interface()->isServiceRegistered(UPower) && t.elapsed() < 15000)
-            QThread::msleep(50);
-        ASSERT_TRUE(m_conn->interface()->isServiceRegistered(UPower)) << "dbusmock did not start";
-    }
-
-    void stopMock()
-    {
-        if (m_mock.state() == QProcess::NotRunning)
-            return;
-        m_mock.terminate();
-        m_mock.waitForFinished(5000);
-    }
+    void startMock() { ASSERT_NO_FATAL_FAILURE(m_mock.startMock(QStringLiteral("{}"))); }
 
     QDBusMessage call(
         const QString& path, const QString& iface, const QString& method, const QVariantList& args)
     {
-        QDBusMessage m = QDBusMessage::createMethodCall(UPower, path, iface, method);
-        m.setArguments(args);
-        QDBusMessage reply = m_conn->call(m, QDBus::Block, 10000);
-        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
-            << method.toStdString() << ": " << reply.errorMessage().toStdString();
-        return reply;
+        return m_mock.call(path, iface, method, args);
     }
 
     // A discharging battery as the template makes it (Model and EnergyFull
@@ -108,19 +57,14 @@ protected:
 
     void setProperty(const QString& path, const QString& name, const QVariant& value)
     {
-        call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-            { DeviceInterface, name, QVariant::fromValue(QDBusVariant(value)) });
+        m_mock.setProperty(path, DeviceInterface, name, value);
     }
 
-    QDBusConnection& bus() { return *m_conn; }
+    QDBusConnection& bus() { return m_mock.bus(); }
 
 private:
     static inline int s_count = 0;
-    QProcess m_bus;
-    QProcess m_mock;
-    QString m_address;
-    QString m_name;
-    std::unique_ptr<QDBusConnection> m_conn;
+    test::UPowerMockBus m_mock { QStringLiteral("upowerbattery%1").arg(++s_count) };
 };
 
 } // namespace

@@ -78,12 +78,15 @@ public:
         }
     }
 
-    void call(const QString& path, const QString& iface, const QString& method, const QVariantList& args)
+    // Calls the mock and returns its reply; a failed call fails the test.
+    QDBusMessage call(const QString& path, const QString& iface, const QString& method, const QVariantList& args)
     {
         QDBusMessage msg = QDBusMessage::createMethodCall(Service, path, iface, method);
         msg.setArguments(args);
-        const QDBusMessage reply = m_bus->call(msg);
-        ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
+        const QDBusMessage reply = m_bus->call(msg, QDBus::Block, 10000);
+        EXPECT_NE(reply.type(), QDBusMessage::ErrorMessage)
+            << method.toStdString() << ": " << reply.errorMessage().toStdString();
+        return reply;
     }
 
     void setProperty(const QString& path, const QString& iface, const QString& name, const QVariant& value)
