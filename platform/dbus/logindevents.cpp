@@ -1,6 +1,6 @@
 #include "platform/dbus/logindevents.h"
 
-#include <QDBusConnectionInterface>
+#include "platform/dbus/dbusservice.h"
 
 namespace ampero {
 
@@ -19,7 +19,7 @@ LogindEvents::LogindEvents(const QDBusConnection& bus, QObject* parent) : System
     conn.connect(Service, Path, Manager, QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
     conn.connect(Service, Path, Manager, QStringLiteral("PrepareForShutdown"), this,
                  SLOT(onPrepareForShutdown(bool)));
-    m_available = conn.interface() && conn.interface()->isServiceRegistered(Service).value();
+    m_available = serviceRegistered(conn, Service);
 }
 
 void LogindEvents::onPrepareForSleep(bool start)

@@ -1,4 +1,5 @@
 #include "platform/dbus/logindinhibitor.h"
+#include "platform/dbus/dbusservice.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -21,14 +22,6 @@ namespace
     // A bus call must never hold up the main thread for long: the shutdown delay
     // is only a few seconds.
     constexpr int CallTimeoutMs = 1500;
-
-    bool serviceRegistered(const QDBusConnection& bus, const QString& service)
-    {
-        if (!bus.isConnected() || !bus.interface())
-            return false;
-        const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(service);
-        return reply.isValid() && reply.value();
-    }
 
     void closeFd(int& fd)
     {

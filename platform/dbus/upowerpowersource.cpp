@@ -1,4 +1,5 @@
 #include "platform/dbus/upowerpowersource.h"
+#include "platform/dbus/dbusservice.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -83,10 +84,7 @@ UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent
 
 bool UPowerPowerSource::available() const
 {
-    if (!m_bus.isConnected() || !m_bus.interface())
-        return false;
-    const QDBusReply<bool> reply = m_bus.interface()->isServiceRegistered(Service);
-    return reply.isValid() && reply.value();
+    return serviceRegistered(m_bus, Service);
 }
 
 bool UPowerPowerSource::findsPowerSupply() const
