@@ -42,11 +42,8 @@ int SessionEnd::queryEndSession()
 
     // The file is complete: nothing is left to wait for, so the system may
     // go on at once.
-    m_holdingForTest = false;
-    if (m_inhibitor) {
-        m_inhibitor->releaseDelayLock();
-        m_inhibitor->releaseIdleLock();
-    }
+    // The file is complete: nothing is left to hold the machine for.
+    testEnded();
     return 1;
 }
 
