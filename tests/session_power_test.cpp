@@ -5,6 +5,7 @@
 #include "session/powerwatcher.h"
 #include "session/resumemonitor.h"
 #include "session_fakes.h"
+#include "support/powercases.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -42,17 +43,6 @@ protected:
     PowerWatcher watcher;
 };
 
-struct CheckCase {
-    const char* name;
-    uint8_t ac;
-    uint8_t level;
-    const char* mode;
-    const char* levelText;
-    const char* action;
-    bool enabled;
-    friend void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
-};
-
 class StartupCheck : public WatcherTest, public ::testing::WithParamInterface<CheckCase> {};
 
 TEST_P(StartupCheck, Shows)
@@ -67,19 +57,8 @@ TEST_P(StartupCheck, Shows)
     EXPECT_EQ(view.enableCalls, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Power, StartupCheck,
-    ::testing::Values(
-        CheckCase{"BatteryAt9", 0, 9, "powered by battery", "9%", "not ready for test", false},
-        CheckCase{"BatteryAt10", 0, 10, "powered by battery", "10%", "ready for test", true},
-        CheckCase{"BatteryAt0", 0, 0, "powered by battery", "0%", "not ready for test", false},
-        CheckCase{"BatteryFull", 0, 100, "powered by battery", "100%", "ready for test", true},
-        CheckCase{"BatteryLevelUnknown", 0, 255, "powered by battery", "255%", "ready for test", true},
-        // On AC the level label keeps its design-time "0%".
-        CheckCase{"OnAc", 1, 80, "powered by AC", "0%", "testing disabled", false},
-        CheckCase{"LineUnknown", 255, 80, "unknown", "0%", "testing disabled", false},
-        CheckCase{"LineOddValue", 7, 80, "unknown", "0%", "testing disabled", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Power, StartupCheck, ::testing::ValuesIn(kStartupChecks),
+                         [](const auto& info) { return checkCaseName(info.param); });
 
 TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
 {

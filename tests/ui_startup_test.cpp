@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/fakepowersource.h"
 #include "session/powerwatcher.h"
+#include "support/powercases.h"
 #include "ui/uTestProcess.h"
 #include "ui/chartwidget.h"
 #include "ui/uMain.h"
@@ -42,21 +43,11 @@ QString text(TfMain& w, const char* name)
     return w.findChild<QLabel*>(QString::fromLatin1(name))->text();
 }
 
-struct PowerCase {
-    const char* name;
-    uint8_t ac;
-    uint8_t level;
-    const char* mode;
-    const char* levelText;
-    const char* action;
-    bool enabled;
-};
-
-class StartupPower : public ::testing::TestWithParam<PowerCase> {};
+class StartupPower : public ::testing::TestWithParam<test::CheckCase> {};
 
 TEST_P(StartupPower, LabelsAndTests)
 {
-    const PowerCase& c = GetParam();
+    const test::CheckCase& c = GetParam();
     PowerStatus s;
     s.acLineStatus = c.ac;
     s.batteryLifePercent = c.level;
@@ -76,14 +67,8 @@ TEST_P(StartupPower, LabelsAndTests)
     EXPECT_EQ(text(w, "TimerLabel").isEmpty(), false);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StartupPower,
-    ::testing::Values(PowerCase{"batteryFull", 0, 100, "powered by battery", "100%", "ready for test", true},
-                      PowerCase{"batteryTen", 0, 10, "powered by battery", "10%", "ready for test", true},
-                      PowerCase{"batteryNine", 0, 9, "powered by battery", "9%", "not ready for test", false},
-                      PowerCase{"ac", 1, 80, "powered by AC", "0%", "testing disabled", false},
-                      PowerCase{"unknown", 255, 255, "unknown", "0%", "testing disabled", false},
-                      PowerCase{"oddLineStatus", 7, 50, "unknown", "0%", "testing disabled", false}),
-    [](const ::testing::TestParamInfo<PowerCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, StartupPower, ::testing::ValuesIn(test::kStartupChecks),
+    [](const auto& i) { return test::checkCaseName(i.param); });
 
 TEST(Startup, StepsRunInOrderAndFillTheWindow)
 {
