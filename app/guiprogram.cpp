@@ -2,11 +2,14 @@
 
 #include "app/sessionendglue.h"
 #include "app/startup.h"
+#include "platform/screenstate.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/processorinfo.h"
 #include "sysinfo/usagedisplay.h"
+#include "ui/busyanimation.h"
+#include "ui/chartwidget.h"
 #include "ui/resultsshow.h"
 #include "ui/uMain.h"
 #include "ui/uTestProcess.h"
@@ -18,6 +21,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QTimer>
 
 namespace ampero {
 
@@ -50,6 +54,28 @@ struct GuiProgram::Parts {
     SessionEndGlue sessionEndGlue;
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
+    bool usageTimerWasOn = false;
+
+    // With the screen blanked nobody sees the windows, so the program draws
+    // nothing: the busy animation holds its frame, the chart queues its
+    // points, the main window does not repaint and the usage bars are not
+    // sampled. The test itself goes on exactly as before. When the screen
+    // comes back everything is drawn once, as it stands.
+    void screenBlanked(bool blanked)
+    {
+        fTestProcess.animation()->setPaused(blanked);
+        fMain.chart()->setDeferringPoints(blanked);
+        QTimer* usage = fMain.cpuUsagTimer();
+        if (blanked) {
+            usageTimerWasOn = usage->isActive();
+            usage->stop();
+        } else if (usageTimerWasOn) {
+            if (usageMeter)
+                usageMeter->start(); // usage from now on, not over the blank
+            usage->start();
+        }
+        fMain.setUpdatesEnabled(!blanked);
+    }
 };
 
 GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments)
@@ -90,6 +116,21 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
         if (const auto display = p.usageMeter->tick())
             p.usageBars->show(*display);
     });
+
+    // The usage timer restarts with each test, so that it and the test's own
+    // timer fire together: one wake-up a second during a test, not two.
+    QObject::connect(&p.session, &TestSession::testStarted, &fMain, [&p] {
+        QTimer* usage = p.fMain.cpuUsagTimer();
+        if (usage->isActive())
+            usage->start();
+    });
+
+    if (services.screen) {
+        QObject::connect(services.screen, &ScreenState::blankedChanged, &fMain,
+                         [&p](bool blanked) { p.screenBlanked(blanked); });
+        if (services.screen->blanked())
+            p.screenBlanked(true);
+    }
 
     // Power notices, and resumes from sleep, run the broadcast rule.
     p.session.powerWatcher().watchResume(services.systemEvents);

@@ -15,6 +15,7 @@ class LoadWorkers;
 class PowerSource;
 class Processor;
 class ProcessorTimesSource;
+class ScreenState;
 class SessionEnd;
 class SystemEvents;
 class TestSession;
@@ -34,6 +35,7 @@ struct GuiServices {
     Inhibitor* inhibitor = nullptr;
     HttpClient* http = nullptr;
     LoadWorkers* load = nullptr;
+    ScreenState* screen = nullptr; // optional: whether the screen is blanked
 };
 
 class GuiProgram {

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
+#include "platform/dbus/screensaverstate.h"
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/linuxprocessor.h"
 #include "platform/net/qthttpclient.h"
@@ -106,6 +107,7 @@ int runGui(const CliOptions& options)
     LogindInhibitor inhibitor;
     QtHttpClient http;
     CpuLoadWorkers load;
+    ScreenSaverState screen;
     GuiServices services;
     services.power = power.get();
     services.clock = &clock;
@@ -118,6 +120,7 @@ int runGui(const CliOptions& options)
     services.inhibitor = &inhibitor;
     services.http = &http;
     services.load = &load;
+    services.screen = &screen;
 
     GuiProgram program(services, options.positional);
     TfMain& fMain = program.mainWindow();

@@ -15,6 +15,7 @@ ResumeMonitor::ResumeMonitor(MsClock gapMs, MsClock monotonicMs, QObject* parent
     : QObject(parent), m_detector(suspendedSource(std::move(gapMs), std::move(monotonicMs)))
 {
     connect(&m_timer, &QTimer::timeout, this, &ResumeMonitor::check);
+    m_timer.setTimerType(Qt::VeryCoarseTimer);
 }
 
 void ResumeMonitor::start(int intervalMs)

@@ -1,6 +1,6 @@
 #pragma once
 // Announces a resume from sleep where no system service does, by checking the
-// clocks once a second (see ResumeDetector).
+// clocks every few seconds (see ResumeDetector).
 #include "platform/resumedetector.h"
 
 #include <QObject>
@@ -18,8 +18,11 @@ public:
     // gapMs and monotonicMs default to CLOCK_BOOTTIME and CLOCK_MONOTONIC.
     explicit ResumeMonitor(MsClock gapMs = {}, MsClock monotonicMs = {}, QObject* parent = nullptr);
 
-    // Compares the clocks every intervalMs while running.
-    void start(int intervalMs = 1000);
+    // Compares the clocks every intervalMs while running, on whole-second
+    // marks. Five seconds by default: a resume is rare and need not be seen
+    // at once, and a check each second would wake the program once more a
+    // second for the whole of a test.
+    void start(int intervalMs = 5000);
     void stop() { m_timer.stop(); }
     // One comparison; emits resumed() when the machine slept since the last
     // one. Returns true when it did.

@@ -1,6 +1,7 @@
 // The windows as a user meets them: names, captions, geometry, the menu and
 // its shortcuts, the start-test, testing and about windows, the save dialogs.
 #include "platform/urlopener.h"
+#include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/savedialogs.h"
 #include "ui/uAbout.h"
@@ -18,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMovie>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -301,8 +301,9 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
     EXPECT_TRUE(t.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_FALSE(t.isShowing());
     EXPECT_EQ(labelText(&t, "Label1"), QStringLiteral("Testing..."));
-    ASSERT_TRUE(t.movie()->isValid());
-    QImageReader gif(t.movie()->fileName());
+    ASSERT_EQ(t.animation()->frameCount(), 31);
+    EXPECT_FALSE(t.animation()->isRunning()); // hidden: no frames, no wake-ups
+    QImageReader gif(t.animation()->fileName());
     EXPECT_EQ(gif.format(), QByteArray("gif"));
     EXPECT_EQ(gif.size(), QSize(32, 32));
     EXPECT_EQ(gif.imageCount(), 31);
@@ -318,7 +319,7 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
         bool animating = false;
         whenModal(QStringLiteral("TfTestProcess"), [&](QWidget* w) {
             wasShowing = t.isShowing();
-            animating = t.movie()->state() == QMovie::Running;
+            animating = t.animation()->isRunning();
             shownAt = w->pos();
             QTest::keyClick(w, Qt::Key_Escape); // does nothing here
             QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
@@ -327,6 +328,7 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
         EXPECT_TRUE(wasShowing);
         EXPECT_TRUE(animating);
         EXPECT_FALSE(t.isShowing());
+        EXPECT_FALSE(t.animation()->isRunning());
         EXPECT_EQ(shownAt, TfTestProcess::centredPosition(main.frameGeometry(), t.frameGeometry().size()));
     }
 }

@@ -20,8 +20,8 @@ class ChartWidget : public QChartView {
 public:
     explicit ChartWidget(QWidget* parent = nullptr);
 
-    QLineSeries* series1() const { return m_series1; }
-    QLineSeries* series2() const { return m_series2; }
+    QLineSeries* series1() const { flushPending(); return m_series1; }
+    QLineSeries* series2() const { flushPending(); return m_series2; }
     QValueAxis* leftAxis() const { return m_left; }
     QCategoryAxis* bottomAxis() const { return m_bottom; }
 
@@ -44,6 +44,13 @@ public:
     void setInteractive(bool on);
     bool isInteractive() const { return m_interactive; }
 
+    // While nobody can see the chart (the screen is blanked), added points
+    // wait in a queue instead of laying the chart out anew each second; they
+    // are drawn in one go when deferring ends, or as soon as anything else
+    // asks the chart for its state.
+    void setDeferringPoints(bool on);
+    bool isDeferringPoints() const { return m_deferring; }
+
     // The texts the bottom axis shows now, left to right.
     QStringList bottomLabels() const;
 
@@ -61,6 +68,7 @@ private:
     void widenTo(double x);
     void applyRange(double min, double max);
     void relabel();
+    void flushPending() const;
 
     QLineSeries* m_series1 = nullptr;
     QLineSeries* m_series2 = nullptr;
@@ -71,6 +79,9 @@ private:
     bool m_interactive = false;
     bool m_relabelling = false;
     bool m_panning = false;
+    bool m_deferring = false;
+    mutable QList<QPointF> m_pending1; // points added while deferring
+    mutable QList<QPointF> m_pending2;
     QPointF m_panFrom;
 };
 

@@ -4,7 +4,6 @@
 #include "ui_uTestProcess.h"
 
 #include <QEventLoop>
-#include <QMovie>
 
 namespace ampero {
 
@@ -16,9 +15,7 @@ TfTestProcess::TfTestProcess(QWidget* mainWindow)
     installUiFontSubstitutes();
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
-    m_movie = new QMovie(QStringLiteral(":/busy.gif"), QByteArray(), this);
-    m_movie->setObjectName(QStringLiteral("busyAnimation"));
-    ui->RxGIFAnimator1->setMovie(m_movie);
+    ui->RxGIFAnimator1->load(QStringLiteral(":/busy.gif"));
     connect(ui->Button1, &QPushButton::clicked, this, &TfTestProcess::Button1Click);
 }
 
@@ -79,15 +76,12 @@ void TfTestProcess::showEvent(QShowEvent* event)
     if (m_mainWindow)
         move(centredPosition(m_mainWindow->frameGeometry(), frameGeometry().size()));
     QDialog::showEvent(event);
-    m_movie->start();
     Q_EMIT shown();
 }
 
-void TfTestProcess::hideEvent(QHideEvent* event)
+BusyAnimation* TfTestProcess::animation() const
 {
-    // A hidden animation needs no frames: no wake-ups between tests.
-    m_movie->stop();
-    QDialog::hideEvent(event);
+    return ui->RxGIFAnimator1;
 }
 
 } // namespace ampero

@@ -6,13 +6,14 @@
 #include <memory>
 
 class QEventLoop;
-class QMovie;
 
 namespace Ui {
 class TfTestProcess;
 }
 
 namespace ampero {
+
+class BusyAnimation;
 
 // fTestProcess: the one testing window. Borderless, with a busy animation and
 // a Cancel button; shown modally for the whole of a test and hidden between
@@ -38,7 +39,8 @@ public:
     // window's outer size: half the difference, rounded toward zero.
     static QPoint centredPosition(const QRect& mainFrame, const QSize& ownSize);
 
-    QMovie* movie() const { return m_movie; }
+    // The busy animation; it plays by itself while the window can be seen.
+    BusyAnimation* animation() const;
 
 public Q_SLOTS:
     void Button1Click();
@@ -49,12 +51,10 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     std::unique_ptr<Ui::TfTestProcess> ui;
     QPointer<QWidget> m_mainWindow;
-    QMovie* m_movie = nullptr;
     QEventLoop* m_loop = nullptr;
 };
 

@@ -19,6 +19,7 @@ const QString ManagerInterface = QStringLiteral("org.freedesktop.UPower");
 const QString DisplayDevicePath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
 const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+constexpr int ResumeCheckMs = 5000;
 // A stuck service must not freeze the program for D-Bus's default 25 seconds.
 constexpr int CallTimeoutMs = 2000;
 
@@ -77,7 +78,11 @@ UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent
     connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this] { checkForChange(); });
     m_last = status();
-    m_resumeTimer.setInterval(1000);
+    // A resume is looked for every five seconds on whole-second marks: it
+    // is a rare event, and a check each second would wake the program once
+    // more a second for the whole of a test.
+    m_resumeTimer.setInterval(ResumeCheckMs);
+    m_resumeTimer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_resumeTimer, &QTimer::timeout, this, &UPowerPowerSource::checkForResume);
     m_resumeTimer.start();
 }
