@@ -9,12 +9,14 @@
 #include "platform/fakeprocessortimes.h"
 #include "platform/httpclient.h"
 #include "platform/inhibitor.h"
+#include "platform/screenstate.h"
 #include "platform/systemevents.h"
 #include "platform/urlopener.h"
 #include "results/resultsformat.h"
 #include "session/testsession.h"
 #include "session_fakes.h"
 #include "support/testutil.h"
+#include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/uMain.h"
 #include "ui/uResults.h"
@@ -246,6 +248,76 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_FALSE(program->testingWindow().isVisible());
     EXPECT_EQ(program->session().state().TestMode, 0);
     EXPECT_TRUE(main.findChildren<TfResults*>().isEmpty());
+}
+
+TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
+{
+    FakeScreenState screen;
+    services.screen = &screen;
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    auto* drawn = main.chart()->chart()->findChild<QLineSeries*>(QStringLiteral("Series1"));
+    ASSERT_NE(drawn, nullptr);
+    ASSERT_TRUE(main.cpuUsagTimer()->isActive());
+
+    struct Seen {
+        bool paused = false, deferring = false, updates = true, usageTimer = true;
+        qsizetype drawnPoints = -1;
+    } whileBlank, afterwards;
+    int samples = 0;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&](double, int level) {
+        ++samples;
+        BusyAnimation* animation = program->testingWindow().animation();
+        if (samples == 1) {
+            EXPECT_TRUE(animation->isRunning());
+            screen.setBlanked(true); // the user locks the screen
+        } else if (samples == 3) {
+            whileBlank = {animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
+                          main.cpuUsagTimer()->isActive(), drawn->count()};
+            screen.setBlanked(false); // and comes back
+            afterwards = {animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
+                          main.cpuUsagTimer()->isActive(), drawn->count()};
+        }
+        power.setLevel(static_cast<uint8_t>(level - 1));
+    });
+    ModalAnswers answers;
+    answerStart(answers, QStringLiteral("locked"));
+    ResultsSeen seen;
+    answerResults(answers, *program, &seen);
+
+    menu(*program, "StartFastTest")->trigger();
+
+    EXPECT_TRUE(whileBlank.paused);
+    EXPECT_TRUE(whileBlank.deferring);
+    EXPECT_FALSE(whileBlank.updates);
+    EXPECT_FALSE(whileBlank.usageTimer);
+    EXPECT_EQ(whileBlank.drawnPoints, 1); // the first sample only: the rest waited
+    EXPECT_FALSE(afterwards.paused);
+    EXPECT_FALSE(afterwards.deferring);
+    EXPECT_TRUE(afterwards.updates);
+    EXPECT_TRUE(afterwards.usageTimer);
+    EXPECT_EQ(afterwards.drawnPoints, 3); // caught up in one go
+
+    // The test itself never noticed: every sample is in the file and the chart.
+    EXPECT_EQ(seen.batteryLife, QStringLiteral("0:01:20"));
+    const ResultsReadResult file = readResultsFile(dir.filePath(QStringLiteral("locked.apr")).toStdString());
+    ASSERT_TRUE(file.ok()) << file.describe();
+    EXPECT_EQ(file.data.samples, (std::vector<uint8_t>{80, 79, 78, 77}));
+    EXPECT_EQ(seen.curvePoints, 4);
+}
+
+TEST_F(GuiProgramTest, ScreenAlreadyBlankedAtStartDrawsNothingUntilItComesBack)
+{
+    FakeScreenState screen;
+    screen.setBlanked(true);
+    services.screen = &screen;
+    auto program = start();
+    EXPECT_FALSE(program->mainWindow().updatesEnabled());
+    EXPECT_FALSE(program->mainWindow().cpuUsagTimer()->isActive());
+    EXPECT_TRUE(program->testingWindow().animation()->isPaused());
+    screen.setBlanked(false);
+    EXPECT_TRUE(program->mainWindow().updatesEnabled());
+    EXPECT_TRUE(program->mainWindow().cpuUsagTimer()->isActive());
 }
 
 TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)

@@ -2,6 +2,7 @@
 // a private bus that each test starts and stops itself.
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
+#include "platform/dbus/screensaverstate.h"
 #include "results/resultsformat.h"
 #include "session/sessionend.h"
 #include "support/testutil.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
@@ -123,8 +125,8 @@ protected:
     {
         const QString ss = QStringLiteral("org.freedesktop.ScreenSaver");
         startMock({ ss, QStringLiteral("/org/freedesktop/ScreenSaver"), ss }, ss);
-        for (const auto& [name, in, out, code] :
-            { std::tuple { "Inhibit", "ss", "u", "ret = 4711" }, std::tuple { "UnInhibit", "u", "", "" } }) {
+        for (const auto& [name, in, out, code] : { std::tuple { "Inhibit", "ss", "u", "ret = 4711" },
+                 std::tuple { "UnInhibit", "u", "", "" }, std::tuple { "GetActive", "", "b", "ret = False" } }) {
             QDBusMessage add = QDBusMessage::createMethodCall(ss,
                 QStringLiteral("/org/freedesktop/ScreenSaver"), MockInterface, QStringLiteral("AddMethod"));
             add << ss << QString::fromLatin1(name) << QString::fromLatin1(in) << QString::fromLatin1(out)
@@ -345,6 +347,63 @@ TEST_F(MockBus, ScreenSaverIsInhibitedDuringATest)
     QVariantList uninhibits;
     waitUntil([&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); });
     EXPECT_EQ(uninhibits, (QVariantList { QVariant(4711u) }));
+}
+
+// The screen saver says it is active (the screen is blanked or locked).
+void emitActiveChanged(QDBusConnection& bus, const QString& service, const QString& path, const QString& interface,
+    bool active)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, MockInterface, QStringLiteral("EmitSignal"));
+    message << interface << QStringLiteral("ActiveChanged") << QStringLiteral("b")
+         << QVariant::fromValue(QVariantList { QVariant::fromValue(QDBusVariant(active)) });
+    ASSERT_EQ(bus.call(message).type(), QDBusMessage::ReplyMessage);
+}
+
+TEST_F(MockBus, ScreenSaverTellsWhetherTheScreenIsBlanked)
+{
+    const QString ss = QStringLiteral("org.freedesktop.ScreenSaver");
+    const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
+    startScreenSaver();
+    ScreenSaverState screen(*bus);
+    EXPECT_TRUE(screen.available());
+    QSignalSpy changes(&screen, &ScreenState::blankedChanged);
+    emitActiveChanged(*bus, ss, path, ss, true);
+    ASSERT_TRUE(waitUntil([&] { return screen.blanked(); }));
+    emitActiveChanged(*bus, ss, path, ss, true); // no change, no signal
+    emitActiveChanged(*bus, ss, path, ss, false);
+    ASSERT_TRUE(waitUntil([&] { return !screen.blanked(); }));
+    EXPECT_EQ(changes.count(), 2);
+
+    // GNOME's own interface says the same.
+    startMock({ QStringLiteral("org.gnome.ScreenSaver"), QStringLiteral("/org/gnome/ScreenSaver"),
+                  QStringLiteral("org.gnome.ScreenSaver") },
+        QStringLiteral("org.gnome.ScreenSaver"));
+    emitActiveChanged(*bus, QStringLiteral("org.gnome.ScreenSaver"), QStringLiteral("/org/gnome/ScreenSaver"),
+        QStringLiteral("org.gnome.ScreenSaver"), true);
+    EXPECT_TRUE(waitUntil([&] { return screen.blanked(); }));
+}
+
+TEST_F(MockBus, ScreenLockedAtStartCountsAsBlanked)
+{
+    const QString ss = QStringLiteral("org.freedesktop.ScreenSaver");
+    startMock({ ss, QStringLiteral("/org/freedesktop/ScreenSaver"), ss }, ss);
+    QDBusMessage add = QDBusMessage::createMethodCall(ss, QStringLiteral("/org/freedesktop/ScreenSaver"),
+        MockInterface, QStringLiteral("AddMethod"));
+    add << ss << QStringLiteral("GetActive") << QString() << QStringLiteral("b") << QStringLiteral("ret = True");
+    ASSERT_EQ(bus->call(add).type(), QDBusMessage::ReplyMessage);
+    ScreenSaverState screen(*bus);
+    EXPECT_TRUE(waitUntil([&] { return screen.blanked(); }));
+}
+
+TEST_F(MockBus, NoScreenSaverMeansTheScreenCountsAsSeen)
+{
+    ScreenSaverState screen(*bus);
+    EXPECT_FALSE(screen.available());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(screen.blanked());
+    ScreenSaverState nowhere(QDBusConnection(QStringLiteral("not connected")));
+    EXPECT_FALSE(nowhere.available());
+    EXPECT_FALSE(nowhere.blanked());
 }
 
 TEST_F(MockBus, NoLogindMeansNoLockAndNoError)

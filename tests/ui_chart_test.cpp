@@ -166,6 +166,35 @@ TEST(Chart, BottomAxisFollowsPointsAndTakesAMaximum)
     EXPECT_DOUBLE_EQ(chart.bottomMinimum(), 0.0);
 }
 
+TEST(Chart, PointsAddedUnseenAreDrawnInOneGoAndNeverLost)
+{
+    ChartWidget chart;
+    auto* drawn = chart.chart()->findChild<QLineSeries*>(QStringLiteral("Series1"));
+    ASSERT_NE(drawn, nullptr);
+    chart.addPoint1(0, 90);
+    chart.setDeferringPoints(true);
+    for (int s = 1; s <= 30; ++s)
+        chart.addPoint1(s * Second, 90 - s / 10);
+    EXPECT_EQ(drawn->count(), 1); // nothing laid out while unseen
+    EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 30 * Second); // but whoever asks sees them all
+    EXPECT_EQ(drawn->count(), 31);
+
+    chart.addPoint1(31 * Second, 87);
+    chart.addPoint2(0, 90);
+    chart.setDeferringPoints(false);
+    EXPECT_EQ(drawn->count(), 32);
+    EXPECT_EQ(chart.series2()->count(), 1);
+    EXPECT_EQ(chart.series1()->at(31), QPointF(31 * Second, 87));
+    EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 31 * Second);
+
+    // A clear while deferring drops the queued points with the rest.
+    chart.setDeferringPoints(true);
+    chart.addPoint1(32 * Second, 87);
+    chart.clearSeries1();
+    chart.setDeferringPoints(false);
+    EXPECT_EQ(drawn->count(), 0);
+}
+
 TEST(Chart, HundredThousandPointsReplacedInOneCall)
 {
     ChartWidget chart;
