@@ -7,6 +7,9 @@
 //           simulated battery (one percent a minute) on the current display;
 //           "No load CPU" is checked and a normal test started from the menu
 //           with xdotool, as a person would; measured once samples are written.
+// locked:   the window test again, on a private session bus with a mock
+//           screen saver (python3-dbusmock) that turns active once the test
+//           runs, as when the user locks the screen: nothing is drawn then.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
 // Each is measured for SECONDS (default 60) from /proc/PID/stat, each
 // thread's schedstat and status; the wake-ups per thread are listed too.
@@ -95,15 +98,22 @@ void measure(const char* name, qint64 pid, int seconds)
     const auto threadsAfter = switchesPerThread(pid);
     const double s = span.elapsed() / 1000.0;
     const double cpu = after.cpuSeconds - before.cpuSeconds;
-    const long long wakes = after.switches - before.switches;
+    // Thread by thread: a thread that ended in between takes its count with
+    // it, which would make a plain difference of the totals too small.
+    long long wakes = 0;
+    for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
+        wakes += it.value() - threadsBefore.value(it.key());
     std::printf("%s: no-load test for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", name, s, cpu, cpu * 3600.0 / s);
-    std::printf("%s: wake-ups (context switches) %lld = %.2f per second (target <= 3), voluntary %lld\n", name, wakes,
-                static_cast<double>(wakes) / s, after.voluntary - before.voluntary);
+    std::printf("%s: wake-ups (context switches) %lld = %.2f per second (target <= 3)\n", name, wakes,
+                static_cast<double>(wakes) / s);
     for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it) {
         const long long d = it.value() - threadsBefore.value(it.key());
         if (d > 0)
             std::printf("    thread %-24s %6lld = %.2f per second\n", qPrintable(it.key()), d, static_cast<double>(d) / s);
     }
+    for (auto it = threadsBefore.begin(); it != threadsBefore.end(); ++it)
+        if (!threadsAfter.contains(it.key()))
+            std::printf("    thread %-24s ended meanwhile\n", qPrintable(it.key()));
     std::fflush(stdout);
 }
 
@@ -114,10 +124,74 @@ void finish(QProcess& proc)
         proc.kill();
 }
 
-int windowRun(const QString& program, const QString& dir, int seconds)
+// A session bus of our own with a mock screen saver on it.
+class MockScreenSaver {
+public:
+    ~MockScreenSaver()
+    {
+        for (QProcess* p : {&m_mock, &m_daemon})
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                p->waitForFinished(3000);
+            }
+    }
+
+    bool start()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                       QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return false;
+        address = QString::fromUtf8(m_daemon.readLine().trimmed());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        m_mock.setProcessEnvironment(env);
+        m_mock.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-m"), QStringLiteral("dbusmock"), Name, Path, Name});
+        if (!m_mock.waitForStarted(5000))
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 15000) {
+            if (mockCall({QStringLiteral("AddMethod"), Name, QStringLiteral("GetActive"), QString(), QStringLiteral("b"),
+                          QStringLiteral("ret = False")}))
+                return true;
+            QThread::msleep(200);
+        }
+        return false;
+    }
+
+    bool setActive(bool active)
+    {
+        return mockCall({QStringLiteral("EmitSignal"), Name, QStringLiteral("ActiveChanged"), QStringLiteral("b"),
+                         active ? QStringLiteral("[<true>]") : QStringLiteral("[<false>]")});
+    }
+
+    QString address;
+
+private:
+    bool mockCall(QStringList args)
+    {
+        QProcess gdbus;
+        const QString method = QStringLiteral("org.freedesktop.DBus.Mock.") + args.takeFirst();
+        gdbus.start(QStringLiteral("gdbus"), QStringList{QStringLiteral("call"), QStringLiteral("--address"), address,
+                                                         QStringLiteral("--dest"), Name, QStringLiteral("--object-path"),
+                                                         Path, QStringLiteral("--method"), method} + args);
+        gdbus.setProcessChannelMode(QProcess::MergedChannels);
+        return gdbus.waitForFinished(5000) && gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+    }
+
+    static inline const QString Name = QStringLiteral("org.freedesktop.ScreenSaver");
+    static inline const QString Path = QStringLiteral("/org/freedesktop/ScreenSaver");
+    QProcess m_daemon;
+    QProcess m_mock;
+};
+
+int windowRun(const QString& program, const QString& dir, int seconds, MockScreenSaver* screenSaver = nullptr)
 {
     QProcess proc;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (screenSaver)
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), screenSaver->address);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     proc.setProcessEnvironment(env);
@@ -133,7 +207,7 @@ int windowRun(const QString& program, const QString& dir, int seconds)
         finish(proc);
         return 1;
     }
-    const QString path = dir + QStringLiteral("/window.apr");
+    const QString path = dir + (screenSaver ? QStringLiteral("/locked.apr") : QStringLiteral("/window.apr"));
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
     // Test > No load CPU, then Test > Normal mode.
     xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"), QStringLiteral("alt+t"), QStringLiteral("o"),
@@ -155,8 +229,13 @@ int windowRun(const QString& program, const QString& dir, int seconds)
         finish(proc);
         return 1;
     }
+    if (screenSaver && !screenSaver->setActive(true)) {
+        std::fprintf(stderr, "testcost_bench: the mock screen saver did not answer\n");
+        finish(proc);
+        return 1;
+    }
     QThread::msleep(2000); // let the first repaints of the test pass
-    measure("window", proc.processId(), seconds);
+    measure(screenSaver ? "locked" : "window", proc.processId(), seconds);
     finish(proc);
     return 0;
 }
@@ -192,6 +271,12 @@ int main(int argc, char** argv)
     }
     QTemporaryDir dir;
     const int window = windowRun(program, dir.path(), seconds);
+    int locked = 0;
+    MockScreenSaver screenSaver;
+    if (screenSaver.start())
+        locked = windowRun(program, dir.path(), seconds, &screenSaver);
+    else
+        std::fprintf(stderr, "testcost_bench: no mock screen saver (dbus-daemon, python3-dbusmock, gdbus): locked run skipped\n");
     const int terminal = terminalRun(program, dir.path(), seconds);
-    return window || terminal;
+    return window || locked || terminal;
 }
