@@ -451,6 +451,10 @@
         <source>full CPU load</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Cannot read the animation %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::TfResults</name>
