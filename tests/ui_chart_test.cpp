@@ -9,6 +9,7 @@
 #include <QLineSeries>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QFile>
 #include <QValueAxis>
 #include <gtest/gtest.h>
@@ -193,6 +194,44 @@ TEST(Chart, PointsAddedUnseenAreDrawnInOneGoAndNeverLost)
     chart.clearSeries1();
     chart.setDeferringPoints(false);
     EXPECT_EQ(drawn->count(), 0);
+}
+
+TEST(Chart, APointThatMovesNothingByAPixelWaitsForOneThatDoes)
+{
+    ChartWidget chart;
+    chart.resize(600, 300);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    auto* drawn = chart.chart()->findChild<QLineSeries*>(QStringLiteral("Series1"));
+    ASSERT_NE(drawn, nullptr);
+    // Early in a test every second widens the axis by pixels: drawn at once.
+    for (int s = 0; s <= 20; ++s)
+        chart.addPoint1(s * Second, 90);
+    EXPECT_EQ(drawn->count(), 21);
+    // An hour in, a second at the same level moves nothing by a pixel.
+    chart.addPoint1(3600 * Second, 90);
+    EXPECT_EQ(drawn->count(), 22); // a jump of an hour shows
+    chart.addPoint1(3601 * Second, 90);
+    chart.addPoint1(3602 * Second, 90);
+    EXPECT_EQ(drawn->count(), 22);
+    // A new level shows as a step at once, with the points before it.
+    chart.addPoint1(3603 * Second, 89);
+    EXPECT_EQ(drawn->count(), 25);
+    EXPECT_EQ(drawn->at(24), QPointF(3603 * Second, 89));
+    // Seconds that add up to a pixel of widening show.
+    const double pixelsPerSecond = chart.chart()->plotArea().width() / 3603.0;
+    int s = 3604;
+    while (drawn->count() == 25 && s < 3700)
+        chart.addPoint1(s++ * Second, 89);
+    const int last = s - 1; // the point that made it show
+    EXPECT_GE((last - 3603) * pixelsPerSecond, 1.0);
+    EXPECT_LT((last - 1 - 3603) * pixelsPerSecond, 1.0);
+    EXPECT_DOUBLE_EQ(chart.bottomMaximum(), last * Second);
+    // Whoever asks sees every point, drawn or waiting.
+    chart.addPoint1(s * Second, 89);
+    const QLineSeries* asked = chart.series1();
+    EXPECT_EQ(asked->count(), drawn->count());
+    EXPECT_EQ(asked->at(asked->count() - 1), QPointF(s * Second, 89));
 }
 
 TEST(Chart, HundredThousandPointsReplacedInOneCall)

@@ -135,22 +135,16 @@ void ChartWidget::clearSeries2()
 
 void ChartWidget::addPoint1(double x, double y)
 {
-    if (m_deferring) {
-        m_pending1.append({x, y});
-        return;
-    }
-    m_series1->append(x, y);
-    widenTo(x);
+    m_pending1.append({x, y});
+    if (!m_deferring && changesPicture())
+        flushPending();
 }
 
 void ChartWidget::addPoint2(double x, double y)
 {
-    if (m_deferring) {
-        m_pending2.append({x, y});
-        return;
-    }
-    m_series2->append(x, y);
-    widenTo(x);
+    m_pending2.append({x, y});
+    if (!m_deferring && changesPicture())
+        flushPending();
 }
 
 void ChartWidget::setDeferringPoints(bool on)
@@ -160,6 +154,34 @@ void ChartWidget::setDeferringPoints(bool on)
         flushPending();
 }
 
+bool ChartWidget::changesPicture() const
+{
+    // Each new point widens the bottom axis, and Qt Charts then lays out and
+    // draws the whole chart again. Late in a long test a second more moves
+    // nothing by a whole pixel, while the level stays the same for minutes:
+    // such points wait until together they show, or until anyone asks.
+    const QRectF plot = chart()->plotArea();
+    const double min = m_bottom->min();
+    const double max = m_bottom->max();
+    if (m_series1->count() + m_series2->count() == 0 || plot.width() < 1 || !(max > min))
+        return true;
+    double lo = m_dataMin, hi = m_dataMax;
+    bool any = true;
+    extendBy(m_pending1, lo, hi, any);
+    extendBy(m_pending2, lo, hi, any);
+    const double pixelsPerDay = plot.width() / (max - min);
+    if (std::abs(hi - max) * pixelsPerDay >= 1.0 || std::abs(lo - min) * pixelsPerDay >= 1.0)
+        return true;
+    // A new level shows as a step at once.
+    const auto stepsAway = [](const QLineSeries* series, const QList<QPointF>& pending) {
+        if (pending.isEmpty() || series->count() == 0)
+            return !pending.isEmpty();
+        const double last = series->at(series->count() - 1).y();
+        return std::any_of(pending.cbegin(), pending.cend(), [last](const QPointF& p) { return p.y() != last; });
+    };
+    return stepsAway(m_series1, m_pending1) || stepsAway(m_series2, m_pending2);
+}
+
 void ChartWidget::flushPending() const
 {
     if (m_pending1.isEmpty() && m_pending2.isEmpty())
@@ -167,25 +189,18 @@ void ChartWidget::flushPending() const
     // Catching the display up changes what is drawn, not what the chart
     // holds for its callers: they see the same points either way.
     auto* self = const_cast<ChartWidget*>(this);
+    double lo = m_dataMin, hi = m_dataMax;
+    bool any = m_series1->count() + m_series2->count() > 0;
+    extendBy(m_pending1, lo, hi, any);
+    extendBy(m_pending2, lo, hi, any);
     if (!m_pending1.isEmpty())
         m_series1->append(std::exchange(m_pending1, {}));
     if (!m_pending2.isEmpty())
         m_series2->append(std::exchange(m_pending2, {}));
-    self->autoRange();
-}
-
-void ChartWidget::widenTo(double x)
-{
-    // One point more during a test: no need to look at all the others again.
-    if (m_series1->count() + m_series2->count() == 1) {
-        autoRange();
-        return;
-    }
-    const double lo = std::min(m_dataMin, x);
-    const double hi = std::max(m_dataMax, x);
-    m_dataMin = lo;
-    m_dataMax = hi;
-    applyRange(lo, hi > lo ? hi : lo + OneSecond);
+    // Only the new points can widen the range: no need to look at the others.
+    self->m_dataMin = lo;
+    self->m_dataMax = hi;
+    self->applyRange(lo, hi > lo ? hi : lo + OneSecond);
 }
 
 void ChartWidget::setPoints1(const QList<QPointF>& points)

@@ -44,10 +44,11 @@ public:
     void setInteractive(bool on);
     bool isInteractive() const { return m_interactive; }
 
-    // While nobody can see the chart (the screen is blanked), added points
-    // wait in a queue instead of laying the chart out anew each second; they
-    // are drawn in one go when deferring ends, or as soon as anything else
-    // asks the chart for its state.
+    // A point that would not change the picture by a whole pixel waits to be
+    // drawn with the next one that does. While nobody can see the chart (the
+    // screen is locked) every added point waits, instead of the chart being
+    // laid out anew each second; they are drawn in one go when deferring
+    // ends. Anything that asks the chart for its state sees every point.
     void setDeferringPoints(bool on);
     bool isDeferringPoints() const { return m_deferring; }
 
@@ -65,7 +66,7 @@ protected:
 
 private:
     void autoRange();
-    void widenTo(double x);
+    bool changesPicture() const;
     void applyRange(double min, double max);
     void relabel();
     void flushPending() const;
@@ -80,7 +81,7 @@ private:
     bool m_relabelling = false;
     bool m_panning = false;
     bool m_deferring = false;
-    mutable QList<QPointF> m_pending1; // points added while deferring
+    mutable QList<QPointF> m_pending1; // points added but not drawn yet
     mutable QList<QPointF> m_pending2;
     QPointF m_panFrom;
 };
