@@ -1,7 +1,8 @@
 #include "app/backends.h"
-#include "platform/phrases.h"
+
 #include "platform/clock.h"
 #include "platform/dbus/upowerpowersource.h"
+#include "platform/phrases.h"
 #include "platform/simpowersource.h"
 #include "platform/sysfspowersource.h"
 
@@ -71,10 +72,11 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
             bool ok = false;
             seconds = argument.toInt(&ok);
             if (!ok || seconds < 1 || seconds > MaxSimSecondsPerPercent)
-                return fail(error, tr("The simulated battery needs a whole number of seconds per percent "
-                                      "from 1 to %1, not \"%2\".")
-                                       .arg(MaxSimSecondsPerPercent)
-                                       .arg(argument));
+                return fail(error,
+                    tr("The simulated battery needs a whole number of seconds per percent "
+                       "from 1 to %1, not \"%2\".")
+                        .arg(MaxSimSecondsPerPercent)
+                        .arg(argument));
         }
         return std::make_unique<SimPowerSource>(std::make_shared<SystemClock>(), seconds);
     }

@@ -7,21 +7,21 @@
 namespace ampero {
 
 struct CliOptions {
-    QString powerSource;   // --power-source, or AMPERO_POWER_SOURCE, or empty for the default
-    QString runMode;       // --run fast|normal
-    bool noLoad = false;   // --no-load
-    QString output;        // --output FILE
-    QString reportFile;    // --report FILE
-    bool json = false;     // --json
-    QString exportCsv;     // --export-csv FILE
-    bool info = false;     // --info
+    QString powerSource; // --power-source, or AMPERO_POWER_SOURCE, or empty for the default
+    QString runMode; // --run fast|normal
+    bool noLoad = false; // --no-load
+    QString output; // --output FILE
+    QString reportFile; // --report FILE
+    bool json = false; // --json
+    QString exportCsv; // --export-csv FILE
+    bool info = false; // --info
     bool checkUpdate = false; // --check-update
     QStringList positional;
 };
 
-int runTerminalTest(const CliOptions& options);  // --run
-int runReport(const CliOptions& options);        // --report, --json, --export-csv
-int runInfo(const CliOptions& options);          // --info
-int runCheckUpdate(const CliOptions& options);   // --check-update
+int runTerminalTest(const CliOptions& options); // --run
+int runReport(const CliOptions& options); // --report, --json, --export-csv
+int runInfo(const CliOptions& options); // --info
+int runCheckUpdate(const CliOptions& options); // --check-update
 
 } // namespace ampero

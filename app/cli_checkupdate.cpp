@@ -5,18 +5,16 @@
 #include <QUrl>
 #include <cstdio>
 
-namespace ampero
-{
+namespace ampero {
 
-namespace
-{
+namespace {
 
-    void printLine(std::FILE* stream, const QString& text)
-    {
-        std::fputs(text.toLocal8Bit().constData(), stream);
-        std::fputc('\n', stream);
-        std::fflush(stream);
-    }
+void printLine(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
 
 } // namespace
 

@@ -11,8 +11,7 @@
 #include <QTextStream>
 #include <cstdio>
 
-namespace ampero
-{
+namespace ampero {
 
 int runInfo(const CliOptions& options)
 {

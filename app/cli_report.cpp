@@ -1,6 +1,6 @@
 #include "app/cli.h"
-#include "platform/phrases.h"
 #include "app/report.h"
+#include "platform/phrases.h"
 #include "results/evaluation.h"
 
 #include <QCoreApplication>
@@ -76,7 +76,8 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("file", jsonString(path));
     field("mode", jsonString(modeKeyword(e.mode)));
     field("load", jsonString(loadKeyword(e.noLoad)));
-    field("forecast_seconds", e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
+    field("forecast_seconds",
+        e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
     field("forecast_text", jsonString(e.forecastText));
     field("battery_life_seconds", jsonNumber(lifeSeconds));
     field("battery_life_text", jsonString(e.batteryLifeText));
@@ -101,11 +102,11 @@ int printReport(const QString& path, bool json, FILE* out, FILE* err)
         put(out, reportJson(path, e) + '\n');
     } else {
         const QString text = tr("Report file name:") + QLatin1Char(' ') + e.fileName + QLatin1Char('\n')
-            + tr("Test mode:") + QLatin1Char(' ') + e.modeText + QLatin1Char('\n')
-            + tr("Load CPU:") + QLatin1Char(' ') + e.loadText + QLatin1Char('\n')
-            + tr("Forecast Windows:") + QLatin1Char(' ') + e.forecastText + QLatin1Char('\n')
-            + tr("By test results:") + QLatin1Char(' ') + e.batteryLifeText + QLatin1Char('\n')
-            + tr("Mark:") + QLatin1Char(' ') + e.markText + QLatin1Char('\n');
+            + tr("Test mode:") + QLatin1Char(' ') + e.modeText + QLatin1Char('\n') + tr("Load CPU:")
+            + QLatin1Char(' ') + e.loadText + QLatin1Char('\n') + tr("Forecast Windows:") + QLatin1Char(' ')
+            + e.forecastText + QLatin1Char('\n') + tr("By test results:") + QLatin1Char(' ')
+            + e.batteryLifeText + QLatin1Char('\n') + tr("Mark:") + QLatin1Char(' ') + e.markText
+            + QLatin1Char('\n');
         put(out, text.toUtf8());
     }
     std::fflush(out);

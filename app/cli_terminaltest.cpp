@@ -1,21 +1,21 @@
 #include "app/backends.h"
-#include "platform/phrases.h"
 #include "app/cli.h"
-#include "app/terminaltest.h"
 #include "app/report.h"
-#include "platform/dbus/logindinhibitor.h"
-#include "session/sessionend.h"
-#include "platform/dbus/upowerbatteryidentity.h"
-#include "platform/linuxprocessor.h"
-#include "platform/sysfsbatteryidentity.h"
-#include "sysinfo/batteryinfo.h"
-#include "sysinfo/processorinfo.h"
+#include "app/terminaltest.h"
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
+#include "platform/dbus/logindinhibitor.h"
+#include "platform/dbus/upowerbatteryidentity.h"
+#include "platform/linuxprocessor.h"
+#include "platform/phrases.h"
+#include "platform/sysfsbatteryidentity.h"
 #include "results/timetext.h"
 #include "session/powerwatcher.h"
+#include "session/sessionend.h"
 #include "session/testsession.h"
 #include "session/uThread.h"
+#include "sysinfo/batteryinfo.h"
+#include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -40,13 +40,16 @@ void printLine(std::FILE* f, const QString& line)
 // The main window's labels, kept for the progress line.
 class TerminalView final : public MainView {
 public:
-    explicit TerminalView(bool noLoad) : m_noLoad(noLoad) {}
+    explicit TerminalView(bool noLoad)
+        : m_noLoad(noLoad)
+    {
+    }
     void setTimerText(const QString& text) override { timer = text; }
     void setLevelText(const QString& text) override { level = text; }
     void setActionText(const QString& text) override { action = text; }
     void setModeText(const QString& text) override { mode = text; }
     void setCpuSpeedText(const QString& text) override { cpuSpeed = text; }
-    void setTestsEnabled(bool) override {}
+    void setTestsEnabled(bool) override { }
     bool noLoadChecked() const override { return m_noLoad; }
     void setNoLoadChecked(bool checked) override { m_noLoad = checked; }
 
@@ -58,11 +61,11 @@ private:
 
 class TerminalChart final : public ChartView {
 public:
-    void clearSeries() override {}
-    void addSample(double, double) override {}
-    void setSamples(const QList<QPointF>&) override {}
-    void setForecastLine(const QList<QPointF>&) override {}
-    void setInteractive(bool) override {}
+    void clearSeries() override { }
+    void addSample(double, double) override { }
+    void setSamples(const QList<QPointF>&) override { }
+    void setForecastLine(const QList<QPointF>&) override { }
+    void setInteractive(bool) override { }
     void setBottomMaximum(double d) override { m_max = d; }
     double bottomMaximum() const override { return m_max; }
 
@@ -73,7 +76,11 @@ private:
 // The start is confirmed by the command line itself; the file is --output.
 class TerminalDialogs final : public SessionDialogs {
 public:
-    TerminalDialogs(QString path, std::FILE* err) : m_path(std::move(path)), m_err(err) {}
+    TerminalDialogs(QString path, std::FILE* err)
+        : m_path(std::move(path))
+        , m_err(err)
+    {
+    }
     bool confirmStart(const QString&, const QString&) override { return true; }
     std::optional<QString> askResultsPath() override { return m_path; }
     void showError(const QString& message) override
@@ -117,13 +124,13 @@ private:
 
 // Ctrl+C and SIGTERM reach the event loop through a pipe; the handler
 // itself only writes one byte.
-int g_signalPipe[2] = {-1, -1};
+int g_signalPipe[2] = { -1, -1 };
 
 extern "C" void onStopSignal(int)
 {
     const char byte = 1;
-    if (g_signalPipe[1] >= 0)
-        [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+    if (g_signalPipe[1] >= 0) [[maybe_unused]]
+        const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
 class StopSignals {
@@ -132,7 +139,7 @@ public:
     {
         if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
             return;
-        struct sigaction sa {};
+        struct sigaction sa { };
         sa.sa_handler = onStopSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;
@@ -155,13 +162,12 @@ public:
     static void drain()
     {
         char buf[16];
-        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-        }
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) { }
     }
 
 private:
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
+    struct sigaction m_oldInt { };
+    struct sigaction m_oldTerm { };
     std::optional<QSocketNotifier> m_notifier;
 };
 
@@ -177,7 +183,7 @@ QString progressLine(const TerminalView& view, const SessionState& state, int le
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
-                      const TerminalTestServices& services)
+    const TerminalTestServices& services)
 {
     int tag = 0;
     if (options.runMode == QLatin1String("fast"))
@@ -185,7 +191,8 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     else if (options.runMode == QLatin1String("normal"))
         tag = NormalTestMode;
     else {
-        printLine(err, QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
+        printLine(err,
+            QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
         return 2;
     }
     if (options.output.isEmpty()) {
@@ -227,26 +234,26 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         end = how;
         endLoop.quit();
     });
-    QObject::connect(&session, &TestSession::sampleTaken, &endLoop, [&](double, int level) {
-        printLine(out, progressLine(view, session.state(), level));
-    });
+    QObject::connect(&session, &TestSession::sampleTaken, &endLoop,
+        [&](double, int level) { printLine(out, progressLine(view, session.state(), level)); });
 
     // A shutdown during the test completes the file, as Cancel does; the
     // terminal writes no run-once entry.
     SessionEndOptions endOptions;
     endOptions.writeEntry = false;
-    SessionEnd sessionEnd({[&] { return session.state().TestMode != 0; },
-                           [&] { return session.state().ResultsPath; },
-                           [&] {
-                               session.StopTest();
-                               if (!end) {
-                                   end = TestSession::End::Interrupted;
-                                   endLoop.quit();
-                               }
-                           }},
-                          endOptions, services.inhibitor, services.systemEvents);
+    SessionEnd sessionEnd(
+        { [&] { return session.state().TestMode != 0; }, [&] { return session.state().ResultsPath; },
+            [&] {
+                session.StopTest();
+                if (!end) {
+                    end = TestSession::End::Interrupted;
+                    endLoop.quit();
+                }
+            } },
+        endOptions, services.inhibitor, services.systemEvents);
     QObject::connect(&session, &TestSession::testStarted, &sessionEnd, &SessionEnd::testStarted);
-    QObject::connect(&session, &TestSession::testEnded, &sessionEnd, [&sessionEnd] { sessionEnd.testEnded(); });
+    QObject::connect(
+        &session, &TestSession::testEnded, &sessionEnd, [&sessionEnd] { sessionEnd.testEnded(); });
 
     StopSignals stopSignals;
     if (QSocketNotifier* n = stopSignals.notifier())
@@ -257,9 +264,10 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
                 testing.closeWindow();
         });
 
-    printLine(out, QStringLiteral("%1 (%2, %3): %4")
-                       .arg(tr("testing..."), tag == FastTestMode ? tr("fast") : tr("normal"),
-                            options.noLoad ? tr("no load CPU") : tr("full CPU load"), path));
+    printLine(out,
+        QStringLiteral("%1 (%2, %3): %4")
+            .arg(tr("testing..."), tag == FastTestMode ? tr("fast") : tr("normal"),
+                options.noLoad ? tr("no load CPU") : tr("full CPU load"), path));
 
     session.StartFastTestExecute(tag);
     // The testing window closes before the tick that ends an interrupted
@@ -279,7 +287,8 @@ int runTerminalTest(const CliOptions& options)
     QString error;
     std::unique_ptr<PowerSource> power = createPowerSource(options.powerSource, &error);
     if (!power) {
-        std::fprintf(stderr, "ampero: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("no power source") : error));
+        std::fprintf(
+            stderr, "ampero: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("no power source") : error));
         return 2;
     }
     LogindEvents logind;

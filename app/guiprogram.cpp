@@ -27,18 +27,19 @@ namespace ampero {
 
 struct GuiProgram::Parts {
     explicit Parts(const GuiServices& s)
-        : services(s),
-          fMain(s.urlOpener),
-          fTestProcess(&fMain),
-          dialogs(&fMain),
-          session(fMain, fMain, dialogs, fTestProcess, *s.power, *s.clock, *s.load),
-          updateMessages(&fMain),
-          web(*s.http, updateMessages, *s.urlOpener),
-          resultsOnStart(*fMain.loadResultsTimer(), fMain, &fMain, *s.urlOpener, [this] { fMain.Action1Execute(); }),
-          sessionEnd({[this] { return session.state().TestMode != 0; },
-                      [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); }},
-                     {}, s.inhibitor, s.systemEvents),
-          sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        : services(s)
+        , fMain(s.urlOpener)
+        , fTestProcess(&fMain)
+        , dialogs(&fMain)
+        , session(fMain, fMain, dialogs, fTestProcess, *s.power, *s.clock, *s.load)
+        , updateMessages(&fMain)
+        , web(*s.http, updateMessages, *s.urlOpener)
+        , resultsOnStart(
+              *fMain.loadResultsTimer(), fMain, &fMain, *s.urlOpener, [this] { fMain.Action1Execute(); })
+        , sessionEnd({ [this] { return session.state().TestMode != 0; },
+                         [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); } },
+              {}, s.inhibitor, s.systemEvents)
+        , sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     {
     }
 
@@ -101,7 +102,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
         p.usageMeter->start();
         if (n > 0)
             p.usageBars = std::make_unique<UsageBars>(window.findChild<QWidget*>(QStringLiteral("GroupBox3")),
-                                                      window.findChild<QLabel*>(QStringLiteral("CPUUsageLabel")), n);
+                window.findChild<QLabel*>(QStringLiteral("CPUUsageLabel")), n);
     };
     steps.cpuBrandString = [&p] { return GetCpuBrandString(*p.services.processor); };
     steps.measureCpuClock = [&p] { return MeasureCpuClock(*p.services.processor); };
@@ -127,7 +128,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     if (services.screen) {
         QObject::connect(services.screen, &ScreenState::blankedChanged, &fMain,
-                         [&p](bool blanked) { p.screenBlanked(blanked); });
+            [&p](bool blanked) { p.screenBlanked(blanked); });
         if (services.screen->blanked())
             p.screenBlanked(true);
     }
@@ -137,15 +138,15 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     // The menu.
     QObject::connect(&fMain, &TfMain::startTestRequested, &p.session,
-                     [&p](int tag) { p.session.StartFastTestExecute(tag); });
+        [&p](int tag) { p.session.StartFastTestExecute(tag); });
     QObject::connect(&fMain, &TfMain::helpRequested, &fMain, [&p] { p.web.Action4Execute(); });
     QObject::connect(&fMain, &TfMain::checkUpdatesRequested, &fMain, [&p] { p.web.Action5Execute(); });
 
     // A results file named on the command line opens once the window is up.
     QObject::connect(&fMain, &TfMain::firstShown, &p.resultsOnStart,
-                     [&p, arguments] { p.resultsOnStart.formShow(arguments); });
+        [&p, arguments] { p.resultsOnStart.formShow(arguments); });
     QObject::connect(&fMain, &TfMain::loadResultsTimerFired, &p.resultsOnStart,
-                     [&p] { p.resultsOnStart.loadResultsTimerTimer(); });
+        [&p] { p.resultsOnStart.loadResultsTimerTimer(); });
 
     // The locks that keep the machine awake and hold a shutdown off for the
     // moment it takes to complete the file follow the test.
@@ -155,9 +156,21 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
 GuiProgram::~GuiProgram() = default;
 
-TfMain& GuiProgram::mainWindow() { return m->fMain; }
-TfTestProcess& GuiProgram::testingWindow() { return m->fTestProcess; }
-TestSession& GuiProgram::session() { return m->session; }
-SessionEnd& GuiProgram::sessionEnd() { return m->sessionEnd; }
+TfMain& GuiProgram::mainWindow()
+{
+    return m->fMain;
+}
+TfTestProcess& GuiProgram::testingWindow()
+{
+    return m->fTestProcess;
+}
+TestSession& GuiProgram::session()
+{
+    return m->session;
+}
+SessionEnd& GuiProgram::sessionEnd()
+{
+    return m->sessionEnd;
+}
 
 } // namespace ampero

@@ -30,7 +30,7 @@ struct GuiServices {
     Processor* processor = nullptr;
     ProcessorTimesSource* processorTimes = nullptr;
     BatteryIdentitySource* portableBattery = nullptr; // first phase of battery identity
-    BatteryIdentitySource* generalBattery = nullptr;  // second phase
+    BatteryIdentitySource* generalBattery = nullptr; // second phase
     SystemEvents* systemEvents = nullptr;
     Inhibitor* inhibitor = nullptr;
     HttpClient* http = nullptr;

@@ -29,8 +29,8 @@ bool wantsTerminal(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
-        for (const char* opt : {"--run", "--report", "--json", "--export-csv", "--info", "--check-update",
-                                "--help", "-h", "--version", "-v", "--help-all"})
+        for (const char* opt : { "--run", "--report", "--json", "--export-csv", "--info", "--check-update",
+                 "--help", "-h", "--version", "-v", "--help-all" })
             if (a == opt || a.startsWith(QByteArray(QByteArray(opt) + "=")))
                 return true;
     }
@@ -65,7 +65,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption powerOpt(QStringLiteral("power-source"),
-        QStringLiteral("Power backend: upower, sysfs[:DIR] or sim[:N] (a simulated battery losing 1 % every N seconds)."),
+        QStringLiteral("Power backend: upower, sysfs[:DIR] or sim[:N] (a simulated battery losing 1 % every "
+                       "N seconds)."),
         QStringLiteral("source"));
     const QCommandLineOption runOpt(QStringLiteral("run"),
         QStringLiteral("Run one test in the terminal: fast or normal."), QStringLiteral("mode"));
@@ -77,14 +78,19 @@ int main(int argc, char** argv)
     const QCommandLineOption jsonOpt(QStringLiteral("json"), QStringLiteral("With --report: print JSON."));
     const QCommandLineOption csvOpt(QStringLiteral("export-csv"),
         QStringLiteral("Print the samples of a results file as CSV."), QStringLiteral("file"));
-    const QCommandLineOption infoOpt(QStringLiteral("info"), QStringLiteral("Print what the program knows of this machine."));
-    const QCommandLineOption updateOpt(QStringLiteral("check-update"), QStringLiteral("Check for a newer version."));
-    parser.addOptions({powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt, updateOpt});
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A results file (.apr) to open."), QStringLiteral("[file]"));
+    const QCommandLineOption infoOpt(
+        QStringLiteral("info"), QStringLiteral("Print what the program knows of this machine."));
+    const QCommandLineOption updateOpt(
+        QStringLiteral("check-update"), QStringLiteral("Check for a newer version."));
+    parser.addOptions(
+        { powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt, updateOpt });
+    parser.addPositionalArgument(
+        QStringLiteral("file"), QStringLiteral("A results file (.apr) to open."), QStringLiteral("[file]"));
     parser.process(*app);
 
     CliOptions options;
-    options.powerSource = parser.isSet(powerOpt) ? parser.value(powerOpt) : qEnvironmentVariable("AMPERO_POWER_SOURCE");
+    options.powerSource
+        = parser.isSet(powerOpt) ? parser.value(powerOpt) : qEnvironmentVariable("AMPERO_POWER_SOURCE");
     options.runMode = parser.value(runOpt);
     options.noLoad = parser.isSet(noLoadOpt);
     options.output = parser.value(outputOpt);

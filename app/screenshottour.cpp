@@ -42,7 +42,8 @@ void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir)
 
     {
         TfStartTest start(&main);
-        start.setTexts(QCoreApplication::translate("ampero", "normal"), QCoreApplication::translate("ampero", "full"));
+        start.setTexts(
+            QCoreApplication::translate("ampero", "normal"), QCoreApplication::translate("ampero", "full"));
         start.show();
         settle();
         save(start, dir, "starttest.png");

@@ -6,8 +6,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 
-namespace ampero
-{
+namespace ampero {
 
 SessionEndGlue::SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QObject* parent)
     : QObject(parent)

@@ -6,8 +6,7 @@
 class QGuiApplication;
 class QSessionManager;
 
-namespace ampero
-{
+namespace ampero {
 
 class SessionEnd;
 
@@ -17,8 +16,7 @@ class SessionEnd;
 // sends to the session's processes. After a signal the rule runs and the
 // application quits cleanly. Pass a null app in the terminal mode: only the
 // signals are handled there.
-class SessionEndGlue : public QObject
-{
+class SessionEndGlue : public QObject {
     Q_OBJECT
 public:
     SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QObject* parent = nullptr);

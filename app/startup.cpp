@@ -1,10 +1,8 @@
 #include "app/startup.h"
 
 #include "app/backends.h"
-#include "app/screenshottour.h"
-#include "session/sessionports.h"
-#include "sysinfo/processorcount.h"
 #include "app/guiprogram.h"
+#include "app/screenshottour.h"
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
@@ -14,7 +12,9 @@
 #include "platform/net/qthttpclient.h"
 #include "platform/procstattimes.h"
 #include "platform/sysfsbatteryidentity.h"
+#include "session/sessionports.h"
 #include "session/uThread.h"
+#include "sysinfo/processorcount.h"
 #include "sysinfo/processorinfo.h"
 #include "ui/desktopurlopener.h"
 #include "ui/uMain.h"
@@ -31,7 +31,7 @@ namespace ampero {
 
 TimeFormatSettings makeTimeFormatSettings()
 {
-    return {QStringLiteral("h:mm:ss"), QStringLiteral("h:mm:ss"), QLatin1Char(':')};
+    return { QStringLiteral("h:mm:ss"), QStringLiteral("h:mm:ss"), QLatin1Char(':') };
 }
 
 StartupSteps defaultStartupSteps()
@@ -129,14 +129,16 @@ int runGui(const CliOptions& options)
     // measuring start-up time.
     if (qEnvironmentVariableIsSet("AMPERO_STARTUP_MARK")) {
         QObject::connect(&fMain, &TfMain::firstShown, &fMain, [&sinceStart] {
-            std::fprintf(stderr, "ampero: main window shown after %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
+            std::fprintf(stderr, "ampero: main window shown after %lld ms\n",
+                static_cast<long long>(sinceStart.elapsed()));
             std::fflush(stderr);
         });
     }
     const QString shotDir = qEnvironmentVariable("AMPERO_SCREENSHOT_DIR");
     if (!shotDir.isEmpty())
         QObject::connect(&fMain, &TfMain::firstShown, &fMain, [&] {
-            QTimer::singleShot(200, &fMain, [&] { runScreenshotTour(fMain, program.testingWindow(), shotDir); });
+            QTimer::singleShot(
+                200, &fMain, [&] { runScreenshotTour(fMain, program.testingWindow(), shotDir); });
         });
 
     fMain.show();

@@ -34,6 +34,6 @@ struct TerminalTestServices {
 // status: 0 after a regular end, 1 after an interruption (Ctrl+C, SIGTERM,
 // AC connected), 2 when the test could not start.
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
-                      const TerminalTestServices& services = {});
+    const TerminalTestServices& services = {});
 
 } // namespace ampero

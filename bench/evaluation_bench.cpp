@@ -51,7 +51,7 @@ public:
         axisY->setRange(0, 101);
         chart->addAxis(axisX, Qt::AlignBottom);
         chart->addAxis(axisY, Qt::AlignLeft);
-        for (QLineSeries* s : {series1, series2}) {
+        for (QLineSeries* s : { series1, series2 }) {
             s->attachAxis(axisX);
             s->attachAxis(axisY);
         }
@@ -164,10 +164,11 @@ bool runRounds(const QString& path, int samples, bool compact)
         return v[v.size() / 2];
     };
     auto row = [&median](const char* what, const std::vector<double>& v, const char* note) {
-        std::printf("  %-28s %8.2f (%8.2f)%s\n", what, median(v), *std::min_element(v.begin(), v.end()), note);
+        std::printf(
+            "  %-28s %8.2f (%8.2f)%s\n", what, median(v), *std::min_element(v.begin(), v.end()), note);
     };
     std::printf("%d samples, %s: %d points drawn, %d rounds, median (min) in ms\n", samples,
-                compact ? "runs of equal levels compacted" : "one point per sample", drawnPoints, Rounds);
+        compact ? "runs of equal levels compacted" : "one point per sample", drawnPoints, Rounds);
     row("evaluate", evalMs, "");
     row("put on chart", fillMs, "");
     row("show until first paint", paintMs, "");

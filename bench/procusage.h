@@ -10,8 +10,8 @@
 namespace ampero::bench {
 
 struct ProcUsage {
-    double cpuSeconds = 0;    // user + system, every thread
-    long long switches = 0;   // voluntary + involuntary context switches, every thread
+    double cpuSeconds = 0; // user + system, every thread
+    long long switches = 0; // voluntary + involuntary context switches, every thread
     long long voluntary = 0;
 };
 
@@ -26,9 +26,11 @@ inline ProcUsage readProcUsage(qint64 pid)
         const QByteArray line = stat.readAll();
         const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
         if (f.size() > 12)
-            u.cpuSeconds = (f.at(11).toDouble() + f.at(12).toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
+            u.cpuSeconds
+                = (f.at(11).toDouble() + f.at(12).toDouble()) / static_cast<double>(sysconf(_SC_CLK_TCK));
     }
-    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList tasks
+        = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     double scheduledSeconds = 0;
     for (const QString& tid : tasks) {
         QFile sched(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(tid));

@@ -4,7 +4,6 @@
 #include "results/resultsformat.h"
 
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -81,7 +80,7 @@ int main()
     std::printf("results file: %zu samples\n", SampleCount);
     std::printf("read time (best of %d): %.2f ms (target < 50 ms)\n", Runs, bestMs);
     std::printf("peak memory VmHWM: before %.1f MB, after %.1f MB, growth %.1f MB (target < 20 MB)\n",
-                hwmBefore / 1024.0, hwmAfter / 1024.0, (hwmAfter - hwmBefore) / 1024.0);
+        hwmBefore / 1024.0, hwmAfter / 1024.0, (hwmAfter - hwmBefore) / 1024.0);
     const bool met = bestMs < 50.0 && hwmAfter < 20 * 1024;
     std::printf("%s\n", met ? "targets met" : "TARGETS MISSED");
     return 0;

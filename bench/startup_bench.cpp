@@ -29,7 +29,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int seconds = args.size() > 1 ? args.at(1).toInt() : 60;
-    const QString program = args.size() > 2 ? args.at(2) : QCoreApplication::applicationDirPath() + QStringLiteral("/../ampero");
+    const QString program = args.size() > 2
+        ? args.at(2)
+        : QCoreApplication::applicationDirPath() + QStringLiteral("/../ampero");
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::fprintf(stderr, "startup_bench: no display; run it under xvfb-run -a\n");
         return 2;
@@ -59,7 +61,8 @@ int main(int argc, char** argv)
         proc.kill();
         return 1;
     }
-    std::printf("launch to first shown main window: %lld ms (target < 400)\n", static_cast<long long>(shownMs));
+    std::printf(
+        "launch to first shown main window: %lld ms (target < 400)\n", static_cast<long long>(shownMs));
     std::fflush(stdout);
 
     // Let start-up settle, then measure the idle program.
@@ -71,9 +74,10 @@ int main(int argc, char** argv)
     const ProcUsage after = readProcUsage(proc.processId());
     const double span = idle.elapsed() / 1000.0;
     const double cpu = after.cpuSeconds - before.cpuSeconds;
-    std::printf("idle for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", span, cpu, cpu * 3600.0 / span);
-    std::printf("wake-ups (context switches): %lld = %.2f per second (target <= 3)\n", after.switches - before.switches,
-                static_cast<double>(after.switches - before.switches) / span);
+    std::printf(
+        "idle for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", span, cpu, cpu * 3600.0 / span);
+    std::printf("wake-ups (context switches): %lld = %.2f per second (target <= 3)\n",
+        after.switches - before.switches, static_cast<double>(after.switches - before.switches) / span);
     proc.terminate();
     if (!proc.waitForFinished(5000))
         proc.kill();

@@ -48,7 +48,8 @@ QString findWindow(const QString& title)
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < 15000) {
-        const QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})
+        const QStringList ids = xdotool(
+            { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title })
                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (!ids.isEmpty())
             return ids.last();
@@ -72,7 +73,8 @@ bool waitForSamples(const QString& path, int count)
 QMap<QString, long long> switchesPerThread(qint64 pid)
 {
     QMap<QString, long long> out;
-    const QStringList tasks = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList tasks
+        = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& tid : tasks) {
         QFile comm(QStringLiteral("/proc/%1/task/%2/comm").arg(pid).arg(tid));
         QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(tid));
@@ -103,13 +105,15 @@ void measure(const char* name, qint64 pid, int seconds)
     long long wakes = 0;
     for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
         wakes += it.value() - threadsBefore.value(it.key());
-    std::printf("%s: no-load test for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", name, s, cpu, cpu * 3600.0 / s);
+    std::printf("%s: no-load test for %.1f s: CPU %.3f s = %.2f s per hour (target < 2)\n", name, s, cpu,
+        cpu * 3600.0 / s);
     std::printf("%s: wake-ups (context switches) %lld = %.2f per second (target <= 3)\n", name, wakes,
-                static_cast<double>(wakes) / s);
+        static_cast<double>(wakes) / s);
     for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it) {
         const long long d = it.value() - threadsBefore.value(it.key());
         if (d > 0)
-            std::printf("    thread %-24s %6lld = %.2f per second\n", qPrintable(it.key()), d, static_cast<double>(d) / s);
+            std::printf("    thread %-24s %6lld = %.2f per second\n", qPrintable(it.key()), d,
+                static_cast<double>(d) / s);
     }
     for (auto it = threadsBefore.begin(); it != threadsBefore.end(); ++it)
         if (!threadsAfter.contains(it.key()))
@@ -129,7 +133,7 @@ class MockScreenSaver {
 public:
     ~MockScreenSaver()
     {
-        for (QProcess* p : {&m_mock, &m_daemon})
+        for (QProcess* p : { &m_mock, &m_daemon })
             if (p->state() != QProcess::NotRunning) {
                 p->terminate();
                 p->waitForFinished(3000);
@@ -138,22 +142,23 @@ public:
 
     bool start()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                       QStringLiteral("--print-address=1")});
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
         if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
             return false;
         address = QString::fromUtf8(m_daemon.readLine().trimmed());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
         m_mock.setProcessEnvironment(env);
-        m_mock.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-m"), QStringLiteral("dbusmock"), Name, Path, Name});
+        m_mock.start(QStringLiteral("/usr/bin/python3"),
+            { QStringLiteral("-m"), QStringLiteral("dbusmock"), Name, Path, Name });
         if (!m_mock.waitForStarted(5000))
             return false;
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 15000) {
-            if (mockCall({QStringLiteral("AddMethod"), Name, QStringLiteral("GetActive"), QString(), QStringLiteral("b"),
-                          QStringLiteral("ret = False")}))
+            if (mockCall({ QStringLiteral("AddMethod"), Name, QStringLiteral("GetActive"), QString(),
+                    QStringLiteral("b"), QStringLiteral("ret = False") }))
                 return true;
             QThread::msleep(200);
         }
@@ -162,8 +167,8 @@ public:
 
     bool setActive(bool active)
     {
-        return mockCall({QStringLiteral("EmitSignal"), Name, QStringLiteral("ActiveChanged"), QStringLiteral("b"),
-                         active ? QStringLiteral("[<true>]") : QStringLiteral("[<false>]")});
+        return mockCall({ QStringLiteral("EmitSignal"), Name, QStringLiteral("ActiveChanged"),
+            QStringLiteral("b"), active ? QStringLiteral("[<true>]") : QStringLiteral("[<false>]") });
     }
 
     QString address;
@@ -173,11 +178,14 @@ private:
     {
         QProcess gdbus;
         const QString method = QStringLiteral("org.freedesktop.DBus.Mock.") + args.takeFirst();
-        gdbus.start(QStringLiteral("gdbus"), QStringList{QStringLiteral("call"), QStringLiteral("--address"), address,
-                                                         QStringLiteral("--dest"), Name, QStringLiteral("--object-path"),
-                                                         Path, QStringLiteral("--method"), method} + args);
+        gdbus.start(QStringLiteral("gdbus"),
+            QStringList { QStringLiteral("call"), QStringLiteral("--address"), address,
+                QStringLiteral("--dest"), Name, QStringLiteral("--object-path"), Path,
+                QStringLiteral("--method"), method }
+                + args);
         gdbus.setProcessChannelMode(QProcess::MergedChannels);
-        return gdbus.waitForFinished(5000) && gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+        return gdbus.waitForFinished(5000) && gdbus.exitStatus() == QProcess::NormalExit
+            && gdbus.exitCode() == 0;
     }
 
     static inline const QString Name = QStringLiteral("org.freedesktop.ScreenSaver");
@@ -196,7 +204,7 @@ int windowRun(const QString& program, const QString& dir, int seconds, MockScree
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     proc.setProcessEnvironment(env);
     proc.setProcessChannelMode(QProcess::ForwardedChannels);
-    proc.start(program, {QStringLiteral("--power-source"), QStringLiteral("sim:60")});
+    proc.start(program, { QStringLiteral("--power-source"), QStringLiteral("sim:60") });
     if (!proc.waitForStarted(5000)) {
         std::fprintf(stderr, "testcost_bench: cannot start %s\n", qPrintable(program));
         return 1;
@@ -208,21 +216,22 @@ int windowRun(const QString& program, const QString& dir, int seconds, MockScree
         return 1;
     }
     const QString path = dir + (screenSaver ? QStringLiteral("/locked.apr") : QStringLiteral("/window.apr"));
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+    xdotool({ QStringLiteral("windowfocus"), QStringLiteral("--sync"), main });
     // Test > No load CPU, then Test > Normal mode.
-    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"), QStringLiteral("alt+t"), QStringLiteral("o"),
-             QStringLiteral("alt+t"), QStringLiteral("n")});
+    xdotool({ QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"),
+        QStringLiteral("alt+t"), QStringLiteral("o"), QStringLiteral("alt+t"), QStringLiteral("n") });
     const QString start = findWindow(QStringLiteral("^Testing beginning"));
     if (!start.isEmpty()) {
-        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), start, QStringLiteral("225"), QStringLiteral("173")});
-        xdotool({QStringLiteral("click"), QStringLiteral("1")});
+        xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), start, QStringLiteral("225"),
+            QStringLiteral("173") });
+        xdotool({ QStringLiteral("click"), QStringLiteral("1") });
     }
     const QString save = findWindow(QStringLiteral("^Save report"));
     if (!save.isEmpty()) {
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), save});
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
-        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"), path});
-        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        xdotool({ QStringLiteral("windowfocus"), QStringLiteral("--sync"), save });
+        xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+a") });
+        xdotool({ QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("10"), path });
+        xdotool({ QStringLiteral("key"), QStringLiteral("Return") });
     }
     if (!waitForSamples(path, 2)) {
         std::fprintf(stderr, "testcost_bench: the window test never started\n");
@@ -245,8 +254,9 @@ int terminalRun(const QString& program, const QString& dir, int seconds)
     QProcess proc;
     const QString path = dir + QStringLiteral("/terminal.apr");
     proc.setStandardOutputFile(QProcess::nullDevice());
-    proc.start(program, {QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
-                         QStringLiteral("--power-source"), QStringLiteral("sim:60"), QStringLiteral("--output"), path});
+    proc.start(program,
+        { QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
+            QStringLiteral("--power-source"), QStringLiteral("sim:60"), QStringLiteral("--output"), path });
     if (!proc.waitForStarted(5000) || !waitForSamples(path, 2)) {
         std::fprintf(stderr, "testcost_bench: the terminal test never started\n");
         finish(proc);
@@ -264,7 +274,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int seconds = args.size() > 1 ? args.at(1).toInt() : 60;
-    const QString program = args.size() > 2 ? args.at(2) : QCoreApplication::applicationDirPath() + QStringLiteral("/../ampero");
+    const QString program = args.size() > 2
+        ? args.at(2)
+        : QCoreApplication::applicationDirPath() + QStringLiteral("/../ampero");
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::fprintf(stderr, "testcost_bench: no display; run it under xvfb-run -a\n");
         return 2;
@@ -276,7 +288,9 @@ int main(int argc, char** argv)
     if (screenSaver.start())
         locked = windowRun(program, dir.path(), seconds, &screenSaver);
     else
-        std::fprintf(stderr, "testcost_bench: no mock screen saver (dbus-daemon, python3-dbusmock, gdbus): locked run skipped\n");
+        std::fprintf(stderr,
+            "testcost_bench: no mock screen saver (dbus-daemon, python3-dbusmock, gdbus): locked run "
+            "skipped\n");
     const int terminal = terminalRun(program, dir.path(), seconds);
     return window || locked || terminal;
 }

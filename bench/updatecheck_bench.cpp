@@ -13,8 +13,7 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 double medianMs(std::vector<double> v)
 {

@@ -12,12 +12,10 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 // A tick counter that moves one second per call, so every sample has an interval.
-class SteppingTimes final : public ProcessorTimesSource
-{
+class SteppingTimes final : public ProcessorTimesSource {
 public:
     std::optional<ProcessorSnapshot> snapshot() override { return m_real.snapshot(); }
     uint32_t tickCount() override { return m_tick += 1000; }

@@ -70,14 +70,16 @@ std::vector<double> workersRound(int n, double secs)
     load.stop();
     std::vector<double> rates;
     for (int i = 0; i < n; ++i)
-        rates.push_back(static_cast<double>(after[static_cast<std::size_t>(i)] - before[static_cast<std::size_t>(i)]) / dt);
+        rates.push_back(
+            static_cast<double>(after[static_cast<std::size_t>(i)] - before[static_cast<std::size_t>(i)])
+            / dt);
     return rates;
 }
 
 std::vector<double> plainRound(int n, double secs)
 {
     std::vector<PlainWorker> workers(static_cast<std::size_t>(n));
-    std::atomic<int> ready{0};
+    std::atomic<int> ready { 0 };
     std::vector<std::thread> threads;
     for (int i = 0; i < n; ++i)
         threads.emplace_back(plainLoop, &workers[static_cast<std::size_t>(i)], i, &ready);
@@ -99,7 +101,9 @@ std::vector<double> plainRound(int n, double secs)
         t.join();
     std::vector<double> rates;
     for (int i = 0; i < n; ++i)
-        rates.push_back(static_cast<double>(after[static_cast<std::size_t>(i)] - before[static_cast<std::size_t>(i)]) / dt);
+        rates.push_back(
+            static_cast<double>(after[static_cast<std::size_t>(i)] - before[static_cast<std::size_t>(i)])
+            / dt);
     return rates;
 }
 
@@ -110,13 +114,16 @@ int main(int argc, char** argv)
     const double secs = argc > 1 ? std::atof(argv[1]) : 1.0;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const int n = GetProcessorCount();
-    std::vector<double> bestWorkers(static_cast<std::size_t>(n), 0.0), bestPlain(static_cast<std::size_t>(n), 0.0);
+    std::vector<double> bestWorkers(static_cast<std::size_t>(n), 0.0),
+        bestPlain(static_cast<std::size_t>(n), 0.0);
     for (int r = 0; r < rounds; ++r) {
         const auto w = workersRound(n, secs);
         const auto p = plainRound(n, secs);
         for (int i = 0; i < n && i < static_cast<int>(w.size()); ++i) {
-            bestWorkers[static_cast<std::size_t>(i)] = std::max(bestWorkers[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(i)]);
-            bestPlain[static_cast<std::size_t>(i)] = std::max(bestPlain[static_cast<std::size_t>(i)], p[static_cast<std::size_t>(i)]);
+            bestWorkers[static_cast<std::size_t>(i)]
+                = std::max(bestWorkers[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(i)]);
+            bestPlain[static_cast<std::size_t>(i)]
+                = std::max(bestPlain[static_cast<std::size_t>(i)], p[static_cast<std::size_t>(i)]);
         }
     }
     std::printf("%d cores, %d rounds of %.1f s, best round per core\n", n, rounds, secs);
@@ -124,10 +131,11 @@ int main(int argc, char** argv)
     double worst = 1e9;
     for (int i = 0; i < n; ++i) {
         const double ratio = bestPlain[static_cast<std::size_t>(i)] > 0
-            ? bestWorkers[static_cast<std::size_t>(i)] / bestPlain[static_cast<std::size_t>(i)] : 0.0;
+            ? bestWorkers[static_cast<std::size_t>(i)] / bestPlain[static_cast<std::size_t>(i)]
+            : 0.0;
         worst = std::min(worst, ratio);
         std::printf("%-5d %18.0f %18.0f %7.1f%%\n", i, bestWorkers[static_cast<std::size_t>(i)],
-                    bestPlain[static_cast<std::size_t>(i)], 100.0 * ratio);
+            bestPlain[static_cast<std::size_t>(i)], 100.0 * ratio);
     }
     std::printf("lowest ratio %.1f%% (target at least 95%%)\n", 100.0 * worst);
     return 0;

@@ -4,8 +4,7 @@
 #include <QVariant>
 #include <optional>
 
-namespace ampero
-{
+namespace ampero {
 
 // One named property of a battery as the system describes it. An invalid
 // (null) QVariant stands for a property the system reports as unknown.
@@ -25,16 +24,14 @@ using BatteryProperties = QList<BatteryProperty>;
 //   "DesignVoltage"                  mV, integer
 // A source need not give every property. std::nullopt when the source
 // cannot be reached or knows no battery.
-class BatteryIdentitySource
-{
+class BatteryIdentitySource {
 public:
     virtual ~BatteryIdentitySource() = default;
     virtual std::optional<BatteryProperties> firstBattery() = 0;
 };
 
 // A source that answers what it is told, for tests.
-class FakeBatteryIdentity final : public BatteryIdentitySource
-{
+class FakeBatteryIdentity final : public BatteryIdentitySource {
 public:
     std::optional<BatteryProperties> firstBattery() override
     {

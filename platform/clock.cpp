@@ -17,7 +17,7 @@ double SystemClock::localNow() const
 
 int64_t SystemClock::gapNowMs() const
 {
-    timespec ts{};
+    timespec ts {};
 #ifdef CLOCK_BOOTTIME
     if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0)
 #endif

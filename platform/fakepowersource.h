@@ -8,9 +8,15 @@ namespace ampero {
 class FakePowerSource final : public PowerSource {
     Q_OBJECT
 public:
-    explicit FakePowerSource(QObject* parent = nullptr) : PowerSource(parent) {}
+    explicit FakePowerSource(QObject* parent = nullptr)
+        : PowerSource(parent)
+    {
+    }
     explicit FakePowerSource(const PowerStatus& initial, QObject* parent = nullptr)
-        : PowerSource(parent), m_status(initial) {}
+        : PowerSource(parent)
+        , m_status(initial)
+    {
+    }
 
     PowerStatus status() override { return m_status; }
     QString backendName() const override { return QStringLiteral("fake"); }
@@ -22,8 +28,18 @@ public:
         m_status = s;
         Q_EMIT powerChanged();
     }
-    void setAcLineStatus(uint8_t v) { auto s = m_status; s.acLineStatus = v; setStatus(s); }
-    void setLevel(uint8_t v) { auto s = m_status; s.batteryLifePercent = v; setStatus(s); }
+    void setAcLineStatus(uint8_t v)
+    {
+        auto s = m_status;
+        s.acLineStatus = v;
+        setStatus(s);
+    }
+    void setLevel(uint8_t v)
+    {
+        auto s = m_status;
+        s.batteryLifePercent = v;
+        setStatus(s);
+    }
     // A notification with no change of value, as after a resume.
     void notify() { Q_EMIT powerChanged(); }
 

@@ -1,12 +1,10 @@
 #pragma once
 #include "platform/processor.h"
 
-namespace ampero
-{
+namespace ampero {
 
 // A processor whose brand bytes and tick counts are set by hand.
-class FakeProcessor final : public Processor
-{
+class FakeProcessor final : public Processor {
 public:
     std::optional<QByteArray> brandBytes() override { return brand; }
     uint64_t ticksAcross(int sleepMs) override

@@ -1,12 +1,10 @@
 #pragma once
 #include "platform/processortimes.h"
 
-namespace ampero
-{
+namespace ampero {
 
 // Times and tick counter set by hand. failNext makes the next snapshot fail.
-class FakeProcessorTimes final : public ProcessorTimesSource
-{
+class FakeProcessorTimes final : public ProcessorTimesSource {
 public:
     std::optional<ProcessorSnapshot> snapshot() override
     {

@@ -3,8 +3,7 @@
 #include <QByteArray>
 #include <QUrl>
 
-namespace ampero
-{
+namespace ampero {
 
 // The time limit of one request, whole: connecting, the answer and the body.
 inline constexpr int kHttpTimeLimitMs = 10000;
@@ -26,8 +25,7 @@ struct HttpAnswer {
 // running its timers meanwhile, but user input to windows waits until then.
 // Every request ends within the backend's time limit (kHttpTimeLimitMs unless
 // the backend was given another).
-class HttpClient
-{
+class HttpClient {
 public:
     virtual ~HttpClient() = default;
 

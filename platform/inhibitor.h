@@ -2,8 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace ampero
-{
+namespace ampero {
 
 // Locks that keep the system from ending a running test early.
 //
@@ -21,8 +20,7 @@ namespace ampero
 // error: take*() returns false and the test goes on without it. Taking a
 // lock already held and releasing one not held do nothing. Everything runs
 // on the main thread.
-class Inhibitor
-{
+class Inhibitor {
 public:
     virtual ~Inhibitor() = default;
 
@@ -37,8 +35,7 @@ public:
 
 // Records what was asked of it, for tests. refuseDelay/refuseIdle make the
 // next takes fail as a system that refuses the lock would.
-class FakeInhibitor final : public Inhibitor
-{
+class FakeInhibitor final : public Inhibitor {
 public:
     bool refuseDelay = false;
     bool refuseIdle = false;

@@ -13,55 +13,52 @@
 #define AMPERO_HAVE_CPUID 1
 #endif
 
-namespace ampero
+namespace ampero {
+
+namespace {
+
+[[maybe_unused]] QByteArray readWhole(const QString& path)
 {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
 
-namespace
+void sleepMs(int ms)
 {
+    timespec req { ms / 1000, static_cast<long>(ms % 1000) * 1000000L };
+    // Sleep the whole time even when a signal interrupts the sleep.
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &req, &req) == EINTR) { }
+}
 
-    [[maybe_unused]] QByteArray readWhole(const QString& path)
+// Raises the calling thread to SCHED_FIFO at the highest priority for its
+// lifetime, where the system allows it, and restores the old policy after.
+class RealtimeScope {
+public:
+    RealtimeScope()
     {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return f.readAll();
+        m_saved = pthread_getschedparam(pthread_self(), &m_policy, &m_param) == 0;
+        if (!m_saved)
+            return;
+        sched_param fifo {};
+        fifo.sched_priority = sched_get_priority_max(SCHED_FIFO);
+        m_raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0;
     }
-
-    void sleepMs(int ms)
+    ~RealtimeScope()
     {
-        timespec req { ms / 1000, static_cast<long>(ms % 1000) * 1000000L };
-        // Sleep the whole time even when a signal interrupts the sleep.
-        while (clock_nanosleep(CLOCK_MONOTONIC, 0, &req, &req) == EINTR) { }
+        if (m_raised)
+            pthread_setschedparam(pthread_self(), m_policy, &m_param);
     }
+    RealtimeScope(const RealtimeScope&) = delete;
+    RealtimeScope& operator=(const RealtimeScope&) = delete;
 
-    // Raises the calling thread to SCHED_FIFO at the highest priority for its
-    // lifetime, where the system allows it, and restores the old policy after.
-    class RealtimeScope
-    {
-    public:
-        RealtimeScope()
-        {
-            m_saved = pthread_getschedparam(pthread_self(), &m_policy, &m_param) == 0;
-            if (!m_saved)
-                return;
-            sched_param fifo {};
-            fifo.sched_priority = sched_get_priority_max(SCHED_FIFO);
-            m_raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0;
-        }
-        ~RealtimeScope()
-        {
-            if (m_raised)
-                pthread_setschedparam(pthread_self(), m_policy, &m_param);
-        }
-        RealtimeScope(const RealtimeScope&) = delete;
-        RealtimeScope& operator=(const RealtimeScope&) = delete;
-
-    private:
-        bool m_saved = false;
-        bool m_raised = false;
-        int m_policy = SCHED_OTHER;
-        sched_param m_param {};
-    };
+private:
+    bool m_saved = false;
+    bool m_raised = false;
+    int m_policy = SCHED_OTHER;
+    sched_param m_param {};
+};
 
 } // namespace
 

@@ -3,16 +3,14 @@
 
 #include <QString>
 
-namespace ampero
-{
+namespace ampero {
 
 // The processor this program runs on. On x86 the brand comes from CPUID and
 // the ticks from RDTSC. Elsewhere the brand is the "model name" line of
 // cpuinfoPath (NUL-padded to 48 bytes) and the ticks are the current
 // frequency of processor 0 (cpufreq, else the "cpu MHz" line) times the
 // time slept.
-class LinuxProcessor final : public Processor
-{
+class LinuxProcessor final : public Processor {
 public:
     explicit LinuxProcessor(QString cpuinfoPath = QStringLiteral("/proc/cpuinfo"));
     std::optional<QByteArray> brandBytes() override;

@@ -8,9 +8,9 @@ namespace ampero {
 
 // The four power figures the program works with, as one snapshot.
 struct PowerStatus {
-    static constexpr uint8_t AcOffline = 0;         // running on battery
-    static constexpr uint8_t AcOnline = 1;          // running on mains power
-    static constexpr uint8_t Unknown8 = 255;        // unknown line status or level
+    static constexpr uint8_t AcOffline = 0; // running on battery
+    static constexpr uint8_t AcOnline = 1; // running on mains power
+    static constexpr uint8_t Unknown8 = 255; // unknown line status or level
     static constexpr uint32_t UnknownTime = 0xFFFFFFFFu;
 
     // 0 battery, 1 AC, 255 unknown (any other value is treated as unknown).

@@ -3,12 +3,10 @@
 #include <cstdint>
 #include <optional>
 
-namespace ampero
-{
+namespace ampero {
 
 // The processor's own identification and its cycle counter.
-class Processor
-{
+class Processor {
 public:
     virtual ~Processor() = default;
 

@@ -3,22 +3,20 @@
 #include <QList>
 #include <time.h>
 
-namespace ampero
-{
+namespace ampero {
 
-namespace
-{
+namespace {
 
-    // Parses an unsigned decimal field; false on anything else.
-    bool toCount(const QByteArray& field, int64_t* out)
-    {
-        bool ok = false;
-        const qulonglong v = field.toULongLong(&ok);
-        if (!ok || v > static_cast<qulonglong>(INT64_MAX))
-            return false;
-        *out = static_cast<int64_t>(v);
-        return true;
-    }
+// Parses an unsigned decimal field; false on anything else.
+bool toCount(const QByteArray& field, int64_t* out)
+{
+    bool ok = false;
+    const qulonglong v = field.toULongLong(&ok);
+    if (!ok || v > static_cast<qulonglong>(INT64_MAX))
+        return false;
+    *out = static_cast<int64_t>(v);
+    return true;
+}
 
 } // namespace
 

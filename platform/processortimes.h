@@ -4,8 +4,7 @@
 #include <optional>
 #include <vector>
 
-namespace ampero
-{
+namespace ampero {
 
 // Cumulative times of one processor since boot, all in 100 ns units.
 // KernelTime includes IdleTime, as the usage arithmetic expects.
@@ -28,8 +27,7 @@ struct ProcessorSnapshotEntry {
 using ProcessorSnapshot = std::vector<ProcessorSnapshotEntry>;
 
 // The source of per-processor times and of the millisecond tick counter.
-class ProcessorTimesSource
-{
+class ProcessorTimesSource {
 public:
     virtual ~ProcessorTimesSource() = default;
     // A fresh snapshot, or std::nullopt when the times cannot be read.

@@ -5,8 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace ampero
-{
+namespace ampero {
 
 ProcStatTimes::ProcStatTimes(QString path)
     : m_path(std::move(path))

@@ -3,13 +3,11 @@
 
 #include <QString>
 
-namespace ampero
-{
+namespace ampero {
 
 // Per-processor times from the kernel's /proc/stat (path replaceable for
 // tests), the tick counter from CLOCK_MONOTONIC.
-class ProcStatTimes final : public ProcessorTimesSource
-{
+class ProcStatTimes final : public ProcessorTimesSource {
 public:
     explicit ProcStatTimes(QString path = QStringLiteral("/proc/stat"));
     std::optional<ProcessorSnapshot> snapshot() override;

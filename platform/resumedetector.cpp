@@ -7,7 +7,7 @@ namespace ampero {
 namespace {
 int64_t clockMs(clockid_t id)
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(id, &ts);
     return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
@@ -20,7 +20,11 @@ int64_t ResumeDetector::systemSuspendedMs()
     return clockMs(CLOCK_BOOTTIME) - clockMs(CLOCK_MONOTONIC);
 }
 
-ResumeDetector::ResumeDetector(SuspendedMs source) : m_source(std::move(source)), m_last(m_source()) {}
+ResumeDetector::ResumeDetector(SuspendedMs source)
+    : m_source(std::move(source))
+    , m_last(m_source())
+{
+}
 
 bool ResumeDetector::resumedSinceLastCheck()
 {

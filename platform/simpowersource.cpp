@@ -4,13 +4,13 @@
 
 namespace ampero {
 
-SimPowerSource::SimPowerSource(std::shared_ptr<const Clock> clock, int secondsPerPercent,
-                               int pollIntervalMs, QObject* parent)
-    : PowerSource(parent),
-      m_clock(std::move(clock)),
-      m_secondsPerPercent(std::max(1, secondsPerPercent)),
-      m_startMs(m_clock->gapNowMs()),
-      m_lastLevel(100)
+SimPowerSource::SimPowerSource(
+    std::shared_ptr<const Clock> clock, int secondsPerPercent, int pollIntervalMs, QObject* parent)
+    : PowerSource(parent)
+    , m_clock(std::move(clock))
+    , m_secondsPerPercent(std::max(1, secondsPerPercent))
+    , m_startMs(m_clock->gapNowMs())
+    , m_lastLevel(100)
 {
     connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
     m_timer.setSingleShot(true);

@@ -21,8 +21,8 @@ public:
     // (0: never, tests call checkForChange() by hand). The timer wakes once
     // per percent, when the level is due to change, not every interval.
     explicit SimPowerSource(std::shared_ptr<const Clock> clock,
-                            int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
-                            QObject* parent = nullptr);
+        int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
+        QObject* parent = nullptr);
 
     PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("sim"); }

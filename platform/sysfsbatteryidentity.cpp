@@ -3,44 +3,42 @@
 #include <QDir>
 #include <QFile>
 
-namespace ampero
+namespace ampero {
+
+namespace {
+
+QByteArray readAttribute(const QString& dir, const char* name)
 {
+    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.read(4096).trimmed();
+}
 
-namespace
+std::optional<qulonglong> readNumber(const QString& dir, const char* name)
 {
+    bool ok = false;
+    const qulonglong v = readAttribute(dir, name).toULongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return v;
+}
 
-    QByteArray readAttribute(const QString& dir, const char* name)
-    {
-        QFile f(dir + QLatin1Char('/') + QLatin1String(name));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return f.read(4096).trimmed();
-    }
-
-    std::optional<qulonglong> readNumber(const QString& dir, const char* name)
-    {
-        bool ok = false;
-        const qulonglong v = readAttribute(dir, name).toULongLong(&ok);
-        if (!ok)
-            return std::nullopt;
-        return v;
-    }
-
-    // energy_<what> in µWh, else charge_<what> (µAh) × voltage_min_design (µV), as mWh.
-    QVariant capacityMwh(const QString& dir, const char* energy, const char* charge)
-    {
-        if (const auto uwh = readNumber(dir, energy))
-            return QVariant::fromValue<qulonglong>(*uwh / 1000u);
-        const auto uah = readNumber(dir, charge);
-        const auto uv = readNumber(dir, "voltage_min_design");
-        if (!uah || !uv)
-            return {};
-        // µAh × µV = 10^-12 Wh; kept in long double so no product overflows.
-        const long double mwh = static_cast<long double>(*uah) * static_cast<long double>(*uv) / 1e9L;
-        if (mwh >= 1.8e19L)
-            return {};
-        return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(mwh));
-    }
+// energy_<what> in µWh, else charge_<what> (µAh) × voltage_min_design (µV), as mWh.
+QVariant capacityMwh(const QString& dir, const char* energy, const char* charge)
+{
+    if (const auto uwh = readNumber(dir, energy))
+        return QVariant::fromValue<qulonglong>(*uwh / 1000u);
+    const auto uah = readNumber(dir, charge);
+    const auto uv = readNumber(dir, "voltage_min_design");
+    if (!uah || !uv)
+        return {};
+    // µAh × µV = 10^-12 Wh; kept in long double so no product overflows.
+    const long double mwh = static_cast<long double>(*uah) * static_cast<long double>(*uv) / 1e9L;
+    if (mwh >= 1.8e19L)
+        return {};
+    return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(mwh));
+}
 
 } // namespace
 

@@ -1,8 +1,7 @@
 #pragma once
 #include "platform/batteryidentity.h"
 
-namespace ampero
-{
+namespace ampero {
 
 // The first battery (by directory name) among the kernel's power supplies in
 // folder (normally /sys/class/power_supply) that powers the system: type
@@ -10,8 +9,7 @@ namespace ampero
 // "FullChargeCapacity" in mWh, from energy_full_design and energy_full (µWh),
 // or from charge_full_design and charge_full (µAh) times voltage_min_design
 // (µV); a value that is missing or unreadable is given as null.
-class SysfsBatteryIdentity final : public BatteryIdentitySource
-{
+class SysfsBatteryIdentity final : public BatteryIdentitySource {
 public:
     explicit SysfsBatteryIdentity(QString folder = QStringLiteral("/sys/class/power_supply"));
     std::optional<BatteryProperties> firstBattery() override;

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -43,12 +42,12 @@ bool isLineType(const QByteArray& type)
 }
 
 struct BatteryReading {
-    double energy = -1;   // µWh, < 0 when unknown
-    double full = -1;     // µWh, <= 0 when unknown
-    double rate = -1;     // µW drawn, < 0 when unknown
-    double percent = -1;  // from `capacity`, < 0 when unknown
+    double energy = -1; // µWh, < 0 when unknown
+    double full = -1; // µWh, <= 0 when unknown
+    double rate = -1; // µW drawn, < 0 when unknown
+    double percent = -1; // from `capacity`, < 0 when unknown
     double timeToEmpty = -1; // seconds, <= 0 when unknown
-    QByteArray state;     // `status`: Discharging, Charging, Full, ...
+    QByteArray state; // `status`: Discharging, Charging, Full, ...
 };
 
 BatteryReading readBattery(const QString& dir)
@@ -67,7 +66,7 @@ BatteryReading readBattery(const QString& dir)
         const auto chargeNow = readNumber(dir, "charge_now");
         const auto chargeFull = readNumber(dir, "charge_full");
         double volts = 0;
-        for (const char* name : {"voltage_min_design", "voltage_max_design", "voltage_now"}) {
+        for (const char* name : { "voltage_min_design", "voltage_max_design", "voltage_now" }) {
             volts = readNumber(dir, name).value_or(0);
             if (volts > 0)
                 break;
@@ -152,7 +151,7 @@ PowerStatus combine(const Scan& s)
                 charging = true;
         }
         st.acLineStatus = discharging ? PowerStatus::AcOffline
-                          : charging  ? PowerStatus::AcOnline
+            : charging                ? PowerStatus::AcOnline
                                       : PowerStatus::Unknown8;
     }
 
@@ -204,7 +203,8 @@ PowerStatus combine(const Scan& s)
 } // namespace
 
 SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObject* parent)
-    : PowerSource(parent), m_root(root)
+    : PowerSource(parent)
+    , m_root(root)
 {
     m_last = status();
     m_timer.setInterval(pollIntervalMs);
@@ -232,7 +232,7 @@ bool SysfsPowerSource::checkForChange()
     // may differ, so a resume is announced in any case.
     const bool resumed = m_resume.resumedSinceLastCheck();
     const bool changed = resumed || now.acLineStatus != m_last.acLineStatus
-                         || now.batteryLifePercent != m_last.batteryLifePercent;
+        || now.batteryLifePercent != m_last.batteryLifePercent;
     m_last = now;
     if (changed)
         Q_EMIT powerChanged();

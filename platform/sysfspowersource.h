@@ -34,8 +34,8 @@ public:
 
     // Reads root at every status() call and compares the readings once a
     // second (pollIntervalMs), emitting powerChanged() on a real change.
-    explicit SysfsPowerSource(const QString& root = defaultRoot(), int pollIntervalMs = 1000,
-                              QObject* parent = nullptr);
+    explicit SysfsPowerSource(
+        const QString& root = defaultRoot(), int pollIntervalMs = 1000, QObject* parent = nullptr);
 
     PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("sysfs"); }
@@ -45,7 +45,10 @@ public:
     bool findsPowerSupply() const;
     const QString& root() const { return m_root; }
     // Where the time spent suspended is read (tests pass their own).
-    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source) { m_resume = ResumeDetector(std::move(source)); }
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source)
+    {
+        m_resume = ResumeDetector(std::move(source));
+    }
 
 public Q_SLOTS:
     // Reads the status and emits powerChanged() when the AC line or the level

@@ -7,25 +7,23 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace ampero
-{
+namespace ampero {
 
-namespace
-{
-    int g_pipe[2] = { -1, -1 };
-    std::atomic<bool> g_installed { false };
-    struct sigaction g_oldTerm;
-    struct sigaction g_oldHup;
+namespace {
+int g_pipe[2] = { -1, -1 };
+std::atomic<bool> g_installed { false };
+struct sigaction g_oldTerm;
+struct sigaction g_oldHup;
 
-    extern "C" void onSignal(int signo)
-    {
-        const int saved = errno;
-        const unsigned char b = static_cast<unsigned char>(signo);
-        // Non-blocking: should the pipe be full, earlier notices are still
-        // pending and this one adds nothing.
-        [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &b, 1);
-        errno = saved;
-    }
+extern "C" void onSignal(int signo)
+{
+    const int saved = errno;
+    const unsigned char b = static_cast<unsigned char>(signo);
+    // Non-blocking: should the pipe be full, earlier notices are still
+    // pending and this one adds nothing.
+    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &b, 1);
+    errno = saved;
+}
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent)

@@ -4,16 +4,14 @@
 
 class QSocketNotifier;
 
-namespace ampero
-{
+namespace ampero {
 
 // Turns SIGTERM and SIGHUP (what a logout or a shutdown sends to the
 // session's processes) into a Qt signal on the main thread. The C signal
 // handler only writes the signal's number into a pipe; a socket notifier on
 // the main thread reads it and emits received(). One instance at a time;
 // the previous handlers come back when it is destroyed.
-class TerminationSignals : public QObject
-{
+class TerminationSignals : public QObject {
     Q_OBJECT
 public:
     explicit TerminationSignals(QObject* parent = nullptr);

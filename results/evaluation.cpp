@@ -1,6 +1,6 @@
 #include "results/evaluation.h"
-#include "platform/phrases.h"
 
+#include "platform/phrases.h"
 #include "results/timetext.h"
 #include "session/sessionports.h"
 #include "web/sitesettings.h"
@@ -83,8 +83,7 @@ std::optional<double> fastForecast(uint8_t firstLevel, const std::array<double, 
     return forecastLineEnd(firstLevel, times);
 }
 
-int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel,
-                    uint8_t lastLevel)
+int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel, uint8_t lastLevel)
 {
     // The capacity scale is exact in 64 bits (and in the 64-bit significand).
     const uint64_t scale = static_cast<uint64_t>(capacity) * 1000000u;
@@ -147,8 +146,8 @@ QString reportMailUrl(const QString& folder, const QString& fileName)
                              "battery.%0a%0dAlso%20attach%20report%20file:%20");
     const QString body = fixed + QString::fromLatin1(QUrl::toPercentEncoding(folder, "/")) + QLatin1Char('/')
         + QString::fromLatin1(QUrl::toPercentEncoding(fileName)) + QLatin1Char('.');
-    return QStringLiteral("mailto:Orvex%20Company%20<") + site::supportMailbox() + QStringLiteral(">?subject=")
-        + subject + QStringLiteral("&body=") + body;
+    return QStringLiteral("mailto:Orvex%20Company%20<") + site::supportMailbox()
+        + QStringLiteral(">?subject=") + subject + QStringLiteral("&body=") + body;
 }
 
 ResultsEvaluation evaluateResultsFile(const QString& path)
@@ -197,7 +196,7 @@ ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& 
         e.forecastEnd = fastForecast(e.firstLevel, d.levelChangeTimes);
         if (e.forecastEnd) {
             const double m = *e.forecastEnd;
-            e.forecastLine = {QPointF(0.0, e.firstLevel), QPointF(m, 0.0)};
+            e.forecastLine = { QPointF(0.0, e.firstLevel), QPointF(m, 0.0) };
             if (!(e.bottomMaximum >= m))
                 e.bottomMaximum = m;
         }
@@ -209,7 +208,8 @@ ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& 
     e.modeText = modeText(d.mode);
     e.loadText = loadText(d.noLoad);
     e.forecastText = forecastText(d.forecast);
-    e.mark = d.mode == 2 ? computeMark(e.bottomMaximum, d.workCount, d.capacity, e.firstLevel, e.lastLevel) : 0;
+    e.mark
+        = d.mode == 2 ? computeMark(e.bottomMaximum, d.workCount, d.capacity, e.firstLevel, e.lastLevel) : 0;
     e.markText = markText(e.mark);
     e.batteryLifeText = elapsedTimeText(e.bottomMaximum);
     e.ok = true;

@@ -38,16 +38,16 @@ struct ResultsEvaluation {
     uint32_t forecast = 0;
     uint32_t capacity = 0;
     uint64_t workCount = 0;
-    bool complete = true;           // false: recovered file without Terminator
+    bool complete = true; // false: recovered file without Terminator
     bool hasLevelChangeTimes = false;
-    std::array<double, 3> levelChangeTimes{0.0, 0.0, 0.0};
+    std::array<double, 3> levelChangeTimes { 0.0, 0.0, 0.0 };
 
     // The measured curve: one point per sample, x the elapsed day fraction.
     QList<QPointF> curve;
     int sampleCount = 0;
-    uint8_t firstLevel = 255;       // 255 when there is no sample
+    uint8_t firstLevel = 255; // 255 when there is no sample
     uint8_t lastLevel = 255;
-    double lastSampleTime = 0.0;    // x of the last sample
+    double lastSampleTime = 0.0; // x of the last sample
 
     // The fast-mode forecast line: (0, firstLevel) to (m, 0), or none.
     std::optional<double> forecastEnd; // m, day fraction
@@ -59,13 +59,13 @@ struct ResultsEvaluation {
     int64_t mark = 0;
 
     // Texts as the results window shows them.
-    QString fileName;     // ResultsFileName
+    QString fileName; // ResultsFileName
     QString reportFolder; // ReportFolder
-    QString modeText;     // TestModeLabel
-    QString loadText;     // BurnStatus
+    QString modeText; // TestModeLabel
+    QString loadText; // BurnStatus
     QString forecastText; // WinBatteryLifeTime
     QString batteryLifeText; // BatteryLifeTime
-    QString markText;     // MarkLabel
+    QString markText; // MarkLabel
 };
 
 // Reads and evaluates the file at path.
@@ -103,8 +103,8 @@ std::optional<double> fastForecast(uint8_t firstLevel, const std::array<double, 
 // / (capacity x 1000000) x 100 / (first - last level), in extended precision,
 // rounded to nearest-even. 0 for any division by zero, invalid or
 // out-of-range result.
-int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel,
-                    uint8_t lastLevel);
+int64_t computeMark(
+    double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel, uint8_t lastLevel);
 
 // "N/A" for 0, else e.g. "1 mark", "2 marks", "-5 marks".
 QString markText(int64_t mark);

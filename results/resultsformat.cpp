@@ -12,15 +12,13 @@ namespace ampero {
 namespace {
 
 // Little-endian numbers, assembled byte by byte so the host's order never matters.
-template <typename T>
-void putLE(std::vector<uint8_t>& out, T value)
+template <typename T> void putLE(std::vector<uint8_t>& out, T value)
 {
     for (std::size_t i = 0; i < sizeof(T); ++i)
         out.push_back(static_cast<uint8_t>((static_cast<uint64_t>(value) >> (8 * i)) & 0xFF));
 }
 
-template <typename T>
-T getLE(const uint8_t* p)
+template <typename T> T getLE(const uint8_t* p)
 {
     uint64_t v = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i)
@@ -46,7 +44,10 @@ double bitsDouble(uint64_t bits)
 // A cursor over the input that checks every read against the end.
 class Cursor {
 public:
-    explicit Cursor(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
+    explicit Cursor(std::span<const uint8_t> bytes)
+        : m_bytes(bytes)
+    {
+    }
     std::size_t pos() const { return m_pos; }
     std::size_t left() const { return m_bytes.size() - m_pos; }
     bool atEnd() const { return m_pos >= m_bytes.size(); }
@@ -81,7 +82,8 @@ std::string ResultsReadResult::describe() const
     case ResultsError::None:
         return {};
     case ResultsError::CannotOpen:
-        return "cannot read the file: " + (systemMessage.empty() ? std::string("unknown error") : systemMessage);
+        return "cannot read the file: "
+            + (systemMessage.empty() ? std::string("unknown error") : systemMessage);
     case ResultsError::NotResultsFile:
         return "not a results file (wrong signature)";
     case ResultsError::TruncatedHeader:
@@ -161,7 +163,7 @@ ResultsReadResult readResultsFile(const std::string& path)
         fail.systemMessage = std::strerror(errno);
         return fail;
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         fail.systemMessage = std::strerror(EISDIR);
@@ -212,10 +214,10 @@ std::vector<uint8_t> encodeResultsHeader(uint8_t mode, uint8_t noLoad, uint32_t 
     return out;
 }
 
-std::vector<uint8_t> encodeResultsTrailer(const std::array<double, 3>* levelChangeTimes,
-                                          uint32_t capacity, uint64_t workCount)
+std::vector<uint8_t> encodeResultsTrailer(
+    const std::array<double, 3>* levelChangeTimes, uint32_t capacity, uint64_t workCount)
 {
-    std::vector<uint8_t> out{ResultsTerminator};
+    std::vector<uint8_t> out { ResultsTerminator };
     if (levelChangeTimes)
         for (double t : *levelChangeTimes)
             putLE(out, doubleBits(t));
@@ -277,8 +279,8 @@ bool ResultsWriter::appendSample(uint8_t level)
     return writeAll(&level, 1);
 }
 
-bool ResultsWriter::finish(const std::array<double, 3>* levelChangeTimes, uint32_t capacity,
-                           uint64_t workCount)
+bool ResultsWriter::finish(
+    const std::array<double, 3>* levelChangeTimes, uint32_t capacity, uint64_t workCount)
 {
     if (m_fd < 0)
         return fail("no results file is open", EBADF);

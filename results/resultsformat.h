@@ -23,7 +23,7 @@
 
 namespace ampero {
 
-inline constexpr std::array<uint8_t, 4> ResultsMagic{0x03, 'A', 'P', 'R'};
+inline constexpr std::array<uint8_t, 4> ResultsMagic { 0x03, 'A', 'P', 'R' };
 inline constexpr uint8_t ResultsTerminator = 0xFF;
 inline constexpr std::size_t ResultsHeaderSize = 10;
 // The largest file readResultsFile() reads: 64 MiB, some two years of samples.
@@ -37,7 +37,7 @@ struct ResultsData {
     std::vector<uint8_t> samples;
     // True when the file carries the three level-change times (fast tests).
     bool hasLevelChangeTimes = false;
-    std::array<double, 3> levelChangeTimes{0.0, 0.0, 0.0};
+    std::array<double, 3> levelChangeTimes { 0.0, 0.0, 0.0 };
     uint32_t capacity = 0;
     uint64_t workCount = 0;
     // False for a file cut off before its Terminator (power loss, crash):
@@ -47,10 +47,10 @@ struct ResultsData {
 
 enum class ResultsError {
     None,
-    CannotOpen,        // the file could not be opened or read
-    NotResultsFile,    // the first four bytes are not the Magic
-    TruncatedHeader,   // the file ends inside Mode, NoLoad or Forecast
-    TruncatedTrailer,  // an optional trailer field is present but cut short
+    CannotOpen, // the file could not be opened or read
+    NotResultsFile, // the first four bytes are not the Magic
+    TruncatedHeader, // the file ends inside Mode, NoLoad or Forecast
+    TruncatedTrailer, // an optional trailer field is present but cut short
 };
 
 struct ResultsReadResult {
@@ -77,8 +77,8 @@ ResultsReadResult readResultsFile(const std::string& path);
 
 // The bytes the writer puts down, for the writer itself and for tests.
 std::vector<uint8_t> encodeResultsHeader(uint8_t mode, uint8_t noLoad, uint32_t forecast);
-std::vector<uint8_t> encodeResultsTrailer(const std::array<double, 3>* levelChangeTimes,
-                                          uint32_t capacity, uint64_t workCount);
+std::vector<uint8_t> encodeResultsTrailer(
+    const std::array<double, 3>* levelChangeTimes, uint32_t capacity, uint64_t workCount);
 
 // Writes a results file in three phases: create() puts down the header,
 // appendSample() one byte a tick, finish() the Terminator and the trailer.
@@ -100,8 +100,7 @@ public:
     bool appendSample(uint8_t level);
     // Appends the Terminator and the trailer, flushes and closes. The file is
     // closed afterwards even when a write failed.
-    bool finish(const std::array<double, 3>* levelChangeTimes, uint32_t capacity,
-                uint64_t workCount);
+    bool finish(const std::array<double, 3>* levelChangeTimes, uint32_t capacity, uint64_t workCount);
     // Closes without writing anything more.
     void close();
 

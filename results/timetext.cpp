@@ -26,10 +26,7 @@ QString timeOfDayText(qint64 milliseconds)
     const int h = static_cast<int>(totalSeconds / 3600);
     const int m = static_cast<int>(totalSeconds / 60 % 60);
     const int s = static_cast<int>(totalSeconds % 60);
-    return QStringLiteral("%1:%2:%3")
-        .arg(h)
-        .arg(m, 2, 10, QLatin1Char('0'))
-        .arg(s, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
 }
 
 QString elapsedTimeText(double dayFraction)

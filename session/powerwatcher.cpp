@@ -1,4 +1,5 @@
 #include "session/powerwatcher.h"
+
 #include "platform/clock.h"
 #include "platform/systemevents.h"
 #include "session/resumemonitor.h"
@@ -47,8 +48,13 @@ QString powerModeText(uint8_t acLineStatus)
 }
 
 PowerWatcher::PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& power, const Clock& clock,
-                           const SessionState& state, QObject* parent)
-    : QObject(parent), m_view(view), m_testing(testing), m_power(power), m_clock(clock), m_state(state)
+    const SessionState& state, QObject* parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_testing(testing)
+    , m_power(power)
+    , m_clock(clock)
+    , m_state(state)
 {
     connect(&m_power, &PowerSource::powerChanged, this, &PowerWatcher::WMPowerBroadcast);
 }

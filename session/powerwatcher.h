@@ -14,9 +14,9 @@ class SystemEvents;
 
 // What the power state allows, by the readiness rule.
 enum class Readiness {
-    Ready,        // on battery, level 10 % or more (or unknown, 255)
-    NotReady,     // on battery, level below 10 %
-    Disabled,     // on AC or an unknown line status
+    Ready, // on battery, level 10 % or more (or unknown, 255)
+    NotReady, // on battery, level below 10 %
+    Disabled, // on AC or an unknown line status
 };
 Readiness readinessOf(const PowerStatus& status);
 // "ready for test", "not ready for test" or "testing disabled".
@@ -30,7 +30,7 @@ public:
     // The watcher reads the session's TestMode and LastTickTime, and follows
     // power.powerChanged() with WMPowerBroadcast.
     PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& power, const Clock& clock,
-                 const SessionState& state, QObject* parent = nullptr);
+        const SessionState& state, QObject* parent = nullptr);
 
     // Enables or greys the level and timer labels and the test actions.
     void InitializeTests(bool value);

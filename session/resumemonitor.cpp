@@ -12,7 +12,8 @@ ResumeDetector::SuspendedMs suspendedSource(ResumeMonitor::MsClock gap, ResumeMo
 } // namespace
 
 ResumeMonitor::ResumeMonitor(MsClock gapMs, MsClock monotonicMs, QObject* parent)
-    : QObject(parent), m_detector(suspendedSource(std::move(gapMs), std::move(monotonicMs)))
+    : QObject(parent)
+    , m_detector(suspendedSource(std::move(gapMs), std::move(monotonicMs)))
 {
     connect(&m_timer, &QTimer::timeout, this, &ResumeMonitor::check);
     m_timer.setTimerType(Qt::VeryCoarseTimer);

@@ -7,8 +7,7 @@
 #include <climits>
 #include <unistd.h>
 
-namespace ampero
-{
+namespace ampero {
 
 QString ownExecutablePath()
 {

@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace ampero
-{
+namespace ampero {
 
 // The title the entry is written under.
 inline constexpr char RunEntryName[] = "Orvex Ampero";

@@ -4,8 +4,7 @@
 #include "platform/systemevents.h"
 #include "session/runentry.h"
 
-namespace ampero
-{
+namespace ampero {
 
 SessionEnd::SessionEnd(SessionEndHooks hooks, SessionEndOptions options, Inhibitor* inhibitor,
     SystemEvents* events, QObject* parent)

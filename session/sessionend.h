@@ -6,8 +6,7 @@
 #include <QString>
 #include <functional>
 
-namespace ampero
-{
+namespace ampero {
 
 class Inhibitor;
 class SystemEvents;
@@ -41,8 +40,7 @@ struct SessionEndOptions {
 // session's end arrive from logind (PrepareForShutdown through SystemEvents),
 // from the desktop session manager and from SIGTERM/SIGHUP (through the app's
 // glue), each calling queryEndSession() on the main thread.
-class SessionEnd : public QObject
-{
+class SessionEnd : public QObject {
     Q_OBJECT
 public:
     // inhibitor and events may be null (no locks, no logind notices); both

@@ -12,10 +12,10 @@ namespace ampero {
 class MainView {
 public:
     virtual ~MainView() = default;
-    virtual void setTimerText(const QString& text) = 0;    // TimerValueLabel
-    virtual void setLevelText(const QString& text) = 0;    // BettaryLevelLabel
-    virtual void setActionText(const QString& text) = 0;   // ActionLabel
-    virtual void setModeText(const QString& text) = 0;     // BettaryModeLabel
+    virtual void setTimerText(const QString& text) = 0; // TimerValueLabel
+    virtual void setLevelText(const QString& text) = 0; // BettaryLevelLabel
+    virtual void setActionText(const QString& text) = 0; // ActionLabel
+    virtual void setModeText(const QString& text) = 0; // BettaryModeLabel
     virtual void setCpuSpeedText(const QString& text) = 0; // CurrentCPUSpeed
     // InitializeTests: enables or greys BettaryLevelLabel, BettaryLevelLabel1,
     // TimerValueLabel, TimerLabel and the actions StartNormalTest,
@@ -31,8 +31,8 @@ public:
 class ChartView {
 public:
     virtual ~ChartView() = default;
-    virtual void clearSeries() = 0;                           // both series
-    virtual void addSample(double x, double y) = 0;           // one point to Series1
+    virtual void clearSeries() = 0; // both series
+    virtual void addSample(double x, double y) = 0; // one point to Series1
     virtual void setSamples(const QList<QPointF>& points) = 0; // Series1 in one call
     virtual void setForecastLine(const QList<QPointF>& points) = 0; // Series2
     // Zooming and panning: off while a test runs, on for shown results.

@@ -24,7 +24,7 @@ struct SessionState {
     // then at the last sample. Only differences of it are used.
     int64_t LastTickTime = 0;
     // ElapsedTime of the samples at which the first three level changes were seen.
-    std::array<double, 3> LevelChangeTimes{0.0, 0.0, 0.0};
+    std::array<double, 3> LevelChangeTimes { 0.0, 0.0, 0.0 };
     // Level the next sample is compared against; -1 before the first sample.
     int32_t LastLevel = -1;
     // Level changes recorded in LevelChangeTimes, 0 to 3.

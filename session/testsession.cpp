@@ -1,9 +1,10 @@
 #include "session/testsession.h"
-#include "sysinfo/processorinfo.h"
+
 #include "platform/clock.h"
 #include "platform/powersource.h"
 #include "results/timetext.h"
 #include "session/loadworkers.h"
+#include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
 #include <cfenv>
@@ -16,8 +17,8 @@ uint64_t estimatedWorkCount(double mhz, double elapsedDays)
 {
     if (!(mhz > 0) || !(elapsedDays > 0))
         return 0;
-    const long double cycles = static_cast<long double>(mhz) * 1000000.0L * static_cast<long double>(elapsedDays)
-        * 24.0L * 3600.0L;
+    const long double cycles = static_cast<long double>(mhz) * 1000000.0L
+        * static_cast<long double>(elapsedDays) * 24.0L * 3600.0L;
     if (!std::isfinite(cycles))
         return 0;
     // Round to nearest with halves to even, whatever mode the caller left set.
@@ -32,16 +33,16 @@ uint64_t estimatedWorkCount(double mhz, double elapsedDays)
 }
 
 TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialogs, TestingWindow& testing,
-                         PowerSource& power, const Clock& clock, LoadWorkers& load, QObject* parent)
-    : QObject(parent),
-      m_view(view),
-      m_chart(chart),
-      m_dialogs(dialogs),
-      m_testing(testing),
-      m_power(power),
-      m_clock(clock),
-      m_load(load),
-      m_watcher(view, testing, power, clock, m_state)
+    PowerSource& power, const Clock& clock, LoadWorkers& load, QObject* parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_chart(chart)
+    , m_dialogs(dialogs)
+    , m_testing(testing)
+    , m_power(power)
+    , m_clock(clock)
+    , m_load(load)
+    , m_watcher(view, testing, power, clock, m_state)
 {
     m_testTimer.setInterval(1000);
     m_testTimer.setTimerType(Qt::PreciseTimer);
@@ -97,15 +98,16 @@ void TestSession::StartFastTestExecute(int tag)
     m_state.TestMode = static_cast<uint8_t>(tag);
 
     const PowerStatus power = m_power.status();
-    const uint32_t forecast = power.batteryFullLifeTime != PowerStatus::UnknownTime ? power.batteryFullLifeTime
-                                                                                    : power.batteryLifeTime;
+    const uint32_t forecast = power.batteryFullLifeTime != PowerStatus::UnknownTime
+        ? power.batteryFullLifeTime
+        : power.batteryLifeTime;
     if (!m_file.create(m_state.ResultsPath.toStdString(), m_state.TestMode, noLoad ? 1 : 0, forecast)) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
 
     if (m_state.TestMode == FastTestMode)
-        m_state.LevelChangeTimes = {0.0, 0.0, 0.0};
+        m_state.LevelChangeTimes = { 0.0, 0.0, 0.0 };
     m_state.LastLevel = -1;
     m_state.LevelChangeCount = 0;
     m_state.ElapsedTime = 0.0;

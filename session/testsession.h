@@ -29,13 +29,13 @@ class TestSession : public QObject {
 public:
     // How a test ended.
     enum class End {
-        Regular,     // fast-mode end or a gap of 5 seconds: results shown
+        Regular, // fast-mode end or a gap of 5 seconds: results shown
         Interrupted, // the testing window closed (Cancel, AC connected)
     };
     Q_ENUM(End)
 
     TestSession(MainView& view, ChartView& chart, SessionDialogs& dialogs, TestingWindow& testing,
-                PowerSource& power, const Clock& clock, LoadWorkers& load, QObject* parent = nullptr);
+        PowerSource& power, const Clock& clock, LoadWorkers& load, QObject* parent = nullptr);
     ~TestSession() override;
 
     // The processor clock estimate in MHz (about 100 ms); 0 when unknown.
@@ -97,8 +97,8 @@ private:
     SessionState m_state;
     PowerWatcher m_watcher;
     ResultsWriter m_file;
-    QTimer m_testTimer;  // TestTimer, 1000 ms
-    QTimer m_burnTimer;  // BurnTimer, 10 ms one-shot
+    QTimer m_testTimer; // TestTimer, 1000 ms
+    QTimer m_burnTimer; // BurnTimer, 10 ms one-shot
     std::function<double()> m_measureCpuClock;
     uint32_t m_capacity = 0;
     std::function<void(const QString&)> m_showResultsWindow;
@@ -111,6 +111,5 @@ private:
 // rounded to the nearest integer, halves to even. 0 for a clock that is not
 // a positive number.
 uint64_t estimatedWorkCount(double mhz, double elapsedDays);
-
 
 } // namespace ampero

@@ -1,9 +1,10 @@
 #include "session/uThread.h"
+
 #include "sysinfo/processorcount.h"
 
 #include <pthread.h>
-#include <stdexcept>
 #include <sched.h>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -56,7 +57,7 @@ void TCpuThread::Execute()
 
 bool TCpuThread::setLowestPriority()
 {
-    sched_param param{};
+    sched_param param {};
     param.sched_priority = 0;
     if (pthread_setschedparam(m_thread.native_handle(), SCHED_OTHER, &param) != 0)
         return false;
@@ -72,10 +73,12 @@ void TCpuThread::resume()
     m_resume.release();
 }
 
-CpuLoadWorkers::CpuLoadWorkers(std::function<int()> processorCount, std::function<bool(TCpuThread&)> setPriority)
-    : m_processorCount(processorCount ? std::move(processorCount) : std::function<int()>(GetProcessorCount)),
-      m_setPriority(setPriority ? std::move(setPriority)
-                                : std::function<bool(TCpuThread&)>([](TCpuThread& t) { return t.setLowestPriority(); }))
+CpuLoadWorkers::CpuLoadWorkers(
+    std::function<int()> processorCount, std::function<bool(TCpuThread&)> setPriority)
+    : m_processorCount(processorCount ? std::move(processorCount) : std::function<int()>(GetProcessorCount))
+    , m_setPriority(setPriority
+              ? std::move(setPriority)
+              : std::function<bool(TCpuThread&)>([](TCpuThread& t) { return t.setLowestPriority(); }))
 {
 }
 

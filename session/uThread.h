@@ -45,17 +45,17 @@ public:
 
     // Nonzero: keep looping; 0: leave the loop and end the thread. Each
     // worker's fields sit on a cache line of their own.
-    alignas(64) std::atomic<uint8_t> Burning{0};
+    alignas(64) std::atomic<uint8_t> Burning { 0 };
     // Completed loop iterations.
-    std::atomic<uint64_t> Iterations{0};
+    std::atomic<uint64_t> Iterations { 0 };
 
 private:
     // The thread body: loops while Burning is set.
     void Execute();
     void run();
 
-    alignas(64) std::binary_semaphore m_resume{0};
-    std::binary_semaphore m_started{0};
+    alignas(64) std::binary_semaphore m_resume { 0 };
+    std::binary_semaphore m_started { 0 };
     pid_t m_tid = 0;
     bool m_resumed = false;
     std::thread m_thread;
@@ -68,8 +68,8 @@ public:
     // default); setPriority puts a suspended worker at its priority
     // (TCpuThread::setLowestPriority by default) and returns false when it
     // cannot.
-    explicit CpuLoadWorkers(std::function<int()> processorCount = {},
-                            std::function<bool(TCpuThread&)> setPriority = {});
+    explicit CpuLoadWorkers(
+        std::function<int()> processorCount = {}, std::function<bool(TCpuThread&)> setPriority = {});
     ~CpuLoadWorkers() override;
 
     bool start() override; // BurnTimerTimer's part: create, prioritise, resume

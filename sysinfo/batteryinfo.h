@@ -4,8 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace ampero
-{
+namespace ampero {
 
 // The battery's identity and capacity, read once at start-up.
 struct TBatteryInfo {

@@ -1,21 +1,19 @@
 #include "sysinfo/infotext.h"
-#include "platform/phrases.h"
 
+#include "platform/phrases.h"
 #include "results/timetext.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
 
-namespace ampero
-{
+namespace ampero {
 
-namespace
-{
+namespace {
 
-    QString orUnknown(const QString& s)
-    {
-        return s.isEmpty() ? tr("unknown") : s;
-    }
+QString orUnknown(const QString& s)
+{
+    return s.isEmpty() ? tr("unknown") : s;
+}
 
 } // namespace
 

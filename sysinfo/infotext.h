@@ -5,8 +5,7 @@
 #include <QLocale>
 #include <QString>
 
-namespace ampero
-{
+namespace ampero {
 
 // Everything the program knows of this machine, as collected for a report.
 struct MachineInfo {

@@ -1,7 +1,6 @@
 #include "sysinfo/processorinfo.h"
 
-namespace ampero
-{
+namespace ampero {
 
 QString brandStringFromBytes(const std::optional<QByteArray>& bytes)
 {

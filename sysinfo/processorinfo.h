@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace ampero
-{
+namespace ampero {
 
 // The processor's brand string: "Unknown", or exactly 48 characters, one per
 // byte of the brand bytes (0x80..0xFF become U+0080..U+00FF, zero bytes

@@ -1,7 +1,6 @@
 #include "sysinfo/processorusage.h"
 
-namespace ampero
-{
+namespace ampero {
 
 int64_t unitsToMs(int64_t units)
 {

@@ -5,8 +5,7 @@
 #include <optional>
 #include <vector>
 
-namespace ampero
-{
+namespace ampero {
 
 // Shares of one processor's time over one interval, in percent of the
 // interval (normally 0..100, but the sums may exceed 100 by rounding).
@@ -30,8 +29,7 @@ float sharePercent(int64_t ms, uint32_t dtMs);
 
 // Turns successive snapshots of the per-processor times into shares of the
 // elapsed interval. Main thread only.
-class ProcessorUsage
-{
+class ProcessorUsage {
 public:
     // processorCount is the number of processors to sample (GetProcessorCount).
     ProcessorUsage(ProcessorTimesSource& source, int processorCount);

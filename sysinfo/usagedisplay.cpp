@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ampero
-{
+namespace ampero {
 
 long long roundHalfEven(double v)
 {

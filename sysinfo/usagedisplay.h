@@ -5,8 +5,7 @@
 #include <optional>
 #include <vector>
 
-namespace ampero
-{
+namespace ampero {
 
 // Rounds to the nearest integer, exact halves to the even integer.
 long long roundHalfEven(double v);
@@ -53,8 +52,7 @@ bool usageBarsVisible(const std::vector<BarGeometry>& layout);
 
 // Drives the sampler once a second: tick() samples and returns what to show,
 // or std::nullopt when nothing changes.
-class UsageMeter
-{
+class UsageMeter {
 public:
     UsageMeter(ProcessorTimesSource& source, int processorCount);
     // Takes the first snapshot.

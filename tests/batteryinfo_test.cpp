@@ -8,8 +8,7 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 BatteryProperties props(std::initializer_list<std::pair<const char*, QVariant>> list)
 {
@@ -119,8 +118,7 @@ TEST(BatteryInfoRules, EmptyBatteryInfoClearsEverything)
     EXPECT_EQ(chemistryName(99), QStringLiteral("Unknown"));
 }
 
-namespace
-{
+namespace {
 
 // Writes one power supply folder with the given attribute files.
 void supply(const QTemporaryDir& root, const QString& name,

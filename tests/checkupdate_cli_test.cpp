@@ -12,8 +12,7 @@ void PrintTo(const QString& text, std::ostream* os)
     *os << '"' << text.toStdString() << '"';
 }
 
-namespace
-{
+namespace {
 
 struct CliRun {
     int exitCode = -1;

@@ -2,8 +2,8 @@
 #include "results/evaluation.h"
 #include "results/timetext.h"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace ampero;
 using ampero::test::RecordingChart;
@@ -15,11 +15,11 @@ using Bytes = std::vector<uint8_t>;
 
 // Header, samples, then the Terminator and trailer (trailer false: Terminator only).
 Bytes file(uint8_t mode, uint8_t noLoad, uint32_t forecast, const Bytes& samples, bool trailer = true,
-           const std::array<double, 3>* times = nullptr, uint32_t capacity = 48000, uint64_t work = 5)
+    const std::array<double, 3>* times = nullptr, uint32_t capacity = 48000, uint64_t work = 5)
 {
     Bytes out = encodeResultsHeader(mode, noLoad, forecast);
     out.insert(out.end(), samples.begin(), samples.end());
-    const Bytes t = trailer ? encodeResultsTrailer(times, capacity, work) : Bytes{ResultsTerminator};
+    const Bytes t = trailer ? encodeResultsTrailer(times, capacity, work) : Bytes { ResultsTerminator };
     out.insert(out.end(), t.begin(), t.end());
     return out;
 }
@@ -38,9 +38,9 @@ Bytes falling(int from, int every, int count)
     return s;
 }
 
-const Bytes kNormalExample{3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99,
-                           0xFF, 0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
-const std::array<double, 3> kWorkedTimes{120 * Sec, 300 * Sec, 500 * Sec};
+const Bytes kNormalExample { 3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF, 0x80, 0xBB,
+    0, 0, 5, 0, 0, 0, 0, 0, 0, 0 };
+const std::array<double, 3> kWorkedTimes { 120 * Sec, 300 * Sec, 500 * Sec };
 
 // 501 samples, level 80 changing at 120 s, 300 s and 500 s.
 Bytes workedFastSamples()
@@ -63,13 +63,13 @@ TEST(ForecastLine, WorkedExamplesAndGuards)
         const char* life;
     };
     const Row rows[] = {
-        {"worked example", 80, kWorkedTimes, 15199.9998, "4:13:20"},
-        {"equal short intervals", 100, {60 * Sec, 90 * Sec, 120 * Sec}, 3000.0, "0:50:00"},
-        {"all zero", 80, {0, 0, 0}, -1, nullptr},
-        {"t1 equals t0", 80, {60 * Sec, 60 * Sec, 90 * Sec}, -1, nullptr},
-        {"one change only", 80, {60 * Sec, 0, 0}, -1, nullptr},
-        {"two changes only", 80, {120 * Sec, 300 * Sec, 0}, -1, nullptr},
-        {"not a number", 80, {60 * Sec, std::nan(""), 90 * Sec}, -1, nullptr},
+        { "worked example", 80, kWorkedTimes, 15199.9998, "4:13:20" },
+        { "equal short intervals", 100, { 60 * Sec, 90 * Sec, 120 * Sec }, 3000.0, "0:50:00" },
+        { "all zero", 80, { 0, 0, 0 }, -1, nullptr },
+        { "t1 equals t0", 80, { 60 * Sec, 60 * Sec, 90 * Sec }, -1, nullptr },
+        { "one change only", 80, { 60 * Sec, 0, 0 }, -1, nullptr },
+        { "two changes only", 80, { 120 * Sec, 300 * Sec, 0 }, -1, nullptr },
+        { "not a number", 80, { 60 * Sec, std::nan(""), 90 * Sec }, -1, nullptr },
     };
     for (const Row& r : rows) {
         const auto m = fastForecast(r.first, r.t);
@@ -81,7 +81,7 @@ TEST(ForecastLine, WorkedExamplesAndGuards)
     }
     EXPECT_NEAR(*fastForecast(80, kWorkedTimes), 0.17592592, 0.5e-8);
     // Without the rising-times rule two changes would forecast 115201 days (21:19:59).
-    const auto raw = forecastLineEnd(80, {120 * Sec, 300 * Sec, 0});
+    const auto raw = forecastLineEnd(80, { 120 * Sec, 300 * Sec, 0 });
     ASSERT_TRUE(raw.has_value());
     EXPECT_NEAR(*raw, 115201.0, 1.0);
     EXPECT_TRUE(elapsedTimeText(*raw).endsWith(QStringLiteral(" 21:19:59")));
@@ -92,31 +92,31 @@ TEST(Mark, ValuesAndTexts)
     const double tenHours = 36000.0 / 86400.0;
     EXPECT_EQ(computeMark(tenHours, 500000000000ull, 48000, 100, 5), 394737) << "exact capacity scale";
     EXPECT_EQ(computeMark(tenHours, 500000000000ull, 48000, 5, 100), -394737) << "level rose";
-    EXPECT_GT(computeMark(1.0, 0x8000000000000000ull, 4000000, 100, 0), 0) << "work count 2^63 stays positive";
+    EXPECT_GT(computeMark(1.0, 0x8000000000000000ull, 4000000, 100, 0), 0)
+        << "work count 2^63 stays positive";
     EXPECT_EQ(computeMark(0.5, 1000, 0, 100, 5), 0) << "no capacity";
     EXPECT_EQ(computeMark(0.5, 1000, 48000, 80, 80), 0) << "no level drop";
     EXPECT_EQ(computeMark(1e300, UINT64_MAX, 1, 100, 99), 0) << "beyond 64 bits";
     EXPECT_EQ(computeMark(std::nan(""), 1000, 48000, 80, 70), 0) << "not a number";
 
-    const std::pair<int64_t, const char*> texts[] = {
-        {0, "N/A"}, {1, "1 mark"}, {2, "2 marks"}, {11, "11 marks"}, {21, "21 marks"}, {-5, "-5 marks"},
-        {INT64_MIN, "-9223372036854775808 marks"}};
+    const std::pair<int64_t, const char*> texts[]
+        = { { 0, "N/A" }, { 1, "1 mark" }, { 2, "2 marks" }, { 11, "11 marks" }, { 21, "21 marks" },
+              { -5, "-5 marks" }, { INT64_MIN, "-9223372036854775808 marks" } };
     for (const auto& [mark, text] : texts)
         EXPECT_EQ(markText(mark), QString::fromLatin1(text)) << mark;
 }
 
 TEST(ResultsTexts, ForecastPathsAndMail)
 {
-    const std::pair<uint32_t, const char*> forecasts[] = {
-        {4294967295u, "unknown"}, {4294967294u, "49710 days 6:28:14"}, {90061, "1 days 1:01:01"},
-        {86400, "1 days 0:00:00"}, {3725, "1:02:05"}};
+    const std::pair<uint32_t, const char*> forecasts[]
+        = { { 4294967295u, "unknown" }, { 4294967294u, "49710 days 6:28:14" }, { 90061, "1 days 1:01:01" },
+              { 86400, "1 days 0:00:00" }, { 3725, "1:02:05" } };
     for (const auto& [v, text] : forecasts)
         EXPECT_EQ(forecastText(v), QString::fromLatin1(text)) << v;
 
-    const char* paths[][3] = {
-        {"/home/ann/Tests/run1.apr", "/home/ann/Tests", "run1.apr"}, {"/run.apr", "/", "run.apr"},
-        {"run.apr", "", "run.apr"}, {"//run.apr", "//", "run.apr"},
-        {"/data/c:\\x\\r.apr", "/data", "c:\\x\\r.apr"}}; // backslash and colon are plain characters
+    const char* paths[][3] = { { "/home/ann/Tests/run1.apr", "/home/ann/Tests", "run1.apr" },
+        { "/run.apr", "/", "run.apr" }, { "run.apr", "", "run.apr" }, { "//run.apr", "//", "run.apr" },
+        { "/data/c:\\x\\r.apr", "/data", "c:\\x\\r.apr" } }; // backslash and colon are plain characters
     for (const auto& p : paths) {
         const PathParts parts = splitResultsPath(QString::fromUtf8(p[0]));
         EXPECT_EQ(parts.folder, QString::fromUtf8(p[1])) << p[0];
@@ -124,9 +124,9 @@ TEST(ResultsTexts, ForecastPathsAndMail)
     }
 
     EXPECT_EQ(reportMailUrl(QStringLiteral("/"), QStringLiteral("run.apr")),
-              QStringLiteral("mailto:Orvex%20Company%20<support@orvex.example>?subject=Orvex%20Ampero%20Report"
-                             "&body=Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
-                             "battery.%0a%0dAlso%20attach%20report%20file:%20//run.apr."));
+        QStringLiteral("mailto:Orvex%20Company%20<support@orvex.example>?subject=Orvex%20Ampero%20Report"
+                       "&body=Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
+                       "battery.%0a%0dAlso%20attach%20report%20file:%20//run.apr."));
     EXPECT_TRUE(reportMailUrl(QStringLiteral("/a b&c"), QStringLiteral("r#1%?.apr"))
                     .endsWith(QStringLiteral("file:%20/a%20b%26c/r%231%25%3F.apr.")));
 }
@@ -136,11 +136,11 @@ TEST(Evaluation, WholeFiles)
     Bytes tenHours = falling(100, 379, 36001);
     tenHours.back() = 5;
     Bytes extraBytes = kNormalExample;
-    extraBytes.insert(extraBytes.end(), {1, 2, 0xFF});
+    extraBytes.insert(extraBytes.end(), { 1, 2, 0xFF });
     Bytes recovered = encodeResultsHeader(2, 0, ForecastUnknown);
-    recovered.insert(recovered.end(), {100, 99, 99, 98});
-    const std::array<double, 3> interrupted{120 * Sec, 300 * Sec, 0};
-    const std::array<double, 3> early{1 * Sec, 2 * Sec, 3 * Sec};
+    recovered.insert(recovered.end(), { 100, 99, 99, 98 });
+    const std::array<double, 3> interrupted { 120 * Sec, 300 * Sec, 0 };
+    const std::array<double, 3> early { 1 * Sec, 2 * Sec, 3 * Sec };
 
     struct Row {
         const char* name;
@@ -154,32 +154,35 @@ TEST(Evaluation, WholeFiles)
         bool line;
     };
     const Row rows[] = {
-        {"documented example", kNormalExample, "normal", "full", "unknown", "0:00:02", "N/A", 3, false},
-        {"bytes after WorkCount", extraBytes, "normal", "full", "unknown", "0:00:02", "N/A", 3, false},
-        {"one sample", file(2, 0, 3600, {77}), "normal", "full", "1:00:00", "0:00:00", "N/A", 1, false},
-        {"normal without trailer", file(2, 0, 0, falling(90, 10, 100), false), "normal", "full", "0:00:00", "0:01:39",
-         "N/A", 100, false},
-        {"fast without level-change block", file(1, 0, 60, falling(80, 60, 200), false), "fast", "full", "0:01:00",
-         "0:03:19", "N/A", 200, false},
-        {"fast worked example", file(1, 0, 20000, workedFastSamples(), true, &kWorkedTimes), "fast", "full",
-         "5:33:20", "4:13:20", "N/A", 501, true},
-        {"fast forecast shorter than curve", file(1, 1, 0, Bytes(300, 100), true, &early), "fast", "none", "0:00:00",
-         "0:04:59", "N/A", 300, true},
-        {"fast interrupted after two changes", file(1, 0, 0, falling(80, 150, 301), true, &interrupted), "fast",
-         "full", "0:00:00", "0:05:00", "N/A", 301, false},
-        {"mode 0", file(0, 0, 0, falling(100, 30, 200)), "unknown", "full", "0:00:00", "0:03:19", "N/A", 200, false},
-        {"mode 3", file(3, 0, 0, falling(100, 30, 200)), "unknown", "full", "0:00:00", "0:03:19", "N/A", 200, false},
-        {"NoLoad 7", file(2, 7, 0, {50, 49}, true, nullptr, 0, 0), "normal", "none", "0:00:00", "0:00:01", "N/A", 2,
-         false},
-        {"level rose", file(2, 0, 0, {50, 50, 60}, true, nullptr, 1, 1000000000ull), "normal", "full", "0:00:00",
-         "0:00:02", "-20000 marks", 3, false},
-        {"ten-hour normal test", file(2, 0, 36000, tenHours, true, nullptr, 48000, 500000000000ull), "normal", "full",
-         "10:00:00", "10:00:00", "394737 marks", 36001, false},
-        {"25 hours keep the day", file(2, 0, 0, falling(100, 1000, 90001), false), "normal", "full", "0:00:00",
-         "1 days 1:00:00", "N/A", 90001, false},
-        {"sample 255 ends the samples", {3, 'A', 'P', 'R', 2, 0, 0, 0, 0, 0, 90, 0xFF, 0x10, 0x27, 0, 0}, "normal",
-         "full", "0:00:00", "0:00:00", "N/A", 1, false},
-        {"recovered without Terminator", recovered, "normal", "full", "unknown", "0:00:03", "N/A", 4, false},
+        { "documented example", kNormalExample, "normal", "full", "unknown", "0:00:02", "N/A", 3, false },
+        { "bytes after WorkCount", extraBytes, "normal", "full", "unknown", "0:00:02", "N/A", 3, false },
+        { "one sample", file(2, 0, 3600, { 77 }), "normal", "full", "1:00:00", "0:00:00", "N/A", 1, false },
+        { "normal without trailer", file(2, 0, 0, falling(90, 10, 100), false), "normal", "full", "0:00:00",
+            "0:01:39", "N/A", 100, false },
+        { "fast without level-change block", file(1, 0, 60, falling(80, 60, 200), false), "fast", "full",
+            "0:01:00", "0:03:19", "N/A", 200, false },
+        { "fast worked example", file(1, 0, 20000, workedFastSamples(), true, &kWorkedTimes), "fast", "full",
+            "5:33:20", "4:13:20", "N/A", 501, true },
+        { "fast forecast shorter than curve", file(1, 1, 0, Bytes(300, 100), true, &early), "fast", "none",
+            "0:00:00", "0:04:59", "N/A", 300, true },
+        { "fast interrupted after two changes", file(1, 0, 0, falling(80, 150, 301), true, &interrupted),
+            "fast", "full", "0:00:00", "0:05:00", "N/A", 301, false },
+        { "mode 0", file(0, 0, 0, falling(100, 30, 200)), "unknown", "full", "0:00:00", "0:03:19", "N/A", 200,
+            false },
+        { "mode 3", file(3, 0, 0, falling(100, 30, 200)), "unknown", "full", "0:00:00", "0:03:19", "N/A", 200,
+            false },
+        { "NoLoad 7", file(2, 7, 0, { 50, 49 }, true, nullptr, 0, 0), "normal", "none", "0:00:00", "0:00:01",
+            "N/A", 2, false },
+        { "level rose", file(2, 0, 0, { 50, 50, 60 }, true, nullptr, 1, 1000000000ull), "normal", "full",
+            "0:00:00", "0:00:02", "-20000 marks", 3, false },
+        { "ten-hour normal test", file(2, 0, 36000, tenHours, true, nullptr, 48000, 500000000000ull),
+            "normal", "full", "10:00:00", "10:00:00", "394737 marks", 36001, false },
+        { "25 hours keep the day", file(2, 0, 0, falling(100, 1000, 90001), false), "normal", "full",
+            "0:00:00", "1 days 1:00:00", "N/A", 90001, false },
+        { "sample 255 ends the samples", { 3, 'A', 'P', 'R', 2, 0, 0, 0, 0, 0, 90, 0xFF, 0x10, 0x27, 0, 0 },
+            "normal", "full", "0:00:00", "0:00:00", "N/A", 1, false },
+        { "recovered without Terminator", recovered, "normal", "full", "unknown", "0:00:03", "N/A", 4,
+            false },
     };
     for (const Row& r : rows) {
         const ResultsEvaluation e = evaluate(r.bytes);
@@ -228,12 +231,12 @@ TEST(Evaluation, FailuresAndRejection)
         Bytes bytes;
         bool rejected;
     } rows[] = {
-        {"first byte not 0x03", {4, 'A', 'P', 'R', 2, 0, 0, 0, 0, 0, 0xFF}, true},
-        {"lower-case letters", {3, 'a', 'p', 'r', 2, 0, 0, 0, 0, 0, 0xFF}, true},
-        {"empty file", {}, true},
-        {"header and Terminator only", file(2, 0, 0, {}, false), false},
-        {"cut inside the header", {3, 'A', 'P', 'R', 2, 0, 0xFF}, false},
-        {"cut inside Capacity", Bytes(kNormalExample.begin(), kNormalExample.begin() + 16), false},
+        { "first byte not 0x03", { 4, 'A', 'P', 'R', 2, 0, 0, 0, 0, 0, 0xFF }, true },
+        { "lower-case letters", { 3, 'a', 'p', 'r', 2, 0, 0, 0, 0, 0, 0xFF }, true },
+        { "empty file", {}, true },
+        { "header and Terminator only", file(2, 0, 0, {}, false), false },
+        { "cut inside the header", { 3, 'A', 'P', 'R', 2, 0, 0xFF }, false },
+        { "cut inside Capacity", Bytes(kNormalExample.begin(), kNormalExample.begin() + 16), false },
     };
     for (const auto& r : rows) {
         const ResultsEvaluation e = evaluate(r.bytes);
@@ -241,7 +244,7 @@ TEST(Evaluation, FailuresAndRejection)
         EXPECT_EQ(e.rejected, r.rejected) << r.name;
         EXPECT_FALSE(e.failure.isEmpty()) << r.name;
         RecordingChart chart;
-        chart.samples = {QPointF(0, 50)};
+        chart.samples = { QPointF(0, 50) };
         chart.interactive = true;
         EXPECT_FALSE(showOnChart(e, chart));
         // A foreign file leaves the chart untouched; a broken one clears it.
@@ -255,8 +258,9 @@ TEST(Evaluation, FailuresAndRejection)
 
 TEST(CompactCurve, KeepsTheEndsOfEachRun)
 {
-    const QList<QPointF> in{{0, 80}, {1, 80}, {2, 80}, {3, 79}, {4, 78}, {5, 78}, {6, 80}};
-    EXPECT_EQ(compactCurve(in), (QList<QPointF>{{0, 80}, {2, 80}, {3, 79}, {4, 78}, {5, 78}, {6, 80}}));
-    EXPECT_EQ(compactCurve({{0, 80}}), QList<QPointF>{QPointF(0, 80)});
+    const QList<QPointF> in { { 0, 80 }, { 1, 80 }, { 2, 80 }, { 3, 79 }, { 4, 78 }, { 5, 78 }, { 6, 80 } };
+    EXPECT_EQ(compactCurve(in),
+        (QList<QPointF> { { 0, 80 }, { 2, 80 }, { 3, 79 }, { 4, 78 }, { 5, 78 }, { 6, 80 } }));
+    EXPECT_EQ(compactCurve({ { 0, 80 } }), QList<QPointF> { QPointF(0, 80) });
     EXPECT_EQ(compactCurve(evaluate(file(2, 0, 0, falling(100, 1011, 100000))).curve).size(), 2 * 99);
 }

@@ -25,12 +25,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QPointer>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,7 +70,8 @@ public:
         QObject::connect(&m_watchdog, &QTimer::timeout, &m_watchdog, [] {
             ADD_FAILURE() << "a window stayed open; closing it";
             while (QWidget* w = QApplication::activeModalWidget()) {
-                if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button1")); b && w->objectName() == QStringLiteral("TfTestProcess"))
+                if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button1"));
+                    b && w->objectName() == QStringLiteral("TfTestProcess"))
                     b->click();
                 else if (auto* d = qobject_cast<QDialog*>(w))
                     d->reject();
@@ -82,7 +83,10 @@ public:
         m_watchdog.start();
     }
 
-    void on(const QString& name, std::function<void(QWidget*)> answer) { m_answers[name] = std::move(answer); }
+    void on(const QString& name, std::function<void(QWidget*)> answer)
+    {
+        m_answers[name] = std::move(answer);
+    }
     const QStringList& seen() const { return m_seen; }
 
 private:
@@ -207,10 +211,11 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
 
     // The battery loses one percent a second: changes at 1, 2 and 3 s.
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
-                     [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+        [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
     bool lockedDuringTest = false;
-    QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
-                     [this, &lockedDuringTest] { lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock(); });
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [this, &lockedDuringTest] {
+        lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock();
+    });
     ModalAnswers answers;
     answerStart(answers, QStringLiteral("fast run"));
     ResultsSeen seen;
@@ -218,7 +223,7 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
 
     menu(*program, "StartFastTest")->trigger(); // returns once the results window has closed
 
-    EXPECT_EQ(answers.seen(), (QStringList{"TfStartTest", "SaveDialog1", "TfTestProcess", "TfResults"}));
+    EXPECT_EQ(answers.seen(), (QStringList { "TfStartTest", "SaveDialog1", "TfTestProcess", "TfResults" }));
     EXPECT_EQ(startModeText, QStringLiteral("fast"));
     EXPECT_EQ(seen.caption, QStringLiteral("Testing results"));
     EXPECT_EQ(seen.fileName, QStringLiteral("fast run.apr"));
@@ -236,12 +241,13 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_FALSE(inhibitor.holdsDelayLock());
     EXPECT_FALSE(inhibitor.holdsIdleLock());
 
-    const ResultsReadResult file = readResultsFile(dir.filePath(QStringLiteral("fast run.apr")).toStdString());
+    const ResultsReadResult file
+        = readResultsFile(dir.filePath(QStringLiteral("fast run.apr")).toStdString());
     ASSERT_TRUE(file.ok()) << file.describe();
     EXPECT_TRUE(file.data.complete);
     EXPECT_EQ(file.data.mode, 1);
     EXPECT_EQ(file.data.noLoad, 0);
-    EXPECT_EQ(file.data.samples, (std::vector<uint8_t>{80, 79, 78, 77}));
+    EXPECT_EQ(file.data.samples, (std::vector<uint8_t> { 80, 79, 78, 77 }));
     EXPECT_EQ(load.starts, 1);
     EXPECT_FALSE(load.running);
     EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing completed"));
@@ -272,11 +278,11 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
             EXPECT_TRUE(animation->isRunning());
             screen.setBlanked(true); // the user locks the screen
         } else if (samples == 3) {
-            whileBlank = {animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
-                          main.cpuUsagTimer()->isActive(), drawn->count()};
+            whileBlank = { animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
+                main.cpuUsagTimer()->isActive(), drawn->count() };
             screen.setBlanked(false); // and comes back
-            afterwards = {animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
-                          main.cpuUsagTimer()->isActive(), drawn->count()};
+            afterwards = { animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
+                main.cpuUsagTimer()->isActive(), drawn->count() };
         }
         power.setLevel(static_cast<uint8_t>(level - 1));
     });
@@ -302,7 +308,7 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
     EXPECT_EQ(seen.batteryLife, QStringLiteral("0:01:20"));
     const ResultsReadResult file = readResultsFile(dir.filePath(QStringLiteral("locked.apr")).toStdString());
     ASSERT_TRUE(file.ok()) << file.describe();
-    EXPECT_EQ(file.data.samples, (std::vector<uint8_t>{80, 79, 78, 77}));
+    EXPECT_EQ(file.data.samples, (std::vector<uint8_t> { 80, 79, 78, 77 }));
     EXPECT_EQ(seen.curvePoints, 4);
 }
 
@@ -329,7 +335,7 @@ TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)
         const char* name;
         bool confirm;
     };
-    for (const Case c : {Case{"start window", false}, Case{"save dialog", true}}) {
+    for (const Case c : { Case { "start window", false }, Case { "save dialog", true } }) {
         SCOPED_TRACE(c.name);
         ModalAnswers answers;
         answers.on(QStringLiteral("TfStartTest"), [c](QWidget* w) {
@@ -340,7 +346,8 @@ TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)
             static_cast<QDialog*>(w)->reject();
         });
         menu(*program, "StartNormalTest")->trigger();
-        EXPECT_EQ(answers.seen(), c.confirm ? QStringList({"TfStartTest", "SaveDialog1"}) : QStringList{"TfStartTest"});
+        EXPECT_EQ(answers.seen(),
+            c.confirm ? QStringList({ "TfStartTest", "SaveDialog1" }) : QStringList { "TfStartTest" });
         EXPECT_EQ(program->session().state().TestMode, 0);
         EXPECT_EQ(labelText(main, "ActionLabel"), action);
         EXPECT_FALSE(inhibitor.holdsDelayLock());
@@ -361,7 +368,7 @@ void PrintTo(const InterruptCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class GuiProgramInterrupt : public GuiProgramTest, public ::testing::WithParamInterface<InterruptCase> {};
+class GuiProgramInterrupt : public GuiProgramTest, public ::testing::WithParamInterface<InterruptCase> { };
 
 TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
 {
@@ -381,7 +388,7 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
     // The next tick sees the window gone and ends the test.
     EXPECT_TRUE(QTest::qWaitFor([&] { return program->session().state().TestMode == 0; }, 5000));
 
-    EXPECT_EQ(answers.seen(), (QStringList{"TfStartTest", "SaveDialog1", "TfTestProcess"}));
+    EXPECT_EQ(answers.seen(), (QStringList { "TfStartTest", "SaveDialog1", "TfTestProcess" }));
     EXPECT_EQ(samples, 2);
     EXPECT_EQ(program->session().state().TestMode, 0);
     EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing interrupted"));
@@ -392,21 +399,17 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
     EXPECT_TRUE(file.data.complete);
     EXPECT_EQ(file.data.mode, 2);
     EXPECT_EQ(file.data.noLoad, 1);
-    EXPECT_EQ(file.data.samples, (std::vector<uint8_t>{80, 80}));
+    EXPECT_EQ(file.data.samples, (std::vector<uint8_t> { 80, 80 }));
     EXPECT_FALSE(file.data.hasLevelChangeTimes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ways, GuiProgramInterrupt,
-    ::testing::Values(
-        InterruptCase{"CancelButton",
-                      [](FakePowerSource&, GuiProgram& p) {
-                          p.testingWindow().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
-                      }},
-        InterruptCase{"AcPlugged",
-                      [](FakePowerSource& power, GuiProgram&) {
-                          power.setAcLineStatus(PowerStatus::AcOnline);
-                      }}),
+INSTANTIATE_TEST_SUITE_P(Ways, GuiProgramInterrupt,
+    ::testing::Values(InterruptCase { "CancelButton",
+                          [](FakePowerSource&, GuiProgram& p) {
+                              p.testingWindow().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+                          } },
+        InterruptCase { "AcPlugged",
+            [](FakePowerSource& power, GuiProgram&) { power.setAcLineStatus(PowerStatus::AcOnline); } }),
     [](const ::testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GuiProgramTest, ResultsFileOnTheCommandLineOpensShortlyAfterShow)
@@ -414,19 +417,19 @@ TEST_F(GuiProgramTest, ResultsFileOnTheCommandLineOpensShortlyAfterShow)
     // A fast test's file: 80, 79, 78 with changes at 1 and 2 s; unfinished
     // third change, so no forecast line.
     std::vector<uint8_t> bytes = encodeResultsHeader(1, 1, 5400);
-    for (uint8_t level : {80, 79, 78})
+    for (uint8_t level : { 80, 79, 78 })
         bytes.push_back(level);
-    const std::array<double, 3> times{1.0 / 86400, 2.0 / 86400, 0.0};
+    const std::array<double, 3> times { 1.0 / 86400, 2.0 / 86400, 0.0 };
     const std::vector<uint8_t> trailer = encodeResultsTrailer(&times, 48000, 0);
     bytes.insert(bytes.end(), trailer.begin(), trailer.end());
     const QString path = test::writeFile(dir, QStringLiteral("my results.apr"),
-                                         QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 
     ModalAnswers answers;
     ResultsSeen seen;
     QElapsedTimer sinceShow;
     qint64 openedAfterMs = -1;
-    GuiProgram program(services, {path});
+    GuiProgram program(services, { path });
     answers.on(QStringLiteral("TfResults"), [&](QWidget* w) {
         openedAfterMs = sinceShow.elapsed();
         seen.mode = labelText(*w, "TestModeLabel");
@@ -446,18 +449,20 @@ TEST_F(GuiProgramTest, ResultsFileOnTheCommandLineOpensShortlyAfterShow)
     EXPECT_EQ(seen.forecast, QStringLiteral("1:30:00"));
     EXPECT_TRUE(seen.forecastLine.isEmpty());
     EXPECT_GE(seen.curvePoints, 2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return program.mainWindow().findChildren<TfResults*>().isEmpty(); }, 2000));
-    EXPECT_EQ(answers.seen(), QStringList{"TfResults"});
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return program.mainWindow().findChildren<TfResults*>().isEmpty(); }, 2000));
+    EXPECT_EQ(answers.seen(), QStringList { "TfResults" });
 }
 
 TEST_F(GuiProgramTest, OtherFileOnTheCommandLineOpensNothing)
 {
-    const QString notResults = test::writeFile(dir, QStringLiteral("notes.txt"), QByteArray("just some notes\n"));
-    for (const QString& arg : {notResults, dir.filePath(QStringLiteral("missing.apr")), dir.path()}) {
+    const QString notResults
+        = test::writeFile(dir, QStringLiteral("notes.txt"), QByteArray("just some notes\n"));
+    for (const QString& arg : { notResults, dir.filePath(QStringLiteral("missing.apr")), dir.path() }) {
         SCOPED_TRACE(arg.toStdString());
         ModalAnswers answers;
         answers.on(QStringLiteral("TfResults"), [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-        GuiProgram program(services, {arg});
+        GuiProgram program(services, { arg });
         program.mainWindow().show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&program.mainWindow()));
         QTimer* loadTimer = program.mainWindow().loadResultsTimer();

@@ -12,11 +12,9 @@
 #include <QThread>
 #include <memory>
 
-namespace ampero::test
-{
+namespace ampero::test {
 
-class LocalHttpServer
-{
+class LocalHttpServer {
 public:
     struct Response {
         enum Mode {
@@ -77,8 +75,7 @@ public:
     }
 
 private:
-    class Worker : public QObject
-    {
+    class Worker : public QObject {
     public:
         explicit Worker(LocalHttpServer* owner)
             : m_owner(owner)

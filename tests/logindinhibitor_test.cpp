@@ -26,8 +26,7 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 const QString Login1 = QStringLiteral("org.freedesktop.login1");
 const QString Login1Path = QStringLiteral("/org/freedesktop/login1");
@@ -58,8 +57,7 @@ std::ostream& operator<<(std::ostream& os, const Inhibition& i)
 
 // A dbus-daemon of our own with logind's mock on it (and, when asked, a
 // screen saver's), standing in for both the system and the session bus.
-class MockBus : public testing::Test
-{
+class MockBus : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -126,8 +124,9 @@ protected:
     {
         const QString ss = QStringLiteral("org.freedesktop.ScreenSaver");
         startMock({ ss, QStringLiteral("/org/freedesktop/ScreenSaver"), ss }, ss);
-        for (const auto& [name, in, out, code] : { std::tuple { "Inhibit", "ss", "u", "ret = 4711" },
-                 std::tuple { "UnInhibit", "u", "", "" }, std::tuple { "GetActive", "", "b", active ? "ret = True" : "ret = False" } }) {
+        for (const auto& [name, in, out, code] :
+            { std::tuple { "Inhibit", "ss", "u", "ret = 4711" }, std::tuple { "UnInhibit", "u", "", "" },
+                std::tuple { "GetActive", "", "b", active ? "ret = True" : "ret = False" } }) {
             QDBusMessage add = QDBusMessage::createMethodCall(ss,
                 QStringLiteral("/org/freedesktop/ScreenSaver"), MockInterface, QStringLiteral("AddMethod"));
             add << ss << QString::fromLatin1(name) << QString::fromLatin1(in) << QString::fromLatin1(out)
@@ -351,12 +350,13 @@ TEST_F(MockBus, ScreenSaverIsInhibitedDuringATest)
 }
 
 // The screen saver says it is active (the screen is blanked or locked).
-void emitActiveChanged(QDBusConnection& bus, const QString& service, const QString& path, const QString& interface,
-    bool active)
+void emitActiveChanged(
+    QDBusConnection& bus, const QString& service, const QString& path, const QString& interface, bool active)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, MockInterface, QStringLiteral("EmitSignal"));
+    QDBusMessage message
+        = QDBusMessage::createMethodCall(service, path, MockInterface, QStringLiteral("EmitSignal"));
     message << interface << QStringLiteral("ActiveChanged") << QStringLiteral("b")
-         << QVariant::fromValue(QVariantList { QVariant::fromValue(QDBusVariant(active)) });
+            << QVariant::fromValue(QVariantList { QVariant::fromValue(QDBusVariant(active)) });
     ASSERT_EQ(bus.call(message).type(), QDBusMessage::ReplyMessage);
 }
 

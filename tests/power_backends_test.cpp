@@ -23,7 +23,7 @@ void PrintTo(const GoodChoice& c, std::ostream* os)
     *os << '"' << c.choice << '"';
 }
 
-class GoodPowerChoice : public ::testing::TestWithParam<GoodChoice> {};
+class GoodPowerChoice : public ::testing::TestWithParam<GoodChoice> { };
 
 TEST_P(GoodPowerChoice, CreatesTheNamedBackend)
 {
@@ -38,14 +38,14 @@ TEST_P(GoodPowerChoice, CreatesTheNamedBackend)
 }
 
 const GoodChoice kGoodChoices[] = {
-    {"sim", "sim", SimPowerSource::DefaultSecondsPerPercent},
-    {"sim:1", "sim", 1},
-    {"sim:30", "sim", 30},
-    {"sim:86400", "sim", 86400},
-    {"SIM:5", "sim", 5},
-    {" sim:7 ", "sim", 7},
-    {"sysfs", "sysfs", 0},
-    {"sysfs:/", "sysfs", 0},
+    { "sim", "sim", SimPowerSource::DefaultSecondsPerPercent },
+    { "sim:1", "sim", 1 },
+    { "sim:30", "sim", 30 },
+    { "sim:86400", "sim", 86400 },
+    { "SIM:5", "sim", 5 },
+    { " sim:7 ", "sim", 7 },
+    { "sysfs", "sysfs", 0 },
+    { "sysfs:/", "sysfs", 0 },
 };
 
 INSTANTIATE_TEST_SUITE_P(Choices, GoodPowerChoice, ::testing::ValuesIn(kGoodChoices));
@@ -84,7 +84,7 @@ void PrintTo(const BadChoice& c, std::ostream* os)
     *os << '"' << c.choice << '"';
 }
 
-class BadPowerChoice : public ::testing::TestWithParam<BadChoice> {};
+class BadPowerChoice : public ::testing::TestWithParam<BadChoice> { };
 
 TEST_P(BadPowerChoice, IsRefusedWithAClearError)
 {
@@ -95,19 +95,19 @@ TEST_P(BadPowerChoice, IsRefusedWithAClearError)
 }
 
 const BadChoice kBadChoices[] = {
-    {"bogus", "Unknown power source \"bogus\"; use upower, sysfs[:DIR] or sim[:N]."},
-    {"acpi:3", "Unknown power source \"acpi:3\""},
-    {"simulated", "Unknown power source \"simulated\""},
-    {"sim:0", "from 1 to 86400, not \"0\""},
-    {"sim:-1", "not \"-1\""},
-    {"sim:abc", "not \"abc\""},
-    {"sim:1.5", "not \"1.5\""},
-    {"sim:", "not \"\""},
-    {"sim:86401", "not \"86401\""},
-    {"sysfs:", "needs a folder after the colon"},
-    {"sysfs:/no/such/folder/here", "The power supply folder \"/no/such/folder/here\" does not exist."},
-    {"upower:now", "takes no argument"},
-    {"sysfs:/dev/null", "\"/dev/null\" is not a folder of power supplies."},
+    { "bogus", "Unknown power source \"bogus\"; use upower, sysfs[:DIR] or sim[:N]." },
+    { "acpi:3", "Unknown power source \"acpi:3\"" },
+    { "simulated", "Unknown power source \"simulated\"" },
+    { "sim:0", "from 1 to 86400, not \"0\"" },
+    { "sim:-1", "not \"-1\"" },
+    { "sim:abc", "not \"abc\"" },
+    { "sim:1.5", "not \"1.5\"" },
+    { "sim:", "not \"\"" },
+    { "sim:86401", "not \"86401\"" },
+    { "sysfs:", "needs a folder after the colon" },
+    { "sysfs:/no/such/folder/here", "The power supply folder \"/no/such/folder/here\" does not exist." },
+    { "upower:now", "takes no argument" },
+    { "sysfs:/dev/null", "\"/dev/null\" is not a folder of power supplies." },
 };
 
 INSTANTIATE_TEST_SUITE_P(Choices, BadPowerChoice, ::testing::ValuesIn(kBadChoices));
@@ -121,8 +121,8 @@ TEST(PowerSourceFactory, ProgramRefusesUnknownSourceWithStatus2)
         QString env;
     };
     const Run runs[] = {
-        {{QStringLiteral("--power-source"), QStringLiteral("bogus")}, QString()},
-        {{}, QStringLiteral("bogus")},
+        { { QStringLiteral("--power-source"), QStringLiteral("bogus") }, QString() },
+        { {}, QStringLiteral("bogus") },
     };
     for (const auto& run : runs) {
         QProcess p;
@@ -142,17 +142,18 @@ TEST(PowerSourceFactory, ProgramRefusesUnknownSourceWithStatus2)
 TEST(PowerSourceFactory, ProgramStartsWithEachWorkingSource)
 {
     QTemporaryDir dir;
-    const QStringList choices{QStringLiteral("sim:1"), QStringLiteral("sysfs"), QStringLiteral("sysfs:") + dir.path(),
-                            QString()};
+    const QStringList choices { QStringLiteral("sim:1"), QStringLiteral("sysfs"),
+        QStringLiteral("sysfs:") + dir.path(), QString() };
     for (const QString& choice : choices) {
         QProcess p;
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
-        p.start(test::amperoBinary(), {QStringLiteral("--power-source"), choice});
+        p.start(test::amperoBinary(), { QStringLiteral("--power-source"), choice });
         ASSERT_TRUE(p.waitForStarted());
         // Still running after a second and a half: the window is up.
-        EXPECT_FALSE(p.waitForFinished(1500)) << choice.toStdString() << ": " << p.readAllStandardError().toStdString();
+        EXPECT_FALSE(p.waitForFinished(1500))
+            << choice.toStdString() << ": " << p.readAllStandardError().toStdString();
         p.kill();
         p.waitForFinished();
     }

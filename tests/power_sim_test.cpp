@@ -32,13 +32,12 @@ TEST(SimPowerSource, LosesOnePercentEveryPeriodAndSignalsEachLevel)
         int notices;
     };
     const Step steps[] = {
-        {1999, 100, 198, 0},   // 200 s less 1.999 s, whole seconds
-        {1, 99, 198, 1},       // exactly one period
-        {500, 99, 197, 1},     // halfway through a percent: no new level
-        {1500, 98, 196, 2},
-        {6000, 95, 190, 3},    // three percents at once: one notice
-        {190000, 0, 0, 4},     // empty
-        {60000, 0, 0, 4},      // stays empty
+        { 1999, 100, 198, 0 }, // 200 s less 1.999 s, whole seconds
+        { 1, 99, 198, 1 }, // exactly one period
+        { 500, 99, 197, 1 }, // halfway through a percent: no new level
+        { 1500, 98, 196, 2 }, { 6000, 95, 190, 3 }, // three percents at once: one notice
+        { 190000, 0, 0, 4 }, // empty
+        { 60000, 0, 0, 4 }, // stays empty
     };
     for (const auto& step : steps) {
         clock->advanceMs(step.advanceMs);
@@ -82,10 +81,10 @@ TEST(SimPowerSource, WakesOncePerPercentNotEveryPollInterval)
         int earliest, latest; // the next look, in ms from now
     };
     const Step steps[] = {
-        {0, 1900, 2110},     // a whole period ahead, not 250 ms (a coarse timer may add 5 %)
-        {1500, 400, 530},    // the rest of the period
-        {400, 200, 265},     // due in 101 ms, but no sooner than the interval
-        {196100, 1900, 2110} // the last percent
+        { 0, 1900, 2110 }, // a whole period ahead, not 250 ms (a coarse timer may add 5 %)
+        { 1500, 400, 530 }, // the rest of the period
+        { 400, 200, 265 }, // due in 101 ms, but no sooner than the interval
+        { 196100, 1900, 2110 } // the last percent
     };
     for (const auto& step : steps) {
         clock->advanceMs(step.advanceMs);

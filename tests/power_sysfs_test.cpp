@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
 #include <map>
 #include <string>
 #include <vector>
@@ -43,15 +42,16 @@ void writeTree(const QString& root, const std::vector<Supply>& supplies)
 
 Supply mains(bool online)
 {
-    return {"AC", {{"type", "Mains"}, {"online", online ? "1" : "0"}}};
+    return { "AC", { { "type", "Mains" }, { "online", online ? "1" : "0" } } };
 }
 
 Supply energyBattery(const std::string& name, long long now, long long full, long long power,
-                     const std::string& status = "Discharging")
+    const std::string& status = "Discharging")
 {
-    return {name, {{"type", "Battery"}, {"scope", "System"}, {"present", "1"}, {"status", status},
-                   {"energy_now", std::to_string(now)}, {"energy_full", std::to_string(full)},
-                   {"power_now", std::to_string(power)}}};
+    return { name,
+        { { "type", "Battery" }, { "scope", "System" }, { "present", "1" }, { "status", status },
+            { "energy_now", std::to_string(now) }, { "energy_full", std::to_string(full) },
+            { "power_now", std::to_string(power) } } };
 }
 
 constexpr uint32_t U = PowerStatus::UnknownTime;
@@ -68,7 +68,7 @@ void PrintTo(const TreeCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class SysfsTree : public ::testing::TestWithParam<TreeCase> {};
+class SysfsTree : public ::testing::TestWithParam<TreeCase> { };
 
 TEST_P(SysfsTree, ReportsCombinedStatus)
 {
@@ -86,89 +86,91 @@ TEST_P(SysfsTree, ReportsCombinedStatus)
 
 // Energies in µWh, powers in µW, charges in µAh, currents in µA, voltages in µV.
 const TreeCase kTrees[] = {
-    {"OneBatteryOnBattery",
-     {mains(false), energyBattery("BAT0", 30000000, 60000000, 10000000)},
-     {0, 50, 10800, 21600}},
-    {"OneBatteryKernelTimeToEmptyWins",
-     {mains(false), {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"energy_now", "30000000"},
-                              {"energy_full", "60000000"}, {"power_now", "10000000"},
-                              {"time_to_empty_now", "5000"}}}},
-     {0, 50, 5000, 21600}},
-    {"TwoBatteriesCombinedByEnergyNotByAverage",
-     {mains(false), energyBattery("BAT0", 45000000, 50000000, 5000000),
-      energyBattery("BAT1", 5000000, 20000000, 5000000)},
-     {0, 71, 18000, 25200}},
-    {"ChargeOnlyBatteryUsesDesignVoltage",
-     {mains(false), {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "2000000"},
-                              {"charge_full", "4000000"}, {"current_now", "1000000"},
-                              {"voltage_min_design", "11100000"}, {"voltage_now", "12400000"}}}},
-     {0, 50, 7200, 14400}},
-    {"ChargeBatteryWeighedWithEnergyBattery",
-     // BAT1: 2 Ah at a design 10 V = 20 Wh full and 20 Wh left; voltage_now
-     // (5 V) would weigh it half as much and give 33 %.
-     {mains(false), energyBattery("BAT0", 0, 20000000, 0),
-      {"BAT1", {{"type", "Battery"}, {"status", "Discharging"}, {"charge_now", "2000000"},
-                {"charge_full", "2000000"}, {"voltage_min_design", "10000000"}, {"voltage_now", "5000000"}}}},
-     {0, 50, U, U}},
-    {"PeripheralBatterySkipped",
-     {mains(false), energyBattery("BAT0", 40000000, 50000000, 0),
-      {"hidpp_battery_0", {{"type", "Battery"}, {"scope", "Device"}, {"status", "Discharging"}, {"capacity", "5"}}}},
-     {0, 80, U, U}},
-    {"AbsentBatterySkipped",
-     {mains(false), energyBattery("BAT0", 40000000, 50000000, 0),
-      {"BAT1", {{"type", "Battery"}, {"present", "0"}, {"energy_now", "0"}, {"energy_full", "50000000"}}}},
-     {0, 80, U, U}},
-    {"NoSupplyAtAll", {}, {1, N, U, U}},
-    {"NoBatteryMainsOnline", {mains(true)}, {1, N, U, U}},
-    {"OnlyPeripheral",
-     {{"hid-mouse", {{"type", "Battery"}, {"scope", "Device"}, {"capacity", "60"}}}},
-     {1, N, U, U}},
-    {"AcOnlineChargingHasNoTimes",
-     {mains(true), energyBattery("BAT0", 30000000, 60000000, 10000000, "Charging")},
-     {1, 50, U, U}},
-    {"UsbLineOnline",
-     {{"ucsi-source-psy-1", {{"type", "USB"}, {"online", "1"}}}, mains(false),
-      energyBattery("BAT0", 30000000, 60000000, 0, "Charging")},
-     {1, 50, U, U}},
-    {"NoLineSupplyBatteryDischarging",
-     {energyBattery("BAT0", 30000000, 60000000, 10000000)},
-     {0, 50, 10800, 21600}},
-    {"NoLineSupplyBatteryFull",
-     {energyBattery("BAT0", 60000000, 60000000, 0, "Full")},
-     {1, 100, U, U}},
-    {"NoLineSupplyUnknownState",
-     {energyBattery("BAT0", 60000000, 60000000, 0, "Unknown")},
-     {N, 100, U, U}},
-    {"CapacityOnlyBattery",
-     {mains(false), {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"capacity", "42"}}}},
-     {0, 42, U, U}},
-    {"GarbageEnergyFallsBackToCapacity",
-     {mains(false), {"BAT0", {{"type", "Battery"}, {"status", "Discharging"}, {"energy_now", "lots"},
-                              {"energy_full", "60000000"}, {"capacity", "37"}}}},
-     {0, 37, U, U}},
-    {"RoundsHalfUp",
-     {mains(false), energyBattery("BAT0", 4950000, 10000000, 0)},
-     {0, 50, U, U}},
-    {"RoundsDown",
-     {mains(false), energyBattery("BAT0", 4940000, 10000000, 0)},
-     {0, 49, U, U}},
-    {"OverfullClampedTo100",
-     {mains(false), energyBattery("BAT0", 61000000, 60000000, 0)},
-     {0, 100, U, U}},
-    {"NegativeCurrentDriversCountAsDraw",
-     {mains(false), energyBattery("BAT0", 30000000, 60000000, -10000000)},
-     {0, 50, 10800, 21600}},
+    { "OneBatteryOnBattery", { mains(false), energyBattery("BAT0", 30000000, 60000000, 10000000) },
+        { 0, 50, 10800, 21600 } },
+    { "OneBatteryKernelTimeToEmptyWins",
+        { mains(false),
+            { "BAT0",
+                { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "30000000" },
+                    { "energy_full", "60000000" }, { "power_now", "10000000" },
+                    { "time_to_empty_now", "5000" } } } },
+        { 0, 50, 5000, 21600 } },
+    { "TwoBatteriesCombinedByEnergyNotByAverage",
+        { mains(false), energyBattery("BAT0", 45000000, 50000000, 5000000),
+            energyBattery("BAT1", 5000000, 20000000, 5000000) },
+        { 0, 71, 18000, 25200 } },
+    { "ChargeOnlyBatteryUsesDesignVoltage",
+        { mains(false),
+            { "BAT0",
+                { { "type", "Battery" }, { "status", "Discharging" }, { "charge_now", "2000000" },
+                    { "charge_full", "4000000" }, { "current_now", "1000000" },
+                    { "voltage_min_design", "11100000" }, { "voltage_now", "12400000" } } } },
+        { 0, 50, 7200, 14400 } },
+    { "ChargeBatteryWeighedWithEnergyBattery",
+        // BAT1: 2 Ah at a design 10 V = 20 Wh full and 20 Wh left; voltage_now
+        // (5 V) would weigh it half as much and give 33 %.
+        { mains(false), energyBattery("BAT0", 0, 20000000, 0),
+            { "BAT1",
+                { { "type", "Battery" }, { "status", "Discharging" }, { "charge_now", "2000000" },
+                    { "charge_full", "2000000" }, { "voltage_min_design", "10000000" },
+                    { "voltage_now", "5000000" } } } },
+        { 0, 50, U, U } },
+    { "PeripheralBatterySkipped",
+        { mains(false), energyBattery("BAT0", 40000000, 50000000, 0),
+            { "hidpp_battery_0",
+                { { "type", "Battery" }, { "scope", "Device" }, { "status", "Discharging" },
+                    { "capacity", "5" } } } },
+        { 0, 80, U, U } },
+    { "AbsentBatterySkipped",
+        { mains(false), energyBattery("BAT0", 40000000, 50000000, 0),
+            { "BAT1",
+                { { "type", "Battery" }, { "present", "0" }, { "energy_now", "0" },
+                    { "energy_full", "50000000" } } } },
+        { 0, 80, U, U } },
+    { "NoSupplyAtAll", {}, { 1, N, U, U } },
+    { "NoBatteryMainsOnline", { mains(true) }, { 1, N, U, U } },
+    { "OnlyPeripheral",
+        { { "hid-mouse", { { "type", "Battery" }, { "scope", "Device" }, { "capacity", "60" } } } },
+        { 1, N, U, U } },
+    { "AcOnlineChargingHasNoTimes",
+        { mains(true), energyBattery("BAT0", 30000000, 60000000, 10000000, "Charging") }, { 1, 50, U, U } },
+    { "UsbLineOnline",
+        { { "ucsi-source-psy-1", { { "type", "USB" }, { "online", "1" } } }, mains(false),
+            energyBattery("BAT0", 30000000, 60000000, 0, "Charging") },
+        { 1, 50, U, U } },
+    { "NoLineSupplyBatteryDischarging", { energyBattery("BAT0", 30000000, 60000000, 10000000) },
+        { 0, 50, 10800, 21600 } },
+    { "NoLineSupplyBatteryFull", { energyBattery("BAT0", 60000000, 60000000, 0, "Full") }, { 1, 100, U, U } },
+    { "NoLineSupplyUnknownState", { energyBattery("BAT0", 60000000, 60000000, 0, "Unknown") },
+        { N, 100, U, U } },
+    { "CapacityOnlyBattery",
+        { mains(false),
+            { "BAT0", { { "type", "Battery" }, { "status", "Discharging" }, { "capacity", "42" } } } },
+        { 0, 42, U, U } },
+    { "GarbageEnergyFallsBackToCapacity",
+        { mains(false),
+            { "BAT0",
+                { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "lots" },
+                    { "energy_full", "60000000" }, { "capacity", "37" } } } },
+        { 0, 37, U, U } },
+    { "RoundsHalfUp", { mains(false), energyBattery("BAT0", 4950000, 10000000, 0) }, { 0, 50, U, U } },
+    { "RoundsDown", { mains(false), energyBattery("BAT0", 4940000, 10000000, 0) }, { 0, 49, U, U } },
+    { "OverfullClampedTo100", { mains(false), energyBattery("BAT0", 61000000, 60000000, 0) },
+        { 0, 100, U, U } },
+    { "NegativeCurrentDriversCountAsDraw",
+        { mains(false), energyBattery("BAT0", 30000000, 60000000, -10000000) }, { 0, 50, 10800, 21600 } },
 };
 
 INSTANTIATE_TEST_SUITE_P(Trees, SysfsTree, ::testing::ValuesIn(kTrees),
-                         [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SysfsPowerSource, FindsPowerSupplyOnlyForSystemBatteriesAndLines)
 {
     QTemporaryDir empty, peripheral, line, battery;
-    writeTree(peripheral.path(), {{"hid-mouse", {{"type", "Battery"}, {"scope", "Device"}, {"capacity", "60"}}}});
-    writeTree(line.path(), {mains(true)});
-    writeTree(battery.path(), {energyBattery("BAT0", 1, 2, 0)});
+    writeTree(peripheral.path(),
+        { { "hid-mouse", { { "type", "Battery" }, { "scope", "Device" }, { "capacity", "60" } } } });
+    writeTree(line.path(), { mains(true) });
+    writeTree(battery.path(), { energyBattery("BAT0", 1, 2, 0) });
     EXPECT_FALSE(SysfsPowerSource(empty.path(), 0).findsPowerSupply());
     EXPECT_FALSE(SysfsPowerSource(peripheral.path(), 0).findsPowerSupply());
     EXPECT_FALSE(SysfsPowerSource(empty.path() + QStringLiteral("/missing"), 0).findsPowerSupply());
@@ -180,7 +182,7 @@ TEST(SysfsPowerSource, FindsPowerSupplyOnlyForSystemBatteriesAndLines)
 TEST(SysfsPowerSource, FollowsSymbolicLinksAsInSysfs)
 {
     QTemporaryDir devices, root;
-    writeTree(devices.path(), {mains(false), energyBattery("BAT0", 20000000, 40000000, 0)});
+    writeTree(devices.path(), { mains(false), energyBattery("BAT0", 20000000, 40000000, 0) });
     ASSERT_TRUE(QFile::link(devices.filePath(QStringLiteral("AC")), root.filePath(QStringLiteral("AC"))));
     ASSERT_TRUE(QFile::link(devices.filePath(QStringLiteral("BAT0")), root.filePath(QStringLiteral("BAT0"))));
     const PowerStatus s = SysfsPowerSource(root.path(), 0).status();
@@ -191,17 +193,17 @@ TEST(SysfsPowerSource, FollowsSymbolicLinksAsInSysfs)
 TEST(SysfsPowerSource, ReadsAfreshAtEveryCall)
 {
     QTemporaryDir dir;
-    writeTree(dir.path(), {mains(false), energyBattery("BAT0", 30000000, 60000000, 0)});
+    writeTree(dir.path(), { mains(false), energyBattery("BAT0", 30000000, 60000000, 0) });
     SysfsPowerSource source(dir.path(), 0);
     EXPECT_EQ(source.status().batteryLifePercent, 50);
-    writeTree(dir.path(), {energyBattery("BAT0", 15000000, 60000000, 0)});
+    writeTree(dir.path(), { energyBattery("BAT0", 15000000, 60000000, 0) });
     EXPECT_EQ(source.status().batteryLifePercent, 25);
 }
 
 TEST(SysfsPowerSource, SignalsOncePerRealChangeOfLineOrLevel)
 {
     QTemporaryDir dir;
-    writeTree(dir.path(), {mains(false), energyBattery("BAT0", 30000000, 60000000, 10000000)});
+    writeTree(dir.path(), { mains(false), energyBattery("BAT0", 30000000, 60000000, 10000000) });
     SysfsPowerSource source(dir.path(), 0);
     QSignalSpy spy(&source, &PowerSource::powerChanged);
 
@@ -209,21 +211,21 @@ TEST(SysfsPowerSource, SignalsOncePerRealChangeOfLineOrLevel)
     EXPECT_EQ(spy.count(), 0) << "nothing changed";
 
     // A new draw changes the times but not the power state.
-    writeTree(dir.path(), {energyBattery("BAT0", 30000000, 60000000, 7000000)});
+    writeTree(dir.path(), { energyBattery("BAT0", 30000000, 60000000, 7000000) });
     EXPECT_FALSE(source.checkForChange());
     EXPECT_EQ(spy.count(), 0) << "only the times changed";
 
-    writeTree(dir.path(), {energyBattery("BAT0", 29000000, 60000000, 7000000)});
+    writeTree(dir.path(), { energyBattery("BAT0", 29000000, 60000000, 7000000) });
     EXPECT_TRUE(source.checkForChange());
     EXPECT_EQ(spy.count(), 1) << "level 50 -> 48";
     EXPECT_FALSE(source.checkForChange());
     EXPECT_EQ(spy.count(), 1) << "same level read twice";
 
-    writeTree(dir.path(), {mains(true)});
+    writeTree(dir.path(), { mains(true) });
     EXPECT_TRUE(source.checkForChange());
     EXPECT_EQ(spy.count(), 2) << "AC plugged in";
 
-    writeTree(dir.path(), {mains(false)});
+    writeTree(dir.path(), { mains(false) });
     EXPECT_TRUE(source.checkForChange());
     EXPECT_EQ(spy.count(), 3) << "AC unplugged";
 }
@@ -231,12 +233,12 @@ TEST(SysfsPowerSource, SignalsOncePerRealChangeOfLineOrLevel)
 TEST(SysfsPowerSource, TimerComparesReadingsByItself)
 {
     QTemporaryDir dir;
-    writeTree(dir.path(), {mains(false), energyBattery("BAT0", 30000000, 60000000, 0)});
+    writeTree(dir.path(), { mains(false), energyBattery("BAT0", 30000000, 60000000, 0) });
     SysfsPowerSource source(dir.path(), 20);
     QSignalSpy spy(&source, &PowerSource::powerChanged);
     QTest::qWait(100);
     EXPECT_EQ(spy.count(), 0);
-    writeTree(dir.path(), {energyBattery("BAT0", 24000000, 60000000, 0)});
+    writeTree(dir.path(), { energyBattery("BAT0", 24000000, 60000000, 0) });
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
     EXPECT_EQ(source.status().batteryLifePercent, 40);
 }
@@ -248,7 +250,7 @@ namespace {
 TEST(SysfsPowerSource, AnnouncesAResumeOnceEvenWithoutChange)
 {
     QTemporaryDir dir;
-    writeTree(dir.path(), {mains(false), energyBattery("BAT0", 30000000, 60000000, 0)});
+    writeTree(dir.path(), { mains(false), energyBattery("BAT0", 30000000, 60000000, 0) });
     SysfsPowerSource source(dir.path(), 0);
     int64_t suspendedMs = 5000;
     source.setSuspendedTimeSource([&] { return suspendedMs; });
@@ -261,7 +263,7 @@ TEST(SysfsPowerSource, AnnouncesAResumeOnceEvenWithoutChange)
     EXPECT_FALSE(source.checkForChange());
     // A sleep during which the level fell: one notice, not two.
     suspendedMs += 60000;
-    writeTree(dir.path(), {energyBattery("BAT0", 20000000, 60000000, 0)});
+    writeTree(dir.path(), { energyBattery("BAT0", 20000000, 60000000, 0) });
     EXPECT_TRUE(source.checkForChange());
     EXPECT_FALSE(source.checkForChange());
     EXPECT_EQ(spy.count(), 2);

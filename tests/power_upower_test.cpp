@@ -1,5 +1,4 @@
 #include "platform/dbus/upowerpowersource.h"
-
 #include "support/upowermock.h"
 
 #include <QSignalSpy>
@@ -29,7 +28,7 @@ protected:
     }
     void stopMock() { m_mock.stopMock(); }
 
-    test::UPowerMockBus m_mock{QStringLiteral("ampero-upower-test")};
+    test::UPowerMockBus m_mock { QStringLiteral("ampero-upower-test") };
 };
 
 TEST_F(UPowerMock, MachineWithoutBatteryIsOnAcWithUnknownLevel)
@@ -59,7 +58,7 @@ TEST_F(UPowerMock, OnBatteryReportsLevelAndTimes)
         double percent;
         int level;
     };
-    for (const Row& row : {Row{30.5, 31}, Row{0.49, 0}, Row{99.5, 100}, Row{100.0, 100}}) {
+    for (const Row& row : { Row { 30.5, 31 }, Row { 0.49, 0 }, Row { 99.5, 100 }, Row { 100.0, 100 } }) {
         setDisplay(QStringLiteral("Percentage"), row.percent);
         EXPECT_EQ(source.status().batteryLifePercent, row.level) << row.percent;
     }
@@ -137,11 +136,11 @@ TEST_F(UPowerMock, AnnouncesAResumeWithoutAnyChange)
 
 TEST(UPowerPowerSource, DisconnectedBusReportsUnknown)
 {
-    UPowerPowerSource source(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                           QStringLiteral("ampero-no-bus")));
+    UPowerPowerSource source(QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("ampero-no-bus")));
     EXPECT_FALSE(source.available());
     EXPECT_FALSE(source.findsPowerSupply());
-    EXPECT_EQ(source.status(), PowerStatus{});
+    EXPECT_EQ(source.status(), PowerStatus {});
     QDBusConnection::disconnectFromBus(QStringLiteral("ampero-no-bus"));
 }
 

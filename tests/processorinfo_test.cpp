@@ -6,8 +6,7 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 QByteArray padded(const QByteArray& text, char fill = '\0')
 {

@@ -52,8 +52,7 @@ TEST(UsageArithmetic, RoundHalfEven)
         EXPECT_EQ(roundHalfEven(r.v), r.r) << r.v;
 }
 
-namespace
-{
+namespace {
 
 TProcessorTimesPercent idleShare(float idle, float dpc = 0, float interrupt = 0)
 {
@@ -155,8 +154,7 @@ TEST(UsageBarLayout, TooManyForTheWidthHidesBars)
     EXPECT_FALSE(usageBarsVisible(usageBarLayout(626, 0)));
 }
 
-namespace
-{
+namespace {
 
 ProcessorTimes times(int64_t idle, int64_t kernel, int64_t user, int64_t dpc, int64_t irq)
 {
@@ -336,8 +334,7 @@ TEST(UsageMeterTick, ShowsOnlyWhenASampleWorked)
     EXPECT_EQ(d->caption, QStringLiteral("38%"));
 }
 
-namespace
-{
+namespace {
 
 // Busy and total jiffies of the kernel's all-processor "cpu" line.
 std::pair<double, double> kernelTotals()

@@ -9,9 +9,15 @@ namespace ampero::test {
 class RecordingChart final : public ChartView {
 public:
     void clearSeries() override { calls << QStringLiteral("clear"), samples.clear(), forecast.clear(); }
-    void addSample(double x, double y) override { calls << QStringLiteral("add"), samples.append(QPointF(x, y)); }
+    void addSample(double x, double y) override
+    {
+        calls << QStringLiteral("add"), samples.append(QPointF(x, y));
+    }
     void setSamples(const QList<QPointF>& p) override { calls << QStringLiteral("samples"), samples = p; }
-    void setForecastLine(const QList<QPointF>& p) override { calls << QStringLiteral("forecast"), forecast = p; }
+    void setForecastLine(const QList<QPointF>& p) override
+    {
+        calls << QStringLiteral("forecast"), forecast = p;
+    }
     void setInteractive(bool on) override { calls << QStringLiteral("interactive"), interactive = on; }
     void setBottomMaximum(double d) override { calls << QStringLiteral("maximum"), maximum = d; }
     double bottomMaximum() const override { return maximum; }

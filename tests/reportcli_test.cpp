@@ -12,8 +12,8 @@ using namespace ampero;
 
 namespace {
 
-const QByteArray kExample = test::bytes({3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
-                                         0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0});
+const QByteArray kExample = test::bytes({ 3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
+    0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0 });
 
 struct Exit {
     int code = -1;
@@ -25,7 +25,7 @@ Exit runProgram(const QStringList& args)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char* var : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         env.remove(QString::fromLatin1(var));
     p.setProcessEnvironment(env);
     p.start(test::amperoBinary(), args);
@@ -43,20 +43,24 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
 {
     QTemporaryDir dir;
     const QString path = test::writeFile(dir, QStringLiteral("example.apr"), kExample);
-    const Exit lines = runProgram({QStringLiteral("--report"), path});
+    const Exit lines = runProgram({ QStringLiteral("--report"), path });
     EXPECT_EQ(lines.code, 0) << lines.err.toStdString();
-    EXPECT_EQ(lines.out, QByteArray("Report file name: example.apr\nTest mode: normal\nLoad CPU: full\n"
-                                    "Forecast Windows: unknown\nBy test results: 0:00:02\nMark: N/A\n"));
+    EXPECT_EQ(lines.out,
+        QByteArray("Report file name: example.apr\nTest mode: normal\nLoad CPU: full\n"
+                   "Forecast Windows: unknown\nBy test results: 0:00:02\nMark: N/A\n"));
 
-    const Exit json = runProgram({QStringLiteral("--report"), path, QStringLiteral("--json")});
+    const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
     EXPECT_EQ(json.code, 0);
-    EXPECT_EQ(json.out, "{\"file\": \"" + path.toUtf8()
-                  + "\", \"mode\": \"normal\", \"load\": \"full\", \"forecast_seconds\": null, "
-                    "\"forecast_text\": \"unknown\", \"battery_life_seconds\": 2, \"battery_life_text\": \"0:00:02\", "
-                    "\"mark\": 0, \"mark_text\": \"N/A\", \"samples\": 3, \"first_level\": 100, \"last_level\": 99, "
-                    "\"capacity\": 48000, \"work_count\": 5, \"complete\": true, \"forecast_line\": null}\n");
+    EXPECT_EQ(json.out,
+        "{\"file\": \"" + path.toUtf8()
+            + "\", \"mode\": \"normal\", \"load\": \"full\", \"forecast_seconds\": null, "
+              "\"forecast_text\": \"unknown\", \"battery_life_seconds\": 2, \"battery_life_text\": "
+              "\"0:00:02\", "
+              "\"mark\": 0, \"mark_text\": \"N/A\", \"samples\": 3, \"first_level\": 100, \"last_level\": "
+              "99, "
+              "\"capacity\": 48000, \"work_count\": 5, \"complete\": true, \"forecast_line\": null}\n");
 
-    const Exit csv = runProgram({QStringLiteral("--export-csv"), path});
+    const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
     EXPECT_EQ(csv.code, 0);
     EXPECT_EQ(csv.out, QByteArray("elapsed_seconds,level\n0,100\n1,100\n2,99\n"));
     EXPECT_TRUE(QByteArray(lines.err + json.err + csv.err).isEmpty());
@@ -66,21 +70,21 @@ TEST(ReportCli, BadFilesGiveOneLineOnStderrAndExitTwo)
 {
     QTemporaryDir dir;
     const std::pair<QString, const char*> rows[] = {
-        {test::writeFile(dir, QStringLiteral("notes.txt"), "hello"), "not a results file"},
-        {dir.filePath(QStringLiteral("missing.apr")), "No such file"},
-        {test::writeFile(dir, QStringLiteral("empty.apr"), kExample.left(10) + '\xFF'), "no samples"},
-        {test::writeFile(dir, QStringLiteral("cut.apr"), kExample.left(16)), "Capacity"},
+        { test::writeFile(dir, QStringLiteral("notes.txt"), "hello"), "not a results file" },
+        { dir.filePath(QStringLiteral("missing.apr")), "No such file" },
+        { test::writeFile(dir, QStringLiteral("empty.apr"), kExample.left(10) + '\xFF'), "no samples" },
+        { test::writeFile(dir, QStringLiteral("cut.apr"), kExample.left(16)), "Capacity" },
     };
     for (const auto& [path, reason] : rows) {
-        for (const char* mode : {"--report", "--export-csv"}) {
-            const Exit r = runProgram({QString::fromLatin1(mode), path});
+        for (const char* mode : { "--report", "--export-csv" }) {
+            const Exit r = runProgram({ QString::fromLatin1(mode), path });
             EXPECT_EQ(r.code, 2) << reason;
             EXPECT_TRUE(r.out.isEmpty()) << reason;
             EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
             EXPECT_TRUE(r.err.contains(path.toUtf8()) && r.err.contains(reason)) << r.err.toStdString();
         }
     }
-    const Exit jsonAlone = runProgram({QStringLiteral("--json")});
+    const Exit jsonAlone = runProgram({ QStringLiteral("--json") });
     EXPECT_EQ(jsonAlone.code, 2);
     EXPECT_EQ(jsonAlone.err, QByteArray("ampero: --json needs --report FILE\n"));
 }
@@ -90,7 +94,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     std::vector<uint8_t> bytes = encodeResultsHeader(1, 1, 90061);
     for (int i = 0; i < 501; ++i)
         bytes.push_back(static_cast<uint8_t>(i < 120 ? 80 : i < 300 ? 79 : i < 500 ? 78 : 77));
-    const std::array<double, 3> t{120.0 / 86400, 300.0 / 86400, 500.0 / 86400};
+    const std::array<double, 3> t { 120.0 / 86400, 300.0 / 86400, 500.0 / 86400 };
     const auto trailer = encodeResultsTrailer(&t, 41000, UINT64_MAX);
     bytes.insert(bytes.end(), trailer.begin(), trailer.end());
     const QString path = QStringLiteral("/tmp/a \"q\"\\dir/line\nbreak.apr");
@@ -100,7 +104,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
     EXPECT_EQ(o.value(QStringLiteral("file")).toString(), path);
     EXPECT_EQ(o.value(QStringLiteral("mode")).toString() + o.value(QStringLiteral("load")).toString(),
-              QStringLiteral("fastnone"));
+        QStringLiteral("fastnone"));
     EXPECT_EQ(o.value(QStringLiteral("forecast_seconds")).toInteger(), 90061);
     EXPECT_EQ(o.value(QStringLiteral("forecast_text")).toString(), QStringLiteral("1 days 1:01:01"));
     EXPECT_EQ(o.value(QStringLiteral("battery_life_seconds")).toDouble(), 15200.0);
@@ -117,7 +121,8 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     FILE* out = open_memstream(&buffer, &size);
     ASSERT_EQ(printReport(test::writeFile(dir, QStringLiteral("cut.apr"), kExample.left(12)), true, out), 0);
     std::fclose(out);
-    const QJsonObject cut = QJsonDocument::fromJson(QByteArray(buffer, static_cast<qsizetype>(size))).object();
+    const QJsonObject cut
+        = QJsonDocument::fromJson(QByteArray(buffer, static_cast<qsizetype>(size))).object();
     std::free(buffer);
     EXPECT_FALSE(cut.value(QStringLiteral("complete")).toBool(true));
     EXPECT_EQ(cut.value(QStringLiteral("samples")).toInteger(), 2);

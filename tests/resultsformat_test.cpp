@@ -19,12 +19,11 @@ std::vector<uint8_t> v(std::initializer_list<int> values)
 }
 
 // The example normal-test file: samples 100, 100, 99, no forecast, capacity 48000, work count 5.
-const std::vector<uint8_t> kNormalExample = v({0x03, 0x41, 0x50, 0x52, 0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
-                                               0x64, 0x64, 0x63, 0xFF, 0x80, 0xBB, 0x00, 0x00,
-                                               0x05, 0, 0, 0, 0, 0, 0, 0});
+const std::vector<uint8_t> kNormalExample = v({ 0x03, 0x41, 0x50, 0x52, 0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
+    0x64, 0x64, 0x63, 0xFF, 0x80, 0xBB, 0x00, 0x00, 0x05, 0, 0, 0, 0, 0, 0, 0 });
 
-std::vector<uint8_t> writeWithWriter(const QTemporaryDir& dir, uint8_t mode, const std::vector<uint8_t>& samples,
-                                     const std::array<double, 3>* times, uint32_t capacity, uint64_t work)
+std::vector<uint8_t> writeWithWriter(const QTemporaryDir& dir, uint8_t mode,
+    const std::vector<uint8_t>& samples, const std::array<double, 3>* times, uint32_t capacity, uint64_t work)
 {
     const std::string path = dir.filePath(QStringLiteral("w.apr")).toStdString();
     ResultsWriter w;
@@ -38,9 +37,9 @@ std::vector<uint8_t> writeWithWriter(const QTemporaryDir& dir, uint8_t mode, con
 
 std::vector<uint8_t> fastExample()
 {
-    const std::array<double, 3> times{2.0 / 86400, 4.0 / 86400, 5.0 / 86400};
+    const std::array<double, 3> times { 2.0 / 86400, 4.0 / 86400, 5.0 / 86400 };
     std::vector<uint8_t> out = encodeResultsHeader(1, 1, 7200);
-    for (int s : {80, 80, 79, 79, 78, 77})
+    for (int s : { 80, 80, 79, 79, 78, 77 })
         out.push_back(static_cast<uint8_t>(s));
     const auto trailer = encodeResultsTrailer(&times, 41000, 123456789012345ull);
     out.insert(out.end(), trailer.begin(), trailer.end());
@@ -52,7 +51,7 @@ std::vector<uint8_t> fastExample()
 TEST(ResultsFormat, WriterProducesTheDocumentedNormalExampleByteForByte)
 {
     QTemporaryDir dir;
-    EXPECT_EQ(writeWithWriter(dir, 2, {100, 100, 99}, nullptr, 48000, 5), kNormalExample);
+    EXPECT_EQ(writeWithWriter(dir, 2, { 100, 100, 99 }, nullptr, 48000, 5), kNormalExample);
 }
 
 TEST(ResultsFormat, ReaderParsesTheNormalExample)
@@ -62,7 +61,7 @@ TEST(ResultsFormat, ReaderParsesTheNormalExample)
     EXPECT_EQ(r.data.mode, 2);
     EXPECT_EQ(r.data.noLoad, 0);
     EXPECT_EQ(r.data.forecast, 0xFFFFFFFFu);
-    EXPECT_EQ(r.data.samples, v({100, 100, 99}));
+    EXPECT_EQ(r.data.samples, v({ 100, 100, 99 }));
     EXPECT_FALSE(r.data.hasLevelChangeTimes);
     EXPECT_EQ(r.data.capacity, 48000u);
     EXPECT_EQ(r.data.workCount, 5u);
@@ -72,8 +71,8 @@ TEST(ResultsFormat, ReaderParsesTheNormalExample)
 TEST(ResultsFormat, FastFileRoundTripsThroughWriterAndReader)
 {
     QTemporaryDir dir;
-    const std::array<double, 3> times{2.0 / 86400, 4.0 / 86400, 5.0 / 86400};
-    const auto bytes = writeWithWriter(dir, 1, {80, 80, 79, 79, 78, 77}, &times, 41000, 123456789012345ull);
+    const std::array<double, 3> times { 2.0 / 86400, 4.0 / 86400, 5.0 / 86400 };
+    const auto bytes = writeWithWriter(dir, 1, { 80, 80, 79, 79, 78, 77 }, &times, 41000, 123456789012345ull);
     ASSERT_EQ(bytes.size(), 47u + 6u);
     const auto r = parseResults(bytes);
     ASSERT_TRUE(r.ok());
@@ -91,7 +90,8 @@ TEST(ResultsFormat, FastFileRoundTripsThroughWriterAndReader)
 
 TEST(ResultsFormat, SignatureMustMatchExactly)
 {
-    for (auto magic : {v({0x03, 'a', 'p', 'r'}), v({0x04, 'A', 'P', 'R'}), v({'A', 'P', 'R', 0x03}), v({})}) {
+    for (auto magic :
+        { v({ 0x03, 'a', 'p', 'r' }), v({ 0x04, 'A', 'P', 'R' }), v({ 'A', 'P', 'R', 0x03 }), v({}) }) {
         auto bytes = kNormalExample;
         std::copy(magic.begin(), magic.end(), bytes.begin());
         if (magic.empty())
@@ -114,7 +114,7 @@ TEST(ResultsFormat, OptionalTrailerFieldsMayBeMissingOnlyFromTheEnd)
 {
     const auto header = encodeResultsHeader(2, 0, 100);
     auto withTerm = header;
-    withTerm.insert(withTerm.end(), {50, 49, 0xFF});
+    withTerm.insert(withTerm.end(), { 50, 49, 0xFF });
     // Ends right after the Terminator: capacity and work count are 0.
     auto r = parseResults(withTerm);
     ASSERT_TRUE(r.ok());
@@ -122,14 +122,14 @@ TEST(ResultsFormat, OptionalTrailerFieldsMayBeMissingOnlyFromTheEnd)
     EXPECT_EQ(r.data.workCount, 0u);
     // Capacity only.
     auto withCap = withTerm;
-    withCap.insert(withCap.end(), {0x10, 0x27, 0, 0});
+    withCap.insert(withCap.end(), { 0x10, 0x27, 0, 0 });
     r = parseResults(withCap);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.data.capacity, 10000u);
     EXPECT_EQ(r.data.workCount, 0u);
     // Two bytes into the capacity: the whole reading fails, and says where.
     auto half = withTerm;
-    half.insert(half.end(), {0x10, 0x27});
+    half.insert(half.end(), { 0x10, 0x27 });
     r = parseResults(half);
     EXPECT_EQ(r.error, ResultsError::TruncatedTrailer);
     EXPECT_EQ(r.field, "Capacity");
@@ -139,7 +139,7 @@ TEST(ResultsFormat, OptionalTrailerFieldsMayBeMissingOnlyFromTheEnd)
 TEST(ResultsFormat, FastFileEndingAfterTheTerminatorHasNoLevelChangeTimes)
 {
     auto bytes = encodeResultsHeader(1, 0, 100);
-    bytes.insert(bytes.end(), {80, 79, 0xFF});
+    bytes.insert(bytes.end(), { 80, 79, 0xFF });
     const auto r = parseResults(bytes);
     ASSERT_TRUE(r.ok());
     EXPECT_FALSE(r.data.hasLevelChangeTimes);
@@ -159,7 +159,7 @@ TEST(ResultsFormat, HeaderAndTerminatorAloneIsWellFormedWithNoSamples)
 TEST(ResultsFormat, BytesAfterWorkCountAreIgnored)
 {
     auto bytes = kNormalExample;
-    bytes.insert(bytes.end(), {1, 2, 3, 0xFF});
+    bytes.insert(bytes.end(), { 1, 2, 3, 0xFF });
     const auto r = parseResults(bytes);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.data.workCount, 5u);
@@ -168,11 +168,11 @@ TEST(ResultsFormat, BytesAfterWorkCountAreIgnored)
 TEST(ResultsFormat, FileCutBeforeItsTerminatorIsRecoveredAsIncomplete)
 {
     auto bytes = encodeResultsHeader(1, 0, 3600);
-    bytes.insert(bytes.end(), {90, 90, 89});
+    bytes.insert(bytes.end(), { 90, 90, 89 });
     const auto r = parseResults(bytes);
     ASSERT_TRUE(r.ok());
     EXPECT_FALSE(r.data.complete);
-    EXPECT_EQ(r.data.samples, v({90, 90, 89}));
+    EXPECT_EQ(r.data.samples, v({ 90, 90, 89 }));
     EXPECT_FALSE(r.data.hasLevelChangeTimes);
     EXPECT_EQ(r.data.capacity, 0u);
     EXPECT_EQ(r.data.workCount, 0u);
@@ -182,7 +182,7 @@ TEST(ResultsFormat, FileCutBeforeItsTerminatorIsRecoveredAsIncomplete)
 // fields) or fails with the field it stopped in; none crashes or reads past the end.
 TEST(ResultsFormat, EveryTruncationPointOfAFastAndANormalFile)
 {
-    for (const auto& full : {kNormalExample, fastExample()}) {
+    for (const auto& full : { kNormalExample, fastExample() }) {
         const bool fast = full[4] == 1;
         const std::size_t n = fast ? full.size() - 47 : full.size() - 23;
         const std::size_t term = 10 + n;
@@ -200,8 +200,8 @@ TEST(ResultsFormat, EveryTruncationPointOfAFastAndANormalFile)
                 EXPECT_EQ(r.data.samples.size(), len - 10);
             } else {
                 const std::size_t after = len - term - 1;
-                const std::vector<std::size_t> ends = fast ? std::vector<std::size_t>{0, 24, 28, 36}
-                                                           : std::vector<std::size_t>{0, 4, 12};
+                const std::vector<std::size_t> ends = fast ? std::vector<std::size_t> { 0, 24, 28, 36 }
+                                                           : std::vector<std::size_t> { 0, 4, 12 };
                 const bool atFieldEnd = std::find(ends.begin(), ends.end(), after) != ends.end();
                 EXPECT_EQ(r.ok(), atFieldEnd);
                 if (r.ok()) {
@@ -239,7 +239,7 @@ TEST(ResultsFormat, FileIsOnDiskAfterEverySampleWithoutTerminator)
     const auto r = readResultsFile(path.toStdString());
     ASSERT_TRUE(r.ok());
     EXPECT_FALSE(r.data.complete);
-    EXPECT_EQ(r.data.samples, v({70, 69}));
+    EXPECT_EQ(r.data.samples, v({ 70, 69 }));
 }
 
 TEST(ResultsFormat, CreateFailsWithTheSystemsReasonInAMissingFolder)
@@ -256,8 +256,8 @@ TEST(ResultsFormat, ReaderOpensReadOnlyFilesAndReportsMissingOnes)
 {
     QTemporaryDir dir;
     const QString path = test::writeFile(dir, QStringLiteral("ro.apr"),
-                                         QByteArray(reinterpret_cast<const char*>(kNormalExample.data()),
-                                                    static_cast<qsizetype>(kNormalExample.size())));
+        QByteArray(reinterpret_cast<const char*>(kNormalExample.data()),
+            static_cast<qsizetype>(kNormalExample.size())));
     ::chmod(path.toLocal8Bit().constData(), 0444);
     EXPECT_TRUE(readResultsFile(path.toStdString()).ok());
     const auto missing = readResultsFile(dir.filePath(QStringLiteral("none.apr")).toStdString());

@@ -21,20 +21,21 @@ using ampero::test::RecordingChart;
 
 namespace {
 
-const QByteArray kExample = test::bytes({3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
-                                         0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0});
+const QByteArray kExample = test::bytes({ 3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
+    0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0 });
 
 ResultsEvaluation evaluateBytes(const QByteArray& data, const QString& path)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(data.constData());
-    return evaluateResults(parseResults({p, static_cast<std::size_t>(data.size())}), path);
+    return evaluateResults(parseResults({ p, static_cast<std::size_t>(data.size()) }), path);
 }
 
 // The caption and the value labels, as the user reads them.
 QStringList shown(const QWidget& w)
 {
-    QStringList out{w.windowTitle()};
-    for (const char* name : {"ResultsFileName", "TestModeLabel", "BurnStatus", "WinBatteryLifeTime", "BatteryLifeTime"})
+    QStringList out { w.windowTitle() };
+    for (const char* name :
+        { "ResultsFileName", "TestModeLabel", "BurnStatus", "WinBatteryLifeTime", "BatteryLifeTime" })
         out << w.findChild<QLabel*>(QString::fromLatin1(name))->text();
     return out;
 }
@@ -75,7 +76,8 @@ TEST(ResultsWindow, TextsCaptionAndHiddenMark)
     FakeUrlOpener opener;
     TfResults w(opener);
     w.showEvaluation(evaluateBytes(kExample, QStringLiteral("/home/ann/Tests/example.apr")));
-    EXPECT_EQ(shown(w), (QStringList{"Testing results", "example.apr", "normal", "full", "unknown", "0:00:02"}));
+    EXPECT_EQ(
+        shown(w), (QStringList { "Testing results", "example.apr", "normal", "full", "unknown", "0:00:02" }));
     EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("MarkLabel"))->text(), QStringLiteral("N/A"));
     w.show();
     EXPECT_EQ(w.size(), QSize(320, 282));
@@ -85,9 +87,10 @@ TEST(ResultsWindow, TextsCaptionAndHiddenMark)
     EXPECT_FALSE(w.findChild<QLabel*>(QStringLiteral("MarkLabel"))->isVisible());
 
     TfResults cut(opener);
-    cut.showEvaluation(evaluateBytes(test::bytes({3, 'A', 'P', 'R', 1, 1, 0x10, 0x0E, 0, 0, 80, 80, 79}),
-                                     QStringLiteral("/tmp/cut.apr")));
-    EXPECT_EQ(shown(cut), (QStringList{"Testing results (incomplete)", "cut.apr", "fast", "none", "1:00:00", "0:00:02"}));
+    cut.showEvaluation(evaluateBytes(test::bytes({ 3, 'A', 'P', 'R', 1, 1, 0x10, 0x0E, 0, 0, 80, 80, 79 }),
+        QStringLiteral("/tmp/cut.apr")));
+    EXPECT_EQ(shown(cut),
+        (QStringList { "Testing results (incomplete)", "cut.apr", "fast", "none", "1:00:00", "0:00:02" }));
 }
 
 TEST(ResultsWindow, ButtonsTabOrderAndClosing)
@@ -101,8 +104,9 @@ TEST(ResultsWindow, ButtonsTabOrderAndClosing)
             at = at->nextInFocusChain();
         order << at->objectName() + QLatin1Char('=') + qobject_cast<QPushButton*>(at)->text();
     }
-    EXPECT_EQ(order, (QStringList{"CancelBut=Close", "Button2=Save graph", "Button3=Open report folder",
-                                  "Button1=Send report"}));
+    EXPECT_EQ(order,
+        (QStringList {
+            "CancelBut=Close", "Button2=Save graph", "Button3=Open report folder", "Button1=Send report" }));
     EXPECT_TRUE(button(w, "CancelBut")->isDefault());
     for (int how = 0; how < 3; ++how) {
         w.show();
@@ -132,10 +136,10 @@ TEST(ResultsWindow, SendReportOpenFolderAndSaveGraph)
     bare.showEvaluation(evaluateBytes(kExample, QStringLiteral("run.apr")));
     button(bare, "Button3")->click();
     EXPECT_EQ(opener.opened,
-              (QStringList{"mailto:Orvex%20Company%20%3Csupport@orvex.example%3E?subject=Orvex%20Ampero%20Report"
-                           "&body=Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
-                           "battery.%0A%0DAlso%20attach%20report%20file:%20//run.apr.",
-                           "file:///", ""}));
+        (QStringList { "mailto:Orvex%20Company%20%3Csupport@orvex.example%3E?subject=Orvex%20Ampero%20Report"
+                       "&body=Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
+                       "battery.%0A%0DAlso%20attach%20report%20file:%20//run.apr.",
+            "file:///", "" }));
 }
 
 TEST(ShowResults, ValidFileShownModallyOthersNot)
@@ -160,7 +164,8 @@ TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
 {
     QTemporaryDir dir;
     const QString valid = test::writeFile(dir, QStringLiteral("run.apr"), kExample);
-    const QString foreign = test::writeFile(dir, QStringLiteral("photo.jpg"), QByteArray("\xFF\xD8\xFF\xE0", 4));
+    const QString foreign
+        = test::writeFile(dir, QStringLiteral("photo.jpg"), QByteArray("\xFF\xD8\xFF\xE0", 4));
     FakeUrlOpener opener;
     RecordingChart chart;
     QWidget mainWindow;
@@ -169,23 +174,24 @@ TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
     ResultsOnStart onStart(loadResultsTimer, chart, &mainWindow, opener, {});
     ModalWatcher watcher;
 
-    for (const QStringList& args : {QStringList{}, QStringList{dir.filePath(QStringLiteral("missing.apr")), valid},
-                                    QStringList{dir.path()}}) {
+    for (const QStringList& args :
+        { QStringList {}, QStringList { dir.filePath(QStringLiteral("missing.apr")), valid },
+            QStringList { dir.path() } }) {
         onStart.formShow(args);
         EXPECT_FALSE(loadResultsTimer.isActive()) << args.join(QLatin1Char(' ')).toStdString();
     }
-    onStart.formShow({valid, foreign});
+    onStart.formShow({ valid, foreign });
     ASSERT_TRUE(loadResultsTimer.isActive());
     ASSERT_TRUE(waitUntil([&] { return !watcher.seen.isEmpty(); }));
     EXPECT_EQ(watcher.seen.value(1), QStringLiteral("run.apr"));
     EXPECT_FALSE(loadResultsTimer.isActive()) << "one shot";
-    onStart.formShow({valid});
+    onStart.formShow({ valid });
     EXPECT_FALSE(loadResultsTimer.isActive()) << "a second show opens nothing";
 
     RecordingChart untouched;
     ResultsOnStart foreignStart(loadResultsTimer, untouched, &mainWindow, opener, {});
     watcher.seen.clear();
-    foreignStart.formShow({foreign});
+    foreignStart.formShow({ foreign });
     ASSERT_TRUE(loadResultsTimer.isActive());
     ASSERT_TRUE(waitUntil([&] { return !loadResultsTimer.isActive(); }));
     EXPECT_TRUE(watcher.seen.isEmpty());

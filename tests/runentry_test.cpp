@@ -14,8 +14,7 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 // A reader of desktop entries written for these tests alone, following the
 // Desktop Entry rules step by step: the string escapes of the value, then %%
@@ -93,9 +92,7 @@ const PathCase PathCases[] = {
     { "non_ascii", "/tmp/Ergebnisse für Jürgen.apr" },
 };
 
-class ExecQuoting : public testing::TestWithParam<PathCase>
-{
-};
+class ExecQuoting : public testing::TestWithParam<PathCase> { };
 
 TEST_P(ExecQuoting, EntryStartsTheProgramWithExactlyThePath)
 {

@@ -11,9 +11,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 using namespace ampero;
 using namespace ampero::test;
@@ -35,8 +35,8 @@ PowerStatus onBattery(uint8_t level)
 class SessionTest : public ::testing::Test {
 protected:
     SessionTest()
-        : power(onBattery(80)),
-          session(view, chart, dialogs, testing, power, clock, load)
+        : power(onBattery(80))
+        , session(view, chart, dialogs, testing, power, clock, load)
     {
         dialogs.path = dir.filePath(QStringLiteral("run.apr"));
         session.setBatteryCapacity(48000);
@@ -84,8 +84,8 @@ TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
     EXPECT_EQ(view.timer, "0:00:00");
     EXPECT_EQ(view.cpuSpeed, "(2000.00 MHz)");
 
-    const std::vector<int> levels{80, 80, 79, 79, 78, 77};
-    const QStringList timers{"0:00:00", "0:00:01", "0:00:02", "0:00:03", "0:00:04", "0:00:05"};
+    const std::vector<int> levels { 80, 80, 79, 79, 78, 77 };
+    const QStringList timers { "0:00:00", "0:00:01", "0:00:02", "0:00:03", "0:00:04", "0:00:05" };
     for (std::size_t i = 0; i < levels.size(); ++i) {
         tickAt(levels[i]);
         EXPECT_EQ(view.timer, timers[static_cast<int>(i)]) << "tick " << i;
@@ -101,7 +101,7 @@ TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
     EXPECT_EQ(chart.points.size(), 6);
     EXPECT_EQ(view.action, "testing completed");
     EXPECT_EQ(view.level, "76%"); // the after-results re-check shows the battery
-    EXPECT_EQ(shownResults, QStringList{*dialogs.path});
+    EXPECT_EQ(shownResults, QStringList { *dialogs.path });
     EXPECT_FALSE(testing.showing);
     EXPECT_FALSE(session.testTimerActive());
 
@@ -109,7 +109,7 @@ TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
     EXPECT_EQ(d.mode, 1);
     EXPECT_EQ(d.noLoad, 1);
     EXPECT_EQ(d.forecast, 7200u);
-    EXPECT_EQ(d.samples, (std::vector<uint8_t>{80, 80, 79, 79, 78, 77}));
+    EXPECT_EQ(d.samples, (std::vector<uint8_t> { 80, 80, 79, 79, 78, 77 }));
     ASSERT_TRUE(d.hasLevelChangeTimes);
     EXPECT_DOUBLE_EQ(d.levelChangeTimes[0], 2 * Second);
     EXPECT_DOUBLE_EQ(d.levelChangeTimes[1], 4 * Second);
@@ -127,19 +127,19 @@ TEST_F(SessionTest, HeaderBytesOnDisk)
     s.batteryLifeTime = 0x01020304;
     power.setStatus(s);
     start(NormalTestMode);
-    EXPECT_EQ(readFile(*dialogs.path), bytes({0x03, 'A', 'P', 'R', 2, 0, 0x04, 0x03, 0x02, 0x01}));
+    EXPECT_EQ(readFile(*dialogs.path), bytes({ 0x03, 'A', 'P', 'R', 2, 0, 0x04, 0x03, 0x02, 0x01 }));
 }
 
 TEST_F(SessionTest, RisingLevelCountsAsChange)
 {
     start(FastTestMode);
-    for (int level : {50, 51, 52, 53})
+    for (int level : { 50, 51, 52, 53 })
         tickAt(level);
     EXPECT_EQ(session.state().LevelChangeCount, 3);
     tickAt(53);
     EXPECT_EQ(session.state().TestMode, 0);
     const ResultsData d = fileData();
-    EXPECT_EQ(d.samples, (std::vector<uint8_t>{50, 51, 52, 53}));
+    EXPECT_EQ(d.samples, (std::vector<uint8_t> { 50, 51, 52, 53 }));
     EXPECT_DOUBLE_EQ(d.levelChangeTimes[0], 1 * Second);
     EXPECT_DOUBLE_EQ(d.levelChangeTimes[2], 3 * Second);
 }
@@ -161,7 +161,7 @@ TEST_F(SessionTest, FastTestWithoutChangesRunsUntilCancelled)
     const ResultsData d = fileData();
     EXPECT_EQ(d.samples.size(), 600u);
     EXPECT_TRUE(d.hasLevelChangeTimes);
-    EXPECT_EQ(d.levelChangeTimes, (std::array<double, 3>{0, 0, 0}));
+    EXPECT_EQ(d.levelChangeTimes, (std::array<double, 3> { 0, 0, 0 }));
 }
 
 TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
@@ -190,7 +190,7 @@ struct GapCase {
     bool ends;
 };
 
-class GapTest : public SessionTest, public ::testing::WithParamInterface<GapCase> {};
+class GapTest : public SessionTest, public ::testing::WithParamInterface<GapCase> { };
 
 TEST_P(GapTest, GapBetweenTicks)
 {
@@ -204,11 +204,10 @@ TEST_P(GapTest, GapBetweenTicks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Session, GapTest,
-                         ::testing::Values(GapCase{"FourPointNineSeconds", 4900, false},
-                                           GapCase{"JustUnderFive", 4999, false},
-                                           GapCase{"FiveSeconds", 5000, true},
-                                           GapCase{"AnHour", 3600000, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(GapCase { "FourPointNineSeconds", 4900, false },
+        GapCase { "JustUnderFive", 4999, false }, GapCase { "FiveSeconds", 5000, true },
+        GapCase { "AnHour", 3600000, true }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SessionTest, WallClockStepsNeverEndATest)
 {
@@ -265,7 +264,7 @@ TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
     EXPECT_TRUE(shownResults.isEmpty());
     const ResultsData d = fileData();
     EXPECT_TRUE(d.complete);
-    EXPECT_EQ(d.samples, (std::vector<uint8_t>{80, 79}));
+    EXPECT_EQ(d.samples, (std::vector<uint8_t> { 80, 79 }));
 }
 
 TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
@@ -288,7 +287,7 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
     EXPECT_FALSE(view.testsEnabled);
     EXPECT_EQ(view.action, "testing completed");
     EXPECT_EQ(view.level, "78%");
-    EXPECT_EQ(fileData().samples, (std::vector<uint8_t>{80, 78}));
+    EXPECT_EQ(fileData().samples, (std::vector<uint8_t> { 80, 78 }));
 }
 
 TEST_F(SessionTest, UnknownLevelIsNeverWritten)
@@ -308,7 +307,7 @@ TEST_F(SessionTest, UnknownLevelIsNeverWritten)
     EXPECT_EQ(session.state().LevelChangeCount, 1);
     testing.closeWindow();
     session.tick();
-    EXPECT_EQ(fileData().samples, (std::vector<uint8_t>{80, 80, 79}));
+    EXPECT_EQ(fileData().samples, (std::vector<uint8_t> { 80, 80, 79 }));
 }
 
 TEST_F(SessionTest, CancelledDialogsChangeNothing)
@@ -375,7 +374,7 @@ TEST_F(SessionTest, FailingWritesAreReportedOnceAndTheFileIsClosed)
 {
     // The file may grow to 12 bytes: the header and two samples.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
+    rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
     start(NormalTestMode);
     EXPECT_TRUE(fileIsOpen(*dialogs.path));
@@ -398,7 +397,7 @@ TEST_F(SessionTest, FailingWritesAreReportedOnceAndTheFileIsClosed)
     EXPECT_NE(view.action, "testing completed");
     EXPECT_FALSE(testing.showing);
     EXPECT_FALSE(fileIsOpen(*dialogs.path));
-    EXPECT_EQ(readFile(*dialogs.path), bytes({0x03, 'A', 'P', 'R', 2, 1, 0x20, 0x1C, 0, 0, 80, 80}));
+    EXPECT_EQ(readFile(*dialogs.path), bytes({ 0x03, 'A', 'P', 'R', 2, 1, 0x20, 0x1C, 0, 0, 80, 80 }));
 }
 
 TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
@@ -474,7 +473,7 @@ struct WorkCase {
     uint64_t expected;
 };
 
-class WorkCountTest : public ::testing::TestWithParam<WorkCase> {};
+class WorkCountTest : public ::testing::TestWithParam<WorkCase> { };
 
 TEST_P(WorkCountTest, Estimate)
 {
@@ -484,13 +483,11 @@ TEST_P(WorkCountTest, Estimate)
 // 1e6 x 86400 = 2^13 x 10546875, so a clock of k x 2^-14 MHz over one day
 // gives exactly k x 10546875 / 2 cycles.
 INSTANTIATE_TEST_SUITE_P(Session, WorkCountTest,
-                         ::testing::Values(WorkCase{"HalfRoundsUpToEven", 1.0 / 16384, 1.0, 5273438},
-                                           WorkCase{"HalfRoundsDownToEven", 3.0 / 16384, 1.0, 15820312},
-                                           WorkCase{"OneSecondAt1000MHz", 1000.0, Second, 1000000000},
-                                           WorkCase{"UnknownClock", 0.0, 1.0, 0},
-                                           WorkCase{"NegativeClock", -5.0, 1.0, 0},
-                                           WorkCase{"NoSamples", 3000.0, 0.0, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
+    ::testing::Values(WorkCase { "HalfRoundsUpToEven", 1.0 / 16384, 1.0, 5273438 },
+        WorkCase { "HalfRoundsDownToEven", 3.0 / 16384, 1.0, 15820312 },
+        WorkCase { "OneSecondAt1000MHz", 1000.0, Second, 1000000000 },
+        WorkCase { "UnknownClock", 0.0, 1.0, 0 }, WorkCase { "NegativeClock", -5.0, 1.0, 0 },
+        WorkCase { "NoSamples", 3000.0, 0.0, 0 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -49,7 +49,7 @@ struct FakeChart final : ChartView {
     }
     void addSample(double x, double y) override { points.append(QPointF(x, y)); }
     void setSamples(const QList<QPointF>& p) override { points = p; }
-    void setForecastLine(const QList<QPointF>&) override {}
+    void setForecastLine(const QList<QPointF>&) override { }
     void setInteractive(bool on) override { interactive = on; }
     void setBottomMaximum(double d) override { max = d; }
     double bottomMaximum() const override { return max; }

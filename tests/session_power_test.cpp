@@ -25,7 +25,10 @@ PowerStatus status(uint8_t ac, uint8_t level)
 
 class WatcherTest : public ::testing::Test {
 protected:
-    WatcherTest() : watcher(view, testing, power, clock, state) {}
+    WatcherTest()
+        : watcher(view, testing, power, clock, state)
+    {
+    }
 
     // Changes the battery without a power notice.
     void setQuietly(const PowerStatus& s)
@@ -43,7 +46,7 @@ protected:
     PowerWatcher watcher;
 };
 
-class StartupCheck : public WatcherTest, public ::testing::WithParamInterface<CheckCase> {};
+class StartupCheck : public WatcherTest, public ::testing::WithParamInterface<CheckCase> { };
 
 TEST_P(StartupCheck, Shows)
 {
@@ -58,7 +61,7 @@ TEST_P(StartupCheck, Shows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Power, StartupCheck, ::testing::ValuesIn(kStartupChecks),
-                         [](const auto& info) { return checkCaseName(info.param); });
+    [](const auto& info) { return checkCaseName(info.param); });
 
 TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
 {
@@ -92,7 +95,7 @@ struct GuardCase {
     friend void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class BroadcastGuard : public WatcherTest, public ::testing::WithParamInterface<GuardCase> {};
+class BroadcastGuard : public WatcherTest, public ::testing::WithParamInterface<GuardCase> { };
 
 TEST_P(BroadcastGuard, AcDuringTest)
 {
@@ -119,11 +122,9 @@ TEST_P(BroadcastGuard, AcDuringTest)
 }
 
 INSTANTIATE_TEST_SUITE_P(Power, BroadcastGuard,
-                         ::testing::Values(GuardCase{"FourSecondsOld", 4000, true},
-                                           GuardCase{"JustUnderFive", 4999, true},
-                                           GuardCase{"FiveSecondsOld", 5000, false},
-                                           GuardCase{"SixSecondsOld", 6000, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(GuardCase { "FourSecondsOld", 4000, true }, GuardCase { "JustUnderFive", 4999, true },
+        GuardCase { "FiveSecondsOld", 5000, false }, GuardCase { "SixSecondsOld", 6000, false }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WatcherTest, GuardIgnoresWallClock)
 {

@@ -166,7 +166,7 @@ struct RefusalCase {
     friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class TerminalRefusal : public TerminalTest, public ::testing::WithParamInterface<RefusalCase> {};
+class TerminalRefusal : public TerminalTest, public ::testing::WithParamInterface<RefusalCase> { };
 
 TEST_P(TerminalRefusal, ExitsWithTwo)
 {
@@ -184,14 +184,14 @@ TEST_P(TerminalRefusal, ExitsWithTwo)
     EXPECT_FALSE(QFile::exists(o.output));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Terminal, TerminalRefusal,
-    ::testing::Values(
-        RefusalCase{"OnAc", "fast", true, 1, 90, "ampero: testing disabled (powered by AC)"},
-        RefusalCase{"LineUnknown", "normal", true, 255, 90, "ampero: testing disabled (unknown)"},
-        RefusalCase{"LowBattery", "fast", true, 0, 9, "ampero: not ready for test (battery at 9%)"},
-        RefusalCase{"BadMode", "quick", true, 0, 90, "ampero: --run takes \"fast\" or \"normal\", not \"quick\""},
-        RefusalCase{"NoOutput", "fast", false, 0, 90, "ampero: --run needs --output FILE, the results file to write"}),
+INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
+    ::testing::Values(RefusalCase { "OnAc", "fast", true, 1, 90, "ampero: testing disabled (powered by AC)" },
+        RefusalCase { "LineUnknown", "normal", true, 255, 90, "ampero: testing disabled (unknown)" },
+        RefusalCase { "LowBattery", "fast", true, 0, 9, "ampero: not ready for test (battery at 9%)" },
+        RefusalCase {
+            "BadMode", "quick", true, 0, 90, "ampero: --run takes \"fast\" or \"normal\", not \"quick\"" },
+        RefusalCase { "NoOutput", "fast", false, 0, 90,
+            "ampero: --run needs --output FILE, the results file to write" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TerminalTest, UnwritableOutputRefuses)
@@ -217,10 +217,7 @@ protected:
         proc.start();
         ASSERT_TRUE(proc.waitForStarted());
     }
-    bool refused()
-    {
-        return proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == 2;
-    }
+    bool refused() { return proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == 2; }
     QTemporaryDir dir;
     QProcess proc;
 };
@@ -228,7 +225,7 @@ protected:
 TEST_F(TerminalProgram, FastRunOnSimulatedBattery)
 {
     const QString out = dir.filePath(QStringLiteral("fast.apr"));
-    startRun({"--run", "fast", "--no-load", "--power-source", "sim:1", "--output", out});
+    startRun({ "--run", "fast", "--no-load", "--power-source", "sim:1", "--output", out });
     ASSERT_TRUE(proc.waitForFinished(20000));
     if (refused())
         GTEST_SKIP() << "sim:1 refused: " << proc.readAllStandardError().toStdString();
@@ -247,7 +244,7 @@ TEST_F(TerminalProgram, FastRunOnSimulatedBattery)
 TEST_F(TerminalProgram, SigtermDuringNormalRun)
 {
     const QString out = dir.filePath(QStringLiteral("normal.apr"));
-    startRun({"--run", "normal", "--power-source", "sim:60", "--output", out});
+    startRun({ "--run", "normal", "--power-source", "sim:60", "--output", out });
     // Wait for the first progress line, then stop the run.
     const bool running = QTest::qWaitFor(
         [&] { return proc.state() != QProcess::Running || proc.peek(4096).count('\n') >= 2; }, 10000);

@@ -15,8 +15,7 @@ using namespace std::chrono;
 namespace {
 
 // Waits until pred holds or the deadline passes.
-template <typename Pred>
-bool waitFor(Pred pred, milliseconds deadline = seconds(20))
+template <typename Pred> bool waitFor(Pred pred, milliseconds deadline = seconds(20))
 {
     const auto end = steady_clock::now() + deadline;
     while (!pred()) {
@@ -78,18 +77,20 @@ TEST(LoadWorkers, NoProcessorsMeansNoLoad)
 
 int threadsOfProcess()
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 TEST(LoadWorkers, StartFailingPartWayLeavesNothingRunning)
 {
     const int threadsBefore = threadsOfProcess();
     int prepared = 0;
-    CpuLoadWorkers load([] { return 4; }, [&](TCpuThread& t) {
-        if (++prepared == 3)
-            return false;
-        return t.setLowestPriority();
-    });
+    CpuLoadWorkers load([] { return 4; },
+        [&](TCpuThread& t) {
+            if (++prepared == 3)
+                return false;
+            return t.setLowestPriority();
+        });
     EXPECT_FALSE(load.start());
     EXPECT_EQ(prepared, 3);
     EXPECT_EQ(load.workerCount(), 0);
@@ -109,10 +110,10 @@ TEST(CpuThread, ClearedFlagMeansNoIteration)
 {
     TCpuThread t;
     t.Burning.store(0);
-    t.Iterations.store((uint64_t{1} << 32) + 5);
+    t.Iterations.store((uint64_t { 1 } << 32) + 5);
     t.resume();
     ASSERT_TRUE(t.join());
-    EXPECT_EQ(t.Iterations.load(), (uint64_t{1} << 32) + 5);
+    EXPECT_EQ(t.Iterations.load(), (uint64_t { 1 } << 32) + 5);
 }
 
 TEST(CpuThread, CounterPassesThirtyTwoBits)

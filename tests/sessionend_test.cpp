@@ -18,8 +18,7 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 // A test session as the controller runs it: a results file being written,
 // StopTest completing it. Records the order of what happens.
@@ -141,9 +140,7 @@ struct LockCase {
     bool entry;
 };
 
-class LocksAroundATest : public testing::TestWithParam<LockCase>
-{
-};
+class LocksAroundATest : public testing::TestWithParam<LockCase> { };
 
 TEST_P(LocksAroundATest, FollowTheSystemNotices)
 {

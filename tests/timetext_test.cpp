@@ -12,7 +12,7 @@ struct TimeTextCase {
     const char* text;
 };
 
-class TimeText : public testing::TestWithParam<TimeTextCase> {};
+class TimeText : public testing::TestWithParam<TimeTextCase> { };
 
 TEST_P(TimeText, FormatsDayFractions)
 {
@@ -20,13 +20,13 @@ TEST_P(TimeText, FormatsDayFractions)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TimeText,
-    testing::Values(TimeTextCase{"zero", 0, "0:00:00"}, TimeTextCase{"one_second", 1, "0:00:01"},
-                    TimeTextCase{"hour_minute_second", 3909, "1:05:09"},
-                    TimeTextCase{"just_under_a_day", 86399, "23:59:59"},
-                    TimeTextCase{"one_day", 86400, "1 days 0:00:00"},
-                    TimeTextCase{"twenty_five_hours", 90000, "1 days 1:00:00"},
-                    TimeTextCase{"rounds_to_millisecond_first", 15199.9998, "4:13:20"},
-                    TimeTextCase{"negative_reads_zero", -5, "0:00:00"}),
+    testing::Values(TimeTextCase { "zero", 0, "0:00:00" }, TimeTextCase { "one_second", 1, "0:00:01" },
+        TimeTextCase { "hour_minute_second", 3909, "1:05:09" },
+        TimeTextCase { "just_under_a_day", 86399, "23:59:59" },
+        TimeTextCase { "one_day", 86400, "1 days 0:00:00" },
+        TimeTextCase { "twenty_five_hours", 90000, "1 days 1:00:00" },
+        TimeTextCase { "rounds_to_millisecond_first", 15199.9998, "4:13:20" },
+        TimeTextCase { "negative_reads_zero", -5, "0:00:00" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TimeTextSeconds, KeepsWholeDays)

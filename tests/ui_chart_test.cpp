@@ -5,16 +5,16 @@
 
 #include <QCategoryAxis>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLineSeries>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QFile>
 #include <QValueAxis>
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <ctime>
+#include <gtest/gtest.h>
 
 using namespace ampero;
 
@@ -34,7 +34,7 @@ void PrintTo(const LabelCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class AxisLabel : public ::testing::TestWithParam<LabelCase> {};
+class AxisLabel : public ::testing::TestWithParam<LabelCase> { };
 
 TEST_P(AxisLabel, ReadsElapsedTime)
 {
@@ -43,15 +43,15 @@ TEST_P(AxisLabel, ReadsElapsedTime)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AxisLabel,
-    ::testing::Values(LabelCase{"zero", 0.0, ':', "0:00:00"},
-                      LabelCase{"oneSecond", Second, ':', "0:00:01"},
-                      LabelCase{"hourMinuteSecond", 3909 * Second, ':', "1:05:09"},
-                      LabelCase{"lastSecondOfDay", 86399 * Second, ':', "23:59:59"},
-                      LabelCase{"dayDropped", 25 * 3600 * Second, ':', "1:00:00"},
-                      LabelCase{"roundsToNearestMs", 59.9996 * Second, ':', "0:01:00"},
-                      LabelCase{"belowHalfMsStays", 59.9994 * Second, ':', "0:00:59"},
-                      LabelCase{"regionalDot", 3909 * Second, '.', "1.05.09"},
-                      LabelCase{"negativeEmpty", -Second, ':', ""}),
+    ::testing::Values(LabelCase { "zero", 0.0, ':', "0:00:00" },
+        LabelCase { "oneSecond", Second, ':', "0:00:01" },
+        LabelCase { "hourMinuteSecond", 3909 * Second, ':', "1:05:09" },
+        LabelCase { "lastSecondOfDay", 86399 * Second, ':', "23:59:59" },
+        LabelCase { "dayDropped", 25 * 3600 * Second, ':', "1:00:00" },
+        LabelCase { "roundsToNearestMs", 59.9996 * Second, ':', "0:01:00" },
+        LabelCase { "belowHalfMsStays", 59.9994 * Second, ':', "0:00:59" },
+        LabelCase { "regionalDot", 3909 * Second, '.', "1.05.09" },
+        LabelCase { "negativeEmpty", -Second, ':', "" }),
     [](const ::testing::TestParamInfo<LabelCase>& i) { return std::string(i.param.name); });
 
 TEST(AxisTicks, StepsAreRoundAndInsideTheRange)
@@ -97,7 +97,8 @@ private:
 
 TEST(Chart, BottomAxisStartsAtZeroInEveryTimeZone)
 {
-    for (const char* zone : {"UTC", "Asia/Kolkata", "America/St_Johns", "Pacific/Kiritimati", "America/Los_Angeles"}) {
+    for (const char* zone :
+        { "UTC", "Asia/Kolkata", "America/St_Johns", "Pacific/Kiritimati", "America/Los_Angeles" }) {
         SCOPED_TRACE(zone);
         ScopedTz tz(zone);
         ChartWidget chart;
@@ -148,7 +149,7 @@ TEST(Chart, BottomAxisFollowsPointsAndTakesAMaximum)
     EXPECT_EQ(chart.bottomMaximum(), 600 * Second); // reads back unchanged
 
     // Below the minimum: refused, old maximum kept, a message says why.
-    chart.setPoints1({{60 * Second, 80}, {120 * Second, 79}});
+    chart.setPoints1({ { 60 * Second, 80 }, { 120 * Second, 79 } });
     const double before = chart.bottomMaximum();
     EXPECT_FALSE(chart.setBottomMaximum(30 * Second, &error));
     EXPECT_FALSE(error.isEmpty());
@@ -240,7 +241,7 @@ TEST(Chart, HundredThousandPointsReplacedInOneCall)
     QList<QPointF> points;
     points.reserve(100000);
     for (int k = 0; k < 100000; ++k)
-        points.append({k * Second, 100.0 - k / 1000});
+        points.append({ k * Second, 100.0 - k / 1000 });
     QSignalSpy replaced(chart.series1(), &QXYSeries::pointsReplaced);
     QSignalSpy added(chart.series1(), &QXYSeries::pointAdded);
     chart.setPoints1(points);
@@ -305,9 +306,9 @@ TEST(Chart, PictureOfALongTestForReview)
     chart.resize(626, 250);
     QList<QPointF> points;
     for (int k = 0; k <= 3 * 3600; k += 10)
-        points.append({k * Second, 100.0 - k / 200});
+        points.append({ k * Second, 100.0 - k / 200 });
     chart.setPoints1(points);
-    chart.setPoints2({{0, 100}, {4 * 3600 * Second, 0}});
+    chart.setPoints2({ { 0, 100 }, { 4 * 3600 * Second, 0 } });
     EXPECT_EQ(chart.bottomLabels().first(), QStringLiteral("0:00:00"));
     EXPECT_TRUE(chart.bottomLabels().contains(QStringLiteral("2:00:00")));
     QDir().mkpath(QStringLiteral(AMPERO_BINARY_DIR "/screenshots"));

@@ -5,9 +5,9 @@
 #include "platform/fakepowersource.h"
 #include "session/powerwatcher.h"
 #include "support/powercases.h"
-#include "ui/uTestProcess.h"
 #include "ui/chartwidget.h"
 #include "ui/uMain.h"
+#include "ui/uTestProcess.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -43,7 +43,7 @@ QString text(TfMain& w, const char* name)
     return w.findChild<QLabel*>(QString::fromLatin1(name))->text();
 }
 
-class StartupPower : public ::testing::TestWithParam<test::CheckCase> {};
+class StartupPower : public ::testing::TestWithParam<test::CheckCase> { };
 
 TEST_P(StartupPower, LabelsAndTests)
 {
@@ -94,8 +94,10 @@ TEST(Startup, StepsRunInOrderAndFillTheWindow)
 
     TfMain w(nullptr);
     const StartupResult r = formCreate(w, steps);
-    EXPECT_EQ(order, (QStringList{QStringLiteral("battery"), QStringLiteral("usage:Orvex Ampero 1.1"), QStringLiteral("brand"),
-                                  QStringLiteral("clock"), QStringLiteral("power"), QStringLiteral("reset")}));
+    EXPECT_EQ(order,
+        (QStringList { QStringLiteral("battery"), QStringLiteral("usage:Orvex Ampero 1.1"),
+            QStringLiteral("brand"), QStringLiteral("clock"), QStringLiteral("power"),
+            QStringLiteral("reset") }));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Orvex Ampero 1.1"));
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("Orvex Ampero 1.1"));
     EXPECT_EQ(text(w, "CPUNameLabel"), QStringLiteral("Intel(R) Core(TM) i5"));

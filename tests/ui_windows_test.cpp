@@ -73,19 +73,27 @@ TEST(MainWindow, CaptionsAndLabelsAtDesign)
         const char* name;
         const char* text;
     } labels[] = {
-        {"Label3", "Mode:"}, {"BettaryModeLabel", "BettaryModeLabel"}, {"BettaryLevelLabel1", "Level:"},
-        {"BettaryLevelLabel", "0%"}, {"Label6", "Current action:"}, {"ActionLabel", "idle"},
-        {"TimerLabel", "Elapsed time:"}, {"TimerValueLabel", "0:00:00"}, {"Label1", "Processor:"},
-        {"CPUNameLabel", "CPUNameLabel"}, {"CurrentCPUSpeed", "CurrentCPUSpeed"}, {"Label2", "Usage:"},
-        {"CPUUsageLabel", "0%"},
+        { "Label3", "Mode:" },
+        { "BettaryModeLabel", "BettaryModeLabel" },
+        { "BettaryLevelLabel1", "Level:" },
+        { "BettaryLevelLabel", "0%" },
+        { "Label6", "Current action:" },
+        { "ActionLabel", "idle" },
+        { "TimerLabel", "Elapsed time:" },
+        { "TimerValueLabel", "0:00:00" },
+        { "Label1", "Processor:" },
+        { "CPUNameLabel", "CPUNameLabel" },
+        { "CurrentCPUSpeed", "CurrentCPUSpeed" },
+        { "Label2", "Usage:" },
+        { "CPUUsageLabel", "0%" },
     };
     for (const auto& l : labels)
         EXPECT_EQ(labelText(&w, l.name), QString::fromUtf8(l.text)) << l.name;
     const struct {
         const char* name;
         const char* title;
-    } groups[] = {{"GroupBox1", " Process graph "}, {"GroupBox2", " Power system information "},
-                  {"GroupBox4", " Mode "}, {"GroupBox3", " Processor information "}};
+    } groups[] = { { "GroupBox1", " Process graph " }, { "GroupBox2", " Power system information " },
+        { "GroupBox4", " Mode " }, { "GroupBox3", " Processor information " } };
     for (const auto& g : groups) {
         auto* box = w.findChild<QGroupBox*>(QString::fromLatin1(g.name));
         ASSERT_NE(box, nullptr) << g.name;
@@ -111,14 +119,17 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     for (QAction* top : bar->actions()) {
         QStringList items;
         for (QAction* a : top->menu()->actions())
-            items << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + QLatin1Char('=') + a->text());
+            items << (a->isSeparator() ? QStringLiteral("-")
+                                       : a->objectName() + QLatin1Char('=') + a->text());
         seen << top->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
-    EXPECT_EQ(seen, (QStringList{
-                        QStringLiteral("&File: Action1=&Save graph..., -, FileExit1=&Exit"),
-                        QStringLiteral("&Test: StartFastTest=&Fast mode, StartNormalTest=&Normal mode, -, Unburned=N&o load CPU"),
-                        QStringLiteral("&Help: Action4=&Help..., Action5=Check for updates..., -, Action3=&About..."),
-                    }));
+    EXPECT_EQ(seen,
+        (QStringList {
+            QStringLiteral("&File: Action1=&Save graph..., -, FileExit1=&Exit"),
+            QStringLiteral(
+                "&Test: StartFastTest=&Fast mode, StartNormalTest=&Normal mode, -, Unburned=N&o load CPU"),
+            QStringLiteral("&Help: Action4=&Help..., Action5=Check for updates..., -, Action3=&About..."),
+        }));
     EXPECT_EQ(action(w, "StartFastTest")->data().toInt(), 1);
     EXPECT_EQ(action(w, "StartNormalTest")->data().toInt(), 2);
     EXPECT_EQ(action(w, "Unburned")->data().toInt(), 0);
@@ -178,11 +189,11 @@ TEST(MainWindow, TestsEnabledSwitchesLabelsAndActions)
 {
     TfMain w(nullptr);
     w.setTestsEnabled(false);
-    for (const char* n : {"BettaryLevelLabel", "BettaryLevelLabel1", "TimerValueLabel", "TimerLabel"})
+    for (const char* n : { "BettaryLevelLabel", "BettaryLevelLabel1", "TimerValueLabel", "TimerLabel" })
         EXPECT_FALSE(w.findChild<QLabel*>(QString::fromLatin1(n))->isEnabled()) << n;
-    for (const char* n : {"StartNormalTest", "StartFastTest", "Unburned"})
+    for (const char* n : { "StartNormalTest", "StartFastTest", "Unburned" })
         EXPECT_FALSE(action(w, n)->isEnabled()) << n;
-    for (const char* n : {"FileExit1", "Action1", "Action3", "Action4", "Action5"})
+    for (const char* n : { "FileExit1", "Action1", "Action3", "Action4", "Action5" })
         EXPECT_TRUE(action(w, n)->isEnabled()) << n;
     w.setTestsEnabled(true);
     EXPECT_TRUE(action(w, "StartFastTest")->isEnabled());
@@ -262,11 +273,19 @@ struct StartCase {
 TEST(StartTestWindow, ConfirmOrCancel)
 {
     const StartCase cases[] = {
-        {"StartTestClicked", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton); }, true},
-        {"CancelClicked", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CancelBut")), Qt::LeftButton); }, false},
-        {"EnterPressesFocusedCancel", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, false},
-        {"Escape", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }, false},
-        {"CloseBox", [](QWidget* w) { w->close(); }, false},
+        { "StartTestClicked",
+            [](QWidget* w) {
+                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+            },
+            true },
+        { "CancelClicked",
+            [](QWidget* w) {
+                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CancelBut")), Qt::LeftButton);
+            },
+            false },
+        { "EnterPressesFocusedCancel", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, false },
+        { "Escape", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }, false },
+        { "CloseBox", [](QWidget* w) { w->close(); }, false },
     };
     QWidget owner;
     WidgetSessionDialogs dialogs(&owner);
@@ -363,14 +382,15 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     EXPECT_EQ(labelText(&a, "Label3"), QStringLiteral("Build:"));
     EXPECT_EQ(labelText(&a, "ProgramBuildLabel"), QStringLiteral("#23"));
     EXPECT_EQ(labelText(&a, "LinkLabel1"),
-              QStringLiteral("<a href=\"http://www.orvex.example\">http://www.orvex.example</a>"));
+        QStringLiteral("<a href=\"http://www.orvex.example\">http://www.orvex.example</a>"));
     EXPECT_FALSE(a.findChild<QLabel*>(QStringLiteral("ProgramIcon"))->pixmap().isNull());
     auto* ok = a.findChild<QPushButton*>(QStringLiteral("OKBut"));
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->geometry(), QRect(200, 143, 86, 25));
 
-    Q_EMIT a.findChild<QLabel*>(QStringLiteral("LinkLabel1"))->linkActivated(QStringLiteral("http://www.orvex.example"));
-    EXPECT_EQ(opener.opened, QStringList{QStringLiteral("http://www.orvex.example")});
+    Q_EMIT a.findChild<QLabel*>(QStringLiteral("LinkLabel1"))
+        ->linkActivated(QStringLiteral("http://www.orvex.example"));
+    EXPECT_EQ(opener.opened, QStringList { QStringLiteral("http://www.orvex.example") });
     opener.result = false; // a failed open is ignored
     a.LinkLabel1LinkClick(QStringLiteral("http://www.orvex.example"));
     EXPECT_EQ(opener.opened.size(), 2);
@@ -398,9 +418,10 @@ TEST(AboutWindow, EachAboutIsANewWindow)
 TEST(SaveDialogs, FiltersFromPairs)
 {
     EXPECT_EQ(nameFiltersFromPairs(QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|Все файлы|*.*")),
-              (QStringList{QStringLiteral("Orvex Ampero Results Files (*.APR) (*.apr *.APR)"), QStringLiteral("Все файлы (*)")}));
+        (QStringList { QStringLiteral("Orvex Ampero Results Files (*.APR) (*.apr *.APR)"),
+            QStringLiteral("Все файлы (*)") }));
     EXPECT_EQ(nameFiltersFromPairs(QStringLiteral("Bitmaps (*.bmp)|*.bmp")),
-              QStringList{QStringLiteral("Bitmaps (*.bmp) (*.bmp *.BMP)")});
+        QStringList { QStringLiteral("Bitmaps (*.bmp) (*.bmp *.BMP)") });
     EXPECT_TRUE(nameFiltersFromPairs(QStringLiteral("dangling")).isEmpty());
 }
 
@@ -428,7 +449,8 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
     WidgetSessionDialogs dialogs(&owner);
     whenModal(QStringLiteral("SaveDialog1"), [&](QWidget* w) {
         auto* d = static_cast<QFileDialog*>(w);
-        EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QStringLiteral("results"));
+        EXPECT_EQ(
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QStringLiteral("results"));
         d->setDirectory(dir.path());
         d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("march"));
         static_cast<QDialog*>(d)->accept();

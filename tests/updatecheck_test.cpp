@@ -16,8 +16,7 @@ void PrintTo(const QString& text, std::ostream* os)
 using ampero::test::bytes;
 using ampero::test::LocalHttpServer;
 
-namespace
-{
+namespace {
 
 const QByteArray kVersionPath = "/update/ampero.ver";
 const ProgramVersion kRunning { 1, 1, 1, 23 };
@@ -29,8 +28,7 @@ QByteArray record(const std::array<int, 4>& version, const QByteArray& url)
 }
 
 // One server, one client with a short time limit, and fakes for the windows.
-class UpdateCheck : public testing::Test
-{
+class UpdateCheck : public testing::Test {
 protected:
     void check()
     {
@@ -66,9 +64,7 @@ void PrintTo(const OfferCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class UpdateOffer : public UpdateCheck, public testing::WithParamInterface<OfferCase>
-{
-};
+class UpdateOffer : public UpdateCheck, public testing::WithParamInterface<OfferCase> { };
 
 TEST_P(UpdateOffer, ServerVersionAgainstRunning)
 {

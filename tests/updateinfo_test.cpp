@@ -13,8 +13,7 @@ void PrintTo(const QString& text, std::ostream* os)
 }
 using ampero::test::bytes;
 
-namespace
-{
+namespace {
 
 QByteArray record(int major, int minor, int release, int build, const QByteArray& url)
 {

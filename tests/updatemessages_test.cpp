@@ -21,8 +21,7 @@ void PrintTo(const QString& text, std::ostream* os)
     *os << '"' << text.toStdString() << '"';
 }
 
-namespace
-{
+namespace {
 
 // What the modal box looked like when it came up.
 struct SeenBox {

@@ -16,15 +16,13 @@
 
 using namespace ampero;
 
-namespace
-{
+namespace {
 
 const QString UPowerPath = QStringLiteral("/org/freedesktop/UPower");
 const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
 
-class UPowerMock : public ::testing::Test
-{
+class UPowerMock : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -1,4 +1,5 @@
 #include "ui/busyanimation.h"
+
 #include "platform/phrases.h"
 
 #include <QEvent>

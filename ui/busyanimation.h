@@ -56,9 +56,9 @@ private:
     void watchWindow();
 
     QString m_fileName;
-    QList<QImage> m_images;   // as decoded, with their transparency
-    QList<QPixmap> m_frames;  // over the background colour, ready to copy
-    QList<int> m_delays;      // milliseconds
+    QList<QImage> m_images; // as decoded, with their transparency
+    QList<QPixmap> m_frames; // over the background colour, ready to copy
+    QList<int> m_delays; // milliseconds
     QColor m_composedOn;
     int m_loopCount = -1;
     int m_loopsDone = 0;

@@ -35,7 +35,8 @@ QString axisTimeLabel(double dayFraction, QChar sep)
     const double ms = std::nearbyint(dayFraction * MsPerDay);
     const auto inDay = static_cast<long long>(std::fmod(ms, MsPerDay));
     const long long secs = inDay / 1000;
-    return QString::number(secs / 3600) + sep + QStringLiteral("%1").arg((secs / 60) % 60, 2, 10, QLatin1Char('0')) + sep
+    return QString::number(secs / 3600) + sep
+        + QStringLiteral("%1").arg((secs / 60) % 60, 2, 10, QLatin1Char('0')) + sep
         + QStringLiteral("%1").arg(secs % 60, 2, 10, QLatin1Char('0'));
 }
 
@@ -44,8 +45,8 @@ QList<double> axisTicks(double min, double max, int maxTicks)
     QList<double> ticks;
     if (!(max > min) || maxTicks < 2)
         return ticks;
-    static constexpr double StepsSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800,
-                                              3600, 7200, 10800, 21600, 43200, 86400};
+    static constexpr double StepsSeconds[]
+        = { 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400 };
     const double spanSeconds = (max - min) * 86400.0;
     double step = 0;
     for (double s : StepsSeconds) {

@@ -1,6 +1,6 @@
 #include "ui/chartwidget.h"
-#include "platform/phrases.h"
 
+#include "platform/phrases.h"
 #include "ui/charttime.h"
 
 #include <QCategoryAxis>
@@ -12,8 +12,8 @@
 #include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 namespace ampero {
 
@@ -97,7 +97,7 @@ ChartWidget::ChartWidget(QWidget* parent)
 
     chart->addAxis(m_left, Qt::AlignLeft);
     chart->addAxis(m_bottom, Qt::AlignBottom);
-    for (QLineSeries* s : {m_series1, m_series2}) {
+    for (QLineSeries* s : { m_series1, m_series2 }) {
         s->attachAxis(m_bottom);
         s->attachAxis(m_left);
     }
@@ -135,14 +135,14 @@ void ChartWidget::clearSeries2()
 
 void ChartWidget::addPoint1(double x, double y)
 {
-    m_pending1.append({x, y});
+    m_pending1.append({ x, y });
     if (!m_deferring && changesPicture())
         flushPending();
 }
 
 void ChartWidget::addPoint2(double x, double y)
 {
-    m_pending2.append({x, y});
+    m_pending2.append({ x, y });
     if (!m_deferring && changesPicture())
         flushPending();
 }
@@ -177,7 +177,8 @@ bool ChartWidget::changesPicture() const
         if (pending.isEmpty() || series->count() == 0)
             return !pending.isEmpty();
         const double last = series->at(series->count() - 1).y();
-        return std::any_of(pending.cbegin(), pending.cend(), [last](const QPointF& p) { return p.y() != last; });
+        return std::any_of(
+            pending.cbegin(), pending.cend(), [last](const QPointF& p) { return p.y() != last; });
     };
     return stepsAway(m_series1, m_pending1) || stepsAway(m_series2, m_pending2);
 }
@@ -223,7 +224,8 @@ bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
     const double min = m_bottom->min();
     if (std::isnan(dayFraction) || dayFraction < min) {
         if (error)
-            *error = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
+            *error
+                = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
         return false;
     }
     applyRange(min, dayFraction);
@@ -329,7 +331,7 @@ void ChartWidget::relabel()
         while (used.contains(label))
             label.append(QChar(0x200B));
         used.append(label);
-        wanted.append({label, t});
+        wanted.append({ label, t });
     }
     // During a test the range widens by a second at a time and the ticks
     // mostly stay where they are: every change of the categories makes the
@@ -337,7 +339,8 @@ void ChartWidget::relabel()
     const QStringList current = m_bottom->categoriesLabels();
     bool same = current.size() == wanted.size();
     for (qsizetype i = 0; same && i < wanted.size(); ++i)
-        same = current.at(i) == wanted.at(i).first && m_bottom->endValue(current.at(i)) == wanted.at(i).second;
+        same
+            = current.at(i) == wanted.at(i).first && m_bottom->endValue(current.at(i)) == wanted.at(i).second;
     if (!same) {
         for (const QString& l : current)
             m_bottom->remove(l);

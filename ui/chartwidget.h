@@ -20,8 +20,16 @@ class ChartWidget : public QChartView {
 public:
     explicit ChartWidget(QWidget* parent = nullptr);
 
-    QLineSeries* series1() const { flushPending(); return m_series1; }
-    QLineSeries* series2() const { flushPending(); return m_series2; }
+    QLineSeries* series1() const
+    {
+        flushPending();
+        return m_series1;
+    }
+    QLineSeries* series2() const
+    {
+        flushPending();
+        return m_series2;
+    }
     QValueAxis* leftAxis() const { return m_left; }
     QCategoryAxis* bottomAxis() const { return m_bottom; }
 

@@ -21,7 +21,7 @@ bool LoadResults(const QString& path, ChartView& chart, TfResults& window)
 }
 
 bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
-                       const std::function<void()>& saveGraph)
+    const std::function<void()>& saveGraph)
 {
     auto window = std::make_unique<TfResults>(opener, parent);
     if (saveGraph)
@@ -38,9 +38,13 @@ bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, U
 }
 
 ResultsOnStart::ResultsOnStart(QTimer& loadResultsTimer, ChartView& chart, QWidget* window, UrlOpener& opener,
-                               std::function<void()> saveGraph, QObject* parent)
-    : QObject(parent), m_timer(loadResultsTimer), m_chart(chart), m_window(window), m_opener(opener),
-      m_saveGraph(std::move(saveGraph))
+    std::function<void()> saveGraph, QObject* parent)
+    : QObject(parent)
+    , m_timer(loadResultsTimer)
+    , m_chart(chart)
+    , m_window(window)
+    , m_opener(opener)
+    , m_saveGraph(std::move(saveGraph))
 {
     connect(&m_timer, &QTimer::timeout, this, &ResultsOnStart::loadResultsTimerTimer);
 }

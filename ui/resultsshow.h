@@ -25,7 +25,7 @@ bool LoadResults(const QString& path, ChartView& chart, TfResults& window);
 // "Save graph" runs (the main window's save-picture action), may be empty.
 // Returns true when the window was shown.
 bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
-                       const std::function<void()>& saveGraph);
+    const std::function<void()>& saveGraph);
 
 // Opening a results file named on the command line once the main window is
 // up. The main window calls formShow() from its show event and passes its
@@ -35,7 +35,7 @@ class ResultsOnStart : public QObject {
     Q_OBJECT
 public:
     ResultsOnStart(QTimer& loadResultsTimer, ChartView& chart, QWidget* window, UrlOpener& opener,
-                   std::function<void()> saveGraph, QObject* parent = nullptr);
+        std::function<void()> saveGraph, QObject* parent = nullptr);
 
     // FormShow: arms the timer when the first argument names an existing file.
     // Further arguments are ignored, and so are later shows once it has armed.

@@ -8,7 +8,7 @@ namespace ampero {
 namespace {
 
 QFileDialog* makeDialog(QWidget* parent, const char* name, const QString& title, const QString& filterPairs,
-                        const QString& suffix, const QString& initialName)
+    const QString& suffix, const QString& initialName)
 {
     auto* d = new QFileDialog(parent, title);
     d->setObjectName(QString::fromLatin1(name));
@@ -37,7 +37,7 @@ QStringList nameFiltersFromPairs(const QString& pairs)
                 patterns << QStringLiteral("*");
                 continue;
             }
-            for (const QString& variant : {pattern, pattern.toLower(), pattern.toUpper()})
+            for (const QString& variant : { pattern, pattern.toLower(), pattern.toUpper() })
                 if (!patterns.contains(variant))
                     patterns << variant;
         }
@@ -49,14 +49,14 @@ QStringList nameFiltersFromPairs(const QString& pairs)
 QFileDialog* makeSaveDialog1(QWidget* parent)
 {
     return makeDialog(parent, "SaveDialog1", QCoreApplication::translate("ampero", "Save report"),
-                      QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|Все файлы|*.*"), QStringLiteral("apr"),
-                      QStringLiteral("results"));
+        QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|Все файлы|*.*"), QStringLiteral("apr"),
+        QStringLiteral("results"));
 }
 
 QFileDialog* makeSavePictureDialog1(QWidget* parent)
 {
     return makeDialog(parent, "SavePictureDialog1", QCoreApplication::translate("ampero", "Saving graph"),
-                      QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
+        QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
 }
 
 QString runSaveDialog(QFileDialog* dialog)

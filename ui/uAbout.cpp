@@ -24,7 +24,8 @@ TfAbout::TfAbout(const VersionInfo& version, UrlOpener* urlOpener, QWidget* pare
     ui->ProgramBuildLabel->setText(QLatin1Char('#') + version.build);
     // Every desktop this runs on shows links, so the page is always one.
     const QString page = site::authorPage();
-    ui->LinkLabel1->setText(QStringLiteral("<a href=\"") + page + QStringLiteral("\">") + page + QStringLiteral("</a>"));
+    ui->LinkLabel1->setText(
+        QStringLiteral("<a href=\"") + page + QStringLiteral("\">") + page + QStringLiteral("</a>"));
     connect(ui->LinkLabel1, &QLabel::linkActivated, this, &TfAbout::LinkLabel1LinkClick);
     connect(ui->OKBut, &QPushButton::clicked, this, [this] { done(1); });
     ui->OKBut->setFocus(Qt::OtherFocusReason);

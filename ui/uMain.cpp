@@ -24,7 +24,7 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     // Tags of the start actions are the test modes they start.
     ui->StartFastTest->setData(1);
     ui->StartNormalTest->setData(2);
-    for (QAction* a : {ui->FileExit1, ui->Action3, ui->Unburned, ui->Action1, ui->Action4, ui->Action5})
+    for (QAction* a : { ui->FileExit1, ui->Action3, ui->Unburned, ui->Action1, ui->Action4, ui->Action5 })
         a->setData(0);
     // Shortcuts work while this window is active, not inside other windows.
     for (QAction* a : findChildren<QAction*>())
@@ -33,8 +33,10 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     connect(ui->FileExit1, &QAction::triggered, this, &QWidget::close);
     connect(ui->Action3, &QAction::triggered, this, &TfMain::Action3Execute);
     connect(ui->Action1, &QAction::triggered, this, &TfMain::Action1Execute);
-    connect(ui->StartFastTest, &QAction::triggered, this, [this] { Q_EMIT startTestRequested(ui->StartFastTest->data().toInt()); });
-    connect(ui->StartNormalTest, &QAction::triggered, this, [this] { Q_EMIT startTestRequested(ui->StartNormalTest->data().toInt()); });
+    connect(ui->StartFastTest, &QAction::triggered, this,
+        [this] { Q_EMIT startTestRequested(ui->StartFastTest->data().toInt()); });
+    connect(ui->StartNormalTest, &QAction::triggered, this,
+        [this] { Q_EMIT startTestRequested(ui->StartNormalTest->data().toInt()); });
     connect(ui->Unburned, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
     connect(ui->Action4, &QAction::triggered, this, &TfMain::helpRequested);
     connect(ui->Action5, &QAction::triggered, this, &TfMain::checkUpdatesRequested);
@@ -69,17 +71,36 @@ void setLabel(QLabel* label, const QString& text)
 }
 } // namespace
 
-void TfMain::setTimerText(const QString& text) { setLabel(ui->TimerValueLabel, text); }
-void TfMain::setLevelText(const QString& text) { setLabel(ui->BettaryLevelLabel, text); }
-void TfMain::setActionText(const QString& text) { setLabel(ui->ActionLabel, text); }
-void TfMain::setModeText(const QString& text) { setLabel(ui->BettaryModeLabel, text); }
-void TfMain::setCpuSpeedText(const QString& text) { setLabel(ui->CurrentCPUSpeed, text); }
-void TfMain::setCpuUsageText(const QString& text) { setLabel(ui->CPUUsageLabel, text); }
+void TfMain::setTimerText(const QString& text)
+{
+    setLabel(ui->TimerValueLabel, text);
+}
+void TfMain::setLevelText(const QString& text)
+{
+    setLabel(ui->BettaryLevelLabel, text);
+}
+void TfMain::setActionText(const QString& text)
+{
+    setLabel(ui->ActionLabel, text);
+}
+void TfMain::setModeText(const QString& text)
+{
+    setLabel(ui->BettaryModeLabel, text);
+}
+void TfMain::setCpuSpeedText(const QString& text)
+{
+    setLabel(ui->CurrentCPUSpeed, text);
+}
+void TfMain::setCpuUsageText(const QString& text)
+{
+    setLabel(ui->CPUUsageLabel, text);
+}
 
 void TfMain::setCpuName(const QString& name)
 {
     setLabel(ui->CPUNameLabel, name);
-    ui->CurrentCPUSpeed->move(ui->CPUNameLabel->x() + ui->CPUNameLabel->width() + 6, ui->CurrentCPUSpeed->y());
+    ui->CurrentCPUSpeed->move(
+        ui->CPUNameLabel->x() + ui->CPUNameLabel->width() + 6, ui->CurrentCPUSpeed->y());
 }
 
 void TfMain::setTestsEnabled(bool enabled)
@@ -93,10 +114,19 @@ void TfMain::setTestsEnabled(bool enabled)
     ui->Unburned->setEnabled(enabled);
 }
 
-bool TfMain::noLoadChecked() const { return ui->Unburned->isChecked(); }
-void TfMain::setNoLoadChecked(bool checked) { ui->Unburned->setChecked(checked); }
+bool TfMain::noLoadChecked() const
+{
+    return ui->Unburned->isChecked();
+}
+void TfMain::setNoLoadChecked(bool checked)
+{
+    ui->Unburned->setChecked(checked);
+}
 
-ChartWidget* TfMain::chart() const { return ui->Chart1; }
+ChartWidget* TfMain::chart() const
+{
+    return ui->Chart1;
+}
 
 void TfMain::clearSeries()
 {
@@ -104,10 +134,22 @@ void TfMain::clearSeries()
     ui->Chart1->clearSeries2();
 }
 
-void TfMain::addSample(double x, double y) { ui->Chart1->addPoint1(x, y); }
-void TfMain::setSamples(const QList<QPointF>& points) { ui->Chart1->setPoints1(points); }
-void TfMain::setForecastLine(const QList<QPointF>& points) { ui->Chart1->setPoints2(points); }
-void TfMain::setInteractive(bool on) { ui->Chart1->setInteractive(on); }
+void TfMain::addSample(double x, double y)
+{
+    ui->Chart1->addPoint1(x, y);
+}
+void TfMain::setSamples(const QList<QPointF>& points)
+{
+    ui->Chart1->setPoints1(points);
+}
+void TfMain::setForecastLine(const QList<QPointF>& points)
+{
+    ui->Chart1->setPoints2(points);
+}
+void TfMain::setInteractive(bool on)
+{
+    ui->Chart1->setInteractive(on);
+}
 
 void TfMain::setBottomMaximum(double dayFraction)
 {
@@ -116,7 +158,10 @@ void TfMain::setBottomMaximum(double dayFraction)
         throw std::invalid_argument(error.toStdString());
 }
 
-double TfMain::bottomMaximum() const { return ui->Chart1->bottomMaximum(); }
+double TfMain::bottomMaximum() const
+{
+    return ui->Chart1->bottomMaximum();
+}
 
 bool TfMain::saveChartBitmap(const QString& path, QString* error) const
 {

@@ -72,15 +72,15 @@ public Q_SLOTS:
     void Action3Execute(); // About...: a new TfAbout, shown modally
 
 Q_SIGNALS:
-    void startTestRequested(int tag);  // StartFastTest (1), StartNormalTest (2)
+    void startTestRequested(int tag); // StartFastTest (1), StartNormalTest (2)
     // Unburned was chosen; its check mark has already been inverted.
     void noLoadToggled(bool checked);
-    void helpRequested();          // Action4
-    void checkUpdatesRequested();  // Action5
-    void cpuUsagTimerFired();      // CPUUsagTimer
-    void loadResultsTimerFired();  // LoadResultsTimer
-    void formResized();            // after GroupBox2 took its new width
-    void firstShown();             // the window was shown for the first time
+    void helpRequested(); // Action4
+    void checkUpdatesRequested(); // Action5
+    void cpuUsagTimerFired(); // CPUUsagTimer
+    void loadResultsTimerFired(); // LoadResultsTimer
+    void formResized(); // after GroupBox2 took its new width
+    void firstShown(); // the window was shown for the first time
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -9,12 +9,14 @@
 namespace ampero {
 
 TfResults::TfResults(UrlOpener& opener, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TfResults>()), m_opener(opener)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::TfResults>())
+    , m_opener(opener)
 {
     ui->setupUi(this);
     // A fixed dialog with only the close button in its title bar.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     connect(ui->Button1, &QPushButton::clicked, this, &TfResults::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TfResults::Button2Click);
     connect(ui->Button3, &QPushButton::clicked, this, &TfResults::Button3Click);

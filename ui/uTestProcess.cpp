@@ -57,8 +57,8 @@ void TfTestProcess::hideWindow()
 QPoint TfTestProcess::centredPosition(const QRect& mainFrame, const QSize& ownSize)
 {
     // C++ integer division truncates toward zero, as the rule asks.
-    return {mainFrame.left() + (mainFrame.width() - ownSize.width()) / 2,
-            mainFrame.top() + (mainFrame.height() - ownSize.height()) / 2};
+    return { mainFrame.left() + (mainFrame.width() - ownSize.width()) / 2,
+        mainFrame.top() + (mainFrame.height() - ownSize.height()) / 2 };
 }
 
 void TfTestProcess::Button1Click()

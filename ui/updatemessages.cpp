@@ -2,8 +2,7 @@
 
 #include <QMessageBox>
 
-namespace ampero
-{
+namespace ampero {
 
 UpdateMessages::UpdateMessages(QWidget* parent)
     : m_parent(parent)

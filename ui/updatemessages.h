@@ -4,12 +4,10 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace ampero
-{
+namespace ampero {
 
 // The update check's message boxes as modal QMessageBoxes over parent.
-class UpdateMessages final : public UpdatePrompts
-{
+class UpdateMessages final : public UpdatePrompts {
 public:
     explicit UpdateMessages(QWidget* parent = nullptr);
 

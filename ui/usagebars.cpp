@@ -6,8 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 
-namespace ampero
-{
+namespace ampero {
 
 UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject* parent)
     : QObject(parent)

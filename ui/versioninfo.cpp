@@ -17,12 +17,14 @@ namespace ampero {
 
 VersionInfo versionInfoFrom(uint16_t major, uint16_t minor, uint16_t release, uint16_t build)
 {
-    return {QString::number(major), QString::number(minor), QString::number(release), QString::number(build)};
+    return { QString::number(major), QString::number(minor), QString::number(release),
+        QString::number(build) };
 }
 
 VersionInfo readVersionInfo()
 {
-    return versionInfoFrom(AMPERO_VERSION_MAJOR, AMPERO_VERSION_MINOR, AMPERO_VERSION_RELEASE, AMPERO_VERSION_BUILD);
+    return versionInfoFrom(
+        AMPERO_VERSION_MAJOR, AMPERO_VERSION_MINOR, AMPERO_VERSION_RELEASE, AMPERO_VERSION_BUILD);
 }
 
 QString applicationTitle(const VersionInfo& version)

@@ -7,10 +7,10 @@ namespace ampero {
 
 // Each part in decimal without leading zeros ("0" for zero).
 struct VersionInfo {
-    QString major;    // VersionMajor
-    QString minor;    // VersionMinor
-    QString release;  // VersionRelease: shown nowhere, compared by the update check
-    QString build;    // VersionBuild
+    QString major; // VersionMajor
+    QString minor; // VersionMinor
+    QString release; // VersionRelease: shown nowhere, compared by the update check
+    QString build; // VersionBuild
 };
 
 VersionInfo versionInfoFrom(uint16_t major, uint16_t minor, uint16_t release, uint16_t build);

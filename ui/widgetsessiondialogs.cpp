@@ -34,7 +34,8 @@ std::optional<QString> WidgetSessionDialogs::askResultsPath()
 
 void WidgetSessionDialogs::showError(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok, m_parent);
+    QMessageBox box(
+        QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok, m_parent);
     box.setObjectName(QStringLiteral("ErrorReport"));
     box.exec();
 }

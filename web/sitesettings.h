@@ -6,12 +6,21 @@ namespace ampero::site {
 
 // Host of the update server; the version file is http://HOST/update/ampero.ver.
 // AMPERO_UPDATE_HOST (host or host:port) overrides it for tests and mirrors.
-inline QString updateHost() { return QStringLiteral("www.orvex.example"); }
+inline QString updateHost()
+{
+    return QStringLiteral("www.orvex.example");
+}
 
 // The author's web page (about window); the help page is this + "/ampero/".
-inline QString authorPage() { return QStringLiteral("http://www.orvex.example"); }
+inline QString authorPage()
+{
+    return QStringLiteral("http://www.orvex.example");
+}
 
 // The support mailbox that results reports are mailed to.
-inline QString supportMailbox() { return QStringLiteral("support@orvex.example"); }
+inline QString supportMailbox()
+{
+    return QStringLiteral("support@orvex.example");
+}
 
 } // namespace ampero::site

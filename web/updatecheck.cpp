@@ -5,13 +5,11 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-namespace ampero
-{
+namespace ampero {
 
-namespace
-{
+namespace {
 
-    const QString kVersionFilePath = QStringLiteral("/update/ampero.ver");
+const QString kVersionFilePath = QStringLiteral("/update/ampero.ver");
 
 } // namespace
 

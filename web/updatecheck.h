@@ -7,8 +7,7 @@
 
 #include <QString>
 
-namespace ampero
-{
+namespace ampero {
 
 // The probe's and the download's User-Agent headers.
 inline constexpr char kProbeAgent[] = "InetURL:/1.0";
@@ -64,8 +63,7 @@ void OpenHelpPage(UrlOpener& opener);
 // The Help menu's "Help..." and "Check for updates..." for the main window,
 // which keeps one of these and calls it from its actions. Help works whether
 // or not a test could be started.
-class WebActions
-{
+class WebActions {
 public:
     WebActions(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)
         : m_http(http)

@@ -8,8 +8,7 @@
 #include <array>
 #include <cstring>
 
-namespace ampero
-{
+namespace ampero {
 
 UpdateInfo parseUpdateInfo(const QByteArray& data)
 {

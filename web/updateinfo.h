@@ -5,8 +5,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace ampero
-{
+namespace ampero {
 
 // Size of the version file's record; bytes after it are never read.
 inline constexpr int kUpdateInfoSize = 256;

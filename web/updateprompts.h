@@ -3,11 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace ampero
-{
+namespace ampero {
 
-class UpdatePrompts
-{
+class UpdatePrompts {
 public:
     virtual ~UpdatePrompts() = default;
     // A message with an information icon and one OK button.
@@ -18,8 +16,7 @@ public:
 };
 
 // Records every message box and answers questions with `answer`, for tests.
-class FakeUpdatePrompts final : public UpdatePrompts
-{
+class FakeUpdatePrompts final : public UpdatePrompts {
 public:
     struct Shown {
         QString kind; // "info" or "question"

@@ -10,15 +10,17 @@ const QString Path = QStringLiteral("/org/freedesktop/login1");
 const QString Manager = QStringLiteral("org.freedesktop.login1.Manager");
 } // namespace
 
-LogindEvents::LogindEvents(const QDBusConnection& bus, QObject* parent) : SystemEvents(parent)
+LogindEvents::LogindEvents(const QDBusConnection& bus, QObject* parent)
+    : SystemEvents(parent)
 {
     if (!bus.isConnected())
         return;
     QDBusConnection conn(bus);
     // Subscribe even when logind is not running yet; the signals arrive once it is.
-    conn.connect(Service, Path, Manager, QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
-    conn.connect(Service, Path, Manager, QStringLiteral("PrepareForShutdown"), this,
-                 SLOT(onPrepareForShutdown(bool)));
+    conn.connect(
+        Service, Path, Manager, QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+    conn.connect(
+        Service, Path, Manager, QStringLiteral("PrepareForShutdown"), this, SLOT(onPrepareForShutdown(bool)));
     m_available = serviceRegistered(conn, Service);
 }
 

@@ -10,7 +10,8 @@ namespace ampero {
 class LogindEvents final : public SystemEvents {
     Q_OBJECT
 public:
-    explicit LogindEvents(const QDBusConnection& bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
+    explicit LogindEvents(
+        const QDBusConnection& bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
     bool available() const override { return m_available; }
 
 private Q_SLOTS:

@@ -1,4 +1,5 @@
 #include "platform/dbus/logindinhibitor.h"
+
 #include "platform/dbus/dbusservice.h"
 
 #include <QDBusConnectionInterface>
@@ -8,27 +9,25 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace ampero
+namespace ampero {
+
+namespace {
+const QString LogindService = QStringLiteral("org.freedesktop.login1");
+const QString LogindPath = QStringLiteral("/org/freedesktop/login1");
+const QString LogindManager = QStringLiteral("org.freedesktop.login1.Manager");
+const QString ScreenSaverService = QStringLiteral("org.freedesktop.ScreenSaver");
+const QString ScreenSaverInterface = QStringLiteral("org.freedesktop.ScreenSaver");
+
+// A bus call must never hold up the main thread for long: the shutdown delay
+// is only a few seconds.
+constexpr int CallTimeoutMs = 1500;
+
+void closeFd(int& fd)
 {
-
-namespace
-{
-    const QString LogindService = QStringLiteral("org.freedesktop.login1");
-    const QString LogindPath = QStringLiteral("/org/freedesktop/login1");
-    const QString LogindManager = QStringLiteral("org.freedesktop.login1.Manager");
-    const QString ScreenSaverService = QStringLiteral("org.freedesktop.ScreenSaver");
-    const QString ScreenSaverInterface = QStringLiteral("org.freedesktop.ScreenSaver");
-
-    // A bus call must never hold up the main thread for long: the shutdown delay
-    // is only a few seconds.
-    constexpr int CallTimeoutMs = 1500;
-
-    void closeFd(int& fd)
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
 } // namespace
 
 LogindInhibitor::LogindInhibitor(const QDBusConnection& systemBus, const QDBusConnection& sessionBus)

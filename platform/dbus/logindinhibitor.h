@@ -3,8 +3,7 @@
 
 #include <QDBusConnection>
 
-namespace ampero
-{
+namespace ampero {
 
 // Inhibitor locks from systemd-logind (Manager.Inhibit on the given system
 // bus) and from org.freedesktop.ScreenSaver on the given session bus.
@@ -13,8 +12,7 @@ namespace ampero
 // duplicate of it is closed. The backend keeps exactly one descriptor of its
 // own per lock and drops every copy Qt's D-Bus types hold at once, so closing
 // that one descriptor releases the lock.
-class LogindInhibitor final : public Inhibitor
-{
+class LogindInhibitor final : public Inhibitor {
 public:
     explicit LogindInhibitor(const QDBusConnection& systemBus = QDBusConnection::systemBus(),
         const QDBusConnection& sessionBus = QDBusConnection::sessionBus());

@@ -16,15 +16,16 @@ const QString GnomePath = QStringLiteral("/org/gnome/ScreenSaver");
 } // namespace
 
 ScreenSaverState::ScreenSaverState(const QDBusConnection& bus, QObject* parent)
-    : ScreenState(parent), m_bus(bus)
+    : ScreenState(parent)
+    , m_bus(bus)
 {
     if (!m_bus.isConnected())
         return;
     // From any sender and path: KDE sends it on /ScreenSaver as well as on
     // /org/freedesktop/ScreenSaver, and a screen saver may start later.
-    for (const QString& interface : {Freedesktop, Gnome})
+    for (const QString& interface : { Freedesktop, Gnome })
         m_bus.connect(QString(), QString(), interface, QStringLiteral("ActiveChanged"), this,
-                      SLOT(onActiveChanged(bool)));
+            SLOT(onActiveChanged(bool)));
     const bool freedesktop = serviceRegistered(m_bus, Freedesktop);
     const bool gnome = serviceRegistered(m_bus, Gnome);
     m_available = freedesktop || gnome;
@@ -36,7 +37,8 @@ ScreenSaverState::ScreenSaverState(const QDBusConnection& bus, QObject* parent)
 
 void ScreenSaverState::askActive(const QString& service, const QString& path, const QString& interface)
 {
-    const QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetActive"));
+    const QDBusMessage call
+        = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetActive"));
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         const QDBusPendingReply<bool> reply = *w;

@@ -14,7 +14,8 @@ namespace ampero {
 class ScreenSaverState final : public ScreenState {
     Q_OBJECT
 public:
-    explicit ScreenSaverState(const QDBusConnection& bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    explicit ScreenSaverState(
+        const QDBusConnection& bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
     bool available() const override { return m_available; }
 
 private Q_SLOTS:

@@ -6,37 +6,35 @@
 #include <QDBusVariant>
 #include <cmath>
 
-namespace ampero
+namespace ampero {
+
+namespace {
+
+const QString Service = QStringLiteral("org.freedesktop.UPower");
+const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
+
+constexpr uint32_t KindBattery = 2;
+
+// Wh or V as an integer number of milli-units; null for missing, 0 or absurd values.
+QVariant milli(const QVariantMap& props, const QString& key)
 {
+    const auto it = props.constFind(key);
+    if (it == props.constEnd())
+        return {};
+    bool ok = false;
+    const double v = it->toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0.0 || v > 4.0e12)
+        return {};
+    return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(std::llround(v * 1000.0)));
+}
 
-namespace
+QVariant text(const QVariantMap& props, const QString& key)
 {
-
-    const QString Service = QStringLiteral("org.freedesktop.UPower");
-    const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
-
-    constexpr uint32_t KindBattery = 2;
-
-    // Wh or V as an integer number of milli-units; null for missing, 0 or absurd values.
-    QVariant milli(const QVariantMap& props, const QString& key)
-    {
-        const auto it = props.constFind(key);
-        if (it == props.constEnd())
-            return {};
-        bool ok = false;
-        const double v = it->toDouble(&ok);
-        if (!ok || !std::isfinite(v) || v <= 0.0 || v > 4.0e12)
-            return {};
-        return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(std::llround(v * 1000.0)));
-    }
-
-    QVariant text(const QVariantMap& props, const QString& key)
-    {
-        const auto it = props.constFind(key);
-        if (it == props.constEnd())
-            return {};
-        return QVariant(it->toString());
-    }
+    const auto it = props.constFind(key);
+    if (it == props.constEnd())
+        return {};
+    return QVariant(it->toString());
+}
 
 } // namespace
 

@@ -3,8 +3,7 @@
 
 #include <QDBusConnection>
 
-namespace ampero
-{
+namespace ampero {
 
 // The first battery that UPower (org.freedesktop.UPower on the given bus)
 // enumerates: a device of type battery that powers the system. Gives
@@ -14,8 +13,7 @@ namespace ampero
 //   (Wh as mWh, rounded), "DesignVoltage" <- Voltage (V as mV, rounded).
 // A property the device lacks, and an energy or voltage of 0 (UPower's
 // "unknown"), is given as null.
-class UPowerBatteryIdentity final : public BatteryIdentitySource
-{
+class UPowerBatteryIdentity final : public BatteryIdentitySource {
 public:
     explicit UPowerBatteryIdentity(
         const QDBusConnection& bus = QDBusConnection::systemBus(), int timeoutMs = 5000);

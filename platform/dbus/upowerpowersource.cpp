@@ -1,12 +1,12 @@
 #include "platform/dbus/upowerpowersource.h"
+
 #include "platform/dbus/dbusservice.h"
 
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
-#include <QDBusArgument>
 #include <QDBusObjectPath>
-
+#include <QDBusReply>
 #include <cmath>
 #include <optional>
 
@@ -30,7 +30,7 @@ constexpr uint StateFullyCharged = 4;
 constexpr uint StatePendingDischarge = 6;
 
 QDBusMessage call(const QDBusConnection& bus, const QString& path, const QString& iface,
-                  const QString& method, const QVariantList& args = {})
+    const QString& method, const QVariantList& args = {})
 {
     QDBusMessage msg = QDBusMessage::createMethodCall(Service, path, iface, method);
     msg.setArguments(args);
@@ -40,7 +40,7 @@ QDBusMessage call(const QDBusConnection& bus, const QString& path, const QString
 // All properties of one interface; empty when the call fails.
 QVariantMap getAll(const QDBusConnection& bus, const QString& path, const QString& iface)
 {
-    const QDBusMessage reply = call(bus, path, PropertiesInterface, QStringLiteral("GetAll"), {iface});
+    const QDBusMessage reply = call(bus, path, PropertiesInterface, QStringLiteral("GetAll"), { iface });
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     const QVariant arg = reply.arguments().constFirst();
@@ -52,10 +52,10 @@ QVariantMap getAll(const QDBusConnection& bus, const QString& path, const QStrin
     return arg.toMap();
 }
 
-std::optional<QVariant> getOne(const QDBusConnection& bus, const QString& path, const QString& iface,
-                               const QString& name)
+std::optional<QVariant> getOne(
+    const QDBusConnection& bus, const QString& path, const QString& iface, const QString& name)
 {
-    const QDBusMessage reply = call(bus, path, PropertiesInterface, QStringLiteral("Get"), {iface, name});
+    const QDBusMessage reply = call(bus, path, PropertiesInterface, QStringLiteral("Get"), { iface, name });
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     return reply.arguments().constFirst().value<QDBusVariant>().variant();
@@ -64,19 +64,19 @@ std::optional<QVariant> getOne(const QDBusConnection& bus, const QString& path, 
 } // namespace
 
 UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent)
-    : PowerSource(parent), m_bus(bus)
+    : PowerSource(parent)
+    , m_bus(bus)
 {
     if (!m_bus.isConnected())
         return;
     // An empty path subscribes to the signal of every object of the service:
     // the manager (OnBattery), the DisplayDevice and each battery.
     m_bus.connect(Service, QString(), PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
-                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+        SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
     m_watcher.setConnection(m_bus);
     m_watcher.addWatchedService(Service);
     m_watcher.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
-    connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this] { checkForChange(); });
+    connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { checkForChange(); });
     m_last = status();
     // A resume is looked for every five seconds on whole-second marks: it
     // is a rare event, and a check each second would wake the program once
@@ -125,7 +125,7 @@ PowerStatus UPowerPowerSource::status()
 
     const uint state = dev.value(QStringLiteral("State")).toUInt();
     const bool discharging = state == StateDischarging || state == StatePendingDischarge
-                             || (state != StateCharging && state != StateFullyCharged && onBattery->toBool());
+        || (state != StateCharging && state != StateFullyCharged && onBattery->toBool());
     if (discharging) {
         // TimeToEmpty of 0 means UPower does not know yet.
         s.batteryLifeTime = PowerStatus::secondsFrom(dev.value(QStringLiteral("TimeToEmpty")).toDouble());
@@ -142,8 +142,8 @@ bool UPowerPowerSource::checkForChange()
     const PowerStatus now = status();
     // Energy, rate and times move all the time; only the line and the level
     // count as a change of the power state.
-    const bool changed = now.acLineStatus != m_last.acLineStatus
-                         || now.batteryLifePercent != m_last.batteryLifePercent;
+    const bool changed
+        = now.acLineStatus != m_last.acLineStatus || now.batteryLifePercent != m_last.batteryLifePercent;
     m_last = now;
     if (changed)
         Q_EMIT powerChanged();
@@ -159,8 +159,8 @@ bool UPowerPowerSource::checkForResume()
     return true;
 }
 
-void UPowerPowerSource::onPropertiesChanged(const QString& /*interface*/, const QVariantMap& /*changed*/,
-                                            const QStringList& /*invalidated*/)
+void UPowerPowerSource::onPropertiesChanged(
+    const QString& /*interface*/, const QVariantMap& /*changed*/, const QStringList& /*invalidated*/)
 {
     checkForChange();
 }

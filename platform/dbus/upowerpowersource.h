@@ -27,8 +27,8 @@ namespace ampero {
 class UPowerPowerSource final : public PowerSource {
     Q_OBJECT
 public:
-    explicit UPowerPowerSource(const QDBusConnection& bus = QDBusConnection::systemBus(),
-                               QObject* parent = nullptr);
+    explicit UPowerPowerSource(
+        const QDBusConnection& bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
 
     PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("upower"); }
@@ -38,7 +38,10 @@ public:
     // True when UPower knows at least one power device (battery or line).
     bool findsPowerSupply() const;
     // Where the time spent suspended is read (tests pass their own).
-    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source) { m_resume = ResumeDetector(std::move(source)); }
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source)
+    {
+        m_resume = ResumeDetector(std::move(source));
+    }
 
 public Q_SLOTS:
     // Reads again and emits powerChanged() on a change of line or level.
@@ -47,7 +50,8 @@ public Q_SLOTS:
     bool checkForResume();
 
 private Q_SLOTS:
-    void onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+    void onPropertiesChanged(
+        const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
 private:
     QDBusConnection m_bus;

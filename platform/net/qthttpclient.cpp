@@ -5,30 +5,28 @@
 #include <QTimer>
 #include <memory>
 
-namespace ampero
-{
+namespace ampero {
 
-namespace
-{
+namespace {
 
-    // Aborts an unfinished reply before deleting it, so no socket outlives the call.
-    struct ReplyDeleter {
-        void operator()(QNetworkReply* reply) const
-        {
-            if (!reply->isFinished())
-                reply->abort();
-            delete reply;
-        }
-    };
-
-    QNetworkRequest baseRequest(const QUrl& url, const QByteArray& userAgent)
+// Aborts an unfinished reply before deleting it, so no socket outlives the call.
+struct ReplyDeleter {
+    void operator()(QNetworkReply* reply) const
     {
-        QNetworkRequest request(url);
-        request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
-        // Plain HTTP/1.1: the version file is tiny and the server may be a simple one.
-        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-        return request;
+        if (!reply->isFinished())
+            reply->abort();
+        delete reply;
     }
+};
+
+QNetworkRequest baseRequest(const QUrl& url, const QByteArray& userAgent)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
+    // Plain HTTP/1.1: the version file is tiny and the server may be a simple one.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    return request;
+}
 
 } // namespace
 

@@ -4,14 +4,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 
-namespace ampero
-{
+namespace ampero {
 
 // HttpClient over Qt Network. Each call runs a local event loop that ignores
 // user input, so the caller blocks while the rest of the program's timers and
 // sockets keep running. Must be used on the thread that created it.
-class QtHttpClient final : public HttpClient
-{
+class QtHttpClient final : public HttpClient {
 public:
     explicit QtHttpClient(int timeLimitMs = kHttpTimeLimitMs);
 

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(b.hasLevelChangeTimes == (a.mode == 1), "level-change times present");
         // Bit for bit: NaNs must survive too.
         check(std::memcmp(a.levelChangeTimes.data(), b.levelChangeTimes.data(), sizeof(double) * 3) == 0,
-              "level-change times");
+            "level-change times");
         check(a.capacity == b.capacity && a.workCount == b.workCount, "capacity or work count");
     }
     check(encode(b) == bytes, "second write differs from the first");

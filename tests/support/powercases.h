@@ -19,15 +19,15 @@ struct CheckCase {
 };
 
 inline const CheckCase kStartupChecks[] = {
-    {"BatteryAt9", 0, 9, "powered by battery", "9%", "not ready for test", false},
-    {"BatteryAt10", 0, 10, "powered by battery", "10%", "ready for test", true},
-    {"BatteryAt0", 0, 0, "powered by battery", "0%", "not ready for test", false},
-    {"BatteryFull", 0, 100, "powered by battery", "100%", "ready for test", true},
-    {"BatteryLevelUnknown", 0, 255, "powered by battery", "255%", "ready for test", true},
+    { "BatteryAt9", 0, 9, "powered by battery", "9%", "not ready for test", false },
+    { "BatteryAt10", 0, 10, "powered by battery", "10%", "ready for test", true },
+    { "BatteryAt0", 0, 0, "powered by battery", "0%", "not ready for test", false },
+    { "BatteryFull", 0, 100, "powered by battery", "100%", "ready for test", true },
+    { "BatteryLevelUnknown", 0, 255, "powered by battery", "255%", "ready for test", true },
     // On AC the level label keeps its design-time "0%".
-    {"OnAc", 1, 80, "powered by AC", "0%", "testing disabled", false},
-    {"LineUnknown", 255, 80, "unknown", "0%", "testing disabled", false},
-    {"LineOddValue", 7, 80, "unknown", "0%", "testing disabled", false},
+    { "OnAc", 1, 80, "powered by AC", "0%", "testing disabled", false },
+    { "LineUnknown", 255, 80, "unknown", "0%", "testing disabled", false },
+    { "LineOddValue", 7, 80, "unknown", "0%", "testing disabled", false },
 };
 
 inline std::string checkCaseName(const CheckCase& c)

@@ -1,4 +1,5 @@
 #include "testutil.h"
+
 #include <QFile>
 
 namespace ampero::test {

@@ -2,8 +2,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
-#include <vector>
 #include <cstdint>
+#include <vector>
 
 namespace ampero::test {
 

@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace ampero::test {
@@ -23,16 +22,22 @@ public:
     static inline const QString DisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
     static inline const QString DeviceIface = QStringLiteral("org.freedesktop.UPower.Device");
 
-    explicit UPowerMockBus(const QString& connectionName) : m_busName(connectionName) {}
+    explicit UPowerMockBus(const QString& connectionName)
+        : m_busName(connectionName)
+    {
+    }
     ~UPowerMockBus() { stop(); }
 
-    static bool haveDaemon() { return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty(); }
+    static bool haveDaemon()
+    {
+        return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+    }
 
     // Starts the bus daemon and connects to it. Use with ASSERT_NO_FATAL_FAILURE.
     void startBus()
     {
         m_daemon.start(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
         ASSERT_TRUE(m_daemon.waitForStarted());
         while (!m_daemon.canReadLine())
             ASSERT_TRUE(m_daemon.waitForReadyRead(10000)) << "dbus-daemon printed no address";
@@ -50,8 +55,8 @@ public:
         m_mock.setProcessEnvironment(env);
         m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_mock.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                      QStringLiteral("upower"), QStringLiteral("--session"), QStringLiteral("-p"), parameters});
+            { QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+                QStringLiteral("upower"), QStringLiteral("--session"), QStringLiteral("-p"), parameters });
         ASSERT_TRUE(m_mock.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(m_bus->interface()->isServiceRegistered(Service).value(), 20000);
     }
@@ -79,7 +84,8 @@ public:
     }
 
     // Calls the mock and returns its reply; a failed call fails the test.
-    QDBusMessage call(const QString& path, const QString& iface, const QString& method, const QVariantList& args)
+    QDBusMessage call(
+        const QString& path, const QString& iface, const QString& method, const QVariantList& args)
     {
         QDBusMessage msg = QDBusMessage::createMethodCall(Service, path, iface, method);
         msg.setArguments(args);
@@ -92,7 +98,7 @@ public:
     void setProperty(const QString& path, const QString& iface, const QString& name, const QVariant& value)
     {
         call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-             {iface, name, QVariant::fromValue(QDBusVariant(value))});
+            { iface, name, QVariant::fromValue(QDBusVariant(value)) });
     }
 
     void setOnBattery(bool on) { setProperty(ManagerPath, Service, QStringLiteral("OnBattery"), on); }
@@ -104,11 +110,12 @@ public:
     // A discharging battery at percent, as UPower shows one (energies in Wh, rate in W).
     void addDischargingBattery(double percent, double energyFull, double energyRate, qlonglong timeToEmpty)
     {
-        call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddDischargingBattery"),
-             {QStringLiteral("mock_BAT"), QStringLiteral("Mock Battery"), percent, timeToEmpty});
+        call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+            QStringLiteral("AddDischargingBattery"),
+            { QStringLiteral("mock_BAT"), QStringLiteral("Mock Battery"), percent, timeToEmpty });
         call(ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("SetupDisplayDevice"),
-             {2u, 2u, percent, energyFull * percent / 100.0, energyFull, energyRate, timeToEmpty, qlonglong(0), true,
-              QStringLiteral("battery-good-symbolic"), 1u});
+            { 2u, 2u, percent, energyFull * percent / 100.0, energyFull, energyRate, timeToEmpty,
+                qlonglong(0), true, QStringLiteral("battery-good-symbolic"), 1u });
         setOnBattery(true);
     }
 
