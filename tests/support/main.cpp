@@ -1,6 +1,12 @@
-#include <QApplication>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
+#ifdef AMPERO_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
 int main(int argc, char** argv)
 {
@@ -8,6 +14,6 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
