@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modes of the program that need no display. Each returns the process's
 // exit status. Options are those parsed by main().

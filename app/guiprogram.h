@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window program: the main window, the testing window and everything
 // behind them, wired together over the services it is given. runGui() gives

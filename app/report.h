@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The results of a results file printed for terminals and scripts, from the
 // same evaluation the results window shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The test run in the terminal: the session controller with terminal
 // stand-ins for its windows.

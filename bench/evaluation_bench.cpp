@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time from opening a 100 000-sample results file (about 28 hours of test) to
 // the first paint of its curve in a chart, and the time of one zoom and one
 // pan step afterwards. Prints the figures; the target is under 150 ms from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CPU time and wake-ups of a running process, from /proc.
 #include <QByteArray>

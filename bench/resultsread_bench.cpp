@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a results file of 1 000 000 samples (about eleven and a half days of
 // a normal test) and prints the read time, best of several runs, and the
 // memory the process peaked at. Target: under 50 ms and under 20 MB.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the end-of-session rule takes: writing the run-once entry and
 // completing a ten-hour results file (flushed to disk). logind waits at most
 // InhibitDelayMaxSec (5 s by default) for it.

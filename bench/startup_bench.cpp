@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up time and idle cost of the program.
 //
 //   xvfb-run -a build/bench/startup_bench [SECONDS] [PROGRAM]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a running test costs the battery it measures: the program's own CPU
 // time per hour and its wake-ups per second during a no-load test.
 //

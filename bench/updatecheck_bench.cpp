@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures of the update check against a server on 127.0.0.1: how long a whole
 // check takes, how long a silent server holds the program, and how fast the
 // version record is read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one tick of the usage timer on this machine: reading /proc/stat,
 // the per-processor shares and the bar positions and average text.
 #include "platform/procstattimes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loop iterations per second of the CPU load workers, per core, beside a
 // plainly written loop doing the same three memory operations (load the
 // flag, load the counter, store the counter plus one). Both run at nice 19,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // HTTP for the update check: one blocking request at a time.
 #include <QByteArray>

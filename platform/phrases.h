@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own phrases all come from one string table, the context
 // "ampero" of the translation file, so a translation replaces them in one place.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Desktop integration: the menu entry, the icon in every size of the hicolor
 # theme and the AppStream description, each in its standard place.
 set(AMPERO_RES ${CMAKE_CURRENT_LIST_DIR})

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes busy.gif: the testing window's busy animation.
 
 32 x 32 pixels, 31 frames of 50 ms each, looping for ever, a global table of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Evaluation of one results file: everything the chart, the results window
 // and the terminal report show, worked out without any display.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets everything up (scripts/setup.sh) and starts the program. Arguments go to
 # the program; without a battery, try: scripts/run.sh --power-source sim:2
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing on Debian 12, configures and builds. Idempotent: a
 # second run installs nothing and rebuilds only what changed.
 set -euo pipefail

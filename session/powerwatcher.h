@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the main window's power display current and decides when a test may
 // start: only on battery with a charge of at least 10 %.

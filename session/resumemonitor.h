@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Announces a resume from sleep where no system service does, by checking the
 // clocks every few seconds (see ResumeDetector).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run entry: an XDG autostart entry that starts the program at the next
 // login with a results file as its first argument, so a test that ended with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The end of the user's session (shutdown, logout, a termination signal)
 // during a test: the results file is completed while there is still time,

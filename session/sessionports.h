@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the session logic needs from the windows, as small interfaces. The
 // widgets implement them; tests implement them with fakes and no display.

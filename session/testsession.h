@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs one battery test from its start to its end: confirms the test, asks
 // for the results file, writes its header, takes one sample of the battery

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CPU load worker and the set of workers a test runs.
 #include "session/loadworkers.h"

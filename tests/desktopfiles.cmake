@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop entry and the AppStream description must pass their validators,
 # and the install rules must put every file in its standard place.
 find_program(AMPERO_DFV desktop-file-validate)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordingchart.h"
 #include "results/evaluation.h"
 #include "results/timetext.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The results-file reader under libFuzzer. The project compiles with g++, so
 # the fuzzer is built by calling clang++ directly; without clang++ or its
 # fuzzer runtime the target and its tests are left out.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program on Xvfb, driven with xdotool: a fast test to its results,
 # SIGTERM during a window test and during a terminal test. Pictures go to
 # <build>/e2e-screenshots, to be looked at by a person.

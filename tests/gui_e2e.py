@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The real program on an X server, driven as a person would (xdotool keys and
 clicks), with the simulated battery.
 

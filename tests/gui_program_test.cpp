@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole window program as a user meets it: the real windows, the real
 // session, results and session-end pieces, over fake services. Tests are
 // started from the menu and answered through the windows that open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logind locks and notices against python-dbusmock's logind template on
 // a private bus that each test starts and stops itself.
 #include "platform/dbus/logindevents.h"

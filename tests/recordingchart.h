@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stands in for the main window's chart: keeps what it was given, notes each call.
 #include "session/sessionports.h"

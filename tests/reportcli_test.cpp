@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/report.h"
 #include "results/evaluation.h"
 #include "support/testutil.h"

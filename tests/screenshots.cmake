@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the real program under Xvfb and keeps a picture of every window in
 # <build>/screenshots, to be looked at by a person.
 find_program(AMPERO_XVFB_RUN xvfb-run)

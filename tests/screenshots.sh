@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # screenshots.sh PROGRAM OUTDIR: the program photographs its windows under
 # Xvfb; every picture must exist, have the window's size and not be blank.
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test session controller driven tick by tick with fake windows, a fake
 // battery and a fake clock.
 #include "platform/clock.h"

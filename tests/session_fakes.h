@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fakes of the windows and of the CPU load for the session tests.
 #include "session/loadworkers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The power watcher's three checks and the notices that trigger it.
 #include "platform/clock.h"
 #include "platform/fakepowersource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal test mode: in process on a simulated battery, and end to end
 // through the built program.
 #include "app/terminaltest.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CPU load workers on real threads. Timings are generous: the machine
 // running the tests may be busy, and the workers run at the lowest priority.
 #include "session/uThread.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/sessionendglue.h"
 #include "platform/inhibitor.h"
 #include "platform/systemevents.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The busy animation: it plays only while it can be seen, and its frames are
 // opaque so a frame repaints nothing behind it.
 #include "ui/busyanimation.h"

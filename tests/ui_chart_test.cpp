@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart: elapsed-time labels in every time zone, axes, series, the
 // bottom-axis maximum, bulk replacement and the bitmap it saves.
 #include "ui/charttime.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: version texts and titles, the time format, the order of the
 // start-up steps and the power check's labels.
 #include "app/startup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows as a user meets them: names, captions, geometry, the menu and
 // its shortcuts, the start-test, testing and about windows, the save dialogs.
 #include "platform/urlopener.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Battery identity through UPower, against python3-dbusmock's upower template
 // on a private bus that this test starts and stops.
 #include "platform/dbus/upowerbatteryidentity.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/busyanimation.h"
 
 #include "platform/phrases.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Labels of the chart's elapsed-time axis. The chart shows elapsed time, not a
 // moment, so its labels are worked out here from the day fraction itself and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Showing a results file: the evaluation put on the main window's chart and
 // into a results window, which is shown modally and destroyed afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two file-save dialogs of the main window, built the same way: the
 // program's own (non-native) dialog, so it looks and behaves alike on every

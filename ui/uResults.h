@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TfResults: the results window. Shows one evaluated results file; its
 // buttons mail a report, ask the main window to save its chart, and open the

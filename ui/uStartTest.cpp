@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/uStartTest.h"
 
 #include "ui/versioninfo.h"

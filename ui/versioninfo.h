@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The running program's version texts and the titles made from them.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The update check and the help page link of the Help menu.
 #include "platform/httpclient.h"

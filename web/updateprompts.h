@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The update check's two message boxes, so the check can run without a display.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the results-file reader: any input must parse or fail
 // cleanly; a parsed file written back by the writer's encoders must read
 // again to the same data.

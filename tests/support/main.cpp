@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 #ifdef AMPERO_TEST_WIDGETS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the start-up power check shows for each power state, shared by the
 // watcher's tests (fake window) and the main window's (real widgets).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private D-Bus daemon with python3-dbusmock's UPower template on it, so
 // the UPower backend meets real D-Bus traffic without touching the machine's
