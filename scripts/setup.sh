@@ -11,11 +11,16 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-tools-dev qt6-tools-dev-tools
   qt6-l10n-tools libgl-dev libqt6opengl6-dev qt6-qpa-plugins libqt6svg6
   googletest libgtest-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra
   dbus dbus-x11 python3 python3-dbusmock python3-gi
   appstream desktop-file-utils libglib2.0-bin
+  upower umockdev gir1.2-umockdev-1.0
 )
+if [ "${1:-}" = "--list-packages" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -84,7 +84,8 @@ TEST(CheckUpdateCli, NoUpdateAndUnusableAddresses)
 
 TEST(CheckUpdateCli, UnreachableServerExitsThree)
 {
-    const QByteArray host = "127.0.0.1:" + QByteArray::number(ampero::test::closedLocalPort());
+    const ampero::test::ClosedLocalPort closed;
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(closed.port());
     CliRun run = checkUpdate(host);
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.out, QString());

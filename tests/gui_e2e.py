@@ -3,7 +3,7 @@
 """The real program on an X server, driven as a person would (xdotool keys and
 clicks), with the simulated battery.
 
-    xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" gui_e2e.py PROGRAM OUTDIR [CASE...]
+    tests/support/with-xvfb.sh gui_e2e.py PROGRAM OUTDIR [CASE...]
 
 Cases (all by default):
   fast      a fast test from the menu to its results window; pictures of the

@@ -11,7 +11,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace ampero::test {
 
@@ -167,14 +171,34 @@ private:
     QList<Request> m_requests;
 };
 
-// A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
-inline quint16 closedLocalPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
+// A port on 127.0.0.1 that refuses connections: a socket bound to a port the
+// kernel chose but never listening. It stays bound while this object lives,
+// so no other test running at the same time can be handed the same port.
+class ClosedLocalPort {
+public:
+    ClosedLocalPort()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
+            && ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            m_port = ntohs(addr.sin_port);
+    }
+    ~ClosedLocalPort()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ClosedLocalPort(const ClosedLocalPort&) = delete;
+    ClosedLocalPort& operator=(const ClosedLocalPort&) = delete;
+    quint16 port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+};
 
 } // namespace ampero::test

@@ -8,7 +8,7 @@ out="$2"
 rm -rf "$out"
 mkdir -p "$out"
 AMPERO_SCREENSHOT_DIR="$out" AMPERO_POWER_SOURCE="${AMPERO_POWER_SOURCE:-}" \
-  QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$program"
+  QT_QPA_PLATFORM=xcb timeout 60 sh "$(dirname "$0")/support/with-xvfb.sh" "$program"
 fail=0
 check() { # name width height
   f="$out/$1"

@@ -139,8 +139,9 @@ TEST_F(UpdateCheck, UnreachableServersShowNothing)
     check();
     expectNothingShown();
 
+    const test::ClosedLocalPort closed;
     CheckForUpdates(http, prompts, opener,
-        QStringLiteral("http://127.0.0.1:%1/update/ampero.ver").arg(test::closedLocalPort()), kRunning);
+        QStringLiteral("http://127.0.0.1:%1/update/ampero.ver").arg(closed.port()), kRunning);
     expectNothingShown();
 }
 
