@@ -135,7 +135,7 @@ ResultsReadResult parseResults(std::span<const uint8_t> bytes)
         const std::size_t at = in.pos();
         if (!(p = in.take(24)))
             return failure(ResultsError::TruncatedTrailer, at, "LevelChangeTimes");
-        for (int i = 0; i < 3; ++i)
+        for (std::size_t i = 0; i < 3; ++i)
             d.levelChangeTimes[i] = bitsDouble(getLE<uint64_t>(p + 8 * i));
         d.hasLevelChangeTimes = true;
     }

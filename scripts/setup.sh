@@ -33,7 +33,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# AMPERO_CMAKE_ARGS adds configure options (CI turns warnings into errors).
+if [ ! -f "$build/CMakeCache.txt" ] || [ -n "${AMPERO_CMAKE_ARGS:-}" ]; then
+  # shellcheck disable=SC2086
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${AMPERO_CMAKE_ARGS:-}
 fi
 cmake --build "$build" --parallel "$(nproc)"

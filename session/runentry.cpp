@@ -129,6 +129,28 @@ QString unescapeDesktopString(const QString& value)
     return out;
 }
 
+namespace {
+// Reads a double-quoted argument whose opening quote is at line[i], adding its
+// text to current; i ends on the closing quote. Inside quotes a backslash
+// escapes only ", `, $ and itself. False when the quote is never closed.
+bool readQuoted(const QString& line, qsizetype& i, QString& current)
+{
+    for (++i; i < line.size(); ++i) {
+        const QChar q = line.at(i);
+        if (q == u'"')
+            return true;
+        const QChar n = i + 1 < line.size() ? line.at(i + 1) : QChar();
+        if (q == u'\\' && (n == u'"' || n == u'`' || n == u'$' || n == u'\\')) {
+            current += n;
+            ++i;
+            continue;
+        }
+        current += q;
+    }
+    return false;
+}
+} // namespace
+
 QStringList parseExecLine(const QString& exec)
 {
     // Field codes first, on the whole line, as launchers expand them.
@@ -154,24 +176,7 @@ QStringList parseExecLine(const QString& exec)
             inArgument = false;
         } else if (c == u'"') {
             inArgument = true;
-            bool closed = false;
-            for (++i; i < line.size(); ++i) {
-                const QChar q = line.at(i);
-                if (q == u'"') {
-                    closed = true;
-                    break;
-                }
-                if (q == u'\\' && i + 1 < line.size()) {
-                    const QChar n = line.at(i + 1);
-                    if (n == u'"' || n == u'`' || n == u'$' || n == u'\\') {
-                        current += n;
-                        ++i;
-                        continue;
-                    }
-                }
-                current += q;
-            }
-            if (!closed)
+            if (!readQuoted(line, i, current))
                 return {};
         } else if (c == u'\\' && i + 1 < line.size()) {
             inArgument = true;

@@ -56,6 +56,7 @@ TEST(InfoText, UnknownValues)
 
 TEST(InfoCommand, PrintsEveryKeyWithoutADisplay)
 {
+    AMPERO_REQUIRE_PROGRAM();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));

@@ -272,6 +272,7 @@ TEST(RunEntryNames, OwnExecutableIsThisTestBinary)
 // the entry away again.
 TEST(RunEntryProgram, ProgramStartedFromTheEntryRemovesIt)
 {
+    AMPERO_REQUIRE_PROGRAM();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString results = test::writeFile(dir, QStringLiteral("my \"battery\" test.apr"),

@@ -29,7 +29,7 @@ QString versionFileUrlFor(const QString& host, QString* error)
         if (c.unicode() <= 0x20 || c.unicode() >= 0x7F || QStringLiteral("/\\@?#%").contains(c))
             return fail(QStringLiteral("the update host \"%1\" is not a host or host:port").arg(host));
     }
-    const QString text = QStringLiteral("http://") + host + kVersionFilePath;
+    QString text = QStringLiteral("http://") + host + kVersionFilePath;
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || url.path() != kVersionFilePath)
         return fail(QStringLiteral("the update host \"%1\" is not a host or host:port").arg(host));

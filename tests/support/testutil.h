@@ -20,4 +20,12 @@ QByteArray readFile(const QString& path);
 // Path of the built program, for tests that start it.
 QString amperoBinary();
 
+// Sanitizer builds compile the logic and its tests but not the program; a
+// test that starts the program skips there.
+#ifdef AMPERO_PROGRAM_NOT_BUILT
+#define AMPERO_REQUIRE_PROGRAM() GTEST_SKIP() << "the program is not built in a sanitizer build"
+#else
+#define AMPERO_REQUIRE_PROGRAM() static_cast<void>(0)
+#endif
+
 } // namespace ampero::test
