@@ -3,10 +3,11 @@
 #include "app/report.h"
 #include "platform/phrases.h"
 #include "results/evaluation.h"
+#include "results/timetext.h"
 
 #include <QCoreApplication>
 #include <QLocale>
-#include <cmath>
+#include <optional>
 
 namespace ampero {
 
@@ -62,12 +63,20 @@ QByteArray jsonNumber(double v)
     return QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
 }
 
+// A duration in seconds, rounded to the millisecond as its text is; null
+// where the text reads "N/A" (not finite, or beyond 64 bits of milliseconds).
+QByteArray jsonSeconds(double dayFraction)
+{
+    const std::optional<qint64> ms = durationShown(dayFraction);
+    if (!ms)
+        return QByteArrayLiteral("null");
+    return jsonNumber(static_cast<double>(*ms) / 1000.0);
+}
+
 } // namespace
 
 QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
 {
-    // Seconds rounded to the millisecond, as the battery-life text is.
-    const double lifeSeconds = std::round(e.bottomMaximum * 86400000.0) / 1000.0;
     QByteArray o("{");
     auto field = [&o](const char* key, const QByteArray& value) {
         if (o.size() > 1)
@@ -80,7 +89,7 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("forecast_seconds",
         e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
     field("forecast_text", jsonString(e.forecastText));
-    field("battery_life_seconds", jsonNumber(lifeSeconds));
+    field("battery_life_seconds", jsonSeconds(e.bottomMaximum));
     field("battery_life_text", jsonString(e.batteryLifeText));
     field("mark", QByteArray::number(static_cast<qint64>(e.mark)));
     field("mark_text", jsonString(e.markText));
@@ -90,7 +99,9 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("capacity", QByteArray::number(e.capacity));
     field("work_count", QByteArray::number(static_cast<qulonglong>(e.workCount)));
     field("complete", e.complete ? QByteArray("true") : QByteArray("false"));
-    field("forecast_line", e.forecastEnd ? jsonNumber(*e.forecastEnd * 86400.0) : QByteArray("null"));
+    field("forecast_line",
+        e.forecastEnd && durationShown(*e.forecastEnd) ? jsonNumber(*e.forecastEnd * 86400.0)
+                                                       : QByteArray("null"));
     return o + '}';
 }
 
@@ -104,7 +115,7 @@ int printReport(const QString& path, bool json, FILE* out, FILE* err)
     } else {
         const QString text = tr("Report file name:") + QLatin1Char(' ') + e.fileName + QLatin1Char('\n')
             + tr("Test mode:") + QLatin1Char(' ') + e.modeText + QLatin1Char('\n') + tr("Load CPU:")
-            + QLatin1Char(' ') + e.loadText + QLatin1Char('\n') + tr("Forecast Windows:") + QLatin1Char(' ')
+            + QLatin1Char(' ') + e.loadText + QLatin1Char('\n') + tr("System forecast:") + QLatin1Char(' ')
             + e.forecastText + QLatin1Char('\n') + tr("By test results:") + QLatin1Char(' ')
             + e.batteryLifeText + QLatin1Char('\n') + tr("Mark:") + QLatin1Char(' ') + e.markText
             + QLatin1Char('\n');

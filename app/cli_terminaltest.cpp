@@ -230,9 +230,13 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     });
 
     std::optional<TestSession::End> end;
+    // The current action as the test left it: a power notice handled after
+    // the end must not change the line that reports the end.
+    QString endAction;
     QEventLoop endLoop;
     QObject::connect(&session, &TestSession::testEnded, &endLoop, [&](TestSession::End how) {
         end = how;
+        endAction = view.action;
         endLoop.quit();
     });
     QObject::connect(&session, &TestSession::sampleTaken, &endLoop,
@@ -248,6 +252,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
                 session.StopTest();
                 if (!end) {
                     end = TestSession::End::Interrupted;
+                    endAction = view.action;
                     endLoop.quit();
                 }
             } },
@@ -278,7 +283,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     if (!end)
         return 2; // the start failed; its error is already printed
 
-    printLine(out, view.action);
+    printLine(out, endAction);
     printLine(out, path);
     return *end == TestSession::End::Regular ? 0 : 1;
 }

@@ -58,10 +58,10 @@ StartupResult formCreate(TfMain& window, const StartupSteps& steps)
     // 3. Battery identity and capacity.
     if (steps.getBatteryInfo)
         steps.getBatteryInfo();
-    // 4. Titles.
-    const QString title = applicationTitle(r.version);
-    QGuiApplication::setApplicationDisplayName(title);
-    window.setWindowTitle(title);
+    // 4. Titles. The program's title is the main window's caption only: as
+    // the application's display name, Qt would append it to every other
+    // window's title on the screen ("About... — Orvex Ampero 1.1").
+    window.setWindowTitle(applicationTitle(r.version));
     // 5, 6. Processor count, usage sampler and bars.
     const int n = GetProcessorCount();
     if (steps.initProcessorUsage)
@@ -88,7 +88,6 @@ int runGui(const CliOptions& options)
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Orvex Ampero"));
 
     QString error;
     std::unique_ptr<PowerSource> power = createPowerSource(options.powerSource, &error);

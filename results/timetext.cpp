@@ -30,15 +30,25 @@ QString timeOfDayText(qint64 milliseconds)
     return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'));
 }
 
+std::optional<qint64> durationShown(double dayFraction)
+{
+    if (std::isnan(dayFraction) || std::isinf(dayFraction))
+        return std::nullopt;
+    if (!(dayFraction > 0)) // negative or zero
+        return 0;
+    const long double ms = std::round(static_cast<long double>(dayFraction) * MsPerDay);
+    // 2^63 is exact in long double: beyond it the milliseconds do not fit.
+    if (!(ms < 9223372036854775808.0L))
+        return std::nullopt;
+    return static_cast<qint64>(ms);
+}
+
 QString elapsedTimeText(double dayFraction)
 {
-    if (!(dayFraction > 0)) // negative, zero or NaN
-        return timeOfDayText(0);
-    const long double ms = std::round(static_cast<long double>(dayFraction) * MsPerDay);
-    // Durations beyond what 64 bits of milliseconds hold are not meaningful; cap them.
-    const long double cap = 9.0e18L;
-    const quint64 total = static_cast<quint64>(ms < cap ? ms : cap);
-    return withDays(total / MsPerDay, static_cast<qint64>(total % MsPerDay));
+    const std::optional<qint64> ms = durationShown(dayFraction);
+    if (!ms)
+        return QCoreApplication::translate("ampero", "N/A");
+    return withDays(static_cast<quint64>(*ms / MsPerDay), *ms % MsPerDay);
 }
 
 QString elapsedTimeTextSeconds(quint64 seconds)

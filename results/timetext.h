@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <QString>
+#include <optional>
 
 namespace ampero {
 
@@ -8,8 +9,15 @@ namespace ampero {
 // (1.0 = 24 hours) rounded to the millisecond and written "h:mm:ss" with ":"
 // whatever the locale says. A duration of a day or more keeps its whole days
 // in front: "1 days 1:00:00" for 25 hours ("days" comes from the string table).
-// Negative and not-a-number inputs read as 0:00:00.
+// Negative inputs read as 0:00:00; a value that is not finite, or of 2^63
+// milliseconds or more (see durationShown), reads "N/A".
 QString elapsedTimeText(double dayFraction);
+
+// The rounded milliseconds of a duration the time text can show, or no value
+// for one it cannot: not finite, or 2^63 ms (about 292 million years) or
+// more. Negative durations count as 0. Whatever prints a duration as a number
+// prints nothing (JSON null) where this has no value.
+std::optional<qint64> durationShown(double dayFraction);
 
 // The same for a whole number of seconds.
 QString elapsedTimeTextSeconds(quint64 seconds);

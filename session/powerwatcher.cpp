@@ -101,7 +101,9 @@ void PowerWatcher::check(Check which)
     if (r != Readiness::Disabled) {
         m_view.setModeText(powerModeText(s.acLineStatus));
         m_view.setLevelText(percentText(s.batteryLifePercent));
-        if (which != Check::AfterResults)
+        // While a test runs (or its results are up) the current action is
+        // the test's own: "testing...", then how it ended.
+        if (which != Check::AfterResults && m_state.TestMode == 0)
             m_view.setActionText(readinessText(r));
         InitializeTests(r == Readiness::Ready);
         return;

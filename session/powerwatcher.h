@@ -37,10 +37,12 @@ public:
     void InitializeTests(bool value);
     // The power check of program start.
     void startupCheck();
-    // The rule run on every power notification. On AC or unknown power while
-    // a test runs it does nothing when the last sample is 5 seconds old or
-    // more (a resume: the next tick ends the test with results); otherwise
-    // on AC it closes the testing window, which interrupts the test.
+    // The rule run on every power notification. On battery while a test runs
+    // it leaves the current action ("testing...") alone. On AC or unknown
+    // power while a test runs it does nothing when the last sample is 5
+    // seconds old or more (a resume: the next tick ends the test with
+    // results); otherwise on AC it closes the testing window, which
+    // interrupts the test.
     void WMPowerBroadcast();
     // The re-check after the results window of a finished test has closed.
     void afterResultsCheck();

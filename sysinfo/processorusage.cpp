@@ -58,22 +58,27 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<TProcessorTimesPercent>& t
         return false; // keep the older snapshot so the next interval is not empty
     const ProcessorSnapshot& prev = *m_prevSnapshot;
     const ProcessorSnapshot& next = *newSnapshot;
-    table.resize(m_sampledProcessorCount);
-    for (size_t i = 0; i < table.size(); ++i) {
-        TProcessorTimesPercent& e = table[i];
-        if (i >= prev.size() || i >= next.size() || !prev[i].present || !next[i].present) {
-            // A processor that was offline at either end did no work.
-            e = TProcessorTimesPercent {};
-            e.Idle = 100.0f;
+    // Entry k is the k-th online processor, in the order of their numbers:
+    // with processors offline (SMT off leaves 0, 2, 4, ...) the numbers have
+    // gaps, and an offline processor gets no entry at all.
+    table.clear();
+    for (size_t cpu = 0; cpu < next.size() && table.size() < m_sampledProcessorCount; ++cpu) {
+        if (!next[cpu].present)
             continue;
+        TProcessorTimesPercent e;
+        if (cpu >= prev.size() || !prev[cpu].present) {
+            // Just come online: no times to compare with yet.
+            e.Idle = 100.0f;
+        } else {
+            const ProcessorTimes& a = prev[cpu].times;
+            const ProcessorTimes& b = next[cpu].times;
+            e.Idle = sharePercent(unitsToMs(b.IdleTime - a.IdleTime), dt);
+            e.Kernel = sharePercent(unitsToMs(b.KernelTime - a.KernelTime), dt);
+            e.User = sharePercent(unitsToMs(b.UserTime - a.UserTime), dt);
+            e.Dpc = sharePercent(unitsToMs(b.DpcTime - a.DpcTime), dt);
+            e.Interrupt = sharePercent(unitsToMs(b.InterruptTime - a.InterruptTime), dt);
         }
-        const ProcessorTimes& a = prev[i].times;
-        const ProcessorTimes& b = next[i].times;
-        e.Idle = sharePercent(unitsToMs(b.IdleTime - a.IdleTime), dt);
-        e.Kernel = sharePercent(unitsToMs(b.KernelTime - a.KernelTime), dt);
-        e.User = sharePercent(unitsToMs(b.UserTime - a.UserTime), dt);
-        e.Dpc = sharePercent(unitsToMs(b.DpcTime - a.DpcTime), dt);
-        e.Interrupt = sharePercent(unitsToMs(b.InterruptTime - a.InterruptTime), dt);
+        table.push_back(e);
     }
     m_prevSnapshot = std::move(newSnapshot);
     m_prevTickCount = newTick;

@@ -41,8 +41,10 @@ public:
     // Takes the first snapshot and the tick count with it.
     void InitProcessorUsage();
 
-    // Fills table with one entry per sampled processor (resizing it to that
-    // count) with the shares since the previous sample, and returns true.
+    // Fills table with the shares since the previous sample, one entry per
+    // online processor (one the snapshot lists), at most the sampled count:
+    // entry k belongs to the k-th online processor in the order of their
+    // numbers, whatever gaps offline processors leave. Returns true.
     // When this or the previous snapshot is missing, or no whole millisecond
     // passed, table is left as it was and the result is false; a missing
     // snapshot is retried at the next call.

@@ -74,7 +74,12 @@ std::optional<UsageDisplay> UsageMeter::tick()
 {
     if (!m_usage.SampleProcessorUsage(m_table))
         return std::nullopt;
-    return usageDisplay(m_table, m_processorCount);
+    // The average is of the processors online now; the bars of any that went
+    // offline since start-up read 0.
+    std::optional<UsageDisplay> d = usageDisplay(m_table, m_processorCount);
+    if (d && m_processorCount > 0)
+        d->positions.resize(static_cast<size_t>(m_processorCount), 0);
+    return d;
 }
 
 } // namespace ampero

@@ -52,7 +52,10 @@ std::vector<BarGeometry> usageBarLayout(int groupWidth, int count);
 bool usageBarsVisible(const std::vector<BarGeometry>& layout);
 
 // Drives the sampler once a second: tick() samples and returns what to show,
-// or std::nullopt when nothing changes.
+// or std::nullopt when nothing changes. The bars are the online processors in
+// the order of their numbers, one position each for processorCount bars: a
+// bar without an online processor (one went offline) reads 0 and stays out
+// of the average.
 class UsageMeter {
 public:
     UsageMeter(ProcessorTimesSource& source, int processorCount);

@@ -13,9 +13,14 @@ Cases (all by default):
             run-once autostart entry is there; starting its Exec line opens
             the results and removes the entry
   terminal  SIGTERM during a terminal-mode test: complete file, no entry
+  ghost     a fast test to its results, then a normal test: the fast test's
+            forecast line is gone from the chart (pictures in OUTDIR)
+  titles    every window's X title reads exactly as its window definition
+            gives it; the names are kept in OUTDIR/window-titles.txt
 
 Exit status 0 when every case passed, 1 otherwise; 77 when xdotool is missing.
 """
+import http.server
 import json
 import os
 import shutil
@@ -23,11 +28,12 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 PROGRAM = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
-CASES = sys.argv[3:] or ["fast", "sigterm", "terminal"]
+CASES = sys.argv[3:] or ["fast", "sigterm", "terminal", "ghost", "titles"]
 MAIN_TITLE = "^Orvex Ampero 1.1$"
 HEADER = 10  # bytes before the first sample of a results file
 
@@ -88,6 +94,42 @@ def screenshot(wid, name):
     subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", path],
                    check=False, timeout=30)
     return check(os.path.getsize(path) > 0 if os.path.exists(path) else False, "picture " + name)
+
+
+def window_name(wid):
+    r = xdo("getwindowname", wid)
+    return r.stdout.rstrip("\n") if r.returncode == 0 else None
+
+
+def wait_gone(title_regex, seconds=10):
+    return wait_for(lambda: find_window(title_regex, 0) is None, seconds)
+
+
+def forecast_blue(r, g, b):
+    """A pixel of the forecast line (130, 155, 254), alone or blended into
+    the chart's white; neither the red curve, the greys nor the usage bars'
+    highlight come near it."""
+    return b >= 230 and b - r >= 40 and b - g >= 25
+
+
+def count_pixels(path, test, top_fraction=1.0):
+    """How many pixels of the picture's upper part pass test(r, g, b)."""
+    r = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, timeout=30)
+    data = r.stdout
+    fields, pos = [], 0
+    while len(fields) < 4:  # "P6", width, height, maximum, each after white space
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    pos += 1
+    width, height = int(fields[1]), int(fields[2])
+    rows = int(height * top_fraction)
+    pixels = data[pos:pos + width * rows * 3]
+    return sum(1 for i in range(0, len(pixels) - 2, 3) if test(pixels[i], pixels[i + 1], pixels[i + 2]))
 
 
 def report(path):
@@ -309,6 +351,115 @@ def case_terminal(tmp):
     check(autostart_entries(env) == [], "no autostart entry in the terminal mode")
 
 
+def case_ghost(tmp):
+    env = fresh_env(tmp)
+    fast = os.path.join(tmp, "fast.apr")
+    normal = os.path.join(tmp, "normal.apr")
+    proc = start_program(env, "--power-source", "sim:1")
+    try:
+        main = find_window(MAIN_TITLE)
+        if not check(main is not None, "main window shows"):
+            return
+        if not start_test_from_menu(main, "f", fast):
+            return
+        results = find_window("^Testing results", 30)
+        if not check(results is not None, "results window opens at the end of the fast test"):
+            return
+        focus(results)
+        xdo("key", "Escape")
+        check(wait_gone("^Testing results"), "Escape closes the results window")
+        time.sleep(0.5)
+        # The chart takes the upper part of the main window.
+        before = os.path.join(OUT, "ghost-1-after-fast-test.png")
+        if not screenshot(main, os.path.basename(before)):
+            return
+        line = count_pixels(before, forecast_blue, 0.6)
+        if not check(line >= 20, "the fast test's forecast line shows (%d pixels)" % line):
+            return
+        if not start_test_from_menu(main, "n", normal):
+            return
+        if not check(wait_for(lambda: samples_in(normal) >= 3, 10), "the normal test writes samples"):
+            return
+        time.sleep(0.5)
+        during = os.path.join(OUT, "ghost-2-during-normal-test.png")
+        if screenshot(main, os.path.basename(during)):
+            left = count_pixels(during, forecast_blue, 0.6)
+            check(left == 0, "nothing of the old forecast line during the new test (%d pixels)" % left)
+    finally:
+        stop(proc)
+
+
+class VersionFile(http.server.BaseHTTPRequestHandler):
+    """The update server: the running version, so the program says there is
+    no update."""
+    def do_GET(self):
+        body = bytes((1, 1, 1, 23, 0))
+        self.send_response(200 if self.path == "/update/ampero.ver" else 404)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+def case_titles(tmp):
+    """Each window's title on the X server, as the window manager and the
+    task bar show it."""
+    server = http.server.HTTPServer(("127.0.0.1", 0), VersionFile)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    env = fresh_env(tmp)
+    env["AMPERO_UPDATE_HOST"] = "127.0.0.1:%d" % server.server_address[1]
+    path = os.path.join(tmp, "titles.apr")
+    proc = start_program(env, "--power-source", "sim:1")
+    names = []
+
+    def seen(title_regex, expected, seconds=20):
+        wid = find_window(title_regex, seconds)
+        name = window_name(wid) if wid else None
+        names.append("%s\t%s" % (expected, name))
+        check(name == expected, "window title %r, expected %r" % (name, expected))
+        return wid
+
+    try:
+        main = seen(MAIN_TITLE, "Orvex Ampero 1.1")
+        if main is None:
+            return
+        focus(main)
+        xdo("key", "shift+F1")
+        if seen("^About", "About...") is not None:
+            xdo("key", "Escape")
+            wait_gone("^About")
+        focus(main)
+        xdo("key", "--delay", "150", "alt+h", "Down", "Return")  # Help > Check for updates...
+        if seen("^Update", "Update") is not None:
+            xdo("key", "Return")
+            wait_gone("^Update")
+        focus(main)
+        xdo("key", "--delay", "100", "alt+t", "f")
+        start = seen("^Testing beginning", "Testing beginning")
+        if start is None:
+            return
+        click(start, 225, 173)  # "Start test"
+        save = seen("^Save report", "Save report")
+        if save is None:
+            return
+        focus(save)
+        xdo("key", "ctrl+a")
+        xdo("type", "--delay", "10", path)
+        xdo("key", "Return")
+        seen("^fTestProcess", "fTestProcess", 10)
+        results = seen("^Testing results", "Testing results", 30)
+        if results is not None:
+            focus(results)
+            xdo("key", "Escape")
+    finally:
+        with open(os.path.join(OUT, "window-titles.txt"), "w", encoding="utf-8") as f:
+            f.write("expected\tX window name\n" + "".join(n + "\n" for n in names))
+        stop(proc)
+        server.shutdown()
+
+
 def main():
     if shutil.which("xdotool") is None:
         print("xdotool is not installed; skipping")
@@ -317,7 +468,8 @@ def main():
     for name in CASES:
         print("== " + name, flush=True)
         with tempfile.TemporaryDirectory(prefix="ampero-e2e-") as tmp:
-            {"fast": case_fast, "sigterm": case_sigterm, "terminal": case_terminal}[name](tmp)
+            {"fast": case_fast, "sigterm": case_sigterm, "terminal": case_terminal, "ghost": case_ghost,
+             "titles": case_titles}[name](tmp)
     if failures:
         print("%d failure(s)" % len(failures))
         return 1

@@ -257,6 +257,30 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_TRUE(main.findChildren<TfResults*>().isEmpty());
 }
 
+TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
+{
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    // Every level change of the battery is a power notice to the program.
+    QStringList actions, levels;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&](double, int level) {
+        actions << labelText(main, "ActionLabel");
+        levels << labelText(main, "BettaryLevelLabel");
+        power.setLevel(static_cast<uint8_t>(level - 1));
+    });
+    ModalAnswers answers;
+    answerStart(answers, QStringLiteral("notices"));
+    ResultsSeen seen;
+    answerResults(answers, *program, &seen);
+
+    menu(*program, "StartFastTest")->trigger();
+
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_EQ(actions, QStringList(4, QStringLiteral("testing...")));
+    EXPECT_EQ(levels, (QStringList { "80%", "79%", "78%", "77%" }));
+    EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing completed"));
+}
+
 TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
 {
     FakeScreenState screen;

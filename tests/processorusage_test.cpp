@@ -240,19 +240,35 @@ TEST(ProcessorUsageSampler, OneEntryPerProcessorBeyond32)
     EXPECT_FLOAT_EQ(table[39].Idle, 25.0f);
 }
 
-TEST(ProcessorUsageSampler, ProcessorMissingFromASnapshotCountsAsIdle)
+TEST(ProcessorUsageSampler, EntriesAreTheOnlineProcessorsInOrder)
 {
+    // Processors 1 and 3 offline: the entries are 0, 2 and 4, by their own rows.
     FakeProcessorTimes src;
-    src.setTimes({ times(0, 0, 0, 0, 0) });
-    ProcessorUsage usage(src, 2); // the second processor went offline
+    src.current = { { times(0, 0, 0, 0, 0), true }, {}, { times(0, 0, 0, 0, 0), true }, {},
+        { times(0, 0, 0, 0, 0), true } };
+    ProcessorUsage usage(src, 3);
     usage.InitProcessorUsage();
     src.tick = 1000;
-    src.setTimes({ times(0, 0, 0, 0, 0) });
+    src.current[2].times = times(10000000, 10000000, 0, 0, 0); // idle the whole second
+    src.current[4].times = times(2500000, 2500000, 0, 0, 0);
     std::vector<TProcessorTimesPercent> table;
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
-    ASSERT_EQ(table.size(), 2u);
-    EXPECT_FLOAT_EQ(table[1].Idle, 100.0f);
-    EXPECT_EQ(usageDisplay(table, 2)->positions, (std::vector<int> { 100, 0 }));
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(usageDisplay(table, 3)->positions, (std::vector<int> { 100, 0, 75 }));
+}
+
+TEST(UsageMeterTick, ProcessorGoneOfflineReadsZeroAndLeavesTheAverage)
+{
+    FakeProcessorTimes src;
+    src.setTimes({ times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0) });
+    UsageMeter meter(src, 2);
+    meter.start();
+    src.tick = 1000;
+    src.setTimes({ times(0, 0, 0, 0, 0) }); // the second processor went offline
+    const auto d = meter.tick();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->positions, (std::vector<int> { 100, 0 }));
+    EXPECT_EQ(d->caption, QStringLiteral("100%"));
 }
 
 TEST(ProcStat, ParsesPerProcessorLinesInto100nsUnits)

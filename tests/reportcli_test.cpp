@@ -48,7 +48,7 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
     EXPECT_EQ(lines.code, 0) << lines.err.toStdString();
     EXPECT_EQ(lines.out,
         QByteArray("Report file name: example.apr\nTest mode: normal\nLoad CPU: full\n"
-                   "Forecast Windows: unknown\nBy test results: 0:00:02\nMark: N/A\n"));
+                   "System forecast: unknown\nBy test results: 0:00:02\nMark: N/A\n"));
 
     const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
     EXPECT_EQ(json.code, 0);
@@ -65,6 +65,37 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
     EXPECT_EQ(csv.code, 0);
     EXPECT_EQ(csv.out, QByteArray("elapsed_seconds,level\n0,100\n1,100\n2,99\n"));
     EXPECT_TRUE(QByteArray(lines.err + json.err + csv.err).isEmpty());
+}
+
+TEST(ReportCli, AbsurdLevelChangeTimesPrintNullAndNotAvailable)
+{
+    // A fast file whose level changes lie 10^305 days apart: valid doubles,
+    // and a forecast line far beyond any time the program can write.
+    std::vector<uint8_t> bytes = encodeResultsHeader(1, 1, 3600);
+    bytes.insert(bytes.end(), { 80, 80, 79, 78, 77 });
+    const std::array<double, 3> t { 0.0, 1e305, 2e305 };
+    const auto trailer = encodeResultsTrailer(&t, 41000, 0);
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("absurd.apr"),
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+
+    const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
+    EXPECT_EQ(json.code, 0) << json.err.toStdString();
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(json.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    EXPECT_TRUE(o.value(QStringLiteral("battery_life_seconds")).isNull()) << json.out.toStdString();
+    EXPECT_EQ(o.value(QStringLiteral("battery_life_text")).toString(), QStringLiteral("N/A"));
+    EXPECT_TRUE(o.value(QStringLiteral("forecast_line")).isNull()) << json.out.toStdString();
+    EXPECT_EQ(o.value(QStringLiteral("forecast_seconds")).toInteger(), 3600);
+    const QByteArray numbers = QByteArray(json.out).replace(path.toUtf8(), "").toLower();
+    for (const char* word : { "inf", "nan" })
+        EXPECT_FALSE(numbers.contains(word)) << json.out.toStdString();
+
+    const Exit lines = runProgram({ QStringLiteral("--report"), path });
+    EXPECT_EQ(lines.code, 0);
+    EXPECT_TRUE(lines.out.contains("\nBy test results: N/A\n")) << lines.out.toStdString();
 }
 
 TEST(ReportCli, BadFilesGiveOneLineOnStderrAndExitTwo)

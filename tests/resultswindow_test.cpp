@@ -94,6 +94,24 @@ TEST(ResultsWindow, TextsCaptionAndHiddenMark)
         (QStringList { "Testing results (incomplete)", "cut.apr", "fast", "none", "1:00:00", "0:00:02" }));
 }
 
+TEST(ResultsWindow, ForecastCaptionNamesTheSystemInFull)
+{
+    // The forecast comes from the system's power service: nothing in the
+    // window speaks of Windows, and the caption shows whole beside its value.
+    FakeUrlOpener opener;
+    TfResults w(opener);
+    w.showEvaluation(evaluateBytes(kExample, QStringLiteral("/home/ann/Tests/example.apr")));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (const QLabel* l : w.findChildren<QLabel*>())
+        EXPECT_FALSE(l->text().contains(QStringLiteral("Windows"))) << l->text().toStdString();
+    const auto* caption = w.findChild<QLabel*>(QStringLiteral("Label5"));
+    const auto* value = w.findChild<QLabel*>(QStringLiteral("WinBatteryLifeTime"));
+    EXPECT_EQ(caption->text().toStdString(), "System forecast:");
+    EXPECT_LE(caption->sizeHint().width(), caption->width()) << "caption cut off";
+    EXPECT_LE(caption->x() + caption->sizeHint().width(), value->x()) << "caption runs into its value";
+}
+
 TEST(ResultsWindow, ButtonsTabOrderAndClosing)
 {
     FakeUrlOpener opener;

@@ -74,7 +74,7 @@ TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
     EXPECT_FALSE(view.testsEnabled);
 }
 
-TEST_F(WatcherTest, BroadcastOnBatteryDuringTestRewritesLabels)
+TEST_F(WatcherTest, BroadcastOnBatteryDuringTestRewritesLabelsButNotTheAction)
 {
     power.setStatus(status(PowerStatus::AcOffline, 50));
     state.TestMode = 2;
@@ -84,7 +84,7 @@ TEST_F(WatcherTest, BroadcastOnBatteryDuringTestRewritesLabels)
     clock.advanceMs(30000); // the battery branch has no gap guard
     power.setLevel(8);
     EXPECT_EQ(view.level, "8%");
-    EXPECT_EQ(view.action, "not ready for test");
+    EXPECT_EQ(view.action, "testing...");
     EXPECT_FALSE(view.testsEnabled);
     EXPECT_TRUE(testing.showing);
 }

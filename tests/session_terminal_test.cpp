@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -155,6 +156,27 @@ TEST_F(TerminalTest, AcConnectedInterrupts)
     QTimer::singleShot(1500, &battery, [&] { battery.plugIn(); });
     EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 1);
     EXPECT_TRUE(fileData(o.output).complete);
+}
+
+TEST_F(TerminalTest, LastLineIsTheEndEvenWithAPowerNoticeAfterAGapEnd)
+{
+    // The process stops for 5.5 s in the middle of a normal test, as after
+    // SIGSTOP and SIGCONT. Both the next tick and a battery notice fall due
+    // while it stands still and are handled one after the other when it goes
+    // on: the tick finds the gap and ends the test, then the notice comes.
+    PowerStatus s;
+    s.acLineStatus = PowerStatus::AcOffline;
+    s.batteryLifePercent = 80;
+    FakePowerSource battery(s);
+    QObject guard; // the timers belong to this test only
+    QTimer::singleShot(2500, Qt::PreciseTimer, &guard, [] { QThread::msleep(5500); });
+    QTimer::singleShot(3300, Qt::PreciseTimer, &guard, [&battery] { battery.setLevel(79); });
+    const CliOptions o = options("normal");
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 0) << io.errText().toStdString();
+    const QStringList lines = io.outLines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[lines.size() - 2], "testing completed");
+    EXPECT_EQ(lines.last(), o.output);
 }
 
 struct RefusalCase {

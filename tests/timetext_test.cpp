@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace ampero;
 
@@ -27,7 +28,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, TimeText,
         TimeTextCase { "one_day", 86400, "1 days 0:00:00" },
         TimeTextCase { "twenty_five_hours", 90000, "1 days 1:00:00" },
         TimeTextCase { "rounds_to_millisecond_first", 15199.9998, "4:13:20" },
-        TimeTextCase { "negative_reads_zero", -5, "0:00:00" }),
+        TimeTextCase { "negative_reads_zero", -5, "0:00:00" },
+        TimeTextCase { "hundred_billion_days_shown_whole", 8.64e15, "100000000000 days 0:00:00" },
+        TimeTextCase { "beyond_64_bit_milliseconds_not_available", 1e16, "N/A" },
+        TimeTextCase { "huge_not_available", 1e300, "N/A" },
+        TimeTextCase { "infinite_not_available", std::numeric_limits<double>::infinity(), "N/A" },
+        TimeTextCase { "not_a_number_not_available", std::numeric_limits<double>::quiet_NaN(), "N/A" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TimeTextSeconds, KeepsWholeDays)

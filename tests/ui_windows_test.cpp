@@ -416,6 +416,31 @@ TEST(AboutWindow, EachAboutIsANewWindow)
     EXPECT_EQ(seen.size(), 2);
 }
 
+TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
+{
+    FakeUrlOpener opener;
+    TfMain w(&opener);
+    w.setVersionInfo(versionInfoFrom(1, 1, 1, 23));
+    bool closedByEnter = false;
+    whenModal(QStringLiteral("TfAbout"), [&](QWidget* about) {
+        auto* link = about->findChild<QLabel*>(QStringLiteral("LinkLabel1"));
+        // A click on the link's text opens the page.
+        const QPoint onText(
+            link->fontMetrics().horizontalAdvance(QStringLiteral("http://")), link->height() / 2);
+        QTest::mouseClick(link, Qt::LeftButton, {}, onText);
+        EXPECT_EQ(opener.opened.size(), 1);
+        // Enter, wherever the keyboard focus went, presses OK.
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : about, Qt::Key_Return);
+        closedByEnter = !about->isVisible();
+        if (!closedByEnter)
+            about->close();
+    });
+    w.Action3Execute();
+    EXPECT_TRUE(closedByEnter);
+    EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "http://www.orvex.example");
+}
+
 TEST(SaveDialogs, FiltersFromPairs)
 {
     EXPECT_EQ(nameFiltersFromPairs(QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|Все файлы|*.*")),

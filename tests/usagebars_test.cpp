@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/procstattimes.h"
+#include "support/testutil.h"
 #include "ui/usagebars.h"
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace ampero;
 
@@ -66,4 +70,76 @@ TEST(UsageBarsWidget, TooManyProcessorsLeaveOnlyTheAverage)
     group.resize(2000, 100); // (1983 / 128) - 5 = 10 px: bars come back
     EXPECT_TRUE(bars.bars().front()->isVisible());
     EXPECT_EQ(bars.bars()[127]->geometry(), QRect(127 * 15 + 12, 58, 10, 16));
+}
+
+namespace {
+
+// The kernel's /proc/stat from a file, with a tick counter set by hand.
+class StatFileTimes final : public ProcessorTimesSource {
+public:
+    explicit StatFileTimes(const QString& path)
+        : m_stat(path)
+    {
+    }
+    std::optional<ProcessorSnapshot> snapshot() override { return m_stat.snapshot(); }
+    uint32_t tickCount() override { return tick; }
+    uint32_t tick = 0;
+
+private:
+    ProcStatTimes m_stat;
+};
+
+} // namespace
+
+TEST(UsageBarsWidget, WithSmtOffEachBarShowsAnOnlineProcessor)
+{
+    // SMT switched off: processors 0, 2, 4 and 6 are online (the online list
+    // "0,2,4,6" gives four bars), and /proc/stat has a row for each of them
+    // only. Over one second cpu0 is busy, cpu2 idle, cpu4 half and cpu6 30 %
+    // busy.
+    const long hz = sysconf(_SC_CLK_TCK);
+    const auto stat = [hz](const int busyPercent[4], int seconds) -> QByteArray {
+        QByteArray text = "cpu  0 0 0 0 0 0 0 0 0 0\n";
+        for (int k = 0; k < 4; ++k) {
+            const long user = hz * seconds * busyPercent[k] / 100;
+            const long idle = hz * seconds - user;
+            text += "cpu" + QByteArray::number(2 * k) + ' ' + QByteArray::number(user) + " 0 0 "
+                + QByteArray::number(idle) + " 0 0 0 0 0 0\n";
+        }
+        return text + "intr 0\nctxt 0\n";
+    };
+    const int none[4] = { 0, 0, 0, 0 };
+    const int busy[4] = { 100, 0, 50, 30 };
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("stat"), stat(none, 0));
+    StatFileTimes times(path);
+    const int online = 4;
+    UsageMeter meter(times, online);
+    meter.start();
+    test::writeFile(dir, QStringLiteral("stat"), stat(busy, 1));
+    times.tick = 1000;
+
+    QWidget group;
+    group.resize(626, 100);
+    QLabel label(QStringLiteral("0%"));
+    UsageBars bars(&group, &label, online);
+    const auto display = meter.tick();
+    ASSERT_TRUE(display);
+    bars.show(*display);
+    QList<int> shown;
+    for (const QProgressBar* bar : bars.bars())
+        shown << bar->value();
+    EXPECT_EQ(shown, (QList<int> { 100, 0, 50, 30 }));
+    EXPECT_EQ(label.text().toStdString(), "45%"); // 180 / 4 online processors
+
+    // cpu6 goes offline: its bar reads 0 and the average is of the three left.
+    QByteArray three = stat(busy, 2);
+    three.truncate(three.indexOf("cpu6"));
+    test::writeFile(dir, QStringLiteral("stat"), QByteArray(three + "intr 0\n"));
+    times.tick = 2000;
+    const auto after = meter.tick();
+    ASSERT_TRUE(after);
+    bars.show(*after);
+    EXPECT_EQ(bars.bars()[3]->value(), 0);
+    EXPECT_EQ(label.text().toStdString(), "50%"); // 150 / 3
 }

@@ -2,13 +2,17 @@
 #include "ui/charttime.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ampero {
 
 namespace {
 constexpr double MsPerDay = 86400000.0;
-}
+constexpr double OneSecond = 1000.0 / MsPerDay;
+constexpr double TwoTo63 = 9223372036854775808.0;
+} // namespace
 
 QChar regionalTimeSeparator()
 {
@@ -34,7 +38,10 @@ QString axisTimeLabel(double dayFraction, QChar sep)
     if (!(dayFraction >= 0.0)) // negative, or not a number
         return {};
     const double ms = std::nearbyint(dayFraction * MsPerDay);
-    const auto inDay = static_cast<long long>(std::fmod(ms, MsPerDay));
+    // Beyond 64 bits of milliseconds (or infinite) there is no time to show.
+    if (!(ms < TwoTo63))
+        return {};
+    const long long inDay = static_cast<long long>(ms) % static_cast<long long>(MsPerDay);
     const long long secs = inDay / 1000;
     return QString::number(secs / 3600) + sep
         + QStringLiteral("%1").arg((secs / 60) % 60, 2, 10, QLatin1Char('0')) + sep
@@ -44,26 +51,54 @@ QString axisTimeLabel(double dayFraction, QChar sep)
 QList<double> axisTicks(double min, double max, int maxTicks)
 {
     QList<double> ticks;
-    if (!(max > min) || maxTicks < 2)
+    if (!std::isfinite(min) || !std::isfinite(max) || !(max > min) || maxTicks < 2)
         return ticks;
     static constexpr double StepsSeconds[]
         = { 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400 };
-    const double spanSeconds = (max - min) * 86400.0;
-    double step = 0;
+    const int gaps = maxTicks - 1;
+    const double spanSeconds = (max - min) * 86400.0; // infinite for the widest ranges
+    double stepDays = 0;
     for (double s : StepsSeconds) {
-        if (spanSeconds / s <= maxTicks - 1) {
-            step = s;
+        if (spanSeconds / s <= gaps) {
+            stepDays = s / 86400.0;
             break;
         }
     }
-    if (step == 0) // longer than days: whole multiples of a day
-        step = 86400.0 * std::ceil(spanSeconds / 86400.0 / (maxTicks - 1));
-    const double stepDays = step / 86400.0;
-    // Work in whole step counts so the ticks sit exactly on multiples.
+    // Longer than days: whole multiples of a day, the span per gap worked
+    // out so that even the widest range of doubles does not overflow.
+    if (stepDays == 0)
+        stepDays = std::ceil(max / gaps - min / gaps);
+    if (!std::isfinite(stepDays) || !(stepDays > 0))
+        return ticks;
+    // Whole step counts, so the ticks sit exactly on multiples. Far from 0
+    // consecutive counts may give the same double: at most maxTicks + 1
+    // candidates are looked at, whatever the numbers do.
     const double first = std::ceil(min / stepDays - 1e-9);
-    for (double k = first; k * stepDays <= max + stepDays * 1e-9; k += 1.0)
-        ticks.append(k * stepDays);
+    const double limit = max + stepDays * 1e-9;
+    for (int i = 0; i <= maxTicks; ++i) {
+        const double t = (first + i) * stepDays;
+        if (!std::isfinite(t) || t > limit)
+            break;
+        const double inside = std::clamp(t, min, max);
+        if (ticks.isEmpty() || inside > ticks.last())
+            ticks.append(inside);
+    }
     return ticks;
+}
+
+AxisRange usableAxisRange(double min, double max)
+{
+    AxisRange r { std::isfinite(min) ? min : 0.0, max };
+    if (!std::isfinite(r.max) || !(r.max > r.min))
+        r.max = r.min + OneSecond;
+    // Far from 0 a second may be below the precision of the numbers.
+    if (!(r.max > r.min))
+        r.max = std::nextafter(r.min, std::numeric_limits<double>::infinity());
+    if (!std::isfinite(r.max)) { // the largest double itself
+        r.max = r.min;
+        r.min = std::nextafter(r.max, 0.0);
+    }
+    return r;
 }
 
 } // namespace ampero

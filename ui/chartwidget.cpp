@@ -122,16 +122,29 @@ ChartWidget::ChartWidget(QWidget* parent)
 
 void ChartWidget::clearSeries1()
 {
-    flushPending();
-    m_series1->clear();
-    autoRange();
+    clearSeries(m_series1);
 }
 
 void ChartWidget::clearSeries2()
 {
+    clearSeries(m_series2);
+}
+
+void ChartWidget::clearSeries(QLineSeries* series)
+{
     flushPending();
-    m_series2->clear();
+    // A clear starts a new picture. With series animations on (results on
+    // show) the chart would animate the old line away and, when the
+    // animations are switched off a moment later by the test start, leave it
+    // drawn for good; and a zoom of the old results would come back on the
+    // next reset. So: no animation for the clear, and no zoom to go back to.
+    const QChart::AnimationOptions animations = chart()->animationOptions();
+    chart()->setAnimationOptions(QChart::NoAnimation);
+    if (chart()->isZoomed())
+        chart()->zoomReset();
+    series->clear();
     autoRange();
+    chart()->setAnimationOptions(animations);
 }
 
 void ChartWidget::addPoint1(double x, double y)
@@ -223,7 +236,12 @@ bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
 {
     flushPending();
     const double min = m_bottom->min();
-    if (std::isnan(dayFraction) || dayFraction < min) {
+    if (!std::isfinite(dayFraction)) {
+        if (error)
+            *error = ampero::tr("The axis maximum %1 is not a finite number.").arg(dayFraction);
+        return false;
+    }
+    if (dayFraction < min) {
         if (error)
             *error
                 = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
@@ -302,8 +320,10 @@ void ChartWidget::autoRange()
     applyRange(lo, hi);
 }
 
-void ChartWidget::applyRange(double min, double max)
+void ChartWidget::applyRange(double wantedMin, double wantedMax)
 {
+    // The axis never gets an end that is not finite, nor an empty range.
+    const auto [min, max] = usableAxisRange(wantedMin, wantedMax);
     m_relabelling = true;
     m_bottom->setRange(min, max);
     m_relabelling = false;

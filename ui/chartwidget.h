@@ -43,8 +43,10 @@ public:
     void setPoints2(const QList<QPointF>& points);
 
     // The bottom axis maximum. It reads back unchanged until the range is next
-    // worked out from the points. A value below the axis minimum (or not a
-    // number) is refused: false, the old maximum stays, *error says why.
+    // worked out from the points (one equal to the minimum widens to a second:
+    // the axis never takes an empty range). A value below the axis minimum (or
+    // not a finite number) is refused: false, the old maximum stays, *error
+    // says why.
     bool setBottomMaximum(double dayFraction, QString* error);
     double bottomMaximum() const;
     double bottomMinimum() const;
@@ -74,6 +76,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void clearSeries(QLineSeries* series);
     void autoRange();
     bool changesPicture() const;
     void applyRange(double min, double max);

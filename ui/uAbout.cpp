@@ -27,6 +27,11 @@ TfAbout::TfAbout(const VersionInfo& version, UrlOpener* urlOpener, QWidget* pare
     const QString page = site::authorPage();
     ui->LinkLabel1->setText(
         QStringLiteral("<a href=\"") + page + QStringLiteral("\">") + page + QStringLiteral("</a>"));
+    // The link is reached with Tab, but a click on it leaves the keyboard
+    // focus where it was: Enter keeps pressing OK rather than opening the
+    // page again. (Keyboard-accessible links make a label take focus on a
+    // click otherwise.)
+    ui->LinkLabel1->setFocusPolicy(Qt::TabFocus);
     connect(ui->LinkLabel1, &QLabel::linkActivated, this, &TfAbout::LinkLabel1LinkClick);
     connect(ui->OKBut, &QPushButton::clicked, this, [this] { done(1); });
     ui->OKBut->setFocus(Qt::OtherFocusReason);
@@ -39,6 +44,8 @@ void TfAbout::LinkLabel1LinkClick(const QString& link)
     // Whether the desktop could open it is not reported.
     if (m_urlOpener)
         m_urlOpener->openUrl(QUrl(link, QUrl::StrictMode));
+    // Opened from the keyboard too, the page is opened once: Enter is OK's again.
+    ui->OKBut->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace ampero

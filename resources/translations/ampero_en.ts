@@ -182,10 +182,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Forecast Windows:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>By test results:</source>
         <translation type="unfinished"></translation>
     </message>
@@ -211,6 +207,10 @@
     </message>
     <message>
         <source>Send report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System forecast:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -408,10 +408,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Forecast Windows:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>By test results:</source>
         <translation type="unfinished"></translation>
     </message>
@@ -453,6 +449,14 @@
     </message>
     <message>
         <source>Cannot read the animation %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The axis maximum %1 is not a finite number.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System forecast:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
