@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QFile>
 #include <cmath>
 
 namespace ampero {
@@ -16,7 +17,7 @@ const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
 
 constexpr uint32_t KindBattery = 2;
 
-// Wh or V as an integer number of milli-units; null for missing, 0 or absurd values.
+// Wh as an integer number of mWh; null for missing, 0 or absurd values.
 QVariant milli(const QVariantMap& props, const QString& key)
 {
     const auto it = props.constFind(key);
@@ -29,6 +30,27 @@ QVariant milli(const QVariantMap& props, const QString& key)
     return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(std::llround(v * 1000.0)));
 }
 
+// voltage_min_design (µV) of the power supply nativePath names, as mV; null
+// when there is no such device or attribute.
+QVariant designVoltage(const QString& sysfs, const QString& nativePath)
+{
+    QString dir;
+    if (!nativePath.isEmpty() && !nativePath.contains(QLatin1Char('/')))
+        dir = sysfs + QStringLiteral("/class/power_supply/") + nativePath;
+    else if (nativePath.startsWith(QLatin1String("/sys/")))
+        dir = sysfs + nativePath.mid(4);
+    else
+        return {}; // no kernel device behind it (a Bluetooth battery, say)
+    QFile f(dir + QStringLiteral("/voltage_min_design"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    bool ok = false;
+    const qulonglong uv = f.read(64).trimmed().toULongLong(&ok);
+    if (!ok || uv == 0 || uv > 4'000'000'000'000ull)
+        return {};
+    return QVariant::fromValue<qulonglong>((uv + 500) / 1000);
+}
+
 QVariant text(const QVariantMap& props, const QString& key)
 {
     const auto it = props.constFind(key);
@@ -39,9 +61,10 @@ QVariant text(const QVariantMap& props, const QString& key)
 
 } // namespace
 
-UPowerBatteryIdentity::UPowerBatteryIdentity(const QDBusConnection& bus, int timeoutMs)
+UPowerBatteryIdentity::UPowerBatteryIdentity(const QDBusConnection& bus, int timeoutMs, QString sysfs)
     : m_bus(bus)
     , m_timeoutMs(timeoutMs)
+    , m_sysfs(std::move(sysfs))
 {
 }
 
@@ -72,7 +95,7 @@ std::optional<BatteryProperties> UPowerBatteryIdentity::firstBattery()
     const QDBusMessage enumerate = QDBusMessage::createMethodCall(
         Service, QStringLiteral("/org/freedesktop/UPower"), Service, QStringLiteral("EnumerateDevices"));
     const QDBusMessage devices = m_bus.call(enumerate, QDBus::Block, m_timeoutMs);
-    if (devices.type() != QDBusMessage::ReplyMessage || devices.arguments().isEmpty())
+    if (devices.type() != QDBusMessage::ReplyMessage || devices.signature() != QLatin1String("ao"))
         return std::nullopt;
     QList<QDBusObjectPath> paths;
     const QVariant arg = devices.arguments().constFirst();
@@ -110,7 +133,8 @@ std::optional<BatteryProperties> UPowerBatteryIdentity::firstBattery()
                                      : QVariant::fromValue<uint>(chemistryFromTechnology(tech->toUInt())) });
         out.append({ QStringLiteral("DesignCapacity"), milli(props, QStringLiteral("EnergyFullDesign")) });
         out.append({ QStringLiteral("FullChargeCapacity"), milli(props, QStringLiteral("EnergyFull")) });
-        out.append({ QStringLiteral("DesignVoltage"), milli(props, QStringLiteral("Voltage")) });
+        out.append({ QStringLiteral("DesignVoltage"),
+            designVoltage(m_sysfs, props.value(QStringLiteral("NativePath")).toString()) });
         return out;
     }
     return std::nullopt;

@@ -11,13 +11,18 @@ namespace ampero {
 //   "Name" <- Model, "Manufacturer" <- Vendor,
 //   "Chemistry" <- Technology (UPower's codes mapped to the chemistry codes),
 //   "DesignCapacity" <- EnergyFullDesign, "FullChargeCapacity" <- EnergyFull
-//   (Wh as mWh, rounded), "DesignVoltage" <- Voltage (V as mV, rounded).
-// A property the device lacks, and an energy or voltage of 0 (UPower's
-// "unknown"), is given as null.
+//   (Wh as mWh, rounded).
+// "DesignVoltage" comes from the kernel, as UPower does not export it: the
+// attribute voltage_min_design (µV, given in mV, rounded) of the power
+// supply that NativePath names (a name under class/power_supply, or a path
+// under /sys); UPower's Voltage is the present voltage, not the design one.
+// A property the device lacks, an energy of 0 (UPower's "unknown") and a
+// design voltage that cannot be read are given as null.
 class UPowerBatteryIdentity final : public BatteryIdentitySource {
 public:
-    explicit UPowerBatteryIdentity(
-        const QDBusConnection& bus = QDBusConnection::systemBus(), int timeoutMs = 5000);
+    // sysfs is where the kernel's /sys is read (tests pass a simulated one).
+    explicit UPowerBatteryIdentity(const QDBusConnection& bus = QDBusConnection::systemBus(),
+        int timeoutMs = 5000, QString sysfs = QStringLiteral("/sys"));
     std::optional<BatteryProperties> firstBattery() override;
 
     // UPower's Technology value as a chemistry code.
@@ -26,6 +31,7 @@ public:
 private:
     QDBusConnection m_bus;
     int m_timeoutMs;
+    QString m_sysfs;
 };
 
 } // namespace ampero

@@ -62,6 +62,16 @@ std::optional<QVariant> getOne(
     return reply.arguments().constFirst().value<QDBusVariant>().variant();
 }
 
+// The value when it has the D-Bus type UPower gives the property (b as
+// bool, d as double, u as uint, x as qlonglong); nullopt for a value of any
+// other type, which a malformed reply may carry.
+template <typename T> std::optional<T> typed(const QVariant& value)
+{
+    if (value.metaType() != QMetaType::fromType<T>())
+        return std::nullopt;
+    return value.value<T>();
+}
+
 } // namespace
 
 UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent)
@@ -98,7 +108,7 @@ bool UPowerPowerSource::findsPowerSupply() const
     if (!m_bus.isConnected())
         return false;
     const QDBusMessage reply = call(m_bus, ManagerPath, ManagerInterface, QStringLiteral("EnumerateDevices"));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("ao"))
         return false;
     QList<QDBusObjectPath> paths;
     reply.arguments().constFirst().value<QDBusArgument>() >> paths;
@@ -110,28 +120,29 @@ PowerStatus UPowerPowerSource::status()
     PowerStatus s;
     if (!m_bus.isConnected())
         return s;
-    const auto onBattery = getOne(m_bus, ManagerPath, ManagerInterface, QStringLiteral("OnBattery"));
+    const auto onBatteryValue = getOne(m_bus, ManagerPath, ManagerInterface, QStringLiteral("OnBattery"));
+    const auto onBattery = onBatteryValue ? typed<bool>(*onBatteryValue) : std::nullopt;
     if (!onBattery)
-        return s; // the service does not answer: everything unknown
-    s.acLineStatus = onBattery->toBool() ? PowerStatus::AcOffline : PowerStatus::AcOnline;
+        return s; // the service does not answer, or not sensibly: everything unknown
+    s.acLineStatus = *onBattery ? PowerStatus::AcOffline : PowerStatus::AcOnline;
 
     const QVariantMap dev = getAll(m_bus, DisplayDevicePath, DeviceInterface);
-    if (dev.isEmpty() || !dev.value(QStringLiteral("IsPresent")).toBool())
+    if (typed<bool>(dev.value(QStringLiteral("IsPresent"))) != true)
         return s; // no battery: level 255
 
-    bool ok = false;
-    const double percent = dev.value(QStringLiteral("Percentage")).toDouble(&ok);
-    if (ok && percent >= 0 && std::isfinite(percent))
-        s.batteryLifePercent = static_cast<uint8_t>(std::floor(std::min(percent, 100.0) + 0.5));
+    const auto percent = typed<double>(dev.value(QStringLiteral("Percentage")));
+    if (percent && *percent >= 0 && std::isfinite(*percent))
+        s.batteryLifePercent = static_cast<uint8_t>(std::floor(std::min(*percent, 100.0) + 0.5));
 
-    const uint state = dev.value(QStringLiteral("State")).toUInt();
+    const uint state = typed<uint>(dev.value(QStringLiteral("State"))).value_or(0);
     const bool discharging = state == StateDischarging || state == StatePendingDischarge
-        || (state != StateCharging && state != StateFullyCharged && onBattery->toBool());
+        || (state != StateCharging && state != StateFullyCharged && *onBattery);
     if (discharging) {
         // TimeToEmpty of 0 means UPower does not know yet.
-        s.batteryLifeTime = PowerStatus::secondsFrom(dev.value(QStringLiteral("TimeToEmpty")).toDouble());
-        const double full = dev.value(QStringLiteral("EnergyFull")).toDouble();
-        const double rate = dev.value(QStringLiteral("EnergyRate")).toDouble();
+        s.batteryLifeTime = PowerStatus::secondsFrom(
+            static_cast<double>(typed<qlonglong>(dev.value(QStringLiteral("TimeToEmpty"))).value_or(0)));
+        const double full = typed<double>(dev.value(QStringLiteral("EnergyFull"))).value_or(0);
+        const double rate = typed<double>(dev.value(QStringLiteral("EnergyRate"))).value_or(0);
         if (full > 0 && rate > 0)
             s.batteryFullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
     }

@@ -24,7 +24,8 @@ namespace ampero {
 // coming or going, makes the backend read again; powerChanged() is emitted
 // when the AC line or the level differs from the last reading, and once a
 // second the backend looks whether the machine resumed from a sleep, which is
-// announced as well.
+// announced as well. A property of another type than UPower gives it (a
+// malformed reply) counts as unknown.
 class UPowerPowerSource final : public PowerSource {
     Q_OBJECT
 public:

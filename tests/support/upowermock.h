@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private D-Bus daemon with python3-dbusmock's UPower template on it, so
-// the UPower backend meets real D-Bus traffic without touching the machine's
-// system bus. Used by the power backend tests.
+// the UPower backends meet real D-Bus traffic without touching the machine's
+// system bus. The real upowerd (support/upowertestbed.h) is the reference
+// for what UPower says; this mock serves what the daemon cannot be made to
+// do: hang with its name on the bus, answer with values of the wrong type,
+// or stand on the system bus for the whole of a process.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -11,6 +14,7 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -62,10 +66,19 @@ public:
         QTRY_VERIFY_WITH_TIMEOUT(m_bus->interface()->isServiceRegistered(Service).value(), 20000);
     }
 
+    // Stops or continues the mock process: stopped, it keeps its name on the
+    // bus but answers nothing, like a hung daemon.
+    void pauseMock(bool paused)
+    {
+        if (m_mock.state() != QProcess::NotRunning)
+            ::kill(static_cast<pid_t>(m_mock.processId()), paused ? SIGSTOP : SIGCONT);
+    }
+
     void stopMock()
     {
         if (m_mock.state() == QProcess::NotRunning)
             return;
+        pauseMock(false);
         m_mock.terminate();
         if (!m_mock.waitForFinished(5000)) {
             m_mock.kill();
