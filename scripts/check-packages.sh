@@ -87,6 +87,17 @@ for mod in dbusmock gi; do
   require "Python module $mod" "$file"
 done
 
+# GObject introspection data the Python helpers load through gi.
+for typelib in UMockdev-1.0; do
+  file=$(ls /usr/lib/*/girepository-1.0/"$typelib".typelib /usr/lib/girepository-1.0/"$typelib".typelib 2>/dev/null | head -n 1 || true)
+  if [ -z "$file" ]; then
+    echo "check-packages: the introspection data $typelib is not installed" >&2
+    failed=1
+    continue
+  fi
+  require "introspection data $typelib" "$file"
+done
+
 if [ "$failed" -ne 0 ]; then
   echo "check-packages: add the packages named above to scripts/setup.sh" >&2
   exit 1
