@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/backends.h"
-#include "support/upowermock.h"
+#include "support/upowertestbed.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +8,16 @@ using namespace ampero;
 
 namespace {
 
-// The default choice of backend against a mock UPower put on the system bus
-// address. The program's system-bus connection is made once per process, so
-// this binary holds one test that walks through the cases in turn.
-TEST(DefaultPowerSource, UPowerWhenItKnowsAPowerSupplyElseSysfs)
+// The default choice of backend against the real upowerd, whose private bus
+// stands in for the system bus. The program's system-bus connection is made
+// once per process, so this binary holds one test that walks through the
+// cases in turn.
+class DefaultPowerSource : public test::UPowerDaemonTest { };
+
+TEST_F(DefaultPowerSource, UPowerWhenItKnowsAPowerSupplyElseSysfs)
 {
-    if (!test::UPowerMockBus::haveDaemon())
-        GTEST_SKIP() << "dbus-daemon is not installed";
-    test::UPowerMockBus mock(QStringLiteral("ampero-default-test"));
-    ASSERT_NO_FATAL_FAILURE(mock.startBus());
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", mock.address().toUtf8());
-    ASSERT_NO_FATAL_FAILURE(mock.startMock());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bed.address().toUtf8());
+    ASSERT_NO_FATAL_FAILURE(bed.startDaemon());
 
     QString error;
     // UPower answers but knows no device: the sysfs reader is the default.
@@ -32,18 +31,19 @@ TEST(DefaultPowerSource, UPowerWhenItKnowsAPowerSupplyElseSysfs)
     EXPECT_EQ(source->status().acLineStatus, PowerStatus::AcOnline);
 
     // With a battery UPower is the default.
-    mock.addDischargingBattery(40.0, 50.0, 10.0, 1800);
+    bed.add(QStringLiteral("BAT0"), test::energyBattery(20, 50, 10));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return source->status().batteryLifePercent == 40; }, 10000));
     source = createPowerSource(QString(), &error);
     ASSERT_TRUE(source) << error.toStdString();
     EXPECT_EQ(source->backendName(), QStringLiteral("upower"));
     const PowerStatus s = source->status();
     EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
     EXPECT_EQ(s.batteryLifePercent, 40);
-    EXPECT_EQ(s.batteryLifeTime, 1800u);
+    EXPECT_EQ(s.batteryLifeTime, 7200u);
     source.reset();
 
     // UPower gone: asking for it is an error, the default falls back to sysfs.
-    mock.stopMock();
+    bed.stopDaemon();
     source = createPowerSource(QStringLiteral("upower"), &error);
     EXPECT_FALSE(source);
     EXPECT_EQ(error, QStringLiteral("UPower does not answer on the system bus."));

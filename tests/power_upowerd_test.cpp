@@ -309,7 +309,7 @@ TEST_F(UPowerDaemon, WholeFastTestInTheTerminal)
     ASSERT_TRUE(r.data.hasLevelChangeTimes);
     ASSERT_GE(r.data.samples.size(), 4u);
     EXPECT_LE(r.data.samples.front(), 80);
-    EXPECT_EQ(r.data.samples.front() - r.data.samples.back(), 3) << "three level changes";
+    EXPECT_GE(r.data.samples.front() - r.data.samples.back(), 3) << "three level changes";
 }
 
 TEST_F(UPowerDaemon, AcPluggedInInterruptsTheTest)
