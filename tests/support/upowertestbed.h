@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QVariantMap>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <memory>
 
 #ifndef AMPERO_SOURCE_DIR
