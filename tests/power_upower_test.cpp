@@ -39,10 +39,9 @@ TEST_F(UPowerMock, HungDaemonCostsSecondsNotTheProgram)
     QElapsedTimer timer;
     timer.start();
     EXPECT_EQ(source.status(), PowerStatus {});
-    EXPECT_FALSE(source.findsPowerSupply());
     EXPECT_FALSE(UPowerBatteryIdentity(m_mock.bus(), 1000).firstBattery());
-    // Three calls of at most a few seconds each, not D-Bus's 25 seconds apiece.
-    EXPECT_LT(timer.elapsed(), 12000);
+    // Two calls of at most a few seconds each, not D-Bus's 25 seconds apiece.
+    EXPECT_LT(timer.elapsed(), 10000);
     m_mock.pauseMock(false);
     EXPECT_EQ(source.status().batteryLifePercent, 55);
 }
