@@ -19,7 +19,6 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --parallel "$(nproc)" --target ampero_sanitizer_tests
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1"
-export LSAN_OPTIONS="suppressions=$here/tests/support/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)"
