@@ -2,6 +2,7 @@
 #pragma once
 // The modes of the program that need no display. Each returns the process's
 // exit status. Options are those parsed by main().
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -11,10 +12,12 @@ struct CliOptions {
     QString powerSource; // --power-source, or AMPERO_POWER_SOURCE, or empty for the default
     QString runMode; // --run fast|normal
     bool noLoad = false; // --no-load
-    QString output; // --output FILE
-    QString reportFile; // --report FILE
+    // Results files, as the bytes the command line gave (a file:// URL
+    // already turned into its path): a name need not be valid text.
+    QByteArray output; // --output FILE
+    QByteArray reportFile; // --report FILE
     bool json = false; // --json
-    QString exportCsv; // --export-csv FILE
+    QByteArray exportCsv; // --export-csv FILE
     bool info = false; // --info
     bool checkUpdate = false; // --check-update
     QStringList positional;

@@ -38,6 +38,9 @@ int runCheckUpdate(const CliOptions& /*options*/)
     case UpdateState::Unreachable:
         printLine(stderr, QStringLiteral("ampero: the update server cannot be reached: ") + url);
         return 3;
+    case UpdateState::Unreadable:
+        printLine(stderr, QStringLiteral("ampero: the update information could not be read: ") + url);
+        return 3;
     case UpdateState::NoUpdate:
         printLine(stdout, state.text);
         return 0;

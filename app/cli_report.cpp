@@ -6,8 +6,11 @@
 #include "results/timetext.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLocale>
 #include <optional>
+#include <cmath>
+#include <cstdio>
 
 namespace ampero {
 
@@ -105,35 +108,50 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     return o + '}';
 }
 
-int printReport(const QString& path, bool json, FILE* out, FILE* err)
+int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
 {
-    const ResultsEvaluation e = evaluateResultsFile(path);
+    const ResultsEvaluation e = evaluateResultsFileAt(path);
+    const QString shownPath = QFile::decodeName(path);
     if (!e.ok)
-        return fail(err, path, e);
+        return fail(err, shownPath, e);
     if (json) {
-        put(out, reportJson(path, e) + '\n');
+        put(out, reportJson(shownPath, e) + '\n');
     } else {
-        const QString text = tr("Report file name:") + QLatin1Char(' ') + e.fileName + QLatin1Char('\n')
+        QString text = tr("Report file name:") + QLatin1Char(' ') + e.fileName + QLatin1Char('\n')
             + tr("Test mode:") + QLatin1Char(' ') + e.modeText + QLatin1Char('\n') + tr("Load CPU:")
             + QLatin1Char(' ') + e.loadText + QLatin1Char('\n') + tr("System forecast:") + QLatin1Char(' ')
             + e.forecastText + QLatin1Char('\n') + tr("By test results:") + QLatin1Char(' ')
             + e.batteryLifeText + QLatin1Char('\n') + tr("Mark:") + QLatin1Char(' ') + e.markText
             + QLatin1Char('\n');
+        if (!e.complete)
+            text += tr("The file is incomplete: the test did not end normally, so it has no work count, "
+                       "capacity or level-change times.")
+                + QLatin1Char('\n');
         put(out, text.toUtf8());
     }
     std::fflush(out);
     return 0;
 }
 
-int printSamplesCsv(const QString& path, FILE* out, FILE* err)
+int printSamplesCsv(const QByteArray& path, FILE* out, FILE* err)
 {
-    const ResultsEvaluation e = evaluateResultsFile(path);
+    const ResultsEvaluation e = evaluateResultsFileAt(path);
     if (!e.ok)
-        return fail(err, path, e);
+        return fail(err, QFile::decodeName(path), e);
+    // Written in pieces straight from the file's levels: a two-year file
+    // makes a gigabyte of text, which never has to be in memory at once.
     QByteArray csv("elapsed_seconds,level\n");
-    csv.reserve(csv.size() + e.curve.size() * 11);
-    for (qsizetype k = 0; k < e.curve.size(); ++k)
-        csv += QByteArray::number(k) + ',' + QByteArray::number(static_cast<int>(e.curve[k].y())) + '\n';
+    csv.reserve(1 << 16);
+    const std::vector<uint8_t>& levels = *e.samples;
+    char row[32];
+    for (std::size_t k = 0; k < levels.size(); ++k) {
+        const int n = std::snprintf(row, sizeof row, "%zu,%u\n", k, static_cast<unsigned>(levels[k]));
+        csv.append(row, n);
+        if (csv.size() >= (1 << 16) - 32) {
+            put(out, csv);
+            csv.clear();
+        }
+    }
     put(out, csv);
     std::fflush(out);
     return 0;

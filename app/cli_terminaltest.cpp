@@ -10,6 +10,7 @@
 #include "platform/linuxprocessor.h"
 #include "platform/phrases.h"
 #include "platform/sysfsbatteryidentity.h"
+#include "platform/terminationsignals.h"
 #include "results/timetext.h"
 #include "session/powerwatcher.h"
 #include "session/sessionend.h"
@@ -19,13 +20,11 @@
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
-#include <QSocketNotifier>
+#include <QFile>
 #include <csignal>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 namespace ampero {
 
@@ -37,6 +36,53 @@ void printLine(std::FILE* f, const QString& line)
     std::fputc('\n', f);
     std::fflush(f);
 }
+
+// Standard output of a test. Once it is closed (a pipe whose reader ended,
+// as `| head` does, or a terminal that went away) nothing more is printed,
+// and the test itself goes on to its end.
+class TestOutput {
+public:
+    explicit TestOutput(std::FILE* f)
+        : m_f(f)
+    {
+    }
+    void line(const QByteArray& bytes)
+    {
+        if (m_broken)
+            return;
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), m_f);
+        std::fputc('\n', m_f);
+        if (std::fflush(m_f) != 0 || std::ferror(m_f))
+            m_broken = true;
+    }
+    void line(const QString& text) { line(text.toLocal8Bit()); }
+    bool broken() const { return m_broken; }
+    std::FILE* file() const { return m_broken ? nullptr : m_f; }
+
+private:
+    std::FILE* m_f;
+    bool m_broken = false;
+};
+
+// SIGPIPE would end the process at the first line printed into a closed
+// pipe, with the results file left without its end. While a test runs it is
+// ignored, and a failed write is only a failed write.
+class IgnoreSigpipe {
+public:
+    IgnoreSigpipe()
+    {
+        struct sigaction sa { };
+        sa.sa_handler = SIG_IGN;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGPIPE, &sa, &m_old);
+    }
+    ~IgnoreSigpipe() { ::sigaction(SIGPIPE, &m_old, nullptr); }
+    IgnoreSigpipe(const IgnoreSigpipe&) = delete;
+    IgnoreSigpipe& operator=(const IgnoreSigpipe&) = delete;
+
+private:
+    struct sigaction m_old { };
+};
 
 // The main window's labels, kept for the progress line.
 class TerminalView final : public MainView {
@@ -75,15 +121,18 @@ private:
 };
 
 // The start is confirmed by the command line itself; the file is --output.
+// The path is kept as the bytes the command line gave: a file name need not
+// be valid text, and it is never rebuilt from its display form.
 class TerminalDialogs final : public SessionDialogs {
 public:
-    TerminalDialogs(QString path, std::FILE* err)
+    TerminalDialogs(QByteArray path, std::FILE* err)
         : m_path(std::move(path))
         , m_err(err)
     {
     }
     bool confirmStart(const QString&, const QString&) override { return true; }
-    std::optional<QString> askResultsPath() override { return m_path; }
+    std::optional<QString> askResultsPath() override { return QFile::decodeName(m_path); }
+    QByteArray fileSystemPath(const QString&) const override { return m_path; }
     void showError(const QString& message) override
     {
         printLine(m_err, QStringLiteral("ampero: ") + message);
@@ -92,7 +141,7 @@ public:
     int errors = 0;
 
 private:
-    QString m_path;
+    QByteArray m_path;
     std::FILE* m_err;
 };
 
@@ -121,55 +170,6 @@ public:
 private:
     bool m_showing = false;
     QEventLoop* m_loop = nullptr;
-};
-
-// Ctrl+C and SIGTERM reach the event loop through a pipe; the handler
-// itself only writes one byte.
-int g_signalPipe[2] = { -1, -1 };
-
-extern "C" void onStopSignal(int)
-{
-    const char byte = 1;
-    if (g_signalPipe[1] >= 0) [[maybe_unused]]
-        const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-class StopSignals {
-public:
-    StopSignals()
-    {
-        if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        struct sigaction sa { };
-        sa.sa_handler = onStopSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGINT, &sa, &m_oldInt);
-        sigaction(SIGTERM, &sa, &m_oldTerm);
-        m_notifier.emplace(g_signalPipe[0], QSocketNotifier::Read);
-    }
-    ~StopSignals()
-    {
-        if (g_signalPipe[0] < 0)
-            return;
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
-        m_notifier.reset();
-        ::close(g_signalPipe[0]);
-        ::close(g_signalPipe[1]);
-        g_signalPipe[0] = g_signalPipe[1] = -1;
-    }
-    QSocketNotifier* notifier() { return m_notifier ? &*m_notifier : nullptr; }
-    static void drain()
-    {
-        char buf[16];
-        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) { }
-    }
-
-private:
-    struct sigaction m_oldInt { };
-    struct sigaction m_oldTerm { };
-    std::optional<QSocketNotifier> m_notifier;
 };
 
 QString progressLine(const TerminalView& view, const SessionState& state, int level)
@@ -211,10 +211,15 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         return 2;
     }
 
-    const QString path = QFileInfo(options.output).absoluteFilePath();
+    // Absolute, as bytes: the folder of today and the name as given.
+    QByteArray file = options.output;
+    if (!file.startsWith('/'))
+        file = QFile::encodeName(QDir::currentPath()) + '/' + file;
+    IgnoreSigpipe ignoreSigpipe;
+    TestOutput output(out);
     TerminalView view(options.noLoad);
     TerminalChart chart;
-    TerminalDialogs dialogs(path, err);
+    TerminalDialogs dialogs(file, err);
     TerminalTestingWindow testing;
     SystemClock clock;
     CpuLoadWorkers realLoad;
@@ -224,9 +229,9 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
     session.powerWatcher().watchResume(services.systemEvents);
-    session.setShowResultsWindow([&](const QString& file) {
-        if (services.printResults)
-            services.printResults(file, out);
+    session.setShowResultsWindow([&](const QString&) {
+        if (services.printResults && output.file())
+            services.printResults(file, output.file());
     });
 
     std::optional<TestSession::End> end;
@@ -240,7 +245,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         endLoop.quit();
     });
     QObject::connect(&session, &TestSession::sampleTaken, &endLoop,
-        [&](double, int level) { printLine(out, progressLine(view, session.state(), level)); });
+        [&](double, int level) { output.line(progressLine(view, session.state(), level)); });
 
     // A shutdown during the test completes the file, as Cancel does; the
     // terminal writes no run-once entry.
@@ -249,9 +254,12 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     SessionEnd sessionEnd(
         { [&] { return session.state().TestMode != 0; }, [&] { return session.state().ResultsPath; },
             [&] {
-                session.StopTest();
+                const bool wasRunning = session.state().TestMode != 0 && !end;
+                const bool completed = session.StopTest();
+                if (wasRunning && !completed)
+                    dialogs.showError(session.writeError());
                 if (!end) {
-                    end = TestSession::End::Interrupted;
+                    end = completed ? TestSession::End::Interrupted : TestSession::End::Failed;
                     endAction = view.action;
                     endLoop.quit();
                 }
@@ -261,19 +269,19 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     QObject::connect(
         &session, &TestSession::testEnded, &sessionEnd, [&sessionEnd] { sessionEnd.testEnded(); });
 
-    StopSignals stopSignals;
-    if (QSocketNotifier* n = stopSignals.notifier())
-        QObject::connect(n, &QSocketNotifier::activated, &endLoop, [&] {
-            StopSignals::drain();
-            // As the Cancel button: the next tick completes the file.
-            if (testing.isShowing())
-                testing.closeWindow();
-        });
+    // Ctrl+C, SIGTERM and SIGHUP (the terminal closed, an SSH link dropped)
+    // all act as the Cancel button: the next tick completes the file.
+    TerminationSignals stopSignals(true);
+    QObject::connect(&stopSignals, &TerminationSignals::received, &endLoop, [&] {
+        if (testing.isShowing())
+            testing.closeWindow();
+    });
 
-    printLine(out,
-        QStringLiteral("%1 (%2, %3): %4")
-            .arg(tr("testing..."), tag == FastTestMode ? tr("fast") : tr("normal"),
-                options.noLoad ? tr("no load CPU") : tr("full CPU load"), path));
+    output.line(QStringLiteral("%1 (%2, %3): ")
+                    .arg(tr("testing..."), tag == FastTestMode ? tr("fast") : tr("normal"),
+                        options.noLoad ? tr("no load CPU") : tr("full CPU load"))
+                    .toLocal8Bit()
+        + file);
 
     session.StartFastTestExecute(tag);
     // The testing window closes before the tick that ends an interrupted
@@ -283,9 +291,17 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     if (!end)
         return 2; // the start failed; its error is already printed
 
-    printLine(out, endAction);
-    printLine(out, path);
-    return *end == TestSession::End::Regular ? 0 : 1;
+    output.line(endAction);
+    output.line(file);
+    switch (*end) {
+    case TestSession::End::Regular:
+        return 0;
+    case TestSession::End::Interrupted:
+        return 1;
+    case TestSession::End::Failed:
+        return 4;
+    }
+    return 1;
 }
 
 int runTerminalTest(const CliOptions& options)
@@ -309,7 +325,7 @@ int runTerminalTest(const CliOptions& options)
     services.inhibitor = &inhibitor;
     services.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
     services.batteryCapacity = BatteryInfo.Capacity;
-    services.printResults = [](const QString& file, std::FILE* out) { printReport(file, false, out); };
+    services.printResults = [](const QByteArray& file, std::FILE* out) { printReport(file, false, out); };
     return runTerminalTestOn(options, *power, stdout, stderr, services);
 }
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -38,6 +39,26 @@ bool wantsTerminal(int argc, char** argv)
     return false;
 }
 
+// The value of a file option exactly as the command line gave it: a file
+// name is bytes, and the parser's text form would replace the bytes that are
+// not valid UTF-8. The last one given wins, as with the parser; "--" ends the
+// options.
+QByteArray rawOptionValue(int argc, char** argv, const char* name)
+{
+    const QByteArray option = QByteArray("--") + name;
+    QByteArray value;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--")
+            break;
+        if (a == option && i + 1 < argc)
+            value = QByteArray(argv[++i]);
+        else if (a.startsWith(QByteArray(option + '=')))
+            value = a.mid(option.size() + 1);
+    }
+    return resultsFileFromArgument(value);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -62,7 +83,15 @@ int main(int argc, char** argv)
     installTranslator(*app);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Battery benchmark for laptops."));
+    parser.setApplicationDescription(
+        QStringLiteral("Battery benchmark for laptops.\n\n"
+                       "A results file may be given as a path or as a file:// URL.\n"
+                       "Exit status of --run: 0 after a regular end; 1 when interrupted (Ctrl+C, SIGTERM,\n"
+                       "SIGHUP, AC power); 2 when the test cannot start (on AC, below 10 %, a bad file or\n"
+                       "one another test is writing); 4 when the results file could not be written (a full\n"
+                       "disk, an I/O error): the test ended at once and its file is incomplete.\n"
+                       "--report and --export-csv exit 2 on a bad file; --check-update exits 3 when the\n"
+                       "update information cannot be read."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption powerOpt(QStringLiteral("power-source"),
@@ -94,10 +123,10 @@ int main(int argc, char** argv)
         = parser.isSet(powerOpt) ? parser.value(powerOpt) : qEnvironmentVariable("AMPERO_POWER_SOURCE");
     options.runMode = parser.value(runOpt);
     options.noLoad = parser.isSet(noLoadOpt);
-    options.output = parser.value(outputOpt);
-    options.reportFile = parser.value(reportOpt);
+    options.output = parser.isSet(outputOpt) ? rawOptionValue(argc, argv, "output") : QByteArray();
+    options.reportFile = parser.isSet(reportOpt) ? rawOptionValue(argc, argv, "report") : QByteArray();
     options.json = parser.isSet(jsonOpt);
-    options.exportCsv = parser.value(csvOpt);
+    options.exportCsv = parser.isSet(csvOpt) ? rawOptionValue(argc, argv, "export-csv") : QByteArray();
     options.info = parser.isSet(infoOpt);
     options.checkUpdate = parser.isSet(updateOpt);
     options.positional = parser.positionalArguments();
@@ -112,5 +141,9 @@ int main(int argc, char** argv)
         return runCheckUpdate(options);
     // A start made by the run-once autostart entry takes the entry away.
     removeRunOnceEntryIfStartedFromIt(options.positional.value(0));
+    // The autostart entry names the file as a file:// URL.
+    if (!options.positional.isEmpty())
+        options.positional[0]
+            = QFile::decodeName(resultsFileFromArgument(QFile::encodeName(options.positional.first())));
     return runGui(options);
 }

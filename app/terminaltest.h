@@ -21,8 +21,9 @@ struct TerminalTestServices {
     std::function<double()> measureCpuClock;
     // Battery capacity written into the results file; 0 when unknown.
     uint32_t batteryCapacity = 0;
-    // Prints the results of a finished test; called after a regular end.
-    std::function<void(const QString& path, std::FILE* out)> printResults;
+    // Prints the results of a finished test; called after a regular end,
+    // while standard output is still open. The path is the file's bytes.
+    std::function<void(const QByteArray& path, std::FILE* out)> printResults;
     // The CPU load; the real workers when null.
     LoadWorkers* load = nullptr;
     // Resume notices; without them the clocks are compared.
@@ -33,7 +34,10 @@ struct TerminalTestServices {
 
 // Runs one test on the given power source, printing to out and err. Exit
 // status: 0 after a regular end, 1 after an interruption (Ctrl+C, SIGTERM,
-// AC connected), 2 when the test could not start.
+// SIGHUP, AC connected), 2 when the test could not start, 4 when the results
+// file could not be written (a full disk, an I/O error): the test ended at
+// once and its file is incomplete. A closed standard output (a pipe whose
+// reader has gone) ends nothing: the test runs on and only stops printing.
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services = {});
 

@@ -133,7 +133,7 @@ bool runRounds(const QString& path, int samples, bool compact)
         if (compact) {
             showOnChart(e, chart);
         } else {
-            chart.setSamples(e.curve);
+            chart.setSamples(curvePoints(*e.samples));
             chart.setBottomMaximum(e.bottomMaximum);
             chart.setInteractive(true);
         }

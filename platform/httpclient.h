@@ -2,6 +2,7 @@
 #pragma once
 // HTTP for the update check: one blocking request at a time.
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QUrl>
 
 namespace ampero {
@@ -25,7 +26,8 @@ struct HttpAnswer {
 // Each call returns only when its request has ended. The caller's thread keeps
 // running its timers meanwhile, but user input to windows waits until then.
 // Every request ends within the backend's time limit (kHttpTimeLimitMs unless
-// the backend was given another).
+// the backend was given another) and by the caller's deadline, whichever
+// comes first: a check made of two requests shares one deadline.
 class HttpClient {
 public:
     virtual ~HttpClient() = default;
@@ -33,12 +35,14 @@ public:
     // Asks the server for url, never a cache (Cache-Control: no-cache), and
     // does not follow redirects, so a 302 is seen as such. The body is not
     // read. userAgent is sent as the User-Agent header.
-    virtual HttpAnswer probe(const QUrl& url, const QByteArray& userAgent) = 0;
+    virtual HttpAnswer probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline) = 0;
 
     // Downloads url, following redirects to http/https; a cached copy may
     // answer. Reads the body until maxBytes bytes are there or it ends,
     // whichever comes first; the rest is never read.
-    virtual HttpAnswer get(const QUrl& url, const QByteArray& userAgent, qint64 maxBytes) = 0;
+    virtual HttpAnswer get(
+        const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline)
+        = 0;
 };
 
 } // namespace ampero

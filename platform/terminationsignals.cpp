@@ -15,6 +15,7 @@ int g_pipe[2] = { -1, -1 };
 std::atomic<bool> g_installed { false };
 struct sigaction g_oldTerm;
 struct sigaction g_oldHup;
+struct sigaction g_oldInt;
 
 extern "C" void onSignal(int signo)
 {
@@ -28,6 +29,11 @@ extern "C" void onSignal(int signo)
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent)
+    : TerminationSignals(false, parent)
+{
+}
+
+TerminationSignals::TerminationSignals(bool alsoInterrupt, QObject* parent)
     : QObject(parent)
 {
     bool expected = false;
@@ -43,6 +49,9 @@ TerminationSignals::TerminationSignals(QObject* parent)
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, &g_oldTerm);
     ::sigaction(SIGHUP, &sa, &g_oldHup);
+    m_interrupt = alsoInterrupt;
+    if (m_interrupt)
+        ::sigaction(SIGINT, &sa, &g_oldInt);
 
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
@@ -55,6 +64,8 @@ TerminationSignals::~TerminationSignals()
         return;
     ::sigaction(SIGTERM, &g_oldTerm, nullptr);
     ::sigaction(SIGHUP, &g_oldHup, nullptr);
+    if (m_interrupt)
+        ::sigaction(SIGINT, &g_oldInt, nullptr);
     delete m_notifier;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

@@ -16,6 +16,9 @@ class TerminationSignals : public QObject {
     Q_OBJECT
 public:
     explicit TerminationSignals(QObject* parent = nullptr);
+    // With alsoInterrupt, SIGINT (Ctrl+C) arrives the same way: the terminal
+    // mode treats all three alike.
+    TerminationSignals(bool alsoInterrupt, QObject* parent = nullptr);
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
@@ -25,13 +28,15 @@ public:
     bool isActive() const { return m_active; }
 
 Q_SIGNALS:
-    // SIGTERM or SIGHUP arrived; emitted on the thread that created this.
+    // SIGTERM or SIGHUP (or SIGINT, when asked for) arrived; emitted on the
+    // thread that created this.
     void received(int signalNumber);
 
 private:
     void readPipe();
 
     bool m_active = false;
+    bool m_interrupt = false;
     QSocketNotifier* m_notifier = nullptr;
 };
 

@@ -7,14 +7,12 @@
 #include "web/sitesettings.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
 namespace ampero {
-
-namespace {
-
-} // namespace
 
 QString modeText(uint8_t mode)
 {
@@ -153,10 +151,15 @@ QString reportMailUrl(const QString& folder, const QString& fileName)
 
 ResultsEvaluation evaluateResultsFile(const QString& path)
 {
-    return evaluateResults(readResultsFile(path.toStdString()), path);
+    return evaluateResults(readResultsFile(QFile::encodeName(path).toStdString()), path);
 }
 
-ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& path)
+ResultsEvaluation evaluateResultsFileAt(const QByteArray& path)
+{
+    return evaluateResults(readResultsFile(path.toStdString()), QFile::decodeName(path));
+}
+
+ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path)
 {
     ResultsEvaluation e;
     if (!read.ok()) {
@@ -164,7 +167,7 @@ ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& 
         e.failure = QString::fromStdString(read.describe());
         return e;
     }
-    const ResultsData& d = read.data;
+    ResultsData& d = read.data;
     e.mode = d.mode;
     e.noLoad = d.noLoad;
     e.forecast = d.forecast;
@@ -174,23 +177,21 @@ ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& 
     e.hasLevelChangeTimes = d.hasLevelChangeTimes;
     e.levelChangeTimes = d.levelChangeTimes;
 
-    // The elapsed time grows by repeated addition of one step, never by a product.
-    double x = 0.0;
-    e.curve.reserve(static_cast<qsizetype>(d.samples.size()));
-    for (uint8_t b : d.samples) {
-        if (e.firstLevel == 255)
-            e.firstLevel = b;
-        e.curve.append(QPointF(x, b));
-        e.lastLevel = b;
-        x = x + TimeStep;
-    }
-    e.sampleCount = static_cast<int>(d.samples.size());
-    if (e.curve.isEmpty()) {
+    e.sampleCount = static_cast<qint64>(d.samples.size());
+    if (d.samples.empty()) {
         e.failure = QStringLiteral("results file holds no samples");
         return e;
     }
-    e.lastSampleTime = x - TimeStep;
+    e.firstLevel = d.samples.front();
+    e.lastLevel = d.samples.back();
+    // The elapsed time grows by repeated addition of one step, never by a product.
+    double x = 0.0;
+    for (std::size_t k = 0; k < d.samples.size(); ++k)
+        x = x + TimeStep;
+    e.lastSampleTime = x - TimeStep; // after the loop, not the last point's x
+
     e.bottomMaximum = e.lastSampleTime;
+    e.samples = std::make_shared<const std::vector<uint8_t>>(std::move(d.samples));
 
     // A fast file without its level-change block has no times of its own to forecast from.
     if (d.mode == 1 && d.hasLevelChangeTimes) {
@@ -217,6 +218,86 @@ ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& 
     return e;
 }
 
+QList<QPointF> curvePoints(const std::vector<uint8_t>& levels)
+{
+    QList<QPointF> out;
+    out.reserve(static_cast<qsizetype>(levels.size()));
+    double x = 0.0;
+    for (uint8_t b : levels) {
+        out.append(QPointF(x, b));
+        x = x + TimeStep;
+    }
+    return out;
+}
+
+QList<QPointF> levelCurve(std::span<const uint8_t> levels, double step, qsizetype maxPoints)
+{
+    const std::size_t n = levels.size();
+    QList<QPointF> out;
+    if (n == 0)
+        return out;
+    // First try the exact line: the two ends of every run of equal levels.
+    double x = 0.0;
+    bool exact = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool startsRun = i == 0 || levels[i] != levels[i - 1];
+        const bool endsRun = i == n - 1 || levels[i] != levels[i + 1];
+        if (startsRun || endsRun) {
+            if (out.size() >= maxPoints) {
+                exact = false;
+                break;
+            }
+            out.append(QPointF(x, levels[i]));
+        }
+        x = x + step;
+    }
+    if (exact)
+        return out;
+
+    // Too many changes to show one by one: per slice its first, lowest,
+    // highest and last level, in the order they came.
+    out.clear();
+    const std::size_t slices = static_cast<std::size_t>(std::max<qsizetype>(1, maxPoints / 4));
+    out.reserve(static_cast<qsizetype>(std::min(n, slices * 4)));
+    x = 0.0;
+    std::size_t i = 0;
+    for (std::size_t s = 0; s < slices && i < n; ++s) {
+        const std::size_t end
+            = std::max(i + 1, static_cast<std::size_t>((static_cast<uint64_t>(n) * (s + 1)) / slices));
+        std::size_t lo = i, hi = i;
+        double xLo = x, xHi = x;
+        const double xFirst = x;
+        double xLast = x;
+        for (std::size_t k = i; k < end; ++k) {
+            if (levels[k] < levels[lo]) {
+                lo = k;
+                xLo = x;
+            }
+            if (levels[k] > levels[hi]) {
+                hi = k;
+                xHi = x;
+            }
+            xLast = x;
+            x = x + step;
+        }
+        struct P {
+            std::size_t k;
+            double x;
+        };
+        P pts[4] = { { i, xFirst }, { lo, xLo }, { hi, xHi }, { end - 1, xLast } };
+        std::sort(std::begin(pts), std::end(pts), [](const P& a, const P& b) { return a.k < b.k; });
+        std::size_t last = SIZE_MAX;
+        for (const P& p : pts) {
+            if (p.k == last)
+                continue;
+            last = p.k;
+            out.append(QPointF(p.x, levels[p.k]));
+        }
+        i = end;
+    }
+    return out;
+}
+
 QList<QPointF> compactCurve(const QList<QPointF>& curve)
 {
     QList<QPointF> out;
@@ -239,9 +320,8 @@ bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
         }
         return false;
     }
-    // Runs of equal levels are drawn from their two ends: the same line, far
-    // fewer points, so a day-long test shows and zooms without delay.
-    chart.setSamples(compactCurve(evaluation.curve));
+    // The chart gets the levels as the file holds them and draws what fits.
+    chart.setLevels(evaluation.samples, TimeStep);
     chart.setForecastLine(evaluation.forecastLine);
     chart.setBottomMaximum(evaluation.bottomMaximum);
     chart.setInteractive(true);

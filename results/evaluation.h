@@ -8,12 +8,15 @@
 // 0 meaning "no mark" (shown "N/A").
 #include "results/resultsformat.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QPointF>
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace ampero {
 
@@ -43,9 +46,11 @@ struct ResultsEvaluation {
     bool hasLevelChangeTimes = false;
     std::array<double, 3> levelChangeTimes { 0.0, 0.0, 0.0 };
 
-    // The measured curve: one point per sample, x the elapsed day fraction.
-    QList<QPointF> curve;
-    int sampleCount = 0;
+    // The measured levels, one byte per second, as the file holds them
+    // (shared, not copied: a two-year file is 64 MiB). Sample k lies at the
+    // elapsed time of k steps; curvePoints() gives them as chart points.
+    std::shared_ptr<const std::vector<uint8_t>> samples;
+    qint64 sampleCount = 0;
     uint8_t firstLevel = 255; // 255 when there is no sample
     uint8_t lastLevel = 255;
     double lastSampleTime = 0.0; // x of the last sample
@@ -71,12 +76,20 @@ struct ResultsEvaluation {
 
 // Reads and evaluates the file at path.
 ResultsEvaluation evaluateResultsFile(const QString& path);
+// The same for a path given as the file system's bytes (a name that is not
+// valid in the locale's encoding is opened as it is; only its texts lose the
+// bytes they cannot show).
+ResultsEvaluation evaluateResultsFileAt(const QByteArray& path);
 
 // Evaluates what the reader returned for the file at path (path gives the
-// file name and folder texts only).
-ResultsEvaluation evaluateResults(const ResultsReadResult& read, const QString& path);
+// file name and folder texts only). The samples are taken over, not copied.
+ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path);
 
-// Puts an evaluation on the chart: the curve (compacted, see compactCurve), the forecast line (or none),
+// The points of the measured curve, level k at the elapsed time of k steps
+// (summed, as the test took them).
+QList<QPointF> curvePoints(const std::vector<uint8_t>& levels);
+
+// Puts an evaluation on the chart: the levels (ChartView::setLevels), the forecast line (or none),
 // the bottom-axis maximum, zooming and panning on. A failed evaluation clears
 // both series and switches zooming and panning off, except for a rejected
 // file, which leaves the chart untouched. Returns evaluation.ok.

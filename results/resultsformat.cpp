@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,17 +86,25 @@ std::string ResultsReadResult::describe() const
     case ResultsError::CannotOpen:
         return "cannot read the file: "
             + (systemMessage.empty() ? std::string("unknown error") : systemMessage);
+    case ResultsError::NotRegularFile:
+        return "not a regular file (" + systemMessage + ")";
     case ResultsError::NotResultsFile:
         return "not a results file (wrong signature)";
     case ResultsError::TruncatedHeader:
         return "results file ends inside its header (" + field + " at byte " + std::to_string(offset) + ")";
-    case ResultsError::TruncatedTrailer:
-        return "results file ends inside its trailer (" + field + " at byte " + std::to_string(offset) + ")";
     }
     return {};
 }
 
-ResultsReadResult parseResults(std::span<const uint8_t> bytes)
+namespace {
+
+// Where the samples lie in the input; the rest of the result is filled in.
+struct SampleRange {
+    std::size_t first = 0;
+    std::size_t count = 0;
+};
+
+ResultsReadResult parseFields(std::span<const uint8_t> bytes, SampleRange& range)
 {
     Cursor in(bytes);
     const uint8_t* magic = in.take(4);
@@ -116,42 +125,76 @@ ResultsReadResult parseResults(std::span<const uint8_t> bytes)
         return failure(ResultsError::TruncatedHeader, forecastAt, "Forecast");
     d.forecast = getLE<uint32_t>(p);
 
-    // Samples run up to the Terminator. The vector never grows past the input.
-    const std::size_t first = in.pos();
-    const uint8_t* begin = bytes.data() + first;
+    // Samples run up to the Terminator.
+    range.first = in.pos();
+    const uint8_t* begin = bytes.data() + range.first;
     const uint8_t* end = bytes.data() + bytes.size();
     const uint8_t* term = static_cast<const uint8_t*>(std::memchr(begin, ResultsTerminator, end - begin));
     if (!term) {
         // Cut off before the Terminator: keep the curve, there is no trailer.
-        d.samples.assign(begin, end);
+        range.count = static_cast<std::size_t>(end - begin);
         d.complete = false;
         return r;
     }
-    d.samples.assign(begin, term);
-    in.take(static_cast<std::size_t>(term - begin) + 1);
+    range.count = static_cast<std::size_t>(term - begin);
+    in.take(range.count + 1);
 
     // Optional trailer fields, each missing only together with all after it.
+    // A field cut part-way (the disk filled while the trailer was written)
+    // leaves a file like one cut before its Terminator: the samples count,
+    // no trailer value does.
+    const auto cutInTrailer = [&r] {
+        ResultsData& data = r.data;
+        data.complete = false;
+        data.hasLevelChangeTimes = false;
+        data.levelChangeTimes = { 0.0, 0.0, 0.0 };
+        data.capacity = 0;
+        data.workCount = 0;
+        return r;
+    };
     if (d.mode == 1 && !in.atEnd()) {
-        const std::size_t at = in.pos();
         if (!(p = in.take(24)))
-            return failure(ResultsError::TruncatedTrailer, at, "LevelChangeTimes");
+            return cutInTrailer();
         for (std::size_t i = 0; i < 3; ++i)
             d.levelChangeTimes[i] = bitsDouble(getLE<uint64_t>(p + 8 * i));
         d.hasLevelChangeTimes = true;
     }
     if (!in.atEnd()) {
-        const std::size_t at = in.pos();
         if (!(p = in.take(4)))
-            return failure(ResultsError::TruncatedTrailer, at, "Capacity");
+            return cutInTrailer();
         d.capacity = getLE<uint32_t>(p);
     }
     if (!in.atEnd()) {
-        const std::size_t at = in.pos();
         if (!(p = in.take(8)))
-            return failure(ResultsError::TruncatedTrailer, at, "WorkCount");
+            return cutInTrailer();
         d.workCount = getLE<uint64_t>(p);
     }
     // Anything after the WorkCount is ignored.
+    return r;
+}
+
+const char* fileKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a file";
+}
+
+} // namespace
+
+ResultsReadResult parseResults(std::span<const uint8_t> bytes)
+{
+    SampleRange range;
+    ResultsReadResult r = parseFields(bytes, range);
+    if (r.ok())
+        r.data.samples.assign(bytes.begin() + static_cast<std::ptrdiff_t>(range.first),
+            bytes.begin() + static_cast<std::ptrdiff_t>(range.first + range.count));
     return r;
 }
 
@@ -159,35 +202,42 @@ ResultsReadResult readResultsFile(const std::string& path)
 {
     ResultsReadResult fail;
     fail.error = ResultsError::CannotOpen;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO with no writer returns at once instead of
+    // waiting for one; the type check below then refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         fail.systemMessage = std::strerror(errno);
         return fail;
     }
     struct stat st { };
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        fail.systemMessage = std::strerror(errno);
         ::close(fd);
-        fail.systemMessage = std::strerror(EISDIR);
         return fail;
     }
-    // Read straight into one buffer of the file's size (plus one byte, so the
-    // end is seen in the same call); grow only if the file grows meanwhile.
-    if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > ResultsMaxFileSize) {
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fail.error = ResultsError::NotRegularFile;
+        fail.systemMessage = fileKind(st.st_mode);
+        return fail;
+    }
+    if (static_cast<uint64_t>(st.st_size) > ResultsMaxFileSize) {
         ::close(fd);
         fail.systemMessage = std::strerror(EFBIG);
         return fail;
     }
-    std::vector<uint8_t> bytes(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
+    // One buffer of the file's size plus one byte, so the end is seen in the
+    // same call; a file that grows meanwhile is read up to the limit.
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size()) {
-            // A device or pipe that never ends (/dev/zero) must not take all memory.
             if (bytes.size() > ResultsMaxFileSize) {
                 ::close(fd);
                 fail.systemMessage = std::strerror(EFBIG);
                 return fail;
             }
-            bytes.resize(std::min(bytes.size() * 2, ResultsMaxFileSize + 1));
+            bytes.resize(std::min(bytes.size() * 2 + 4096, ResultsMaxFileSize + 1));
         }
         const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (n < 0) {
@@ -201,9 +251,19 @@ ResultsReadResult readResultsFile(const std::string& path)
             break;
         used += static_cast<std::size_t>(n);
     }
-    bytes.resize(used);
     ::close(fd);
-    return parseResults(bytes);
+    bytes.resize(used);
+
+    // The samples become the buffer itself: the header is moved out of its
+    // front and the trailer cut off its end, with no second allocation.
+    SampleRange range;
+    ResultsReadResult r = parseFields(bytes, range);
+    if (r.ok()) {
+        bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(range.first));
+        bytes.resize(range.count);
+        r.data.samples = std::move(bytes);
+    }
+    return r;
 }
 
 std::vector<uint8_t> encodeResultsHeader(uint8_t mode, uint8_t noLoad, uint32_t forecast)
@@ -260,14 +320,40 @@ bool ResultsWriter::create(const std::string& path, uint8_t mode, uint8_t noLoad
     close();
     m_path = path;
     m_error.clear();
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    m_inUse = false;
+    // Not O_TRUNC: the file is emptied only once this test holds its lock.
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (m_fd < 0)
         return fail("cannot create " + path, errno);
+    struct stat st { };
+    if (::fstat(m_fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+        close();
+        return fail("cannot create " + path, EINVAL);
+    }
+    while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        const int err = errno;
+        close();
+        if (err == EWOULDBLOCK) {
+            m_inUse = true;
+            m_error = "cannot create " + path + ": another test is writing this file";
+            return false;
+        }
+        return fail("cannot lock " + path, err);
+    }
+    if (::ftruncate(m_fd, 0) != 0) {
+        const int err = errno;
+        close();
+        return fail("cannot create " + path, err);
+    }
+    m_goodSize = 0;
     const auto header = encodeResultsHeader(mode, noLoad, forecast);
     if (!writeAll(header.data(), header.size())) {
         close();
         return false;
     }
+    m_goodSize = header.size();
     return true;
 }
 
@@ -277,7 +363,10 @@ bool ResultsWriter::appendSample(uint8_t level)
         return fail("no results file is open", EBADF);
     if (level == ResultsTerminator)
         return fail("level 255 cannot be stored", EINVAL);
-    return writeAll(&level, 1);
+    if (!writeAll(&level, 1))
+        return false;
+    ++m_goodSize;
+    return true;
 }
 
 bool ResultsWriter::finish(
@@ -287,12 +376,30 @@ bool ResultsWriter::finish(
         return fail("no results file is open", EBADF);
     const auto trailer = encodeResultsTrailer(levelChangeTimes, capacity, workCount);
     bool ok = writeAll(trailer.data(), trailer.size());
+    // EINVAL and EROFS: a file that cannot be synced (a special file system);
+    // nothing was lost.
     if (ok && ::fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
         ok = fail("cannot flush " + m_path, errno);
-    if (::close(m_fd) != 0 && ok)
-        ok = fail("cannot close " + m_path, errno);
+    if (!ok) {
+        abandon();
+        return false;
+    }
+    if (::close(m_fd) != 0) {
+        m_fd = -1;
+        return fail("cannot close " + m_path, errno);
+    }
     m_fd = -1;
-    return ok;
+    return true;
+}
+
+void ResultsWriter::abandon()
+{
+    if (m_fd < 0)
+        return;
+    // What follows the last whole sample may be a part of a trailer, or a
+    // whole one the disk may not hold: either way it is taken away.
+    [[maybe_unused]] const int cut = ::ftruncate(m_fd, static_cast<off_t>(m_goodSize));
+    close();
 }
 
 void ResultsWriter::close()

@@ -28,7 +28,7 @@ inline constexpr std::array<uint8_t, 4> ResultsMagic { 0x03, 'A', 'P', 'R' };
 inline constexpr uint8_t ResultsTerminator = 0xFF;
 inline constexpr std::size_t ResultsHeaderSize = 10;
 // The largest file readResultsFile() reads: 64 MiB, some two years of samples.
-// Anything longer (or endless, like a device) is refused as too large.
+// Anything longer is refused as too large.
 inline constexpr std::size_t ResultsMaxFileSize = std::size_t(64) << 20;
 
 struct ResultsData {
@@ -41,17 +41,18 @@ struct ResultsData {
     std::array<double, 3> levelChangeTimes { 0.0, 0.0, 0.0 };
     uint32_t capacity = 0;
     uint64_t workCount = 0;
-    // False for a file cut off before its Terminator (power loss, crash):
-    // its samples are recovered, its trailer is absent.
+    // False for a file cut off before its Terminator (power loss, crash) or
+    // inside its trailer (a full disk at the stop): its samples are
+    // recovered, its trailer values are absent.
     bool complete = true;
 };
 
 enum class ResultsError {
     None,
     CannotOpen, // the file could not be opened or read
+    NotRegularFile, // a folder, pipe, device or socket: nothing is read from it
     NotResultsFile, // the first four bytes are not the Magic
     TruncatedHeader, // the file ends inside Mode, NoLoad or Forecast
-    TruncatedTrailer, // an optional trailer field is present but cut short
 };
 
 struct ResultsReadResult {
@@ -73,7 +74,11 @@ struct ResultsReadResult {
 // input's size.
 ResultsReadResult parseResults(std::span<const uint8_t> bytes);
 
-// Opens the file read-only and parses it.
+// Opens the file read-only and parses it. The path is taken as bytes, as the
+// file system names files. Only a regular file is read: the file is opened
+// without waiting (a FIFO with no writer would block for ever) and anything
+// else is refused before a byte is read. The samples are the file's own
+// buffer, not a copy, so a file takes its own size in memory once.
 ResultsReadResult readResultsFile(const std::string& path);
 
 // The bytes the writer puts down, for the writer itself and for tests.
@@ -93,17 +98,29 @@ public:
     ResultsWriter& operator=(const ResultsWriter&) = delete;
     ~ResultsWriter();
 
-    // Creates or replaces the file and writes the header. On failure the file
-    // is closed and errorString() says why.
+    // Creates or replaces the file and writes the header. The file is locked
+    // (flock, exclusive) before it is emptied, and stays locked until it is
+    // closed, so a second test on the same file is refused instead of
+    // overwriting the first one's data; the lock goes with the descriptor, so
+    // a crash frees it. On failure the file is closed and errorString() says
+    // why; inUse() tells a file held by another test.
     bool create(const std::string& path, uint8_t mode, uint8_t noLoad, uint32_t forecast);
     // Appends one sample. A level of 255 cannot be stored (it is the
     // Terminator) and is refused.
     bool appendSample(uint8_t level);
     // Appends the Terminator and the trailer, flushes and closes. The file is
-    // closed afterwards even when a write failed.
+    // closed afterwards even when a write failed. When any write of the test
+    // failed (a sample, the trailer or the flush), the file is cut back to its
+    // last whole sample and carries no Terminator: every reader then sees an
+    // incomplete file, never a trailer that might not be what was meant.
     bool finish(const std::array<double, 3>* levelChangeTimes, uint32_t capacity, uint64_t workCount);
+    // Ends a test whose writing failed: cuts the file back to its last whole
+    // sample (so it reads as incomplete) and closes it.
+    void abandon();
     // Closes without writing anything more.
     void close();
+    // True when create() failed because another test holds the file.
+    bool inUse() const { return m_inUse; }
 
     bool isOpen() const { return m_fd >= 0; }
     const std::string& path() const { return m_path; }
@@ -114,6 +131,8 @@ private:
     bool fail(const std::string& what, int err);
 
     int m_fd = -1;
+    bool m_inUse = false;
+    uint64_t m_goodSize = 0; // bytes on disk up to the last whole sample
     std::string m_path;
     std::string m_error;
 };

@@ -73,9 +73,45 @@ QString quoteExecArgument(const QString& argument)
     return out;
 }
 
+QString resultsFileUrl(const QByteArray& path)
+{
+    QByteArray url = "file://";
+    static const char hex[] = "0123456789ABCDEF";
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (unreserved) {
+            url += ch;
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 0xF];
+        }
+    }
+    return QString::fromLatin1(url);
+}
+
+QByteArray resultsFileFromArgument(const QByteArray& argument)
+{
+    if (!argument.startsWith("file://"))
+        return argument;
+    QByteArray rest = argument.mid(7);
+    if (rest.startsWith("localhost/"))
+        rest = rest.mid(9);
+    if (!rest.startsWith('/'))
+        return argument; // a host of its own: not a local file, taken as a path
+    return QByteArray::fromPercentEncoding(rest);
+}
+
+QString runCommand(const QString& executable, const QByteArray& resultsFile)
+{
+    return quoteExecArgument(executable) + u' ' + resultsFileUrl(resultsFile);
+}
+
 QString runCommand(const QString& executable, const QString& resultsPath)
 {
-    return quoteExecArgument(executable) + u' ' + quoteExecArgument(resultsPath);
+    return runCommand(executable, QFile::encodeName(resultsPath));
 }
 
 QString escapeDesktopString(const QString& value)
@@ -247,8 +283,11 @@ bool removeRunOnceEntryIfStartedFromIt(const QString& firstArgument, const QStri
     }
     file.close();
 
+    // The entry names the file as a URL; a start may name it either way.
     const QStringList args = parseExecLine(exec);
-    if (args.size() < 2 || args.at(1) != firstArgument)
+    if (args.size() < 2
+        || resultsFileFromArgument(QFile::encodeName(args.at(1)))
+            != resultsFileFromArgument(QFile::encodeName(firstArgument)))
         return false;
     return QFile::remove(path);
 }

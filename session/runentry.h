@@ -28,8 +28,21 @@ QString runEntryFileName(const QString& name, bool once);
 // the started program unchanged whatever it holds.
 QString quoteExecArgument(const QString& argument);
 
-// The Exec command that starts `executable` with `resultsPath` as its first
-// and only argument: both quoted, one blank between.
+// A results file's path as a file:// URL whose path is percent-encoded down
+// to the unreserved characters (letters, digits, - . _ ~) and "/": nothing
+// in it needs quoting in an Exec line, whichever launcher reads it (the
+// autostart generators of systemd parse Exec lines their own way). The path
+// is the file system's bytes, so names that are not UTF-8 survive too.
+QString resultsFileUrl(const QByteArray& path);
+
+// A results file named on the command line: a file:// URL (with an empty
+// host or "localhost") becomes the path it encodes, as bytes; anything else
+// is a path already and is returned as it is.
+QByteArray resultsFileFromArgument(const QByteArray& argument);
+
+// The Exec command that starts `executable` with the results file as its
+// first and only argument: the program quoted, the file as a file:// URL.
+QString runCommand(const QString& executable, const QByteArray& resultsFile);
 QString runCommand(const QString& executable, const QString& resultsPath);
 
 // A value as a desktop entry's string: \ as \\, newline as \n, tab as \t,

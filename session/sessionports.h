@@ -2,12 +2,25 @@
 #pragma once
 // What the session logic needs from the windows, as small interfaces. The
 // widgets implement them; tests implement them with fakes and no display.
+#include <QFile>
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace ampero {
+
+// The points a chart needs to draw levels[k] at x = k steps (x summed step by
+// step): where the levels change less often than maxPoints allows, the first
+// and last point of each run of equal levels, which draws the very same
+// line; otherwise, of each of maxPoints / 4 equal slices of the samples, the
+// first, lowest, highest and last level in their order, which is all a
+// chart of that many columns can show.
+QList<QPointF> levelCurve(std::span<const uint8_t> levels, double step, qsizetype maxPoints);
 
 // The main window's labels and test actions.
 class MainView {
@@ -35,6 +48,14 @@ public:
     virtual void clearSeries() = 0; // both series
     virtual void addSample(double x, double y) = 0; // one point to Series1
     virtual void setSamples(const QList<QPointF>& points) = 0; // Series1 in one call
+    // Series1 from a whole file's levels, level k at x = k steps. The levels
+    // are shared, not copied, so a chart may keep them and draw, for the
+    // range in view, only what its pixel columns show. By default the chart
+    // gets a bounded curve (levelCurve) through setSamples.
+    virtual void setLevels(const std::shared_ptr<const std::vector<uint8_t>>& levels, double step)
+    {
+        setSamples(levels ? levelCurve(*levels, step, 16384) : QList<QPointF>());
+    }
     virtual void setForecastLine(const QList<QPointF>& points) = 0; // Series2
     // Zooming and panning: off while a test runs, on for shown results.
     virtual void setInteractive(bool on) = 0;
@@ -53,6 +74,17 @@ public:
     // SaveDialog1 ("Save report", initial name "results", extension apr);
     // no value when the user cancelled.
     virtual std::optional<QString> askResultsPath() = 0;
+    // The chosen path as the file system's bytes. Empty for a name that
+    // cannot be written as it reads: one that does not survive the trip to
+    // bytes and back (a dialog shows bytes that are not valid text as U+FFFD,
+    // and writing that would make a different file).
+    virtual QByteArray fileSystemPath(const QString& path) const
+    {
+        const QByteArray bytes = QFile::encodeName(path);
+        if (path.contains(QChar::ReplacementCharacter) || QFile::decodeName(bytes) != path)
+            return {};
+        return bytes;
+    }
     // The application's error report for a failure that reaches the user.
     virtual void showError(const QString& message) = 0;
 };

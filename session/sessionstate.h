@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -17,6 +18,8 @@ struct SessionState {
     uint8_t TestMode = 0;
     // Full path of the results file of the running or last started test.
     QString ResultsPath;
+    // The same path as the file system's bytes: the name the file was made with.
+    QByteArray ResultsFile;
     // Elapsed time of the next sample as a day fraction: 0 for the first.
     double ElapsedTime = 0.0;
     // Added to ElapsedTime after every sample.

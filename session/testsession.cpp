@@ -92,17 +92,38 @@ void TestSession::StartFastTestExecute(int tag)
     if (!path || path->isEmpty())
         return;
 
+    const QByteArray file = m_dialogs.fileSystemPath(*path);
+    if (file.isEmpty()) {
+        m_dialogs.showError(QCoreApplication::translate(
+            "ampero", "The file name \"%1\" cannot be written as it is shown. Choose another name.")
+                                .arg(*path));
+        return;
+    }
+    // The charger may have gone in while the windows were open: the rule is
+    // checked again right before anything is created.
+    const PowerStatus before = m_power.status();
+    const Readiness readiness = readinessOf(before);
+    if (readiness != Readiness::Ready) {
+        m_watcher.WMPowerBroadcast();
+        const QString why = readiness == Readiness::NotReady
+            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.batteryLifePercent)
+            : powerModeText(before.acLineStatus);
+        m_dialogs.showError(readinessText(readiness) + QStringLiteral(" (") + why + QLatin1Char(')'));
+        return;
+    }
+
     m_state.ResultsPath = *path;
+    m_state.ResultsFile = file;
+    m_writeError.clear();
     if (!noLoad && !m_state.BurnActive)
         m_burnTimer.start();
     m_state.LastTickTime = m_clock.gapNowMs();
     m_state.TestMode = static_cast<uint8_t>(tag);
 
-    const PowerStatus power = m_power.status();
-    const uint32_t forecast = power.batteryFullLifeTime != PowerStatus::UnknownTime
-        ? power.batteryFullLifeTime
-        : power.batteryLifeTime;
-    if (!m_file.create(m_state.ResultsPath.toStdString(), m_state.TestMode, noLoad ? 1 : 0, forecast)) {
+    const uint32_t forecast = before.batteryFullLifeTime != PowerStatus::UnknownTime
+        ? before.batteryFullLifeTime
+        : before.batteryLifeTime;
+    if (!m_file.create(m_state.ResultsFile.toStdString(), m_state.TestMode, noLoad ? 1 : 0, forecast)) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
@@ -113,7 +134,6 @@ void TestSession::StartFastTestExecute(int tag)
     m_state.LevelChangeCount = 0;
     m_state.ElapsedTime = 0.0;
     m_lastSample = -1;
-    m_sampleErrorShown = false;
     m_view.setTimerText(elapsedTimeText(m_state.ElapsedTime));
 
     m_chart.clearSeries();
@@ -147,18 +167,26 @@ void TestSession::TestTimerTimer()
 
     if (!continues) {
         // Regular end: fast-mode end, or the machine slept.
-        StopTest();
         const bool wasRunning = m_state.TestMode != 0;
-        if (wasRunning)
-            ShowResults();
+        if (!StopTest() && wasRunning) {
+            failTest(m_writeError);
+            return;
+        }
+        if (!wasRunning)
+            return;
+        // The locks go before the results window opens, which may stay open
+        // for as long as the user likes.
+        Q_EMIT testEnded(End::Regular);
+        ShowResults();
         m_state.TestMode = 0;
-        if (wasRunning)
-            Q_EMIT testEnded(End::Regular);
         return;
     }
     if (!m_testing.isShowing()) {
         // Cancel, or the power watcher closed the window when AC came.
-        StopTest();
+        if (!StopTest()) {
+            failTest(m_writeError);
+            return;
+        }
         m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
         m_state.TestMode = 0;
         Q_EMIT testEnded(End::Interrupted);
@@ -181,12 +209,9 @@ void TestSession::TestTimerTimer()
     if (m_state.LastLevel < 0)
         m_state.LastLevel = level;
     if (!m_file.appendSample(static_cast<uint8_t>(level))) {
-        // The rest of the tick is skipped, so the test ends at the first tick
-        // 5 seconds on unless writing works again. Reported once per test.
-        if (!m_sampleErrorShown) {
-            m_sampleErrorShown = true;
-            m_dialogs.showError(QString::fromStdString(m_file.errorString()));
-        }
+        // A lost sample is a lost test: it ends now, as failed, rather than
+        // at the gap rule as if it had ended well.
+        failTest(QString::fromStdString(m_file.errorString()));
         return;
     }
     m_lastSample = level;
@@ -210,7 +235,7 @@ uint64_t TestSession::workCount()
     return estimatedWorkCount(m_measureCpuClock ? m_measureCpuClock() : 0.0, m_state.ElapsedTime);
 }
 
-void TestSession::StopTest()
+bool TestSession::StopTest()
 {
     m_testTimer.stop();
     // A load start still pending would leave workers spinning after the test.
@@ -221,7 +246,7 @@ void TestSession::StopTest()
             StopBurn();
         if (m_testing.isShowing())
             m_testing.closeWindow();
-        return;
+        return m_writeError.isEmpty();
     }
     const uint64_t work = workCount();
     const bool fast = m_state.TestMode == FastTestMode;
@@ -229,8 +254,28 @@ void TestSession::StopTest()
     const bool ok = m_file.finish(fast ? &m_state.LevelChangeTimes : nullptr, m_capacity, work);
     if (ok)
         m_view.setActionText(QCoreApplication::translate("ampero", "testing completed"));
+    else
+        m_writeError = QString::fromStdString(m_file.errorString());
     if (m_testing.isShowing())
         m_testing.closeWindow();
+    return ok;
+}
+
+void TestSession::failTest(const QString& message)
+{
+    m_testTimer.stop();
+    m_burnTimer.stop();
+    if (m_state.BurnActive)
+        StopBurn();
+    m_file.abandon();
+    if (m_writeError.isEmpty())
+        m_writeError = message;
+    m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
+    if (m_testing.isShowing())
+        m_testing.closeWindow();
+    m_state.TestMode = 0;
+    Q_EMIT testEnded(End::Failed);
+    m_dialogs.showError(m_writeError);
 }
 
 void TestSession::ShowResults()

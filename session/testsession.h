@@ -32,6 +32,7 @@ public:
     enum class End {
         Regular, // fast-mode end or a gap of 5 seconds: results shown
         Interrupted, // the testing window closed (Cancel, AC connected)
+        Failed, // a write of the results file failed: the test ended at once
     };
     Q_ENUM(End)
 
@@ -54,8 +55,12 @@ public:
     void TestTimerTimer();
     void tick() { TestTimerTimer(); }
     // Stops the load, completes and closes the results file. Does not change
-    // TestMode. Never reports a failure.
-    void StopTest();
+    // TestMode. Returns false when the file could not be completed (a write
+    // or the flush failed); the reason is then in writeError().
+    bool StopTest();
+    // Why the results file of the last test could not be written; empty when
+    // every write succeeded.
+    QString writeError() const { return m_writeError; }
     // End-of-test presentation: hides the testing window, shows the results,
     // re-checks the power state.
     void ShowResults();
@@ -79,12 +84,17 @@ Q_SIGNALS:
     void testStarted();
     // After every sample of a test.
     void sampleTaken(double elapsed, int level);
-    // When a test has ended, after its file was completed (and, at a regular
-    // end, after the results window closed).
+    // When a test has ended, right after its file was completed or given up,
+    // and before any results window shows: nothing of the test is left to
+    // hold the machine for. TestMode still holds the test's mode while the
+    // results window of a regular end is open.
     void testEnded(ampero::TestSession::End how);
 
 private:
     void failStart(const QString& message);
+    // Ends the running test at once as failed: the file is given up (it reads
+    // as incomplete), the error is shown, "testing interrupted".
+    void failTest(const QString& message);
     uint64_t workCount();
 
     MainView& m_view;
@@ -104,7 +114,7 @@ private:
     uint32_t m_capacity = 0;
     std::function<void(const QString&)> m_showResultsWindow;
     int m_lastSample = -1;
-    bool m_sampleErrorShown = false;
+    QString m_writeError;
 };
 
 // The work count of a test without load: clock estimate in MHz x 1 000 000

@@ -3,6 +3,7 @@
 #include "results/evaluation.h"
 #include "results/timetext.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -202,7 +203,7 @@ TEST(Evaluation, WholeFiles)
     EXPECT_EQ(ex.reportFolder, QStringLiteral("/home/ann"));
     EXPECT_EQ(ex.capacity, 48000u);
     EXPECT_EQ(ex.workCount, 5u);
-    EXPECT_EQ(ex.curve.back(), QPointF(TimeStep + TimeStep, 99)); // times are summed, not multiplied
+    EXPECT_EQ(curvePoints(*ex.samples).back(), QPointF(TimeStep + TimeStep, 99)); // summed, not multiplied
 }
 
 TEST(Evaluation, ChartGetsCurveLineAndMaximum)
@@ -237,7 +238,6 @@ TEST(Evaluation, FailuresAndRejection)
         { "empty file", {}, true },
         { "header and Terminator only", file(2, 0, 0, {}, false), false },
         { "cut inside the header", { 3, 'A', 'P', 'R', 2, 0, 0xFF }, false },
-        { "cut inside Capacity", Bytes(kNormalExample.begin(), kNormalExample.begin() + 16), false },
     };
     for (const auto& r : rows) {
         const ResultsEvaluation e = evaluate(r.bytes);
@@ -263,5 +263,37 @@ TEST(CompactCurve, KeepsTheEndsOfEachRun)
     EXPECT_EQ(compactCurve(in),
         (QList<QPointF> { { 0, 80 }, { 2, 80 }, { 3, 79 }, { 4, 78 }, { 5, 78 }, { 6, 80 } }));
     EXPECT_EQ(compactCurve({ { 0, 80 } }), QList<QPointF> { QPointF(0, 80) });
-    EXPECT_EQ(compactCurve(evaluate(file(2, 0, 0, falling(100, 1011, 100000))).curve).size(), 2 * 99);
+    const ResultsEvaluation day = evaluate(file(2, 0, 0, falling(100, 1011, 100000)));
+    EXPECT_EQ(compactCurve(curvePoints(*day.samples)).size(), 2 * 99);
+}
+
+// What a chart gets for a file: the exact line while it fits, else per slice
+// the first, lowest, highest and last level, never more than asked for.
+TEST(LevelCurve, ExactWhileItFitsThenBoundedWithTheExtremes)
+{
+    const std::vector<uint8_t> runs { 80, 80, 80, 79, 78, 78, 80 };
+    EXPECT_EQ(levelCurve(runs, TimeStep, 100), compactCurve(curvePoints(runs)));
+
+    // A file whose level flips every second: two years of it would be
+    // 64 million points. The chart gets at most what it asked for, with
+    // the lowest and highest level and the last sample kept.
+    std::vector<uint8_t> flips(1000000);
+    for (std::size_t k = 0; k < flips.size(); ++k)
+        flips[k] = k % 2 ? 40 : 60;
+    flips[777777] = 3;
+    const QList<QPointF> bounded = levelCurve(flips, TimeStep, 4096);
+    EXPECT_LE(bounded.size(), 4096);
+    EXPECT_GT(bounded.size(), 2048);
+    double lo = 100, hi = 0;
+    for (const QPointF& p : bounded) {
+        lo = std::min(lo, p.y());
+        hi = std::max(hi, p.y());
+    }
+    EXPECT_EQ(lo, 3);
+    EXPECT_EQ(hi, 60);
+    EXPECT_TRUE(std::is_sorted(
+        bounded.begin(), bounded.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
+    EXPECT_EQ(bounded.front(), QPointF(0, 60));
+    EXPECT_EQ(bounded.back().y(), 40);
+    EXPECT_NEAR(bounded.back().x(), 999999 * TimeStep, 1e-9);
 }

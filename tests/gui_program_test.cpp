@@ -45,8 +45,8 @@ using namespace ampero;
 namespace {
 
 struct NoHttp final : HttpClient {
-    HttpAnswer probe(const QUrl&, const QByteArray&) override { return {}; }
-    HttpAnswer get(const QUrl&, const QByteArray&, qint64) override { return {}; }
+    HttpAnswer probe(const QUrl&, const QByteArray&, QDeadlineTimer) override { return {}; }
+    HttpAnswer get(const QUrl&, const QByteArray&, qint64, QDeadlineTimer) override { return {}; }
 };
 
 QString labelText(const QWidget& w, const char* name)

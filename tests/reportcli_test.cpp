@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace ampero;
 
@@ -101,11 +102,12 @@ TEST(ReportCli, AbsurdLevelChangeTimesPrintNullAndNotAvailable)
 TEST(ReportCli, BadFilesGiveOneLineOnStderrAndExitTwo)
 {
     QTemporaryDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.apr"))).constData(), 0600), 0);
     const std::pair<QString, const char*> rows[] = {
         { test::writeFile(dir, QStringLiteral("notes.txt"), "hello"), "not a results file" },
         { dir.filePath(QStringLiteral("missing.apr")), "No such file" },
         { test::writeFile(dir, QStringLiteral("empty.apr"), kExample.left(10) + '\xFF'), "no samples" },
-        { test::writeFile(dir, QStringLiteral("cut.apr"), kExample.left(16)), "Capacity" },
+        { dir.filePath(QStringLiteral("pipe.apr")), "not a regular file (a pipe)" },
     };
     for (const auto& [path, reason] : rows) {
         for (const char* mode : { "--report", "--export-csv" }) {
@@ -151,7 +153,10 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     char* buffer = nullptr;
     std::size_t size = 0;
     FILE* out = open_memstream(&buffer, &size);
-    ASSERT_EQ(printReport(test::writeFile(dir, QStringLiteral("cut.apr"), kExample.left(12)), true, out), 0);
+    ASSERT_EQ(
+        printReport(
+            QFile::encodeName(test::writeFile(dir, QStringLiteral("cut.apr"), kExample.left(12))), true, out),
+        0);
     std::fclose(out);
     const QJsonObject cut
         = QJsonDocument::fromJson(QByteArray(buffer, static_cast<qsizetype>(size))).object();

@@ -7,13 +7,16 @@
 #include "session_fakes.h"
 #include "support/testutil.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <csignal>
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 using namespace ampero;
 using namespace ampero::test;
@@ -79,10 +82,10 @@ protected:
         CliOptions o;
         o.runMode = QString::fromLatin1(mode);
         o.noLoad = true;
-        o.output = dir.filePath(QStringLiteral("term.apr"));
+        o.output = QFile::encodeName(dir.filePath(QStringLiteral("term.apr")));
         return o;
     }
-    ResultsData fileData(const QString& path)
+    ResultsData fileData(const QByteArray& path)
     {
         const auto r = readResultsFile(path.toStdString());
         EXPECT_TRUE(r.ok()) << r.describe();
@@ -97,8 +100,8 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
 {
     SimBattery battery(60, 1000);
     TerminalTestServices services;
-    QString printed;
-    services.printResults = [&](const QString& path, std::FILE*) { printed = path; };
+    QByteArray printed;
+    services.printResults = [&](const QByteArray& path, std::FILE*) { printed = path; };
     const CliOptions o = options("fast");
     const int rc = runTerminalTestOn(o, battery, io.out, io.err, services);
     EXPECT_EQ(rc, 0) << io.errText().toStdString();
@@ -108,7 +111,7 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
     EXPECT_TRUE(lines.first().startsWith("testing... (fast, no load CPU): ")) << lines.first().toStdString();
     EXPECT_TRUE(lines[1].startsWith("0:00:00  level ")) << lines[1].toStdString();
     EXPECT_EQ(lines[lines.size() - 2], "testing completed");
-    EXPECT_EQ(lines.last(), o.output);
+    EXPECT_EQ(lines.last().toUtf8(), o.output);
 
     const ResultsData d = fileData(o.output);
     EXPECT_TRUE(d.complete);
@@ -204,7 +207,7 @@ TEST_P(TerminalRefusal, ExitsWithTwo)
     EXPECT_EQ(runTerminalTestOn(o, power, io.out, io.err), 2);
     EXPECT_EQ(io.errText(), QString::fromUtf8(c.message) + '\n');
     EXPECT_TRUE(io.outLines().isEmpty());
-    EXPECT_FALSE(QFile::exists(o.output));
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(o.output)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
@@ -224,9 +227,11 @@ TEST_F(TerminalTest, UnwritableOutputRefuses)
     s.batteryLifePercent = 80;
     FakePowerSource power(s);
     CliOptions o = options("fast");
-    o.output = dir.filePath(QStringLiteral("no/such/dir/x.apr"));
+    o.output = QFile::encodeName(dir.filePath(QStringLiteral("no/such/dir/x.apr")));
     EXPECT_EQ(runTerminalTestOn(o, power, io.out, io.err), 2);
-    EXPECT_TRUE(io.errText().startsWith("ampero: cannot create " + o.output)) << io.errText().toStdString();
+    EXPECT_TRUE(
+        io.errText().startsWith(QStringLiteral("ampero: cannot create ") + QString::fromUtf8(o.output)))
+        << io.errText().toStdString();
 }
 
 // The built program on its simulated battery ("sim:N" loses 1 % every N
@@ -282,6 +287,169 @@ TEST_F(TerminalProgram, SigtermDuringNormalRun)
     ASSERT_TRUE(r.ok()) << r.describe();
     EXPECT_TRUE(r.data.complete);
     EXPECT_EQ(r.data.mode, 2);
+}
+
+// A shell runs the program, so that a test can close its output, preload the
+// fault shim, or name a file with bytes that are not text.
+struct ShellRun {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+ShellRun runShell(const QString& dir, const QByteArray& script, const QStringList& env = {}, int ms = 30000)
+{
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("AMPERO"), amperoBinary());
+    for (const QString& kv : env)
+        e.insert(kv.section(u'=', 0, 0), kv.section(u'=', 1));
+    p.setProcessEnvironment(e);
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral("/bin/bash"), { QStringLiteral("-c"), QString::fromLatin1(script) });
+    ShellRun r;
+    if (!p.waitForFinished(ms)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// SIGHUP (the terminal closed, an SSH link dropped) completes the file, as
+// SIGTERM does, and exits 1.
+TEST_F(TerminalProgram, SighupCompletesTheFile)
+{
+    const QString out = dir.filePath(QStringLiteral("hup.apr"));
+    startRun({ "--run", "normal", "--no-load", "--power-source", "sim:60", "--output", out });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return proc.state() != QProcess::Running || proc.peek(4096).count('\n') >= 2; }, 10000));
+    if (proc.state() != QProcess::Running && refused())
+        GTEST_SKIP() << "sim:60 refused: " << proc.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(proc.processId()), SIGHUP);
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_EQ(proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(proc.exitCode(), 1);
+    const auto r = readResultsFile(out.toStdString());
+    ASSERT_TRUE(r.ok()) << r.describe();
+    EXPECT_TRUE(r.data.complete);
+    EXPECT_FALSE(r.data.samples.empty());
+}
+
+// `| head -n 2` closes the output after two lines: the test runs to its
+// regular end all the same, completes its file and exits 0.
+TEST_F(TerminalProgram, ClosedOutputDoesNotEndTheTest)
+{
+    const ShellRun r = runShell(dir.path(),
+        "\"$AMPERO\" --run fast --no-load --power-source sim:1 --output piped.apr | head -n 2 >/dev/null;"
+        " echo \"${PIPESTATUS[0]}\"");
+    EXPECT_EQ(r.out.trimmed(), "0") << r.err.toStdString();
+    const auto file = readResultsFile(dir.filePath(QStringLiteral("piped.apr")).toStdString());
+    ASSERT_TRUE(file.ok()) << file.describe();
+    EXPECT_TRUE(file.data.complete);
+    EXPECT_TRUE(file.data.hasLevelChangeTimes);
+}
+
+// A write that fails ends the test at once as failed: one line says why, the
+// exit status is 4, and the report calls the file incomplete. Neither a full
+// disk during the test nor a failing flush at its stop passes for success.
+TEST_F(TerminalProgram, WriteFailuresEndTheTestWithExitFour)
+{
+    const QString shim = faultShimPath();
+    if (shim.isEmpty())
+        GTEST_SKIP() << "the fault shim was not built";
+    const struct {
+        const char* name;
+        const char* mode;
+        QString fault;
+        const char* says;
+    } rows[] = {
+        { "disk full after two samples", "normal", QStringLiteral("AMPERO_FAULT_WRITE_LIMIT=12"),
+            "No space left on device" },
+        { "fdatasync fails at the stop", "fast", QStringLiteral("AMPERO_FAULT_SYNC_ERRNO=5"),
+            "Input/output error" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QByteArray name = QByteArray(row.mode) + "-fault.apr";
+        const ShellRun r = runShell(dir.path(),
+            "exec \"$AMPERO\" --run " + QByteArray(row.mode) + " --no-load --power-source sim:1 --output "
+                + name,
+            { QStringLiteral("LD_PRELOAD=") + shim,
+                QStringLiteral("AMPERO_FAULT_TARGET=/") + QString::fromLatin1(name), row.fault });
+        EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(row.says)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("testing interrupted\n")) << r.out.toStdString();
+
+        const ShellRun report = runShell(dir.path(), "exec \"$AMPERO\" --report " + name);
+        EXPECT_EQ(report.exitCode, 0) << report.err.toStdString();
+        EXPECT_TRUE(report.out.contains("The file is incomplete")) << report.out.toStdString();
+    }
+    // The full disk took the third sample: the file holds the two before it.
+    const auto full = readResultsFile(dir.filePath(QStringLiteral("normal-fault.apr")).toStdString());
+    ASSERT_TRUE(full.ok()) << full.describe();
+    EXPECT_EQ(full.data.samples.size(), 2u);
+}
+
+// Two tests on one file: the second is refused before it truncates anything,
+// and the first runs on and completes its own file.
+TEST_F(TerminalProgram, SecondTestOnTheSameFileIsRefused)
+{
+    const QString out = dir.filePath(QStringLiteral("shared.apr"));
+    startRun({ "--run", "normal", "--no-load", "--power-source", "sim:60", "--output", out });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return proc.state() != QProcess::Running || proc.peek(4096).count('\n') >= 3; }, 10000));
+    if (proc.state() != QProcess::Running && refused())
+        GTEST_SKIP() << "sim:60 refused";
+    const QByteArray before = readFile(out);
+
+    QProcess second;
+    second.start(amperoBinary(), { "--run", "fast", "--power-source", "sim:60", "--output", out });
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_TRUE(second.readAllStandardError().contains("another test is writing this file"));
+    EXPECT_TRUE(readFile(out).startsWith(before)) << "nothing of the first test's data was lost";
+
+    proc.terminate();
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_EQ(proc.exitCode(), 1);
+    const auto r = readResultsFile(out.toStdString());
+    ASSERT_TRUE(r.ok()) << r.describe();
+    EXPECT_TRUE(r.data.complete);
+    EXPECT_EQ(r.data.mode, 2);
+    EXPECT_GE(r.data.samples.size(), 2u);
+}
+
+// A file name is bytes: --output writes exactly the name it was given, and
+// --report and --export-csv read it back, by name and as a file:// URL.
+TEST_F(TerminalProgram, FileNamesThatAreNotUtf8AreKeptAsBytes)
+{
+    const ShellRun run = runShell(dir.path(),
+        "exec \"$AMPERO\" --run fast --no-load --power-source sim:1 --output $'bad\\xff\\xfe.apr'");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith("/bad\xff\xfe.apr\n")) << run.out.toStdString();
+    QStringList names;
+    bool exact = false;
+    if (DIR* d = ::opendir(QFile::encodeName(dir.path()).constData())) {
+        while (const dirent* e = ::readdir(d))
+            exact = exact || QByteArray(e->d_name) == "bad\xff\xfe.apr";
+        ::closedir(d);
+    }
+    EXPECT_TRUE(exact) << "the file has the very bytes it was given";
+
+    for (const QByteArray& arg :
+        { QByteArray("$'bad\\xff\\xfe.apr'"), QByteArray("\"file://$PWD/bad%FF%FE.apr\"") }) {
+        SCOPED_TRACE(arg.toStdString());
+        const ShellRun report = runShell(dir.path(), "exec \"$AMPERO\" --report " + arg);
+        EXPECT_EQ(report.exitCode, 0) << report.err.toStdString();
+        EXPECT_TRUE(report.out.contains("Test mode: fast")) << report.out.toStdString();
+        const ShellRun csv = runShell(dir.path(), "exec \"$AMPERO\" --export-csv " + arg);
+        EXPECT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+        EXPECT_TRUE(csv.out.startsWith("elapsed_seconds,level\n0,")) << csv.out.toStdString();
+    }
 }
 
 } // namespace

@@ -56,7 +56,7 @@ QString withHttpPrefix(const QString& url)
     return QStringLiteral("http://") + url;
 }
 
-bool IsUrlReachable(HttpClient& http, const QString& url)
+bool IsUrlReachable(HttpClient& http, const QString& url, QDeadlineTimer deadline)
 {
     const QUrl target(withHttpPrefix(url));
     // Only web servers: an address that merely mentions "http://" somewhere
@@ -64,21 +64,26 @@ bool IsUrlReachable(HttpClient& http, const QString& url)
     const QString scheme = target.scheme().toLower();
     if (!target.isValid() || target.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
         return false;
-    const HttpAnswer answer = http.probe(target, QByteArray(kProbeAgent));
+    const HttpAnswer answer = http.probe(target, QByteArray(kProbeAgent), deadline);
     return answer.answered && (answer.status == 200 || answer.status == 302);
 }
 
 UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running)
 {
     UpdateState state;
-    if (!IsUrlReachable(http, versionUrl))
+    const QDeadlineTimer deadline(kUpdateCheckTimeLimitMs, Qt::PreciseTimer);
+    if (!IsUrlReachable(http, versionUrl, deadline))
         return state;
 
     const HttpAnswer answer
-        = http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize);
+        = http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize, deadline);
     // An error page is no version file: only a 200 answer fills the record.
-    state.info = parseUpdateInfo(answer.answered && answer.status == 200 ? answer.body : QByteArray());
-    if (isNewerVersion(state.info, running)) {
+    const bool downloaded = answer.answered && answer.status == 200;
+    state.info = parseUpdateInfo(downloaded ? answer.body : QByteArray());
+    if (!downloaded) {
+        state.outcome = UpdateState::Unreadable;
+        state.text = noUpdateText();
+    } else if (isNewerVersion(state.info, running)) {
         state.outcome = UpdateState::Offered;
         state.text = updateQuestionText(state.info);
     } else {
@@ -95,6 +100,7 @@ void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener
     switch (state.outcome) {
     case UpdateState::Unreachable:
         return;
+    case UpdateState::Unreadable: // the window's text for a failed download
     case UpdateState::NoUpdate:
         prompts.showInfo(updateCaption(), state.text);
         return;

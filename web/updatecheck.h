@@ -30,25 +30,31 @@ QString withHttpPrefix(const QString& url);
 // True when a request for url (given the prefix above) is answered with the
 // status 200 or 302. Redirects are not followed and no cache answers. Only
 // http and https addresses are asked for; anything else is false.
-bool IsUrlReachable(HttpClient& http, const QString& url);
+bool IsUrlReachable(
+    HttpClient& http, const QString& url, QDeadlineTimer deadline = QDeadlineTimer(kHttpTimeLimitMs));
+
+// The whole check, probe and download together, ends within this time.
+inline constexpr int kUpdateCheckTimeLimitMs = 10000;
 
 // What the server said, before anything is shown.
 struct UpdateState {
     enum Outcome {
         Unreachable, // the probe failed: nothing is shown
-        NoUpdate, // the server's version is not newer (or could not be read)
+        Unreadable, // the probe answered but the version file could not be downloaded
+        NoUpdate, // the server's version is not newer
         Offered, // a newer version exists
     };
     Outcome outcome = Unreachable;
     UpdateInfo info;
     // The message box text: the question when offered, the "latest version"
-    // text otherwise; empty when unreachable.
+    // text otherwise (also when unreadable: the window says what it always
+    // said); empty when unreachable.
     QString text;
 };
 
 // Probes versionUrl, downloads the version file's record and compares it with
-// running. A download that fails, or answers with other than 200, leaves the
-// record zero and so offers no update.
+// running, all within kUpdateCheckTimeLimitMs. A download that fails, or
+// answers with other than 200, leaves the record zero and is Unreadable.
 UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running);
 
 // Check for updates: at most one message box, and the download page opened

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 namespace ampero {
@@ -36,34 +37,41 @@ QtHttpClient::QtHttpClient(int timeLimitMs)
 {
 }
 
-HttpAnswer QtHttpClient::probe(const QUrl& url, const QByteArray& userAgent)
+HttpAnswer QtHttpClient::probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline)
 {
     QNetworkRequest request = baseRequest(url, userAgent);
     // Always the server itself: Qt sends Cache-Control and Pragma no-cache.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    return run(request, true, 0);
+    return run(request, true, 0, deadline);
 }
 
-HttpAnswer QtHttpClient::get(const QUrl& url, const QByteArray& userAgent, qint64 maxBytes)
+HttpAnswer QtHttpClient::get(
+    const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline)
 {
     QNetworkRequest request = baseRequest(url, userAgent);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork);
     // Follows redirects, but never from https down to http.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(10);
-    return run(request, false, maxBytes < 0 ? 0 : maxBytes);
+    return run(request, false, maxBytes < 0 ? 0 : maxBytes, deadline);
 }
 
-HttpAnswer QtHttpClient::run(const QNetworkRequest& request, bool headersOnly, qint64 maxBytes)
+HttpAnswer QtHttpClient::run(
+    const QNetworkRequest& request, bool headersOnly, qint64 maxBytes, QDeadlineTimer deadline)
 {
+    const qint64 limit = deadline.isForever()
+        ? m_timeLimitMs
+        : std::min<qint64>(m_timeLimitMs, std::max<qint64>(0, deadline.remainingTime()));
+    if (limit <= 0)
+        return HttpAnswer {};
     HttpAnswer answer;
     std::unique_ptr<QNetworkReply, ReplyDeleter> reply(m_manager.get(request));
     QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
     bool timedOut = false;
     bool gotStatus = false;
 
@@ -77,7 +85,7 @@ HttpAnswer QtHttpClient::run(const QNetworkRequest& request, bool headersOnly, q
         return answer.body.size() >= maxBytes;
     };
 
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
         timedOut = true;
         loop.quit();
     });
@@ -95,10 +103,10 @@ HttpAnswer QtHttpClient::run(const QNetworkRequest& request, bool headersOnly, q
             loop.quit();
     });
 
-    deadline.start(m_timeLimitMs);
+    timer.start(static_cast<int>(limit));
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    deadline.stop();
+    timer.stop();
 
     if (timedOut)
         return HttpAnswer {};

@@ -14,13 +14,15 @@ class QtHttpClient final : public HttpClient {
 public:
     explicit QtHttpClient(int timeLimitMs = kHttpTimeLimitMs);
 
-    HttpAnswer probe(const QUrl& url, const QByteArray& userAgent) override;
-    HttpAnswer get(const QUrl& url, const QByteArray& userAgent, qint64 maxBytes) override;
+    HttpAnswer probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline) override;
+    HttpAnswer get(
+        const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline) override;
 
 private:
     // Sends request and waits for its end, the time limit, or (when
     // headersOnly) the status line; reads at most maxBytes of the body.
-    HttpAnswer run(const QNetworkRequest& request, bool headersOnly, qint64 maxBytes);
+    HttpAnswer run(
+        const QNetworkRequest& request, bool headersOnly, qint64 maxBytes, QDeadlineTimer deadline);
 
     int m_timeLimitMs;
     QNetworkAccessManager m_manager;

@@ -2,6 +2,13 @@
 #include "testutil.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace ampero::test {
 
@@ -34,6 +41,56 @@ QString amperoBinary()
 {
     const QString fromEnv = qEnvironmentVariable("AMPERO_BINARY");
     return fromEnv.isEmpty() ? QStringLiteral(AMPERO_BINARY_DIR "/ampero") : fromEnv;
+}
+
+} // namespace ampero::test
+
+namespace ampero::test {
+
+FaultInjection::FaultInjection(const QByteArray& fileSuffix, qint64 writeLimit, int syncErrno)
+{
+    qputenv("AMPERO_FAULT_TARGET", fileSuffix);
+    if (writeLimit >= 0)
+        qputenv("AMPERO_FAULT_WRITE_LIMIT", QByteArray::number(writeLimit));
+    if (syncErrno != 0)
+        qputenv("AMPERO_FAULT_SYNC_ERRNO", QByteArray::number(syncErrno));
+}
+
+FaultInjection::~FaultInjection()
+{
+    qunsetenv("AMPERO_FAULT_TARGET");
+    qunsetenv("AMPERO_FAULT_WRITE_LIMIT");
+    qunsetenv("AMPERO_FAULT_SYNC_ERRNO");
+}
+
+bool FaultInjection::active()
+{
+    const char* preload = std::getenv("LD_PRELOAD");
+    return preload && std::strstr(preload, "faultshim");
+}
+
+QString faultShimPath()
+{
+    const QString path = QStringLiteral(AMPERO_FAULT_SHIM);
+    return QFileInfo::exists(path) ? path : QString();
+}
+
+bool preloadFaultShim()
+{
+    if (FaultInjection::active() || !QFileInfo::exists(QStringLiteral(AMPERO_FAULT_SHIM)))
+        return FaultInjection::active();
+    ::setenv("LD_PRELOAD", AMPERO_FAULT_SHIM, 1);
+    // The same program with the same arguments, now with the shim.
+    std::vector<char*> args;
+    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+    static std::vector<std::string> words;
+    for (std::string w; std::getline(cmdline, w, '\0');)
+        words.push_back(w);
+    for (std::string& w : words)
+        args.push_back(w.data());
+    args.push_back(nullptr);
+    ::execv("/proc/self/exe", args.data());
+    return false; // exec failed: the fault cases skip
 }
 
 } // namespace ampero::test

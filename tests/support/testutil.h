@@ -27,5 +27,33 @@ QString amperoBinary();
 #else
 #define AMPERO_REQUIRE_PROGRAM() static_cast<void>(0)
 #endif
+// The fault shim (tests/faults/faultshim.c): a full disk for one file, or a
+// failing fdatasync. In a binary that runs with the shim preloaded (see
+// AMPERO_TEST_PRELOAD_FAULT_SHIM), an instance switches the fault on for its
+// lifetime. faultShimPath() is the library, for a child's LD_PRELOAD.
+class FaultInjection {
+public:
+    // fileSuffix: the end of the file's path; writeLimit: the size the file
+    // may reach (-1: no limit); syncErrno: errno of its syncs (0: none).
+    FaultInjection(const QByteArray& fileSuffix, qint64 writeLimit, int syncErrno = 0);
+    ~FaultInjection();
+    FaultInjection(const FaultInjection&) = delete;
+    FaultInjection& operator=(const FaultInjection&) = delete;
+    // True when this process runs with the shim preloaded.
+    static bool active();
+};
+QString faultShimPath();
+// Starts this test binary again with the shim preloaded, unless it already
+// is; called before main() by AMPERO_TEST_PRELOAD_FAULT_SHIM.
+bool preloadFaultShim();
+
+} // namespace ampero::test
+
+// Put once at namespace scope in a test file whose cases inject faults in
+// their own process.
+#define AMPERO_TEST_PRELOAD_FAULT_SHIM()                                                                     \
+    [[maybe_unused]] static const bool ampero_faultShimPreloaded = ampero::test::preloadFaultShim();
+
+namespace ampero::test {
 
 } // namespace ampero::test
