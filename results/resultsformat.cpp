@@ -326,10 +326,7 @@ bool ResultsWriter::create(const std::string& path, uint8_t mode, uint8_t noLoad
     if (m_fd < 0)
         return fail("cannot create " + path, errno);
     struct stat st { };
-    if (::fstat(m_fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-        close();
-        return fail("cannot create " + path, EINVAL);
-    }
+    const bool regular = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
     while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
@@ -342,7 +339,7 @@ bool ResultsWriter::create(const std::string& path, uint8_t mode, uint8_t noLoad
         }
         return fail("cannot lock " + path, err);
     }
-    if (::ftruncate(m_fd, 0) != 0) {
+    if (regular && ::ftruncate(m_fd, 0) != 0) {
         const int err = errno;
         close();
         return fail("cannot create " + path, err);

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The logind locks and notices against python-dbusmock's logind template on
 // a private bus that each test starts and stops itself.
+#include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
 #include "platform/dbus/screensaverstate.h"
+#include "platform/fakepowersource.h"
 #include "results/resultsformat.h"
 #include "session/sessionend.h"
+#include "session/testsession.h"
+#include "session_fakes.h"
 #include "support/testutil.h"
 
 #include <QCoreApplication>
@@ -277,6 +281,53 @@ TEST_F(MockBus, LocksAreTakenAtTheStartAndReleasedAtTheEnd)
     EXPECT_FALSE(locks.holdsDelayLock());
     EXPECT_FALSE(locks.holdsIdleLock());
     expectInhibitors({});
+}
+
+// A whole test with the controller, wired as the window program wires it: at
+// a regular end the locks are gone while the results window is still open.
+TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
+{
+    startScreenSaver();
+    test::FakeMainView view;
+    test::FakeChart chart;
+    test::FakeDialogs dialogs;
+    test::FakeTestingWindow testing;
+    PowerStatus battery;
+    battery.acLineStatus = PowerStatus::AcOffline;
+    battery.batteryLifePercent = 80;
+    FakePowerSource power(battery);
+    FakeClock clock;
+    test::FakeLoad load;
+    QTemporaryDir dir;
+    dialogs.path = dir.filePath(QStringLiteral("fast.apr"));
+    TestSession session(view, chart, dialogs, testing, power, clock, load);
+
+    LogindInhibitor locks(*bus, *bus);
+    SessionEnd end({ [&] { return session.state().TestMode != 0; },
+                       [&] { return session.state().ResultsPath; }, [&] { session.StopTest(); } },
+        {}, &locks, nullptr);
+    QObject::connect(&session, &TestSession::testStarted, &end, &SessionEnd::testStarted);
+    QObject::connect(&session, &TestSession::testEnded, &end, [&end] { end.testEnded(); });
+
+    bool resultsShown = false;
+    session.setShowResultsWindow([&](const QString&) {
+        resultsShown = true;
+        // The results window is open now.
+        expectInhibitors({});
+        EXPECT_FALSE(locks.holdsIdleLock());
+        EXPECT_FALSE(locks.holdsDelayLock());
+        QVariantList uninhibits;
+        EXPECT_TRUE(waitUntil(
+            [&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); }));
+    });
+    session.StartFastTestExecute(FastTestMode);
+    expectInhibitors({ DelayLock, IdleLock });
+    for (int level : { 80, 79, 78, 77, 76 }) {
+        clock.advanceMs(1000);
+        power.setLevel(static_cast<uint8_t>(level));
+        session.tick();
+    }
+    EXPECT_TRUE(resultsShown);
 }
 
 TEST_F(MockBus, ShutdownDuringATestWritesTheEntryCompletesTheFileAndReleasesTheLock)

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -18,6 +19,8 @@
 
 using namespace ampero;
 using namespace ampero::test;
+
+AMPERO_TEST_PRELOAD_FAULT_SHIM()
 
 namespace {
 
@@ -371,12 +374,18 @@ bool fileIsOpen(const QString& path)
     return false;
 }
 
-TEST_F(SessionTest, FailingWritesAreReportedOnceAndTheFileIsClosed)
+// A sample that cannot be written ends the test at once as failed: the error
+// once, "testing interrupted", no results window, and a file that reads as
+// incomplete with the samples written before.
+TEST_F(SessionTest, FailedSampleWriteEndsTheTestAtOnceAsFailed)
 {
     // The file may grow to 12 bytes: the header and two samples.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
+    std::vector<TestSession::End> ends;
+    QObject::connect(
+        &session, &TestSession::testEnded, &session, [&](TestSession::End how) { ends.push_back(how); });
     start(NormalTestMode);
     EXPECT_TRUE(fileIsOpen(*dialogs.path));
     rlimit small = old;
@@ -384,21 +393,120 @@ TEST_F(SessionTest, FailingWritesAreReportedOnceAndTheFileIsClosed)
     setrlimit(RLIMIT_FSIZE, &small);
     tickAt(80);
     tickAt(80);
-    for (int i = 0; i < 4; ++i)
-        tickAt(79); // cannot be written
-    const QString timerAfterFailures = view.timer;
-    clock.advanceMs(1000);
-    session.tick(); // five seconds without a complete tick: regular end
+    tickAt(79); // cannot be written
     setrlimit(RLIMIT_FSIZE, &old);
 
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("File too large")) << dialogs.errors[0].toStdString();
-    EXPECT_EQ(timerAfterFailures, "0:00:01");
+    EXPECT_EQ(ends, std::vector<TestSession::End> { TestSession::End::Failed });
     EXPECT_EQ(session.state().TestMode, 0);
-    EXPECT_NE(view.action, "testing completed");
+    EXPECT_FALSE(session.testTimerActive());
+    EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_FALSE(testing.showing);
+    EXPECT_TRUE(shownResults.isEmpty());
     EXPECT_FALSE(fileIsOpen(*dialogs.path));
     EXPECT_EQ(readFile(*dialogs.path), bytes({ 0x03, 'A', 'P', 'R', 2, 1, 0x20, 0x1C, 0, 0, 80, 80 }));
+    EXPECT_FALSE(fileData().complete);
+    tickAt(79);
+    EXPECT_EQ(dialogs.errors.size(), 1) << "nothing more after the end";
+}
+
+// A trailer that does not fit or a flush that fails at a regular end is no
+// regular end: no results window, the error shown, the file incomplete.
+TEST_F(SessionTest, FailedTrailerOrFlushAtTheEndIsNoRegularEnd)
+{
+    if (!FaultInjection::active())
+        GTEST_SKIP() << "the fault shim is not preloaded";
+    for (const int syncErrno : { 0, EIO }) {
+        SCOPED_TRACE(syncErrno ? "fdatasync fails" : "disk full at the Terminator");
+        dialogs.errors.clear();
+        std::vector<TestSession::End> ends;
+        const auto c = QObject::connect(
+            &session, &TestSession::testEnded, &session, [&](TestSession::End how) { ends.push_back(how); });
+        start(FastTestMode);
+        for (int level : { 80, 79, 78, 77 })
+            tickAt(level);
+        {
+            FaultInjection fault(QFile::encodeName(*dialogs.path), syncErrno ? -1 : 14, syncErrno);
+            tickAt(76); // the regular end
+        }
+        QObject::disconnect(c);
+        EXPECT_EQ(ends, std::vector<TestSession::End> { TestSession::End::Failed });
+        ASSERT_EQ(dialogs.errors.size(), 1);
+        EXPECT_TRUE(dialogs.errors[0].contains(syncErrno ? "Input/output error" : "No space left on device"))
+            << dialogs.errors[0].toStdString();
+        EXPECT_TRUE(shownResults.isEmpty());
+        EXPECT_EQ(view.action, "testing interrupted");
+        EXPECT_EQ(session.state().TestMode, 0);
+        const ResultsData d = fileData();
+        EXPECT_FALSE(d.complete);
+        EXPECT_EQ(d.samples.size(), 4u);
+    }
+}
+
+// The charger may go in while the start window or the save dialog is open:
+// readiness is checked again before the file is made, and nothing starts.
+TEST_F(SessionTest, PowerIsCheckedAgainWhenTheDialogsClose)
+{
+    struct Row {
+        const char* name;
+        PowerStatus status;
+        const char* error;
+        const char* action;
+    };
+    PowerStatus ac = onBattery(80);
+    ac.acLineStatus = PowerStatus::AcOnline;
+    const Row rows[] = {
+        { "charger in", ac, "testing disabled (powered by AC)", "testing disabled" },
+        { "battery fell below 10 %", onBattery(9), "not ready for test (battery at 9%)",
+            "not ready for test" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        power.setStatus(onBattery(80));
+        dialogs.errors.clear();
+        dialogs.whileAsking = [&] { power.setStatus(row.status); };
+        start(NormalTestMode);
+        EXPECT_EQ(session.state().TestMode, 0);
+        EXPECT_FALSE(session.testTimerActive());
+        EXPECT_EQ(testing.opened, 0);
+        EXPECT_FALSE(QFile::exists(*dialogs.path));
+        EXPECT_EQ(dialogs.errors, QStringList { QString::fromLatin1(row.error) });
+        EXPECT_EQ(view.action, QString::fromLatin1(row.action));
+        EXPECT_FALSE(view.testsEnabled);
+    }
+}
+
+// A name the save dialog shows with U+FFFD stands for bytes it could not
+// show; writing it would make another file. It is refused.
+TEST_F(SessionTest, NameThatCannotBeWrittenAsShownIsRefused)
+{
+    dialogs.path = dir.filePath(QStringLiteral("bad\uFFFD.apr"));
+    start(FastTestMode);
+    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(testing.opened, 0);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains("cannot be written as it is shown"))
+        << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+// The locks follow testEnded, which comes before the results window opens:
+// nothing holds the machine while the user looks at the results.
+TEST_F(SessionTest, TestEndsBeforeTheResultsWindowOpens)
+{
+    bool ended = false;
+    bool endedBeforeResults = false;
+    QObject::connect(&session, &TestSession::testEnded, &session, [&] { ended = true; });
+    session.setShowResultsWindow([&](const QString&) {
+        endedBeforeResults = ended;
+        EXPECT_EQ(session.state().TestMode, FastTestMode) << "a session end now still names the file";
+    });
+    start(FastTestMode);
+    for (int level : { 80, 79, 78, 77, 76 })
+        tickAt(level);
+    EXPECT_TRUE(endedBeforeResults);
+    EXPECT_EQ(session.state().TestMode, 0);
 }
 
 TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)

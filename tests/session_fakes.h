@@ -5,6 +5,7 @@
 #include "session/sessionports.h"
 
 #include <QStringList>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -69,11 +70,17 @@ struct FakeDialogs final : SessionDialogs {
         ++confirms;
         return confirm;
     }
-    std::optional<QString> askResultsPath() override { return path; }
+    std::optional<QString> askResultsPath() override
+    {
+        if (whileAsking)
+            whileAsking();
+        return path;
+    }
     void showError(const QString& message) override { errors << message; }
 
     bool confirm = true;
     std::optional<QString> path;
+    std::function<void()> whileAsking; // what happens while the save dialog is open
     QString modeText, loadText;
     int confirms = 0;
     QStringList errors;
