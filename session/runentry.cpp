@@ -73,8 +73,10 @@ QString quoteExecArgument(const QString& argument)
     return out;
 }
 
-QString resultsFileUrl(const QByteArray& path)
+QString resultsFileUrl(const QByteArray& file)
 {
+    // A URL names an absolute path; a relative one is taken from here.
+    const QByteArray path = file.startsWith('/') ? file : QFile::encodeName(QDir::currentPath()) + '/' + file;
     QByteArray url = "file://";
     static const char hex[] = "0123456789ABCDEF";
     for (const char ch : path) {
@@ -106,7 +108,11 @@ QByteArray resultsFileFromArgument(const QByteArray& argument)
 
 QString runCommand(const QString& executable, const QByteArray& resultsFile)
 {
-    return quoteExecArgument(executable) + u' ' + resultsFileUrl(resultsFile);
+    // The URL needs no quotes; its "%" is written "%%", as every "%" of an
+    // Exec line that is no field code.
+    QString url = resultsFileUrl(resultsFile);
+    url.replace(u'%', QStringLiteral("%%"));
+    return quoteExecArgument(executable) + u' ' + url;
 }
 
 QString runCommand(const QString& executable, const QString& resultsPath)

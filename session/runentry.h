@@ -32,7 +32,8 @@ QString quoteExecArgument(const QString& argument);
 // to the unreserved characters (letters, digits, - . _ ~) and "/": nothing
 // in it needs quoting in an Exec line, whichever launcher reads it (the
 // autostart generators of systemd parse Exec lines their own way). The path
-// is the file system's bytes, so names that are not UTF-8 survive too.
+// is the file system's bytes, so names that are not UTF-8 survive too. A
+// relative path is taken from the current folder.
 QString resultsFileUrl(const QByteArray& path);
 
 // A results file named on the command line: a file:// URL (with an empty
@@ -41,7 +42,8 @@ QString resultsFileUrl(const QByteArray& path);
 QByteArray resultsFileFromArgument(const QByteArray& argument);
 
 // The Exec command that starts `executable` with the results file as its
-// first and only argument: the program quoted, the file as a file:// URL.
+// first and only argument: the program quoted, the file as a file:// URL
+// (its "%" doubled, as the Exec rules ask).
 QString runCommand(const QString& executable, const QByteArray& resultsFile);
 QString runCommand(const QString& executable, const QString& resultsPath);
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -91,7 +92,28 @@ const PathCase PathCases[] = {
     { "leading_blank", " /tmp/lead.apr" },
     { "semicolon_and_pipes", "/tmp/a;b|c&d>e<f.apr" },
     { "non_ascii", "/tmp/Ergebnisse für Jürgen.apr" },
+    { "not_utf8", "/tmp/bad\xff\xfe name.apr" },
+    { "latin1_folder", "/home/j\xfcrgen/run.apr" },
 };
+
+// The results file an Exec argument names, as bytes.
+QByteArray namedFile(const QString& argument)
+{
+    return resultsFileFromArgument(argument.toUtf8());
+}
+
+// The file a path names: relative ones from the current folder.
+QByteArray absolute(const QByteArray& path)
+{
+    return path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path;
+}
+
+// Only unreserved characters, "/" and %XX: nothing any launcher quotes.
+bool plainUrl(const QString& argument)
+{
+    static const QRegularExpression plain(QStringLiteral("^file:///([A-Za-z0-9._~/-]|%[0-9A-F]{2})*$"));
+    return plain.match(argument).hasMatch();
+}
 
 class ExecQuoting : public testing::TestWithParam<PathCase> { };
 
@@ -99,7 +121,7 @@ TEST_P(ExecQuoting, EntryStartsTheProgramWithExactlyThePath)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString path = QString::fromUtf8(GetParam().path);
+    const QByteArray path(GetParam().path);
     const QString exe = QStringLiteral("/opt/Bench Tools/$bin/ampero");
     QString error;
     ASSERT_TRUE(
@@ -113,10 +135,14 @@ TEST_P(ExecQuoting, EntryStartsTheProgramWithExactlyThePath)
         execLines += line.startsWith("Exec=") ? 1 : 0;
     EXPECT_EQ(execLines, 1);
 
-    EXPECT_EQ(launcherArguments(entry), (QStringList { exe, path }));
+    const QStringList args = launcherArguments(entry);
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0], exe);
+    EXPECT_TRUE(plainUrl(args[1])) << args[1].toStdString();
+    EXPECT_EQ(namedFile(args[1]), absolute(path));
 
-    // The program's own reader agrees.
-    EXPECT_TRUE(removeRunOnceEntryIfStartedFromIt(path, dir.path()));
+    // The program's own reader agrees, whether the start names the URL or the path.
+    EXPECT_TRUE(removeRunOnceEntryIfStartedFromIt(args[1], dir.path()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ExecQuoting, testing::ValuesIn(PathCases),
@@ -142,7 +168,7 @@ TEST(ExecQuotingWithGio, GioLaunchPassesThePathUnchanged)
     }
     for (const PathCase& c : PathCases) {
         SCOPED_TRACE(c.name);
-        const QString path = QString::fromUtf8(c.path);
+        const QByteArray path(c.path);
         ASSERT_TRUE(writeRunEntry(
             QStringLiteral("Orvex Ampero"), runCommand(script, path), true, nullptr, dir.path()));
         const QString out = dir.filePath(QStringLiteral("out-%1").arg(QString::fromLatin1(c.name)));
@@ -157,12 +183,90 @@ TEST(ExecQuotingWithGio, GioLaunchPassesThePathUnchanged)
         QDeadlineTimer deadline(5000);
         while (!QFileInfo::exists(out) && !deadline.hasExpired())
             QThread::msleep(20);
-        EXPECT_EQ(QString::fromUtf8(test::readFile(out)).toStdString(), path.toStdString());
+        EXPECT_EQ(
+            namedFile(QString::fromUtf8(test::readFile(out))).toStdString(), absolute(path).toStdString());
         EXPECT_EQ(test::readFile(out + QStringLiteral(".count")), QByteArray("1"));
     }
 }
 
-TEST(RunEntryFile, HoldsTheTitleAndBothPathsQuoted)
+// The words of a systemd ExecStart= line: double quotes group (with
+// backslash escapes inside), "%%" is one "%", a leading ":" or "-" is a flag.
+QStringList systemdExecWords(QString line)
+{
+    while (!line.isEmpty() && QStringLiteral(":-@+!").contains(line.front()))
+        line.remove(0, 1);
+    QStringList words;
+    QString cur;
+    bool quoted = false, any = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == u'%' && i + 1 < line.size() && line[i + 1] == u'%') {
+            cur += u'%';
+            ++i;
+            any = true;
+        } else if (quoted && c == u'\\' && i + 1 < line.size()) {
+            cur += line[++i];
+        } else if (c == u'"') {
+            quoted = !quoted;
+            any = true;
+        } else if (c == u' ' && !quoted) {
+            if (any)
+                words << cur;
+            cur.clear();
+            any = false;
+        } else {
+            cur += c;
+            any = true;
+        }
+    }
+    if (any)
+        words << cur;
+    return words;
+}
+
+// GNOME and KDE on systemd start autostart entries through systemd's
+// generator, which reads Exec lines its own way: every path still reaches
+// the program, and no entry is dropped.
+TEST(ExecQuotingWithGio, SystemdAutostartGeneratorPassesThePathUnchanged)
+{
+    const QString generator
+        = QStringLiteral("/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator");
+    if (!QFileInfo(generator).isExecutable())
+        GTEST_SKIP() << "systemd's autostart generator is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // The generator checks that the program exists.
+    const QString program = test::writeFile(dir, QStringLiteral("Bench Tools $x"), "#!/bin/sh\n");
+    QFile(program).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    for (const PathCase& c : PathCases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray path(c.path);
+        const QString config = dir.filePath(QStringLiteral("config-%1").arg(QString::fromLatin1(c.name)));
+        const QString units = dir.filePath(QStringLiteral("units-%1").arg(QString::fromLatin1(c.name)));
+        ASSERT_TRUE(QDir().mkpath(units));
+        ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"), runCommand(program, path), true, nullptr,
+            config + QStringLiteral("/autostart")));
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir.filePath(QStringLiteral("none")));
+        run.setProcessEnvironment(env);
+        run.start(generator, { units, units, units });
+        ASSERT_TRUE(run.waitForFinished(10000));
+        const QStringList made = QDir(units).entryList({ QStringLiteral("*.service") }, QDir::Files);
+        ASSERT_EQ(made.size(), 1) << run.readAllStandardError().toStdString();
+        QString execStart;
+        for (const QByteArray& line : test::readFile(units + u'/' + made[0]).split('\n'))
+            if (line.startsWith("ExecStart="))
+                execStart = QString::fromUtf8(line.mid(10));
+        const QStringList words = systemdExecWords(execStart);
+        ASSERT_EQ(words.size(), 2) << execStart.toStdString();
+        EXPECT_EQ(words[0], program);
+        EXPECT_EQ(namedFile(words[1]).toStdString(), absolute(path).toStdString());
+    }
+}
+
+TEST(RunEntryFile, HoldsTheTitleTheQuotedProgramAndTheFileAsAUrl)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"),
@@ -173,7 +277,7 @@ TEST(RunEntryFile, HoldsTheTitleAndBothPathsQuoted)
         QByteArray("[Desktop Entry]\n"
                    "Type=Application\n"
                    "Name=Orvex Ampero\n"
-                   "Exec=\"/opt/Bench Tools/bench\" \"/home/User/My Documents/results.apr\"\n"
+                   "Exec=\"/opt/Bench Tools/bench\" file:///home/User/My%%20Documents/results.apr\n"
                    "Terminal=false\n"
                    "NoDisplay=true\n"
                    "X-Orvex-Ampero-RunOnce=true\n"));
@@ -230,7 +334,7 @@ TEST(RunEntryStartUp, RemovesTheEntryOnlyForTheStartItMade)
         { "no_argument", QString(), false },
         { "another_file", QStringLiteral("/tmp/other.apr"), false },
         { "unquoted_variant", QStringLiteral("/tmp/my results.apr"), false },
-        { "same_file", path, true },
+        { "same_file_as_url", QStringLiteral("file:///tmp/my%20%22results%22.apr"), true },
     };
     ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"),
         runCommand(QStringLiteral("/usr/bin/ampero"), path), true, nullptr, dir.path()));
@@ -240,6 +344,9 @@ TEST(RunEntryStartUp, RemovesTheEntryOnlyForTheStartItMade)
         EXPECT_EQ(QFileInfo::exists(entry), !r.removed);
     }
     EXPECT_FALSE(removeRunOnceEntryIfStartedFromIt(path, dir.path())) << "nothing left to remove";
+    ASSERT_TRUE(writeRunEntry(QStringLiteral("Orvex Ampero"),
+        runCommand(QStringLiteral("/usr/bin/ampero"), path), true, nullptr, dir.path()));
+    EXPECT_TRUE(removeRunOnceEntryIfStartedFromIt(path, dir.path())) << "the path itself names it too";
 }
 
 TEST(RunEntryNames, FileNamesAndDirectory)
