@@ -2,6 +2,7 @@
 #include "localhttpserver.h"
 #include "support/testutil.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -97,6 +98,61 @@ TEST(CheckUpdateCli, UnreachableServerExitsThree)
     run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.out, QString());
+}
+
+// The server answers the probe, but the version file cannot be had: that is
+// no "latest version". The terminal says it could not read the update
+// information and exits 3, as for an unreachable server.
+TEST(CheckUpdateCli, FailedDownloadIsNoNoUpdate)
+{
+    using Response = LocalHttpServer::Response;
+    const Response probeOk { Response::Answer, 200, bytes({ 1, 1, 1, 23, 0 }), {} };
+    const struct {
+        const char* name;
+        Response download;
+    } rows[] = {
+        { "404", { Response::Answer, 404, "missing", {} } },
+        { "hang-up", { Response::HangUp, 0, {}, {} } },
+        { "redirect loop", { Response::Answer, 302, {}, "Location: " + kVersionPath + "\r\n" } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LocalHttpServer server;
+        server.setResponses(kVersionPath, { probeOk, row.download });
+        const CliRun run = checkUpdate(server.hostAndPort());
+        EXPECT_EQ(run.exitCode, 3) << run.out.toStdString();
+        EXPECT_EQ(run.out, QString());
+        EXPECT_EQ(run.err,
+            QStringLiteral("ampero: the update information could not be read: http://%1/update/ampero.ver\n")
+                .arg(QString::fromLatin1(server.hostAndPort())));
+    }
+}
+
+// The whole check ends within its 10 seconds, probe and download together,
+// and the program a moment after: a late probe followed by a stalled
+// download, and a server that never stops sending header lines.
+TEST(CheckUpdateCli, WholeCheckEndsWithinItsTimeLimit)
+{
+    using Response = LocalHttpServer::Response;
+    const struct {
+        const char* name;
+        QList<Response> answers;
+    } rows[] = {
+        { "late probe, stalled download",
+            { { Response::Answer, 200, {}, {}, 6000 }, { Response::Silent, 0, {}, {} } } },
+        { "dripping header lines", { { Response::Drip, 200, {}, {} } } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LocalHttpServer server;
+        server.setResponses(kVersionPath, row.answers);
+        QElapsedTimer took;
+        took.start();
+        const CliRun run = checkUpdate(server.hostAndPort());
+        EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+        // 10 s for the check and one for the end, with room for a busy machine.
+        EXPECT_LT(took.elapsed(), 12000);
+    }
 }
 
 TEST(CheckUpdateCli, MalformedHostIsRefused)

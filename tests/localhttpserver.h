@@ -8,9 +8,11 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <arpa/inet.h>
 #include <memory>
 #include <netinet/in.h>
@@ -26,11 +28,13 @@ public:
             Answer, // a status line, headers and the body
             Silent, // accepts the request and never answers
             HangUp, // closes the connection without a word
+            Drip, // a status line, then one header line every 200 ms, never ending
         };
         Mode mode = Answer;
         int status = 200;
         QByteArray body;
         QByteArray extraHeaders; // "Name: value\r\n" lines
+        int delayMs = 0; // the answer starts this late
     };
     struct Request {
         QByteArray method;
@@ -71,6 +75,12 @@ public:
     void serveFile(const QByteArray& path, const QByteArray& body)
     {
         setResponse(path, Response { Response::Answer, 200, body, {} });
+    }
+    // Answers for path in turn, one per request; the last one stays.
+    void setResponses(const QByteArray& path, const QList<Response>& responses)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_sequences.insert(path, responses);
     }
 
     QList<Request> requests() const
@@ -140,13 +150,38 @@ private:
                 QMutexLocker lock(&m_owner->m_mutex);
                 m_owner->m_requests.append(request);
                 response = m_owner->m_responses.value(request.path, response);
+                auto sequence = m_owner->m_sequences.find(request.path);
+                if (sequence != m_owner->m_sequences.end() && !sequence->isEmpty())
+                    response = sequence->size() > 1 ? sequence->takeFirst() : sequence->first();
             }
+            if (response.delayMs > 0) {
+                QPointer<QTcpSocket> later(socket);
+                Response now = response;
+                now.delayMs = 0;
+                QTimer::singleShot(response.delayMs, this, [this, later, now] {
+                    if (later)
+                        answer(later, now);
+                });
+                return;
+            }
+            answer(socket, response);
+        }
+        void answer(QTcpSocket* socket, const Response& response)
+        {
             switch (response.mode) {
             case Response::Silent:
                 return;
             case Response::HangUp:
                 socket->abort();
                 return;
+            case Response::Drip: {
+                socket->write("HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n");
+                auto* drip = new QTimer(socket);
+                QObject::connect(
+                    drip, &QTimer::timeout, socket, [socket] { socket->write("X-Drip: 1\r\n"); });
+                drip->start(200);
+                return;
+            }
             case Response::Answer:
                 break;
             }
@@ -168,6 +203,7 @@ private:
     quint16 m_port = 0;
     mutable QMutex m_mutex;
     QHash<QByteArray, Response> m_responses;
+    QHash<QByteArray, QList<Response>> m_sequences;
     QList<Request> m_requests;
 };
 
