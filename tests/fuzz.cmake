@@ -28,17 +28,28 @@ if(NOT AMPERO_FUZZ_OK)
   return()
 endif()
 
+# The reader, the evaluation and the JSON report, built from their sources
+# with QtCore (the library itself is not instrumented).
+set(_fuzz_sources
+  ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
+  ${CMAKE_SOURCE_DIR}/results/evaluation.cpp ${CMAKE_SOURCE_DIR}/results/timetext.cpp
+  ${CMAKE_SOURCE_DIR}/app/cli_report.cpp)
+set(_qt_includes)
+foreach(dir ${Qt6Core_INCLUDE_DIRS})
+  list(APPEND _qt_includes -I${dir})
+endforeach()
 set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/resultsformat_fuzz)
 add_custom_command(
   OUTPUT ${_fuzzer}
-  COMMAND ${AMPERO_CLANGXX} -std=c++20 -O1 -g -fno-omit-frame-pointer
+  COMMAND ${AMPERO_CLANGXX} -std=c++20 -O1 -g -fno-omit-frame-pointer -fPIC
           -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-          -I${CMAKE_SOURCE_DIR}
-          ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
+          -DQT_NO_CAST_FROM_BYTEARRAY -DQT_USE_QSTRINGBUILDER
+          -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}/generated ${_qt_includes}
+          ${_fuzz_sources} $<TARGET_LINKER_FILE:Qt6::Core>
           -o ${_fuzzer}
-  DEPENDS ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
-          ${CMAKE_SOURCE_DIR}/results/resultsformat.h
+  DEPENDS ${_fuzz_sources} ${CMAKE_SOURCE_DIR}/results/resultsformat.h ${CMAKE_SOURCE_DIR}/results/evaluation.h
   COMMENT "Building the results-file fuzzer with clang++"
+  COMMAND_EXPAND_LISTS
   VERBATIM)
 add_custom_target(resultsformat_fuzz ALL DEPENDS ${_fuzzer})
 

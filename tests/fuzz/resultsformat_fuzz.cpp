@@ -1,9 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the results-file reader: any input must parse or fail
 // cleanly; a parsed file written back by the writer's encoders must read
-// again to the same data.
+// again to the same data. Every file that reads is also evaluated, drawn
+// into a bounded chart curve and printed as the JSON report, and every
+// number that JSON holds must be a finite one.
+#include "app/report.h"
+#include "results/evaluation.h"
 #include "results/resultsformat.h"
+#include "session/sessionports.h"
 
+#include <QByteArray>
+#include <QString>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +39,69 @@ std::vector<uint8_t> encode(const ResultsData& d)
         out.insert(out.end(), trailer.begin(), trailer.end());
     }
     return out;
+}
+
+// Every number of a JSON text, outside strings: it must read as a finite
+// double. A bare word other than true, false and null (nan, inf) fails too.
+void checkJsonNumbers(const QByteArray& json)
+{
+    bool inString = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+            continue;
+        }
+        if (c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+            qsizetype j = i;
+            while (j < json.size() && json[j] != ',' && json[j] != '}' && json[j] != ' ')
+                ++j;
+            const QByteArray word = json.mid(i, j - i);
+            if (word != "true" && word != "false" && word != "null") {
+                bool ok = false;
+                const double v = word.toDouble(&ok);
+                if (!ok || !std::isfinite(v)) {
+                    std::fprintf(stderr, "JSON prints a number that is not finite: %s\n%s\n", word.constData(),
+                        json.constData());
+                    std::abort();
+                }
+            }
+            i = j - 1;
+        }
+    }
+}
+
+class NullChart final : public ampero::ChartView {
+public:
+    void clearSeries() override { points = 0; }
+    void addSample(double, double) override { ++points; }
+    void setSamples(const QList<QPointF>& p) override { points = p.size(); }
+    void setForecastLine(const QList<QPointF>&) override { }
+    void setInteractive(bool) override { }
+    void setBottomMaximum(double d) override { max = d; }
+    double bottomMaximum() const override { return max; }
+    qsizetype points = 0;
+    double max = 0;
+};
+
+void evaluateAndReport(const ResultsReadResult& read)
+{
+    const QString path = QStringLiteral("/tmp/fuzz.apr");
+    const ResultsEvaluation e = evaluateResults(read, path);
+    if (!e.ok)
+        return;
+    check(e.sampleCount == static_cast<qint64>(read.data.samples.size()), "evaluated sample count");
+    NullChart chart;
+    check(showOnChart(e, chart), "an evaluated file does not show");
+    check(chart.points >= 1 && chart.points <= 16384, "chart curve size");
+    checkJsonNumbers(reportJson(path, e));
 }
 
 } // namespace
@@ -63,5 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(a.capacity == b.capacity && a.workCount == b.workCount, "capacity or work count");
     }
     check(encode(b) == bytes, "second write differs from the first");
+    evaluateAndReport(first);
     return 0;
 }
