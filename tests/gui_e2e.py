@@ -17,6 +17,17 @@ Cases (all by default):
             forecast line is gone from the chart (pictures in OUTDIR)
   titles    every window's X title reads exactly as its window definition
             gives it; the names are kept in OUTDIR/window-titles.txt
+  hup       SIGHUP during a terminal test (the terminal closed): complete
+            file, exit 1
+  pipe      a terminal test piped into `head -n 2`: it runs to its regular
+            end, exit 0, complete file
+  diskfull  a terminal test whose disk fills (the LD_PRELOAD shim named by
+            AMPERO_FAULT_SHIM): exit 4 at once, one line why, and the report
+            says the file is incomplete; then a window test on a disk that
+            fills: "testing interrupted", no results window
+  locks     a fast test from the menu with logind's mock (python3-dbusmock)
+            on a bus of its own: the idle and delay locks are held during
+            the test and gone while the results window is open
 
 Exit status 0 when every case passed, 1 otherwise; 77 when xdotool is missing.
 """
@@ -30,10 +41,11 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.parse
 
 PROGRAM = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
-CASES = sys.argv[3:] or ["fast", "sigterm", "terminal", "ghost", "titles"]
+CASES = sys.argv[3:] or ["fast", "sigterm", "terminal", "ghost", "titles", "hup", "pipe", "diskfull", "locks"]
 MAIN_TITLE = "^Orvex Ampero 1.1$"
 HEADER = 10  # bytes before the first sample of a results file
 
@@ -317,7 +329,9 @@ def case_sigterm(tmp):
             return
         exec_value = entry_exec(entries[0])
         argv = desktop_exec_argv(exec_value or "")
-        check(len(argv) == 2 and argv[1] == path, "Exec names the program and the file: %r" % argv)
+        named = urllib.parse.unquote_to_bytes(argv[1][len("file://"):]) if len(argv) == 2 else b""
+        check(len(argv) == 2 and argv[1].startswith("file:///") and named == os.fsencode(path),
+              "Exec names the program and the file as a URL: %r" % argv)
     finally:
         stop(proc)
 
@@ -460,6 +474,136 @@ def case_titles(tmp):
         server.shutdown()
 
 
+def terminal_run(env, path, *extra):
+    return start_program(env, "--run", "normal", "--no-load", "--power-source", "sim:2", "--output", path, *extra)
+
+
+def case_hup(tmp):
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "hup.apr")
+    proc = terminal_run(env, path)
+    try:
+        check(wait_for(lambda: samples_in(path) >= 2, 15), "terminal test writes samples")
+        proc.send_signal(signal.SIGHUP)
+        try:
+            code = proc.wait(10)
+        except subprocess.TimeoutExpired:
+            code = None
+        check(code == 1, "SIGHUP interrupts the terminal test like SIGTERM: exit %s" % code)
+    finally:
+        stop(proc)
+    r = report(path)
+    if check(r is not None, "report reads the file"):
+        check(r["complete"] is True, "file complete after SIGHUP")
+
+
+def case_pipe(tmp):
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "piped.apr")
+    shell = subprocess.run(["bash", "-c", '"$0" --run fast --no-load --power-source sim:1 --output "$1" | head -n 2;'
+                            ' echo "${PIPESTATUS[0]}"', PROGRAM, path],
+                           env=env, capture_output=True, text=True, timeout=60)
+    lines = shell.stdout.splitlines()
+    check(len(lines) == 3, "head printed its two lines: %r" % lines)
+    check(lines[-1:] == ["0"], "a closed output does not end the test: exit %r" % lines[-1:])
+    r = report(path)
+    if check(r is not None, "report reads the file"):
+        check(r["complete"] is True, "file complete after its regular end")
+        check(r["forecast_line"] is not None, "the fast test ran to its third level change")
+
+
+def case_diskfull(tmp):
+    shim = os.environ.get("AMPERO_FAULT_SHIM", "")
+    if not check(os.path.exists(shim), "the fault shim is there: %r" % shim):
+        return
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "full.apr")
+    env.update({"LD_PRELOAD": shim, "AMPERO_FAULT_TARGET": "/full.apr", "AMPERO_FAULT_WRITE_LIMIT": str(HEADER + 2)})
+    started = time.monotonic()
+    run = subprocess.run([PROGRAM, "--run", "normal", "--no-load", "--power-source", "sim:1", "--output", path],
+                         env=env, capture_output=True, text=True, timeout=60)
+    took = time.monotonic() - started
+    check(run.returncode == 4, "a full disk ends the terminal test with exit 4 (got %s)" % run.returncode)
+    check(run.stderr.count("\n") == 1 and "No space left on device" in run.stderr, "one line why: %r" % run.stderr)
+    check(took < 5, "at once, not by the 5-second rule (%.1f s)" % took)
+    text = subprocess.run([PROGRAM, "--report", path], capture_output=True, text=True, timeout=30)
+    check("incomplete" in text.stdout, "the report says the file is incomplete")
+
+    # The window: the same full disk, the error shown, "testing interrupted".
+    env = fresh_env(tmp)
+    window_path = os.path.join(tmp, "window full.apr")
+    env.update({"LD_PRELOAD": shim, "AMPERO_FAULT_TARGET": "/window full.apr",
+                "AMPERO_FAULT_WRITE_LIMIT": str(HEADER + 2)})
+    proc = start_program(env, "--power-source", "sim:1")
+    try:
+        main = find_window(MAIN_TITLE)
+        if not check(main is not None, "main window shows"):
+            return
+        if not start_test_from_menu(main, "n", window_path):
+            return
+        error = find_window("^Orvex Ampero$", 15)
+        if check(error is not None, "the write error is shown"):
+            screenshot(error, "disk-full-error.png")
+            focus(error)
+            xdo("key", "Return")
+        time.sleep(1)
+        check(find_window("^Testing results", 0) is None, "no results window for a failed test")
+        check(find_window("^fTestProcess", 0) is None, "the testing window is closed")
+        r = report(window_path)
+        if check(r is not None, "report reads the file"):
+            check(r["complete"] is False and r["samples"] == 2, "incomplete, with the two samples on disk")
+    finally:
+        stop(proc)
+
+
+def case_locks(tmp):
+    if shutil.which("dbus-daemon") is None or subprocess.run(
+            [sys.executable, "-c", "import dbusmock"], capture_output=True).returncode != 0:
+        print("dbus-daemon or python3-dbusmock missing; skipping the locks case")
+        return
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--print-address=1", "--nofork"],
+                              stdout=subprocess.PIPE, text=True)
+    address = daemon.stdout.readline().strip()
+    env = fresh_env(tmp)
+    env["DBUS_SYSTEM_BUS_ADDRESS"] = address
+    mock_env = dict(env, DBUS_SESSION_BUS_ADDRESS=address)
+    mock = subprocess.Popen([sys.executable, "-m", "dbusmock", "--system", "--template", "logind"], env=mock_env)
+
+    def ours():
+        r = subprocess.run(["gdbus", "call", "--address", address, "--dest", "org.freedesktop.login1",
+                            "--object-path", "/org/freedesktop/login1",
+                            "--method", "org.freedesktop.login1.Manager.ListInhibitors"],
+                           capture_output=True, text=True, timeout=10)
+        return r.stdout.count("Orvex Ampero") if r.returncode == 0 else -1
+
+    proc = None
+    try:
+        if not check(wait_for(lambda: ours() == 0, 15), "logind's mock answers"):
+            return
+        path = os.path.join(tmp, "locks.apr")
+        proc = start_program(env, "--power-source", "sim:1")
+        main = find_window(MAIN_TITLE)
+        if not check(main is not None, "main window shows"):
+            return
+        if not start_test_from_menu(main, "f", path):
+            return
+        check(wait_for(lambda: ours() == 2, 10), "the idle and the delay lock are held during the test")
+        results = find_window("^Testing results", 30)
+        if not check(results is not None, "results window opens at the end of the fast test"):
+            return
+        check(wait_for(lambda: ours() == 0, 5), "no lock is held while the results window is open")
+        check(find_window("^Testing results", 0) is not None, "the results window is still open")
+        focus(results)
+        xdo("key", "Escape")
+    finally:
+        if proc is not None:
+            stop(proc)
+        mock.terminate()
+        mock.wait(10)
+        daemon.terminate()
+        daemon.wait(10)
+
+
 def main():
     if shutil.which("xdotool") is None:
         print("xdotool is not installed; skipping")
@@ -469,7 +613,8 @@ def main():
         print("== " + name, flush=True)
         with tempfile.TemporaryDirectory(prefix="ampero-e2e-") as tmp:
             {"fast": case_fast, "sigterm": case_sigterm, "terminal": case_terminal, "ghost": case_ghost,
-             "titles": case_titles}[name](tmp)
+             "titles": case_titles, "hup": case_hup, "pipe": case_pipe, "diskfull": case_diskfull,
+             "locks": case_locks}[name](tmp)
     if failures:
         print("%d failure(s)" % len(failures))
         return 1

@@ -459,6 +459,18 @@
         <source>System forecast:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The file name &quot;%1&quot; cannot be written as it is shown. Choose another name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>battery at %1%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file is incomplete: the test did not end normally, so it has no work count, capacity or level-change times.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::TfResults</name>

@@ -77,6 +77,13 @@ QString faultShimPath()
 
 bool preloadFaultShim()
 {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return false; // a sanitizer's runtime must come first: the fault cases skip
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return false;
+#endif
+#endif
     if (FaultInjection::active() || !QFileInfo::exists(QStringLiteral(AMPERO_FAULT_SHIM)))
         return FaultInjection::active();
     ::setenv("LD_PRELOAD", AMPERO_FAULT_SHIM, 1);
