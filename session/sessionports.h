@@ -80,7 +80,7 @@ public:
     // and writing that would make a different file).
     virtual QByteArray fileSystemPath(const QString& path) const
     {
-        const QByteArray bytes = QFile::encodeName(path);
+        QByteArray bytes = QFile::encodeName(path);
         if (path.contains(QChar::ReplacementCharacter) || QFile::decodeName(bytes) != path)
             return {};
         return bytes;

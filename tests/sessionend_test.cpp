@@ -70,9 +70,11 @@ TEST(QueryEndSession, DuringATestWritesTheEntryThenCompletesTheFile)
 
     EXPECT_EQ(end.queryEndSession(), 1);
     EXPECT_EQ(s.log, QStringList { QStringLiteral("stop after entry") });
-    EXPECT_EQ(parseExecLine(unescapeDesktopString(
-                  QString::fromUtf8(test::readFile(s.entryPath()).split('\n').at(3).mid(5)))),
-        (QStringList { QStringLiteral("/usr/bin/ampero"), s.path }));
+    const QStringList args = parseExecLine(
+        unescapeDesktopString(QString::fromUtf8(test::readFile(s.entryPath()).split('\n').at(3).mid(5))));
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0], QStringLiteral("/usr/bin/ampero"));
+    EXPECT_EQ(resultsFileFromArgument(args[1].toUtf8()), QFile::encodeName(s.path)) << "the file, as a URL";
     const ResultsReadResult r = s.results();
     ASSERT_TRUE(r.ok());
     EXPECT_TRUE(r.data.complete);
