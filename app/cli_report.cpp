@@ -8,9 +8,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
-#include <optional>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace ampero {
 

@@ -68,8 +68,8 @@ void checkJsonNumbers(const QByteArray& json)
                 bool ok = false;
                 const double v = word.toDouble(&ok);
                 if (!ok || !std::isfinite(v)) {
-                    std::fprintf(stderr, "JSON prints a number that is not finite: %s\n%s\n", word.constData(),
-                        json.constData());
+                    std::fprintf(stderr, "JSON prints a number that is not finite: %s\n%s\n",
+                        word.constData(), json.constData());
                     std::abort();
                 }
             }
