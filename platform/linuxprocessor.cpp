@@ -66,7 +66,7 @@ private:
 QByteArray cpuinfoField(const QByteArray& cpuinfo, const QByteArray& key)
 {
     for (const QByteArray& line : cpuinfo.split('\n')) {
-        const int colon = line.indexOf(':');
+        const qsizetype colon = line.indexOf(':');
         if (colon < 0)
             continue;
         if (line.left(colon).trimmed() == key)
