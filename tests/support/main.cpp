@@ -12,8 +12,13 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // The same surroundings on every machine, whether ctest or a person
+    // starts the binary: no display needed, one locale, and the power
+    // backend chosen by each test rather than by the caller's environment.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("LC_ALL", "C.UTF-8");
+    qunsetenv("AMPERO_POWER_SOURCE");
     QStandardPaths::setTestModeEnabled(true);
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
