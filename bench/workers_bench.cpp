@@ -31,12 +31,22 @@ void pin(pid_t tid, int cpu)
     sched_setaffinity(tid, sizeof set, &set);
 }
 
-// The reference: the same loop as anyone would write it.
+// The reference: the same loop as anyone would write it, the flag and the
+// counter on cache lines of their own. Fixed in every build type: one flag
+// load, one counter load and one store per iteration, never unrolled (an
+// unrolled loop checks the flag less often and is not the same work).
 struct alignas(64) PlainWorker {
     volatile uint8_t burning = 1;
-    volatile uint64_t iterations = 0;
+    alignas(64) volatile uint64_t iterations = 0;
     pid_t tid = 0;
 };
+
+__attribute__((noinline)) void plainSpin(PlainWorker* w)
+{
+#pragma GCC unroll 1
+    while (w->burning)
+        w->iterations = w->iterations + 1;
+}
 
 void plainLoop(PlainWorker* w, int cpu, std::atomic<int>* ready)
 {
@@ -44,8 +54,7 @@ void plainLoop(PlainWorker* w, int cpu, std::atomic<int>* ready)
     pin(w->tid, cpu);
     setpriority(PRIO_PROCESS, static_cast<id_t>(w->tid), 19);
     ready->fetch_add(1);
-    while (w->burning)
-        w->iterations = w->iterations + 1;
+    plainSpin(w);
 }
 
 double seconds(Clock::duration d)
