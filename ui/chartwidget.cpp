@@ -4,17 +4,15 @@
 #include "platform/phrases.h"
 #include "ui/charttime.h"
 
-#include <QCategoryAxis>
-#include <QCoreApplication>
-#include <QGraphicsLayout>
+#include <QEvent>
 #include <QImageWriter>
-#include <QLineSeries>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
-#include <QValueAxis>
+#include <QRubberBand>
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace ampero {
 
@@ -23,276 +21,602 @@ namespace {
 constexpr double OneSecond = 1000.0 / 86400000.0;
 // An empty chart spans one minute so the axis has something to show.
 constexpr double EmptySpan = 60 * OneSecond;
+// Beyond this many days (about 2700 years) the axis shows no ticks: the
+// tick routine counts in steps that such values cannot resolve.
+constexpr double LargestTickedDay = 1e6;
+constexpr int Margin = 5;
+constexpr int TickLength = 4;
+constexpr int LabelGap = 3;
+constexpr int RightPadding = 12;
 // The zoom animation: 20 steps of a 60 Hz frame.
-constexpr int ZoomAnimationMs = 20 * 16;
+constexpr int ZoomSteps = 20;
+constexpr int ZoomStepMs = 16;
 
-void extendBy(const QList<QPointF>& points, double& lo, double& hi, bool& any)
+const QColor GridColor(224, 224, 224);
+const QColor AxisColor(140, 140, 140);
+const QColor LabelColor(40, 40, 40);
+
+// Round steps for a value axis: 1, 2 or 5 times a power of ten.
+double niceStep(double span, int ticks)
 {
-    for (const QPointF& p : points) {
-        lo = any ? std::min(lo, p.x()) : p.x();
-        hi = any ? std::max(hi, p.x()) : p.x();
-        any = true;
-    }
+    if (!(span > 0) || !std::isfinite(span))
+        return 0;
+    const double raw = span / ticks;
+    const double p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : { 1.0, 2.0, 5.0 })
+        if (m * p >= raw)
+            return m * p;
+    return 10 * p;
+}
+
+QList<double> valueTicks(double lo, double hi, double step)
+{
+    QList<double> out;
+    if (!(hi > lo) || !(step > 0))
+        return out;
+    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + step * 1e-9 && out.size() < 100; k += 1)
+        out.append(k * step);
+    return out;
+}
+
+QString valueLabel(double v)
+{
+    return QString::number(std::abs(v) < 1e-9 ? 0.0 : v, 'g', 6);
 }
 
 } // namespace
 
 ChartWidget::ChartWidget(QWidget* parent)
-    : QChartView(parent)
+    : QWidget(parent)
 {
-    auto* chart = new QChart;
-    chart->legend()->hide();
-    chart->setTitle(QString());
-    chart->setDropShadowEnabled(false);
-    chart->setMargins(QMargins(5, 5, 5, 5));
-    chart->setBackgroundRoundness(0);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setAnimationDuration(ZoomAnimationMs);
+    m_series.push_back(std::make_unique<ChartSeries>(QStringLiteral("Series1"), Qt::red, 2, Qt::FlatCap));
+    m_series.push_back(
+        std::make_unique<ChartSeries>(QStringLiteral("Series2"), QColor(130, 155, 254), 1, Qt::FlatCap));
+    m_left.title = ampero::tr("Battery level, %");
+    m_left.min = 0;
+    m_left.max = 101;
+    m_left.tickStep = 10;
+    m_left.visible = true;
 
-    m_series1 = new QLineSeries(chart);
-    m_series1->setObjectName(QStringLiteral("Series1"));
-    QPen pen1(Qt::red);
-    pen1.setWidth(2);
-    pen1.setCapStyle(Qt::FlatCap);
-    m_series1->setPen(pen1);
-    m_series1->setPointsVisible(false);
-    m_series1->setPointLabelsVisible(false);
+    // Everything is painted, edge to edge: the windows behind need no repaint.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(120, 80);
+    m_animation.setInterval(ZoomStepMs);
+    m_animation.setTimerType(Qt::PreciseTimer);
+    connect(&m_animation, &QTimer::timeout, this, &ChartWidget::stepAnimation);
+    dataChanged();
+}
 
-    m_series2 = new QLineSeries(chart);
-    m_series2->setObjectName(QStringLiteral("Series2"));
-    QPen pen2(QColor(130, 155, 254));
-    pen2.setWidth(1);
-    m_series2->setPen(pen2);
-    m_series2->setPointsVisible(false);
-    m_series2->setPointLabelsVisible(false);
+ChartWidget::~ChartWidget() = default;
 
-    chart->addSeries(m_series1);
-    chart->addSeries(m_series2);
+int ChartWidget::addSeries(const QString& name, const QColor& color, qreal width, ChartAxisSide axis)
+{
+    m_series.push_back(std::make_unique<ChartSeries>(name, color, width, Qt::FlatCap, axis));
+    return seriesCount() - 1;
+}
 
-    // Fixed 0 to 101, labelled every 10 %.
-    auto* left = new QCategoryAxis(chart);
-    left->setObjectName(QStringLiteral("LeftAxis"));
-    left->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    for (int v = 0; v <= 100; v += 10)
-        left->append(QString::number(v), v);
-    left->setStartValue(0);
-    left->setRange(0, 101);
-    m_left = left;
-    m_left->setTitleText(ampero::tr("Battery level, %"));
+void ChartWidget::setRightAxis(const ChartValueAxis& axis)
+{
+    m_right = axis;
+    m_frameSize = {};
+    update();
+}
 
-    m_bottom = new QCategoryAxis(chart);
-    m_bottom->setObjectName(QStringLiteral("BottomAxis"));
-    m_bottom->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    m_bottom->setTitleText(ampero::tr("Elapsed time"));
+QString ChartWidget::bottomAxisTitle() const
+{
+    return ampero::tr("Elapsed time");
+}
 
-    // Axis texts in the window's own font rather than the chart's larger one.
-    QFont labels = font();
-    m_left->setLabelsFont(labels);
-    m_bottom->setLabelsFont(labels);
-    labels.setBold(true);
-    m_left->setTitleFont(labels);
-    m_bottom->setTitleFont(labels);
+// --- Data ------------------------------------------------------------------
 
-    m_left->setTruncateLabels(false);
-    m_bottom->setTruncateLabels(false);
+void ChartWidget::clearSeries(int index)
+{
+    m_series.at(static_cast<size_t>(index))->clear();
+    dataChanged();
+}
 
-    chart->addAxis(m_left, Qt::AlignLeft);
-    chart->addAxis(m_bottom, Qt::AlignBottom);
-    for (QLineSeries* s : { m_series1, m_series2 }) {
-        s->attachAxis(m_bottom);
-        s->attachAxis(m_left);
+void ChartWidget::setPoints(int index, const QList<QPointF>& points)
+{
+    m_series.at(static_cast<size_t>(index))->setPoints(points);
+    dataChanged();
+}
+
+void ChartWidget::setSamples(int index, double first, double step, const QByteArray& levels)
+{
+    m_series.at(static_cast<size_t>(index))->setSamples(first, step, levels);
+    dataChanged();
+}
+
+ChartWidget::View ChartWidget::fullView() const
+{
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (const auto& s : m_series) {
+        if (s->isEmpty())
+            continue;
+        lo = any ? std::min(lo, s->minX()) : s->minX();
+        hi = any ? std::max(hi, s->maxX()) : s->maxX();
+        any = true;
     }
-    setChart(chart);
-    setRenderHint(QPainter::Antialiasing, true);
-    setFrameShape(QFrame::NoFrame);
-    // The view paints a plain white background, edge to edge, in one fill.
-    // The chart's own background is off: it stops short of the view's edges,
-    // and the theme's gradient is filled span by span on Qt's thread pool,
-    // which woke two threads at every repaint. Opaque, the view spares the
-    // windows behind it a repaint whenever it repaints, once a second during
-    // a test.
-    chart->setBackgroundVisible(false);
-    setBackgroundBrush(QBrush(Qt::white));
-    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
-
-    // Zooming and panning change the range directly: the labels follow.
-    connect(m_bottom, &QValueAxis::rangeChanged, this, [this] { relabel(); });
-    autoRange();
+    if (!any || !std::isfinite(lo) || !std::isfinite(hi)) {
+        lo = 0;
+        hi = EmptySpan;
+    } else if (!(hi > lo)) {
+        hi = lo + OneSecond;
+        if (!(hi > lo)) // too large a value for a second to count
+            hi = std::nextafter(lo, HUGE_VAL);
+    }
+    View v;
+    v.x0 = lo;
+    v.x1 = hi;
+    return v;
 }
 
-void ChartWidget::clearSeries1()
+void ChartWidget::dataChanged()
 {
-    clearSeries(m_series1);
+    // A new curve shows whole: a zoom into the old one means nothing now.
+    m_animation.stop();
+    m_zoomed = false;
+    const View v = fullView();
+    m_x0 = v.x0;
+    m_x1 = v.x1;
+    if (m_deferring) {
+        m_dirtyWhileDeferring = true;
+        return;
+    }
+    m_drawn = v;
+    update();
 }
 
-void ChartWidget::clearSeries2()
+void ChartWidget::addPoint(int index, double x, double y)
 {
-    clearSeries(m_series2);
-}
-
-void ChartWidget::clearSeries(QLineSeries* series)
-{
-    flushPending();
-    // A clear starts a new picture. With series animations on (results on
-    // show) the chart would animate the old line away and, when the
-    // animations are switched off a moment later by the test start, leave it
-    // drawn for good; and a zoom of the old results would come back on the
-    // next reset. So: no animation for the clear, and no zoom to go back to.
-    const QChart::AnimationOptions animations = chart()->animationOptions();
-    chart()->setAnimationOptions(QChart::NoAnimation);
-    if (chart()->isZoomed())
-        chart()->zoomReset();
-    series->clear();
-    autoRange();
-    chart()->setAnimationOptions(animations);
-}
-
-void ChartWidget::addPoint1(double x, double y)
-{
-    m_pending1.append({ x, y });
-    if (!m_deferring && changesPicture())
-        flushPending();
-}
-
-void ChartWidget::addPoint2(double x, double y)
-{
-    m_pending2.append({ x, y });
-    if (!m_deferring && changesPicture())
-        flushPending();
+    ChartSeries& s = *m_series.at(static_cast<size_t>(index));
+    s.append({ x, y });
+    m_animation.stop();
+    m_zoomed = false;
+    const View full = fullView();
+    m_x0 = full.x0;
+    m_x1 = full.x1;
+    if (m_deferring) {
+        m_dirtyWhileDeferring = true;
+        return;
+    }
+    // The picture follows the range once it has moved by a whole pixel; a
+    // second more late in a long test moves nothing.
+    const QRect plot = plotArea();
+    const double perDay = plot.width() / (m_drawn.x1 - m_drawn.x0);
+    const bool moved = !(std::abs(full.x0 - m_drawn.x0) * perDay < 1.0)
+        || !(std::abs(full.x1 - m_drawn.x1) * perDay < 1.0) || m_drawn.f0 != 0 || m_drawn.f1 != 1;
+    if (moved || s.count() < 2) {
+        if (moved) {
+            m_drawn = full;
+            update();
+        }
+        return;
+    }
+    // At an unchanged scale only the new segment is painted, and only when
+    // it shows: a point in the same pixel as the last one changes nothing.
+    const QPointF a = toPixel(s, s.at(s.count() - 2), m_drawn, plot);
+    const QPointF b = toPixel(s, s.at(s.count() - 1), m_drawn, plot);
+    if (std::floor(a.x()) == std::floor(b.x()) && std::abs(a.y() - b.y()) < 0.5)
+        return;
+    const int pad = static_cast<int>(std::ceil(s.pen().widthF())) + 2;
+    update(QRectF(a, b).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad) & rect());
 }
 
 void ChartWidget::setDeferringPoints(bool on)
 {
     m_deferring = on;
-    if (!on)
-        flushPending();
-}
-
-bool ChartWidget::changesPicture() const
-{
-    // Each new point widens the bottom axis, and Qt Charts then lays out and
-    // draws the whole chart again. Late in a long test a second more moves
-    // nothing by a whole pixel, while the level stays the same for minutes:
-    // such points wait until together they show, or until anyone asks.
-    const QRectF plot = chart()->plotArea();
-    const double min = m_bottom->min();
-    const double max = m_bottom->max();
-    if (m_series1->count() + m_series2->count() == 0 || plot.width() < 1 || !(max > min))
-        return true;
-    double lo = m_dataMin, hi = m_dataMax;
-    bool any = true;
-    extendBy(m_pending1, lo, hi, any);
-    extendBy(m_pending2, lo, hi, any);
-    const double pixelsPerDay = plot.width() / (max - min);
-    if (std::abs(hi - max) * pixelsPerDay >= 1.0 || std::abs(lo - min) * pixelsPerDay >= 1.0)
-        return true;
-    // A new level shows as a step at once.
-    const auto stepsAway = [](const QLineSeries* series, const QList<QPointF>& pending) {
-        if (pending.isEmpty() || series->count() == 0)
-            return !pending.isEmpty();
-        const double last = series->at(series->count() - 1).y();
-        return std::any_of(
-            pending.cbegin(), pending.cend(), [last](const QPointF& p) { return p.y() != last; });
-    };
-    return stepsAway(m_series1, m_pending1) || stepsAway(m_series2, m_pending2);
-}
-
-void ChartWidget::flushPending() const
-{
-    if (m_pending1.isEmpty() && m_pending2.isEmpty())
-        return;
-    // Catching the display up changes what is drawn, not what the chart
-    // holds for its callers: they see the same points either way.
-    auto* self = const_cast<ChartWidget*>(this);
-    double lo = m_dataMin, hi = m_dataMax;
-    bool any = m_series1->count() + m_series2->count() > 0;
-    extendBy(m_pending1, lo, hi, any);
-    extendBy(m_pending2, lo, hi, any);
-    if (!m_pending1.isEmpty())
-        m_series1->append(std::exchange(m_pending1, {}));
-    if (!m_pending2.isEmpty())
-        m_series2->append(std::exchange(m_pending2, {}));
-    // Only the new points can widen the range: no need to look at the others.
-    self->m_dataMin = lo;
-    self->m_dataMax = hi;
-    self->applyRange(lo, hi > lo ? hi : lo + OneSecond);
-}
-
-void ChartWidget::setPoints1(const QList<QPointF>& points)
-{
-    flushPending();
-    m_series1->replace(points);
-    autoRange();
-}
-
-void ChartWidget::setPoints2(const QList<QPointF>& points)
-{
-    flushPending();
-    m_series2->replace(points);
-    autoRange();
+    if (!on && m_dirtyWhileDeferring) {
+        m_dirtyWhileDeferring = false;
+        m_drawn = View { m_x0, m_x1, 0, 1 };
+        update();
+    }
 }
 
 bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
 {
-    flushPending();
-    const double min = m_bottom->min();
-    if (!std::isfinite(dayFraction)) {
-        if (error)
-            *error = ampero::tr("The axis maximum %1 is not a finite number.").arg(dayFraction);
-        return false;
-    }
-    if (dayFraction < min) {
+    if (!std::isfinite(dayFraction) || dayFraction < m_x0) {
         if (error)
             *error
-                = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(min);
+                = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(m_x0);
         return false;
     }
-    applyRange(min, dayFraction);
+    m_animation.stop();
+    m_zoomed = false;
+    m_x1 = dayFraction;
+    m_drawn = View { m_x0, m_x1, 0, 1 };
+    update();
     return true;
 }
 
-double ChartWidget::bottomMaximum() const
-{
-    flushPending();
-    return m_bottom->max();
-}
-
-double ChartWidget::bottomMinimum() const
-{
-    flushPending();
-    return m_bottom->min();
-}
+// --- Zoom and pan ----------------------------------------------------------
 
 void ChartWidget::setInteractive(bool on)
 {
-    flushPending();
     m_interactive = on;
     m_panning = false;
-    setRubberBand(on ? QChartView::RectangleRubberBand : QChartView::NoRubberBand);
-    chart()->setAnimationOptions(on ? QChart::SeriesAnimations : QChart::NoAnimation);
+    m_banding = false;
+    if (m_band)
+        m_band->hide();
+    setFocusPolicy(on ? Qt::ClickFocus : Qt::NoFocus);
     if (!on)
-        chart()->zoomReset();
+        resetZoom();
+}
+
+void ChartWidget::resetZoom()
+{
+    m_animation.stop();
+    if (!m_zoomed)
+        return;
+    m_zoomed = false;
+    setView(m_home);
+}
+
+void ChartWidget::setView(const View& view)
+{
+    m_x0 = view.x0;
+    m_x1 = view.x1;
+    m_drawn = view;
+    update();
+}
+
+void ChartWidget::stepAnimation()
+{
+    ++m_animStep;
+    const double t = static_cast<double>(m_animStep) / ZoomSteps;
+    const auto mix = [t](double a, double b) { return a + (b - a) * t; };
+    if (m_animStep >= ZoomSteps) {
+        m_animation.stop();
+        setView(m_animTo);
+        return;
+    }
+    setView(View { mix(m_animFrom.x0, m_animTo.x0), mix(m_animFrom.x1, m_animTo.x1),
+        mix(m_animFrom.f0, m_animTo.f0), mix(m_animFrom.f1, m_animTo.f1) });
+}
+
+void ChartWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_interactive) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const bool pan = event->button() == Qt::MiddleButton
+        || (event->button() == Qt::LeftButton && event->modifiers().testFlag(Qt::ControlModifier));
+    if (pan) {
+        m_animation.stop();
+        m_panning = true;
+        m_panFrom = event->position();
+    } else if (event->button() == Qt::LeftButton && plotArea().contains(event->position().toPoint())) {
+        m_banding = true;
+        m_bandFrom = event->position().toPoint();
+        if (!m_band)
+            m_band = new QRubberBand(QRubberBand::Rectangle, this);
+        m_band->setGeometry(QRect(m_bandFrom, QSize()));
+        m_band->show();
+    } else if (event->button() == Qt::RightButton) {
+        resetZoom();
+    }
+    event->accept();
+}
+
+void ChartWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_banding) {
+        m_band->setGeometry(QRect(m_bandFrom, event->position().toPoint()).normalized() & plotArea());
+    } else if (m_panning) {
+        const QRect plot = plotArea();
+        const QPointF d = event->position() - m_panFrom;
+        m_panFrom = event->position();
+        if (!m_zoomed) {
+            m_home = View { m_x0, m_x1, 0, 1 };
+            m_zoomed = true;
+        }
+        View v = m_drawn;
+        const double dx = -d.x() / plot.width() * (v.x1 - v.x0);
+        const double df = d.y() / plot.height() * (v.f1 - v.f0);
+        setView(View { v.x0 + dx, v.x1 + dx, v.f0 + df, v.f1 + df });
+    } else {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ChartWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_panning && (event->button() == Qt::MiddleButton || event->button() == Qt::LeftButton)) {
+        m_panning = false;
+    } else if (m_banding && event->button() == Qt::LeftButton) {
+        m_banding = false;
+        const QRectF r(m_band->geometry());
+        m_band->hide();
+        if (r.width() < 4 || r.height() < 4)
+            return;
+        const QRectF plot(plotArea());
+        const View v = m_drawn;
+        const double dx = (v.x1 - v.x0) / plot.width();
+        const double df = (v.f1 - v.f0) / plot.height();
+        if (!m_zoomed) {
+            m_home = View { m_x0, m_x1, 0, 1 };
+            m_zoomed = true;
+        }
+        m_animFrom = v;
+        m_animTo = View { v.x0 + (r.left() - plot.left()) * dx, v.x0 + (r.right() - plot.left()) * dx,
+            v.f0 + (plot.bottom() - r.bottom()) * df, v.f0 + (plot.bottom() - r.top()) * df };
+        m_animStep = 0;
+        m_animation.start();
+    } else {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ChartWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (m_interactive && event->key() == Qt::Key_Escape && m_zoomed) {
+        resetZoom();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// --- Geometry --------------------------------------------------------------
+
+ChartWidget::Layout ChartWidget::layoutFor(const QSize& size) const
+{
+    const QFontMetrics fm(font());
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics bfm(bold);
+    const int side = Margin + bfm.height() + LabelGap + fm.horizontalAdvance(QStringLiteral("100")) + LabelGap
+        + TickLength;
+    const int left = side;
+    const int right = m_right.visible ? side : Margin + RightPadding;
+    const int top = Margin + fm.height() / 2 + 1;
+    const int bottom = Margin + bfm.height() + LabelGap + fm.height() + LabelGap + TickLength;
+    Layout l;
+    l.plot = QRect(
+        left, top, std::max(1, size.width() - left - right), std::max(1, size.height() - top - bottom));
+    l.bottomLabelsTop = l.plot.bottom() + 1 + TickLength + LabelGap;
+    return l;
+}
+
+QRect ChartWidget::plotArea() const
+{
+    return layoutFor(size()).plot;
+}
+
+QPointF ChartWidget::toPixel(
+    const ChartSeries& s, const QPointF& point, const View& view, const QRect& plot) const
+{
+    const ChartValueAxis& axis = s.axis() == ChartAxisSide::Right ? m_right : m_left;
+    const double span = axis.max - axis.min;
+    const double y0 = axis.min + view.f0 * span;
+    const double y1 = axis.min + view.f1 * span;
+    const QRectF r(plot);
+    return { r.left() + (point.x() - view.x0) / (view.x1 - view.x0) * r.width(),
+        r.bottom() - (point.y() - y0) / (y1 - y0) * r.height() };
+}
+
+QList<QPair<double, QString>> ChartWidget::bottomTicks(double x0, double x1, const QRect& plot) const
+{
+    QList<QPair<double, QString>> out;
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !(x1 > x0) || std::abs(x0) > LargestTickedDay
+        || std::abs(x1) > LargestTickedDay)
+        return out;
+    // About one label per 90 pixels, at most 8.
+    const int most = std::clamp(plot.width() / 90 + 1, 2, 8);
+    const QChar sep = regionalTimeSeparator();
+    for (double t : axisTicks(x0, x1, most)) {
+        // A label right at the end would be cut by the chart's edge.
+        if (t > x0 && x1 - t < (x1 - x0) * 0.04)
+            continue;
+        out.append({ t, axisTimeLabel(t, sep) });
+    }
+    return out;
 }
 
 QStringList ChartWidget::bottomLabels() const
 {
-    flushPending();
-    QStringList labels = m_bottom->categoriesLabels();
-    // Labels that repeat carry zero-width spaces to stay distinct keys.
-    for (QString& l : labels)
-        l.remove(QChar(0x200B));
+    QStringList labels;
+    for (const auto& tick : bottomTicks(m_x0, m_x1, plotArea()))
+        labels.append(tick.second);
     return labels;
+}
+
+// --- Painting --------------------------------------------------------------
+
+void ChartWidget::paintFrame(QPainter& p, const View& view, const QSize& size) const
+{
+    const Layout l = layoutFor(size);
+    const QRect plot = l.plot;
+    const QRectF pf(plot);
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const QFontMetrics fm(font());
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics bfm(bold);
+
+    // Horizontal grid and the vertical axes' labels.
+    for (const ChartValueAxis* axis : { &m_left, &m_right }) {
+        if (!axis->visible)
+            continue;
+        const bool left = axis == &m_left;
+        const double span = axis->max - axis->min;
+        const double y0 = axis->min + view.f0 * span;
+        const double y1 = axis->min + view.f1 * span;
+        double step = axis->tickStep > 0 ? axis->tickStep : niceStep(y1 - y0, 5);
+        if (step > 0 && (y1 - y0) / step < 2)
+            step = niceStep(y1 - y0, 5);
+        for (double v : valueTicks(y0, y1, step)) {
+            if (v > axis->max)
+                continue;
+            const double y = pf.bottom() - (v - y0) / (y1 - y0) * pf.height();
+            const int yi = static_cast<int>(std::round(y - 0.5));
+            if (left) {
+                p.fillRect(QRect(plot.left(), yi, plot.width(), 1), GridColor);
+                p.fillRect(QRect(plot.left() - TickLength, yi, TickLength, 1), AxisColor);
+            } else {
+                p.fillRect(QRect(plot.right() + 1, yi, TickLength, 1), AxisColor);
+            }
+            const QString text = valueLabel(v);
+            const int w = fm.horizontalAdvance(text);
+            const int x
+                = left ? plot.left() - TickLength - LabelGap - w : plot.right() + 1 + TickLength + LabelGap;
+            p.setPen(LabelColor);
+            p.setFont(font());
+            p.drawText(QPointF(x, yi + fm.ascent() / 2.0 - 1), text);
+        }
+        // The title, turned to read upwards beside its labels.
+        p.save();
+        p.setFont(bold);
+        p.setPen(LabelColor);
+        const int tx = left ? Margin : size.width() - Margin - bfm.height();
+        p.translate(tx + bfm.ascent(), plot.center().y() + bfm.horizontalAdvance(axis->title) / 2.0);
+        p.rotate(-90);
+        p.drawText(QPointF(0, 0), axis->title);
+        p.restore();
+    }
+
+    // Vertical grid and the bottom axis' labels.
+    p.setFont(font());
+    for (const auto& [t, text] : bottomTicks(view.x0, view.x1, plot)) {
+        const double x = pf.left() + (t - view.x0) / (view.x1 - view.x0) * pf.width();
+        const int xi = static_cast<int>(std::round(x - 0.5));
+        p.fillRect(QRect(xi, plot.top(), 1, plot.height()), GridColor);
+        p.fillRect(QRect(xi, plot.bottom() + 1, 1, TickLength), AxisColor);
+        const int w = fm.horizontalAdvance(text);
+        p.setPen(LabelColor);
+        p.drawText(
+            QPointF(std::min(x - w / 2.0, size.width() - 1.0 - w), l.bottomLabelsTop + fm.ascent()), text);
+    }
+    p.setFont(bold);
+    const QString title = bottomAxisTitle();
+    p.drawText(
+        QPointF(pf.center().x() - bfm.horizontalAdvance(title) / 2.0, size.height() - Margin - bfm.descent()),
+        title);
+
+    // The plot's frame; the axes in a darker line.
+    p.fillRect(QRect(plot.left(), plot.top(), plot.width(), 1), GridColor);
+    p.fillRect(QRect(plot.right(), plot.top(), 1, plot.height()), GridColor);
+    p.fillRect(QRect(plot.left() - 1, plot.top(), 1, plot.height() + 1), AxisColor);
+    p.fillRect(QRect(plot.left() - 1, plot.bottom() + 1, plot.width() + 1, 1), AxisColor);
+    if (m_right.visible)
+        p.fillRect(QRect(plot.right() + 1, plot.top(), 1, plot.height() + 1), AxisColor);
+}
+
+void ChartWidget::paintSeries(
+    QPainter& p, const ChartSeries& s, const View& view, const QRect& plot, int c0, int c1) const
+{
+    const qsizetype n = s.count();
+    if (n < 2)
+        return;
+    QList<QPointF> line;
+    if (!s.isOrdered()) { // not in x order: draw it as given
+        line.reserve(n);
+        for (qsizetype i = 0; i < n; ++i)
+            line.append(toPixel(s, s.at(i), view, plot));
+        p.drawPolyline(line.constData(), static_cast<int>(line.size()));
+        return;
+    }
+    const double perPixel = (view.x1 - view.x0) / plot.width();
+    const auto xAt = [&](int column) { return view.x0 + column * perPixel; };
+    const qsizetype i0 = s.lowerBound(xAt(c0));
+    const qsizetype i1 = s.lowerBound(xAt(c1 + 1));
+    line.reserve(4 * (c1 - c0 + 3));
+    if (i0 > 0)
+        line.append(toPixel(s, s.at(i0 - 1), view, plot));
+    // One vertical span per pixel column: the first point, the column's
+    // lowest and highest level, the last point.
+    for (qsizetype i = i0; i < i1;) {
+        const QPointF first = s.at(i);
+        const int column = static_cast<int>(std::floor((first.x() - view.x0) / perPixel));
+        qsizetype j = std::max(i + 1, s.lowerBound(xAt(column + 1)));
+        j = std::min(j, n);
+        line.append(toPixel(s, first, view, plot));
+        if (j - i > 2) {
+            double lo = 0, hi = 0;
+            s.yRange(i, j, &lo, &hi);
+            const double cx = first.x();
+            line.append(toPixel(s, { cx, lo }, view, plot));
+            line.append(toPixel(s, { cx, hi }, view, plot));
+        }
+        if (j - i > 1)
+            line.append(toPixel(s, s.at(j - 1), view, plot));
+        i = j;
+    }
+    if (i1 < n)
+        line.append(toPixel(s, s.at(i1), view, plot));
+    p.drawPolyline(line.constData(), static_cast<int>(line.size()));
+}
+
+void ChartWidget::paintChart(
+    QPainter& p, const QRect& clip, const View& view, const QSize& size, bool cached) const
+{
+    if (cached) {
+        const qreal ratio = devicePixelRatioF();
+        if (m_frame.isNull() || m_frameSize != size || m_frameRatio != ratio || m_frameView.x0 != view.x0
+            || m_frameView.x1 != view.x1 || m_frameView.f0 != view.f0 || m_frameView.f1 != view.f1) {
+            m_frame = QPixmap(size * ratio);
+            m_frame.setDevicePixelRatio(ratio);
+            QPainter fp(&m_frame);
+            paintFrame(fp, view, size);
+            m_frameView = view;
+            m_frameSize = size;
+            m_frameRatio = ratio;
+        }
+        p.drawPixmap(QRectF(clip), m_frame,
+            QRectF(clip.x() * ratio, clip.y() * ratio, clip.width() * ratio, clip.height() * ratio));
+    } else {
+        paintFrame(p, view, size);
+    }
+    const QRect plot = layoutFor(size).plot;
+    const QRect area = plot.adjusted(-1, -1, 1, 1) & clip;
+    if (area.isEmpty())
+        return;
+    p.save();
+    p.setClipRect(area);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const int c0 = std::max(0, area.left() - plot.left() - 2);
+    const int c1 = std::min(plot.width() - 1, area.right() - plot.left() + 2);
+    // Later series over earlier ones, the measured curve on top.
+    for (auto it = m_series.rbegin(); it != m_series.rend(); ++it) {
+        p.setPen((*it)->pen());
+        paintSeries(p, **it, view, plot, c0, c1);
+    }
+    p.restore();
+}
+
+void ChartWidget::paintEvent(QPaintEvent* event)
+{
+    QPainter p(this);
+    paintChart(p, event->rect(), m_drawn, size(), true);
+}
+
+void ChartWidget::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_drawn = View { m_x0, m_x1, m_drawn.f0, m_drawn.f1 };
+}
+
+void ChartWidget::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange)
+        m_frameSize = {};
+    QWidget::changeEvent(event);
 }
 
 bool ChartWidget::saveBitmap(const QString& path, QString* error) const
 {
-    flushPending();
     QImage image(size(), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        const_cast<ChartWidget*>(this)->render(&painter, QRectF(QPointF(0, 0), QSizeF(size())), rect());
+        // Every point, also those that have not reached the screen yet.
+        QPainter p(&image);
+        paintChart(p, image.rect(), View { m_x0, m_x1, m_drawn.f0, m_drawn.f1 }, size(), false);
     }
     QImageWriter writer(path, "bmp");
     if (!writer.write(image)) {
@@ -301,112 +625,6 @@ bool ChartWidget::saveBitmap(const QString& path, QString* error) const
         return false;
     }
     return true;
-}
-
-void ChartWidget::autoRange()
-{
-    double lo = 0, hi = 0;
-    bool any = false;
-    extendBy(m_series1->points(), lo, hi, any);
-    extendBy(m_series2->points(), lo, hi, any);
-    m_dataMin = lo;
-    m_dataMax = hi;
-    if (!any) {
-        lo = 0;
-        hi = EmptySpan;
-    } else if (hi <= lo) {
-        hi = lo + OneSecond;
-    }
-    applyRange(lo, hi);
-}
-
-void ChartWidget::applyRange(double wantedMin, double wantedMax)
-{
-    // The axis never gets an end that is not finite, nor an empty range.
-    const auto [min, max] = usableAxisRange(wantedMin, wantedMax);
-    m_relabelling = true;
-    m_bottom->setRange(min, max);
-    m_relabelling = false;
-    relabel();
-    // Lay the chart out now rather than from a posted request after the next
-    // repaint: one repaint per change instead of two.
-    if (QGraphicsLayout* layout = chart()->layout())
-        layout->activate();
-}
-
-void ChartWidget::relabel()
-{
-    if (m_relabelling)
-        return;
-    m_relabelling = true;
-    const double min = m_bottom->min();
-    const double max = m_bottom->max();
-    const QChar sep = regionalTimeSeparator();
-    QList<QPair<QString, double>> wanted;
-    QStringList used;
-    for (double t : axisTicks(min, max)) {
-        // A label right at the end would be cut by the chart's edge.
-        if (t > min && max - t < (max - min) * 0.04)
-            continue;
-        QString label = axisTimeLabel(t, sep);
-        while (used.contains(label))
-            label.append(QChar(0x200B));
-        used.append(label);
-        wanted.append({ label, t });
-    }
-    // During a test the range widens by a second at a time and the ticks
-    // mostly stay where they are: every change of the categories makes the
-    // chart lay out its axis again, so leave them alone when nothing moved.
-    const QStringList current = m_bottom->categoriesLabels();
-    bool same = current.size() == wanted.size();
-    for (qsizetype i = 0; same && i < wanted.size(); ++i)
-        same
-            = current.at(i) == wanted.at(i).first && m_bottom->endValue(current.at(i)) == wanted.at(i).second;
-    if (!same) {
-        for (const QString& l : current)
-            m_bottom->remove(l);
-        for (const auto& [label, t] : std::as_const(wanted))
-            m_bottom->append(label, t);
-    }
-    if (m_bottom->startValue() != min)
-        m_bottom->setStartValue(min);
-    // Appending may stretch the axis; the range stays what was asked for.
-    if (m_bottom->min() != min || m_bottom->max() != max)
-        m_bottom->setRange(min, max);
-    m_relabelling = false;
-}
-
-void ChartWidget::mousePressEvent(QMouseEvent* event)
-{
-    if (m_interactive && event->button() == Qt::MiddleButton) {
-        m_panning = true;
-        m_panFrom = event->position();
-        event->accept();
-        return;
-    }
-    QChartView::mousePressEvent(event);
-}
-
-void ChartWidget::mouseMoveEvent(QMouseEvent* event)
-{
-    if (m_panning) {
-        const QPointF d = event->position() - m_panFrom;
-        m_panFrom = event->position();
-        chart()->scroll(-d.x(), d.y());
-        event->accept();
-        return;
-    }
-    QChartView::mouseMoveEvent(event);
-}
-
-void ChartWidget::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (m_panning && event->button() == Qt::MiddleButton) {
-        m_panning = false;
-        event->accept();
-        return;
-    }
-    QChartView::mouseReleaseEvent(event);
 }
 
 } // namespace ampero

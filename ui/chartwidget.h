@@ -1,100 +1,170 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-#include <QChartView>
-#include <QList>
-#include <QPointF>
+#include "ui/chartseries.h"
 
-class QCategoryAxis;
-class QLineSeries;
-class QValueAxis;
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QRubberBand;
 
 namespace ampero {
 
-// Chart1: the battery level (0 to 101 %) over elapsed time. x values are
-// elapsed times as day fractions (1.0 = 24 hours), y values percentages.
-// Series1 holds the measured levels, Series2 the fast-mode forecast line.
-// The bottom axis follows the points (automatic range) and labels its ticks
-// "h:mm:ss" with the user's regional time separator, counted from x = 0 in
-// every time zone.
-class ChartWidget : public QChartView {
+// One vertical axis: its title (with the unit), its range and the step
+// between labelled ticks (0: worked out from the range).
+struct ChartValueAxis {
+    QString title;
+    double min = 0;
+    double max = 1;
+    double tickStep = 0;
+    bool visible = false;
+};
+
+// Chart1: the battery level (0 to 101 %) over elapsed time, painted with
+// QPainter. x values are elapsed times as day fractions (1.0 = 24 hours),
+// y values percentages. Series1 holds the measured levels, Series2 the
+// fast-mode forecast line; more series and a right axis with a unit of its
+// own can be added. The bottom axis follows the points (automatic range) and
+// labels its ticks "h:mm:ss" with the user's regional time separator, counted
+// from x = 0 in every time zone.
+//
+// Drawing is kept cheap for a test that runs for hours: the axes, grid and
+// labels sit in a cached pixmap that is redrawn only when the range moves by
+// a pixel or the size changes; a new point at an unchanged scale repaints
+// only its own segment, and a point that changes nothing on screen nothing;
+// a curve is drawn as at most one vertical span per pixel column, however
+// many points it has.
+//
+// With zooming on, dragging with the left button zooms into the rectangle
+// (animated in 20 steps), dragging with the middle button (or the left one
+// with Ctrl held) pans, and a right click or Escape returns to the full view.
+class ChartWidget : public QWidget {
     Q_OBJECT
 public:
     explicit ChartWidget(QWidget* parent = nullptr);
+    ~ChartWidget() override;
 
-    QLineSeries* series1() const
-    {
-        flushPending();
-        return m_series1;
-    }
-    QLineSeries* series2() const
-    {
-        flushPending();
-        return m_series2;
-    }
-    QValueAxis* leftAxis() const { return m_left; }
-    QCategoryAxis* bottomAxis() const { return m_bottom; }
+    // --- Series ---------------------------------------------------------
+    // Series 0 is Series1, series 1 is Series2. Returns the new series' index.
+    int addSeries(
+        const QString& name, const QColor& color, qreal width, ChartAxisSide axis = ChartAxisSide::Left);
+    int seriesCount() const { return static_cast<int>(m_series.size()); }
+    const ChartSeries* series(int index) const { return m_series.at(static_cast<size_t>(index)).get(); }
+    const ChartSeries* series1() const { return series(0); }
+    const ChartSeries* series2() const { return series(1); }
 
-    void clearSeries1();
-    void clearSeries2();
-    void addPoint1(double x, double y);
-    void addPoint2(double x, double y);
-    // Replace every point of a series in one call (100 000 points included).
-    void setPoints1(const QList<QPointF>& points);
-    void setPoints2(const QList<QPointF>& points);
+    void clearSeries(int index);
+    // Points are expected in ascending x.
+    void addPoint(int index, double x, double y);
+    void setPoints(int index, const QList<QPointF>& points);
+    // Evenly spaced one-byte samples: (first + k * step, levels[k]). The
+    // buffer is shared with the caller, not copied.
+    void setSamples(int index, double first, double step, const QByteArray& levels);
+
+    void clearSeries1() { clearSeries(0); }
+    void clearSeries2() { clearSeries(1); }
+    void addPoint1(double x, double y) { addPoint(0, x, y); }
+    void addPoint2(double x, double y) { addPoint(1, x, y); }
+    void setPoints1(const QList<QPointF>& points) { setPoints(0, points); }
+    void setPoints2(const QList<QPointF>& points) { setPoints(1, points); }
+
+    // --- Axes -----------------------------------------------------------
+    const ChartValueAxis& leftAxis() const { return m_left; }
+    const ChartValueAxis& rightAxis() const { return m_right; }
+    // Shows a right axis for series that use it.
+    void setRightAxis(const ChartValueAxis& axis);
+    QString bottomAxisTitle() const;
 
     // The bottom axis maximum. It reads back unchanged until the range is next
-    // worked out from the points (one equal to the minimum widens to a second:
-    // the axis never takes an empty range). A value below the axis minimum (or
-    // not a finite number) is refused: false, the old maximum stays, *error
-    // says why.
+    // worked out from the points. A value below the axis minimum (or not a
+    // number) is refused: false, the old maximum stays, *error says why.
     bool setBottomMaximum(double dayFraction, QString* error);
-    double bottomMaximum() const;
-    double bottomMinimum() const;
+    double bottomMaximum() const { return m_x1; }
+    double bottomMinimum() const { return m_x0; }
+    // The texts the bottom axis shows now, left to right.
+    QStringList bottomLabels() const;
 
-    // Zooming (rubber band, animated) and panning (middle button drag) with the mouse.
+    // --- Mouse ----------------------------------------------------------
+    // Zooming and panning with the mouse; switching off returns to the full view.
     void setInteractive(bool on);
     bool isInteractive() const { return m_interactive; }
+    bool isZoomed() const { return m_zoomed; }
+    bool isAnimating() const { return m_animation.isActive(); }
+    // Back to the whole range of the points.
+    void resetZoom();
 
-    // A point that would not change the picture by a whole pixel waits to be
-    // drawn with the next one that does. While nobody can see the chart (the
-    // screen is locked) every added point waits, instead of the chart being
-    // laid out anew each second; they are drawn in one go when deferring
-    // ends. Anything that asks the chart for its state sees every point.
+    // While nobody can see the chart (the screen is locked) added points
+    // only go into the series; the picture catches up when deferring ends.
     void setDeferringPoints(bool on);
     bool isDeferringPoints() const { return m_deferring; }
 
-    // The texts the bottom axis shows now, left to right.
-    QStringList bottomLabels() const;
+    // The rectangle the curves are drawn in, in widget coordinates.
+    QRect plotArea() const;
 
     // Draws the chart at its on-screen size onto white and writes it as a
     // Windows bitmap. False and *error on failure; an existing file is replaced.
     bool saveBitmap(const QString& path, QString* error) const;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void clearSeries(QLineSeries* series);
-    void autoRange();
-    bool changesPicture() const;
-    void applyRange(double min, double max);
-    void relabel();
-    void flushPending() const;
+    struct View {
+        double x0 = 0, x1 = 1; // bottom axis
+        double f0 = 0, f1 = 1; // fraction of the vertical axes' ranges shown
+    };
+    struct Layout {
+        QRect plot;
+        int bottomLabelsTop = 0;
+    };
 
-    QLineSeries* m_series1 = nullptr;
-    QLineSeries* m_series2 = nullptr;
-    QValueAxis* m_left = nullptr;
-    QCategoryAxis* m_bottom = nullptr;
-    double m_dataMin = 0; // smallest and largest x of both series
-    double m_dataMax = 0;
+    void dataChanged(); // work the full range out again and show it
+    void setAxisRange(double x0, double x1);
+    void followAxis(bool segmentOnly, const QRectF& segment);
+    void setView(const View& view);
+    Layout layoutFor(const QSize& size) const;
+    QList<QPair<double, QString>> bottomTicks(double x0, double x1, const QRect& plot) const;
+    void paintChart(QPainter& p, const QRect& clip, const View& view, const QSize& size, bool cached) const;
+    void paintFrame(QPainter& p, const View& view, const QSize& size) const;
+    void paintSeries(
+        QPainter& p, const ChartSeries& s, const View& view, const QRect& plot, int c0, int c1) const;
+    QPointF toPixel(const ChartSeries& s, const QPointF& point, const View& view, const QRect& plot) const;
+    View fullView() const;
+    void stepAnimation();
+
+    std::vector<std::unique_ptr<ChartSeries>> m_series;
+    ChartValueAxis m_left;
+    ChartValueAxis m_right;
+
+    double m_x0 = 0, m_x1 = 0; // the bottom axis range callers see
+    View m_drawn; // the range the picture shows; lags m_x0..m_x1 by less than a pixel
+    bool m_zoomed = false;
+    View m_home; // the range before the first zoom or pan
     bool m_interactive = false;
-    bool m_relabelling = false;
-    bool m_panning = false;
     bool m_deferring = false;
-    mutable QList<QPointF> m_pending1; // points added but not drawn yet
-    mutable QList<QPointF> m_pending2;
+    bool m_dirtyWhileDeferring = false;
+
+    mutable QPixmap m_frame; // axes, grid and labels for m_frameView at m_frameSize
+    mutable View m_frameView;
+    mutable QSize m_frameSize;
+    mutable qreal m_frameRatio = 0;
+
+    QTimer m_animation;
+    View m_animFrom, m_animTo;
+    int m_animStep = 0;
+
+    QRubberBand* m_band = nullptr;
+    QPoint m_bandFrom;
+    bool m_banding = false;
+    bool m_panning = false;
     QPointF m_panFrom;
 };
 
