@@ -27,7 +27,10 @@ constexpr double LargestTickedDay = 1e6;
 constexpr int Margin = 5;
 constexpr int TickLength = 4;
 constexpr int LabelGap = 3;
-constexpr int RightPadding = 12;
+constexpr int RightPadding = 10;
+// Room around the axis titles, as the plot had it before.
+constexpr int TitleInset = 14;
+constexpr int TitleGap = 5;
 // The zoom animation: 20 steps of a 60 Hz frame.
 constexpr int ZoomSteps = 20;
 constexpr int ZoomStepMs = 16;
@@ -371,16 +374,16 @@ ChartWidget::Layout ChartWidget::layoutFor(const QSize& size) const
     QFont bold = font();
     bold.setBold(true);
     const QFontMetrics bfm(bold);
-    const int side = Margin + bfm.height() + LabelGap + fm.horizontalAdvance(QStringLiteral("100")) + LabelGap
-        + TickLength;
+    const int side = Margin + TitleInset + bfm.height() + TitleGap
+        + fm.horizontalAdvance(QStringLiteral("100")) + 2 + TickLength;
     const int left = side;
     const int right = m_right.visible ? side : Margin + RightPadding;
-    const int top = Margin + fm.height() / 2 + 1;
-    const int bottom = Margin + bfm.height() + LabelGap + fm.height() + LabelGap + TickLength;
+    const int top = Margin + fm.height() / 2 + 4;
+    const int bottom = Margin + TitleInset + bfm.height() + TitleGap + fm.height() + 2 + TickLength;
     Layout l;
     l.plot = QRect(
         left, top, std::max(1, size.width() - left - right), std::max(1, size.height() - top - bottom));
-    l.bottomLabelsTop = l.plot.bottom() + 1 + TickLength + LabelGap;
+    l.bottomLabelsTop = l.plot.bottom() + 1 + TickLength + 2;
     return l;
 }
 
@@ -474,7 +477,7 @@ void ChartWidget::paintFrame(QPainter& p, const View& view, const QSize& size) c
         p.save();
         p.setFont(bold);
         p.setPen(LabelColor);
-        const int tx = left ? Margin : size.width() - Margin - bfm.height();
+        const int tx = left ? Margin + TitleInset : size.width() - Margin - TitleInset - bfm.height();
         p.translate(tx + bfm.ascent(), plot.center().y() + bfm.horizontalAdvance(axis->title) / 2.0);
         p.rotate(-90);
         p.drawText(QPointF(0, 0), axis->title);
@@ -495,8 +498,8 @@ void ChartWidget::paintFrame(QPainter& p, const View& view, const QSize& size) c
     }
     p.setFont(bold);
     const QString title = bottomAxisTitle();
-    p.drawText(
-        QPointF(pf.center().x() - bfm.horizontalAdvance(title) / 2.0, size.height() - Margin - bfm.descent()),
+    p.drawText(QPointF(pf.center().x() - bfm.horizontalAdvance(title) / 2.0,
+                   l.bottomLabelsTop + fm.height() + TitleGap + bfm.ascent()),
         title);
 
     // The plot's frame; the axes in a darker line.
