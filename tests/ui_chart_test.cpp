@@ -187,6 +187,29 @@ TEST(Chart, CurvesHaveTheirColourAndWidth)
     EXPECT_EQ(chart.leftAxis().max, 101.0);
 }
 
+TEST(Chart, AThirdSeriesOnARightAxisOfItsOwn)
+{
+    ChartWidget chart;
+    chart.resize(626, 250);
+    const int watts = chart.addSeries(QStringLiteral("Power"), QColor(0, 128, 0), 2, ChartAxisSide::Right);
+    chart.setRightAxis({ QStringLiteral("Power, W"), 0, 40, 0, true });
+    chart.setPoints(watts, { { 0, 20 }, { 60 * Second, 20 } });
+    chart.setPoints1({ { 0, 80 }, { 60 * Second, 80 } });
+    const QImage image = render(chart);
+    const QRect plot = chart.plotArea();
+    // 20 W is half way up the right axis, 80 % high on the left one.
+    const int x = plot.left() + plot.width() * 3 / 8;
+    const auto rowOf = [&](QColor ink) {
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            if (image.pixelColor(x, y) == ink)
+                return y;
+        return -1;
+    };
+    EXPECT_NEAR(rowOf(QColor(0, 128, 0)), plot.top() + plot.height() / 2.0, 2);
+    EXPECT_NEAR(rowOf(Qt::red), plot.bottom() - plot.height() * 80 / 101.0, 2);
+    EXPECT_LT(plot.right(), 626 - 40); // room for the right axis' labels and title
+}
+
 TEST(Chart, ScreenShowsExactlyThePointsAfterPartialRepaintsAndClears)
 {
     ShownChart shown;

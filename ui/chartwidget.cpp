@@ -518,10 +518,17 @@ void ChartWidget::paintSeries(
     if (n < 2)
         return;
     QList<QPointF> line;
+    // A point that is not a number is left out, one far off the plot is
+    // brought near it: the painter gets only coordinates it can handle.
+    const auto add = [&line](QPointF q) {
+        if (std::isnan(q.x()) || std::isnan(q.y()))
+            return;
+        line.append({ std::clamp(q.x(), -1e5, 1e5), std::clamp(q.y(), -1e5, 1e5) });
+    };
     if (!s.isOrdered()) { // not in x order: draw it as given
         line.reserve(n);
         for (qsizetype i = 0; i < n; ++i)
-            line.append(toPixel(s, s.at(i), view, plot));
+            add(toPixel(s, s.at(i), view, plot));
         p.drawPolyline(line.constData(), static_cast<int>(line.size()));
         return;
     }
@@ -531,28 +538,29 @@ void ChartWidget::paintSeries(
     const qsizetype i1 = s.lowerBound(xAt(c1 + 1));
     line.reserve(4 * (c1 - c0 + 3));
     if (i0 > 0)
-        line.append(toPixel(s, s.at(i0 - 1), view, plot));
+        add(toPixel(s, s.at(i0 - 1), view, plot));
     // One vertical span per pixel column: the first point, the column's
     // lowest and highest level, the last point.
     for (qsizetype i = i0; i < i1;) {
         const QPointF first = s.at(i);
-        const int column = static_cast<int>(std::floor((first.x() - view.x0) / perPixel));
+        const int column = static_cast<int>(std::clamp(
+            std::floor((first.x() - view.x0) / perPixel), -1.0, static_cast<double>(plot.width())));
         qsizetype j = std::max(i + 1, s.lowerBound(xAt(column + 1)));
         j = std::min(j, n);
-        line.append(toPixel(s, first, view, plot));
+        add(toPixel(s, first, view, plot));
         if (j - i > 2) {
             double lo = 0, hi = 0;
             s.yRange(i, j, &lo, &hi);
             const double cx = first.x();
-            line.append(toPixel(s, { cx, lo }, view, plot));
-            line.append(toPixel(s, { cx, hi }, view, plot));
+            add(toPixel(s, { cx, lo }, view, plot));
+            add(toPixel(s, { cx, hi }, view, plot));
         }
         if (j - i > 1)
-            line.append(toPixel(s, s.at(j - 1), view, plot));
+            add(toPixel(s, s.at(j - 1), view, plot));
         i = j;
     }
     if (i1 < n)
-        line.append(toPixel(s, s.at(i1), view, plot));
+        add(toPixel(s, s.at(i1), view, plot));
     p.drawPolyline(line.constData(), static_cast<int>(line.size()));
 }
 
