@@ -3,20 +3,25 @@
 // curves' colours and widths, what stays on screen after a clear or a partial
 // repaint, the bottom-axis maximum, zooming and panning with the mouse, and
 // the bitmap it saves.
+#include "results/evaluation.h"
 #include "ui/charttime.h"
 #include "ui/chartwidget.h"
+#include "ui/uMain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <limits>
+#include <unistd.h>
 
 using namespace ampero;
 
@@ -74,6 +79,42 @@ TEST(AxisTicks, StepsAreRoundAndInsideTheRange)
     EXPECT_EQ(axisTimeLabel(shifted.first(), QLatin1Char(':')), QStringLiteral("0:00:10"));
     EXPECT_TRUE(axisTicks(5 * Second, 5 * Second).isEmpty());
     EXPECT_TRUE(axisTicks(5 * Second, Second).isEmpty());
+}
+
+TEST(AxisTicks, EndForAnyFiniteRange)
+{
+    // Each range in a child process that is stopped after a few seconds: a
+    // tick routine that never ends must fail here, not hang the suite.
+    const struct {
+        const char* what;
+        double min, max;
+    } rows[] = {
+        { "narrowest range far out", 1e12, std::nextafter(1e12, 2e12) },
+        { "a second far out", 1e15, 1e15 + Second },
+        { "huge span", 0.0, 1e306 },
+        { "widest span", -std::numeric_limits<double>::max(), std::numeric_limits<double>::max() },
+        { "tiny numbers", 0.0, 5e-324 },
+    };
+    for (const auto& r : rows) {
+        EXPECT_EXIT(
+            {
+                alarm(5);
+                const QList<double> ticks = axisTicks(r.min, r.max);
+                bool inside = ticks.size() <= 8;
+                for (double t : ticks)
+                    inside = inside && std::isfinite(t) && t >= r.min && t <= r.max;
+                std::_Exit(inside ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << r.what;
+    }
+}
+
+TEST(AxisLabel, NumbersBeyondAnyTimeGiveNoText)
+{
+    for (double v :
+        { std::numeric_limits<double>::infinity(), std::nan(""), 1e306, std::numeric_limits<double>::max() })
+        EXPECT_EQ(axisTimeLabel(v, QLatin1Char(':')).toStdString(), "") << v;
 }
 
 class ScopedTz {
@@ -292,6 +333,38 @@ TEST(Chart, TheBottomMaximumIsSetAndABadOneRefused)
     EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 120 * Second);
 }
 
+TEST(Chart, AbsurdForecastGivesTimeLabelsOrNone)
+{
+    // A fast file whose level changes lie 10^305 days apart puts its
+    // forecast line's end near 10^307 days.
+    std::vector<uint8_t> bytes = encodeResultsHeader(1, 1, 3600);
+    bytes.insert(bytes.end(), { 80, 80, 79, 78, 77 });
+    const std::array<double, 3> times { 0.0, 1e305, 2e305 };
+    const auto trailer = encodeResultsTrailer(&times, 41000, 0);
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    const ResultsEvaluation e = evaluateResults(parseResults(bytes), QStringLiteral("/tmp/absurd.apr"));
+    ASSERT_TRUE(e.ok) << e.failure.toStdString();
+
+    TfMain window(nullptr);
+    ASSERT_TRUE(showOnChart(e, window));
+    const ChartWidget& chart = *window.chart();
+    EXPECT_TRUE(std::isfinite(chart.bottomMinimum()));
+    EXPECT_TRUE(std::isfinite(chart.bottomMaximum()));
+    EXPECT_GT(chart.bottomMaximum(), chart.bottomMinimum());
+    const QRegularExpression time(QStringLiteral("^([0-9]|1[0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$"));
+    for (const QString& label : chart.bottomLabels())
+        EXPECT_TRUE(label.isEmpty() || time.match(label).hasMatch()) << label.toStdString();
+
+    // Neither a maximum that is no number nor an endless one reaches the axis.
+    QString error;
+    ChartWidget plain;
+    plain.addPoint1(0, 90);
+    const double before = plain.bottomMaximum();
+    EXPECT_FALSE(plain.setBottomMaximum(std::numeric_limits<double>::infinity(), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(plain.bottomMaximum(), before);
+}
+
 TEST(Chart, ZoomAndPanWithTheMouseAndBackToTheWholeRange)
 {
     ShownChart shown;
@@ -373,6 +446,131 @@ TEST(Chart, SavesABitmapOfItsOnScreenSizeOnWhite)
     // An unwritable path is reported, not ignored.
     EXPECT_FALSE(chart.saveBitmap(dir.filePath(QStringLiteral("no/such/dir/graph.bmp")), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// What a chart shows after a clear is what a chart that never held the old
+// curves shows: compared pixel by pixel through the bitmap the user saves.
+QImage savedPicture(const ChartWidget& chart, const QString& path)
+{
+    QString error;
+    EXPECT_TRUE(chart.saveBitmap(path, &error)) << error.toStdString();
+    return QImage(path, "BMP");
+}
+
+// Pixels in which two pictures of the same size differ.
+int differingPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height() + 1;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+// Results of a fast test on show (curve, forecast line, zoom allowed).
+void showFastResults(ChartWidget& chart)
+{
+    QList<QPointF> curve;
+    for (int k = 0; k <= 120; ++k)
+        curve.append({ k * Second, 90.0 - k / 40 });
+    chart.setPoints1(curve);
+    chart.setPoints2({ { 0, 90 }, { 3600 * Second, 0 } });
+    QString error;
+    EXPECT_TRUE(chart.setBottomMaximum(3600 * Second, &error)) << error.toStdString();
+    chart.setInteractive(true);
+}
+
+// A test start clears the chart; then its ticks draw the first seconds.
+void clearForNewTest(ChartWidget& chart)
+{
+    chart.clearSeries1();
+    chart.clearSeries2();
+    chart.setInteractive(false);
+}
+
+void drawFirstSeconds(ChartWidget& chart)
+{
+    for (int k = 0; k <= 20; ++k)
+        chart.addPoint1(k * Second, 75.0 - k / 10);
+}
+
+void startNewTest(ChartWidget& chart)
+{
+    clearForNewTest(chart);
+    drawFirstSeconds(chart);
+}
+
+void showAndWait(ChartWidget& chart)
+{
+    chart.resize(626, 250);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+}
+
+TEST(ChartClear, NothingOfTheOldCurvesRemainsOnScreenOrInTheBitmap)
+{
+    QTemporaryDir dir;
+    ChartWidget used;
+    showAndWait(used);
+    showFastResults(used);
+    QTest::qWait(100); // the results are on screen for a moment
+    startNewTest(used);
+
+    ChartWidget fresh;
+    showAndWait(fresh);
+    startNewTest(fresh);
+
+    // The old line stayed for the whole new test, so look once any animation
+    // of the clear would long be over.
+    QTest::qWait(800);
+    const QImage seen = savedPicture(used, dir.filePath(QStringLiteral("used.bmp")));
+    const QImage expected = savedPicture(fresh, dir.filePath(QStringLiteral("fresh.bmp")));
+    ASSERT_FALSE(seen.isNull());
+    const int differing = differingPixels(seen, expected);
+    EXPECT_EQ(differing, 0) << "the chart after a clear differs from a fresh one; see "
+                               "screenshots/chart-after-clear.png";
+    if (differing != 0 && QDir().mkpath(QStringLiteral(AMPERO_BINARY_DIR "/screenshots")))
+        seen.save(QStringLiteral(AMPERO_BINARY_DIR "/screenshots/chart-after-clear.png"));
+    EXPECT_EQ(differingPixels(used.grab().toImage().convertToFormat(QImage::Format_RGB32),
+                  fresh.grab().toImage().convertToFormat(QImage::Format_RGB32)),
+        0);
+}
+
+TEST(ChartClear, ANewTestDoesNotGoBackToTheRangeBeforeAZoom)
+{
+    QTemporaryDir dir;
+    ChartWidget used;
+    showAndWait(used);
+    showFastResults(used);
+    // The user zooms into the first minutes, dragging a rectangle with the
+    // left button over the plot (on whichever widget draws it).
+    const QPoint from(used.width() / 6, used.height() / 6);
+    const QPoint to(used.width() / 3, used.height() * 2 / 3);
+    QWidget* surface = used.childAt(from) ? used.childAt(from) : &used;
+    const QPoint offset = surface->mapFrom(&used, QPoint(0, 0));
+    QTest::mousePress(surface, Qt::LeftButton, {}, from + offset);
+    for (int i = 1; i <= 10; ++i)
+        QTest::mouseMove(surface, from + (to - from) * i / 10 + offset);
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, to + offset);
+    QTest::qWait(800); // the zoom animation
+    ASSERT_LT(used.bottomMaximum(), 3600 * Second) << "the drag did not zoom";
+    ChartWidget fresh;
+    showAndWait(fresh);
+
+    // From the test start to its first sample, and with the first seconds.
+    for (auto step : { clearForNewTest, drawFirstSeconds }) {
+        step(used);
+        step(fresh);
+        QTest::qWait(800);
+        EXPECT_EQ(used.bottomMaximum(), fresh.bottomMaximum());
+        EXPECT_EQ(used.bottomLabels().join(QLatin1Char(' ')).toStdString(),
+            fresh.bottomLabels().join(QLatin1Char(' ')).toStdString());
+        EXPECT_EQ(differingPixels(savedPicture(used, dir.filePath(QStringLiteral("used.bmp"))),
+                      savedPicture(fresh, dir.filePath(QStringLiteral("fresh.bmp")))),
+            0);
+    }
 }
 
 TEST(ChartSeries, SamplesKeepEveryLevelOfARunInTheirRange)

@@ -21,9 +21,6 @@ namespace {
 constexpr double OneSecond = 1000.0 / 86400000.0;
 // An empty chart spans one minute so the axis has something to show.
 constexpr double EmptySpan = 60 * OneSecond;
-// Beyond this many days (about 2700 years) the axis shows no ticks: the
-// tick routine counts in steps that such values cannot resolve.
-constexpr double LargestTickedDay = 1e6;
 constexpr int Margin = 5;
 constexpr int TickLength = 4;
 constexpr int LabelGap = 3;
@@ -141,14 +138,14 @@ ChartWidget::View ChartWidget::fullView() const
         hi = any ? std::max(hi, s->maxX()) : s->maxX();
         any = true;
     }
-    if (!any || !std::isfinite(lo) || !std::isfinite(hi)) {
+    if (!any) {
         lo = 0;
         hi = EmptySpan;
-    } else if (!(hi > lo)) {
-        hi = lo + OneSecond;
-        if (!(hi > lo)) // too large a value for a second to count
-            hi = std::nextafter(lo, HUGE_VAL);
     }
+    // The axis never gets an end that is not finite, nor an empty range.
+    const AxisRange r = usableAxisRange(lo, hi);
+    lo = r.min;
+    hi = r.max;
     View v;
     v.x0 = lo;
     v.x1 = hi;
@@ -219,7 +216,12 @@ void ChartWidget::setDeferringPoints(bool on)
 
 bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
 {
-    if (!std::isfinite(dayFraction) || dayFraction < m_x0) {
+    if (!std::isfinite(dayFraction)) {
+        if (error)
+            *error = ampero::tr("The axis maximum %1 is not a finite number.").arg(dayFraction);
+        return false;
+    }
+    if (dayFraction < m_x0) {
         if (error)
             *error
                 = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(m_x0);
@@ -227,7 +229,8 @@ bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
     }
     m_animation.stop();
     m_zoomed = false;
-    m_x1 = dayFraction;
+    // One equal to the minimum widens to a second: never an empty range.
+    m_x1 = usableAxisRange(m_x0, dayFraction).max;
     m_drawn = View { m_x0, m_x1, 0, 1 };
     update();
     return true;
@@ -407,8 +410,7 @@ QPointF ChartWidget::toPixel(
 QList<QPair<double, QString>> ChartWidget::bottomTicks(double x0, double x1, const QRect& plot) const
 {
     QList<QPair<double, QString>> out;
-    if (!std::isfinite(x0) || !std::isfinite(x1) || !(x1 > x0) || std::abs(x0) > LargestTickedDay
-        || std::abs(x1) > LargestTickedDay)
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !(x1 > x0))
         return out;
     // About one label per 90 pixels, at most 8.
     const int most = std::clamp(plot.width() / 90 + 1, 2, 8);

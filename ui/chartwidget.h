@@ -78,8 +78,10 @@ public:
     QString bottomAxisTitle() const;
 
     // The bottom axis maximum. It reads back unchanged until the range is next
-    // worked out from the points. A value below the axis minimum (or not a
-    // number) is refused: false, the old maximum stays, *error says why.
+    // worked out from the points (one equal to the minimum widens to a second:
+    // the axis never takes an empty range). A value below the axis minimum (or
+    // not a finite number) is refused: false, the old maximum stays, *error
+    // says why.
     bool setBottomMaximum(double dayFraction, QString* error);
     double bottomMaximum() const { return m_x1; }
     double bottomMinimum() const { return m_x0; }
