@@ -538,7 +538,7 @@ void ChartWidget::paintSeries(
     const auto xAt = [&](int column) { return view.x0 + column * perPixel; };
     const qsizetype i0 = s.lowerBound(xAt(c0));
     const qsizetype i1 = s.lowerBound(xAt(c1 + 1));
-    line.reserve(4 * (c1 - c0 + 3));
+    line.reserve(4 * static_cast<qsizetype>(c1 - c0 + 3));
     if (i0 > 0)
         add(toPixel(s, s.at(i0 - 1), view, plot));
     // One vertical span per pixel column: the first point, the column's
