@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 using namespace ampero;
@@ -166,9 +167,9 @@ void alternatingFile()
     constexpr qsizetype Samples = 64 * 1024 * 1024 - 64;
     QElapsedTimer total;
     total.start();
-    QByteArray levels(Samples, Qt::Uninitialized);
+    auto levels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(Samples));
     for (qsizetype i = 0; i < Samples; ++i)
-        levels[i] = static_cast<char>(i % 2 ? 61 : 60);
+        (*levels)[static_cast<size_t>(i)] = i % 2 ? 61 : 60;
     const double fill = ms(total);
     total.restart();
     TimedChart chart;

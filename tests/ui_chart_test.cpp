@@ -576,23 +576,24 @@ TEST(ChartClear, ANewTestDoesNotGoBackToTheRangeBeforeAZoom)
 TEST(ChartSeries, SamplesKeepEveryLevelOfARunInTheirRange)
 {
     // Random levels: the smallest and largest of any run, by the pyramid.
-    QByteArray levels(100000, 0);
+    auto shared = std::make_shared<std::vector<uint8_t>>(100000);
+    const std::vector<uint8_t>& levels = *shared;
     QRandomGenerator rng(7);
-    for (char& c : levels)
-        c = static_cast<char>(rng.bounded(20, 90));
+    for (uint8_t& c : *shared)
+        c = static_cast<uint8_t>(rng.bounded(20, 90));
     ChartSeries s(QStringLiteral("s"), Qt::red, 1, Qt::FlatCap);
-    s.setSamples(0, Second, levels);
+    s.setSamples(0, Second, shared);
     EXPECT_EQ(s.count(), 100000);
-    EXPECT_EQ(s.at(99999), QPointF(99999 * Second, static_cast<uint8_t>(levels[99999])));
+    EXPECT_EQ(s.at(99999), QPointF(99999 * Second, levels[99999]));
     EXPECT_EQ(s.lowerBound(10.5 * Second), 11);
     for (int k = 0; k < 300; ++k) {
-        const qsizetype a = rng.bounded(100000);
-        const qsizetype b = a + 1 + rng.bounded(100000 - a);
+        const int a = rng.bounded(100000);
+        const int b = a + 1 + rng.bounded(100000 - a);
         double lo = 0, hi = 0;
         s.yRange(a, b, &lo, &hi);
         const auto [mn, mx] = std::minmax_element(levels.begin() + a, levels.begin() + b);
-        ASSERT_EQ(lo, static_cast<uint8_t>(*mn)) << a << " " << b;
-        ASSERT_EQ(hi, static_cast<uint8_t>(*mx)) << a << " " << b;
+        ASSERT_EQ(lo, *mn) << a << " " << b;
+        ASSERT_EQ(hi, *mx) << a << " " << b;
     }
 }
 
@@ -600,10 +601,10 @@ TEST(Chart, SamplesDrawAsTheSamePointsWould)
 {
     // Alternating levels, as in a file from a battery that flickers between
     // two values: many samples per pixel, drawn as spans between them.
-    QByteArray levels(200000, 0);
+    auto levels = std::make_shared<std::vector<uint8_t>>(200000);
     QList<QPointF> points;
-    for (int k = 0; k < levels.size(); ++k) {
-        levels[k] = static_cast<char>(k % 2 ? 60 : 40);
+    for (int k = 0; k < 200000; ++k) {
+        (*levels)[static_cast<size_t>(k)] = k % 2 ? 60 : 40;
         points.append({ k * Second, k % 2 ? 60.0 : 40.0 });
     }
     ChartWidget a, b;

@@ -30,14 +30,13 @@ QPen ChartSeries::pen() const
 
 qsizetype ChartSeries::count() const
 {
-    return m_samples ? m_levels.size() : m_points.size();
+    return m_samples ? m_byteCount : m_points.size();
 }
 
 QPointF ChartSeries::at(qsizetype i) const
 {
     if (m_samples)
-        return { m_first + static_cast<double>(i) * m_step,
-            static_cast<double>(static_cast<uint8_t>(m_levels[i])) };
+        return { m_first + static_cast<double>(i) * m_step, static_cast<double>(m_bytes[i]) };
     return m_points.at(i);
 }
 
@@ -56,7 +55,9 @@ void ChartSeries::clear()
 {
     m_points = {};
     m_samples = false;
-    m_levels = {};
+    m_levels.reset();
+    m_bytes = nullptr;
+    m_byteCount = 0;
     m_min.clear();
     m_max.clear();
     m_minX = m_maxX = 0;
@@ -101,25 +102,27 @@ void ChartSeries::setPoints(const QList<QPointF>& points)
     }
 }
 
-void ChartSeries::setSamples(double first, double step, const QByteArray& levels)
+void ChartSeries::setSamples(double first, double step, std::shared_ptr<const std::vector<uint8_t>> levels)
 {
     clear();
-    if (levels.isEmpty() || !(step > 0))
+    if (!levels || levels->empty() || !(step > 0))
         return;
     m_samples = true;
     m_first = first;
     m_step = step;
-    m_levels = levels;
+    m_levels = std::move(levels);
+    m_bytes = m_levels->data();
+    m_byteCount = static_cast<qsizetype>(m_levels->size());
     m_minX = first;
-    m_maxX = first + static_cast<double>(levels.size() - 1) * step;
+    m_maxX = first + static_cast<double>(m_byteCount - 1) * step;
     buildPyramid();
 }
 
 void ChartSeries::buildPyramid()
 {
-    const auto* below = reinterpret_cast<const uint8_t*>(m_levels.constData());
+    const uint8_t* below = m_bytes;
     const uint8_t* belowMax = below;
-    qsizetype n = m_levels.size();
+    qsizetype n = m_byteCount;
     while (n > Block) {
         const qsizetype blocks = (n + Block - 1) / Block;
         std::vector<uint8_t> mins(static_cast<size_t>(blocks)), maxs(static_cast<size_t>(blocks));
@@ -169,7 +172,7 @@ void ChartSeries::yRange(qsizetype from, qsizetype to, double* lo, double* hi) c
     }
     // Walk up the pyramid: loose ends at each level, whole blocks above.
     uint8_t l = 255, h = 0;
-    const auto* mins = reinterpret_cast<const uint8_t*>(m_levels.constData());
+    const uint8_t* mins = m_bytes;
     const uint8_t* maxs = mins;
     for (size_t level = 0;; ++level) {
         if (level >= m_min.size() || to - from < 2 * Block) {

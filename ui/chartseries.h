@@ -7,15 +7,17 @@
 // A series holds either loose points (a running test, a forecast line) or
 // evenly spaced samples of one byte each (a results file): x = first + k *
 // step, y = the byte. Samples take one byte per point and share the caller's
-// buffer, so a 64 MiB file of tens of millions of samples costs 64 MiB once;
+// vector (the results file's bytes as the evaluation keeps them), so a 64 MiB
+// file of tens of millions of samples costs 64 MiB once;
 // a pyramid of block minima and maxima (about 1/32 of that) answers the
 // smallest and largest level of any run without walking it.
-#include <QByteArray>
 #include <QColor>
 #include <QList>
 #include <QPen>
 #include <QPointF>
 #include <QString>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace ampero {
@@ -47,9 +49,9 @@ public:
     // Appends one loose point (samples turn into loose points first).
     void append(const QPointF& p);
     void setPoints(const QList<QPointF>& points);
-    // Sample k is (first + k * step, levels[k]); the buffer is shared, not
+    // Sample k is (first + k * step, (*levels)[k]); the vector is shared, not
     // copied. step must be above 0.
-    void setSamples(double first, double step, const QByteArray& levels);
+    void setSamples(double first, double step, std::shared_ptr<const std::vector<uint8_t>> levels);
 
     // The first index whose x is at or after x (count() when none); meaningful
     // when the x values do not decrease, see isOrdered().
@@ -72,7 +74,9 @@ private:
     bool m_samples = false;
     double m_first = 0;
     double m_step = 1;
-    QByteArray m_levels;
+    std::shared_ptr<const std::vector<uint8_t>> m_levels;
+    const uint8_t* m_bytes = nullptr; // m_levels' data
+    qsizetype m_byteCount = 0;
     // Level l holds the minimum and maximum of each block of Block^(l+1) samples.
     std::vector<std::vector<uint8_t>> m_min;
     std::vector<std::vector<uint8_t>> m_max;

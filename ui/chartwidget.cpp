@@ -121,9 +121,10 @@ void ChartWidget::setPoints(int index, const QList<QPointF>& points)
     dataChanged();
 }
 
-void ChartWidget::setSamples(int index, double first, double step, const QByteArray& levels)
+void ChartWidget::setSamples(
+    int index, double first, double step, std::shared_ptr<const std::vector<uint8_t>> levels)
 {
-    m_series.at(static_cast<size_t>(index))->setSamples(first, step, levels);
+    m_series.at(static_cast<size_t>(index))->setSamples(first, step, std::move(levels));
     dataChanged();
 }
 

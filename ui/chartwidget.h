@@ -59,9 +59,9 @@ public:
     // Points are expected in ascending x.
     void addPoint(int index, double x, double y);
     void setPoints(int index, const QList<QPointF>& points);
-    // Evenly spaced one-byte samples: (first + k * step, levels[k]). The
-    // buffer is shared with the caller, not copied.
-    void setSamples(int index, double first, double step, const QByteArray& levels);
+    // Evenly spaced one-byte samples: (first + k * step, (*levels)[k]), as a
+    // results file holds its levels. The vector is shared, not copied.
+    void setSamples(int index, double first, double step, std::shared_ptr<const std::vector<uint8_t>> levels);
 
     void clearSeries1() { clearSeries(0); }
     void clearSeries2() { clearSeries(1); }

@@ -143,10 +143,6 @@ void TfMain::setSamples(const QList<QPointF>& points)
 {
     ui->Chart1->setPoints1(points);
 }
-void TfMain::setSampleLevels(const QByteArray& levels, double step)
-{
-    ui->Chart1->setSamples(0, 0, step, levels);
-}
 void TfMain::setForecastLine(const QList<QPointF>& points)
 {
     ui->Chart1->setPoints2(points);

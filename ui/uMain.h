@@ -45,7 +45,6 @@ public:
     void clearSeries() override;
     void addSample(double x, double y) override;
     void setSamples(const QList<QPointF>& points) override;
-    void setSampleLevels(const QByteArray& levels, double step) override;
     void setForecastLine(const QList<QPointF>& points) override;
     void setInteractive(bool on) override;
     // Throws std::invalid_argument (the old maximum stays) for a value below
