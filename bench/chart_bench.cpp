@@ -8,13 +8,14 @@
 //   2. Opening a 1 000 000-sample results file to the first paint of its
 //      curve (evaluate, put on the chart as the program does, paint). Target
 //      under 50 ms.
-//   3. A 64 MiB file of alternating levels (67 million samples) shown from its
-//      bytes: peak memory and time to the first paint, and one zoom. Targets:
-//      under 200 MB and under 1 s.
+//   3. A 64 MiB file of alternating levels (67 million samples) opened into
+//      the main window: peak memory and time to the chart's first paint, and
+//      one new range. Targets: under 200 MB and under 1 s.
 // Usage: chart_bench [case 1|2|3, default all]
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "ui/chartwidget.h"
+#include "ui/uMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,7 +25,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace ampero;
@@ -143,7 +147,8 @@ void openToFirstPaint(int samples)
         step.start();
         const ResultsEvaluation e = evaluateResultsFile(QString::fromStdString(path));
         evalMs.push_back(ms(step));
-        chart.setPoints1(compactCurve(e.curve));
+        // As the main window takes a file's levels.
+        chart.setSamples(0, 0, TimeStep, e.samples);
         chart.setPoints2(e.forecastLine);
         QString error;
         chart.setBottomMaximum(e.bottomMaximum, &error);
@@ -161,44 +166,69 @@ void openToFirstPaint(int samples)
 
 void alternatingFile()
 {
-#if __has_include("ui/chartseries.h")
+    // The file is made by a child process, so its bytes do not count here.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alternating.apr"));
+    const QByteArray name = QFile::encodeName(path);
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<uint8_t> bytes = encodeResultsHeader(2, 1, 0xFFFFFFFFu);
+        const std::size_t samples = ResultsMaxFileSize - ResultsHeaderSize - 13;
+        bytes.reserve(ResultsMaxFileSize);
+        for (std::size_t k = 0; k < samples; ++k)
+            bytes.push_back(k % 2 ? 40 : 60);
+        const auto trailer = encodeResultsTrailer(nullptr, 48000, 123456789);
+        bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const bool ok
+            = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        _exit(ok && ::close(fd) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || status != 0) {
+        std::printf("3. cannot write the 64 MiB file\n");
+        return;
+    }
     const long before = statusKb("VmHWM");
-    // The file's sample bytes as the reader leaves them: 64 MiB less header.
-    constexpr qsizetype Samples = 64 * 1024 * 1024 - 64;
-    QElapsedTimer total;
+    // Into the real main window, as the program opens a file named on its
+    // command line: evaluation from the bytes, then the chart.
+    QElapsedTimer total, step;
     total.start();
-    auto levels = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(Samples));
-    for (qsizetype i = 0; i < Samples; ++i)
-        (*levels)[static_cast<size_t>(i)] = i % 2 ? 61 : 60;
-    const double fill = ms(total);
-    total.restart();
-    TimedChart chart;
-    chart.resize(626, 250);
-    chart.setSamples(0, 0, Second, levels);
-    QString error;
-    chart.setBottomMaximum((Samples - 1) * Second, &error);
-    chart.setInteractive(true);
-    chart.show();
-    while (chart.paints == 0)
+    step.start();
+    const ResultsEvaluation e = evaluateResultsFile(path);
+    const double evalMs = ms(step);
+    TfMain window(nullptr);
+    struct PaintSeen : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } seen;
+    window.chart()->installEventFilter(&seen);
+    if (!showOnChart(e, window)) {
+        std::printf("3. the file was not shown: %s\n", qPrintable(e.failure));
+        return;
+    }
+    window.show();
+    while (seen.paints == 0)
         QApplication::processEvents();
     const double firstPaint = ms(total);
-    // One zoom into the middle, to its last animation step, then back.
-    QElapsedTimer zoom;
-    zoom.start();
-    chart.setBottomMaximum(chart.bottomMaximum() / 2 + 600 * Second, &error);
-    const int p = chart.paints;
-    while (chart.paints == p)
+    // A zoom to a new range, painted.
+    step.restart();
+    QString error;
+    window.chart()->setBottomMaximum(window.chart()->bottomMaximum() / 2, &error);
+    const int p = seen.paints;
+    while (seen.paints == p)
         QApplication::processEvents();
-    const double zoomMs = ms(zoom);
+    const double zoomMs = ms(step);
     std::printf(
-        "3. 64 MiB alternating file, %lld samples: bytes made in %.0f ms; to the chart and first paint "
-        "%.1f ms (target < 1000); a new range repainted in %.2f ms\n",
-        static_cast<long long>(Samples), fill, firstPaint, zoomMs);
+        "3. 64 MiB alternating file (%lld samples) in the main window: open to first paint of the chart "
+        "%.1f ms (evaluation %.1f ms; target < 1000); a new range painted in %.2f ms\n",
+        static_cast<long long>(e.sampleCount), firstPaint, evalMs, zoomMs);
     std::printf("   peak memory VmHWM %.1f MB (before the file %.1f MB; target < 200 MB)\n",
         statusKb("VmHWM") / 1024.0, before / 1024.0);
-#else
-    std::printf("3. 64 MiB alternating file: the chart has no compact sample storage\n");
-#endif
 }
 
 } // namespace

@@ -143,6 +143,10 @@ void TfMain::setSamples(const QList<QPointF>& points)
 {
     ui->Chart1->setPoints1(points);
 }
+void TfMain::setLevels(const std::shared_ptr<const std::vector<uint8_t>>& levels, double step)
+{
+    ui->Chart1->setSamples(0, 0, step, levels);
+}
 void TfMain::setForecastLine(const QList<QPointF>& points)
 {
     ui->Chart1->setPoints2(points);

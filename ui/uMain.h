@@ -45,6 +45,8 @@ public:
     void clearSeries() override;
     void addSample(double x, double y) override;
     void setSamples(const QList<QPointF>& points) override;
+    // The chart keeps the file's levels as they are and draws what fits.
+    void setLevels(const std::shared_ptr<const std::vector<uint8_t>>& levels, double step) override;
     void setForecastLine(const QList<QPointF>& points) override;
     void setInteractive(bool on) override;
     // Throws std::invalid_argument (the old maximum stays) for a value below
