@@ -7,6 +7,7 @@
 //
 //   bigfile_bench [PROGRAM]   PROGRAM: the ampero binary to measure
 //                             (default: the one built beside this bench)
+#include "alternatingfile.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "session/sessionports.h"
@@ -101,21 +102,9 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const std::string path = QFile::encodeName(dir.filePath(QStringLiteral("alternating.apr"))).toStdString();
-    {
-        std::vector<uint8_t> bytes = encodeResultsHeader(2, 1, 0xFFFFFFFFu);
-        const std::size_t samples = ResultsMaxFileSize - ResultsHeaderSize - 13;
-        bytes.reserve(ResultsMaxFileSize);
-        for (std::size_t k = 0; k < samples; ++k)
-            bytes.push_back(k % 2 ? 40 : 60);
-        const auto trailer = encodeResultsTrailer(nullptr, 48000, 123456789);
-        bytes.insert(bytes.end(), trailer.begin(), trailer.end());
-        QFile f(QString::fromStdString(path));
-        if (!f.open(QIODevice::WriteOnly)
-            || f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()))
-                != qint64(bytes.size())) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
-            return 1;
-        }
+    if (!bench::writeAlternatingFile(path)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
     }
     std::printf("file: %zu bytes, level flipping every second; program: %s\n",
         static_cast<std::size_t>(ResultsMaxFileSize), program.c_str());

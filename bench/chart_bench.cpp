@@ -12,6 +12,7 @@
 //      the main window: peak memory and time to the chart's first paint, and
 //      one new range. Targets: under 200 MB and under 1 s.
 // Usage: chart_bench [case 1|2|3, default all]
+#include "alternatingfile.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "ui/chartwidget.h"
@@ -170,22 +171,7 @@ void alternatingFile()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("alternating.apr"));
     const QByteArray name = QFile::encodeName(path);
-    const pid_t child = fork();
-    if (child == 0) {
-        std::vector<uint8_t> bytes = encodeResultsHeader(2, 1, 0xFFFFFFFFu);
-        const std::size_t samples = ResultsMaxFileSize - ResultsHeaderSize - 13;
-        bytes.reserve(ResultsMaxFileSize);
-        for (std::size_t k = 0; k < samples; ++k)
-            bytes.push_back(k % 2 ? 40 : 60);
-        const auto trailer = encodeResultsTrailer(nullptr, 48000, 123456789);
-        bytes.insert(bytes.end(), trailer.begin(), trailer.end());
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const bool ok
-            = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        _exit(ok && ::close(fd) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || status != 0) {
+    if (!bench::writeAlternatingFile(name.toStdString())) {
         std::printf("3. cannot write the 64 MiB file\n");
         return;
     }

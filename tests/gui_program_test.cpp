@@ -286,15 +286,7 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
     services.screen = &screen;
     auto program = start();
     TfMain& main = program->mainWindow();
-    // Counts the chart's paints.
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            paints += e->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
+    test::PaintCounter counter;
     main.chart()->installEventFilter(&counter);
     ASSERT_TRUE(main.cpuUsagTimer()->isActive());
 

@@ -4,6 +4,7 @@
 // repaint, the bottom-axis maximum, zooming and panning with the mouse, and
 // the bitmap it saves.
 #include "results/evaluation.h"
+#include "support/testutil.h"
 #include "ui/charttime.h"
 #include "ui/chartwidget.h"
 #include "ui/uMain.h"
@@ -288,14 +289,7 @@ TEST(Chart, APointThatChangesNothingOnScreenIsNotPainted)
     for (int s = 0; s <= 36000; ++s)
         chart.addPoint1(s * Second, 100 - s / 360);
     QCoreApplication::processEvents();
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            paints += e->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
+    test::PaintCounter counter;
     chart.installEventFilter(&counter);
     chart.addPoint1(36001 * Second, 0);
     QCoreApplication::processEvents();

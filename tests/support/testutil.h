@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <QByteArray>
+#include <QEvent>
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -16,6 +18,16 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 
 // Reads a whole file; an empty array when it cannot be read.
 QByteArray readFile(const QString& path);
+
+// Counts the paint events of the widgets it is installed on.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 // Path of the built program, for tests that start it.
 QString amperoBinary();
