@@ -140,8 +140,8 @@ public:
     int takePropertyReads()
     {
         const QString mark = QStringLiteral("ampero.LogMark.%1").arg(++m_marks);
-        QDBusMessage msg = QDBusMessage::createMethodCall(Service, ManagerPath,
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage msg = QDBusMessage::createMethodCall(
+            Service, ManagerPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         msg.setArguments({ QStringLiteral("ampero.LogMark"), QString::number(m_marks) });
         m_bus->call(msg, QDBus::Block, 10000);
         int reads = 0;
