@@ -4,8 +4,8 @@
 
 namespace ampero {
 
-// A power source whose values are set by hand, for tests and demos. Every
-// setter that changes a value emits powerChanged(), as a real backend would.
+// A power source whose values are set by hand, for tests and demos. A new
+// value is announced as a real backend announces its readings.
 class FakePowerSource final : public PowerSource {
     Q_OBJECT
 public:
@@ -15,37 +15,36 @@ public:
     }
     explicit FakePowerSource(const PowerStatus& initial, QObject* parent = nullptr)
         : PowerSource(parent)
-        , m_status(initial)
+        , m_value(initial)
     {
+        update(m_value);
     }
 
-    PowerStatus status() override { return m_status; }
     QString backendName() const override { return QStringLiteral("fake"); }
 
     void setStatus(const PowerStatus& s)
     {
-        if (s == m_status)
-            return;
-        m_status = s;
-        Q_EMIT powerChanged();
+        m_value = s;
+        update(s);
     }
     void setAcLineStatus(uint8_t v)
     {
-        auto s = m_status;
+        auto s = m_value;
         s.acLineStatus = v;
         setStatus(s);
     }
     void setLevel(uint8_t v)
     {
-        auto s = m_status;
+        auto s = m_value;
         s.batteryLifePercent = v;
         setStatus(s);
     }
-    // A notification with no change of value, as after a resume.
-    void notify() { Q_EMIT powerChanged(); }
+
+protected:
+    PowerStatus read() override { return m_value; }
 
 private:
-    PowerStatus m_status;
+    PowerStatus m_value;
 };
 
 } // namespace ampero

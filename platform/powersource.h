@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include "platform/resumedetector.h"
+
 #include <QObject>
 #include <QString>
 #include <cmath>
@@ -39,21 +41,56 @@ struct PowerStatus {
     }
 };
 
-// One source of power status. status() reads afresh at every call; the
-// source emits powerChanged() whenever the power state may have changed
-// (a new level, AC plugged or unplugged, a resume). Listeners re-read status().
+// One source of power status. The source keeps its last reading: status()
+// answers from it and never blocks, so it is cheap enough for every tick of a
+// test. The source reads afresh when the power state may have changed (its own
+// polling or the system's notices, refresh(), a resume) and emits
+// powerChanged() with the new reading when the AC line or the level differs
+// from the kept one, and once after every resume, when anything may differ.
+// The times alone are no change: they move with every reading of the draw.
 class PowerSource : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
     ~PowerSource() override = default;
 
-    virtual PowerStatus status() = 0;
+    // The last reading.
+    const PowerStatus& status() const { return m_status; }
+    // Reads afresh and keeps the reading (emitting powerChanged() on a
+    // change); returns it. May block: a UPower reading is two D-Bus calls.
+    const PowerStatus& refresh();
+    // The machine has just resumed from a sleep: reads afresh and emits
+    // powerChanged() once, changed or not. A backend that looks for a resume
+    // by itself does not announce this sleep again.
+    void resumed();
     // Short name of the backend, for diagnostics: "upower", "sysfs", "sim", "fake".
     virtual QString backendName() const = 0;
+    // Where the time spent suspended is read (tests pass their own).
+    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source)
+    {
+        m_resume = ResumeDetector(std::move(source));
+    }
 
 Q_SIGNALS:
-    void powerChanged();
+    void powerChanged(const ampero::PowerStatus& status);
+
+protected:
+    // Reads the power state now, the backend's own way.
+    virtual PowerStatus read() = 0;
+
+    enum class Notice {
+        OnChange, // emit only when the line or the level changed
+        Always, // emit in any case: the machine resumed
+    };
+    // Keeps s as the current status and emits powerChanged(s) as notice
+    // says. Returns whether it emitted.
+    bool update(const PowerStatus& s, Notice notice = Notice::OnChange);
+    // True once for each sleep since the last look, by this or resumed().
+    bool resumedSinceLastLook() { return m_resume.resumedSinceLastCheck(); }
+
+private:
+    PowerStatus m_status;
+    ResumeDetector m_resume;
 };
 
 } // namespace ampero

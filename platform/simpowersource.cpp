@@ -11,8 +11,8 @@ SimPowerSource::SimPowerSource(
     , m_clock(std::move(clock))
     , m_secondsPerPercent(std::max(1, secondsPerPercent))
     , m_startMs(m_clock->gapNowMs())
-    , m_lastLevel(100)
 {
+    update(read());
     connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
     m_timer.setSingleShot(true);
     m_pollIntervalMs = std::max(0, pollIntervalMs);
@@ -36,7 +36,7 @@ void SimPowerSource::scheduleNextCheck()
     m_timer.start(static_cast<int>(std::max<int64_t>(m_pollIntervalMs, untilNext)));
 }
 
-PowerStatus SimPowerSource::status()
+PowerStatus SimPowerSource::read()
 {
     const int64_t periodMs = int64_t(m_secondsPerPercent) * 1000;
     // A clock that went backwards counts as no time passed.
@@ -57,13 +57,9 @@ PowerStatus SimPowerSource::status()
 
 bool SimPowerSource::checkForChange()
 {
-    const uint8_t level = status().batteryLifePercent;
+    const PowerStatus now = read();
     scheduleNextCheck();
-    if (level == m_lastLevel)
-        return false;
-    m_lastLevel = level;
-    Q_EMIT powerChanged();
-    return true;
+    return update(now);
 }
 
 } // namespace ampero

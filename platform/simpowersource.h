@@ -25,22 +25,23 @@ public:
         int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
         QObject* parent = nullptr);
 
-    PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("sim"); }
     int secondsPerPercent() const { return m_secondsPerPercent; }
     // Milliseconds until the timer looks again; -1 when it will not.
     int nextCheckInMs() const { return m_timer.isActive() ? m_timer.remainingTime() : -1; }
 
 public Q_SLOTS:
-    // Emits powerChanged() when the level differs from the last one seen.
-    // Returns whether it emitted.
+    // Reads the level and emits powerChanged() when it differs from the
+    // last one seen. Returns whether it emitted.
     bool checkForChange();
+
+protected:
+    PowerStatus read() override;
 
 private:
     std::shared_ptr<const Clock> m_clock;
     int m_secondsPerPercent;
     int64_t m_startMs;
-    uint8_t m_lastLevel;
     int m_pollIntervalMs = 0;
     QTimer m_timer;
 

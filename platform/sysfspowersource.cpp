@@ -207,14 +207,14 @@ SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObj
     : PowerSource(parent)
     , m_root(root)
 {
-    m_last = status();
+    update(read());
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &SysfsPowerSource::checkForChange);
     if (pollIntervalMs > 0)
         m_timer.start();
 }
 
-PowerStatus SysfsPowerSource::status()
+PowerStatus SysfsPowerSource::read()
 {
     return combine(scan(m_root));
 }
@@ -227,17 +227,9 @@ bool SysfsPowerSource::findsPowerSupply() const
 
 bool SysfsPowerSource::checkForChange()
 {
-    const PowerStatus now = status();
-    // The times move with every reading of the current; only the line and
-    // the level count as a change of the power state. After a sleep anything
-    // may differ, so a resume is announced in any case.
-    const bool resumed = m_resume.resumedSinceLastCheck();
-    const bool changed = resumed || now.acLineStatus != m_last.acLineStatus
-        || now.batteryLifePercent != m_last.batteryLifePercent;
-    m_last = now;
-    if (changed)
-        Q_EMIT powerChanged();
-    return changed;
+    // After a sleep anything may differ: a resume is announced in any case.
+    const Notice notice = resumedSinceLastLook() ? Notice::Always : Notice::OnChange;
+    return update(read(), notice);
 }
 
 } // namespace ampero

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include "platform/powersource.h"
-#include "platform/resumedetector.h"
 
 #include <QString>
 #include <QTimer>
@@ -33,23 +32,17 @@ class SysfsPowerSource final : public PowerSource {
 public:
     static QString defaultRoot() { return QStringLiteral("/sys/class/power_supply"); }
 
-    // Reads root at every status() call and compares the readings once a
-    // second (pollIntervalMs), emitting powerChanged() on a real change.
+    // Reads root once a second (pollIntervalMs; 0: only when asked) and
+    // emits powerChanged() on a real change.
     explicit SysfsPowerSource(
         const QString& root = defaultRoot(), int pollIntervalMs = 1000, QObject* parent = nullptr);
 
-    PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("sysfs"); }
 
     // True when root holds at least one power supply the backend uses (a
     // system battery or a Mains/USB line).
     bool findsPowerSupply() const;
     const QString& root() const { return m_root; }
-    // Where the time spent suspended is read (tests pass their own).
-    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source)
-    {
-        m_resume = ResumeDetector(std::move(source));
-    }
 
 public Q_SLOTS:
     // Reads the status and emits powerChanged() when the AC line or the level
@@ -57,11 +50,12 @@ public Q_SLOTS:
     // the last check. Returns whether it emitted.
     bool checkForChange();
 
+protected:
+    PowerStatus read() override;
+
 private:
     QString m_root;
     QTimer m_timer;
-    PowerStatus m_last;
-    ResumeDetector m_resume;
 };
 
 } // namespace ampero

@@ -85,12 +85,12 @@ void PowerWatcher::watchResume(SystemEvents* events)
     if (events && events->available()) {
         connect(events, &SystemEvents::prepareForSleep, this, [this](bool start) {
             if (!start)
-                WMPowerBroadcast();
+                m_power.resumed();
         });
         return;
     }
     auto* detector = new ResumeMonitor({}, {}, this);
-    connect(detector, &ResumeMonitor::resumed, this, &PowerWatcher::WMPowerBroadcast);
+    connect(detector, &ResumeMonitor::resumed, &m_power, &PowerSource::resumed);
     detector->start();
 }
 

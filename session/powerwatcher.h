@@ -29,7 +29,8 @@ class PowerWatcher : public QObject {
     Q_OBJECT
 public:
     // The watcher reads the session's TestMode and LastTickTime, and follows
-    // power.powerChanged() with WMPowerBroadcast.
+    // power.powerChanged() with WMPowerBroadcast. Every check uses the power
+    // source's last reading and reads nothing itself.
     PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& power, const Clock& clock,
         const SessionState& state, QObject* parent = nullptr);
 
@@ -47,10 +48,10 @@ public:
     // The re-check after the results window of a finished test has closed.
     void afterResultsCheck();
 
-    // Also runs WMPowerBroadcast right after a resume from sleep: on the
-    // system's resume notice when events is there and available, otherwise
-    // on a ResumeMonitor of its own (the gap clock running ahead of the
-    // monotonic clock).
+    // Also runs WMPowerBroadcast once right after a resume from sleep, on a
+    // fresh reading (PowerSource::resumed()): on the system's resume notice
+    // when events is there and available, otherwise on a ResumeMonitor of
+    // its own (the gap clock running ahead of the monotonic clock).
     void watchResume(SystemEvents* events);
 
 private:

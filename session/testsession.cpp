@@ -100,8 +100,8 @@ void TestSession::StartFastTestExecute(int tag)
         return;
     }
     // The charger may have gone in while the windows were open: the rule is
-    // checked again right before anything is created.
-    const PowerStatus before = m_power.status();
+    // checked again, on a fresh reading, right before anything is created.
+    const PowerStatus before = m_power.refresh();
     const Readiness readiness = readinessOf(before);
     if (readiness != Readiness::Ready) {
         m_watcher.WMPowerBroadcast();

@@ -57,9 +57,9 @@ TEST(SimPowerSource, WallClockStepsDoNotMoveTheLevel)
     SimPowerSource sim(clock, 1, 0);
     clock->stepWallClockMs(-3600000);
     clock->stepWallClockMs(7200000);
-    EXPECT_EQ(sim.status().batteryLifePercent, 100);
+    EXPECT_EQ(sim.refresh().batteryLifePercent, 100);
     clock->sleepMs(10000); // a suspend counts as time on battery
-    EXPECT_EQ(sim.status().batteryLifePercent, 90);
+    EXPECT_EQ(sim.refresh().batteryLifePercent, 90);
 }
 
 TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
@@ -68,7 +68,7 @@ TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
     SimPowerSource sim(clock, 0, 0);
     EXPECT_EQ(sim.secondsPerPercent(), 1);
     clock->advanceMs(1000);
-    EXPECT_EQ(sim.status().batteryLifePercent, 99);
+    EXPECT_EQ(sim.refresh().batteryLifePercent, 99);
 }
 
 } // namespace

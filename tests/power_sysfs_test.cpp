@@ -191,13 +191,15 @@ TEST(SysfsPowerSource, FollowsSymbolicLinksAsInSysfs)
     EXPECT_EQ(s.batteryLifePercent, 50);
 }
 
-TEST(SysfsPowerSource, ReadsAfreshAtEveryCall)
+TEST(SysfsPowerSource, StatusIsTheLastReading)
 {
     QTemporaryDir dir;
     writeTree(dir.path(), { mains(false), energyBattery("BAT0", 30000000, 60000000, 0) });
     SysfsPowerSource source(dir.path(), 0);
     EXPECT_EQ(source.status().batteryLifePercent, 50);
     writeTree(dir.path(), { energyBattery("BAT0", 15000000, 60000000, 0) });
+    EXPECT_EQ(source.status().batteryLifePercent, 50) << "not read again";
+    EXPECT_EQ(source.refresh().batteryLifePercent, 25);
     EXPECT_EQ(source.status().batteryLifePercent, 25);
 }
 

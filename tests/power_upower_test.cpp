@@ -33,28 +33,28 @@ protected:
 TEST_F(UPowerMock, HungDaemonCostsSecondsNotTheProgram)
 {
     UPowerPowerSource source(m_mock.bus());
-    ASSERT_EQ(source.status().batteryLifePercent, 55);
+    ASSERT_EQ(source.refresh().batteryLifePercent, 55);
     m_mock.pauseMock(true);
 
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(source.status(), PowerStatus {});
+    EXPECT_EQ(source.refresh(), PowerStatus {});
     EXPECT_FALSE(UPowerBatteryIdentity(m_mock.bus(), 1000).firstBattery());
     // Two calls of at most a few seconds each, not D-Bus's 25 seconds apiece.
     EXPECT_LT(timer.elapsed(), 10000);
     m_mock.pauseMock(false);
-    EXPECT_EQ(source.status().batteryLifePercent, 55);
+    EXPECT_EQ(source.refresh().batteryLifePercent, 55);
 }
 
 TEST_F(UPowerMock, ValuesOfTheWrongTypeAreUnknown)
 {
     UPowerPowerSource source(m_mock.bus());
-    ASSERT_EQ(source.status().acLineStatus, PowerStatus::AcOffline);
+    ASSERT_EQ(source.refresh().acLineStatus, PowerStatus::AcOffline);
 
     // A level as text is no level; the line is still read.
     m_mock.setDisplay(QStringLiteral("Percentage"), QStringLiteral("80"));
     m_mock.setDisplay(QStringLiteral("TimeToEmpty"), 3600.0);
-    PowerStatus s = source.status();
+    PowerStatus s = source.refresh();
     EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
     EXPECT_EQ(s.batteryLifePercent, PowerStatus::Unknown8);
     EXPECT_EQ(s.batteryLifeTime, PowerStatus::UnknownTime);
@@ -63,7 +63,7 @@ TEST_F(UPowerMock, ValuesOfTheWrongTypeAreUnknown)
     // OnBattery as text: neither on battery nor on AC.
     m_mock.setProperty(test::UPowerMockBus::ManagerPath, test::UPowerMockBus::Service,
         QStringLiteral("OnBattery"), QStringLiteral("yes"));
-    EXPECT_EQ(source.status(), PowerStatus {});
+    EXPECT_EQ(source.refresh(), PowerStatus {});
 
     // A device list that is no list of object paths finds no battery.
     m_mock.call(test::UPowerMockBus::ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"),

@@ -174,6 +174,7 @@ TEST_F(WatcherTest, ResumeNoticeRunsTheBroadcastRule)
     events.emitSleep(false);
     EXPECT_EQ(view.mode, "powered by AC");
     EXPECT_EQ(view.action, "testing disabled");
+    EXPECT_EQ(view.enableCalls, 1) << "one check per resume";
 }
 
 TEST_F(WatcherTest, WithoutResumeNoticesTheClocksAreCompared)

@@ -28,26 +28,29 @@ class SimBattery final : public PowerSource {
 public:
     SimBattery(uint8_t level, int msPerPercent)
     {
-        m_status.acLineStatus = PowerStatus::AcOffline;
-        m_status.batteryLifePercent = level;
-        m_status.batteryFullLifeTime = 3600;
+        m_value.acLineStatus = PowerStatus::AcOffline;
+        m_value.batteryLifePercent = level;
+        m_value.batteryFullLifeTime = 3600;
+        update(m_value);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (m_status.batteryLifePercent > 0)
-                --m_status.batteryLifePercent;
-            Q_EMIT powerChanged();
+            if (m_value.batteryLifePercent > 0)
+                --m_value.batteryLifePercent;
+            update(m_value);
         });
         m_timer.start(msPerPercent);
     }
-    PowerStatus status() override { return m_status; }
     QString backendName() const override { return QStringLiteral("sim"); }
     void plugIn()
     {
-        m_status.acLineStatus = PowerStatus::AcOnline;
-        Q_EMIT powerChanged();
+        m_value.acLineStatus = PowerStatus::AcOnline;
+        update(m_value);
     }
 
+protected:
+    PowerStatus read() override { return m_value; }
+
 private:
-    PowerStatus m_status;
+    PowerStatus m_value;
     QTimer m_timer;
 };
 

@@ -88,7 +88,7 @@ UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent
     m_watcher.addWatchedService(Service);
     m_watcher.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
     connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { checkForChange(); });
-    m_last = status();
+    update(read());
     // A resume is looked for every five seconds on whole-second marks: it
     // is a rare event, and a check each second would wake the program once
     // more a second for the whole of a test.
@@ -115,7 +115,7 @@ bool UPowerPowerSource::findsPowerSupply() const
     return !paths.isEmpty();
 }
 
-PowerStatus UPowerPowerSource::status()
+PowerStatus UPowerPowerSource::read()
 {
     PowerStatus s;
     if (!m_bus.isConnected())
@@ -151,24 +151,14 @@ PowerStatus UPowerPowerSource::status()
 
 bool UPowerPowerSource::checkForChange()
 {
-    const PowerStatus now = status();
-    // Energy, rate and times move all the time; only the line and the level
-    // count as a change of the power state.
-    const bool changed
-        = now.acLineStatus != m_last.acLineStatus || now.batteryLifePercent != m_last.batteryLifePercent;
-    m_last = now;
-    if (changed)
-        Q_EMIT powerChanged();
-    return changed;
+    return update(read());
 }
 
 bool UPowerPowerSource::checkForResume()
 {
-    if (!m_resume.resumedSinceLastCheck())
+    if (!resumedSinceLastLook())
         return false;
-    m_last = status();
-    Q_EMIT powerChanged();
-    return true;
+    return update(read(), Notice::Always);
 }
 
 void UPowerPowerSource::onPropertiesChanged(

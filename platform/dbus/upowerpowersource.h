@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include "platform/powersource.h"
-#include "platform/resumedetector.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
@@ -22,9 +21,10 @@ namespace ampero {
 //
 // Every PropertiesChanged under /org/freedesktop/UPower, and the service
 // coming or going, makes the backend read again; powerChanged() is emitted
-// when the AC line or the level differs from the last reading, and once a
-// second the backend looks whether the machine resumed from a sleep, which is
-// announced as well. A property of another type than UPower gives it (a
+// when the AC line or the level differs from the last reading, and every five
+// seconds the backend looks whether the machine resumed from a sleep, which is
+// announced as well. Between these, status() answers from the last reading
+// and makes no call. A property of another type than UPower gives it (a
 // malformed reply) counts as unknown.
 class UPowerPowerSource final : public PowerSource {
     Q_OBJECT
@@ -32,18 +32,12 @@ public:
     explicit UPowerPowerSource(
         const QDBusConnection& bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
 
-    PowerStatus status() override;
     QString backendName() const override { return QStringLiteral("upower"); }
 
     // True when the service answers on the bus.
     bool available() const;
     // True when UPower knows at least one power device (battery or line).
     bool findsPowerSupply() const;
-    // Where the time spent suspended is read (tests pass their own).
-    void setSuspendedTimeSource(ResumeDetector::SuspendedMs source)
-    {
-        m_resume = ResumeDetector(std::move(source));
-    }
 
 public Q_SLOTS:
     // Reads again and emits powerChanged() on a change of line or level.
@@ -55,11 +49,14 @@ private Q_SLOTS:
     void onPropertiesChanged(
         const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
+protected:
+    // Two blocking calls of at most two seconds each: OnBattery, then the
+    // DisplayDevice's properties.
+    PowerStatus read() override;
+
 private:
     QDBusConnection m_bus;
     QDBusServiceWatcher m_watcher;
-    PowerStatus m_last;
-    ResumeDetector m_resume;
     QTimer m_resumeTimer;
 };
 

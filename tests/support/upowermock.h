@@ -133,6 +133,37 @@ public:
         setOnBattery(true);
     }
 
+    // The property reads (Get and GetAll) the mock served since the last
+    // call, from its log on standard output. A mark of our own, a Get the
+    // mock logs and then refuses, tells where the log of the calls so far
+    // ends. The mock serves a Get by a GetAll of its own, which it logs too.
+    int takePropertyReads()
+    {
+        const QString mark = QStringLiteral("ampero.LogMark.%1").arg(++m_marks);
+        QDBusMessage msg = QDBusMessage::createMethodCall(
+            Service, ManagerPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        msg.setArguments({ QStringLiteral("ampero.LogMark"), QString::number(m_marks) });
+        m_bus->call(msg, QDBus::Block, 10000);
+        int reads = 0;
+        for (;;) {
+            while (!m_mock.canReadLine()) {
+                if (!m_mock.waitForReadyRead(10000)) {
+                    ADD_FAILURE() << "the mock logged no mark";
+                    return -1;
+                }
+            }
+            const QString line = QString::fromUtf8(m_mock.readLine());
+            const bool get = line.contains(QLatin1String(" Get "));
+            const bool getAll = line.contains(QLatin1String(" GetAll "));
+            const bool ownGetAll = getAll && m_afterGet;
+            m_afterGet = get;
+            if (line.contains(mark))
+                return reads;
+            if (get || (getAll && !ownGetAll))
+                ++reads;
+        }
+    }
+
     QDBusConnection& bus() { return *m_bus; }
     const QString& address() const { return m_address; }
 
@@ -142,6 +173,8 @@ private:
     QString m_address;
     QString m_busName;
     std::unique_ptr<QDBusConnection> m_bus;
+    int m_marks = 0;
+    bool m_afterGet = false;
 };
 
 } // namespace ampero::test
