@@ -6,10 +6,11 @@
 #include <QString>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace ampero {
 
-// The four power figures the program works with, as one snapshot.
+// The power figures the program works with, as one snapshot.
 struct PowerStatus {
     static constexpr uint8_t AcOffline = 0; // running on battery
     static constexpr uint8_t AcOnline = 1; // running on mains power
@@ -24,6 +25,14 @@ struct PowerStatus {
     uint32_t batteryLifeTime = UnknownTime;
     // Time a full battery would last in seconds; UnknownTime when not known.
     uint32_t batteryFullLifeTime = UnknownTime;
+
+    // What the battery itself reports, where it does; empty when unknown.
+    // None of these is a change of status: only the line and the level are.
+    std::optional<double> energyWh; // energy left now
+    std::optional<double> energyFullWh; // energy when full, as the battery last learned it
+    std::optional<double> energyFullDesignWh; // energy when full, as designed
+    std::optional<double> powerW; // power drawn now, positive while discharging
+    std::optional<double> voltageV; // voltage now
 
     friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
 
