@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordingchart.h"
+#include "results/energysummary.h"
 #include "results/evaluation.h"
 #include "results/timetext.h"
 
@@ -296,4 +297,35 @@ TEST(LevelCurve, ExactWhileItFitsThenBoundedWithTheExtremes)
     EXPECT_EQ(bounded.front(), QPointF(0, 60));
     EXPECT_EQ(bounded.back().y(), 40);
     EXPECT_NEAR(bounded.back().x(), 999999 * TimeStep, 1e-9);
+}
+
+TEST(EnergySummary, AverageFromEnergyUsedElseFromPowerReadings)
+{
+    // 10 Wh used in half an hour: 20 W on average, whatever the noisy readings say;
+    // the 30 Wh left last 1.5 hours at that draw.
+    const EnergySample run[]
+        = { { 0, 80, 40.0, 25.0, 12.0 }, { 900, 70, {}, 18.0, {} }, { 1800, 60, 30.0, 15.0, 11.8 } };
+    const EnergySummary s = summarizeEnergy(run);
+    EXPECT_DOUBLE_EQ(*s.energyUsedWh, 10.0);
+    EXPECT_DOUBLE_EQ(*s.averagePowerW, 20.0);
+    EXPECT_DOUBLE_EQ(*s.energyAtEndWh, 30.0);
+    EXPECT_DOUBLE_EQ(*s.energyForecastSeconds, 5400.0);
+
+    // No energy at all: the power readings' mean, and nothing to forecast from.
+    const EnergySample powerOnly[] = { { 0, 80, {}, 10.0, {} }, { 1, 80, {}, 14.0, {} } };
+    const EnergySummary p = summarizeEnergy(powerOnly);
+    EXPECT_DOUBLE_EQ(*p.averagePowerW, 12.0);
+    EXPECT_FALSE(p.energyUsedWh || p.energyForecastSeconds);
+
+    // A battery that gained energy was charged: no energy used to report.
+    const EnergySample charged[] = { { 0, 50, 20.0, {}, {} }, { 60, 51, 21.0, {}, {} } };
+    EXPECT_FALSE(summarizeEnergy(charged).energyUsedWh);
+    EXPECT_FALSE(summarizeEnergy(std::span<const EnergySample>()).averagePowerW);
+}
+
+TEST(EnergySummary, HealthNeedsBothEnergies)
+{
+    EXPECT_DOUBLE_EQ(*batteryHealthPercent(45.0, 50.0), 90.0);
+    EXPECT_FALSE(batteryHealthPercent(45.0, std::nullopt));
+    EXPECT_FALSE(batteryHealthPercent(45.0, 0.0));
 }
