@@ -37,7 +37,7 @@ struct GuiProgram::Parts {
         , web(*s.http, updateMessages, *s.urlOpener)
         , resultsOnStart(
               *fMain.loadResultsTimer(), fMain, &fMain, *s.urlOpener, [this] { fMain.Action1Execute(); })
-        , sessionEnd({ [this] { return session.state().TestMode != 0; },
+        , sessionEnd({ [this] { return session.state().TestMode != TestMode::None; },
                          [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); } },
               {}, s.inhibitor, s.systemEvents)
         , sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))

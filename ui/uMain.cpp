@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/uMain.h"
 
+#include "core/testmode.h"
 #include "ui/chartwidget.h"
 #include "ui/savedialogs.h"
 #include "ui/uAbout.h"
@@ -23,8 +24,8 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/ampero.svg")));
     // Tags of the start actions are the test modes they start.
-    ui->StartFastTest->setData(1);
-    ui->StartNormalTest->setData(2);
+    ui->StartFastTest->setData(static_cast<int>(TestMode::Fast));
+    ui->StartNormalTest->setData(static_cast<int>(TestMode::Normal));
     for (QAction* a : { ui->FileExit1, ui->Action3, ui->Unburned, ui->Action1, ui->Action4, ui->Action5 })
         a->setData(0);
     // Shortcuts work while this window is active, not inside other windows.
