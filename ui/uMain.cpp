@@ -52,7 +52,6 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     m_loadResultsTimer.setInterval(10);
     m_loadResultsTimer.setSingleShot(true);
     connect(&m_cpuUsagTimer, &QTimer::timeout, this, &TfMain::cpuUsagTimerFired);
-    connect(&m_loadResultsTimer, &QTimer::timeout, this, &TfMain::loadResultsTimerFired);
 
     setCpuName(ui->CPUNameLabel->text());
     // The window opens centred on its screen.
@@ -92,10 +91,6 @@ void TfMain::setModeText(const QString& text)
 void TfMain::setCpuSpeedText(const QString& text)
 {
     setLabel(ui->CurrentCPUSpeed, text);
-}
-void TfMain::setCpuUsageText(const QString& text)
-{
-    setLabel(ui->CPUUsageLabel, text);
 }
 
 void TfMain::setCpuName(const QString& name)
@@ -196,7 +191,6 @@ void TfMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ui->GroupBox2->setFixedWidth(powerGroupWidth(event->size().width()));
-    Q_EMIT formResized();
 }
 
 void TfMain::showEvent(QShowEvent* event)
