@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/backends.h"
 
+#include "core/phrases.h"
 #include "platform/clock.h"
 #include "platform/dbus/upowerpowersource.h"
-#include "platform/phrases.h"
 #include "platform/simpowersource.h"
 #include "platform/sysfspowersource.h"
 
@@ -47,10 +47,10 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
 
     if (name == QLatin1String("upower")) {
         if (hasArgument)
-            return fail(error, tr("The power source \"upower\" takes no argument: \"%1\".").arg(choice));
+            return fail(error, phrase("The power source \"upower\" takes no argument: \"%1\".").arg(choice));
         auto upower = std::make_unique<UPowerPowerSource>(QDBusConnection::systemBus());
         if (!upower->available())
-            return fail(error, tr("UPower does not answer on the system bus."));
+            return fail(error, phrase("UPower does not answer on the system bus."));
         return upower;
     }
 
@@ -58,12 +58,12 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
         if (!hasArgument)
             return std::make_unique<SysfsPowerSource>();
         if (argument.isEmpty())
-            return fail(error, tr("The power source \"sysfs:\" needs a folder after the colon."));
+            return fail(error, phrase("The power source \"sysfs:\" needs a folder after the colon."));
         const QFileInfo info(argument);
         if (!info.exists())
-            return fail(error, tr("The power supply folder \"%1\" does not exist.").arg(argument));
+            return fail(error, phrase("The power supply folder \"%1\" does not exist.").arg(argument));
         if (!info.isDir())
-            return fail(error, tr("\"%1\" is not a folder of power supplies.").arg(argument));
+            return fail(error, phrase("\"%1\" is not a folder of power supplies.").arg(argument));
         return std::make_unique<SysfsPowerSource>(argument);
     }
 
@@ -74,15 +74,16 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
             seconds = argument.toInt(&ok);
             if (!ok || seconds < 1 || seconds > MaxSimSecondsPerPercent)
                 return fail(error,
-                    tr("The simulated battery needs a whole number of seconds per percent "
-                       "from 1 to %1, not \"%2\".")
+                    phrase("The simulated battery needs a whole number of seconds per percent "
+                           "from 1 to %1, not \"%2\".")
                         .arg(MaxSimSecondsPerPercent)
                         .arg(argument));
         }
         return std::make_unique<SimPowerSource>(std::make_shared<SystemClock>(), seconds);
     }
 
-    return fail(error, tr("Unknown power source \"%1\"; use upower, sysfs[:DIR] or sim[:N].").arg(choice));
+    return fail(
+        error, phrase("Unknown power source \"%1\"; use upower, sysfs[:DIR] or sim[:N].").arg(choice));
 }
 
 } // namespace ampero

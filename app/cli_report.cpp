@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli.h"
 #include "app/report.h"
-#include "platform/phrases.h"
+#include "core/phrases.h"
+#include "core/timetext.h"
+#include "core/timeunits.h"
 #include "results/evaluation.h"
-#include "results/timetext.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -103,7 +104,7 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("work_count", QByteArray::number(static_cast<qulonglong>(e.workCount)));
     field("complete", e.complete ? QByteArray("true") : QByteArray("false"));
     field("forecast_line",
-        e.forecastEnd && durationShown(*e.forecastEnd) ? jsonNumber(*e.forecastEnd * 86400.0)
+        e.forecastEnd && durationShown(*e.forecastEnd) ? jsonNumber(toSeconds(*e.forecastEnd))
                                                        : QByteArray("null"));
     return o + '}';
 }
@@ -117,15 +118,15 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
     if (json) {
         put(out, reportJson(shownPath, e) + '\n');
     } else {
-        QString text = tr("Report file name:") + QLatin1Char(' ') + e.fileName + QLatin1Char('\n')
-            + tr("Test mode:") + QLatin1Char(' ') + e.modeText + QLatin1Char('\n') + tr("Load CPU:")
-            + QLatin1Char(' ') + e.loadText + QLatin1Char('\n') + tr("System forecast:") + QLatin1Char(' ')
-            + e.forecastText + QLatin1Char('\n') + tr("By test results:") + QLatin1Char(' ')
-            + e.batteryLifeText + QLatin1Char('\n') + tr("Mark:") + QLatin1Char(' ') + e.markText
-            + QLatin1Char('\n');
+        QString text = phrase("Report file name: %1").arg(e.fileName) + QLatin1Char('\n')
+            + phrase("Test mode: %1").arg(e.modeText) + QLatin1Char('\n')
+            + phrase("Load CPU: %1").arg(e.loadText) + QLatin1Char('\n')
+            + phrase("System forecast: %1").arg(e.forecastText) + QLatin1Char('\n')
+            + phrase("By test results: %1").arg(e.batteryLifeText) + QLatin1Char('\n')
+            + phrase("Mark: %1").arg(e.markText) + QLatin1Char('\n');
         if (!e.complete)
-            text += tr("The file is incomplete: the test did not end normally, so it has no work count, "
-                       "capacity or level-change times.")
+            text += phrase("The file is incomplete: the test did not end normally, so it has no work count, "
+                           "capacity or level-change times.")
                 + QLatin1Char('\n');
         put(out, text.toUtf8());
     }

@@ -3,15 +3,15 @@
 #include "app/cli.h"
 #include "app/report.h"
 #include "app/terminaltest.h"
+#include "core/phrases.h"
+#include "core/timetext.h"
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/linuxprocessor.h"
-#include "platform/phrases.h"
 #include "platform/sysfsbatteryidentity.h"
 #include "platform/terminationsignals.h"
-#include "results/timetext.h"
 #include "session/powerwatcher.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
@@ -174,11 +174,7 @@ private:
 
 QString progressLine(const TerminalView& view, const SessionState& state, int level)
 {
-    return QStringLiteral("%1  %2 %3%  %4 %5")
-        .arg(view.timer, tr("level"))
-        .arg(level)
-        .arg(tr("level changes"))
-        .arg(state.LevelChangeCount);
+    return phrase("%1  level %2%  level changes %3").arg(view.timer).arg(level).arg(state.LevelChangeCount);
 }
 
 } // namespace
@@ -186,11 +182,11 @@ QString progressLine(const TerminalView& view, const SessionState& state, int le
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services)
 {
-    int tag = 0;
+    TestMode tag = TestMode::None;
     if (options.runMode == QLatin1String("fast"))
-        tag = FastTestMode;
+        tag = TestMode::Fast;
     else if (options.runMode == QLatin1String("normal"))
-        tag = NormalTestMode;
+        tag = TestMode::Normal;
     else {
         printLine(err,
             QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
@@ -251,19 +247,20 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     // terminal writes no run-once entry.
     SessionEndOptions endOptions;
     endOptions.writeEntry = false;
-    SessionEnd sessionEnd(
-        { [&] { return session.state().TestMode != 0; }, [&] { return session.state().ResultsPath; },
-            [&] {
-                const bool wasRunning = session.state().TestMode != 0 && !end;
-                const bool completed = session.StopTest();
-                if (wasRunning && !completed)
-                    dialogs.showError(session.writeError());
-                if (!end) {
-                    end = completed ? TestSession::End::Interrupted : TestSession::End::Failed;
-                    endAction = view.action;
-                    endLoop.quit();
-                }
-            } },
+    SessionEnd sessionEnd({ [&] { return session.state().TestMode != TestMode::None; },
+                              [&] { return session.state().ResultsPath; },
+                              [&] {
+                                  const bool wasRunning = session.state().TestMode != TestMode::None && !end;
+                                  const bool completed = session.StopTest();
+                                  if (wasRunning && !completed)
+                                      dialogs.showError(session.writeError());
+                                  if (!end) {
+                                      end = completed ? TestSession::End::Interrupted
+                                                      : TestSession::End::Failed;
+                                      endAction = view.action;
+                                      endLoop.quit();
+                                  }
+                              } },
         endOptions, services.inhibitor, services.systemEvents);
     QObject::connect(&session, &TestSession::testStarted, &sessionEnd, &SessionEnd::testStarted);
     QObject::connect(
@@ -277,16 +274,16 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
             testing.closeWindow();
     });
 
-    output.line(QStringLiteral("%1 (%2, %3): ")
-                    .arg(tr("testing..."), tag == FastTestMode ? tr("fast") : tr("normal"),
-                        options.noLoad ? tr("no load CPU") : tr("full CPU load"))
+    output.line(phrase("testing... (%1, %2): ")
+                    .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
+                        options.noLoad ? phrase("no load CPU") : phrase("full CPU load"))
                     .toLocal8Bit()
         + file);
 
-    session.StartFastTestExecute(tag);
+    session.StartFastTestExecute(static_cast<int>(tag));
     // The testing window closes before the tick that ends an interrupted
     // test; wait for that tick.
-    if (!end && session.state().TestMode != 0)
+    if (!end && session.state().TestMode != TestMode::None)
         endLoop.exec();
     if (!end)
         return 2; // the start failed; its error is already printed

@@ -37,7 +37,7 @@ struct GuiProgram::Parts {
         , web(*s.http, updateMessages, *s.urlOpener)
         , resultsOnStart(
               *fMain.loadResultsTimer(), fMain, &fMain, *s.urlOpener, [this] { fMain.Action1Execute(); })
-        , sessionEnd({ [this] { return session.state().TestMode != 0; },
+        , sessionEnd({ [this] { return session.state().TestMode != TestMode::None; },
                          [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); } },
               {}, s.inhibitor, s.systemEvents)
         , sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -108,7 +108,6 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     steps.cpuBrandString = [&p] { return GetCpuBrandString(*p.services.processor); };
     steps.measureCpuClock = [&p] { return MeasureCpuClock(*p.services.processor); };
     steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
-    steps.resetSession = [] {}; // a new session starts idle: no test, no load
     formCreate(fMain, steps);
 
     // CPUUsagTimer: the usage bars once a second.
@@ -146,8 +145,6 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // A results file named on the command line opens once the window is up.
     QObject::connect(&fMain, &TfMain::firstShown, &p.resultsOnStart,
         [&p, arguments] { p.resultsOnStart.formShow(arguments); });
-    QObject::connect(&fMain, &TfMain::loadResultsTimerFired, &p.resultsOnStart,
-        [&p] { p.resultsOnStart.loadResultsTimerTimer(); });
 
     // The locks that keep the machine awake and hold a shutdown off for the
     // moment it takes to complete the file follow the test.

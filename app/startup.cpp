@@ -30,11 +30,6 @@
 
 namespace ampero {
 
-TimeFormatSettings makeTimeFormatSettings()
-{
-    return { QStringLiteral("h:mm:ss"), QStringLiteral("h:mm:ss"), QLatin1Char(':') };
-}
-
 StartupSteps defaultStartupSteps()
 {
     StartupSteps s;
@@ -43,15 +38,12 @@ StartupSteps defaultStartupSteps()
     s.cpuBrandString = [] { return QStringLiteral("Unknown"); };
     s.measureCpuClock = [] { return 0.0; };
     s.powerCheck = [] {};
-    s.resetSession = [] {};
     return s;
 }
 
 StartupResult formCreate(TfMain& window, const StartupSteps& steps)
 {
     StartupResult r;
-    // 1. The program's own time format.
-    r.timeFormat = makeTimeFormatSettings();
     // 2. ReadVersionInfo.
     r.version = readVersionInfo();
     window.setVersionInfo(r.version);
@@ -76,9 +68,6 @@ StartupResult formCreate(TfMain& window, const StartupSteps& steps)
     // 10. Power check.
     if (steps.powerCheck)
         steps.powerCheck();
-    // 11, 13. Session state reset.
-    if (steps.resetSession)
-        steps.resetSession();
     // 12. No zooming or panning until results are read.
     window.setInteractive(false);
     return r;

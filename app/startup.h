@@ -11,15 +11,6 @@ namespace ampero {
 
 class TfMain;
 
-// The program's own time-format record: every elapsed-time text the program
-// writes uses it, so ":" separates the parts whatever the regional settings.
-struct TimeFormatSettings {
-    QString longTimeFormat;
-    QString shortTimeFormat;
-    QChar timeSeparator;
-};
-TimeFormatSettings makeTimeFormatSettings();
-
 // The start-up steps that belong to other parts of the program, each a plain
 // function the start-up sequence calls in its place. The defaults give
 // neutral results (no battery identity, no usage bars, "Unknown" processor,
@@ -35,13 +26,10 @@ struct StartupSteps {
     std::function<double()> measureCpuClock;
     // Step 10: the start-up power check (labels and InitializeTests).
     std::function<void()> powerCheck;
-    // Steps 11 and 13: elapsed time, time step, test mode and load reset.
-    std::function<void()> resetSession;
 };
 StartupSteps defaultStartupSteps();
 
 struct StartupResult {
-    TimeFormatSettings timeFormat;
     VersionInfo version;
 };
 

@@ -36,7 +36,7 @@ using namespace ampero;
 
 namespace {
 
-constexpr double Second = 1000.0 / 86400000.0;
+constexpr double Second = kDayPerSecond;
 
 // A chart that notes when a paint has finished.
 class TimedChart : public ChartWidget {

@@ -13,7 +13,7 @@ double SystemClock::localNow() const
     static const QDate epoch(1899, 12, 30);
     const qint64 days = epoch.daysTo(now.date());
     const qint64 ms = now.time().msecsSinceStartOfDay();
-    return static_cast<double>(days) + static_cast<double>(ms) / 86400000.0;
+    return static_cast<double>(days) + msToDays(ms);
 }
 
 int64_t SystemClock::gapNowMs() const

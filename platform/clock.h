@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include "core/timeunits.h"
+
 #include <QtGlobal>
 #include <cstdint>
 
@@ -40,10 +42,10 @@ public:
     void advanceMs(int64_t ms)
     {
         m_gapMs += ms;
-        m_local += static_cast<double>(ms) / 86400000.0;
+        m_local += msToDays(ms);
     }
     // Moves only the wall clock (NTP step, daylight-saving change); ms may be negative.
-    void stepWallClockMs(int64_t ms) { m_local += static_cast<double>(ms) / 86400000.0; }
+    void stepWallClockMs(int64_t ms) { m_local += msToDays(ms); }
     // Time passes while suspended: both clocks advance.
     void sleepMs(int64_t ms) { advanceMs(ms); }
     void setLocal(double dayCount) { m_local = dayCount; }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "results/evaluation.h"
 
-#include "platform/phrases.h"
-#include "results/timetext.h"
-#include "session/sessionports.h"
-#include "web/sitesettings.h"
+#include "core/phrases.h"
+#include "core/sitesettings.h"
+#include "core/testmode.h"
+#include "core/timetext.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,22 +16,22 @@ namespace ampero {
 
 QString modeText(uint8_t mode)
 {
-    switch (mode) {
-    case 1:
-        return tr("fast");
-    case 2:
-        return tr("normal");
+    switch (static_cast<TestMode>(mode)) {
+    case TestMode::Fast:
+        return phrase("fast");
+    case TestMode::Normal:
+        return phrase("normal");
     default:
-        return tr("unknown");
+        return phrase("unknown");
     }
 }
 
 QString modeKeyword(uint8_t mode)
 {
-    switch (mode) {
-    case 1:
+    switch (static_cast<TestMode>(mode)) {
+    case TestMode::Fast:
         return QStringLiteral("fast");
-    case 2:
+    case TestMode::Normal:
         return QStringLiteral("normal");
     default:
         return QStringLiteral("unknown");
@@ -40,7 +40,7 @@ QString modeKeyword(uint8_t mode)
 
 QString loadText(uint8_t noLoad)
 {
-    return noLoad != 0 ? tr("none") : tr("full");
+    return noLoad != 0 ? phrase("none") : phrase("full");
 }
 
 QString loadKeyword(uint8_t noLoad)
@@ -51,7 +51,7 @@ QString loadKeyword(uint8_t noLoad)
 QString forecastText(uint32_t forecast)
 {
     if (forecast == ForecastUnknown)
-        return tr("unknown");
+        return phrase("unknown");
     return elapsedTimeTextSeconds(forecast);
 }
 
@@ -108,18 +108,18 @@ int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t 
 QString markText(int64_t mark)
 {
     if (mark == 0)
-        return tr("N/A");
+        return phrase("N/A");
     const uint64_t n = static_cast<uint64_t>(mark);
     const uint64_t r = n % 10;
     const uint64_t h = n % 100;
     QString suffix;
     if (r >= 2 && r <= 4)
-        suffix = tr("", "plural ending of \"mark\" for 2 to 4 (few form)");
+        suffix = phrase("", "plural ending of \"mark\" for 2 to 4 (few form)");
     if (r >= 5 || r == 0 || (r >= 1 && r <= 4 && h >= 11 && h <= 15))
-        suffix = tr("", "plural ending of \"mark\" for 0 and 5 to 9 (many form)");
+        suffix = phrase("", "plural ending of \"mark\" for 0 and 5 to 9 (many form)");
     if (n > 1)
-        suffix = tr("s", "plural ending of \"mark\"") + suffix;
-    return QString::number(mark) + QLatin1Char(' ') + tr("mark") + suffix;
+        suffix = phrase("s", "plural ending of \"mark\"") + suffix;
+    return phrase("%1 mark%2").arg(mark).arg(suffix);
 }
 
 PathParts splitResultsPath(const QString& path)
@@ -141,8 +141,9 @@ QString reportMailUrl(const QString& folder, const QString& fileName)
 {
     const QString subject = QStringLiteral("Orvex%20Ampero%20Report");
     // The fixed text carries its own encoding; a translation may replace it.
-    const QString fixed = tr("Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
-                             "battery.%0a%0dAlso%20attach%20report%20file:%20");
+    const QString fixed
+        = phrase("Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
+                 "battery.%0a%0dAlso%20attach%20report%20file:%20");
     const QString body = fixed + QString::fromLatin1(QUrl::toPercentEncoding(folder, "/")) + QLatin1Char('/')
         + QString::fromLatin1(QUrl::toPercentEncoding(fileName)) + QLatin1Char('.');
     return QStringLiteral("mailto:Orvex%20Company%20<") + site::supportMailbox()
@@ -194,7 +195,7 @@ ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path)
     e.samples = std::make_shared<const std::vector<uint8_t>>(std::move(d.samples));
 
     // A fast file without its level-change block has no times of its own to forecast from.
-    if (d.mode == 1 && d.hasLevelChangeTimes) {
+    if (d.mode == modeByte(TestMode::Fast) && d.hasLevelChangeTimes) {
         e.forecastEnd = fastForecast(e.firstLevel, d.levelChangeTimes);
         if (e.forecastEnd) {
             const double m = *e.forecastEnd;
@@ -210,8 +211,9 @@ ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path)
     e.modeText = modeText(d.mode);
     e.loadText = loadText(d.noLoad);
     e.forecastText = forecastText(d.forecast);
-    e.mark
-        = d.mode == 2 ? computeMark(e.bottomMaximum, d.workCount, d.capacity, e.firstLevel, e.lastLevel) : 0;
+    e.mark = d.mode == modeByte(TestMode::Normal)
+        ? computeMark(e.bottomMaximum, d.workCount, d.capacity, e.firstLevel, e.lastLevel)
+        : 0;
     e.markText = markText(e.mark);
     e.batteryLifeText = elapsedTimeText(e.bottomMaximum);
     e.ok = true;
@@ -309,23 +311,6 @@ QList<QPointF> compactCurve(const QList<QPointF>& curve)
             out.append(curve[i]);
     }
     return out;
-}
-
-bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
-{
-    if (!evaluation.ok) {
-        if (!evaluation.rejected) {
-            chart.clearSeries();
-            chart.setInteractive(false);
-        }
-        return false;
-    }
-    // The chart gets the levels as the file holds them and draws what fits.
-    chart.setLevels(evaluation.samples, TimeStep);
-    chart.setForecastLine(evaluation.forecastLine);
-    chart.setBottomMaximum(evaluation.bottomMaximum);
-    chart.setInteractive(true);
-    return true;
 }
 
 } // namespace ampero

@@ -6,6 +6,7 @@
 // Units: elapsed times are day fractions (1.0 = 24 hours, one second =
 // TimeStep); levels are battery percentages; the mark is a signed integer,
 // 0 meaning "no mark" (shown "N/A").
+#include "core/timeunits.h"
 #include "results/resultsformat.h"
 
 #include <QByteArray>
@@ -16,14 +17,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace ampero {
 
-class ChartView;
-
 // One second as a day fraction; each sample advances the elapsed time by it.
-inline constexpr double TimeStep = 1000.0 / 86400000.0;
+inline constexpr double TimeStep = kDayPerSecond;
 
 // Forecast value meaning that the operating system gave none.
 inline constexpr uint32_t ForecastUnknown = 0xFFFFFFFFu;
@@ -89,11 +89,13 @@ ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path);
 // (summed, as the test took them).
 QList<QPointF> curvePoints(const std::vector<uint8_t>& levels);
 
-// Puts an evaluation on the chart: the levels (ChartView::setLevels), the forecast line (or none),
-// the bottom-axis maximum, zooming and panning on. A failed evaluation clears
-// both series and switches zooming and panning off, except for a rejected
-// file, which leaves the chart untouched. Returns evaluation.ok.
-bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
+// The points a chart needs to draw levels[k] at x = k steps (x summed step by
+// step): where the levels change less often than maxPoints allows, the first
+// and last point of each run of equal levels, which draws the very same
+// line; otherwise, of each of maxPoints / 4 equal slices of the samples, the
+// first, lowest, highest and last level in their order, which is all a
+// chart of that many columns can show.
+QList<QPointF> levelCurve(std::span<const uint8_t> levels, double step, qsizetype maxPoints);
 
 // The same polyline with fewer points: of each run of equal levels only the
 // first and the last point are kept. The line drawn through the result is the

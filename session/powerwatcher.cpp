@@ -103,7 +103,7 @@ void PowerWatcher::check(Check which)
         m_view.setLevelText(percentText(s.batteryLifePercent));
         // While a test runs (or its results are up) the current action is
         // the test's own: "testing...", then how it ended.
-        if (which != Check::AfterResults && m_state.TestMode == 0)
+        if (which != Check::AfterResults && m_state.TestMode == TestMode::None)
             m_view.setActionText(readinessText(r));
         InitializeTests(r == Readiness::Ready);
         return;
@@ -111,7 +111,7 @@ void PowerWatcher::check(Check which)
     // On AC or unknown power. Right after a resume during a test the last
     // sample is old: leave everything to the next tick, which ends the test
     // with results.
-    if (which == Check::Broadcast && m_state.TestMode != 0
+    if (which == Check::Broadcast && m_state.TestMode != TestMode::None
         && m_clock.gapNowMs() - m_state.LastTickTime >= TickGapMs)
         return;
     m_view.setModeText(powerModeText(s.acLineStatus));

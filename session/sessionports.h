@@ -2,6 +2,8 @@
 #pragma once
 // What the session logic needs from the windows, as small interfaces. The
 // widgets implement them; tests implement them with fakes and no display.
+#include "results/evaluation.h"
+
 #include <QFile>
 #include <QList>
 #include <QPointF>
@@ -13,14 +15,6 @@
 #include <vector>
 
 namespace ampero {
-
-// The points a chart needs to draw levels[k] at x = k steps (x summed step by
-// step): where the levels change less often than maxPoints allows, the first
-// and last point of each run of equal levels, which draws the very same
-// line; otherwise, of each of maxPoints / 4 equal slices of the samples, the
-// first, lowest, highest and last level in their order, which is all a
-// chart of that many columns can show.
-QList<QPointF> levelCurve(std::span<const uint8_t> levels, double step, qsizetype maxPoints);
 
 // The main window's labels and test actions.
 class MainView {
@@ -63,6 +57,12 @@ public:
     virtual void setBottomMaximum(double dayFraction) = 0;
     virtual double bottomMaximum() const = 0;
 };
+
+// Puts an evaluation on the chart: the levels (ChartView::setLevels), the forecast line (or none),
+// the bottom-axis maximum, zooming and panning on. A failed evaluation clears
+// both series and switches zooming and panning off, except for a rejected
+// file, which leaves the chart untouched. Returns evaluation.ok.
+bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
 
 // The windows a test start and a test end show.
 class SessionDialogs {

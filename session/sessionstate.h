@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include "core/testmode.h"
+#include "core/timeunits.h"
+
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -11,11 +14,8 @@ namespace ampero {
 // session controller writes it; the power watcher and the session-end handler
 // read it.
 struct SessionState {
-    // One second as a day fraction.
-    static constexpr double OneSecond = 1000.0 / 86400000.0;
-
-    // 0 no test running, 1 fast test, 2 normal test (the start actions' tags).
-    uint8_t TestMode = 0;
+    // The running test's mode, None when no test runs.
+    ampero::TestMode TestMode = ampero::TestMode::None;
     // Full path of the results file of the running or last started test.
     QString ResultsPath;
     // The same path as the file system's bytes: the name the file was made with.
@@ -23,7 +23,7 @@ struct SessionState {
     // Elapsed time of the next sample as a day fraction: 0 for the first.
     double ElapsedTime = 0.0;
     // Added to ElapsedTime after every sample.
-    double TimeStep = OneSecond;
+    double TimeStep = kDayPerSecond;
     // Gap clock (Clock::gapNowMs, milliseconds) at the start of the test,
     // then at the last sample. Only differences of it are used.
     int64_t LastTickTime = 0;
@@ -37,9 +37,6 @@ struct SessionState {
     bool BurnActive = false;
 };
 
-// Modes as stored in TestMode and in the results file.
-inline constexpr uint8_t FastTestMode = 1;
-inline constexpr uint8_t NormalTestMode = 2;
 // A gap between ticks of this many milliseconds or more ends a test.
 inline constexpr int64_t TickGapMs = 5000;
 

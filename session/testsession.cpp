@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/testsession.h"
 
+#include "core/timetext.h"
 #include "platform/clock.h"
 #include "platform/powersource.h"
-#include "results/timetext.h"
 #include "session/loadworkers.h"
 #include "sysinfo/processorinfo.h"
 
@@ -77,13 +77,14 @@ void TestSession::setShowResultsWindow(std::function<void(const QString&)> show)
 
 void TestSession::StartFastTestExecute(int tag)
 {
-    if (tag != FastTestMode && tag != NormalTestMode)
+    if (tag != static_cast<int>(TestMode::Fast) && tag != static_cast<int>(TestMode::Normal))
         return;
+    const TestMode mode = static_cast<TestMode>(tag);
     const bool noLoad = m_view.noLoadChecked();
 
     // 1. Confirmation; 2. the results file's name. Cancelling either changes nothing.
-    const QString modeText = tag == FastTestMode ? QCoreApplication::translate("ampero", "fast")
-                                                 : QCoreApplication::translate("ampero", "normal");
+    const QString modeText = mode == TestMode::Fast ? QCoreApplication::translate("ampero", "fast")
+                                                    : QCoreApplication::translate("ampero", "normal");
     const QString loadText = noLoad ? QCoreApplication::translate("ampero", "none")
                                     : QCoreApplication::translate("ampero", "full");
     if (!m_dialogs.confirmStart(modeText, loadText))
@@ -118,17 +119,18 @@ void TestSession::StartFastTestExecute(int tag)
     if (!noLoad && !m_state.BurnActive)
         m_burnTimer.start();
     m_state.LastTickTime = m_clock.gapNowMs();
-    m_state.TestMode = static_cast<uint8_t>(tag);
+    m_state.TestMode = mode;
 
     const uint32_t forecast = before.batteryFullLifeTime != PowerStatus::UnknownTime
         ? before.batteryFullLifeTime
         : before.batteryLifeTime;
-    if (!m_file.create(m_state.ResultsFile.toStdString(), m_state.TestMode, noLoad ? 1 : 0, forecast)) {
+    if (!m_file.create(
+            m_state.ResultsFile.toStdString(), modeByte(m_state.TestMode), noLoad ? 1 : 0, forecast)) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
 
-    if (m_state.TestMode == FastTestMode)
+    if (m_state.TestMode == TestMode::Fast)
         m_state.LevelChangeTimes = { 0.0, 0.0, 0.0 };
     m_state.LastLevel = -1;
     m_state.LevelChangeCount = 0;
@@ -152,7 +154,7 @@ void TestSession::failStart(const QString& message)
 {
     // A start that cannot create its file leaves nothing behind: no test, no
     // pending or running load, no testing window.
-    m_state.TestMode = 0;
+    m_state.TestMode = TestMode::None;
     m_burnTimer.stop();
     if (m_state.BurnActive)
         StopBurn();
@@ -162,12 +164,12 @@ void TestSession::failStart(const QString& message)
 void TestSession::TestTimerTimer()
 {
     const int64_t sinceLastTick = m_clock.gapNowMs() - m_state.LastTickTime;
-    const bool continues = m_state.TestMode != 0
-        && !(m_state.TestMode == FastTestMode && m_state.LevelChangeCount > 2) && sinceLastTick < TickGapMs;
+    const bool continues = m_state.TestMode != TestMode::None
+        && !(m_state.TestMode == TestMode::Fast && m_state.LevelChangeCount > 2) && sinceLastTick < TickGapMs;
 
     if (!continues) {
         // Regular end: fast-mode end, or the machine slept.
-        const bool wasRunning = m_state.TestMode != 0;
+        const bool wasRunning = m_state.TestMode != TestMode::None;
         if (!StopTest() && wasRunning) {
             failTest(m_writeError);
             return;
@@ -178,7 +180,7 @@ void TestSession::TestTimerTimer()
         // for as long as the user likes.
         Q_EMIT testEnded(End::Regular);
         ShowResults();
-        m_state.TestMode = 0;
+        m_state.TestMode = TestMode::None;
         return;
     }
     if (!m_testing.isShowing()) {
@@ -188,7 +190,7 @@ void TestSession::TestTimerTimer()
             return;
         }
         m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
-        m_state.TestMode = 0;
+        m_state.TestMode = TestMode::None;
         Q_EMIT testEnded(End::Interrupted);
         return;
     }
@@ -249,7 +251,7 @@ bool TestSession::StopTest()
         return m_writeError.isEmpty();
     }
     const uint64_t work = workCount();
-    const bool fast = m_state.TestMode == FastTestMode;
+    const bool fast = m_state.TestMode == TestMode::Fast;
     // finish() closes the file even when a write fails.
     const bool ok = m_file.finish(fast ? &m_state.LevelChangeTimes : nullptr, m_capacity, work);
     if (ok)
@@ -273,7 +275,7 @@ void TestSession::failTest(const QString& message)
     m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
     if (m_testing.isShowing())
         m_testing.closeWindow();
-    m_state.TestMode = 0;
+    m_state.TestMode = TestMode::None;
     Q_EMIT testEnded(End::Failed);
     m_dialogs.showError(m_writeError);
 }
@@ -294,7 +296,7 @@ void TestSession::UnburnedExecute()
 void TestSession::BurnTimerTimer()
 {
     m_burnTimer.stop();
-    if (m_state.TestMode == 0 || m_state.BurnActive)
+    if (m_state.TestMode == TestMode::None || m_state.BurnActive)
         return;
     // A failed start leaves no worker running and the test counts as one
     // without load.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/infotext.h"
 
-#include "platform/phrases.h"
-#include "results/timetext.h"
+#include "core/phrases.h"
+#include "core/timetext.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
@@ -13,7 +13,7 @@ namespace {
 
 QString orUnknown(const QString& s)
 {
-    return s.isEmpty() ? tr("unknown") : s;
+    return s.isEmpty() ? phrase("unknown") : s;
 }
 
 } // namespace
@@ -27,26 +27,26 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
 
     const PowerStatus& p = info.power;
     line("Power source",
-        p.acLineStatus == PowerStatus::AcOffline      ? tr("powered by battery")
-            : p.acLineStatus == PowerStatus::AcOnline ? tr("powered by AC")
-                                                      : tr("unknown"));
+        p.acLineStatus == PowerStatus::AcOffline      ? phrase("powered by battery")
+            : p.acLineStatus == PowerStatus::AcOnline ? phrase("powered by AC")
+                                                      : phrase("unknown"));
     line("Level",
         p.batteryLifePercent <= 100 ? QString::number(p.batteryLifePercent) + QLatin1Char('%')
-                                    : tr("unknown"));
+                                    : phrase("unknown"));
     line("Forecast",
-        p.batteryLifeTime == PowerStatus::UnknownTime ? tr("unknown")
+        p.batteryLifeTime == PowerStatus::UnknownTime ? phrase("unknown")
                                                       : elapsedTimeTextSeconds(p.batteryLifeTime));
 
     const TBatteryInfo& b = info.battery;
     line("Battery name", orUnknown(b.Name));
     line("Battery manufacturer", orUnknown(b.Manufacturer));
     line("Battery chemistry",
-        b.Chemistry == 0 ? tr("unknown")
+        b.Chemistry == 0 ? phrase("unknown")
                          : QStringLiteral("%1 (%2)").arg(chemistryName(b.Chemistry)).arg(b.Chemistry));
     line("Battery capacity",
-        b.Capacity == 0 ? tr("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
+        b.Capacity == 0 ? phrase("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
     line("Battery design voltage",
-        b.DesignVoltage == 0 ? tr("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
+        b.DesignVoltage == 0 ? phrase("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
 
     line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
     QString clock = clockText(info.clockMhz, locale);

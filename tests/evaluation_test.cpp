@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/timetext.h"
 #include "recordingchart.h"
 #include "results/energysummary.h"
 #include "results/evaluation.h"
-#include "results/timetext.h"
+#include "session/sessionports.h"
 
 #include <algorithm>
 #include <cmath>

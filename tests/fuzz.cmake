@@ -32,7 +32,8 @@ endif()
 # with QtCore (the library itself is not instrumented).
 set(_fuzz_sources
   ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
-  ${CMAKE_SOURCE_DIR}/results/evaluation.cpp ${CMAKE_SOURCE_DIR}/results/timetext.cpp
+  ${CMAKE_SOURCE_DIR}/results/evaluation.cpp ${CMAKE_SOURCE_DIR}/core/timetext.cpp
+  ${CMAKE_SOURCE_DIR}/session/sessionports.cpp
   ${CMAKE_SOURCE_DIR}/app/cli_report.cpp)
 set(_qt_includes)
 foreach(dir ${Qt6Core_INCLUDE_DIRS})

@@ -252,7 +252,7 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_FALSE(load.running);
     EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing completed"));
     EXPECT_FALSE(program->testingWindow().isVisible());
-    EXPECT_EQ(program->session().state().TestMode, 0);
+    EXPECT_EQ(program->session().state().TestMode, TestMode::None);
     EXPECT_TRUE(main.findChildren<TfResults*>().isEmpty());
 }
 
@@ -373,7 +373,7 @@ TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)
         menu(*program, "StartNormalTest")->trigger();
         EXPECT_EQ(answers.seen(),
             c.confirm ? QStringList({ "TfStartTest", "SaveDialog1" }) : QStringList { "TfStartTest" });
-        EXPECT_EQ(program->session().state().TestMode, 0);
+        EXPECT_EQ(program->session().state().TestMode, TestMode::None);
         EXPECT_EQ(labelText(main, "ActionLabel"), action);
         EXPECT_FALSE(inhibitor.holdsDelayLock());
         EXPECT_EQ(load.starts, 0);
@@ -411,11 +411,11 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
     answerStart(answers, QStringLiteral("normal"));
     menu(*program, "StartNormalTest")->trigger(); // returns when the testing window closes
     // The next tick sees the window gone and ends the test.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return program->session().state().TestMode == 0; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return program->session().state().TestMode == TestMode::None; }, 5000));
 
     EXPECT_EQ(answers.seen(), (QStringList { "TfStartTest", "SaveDialog1", "TfTestProcess" }));
     EXPECT_EQ(samples, 2);
-    EXPECT_EQ(program->session().state().TestMode, 0);
+    EXPECT_EQ(program->session().state().TestMode, TestMode::None);
     EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing interrupted"));
     EXPECT_EQ(load.starts, 0);
     EXPECT_FALSE(inhibitor.holdsDelayLock());

@@ -303,7 +303,7 @@ TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
     TestSession session(view, chart, dialogs, testing, power, clock, load);
 
     LogindInhibitor locks(*bus, *bus);
-    SessionEnd end({ [&] { return session.state().TestMode != 0; },
+    SessionEnd end({ [&] { return session.state().TestMode != TestMode::None; },
                        [&] { return session.state().ResultsPath; }, [&] { session.StopTest(); } },
         {}, &locks, nullptr);
     QObject::connect(&session, &TestSession::testStarted, &end, &SessionEnd::testStarted);
@@ -320,7 +320,7 @@ TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
         EXPECT_TRUE(waitUntil(
             [&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); }));
     });
-    session.StartFastTestExecute(FastTestMode);
+    session.StartFastTestExecute(static_cast<int>(TestMode::Fast));
     expectInhibitors({ DelayLock, IdleLock });
     for (int level : { 80, 79, 78, 77, 76 }) {
         clock.advanceMs(1000);

@@ -233,8 +233,8 @@ TEST(UPowerSession, TicksMakeNoDBusCall)
             session.tick();
         }
     };
-    session.StartFastTestExecute(NormalTestMode);
-    ASSERT_EQ(session.state().TestMode, NormalTestMode);
+    session.StartFastTestExecute(static_cast<int>(TestMode::Normal));
+    ASSERT_EQ(session.state().TestMode, TestMode::Normal);
     EXPECT_EQ(upower.mock.takePropertyReads(), 2) << "the start checks the power on a fresh reading";
     ticks();
     EXPECT_EQ(session.lastSample(), 55);

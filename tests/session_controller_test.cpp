@@ -24,7 +24,7 @@ AMPERO_TEST_PRELOAD_FAULT_SHIM()
 
 namespace {
 
-constexpr double Second = 1000.0 / 86400000.0;
+constexpr double Second = kDayPerSecond;
 
 PowerStatus onBattery(uint8_t level)
 {
@@ -48,7 +48,7 @@ protected:
         session.setShowResultsWindow([this](const QString& path) { shownResults << path; });
     }
 
-    void start(int tag) { session.StartFastTestExecute(tag); }
+    void start(TestMode mode) { session.StartFastTestExecute(static_cast<int>(mode)); }
 
     // One second passes, the battery shows level, the timer fires.
     void tickAt(int level, int64_t ms = 1000)
@@ -82,7 +82,7 @@ protected:
 
 TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
 {
-    start(FastTestMode);
+    start(TestMode::Fast);
     ASSERT_EQ(testing.opened, 1);
     EXPECT_EQ(view.action, "testing...");
     EXPECT_EQ(view.timer, "0:00:00");
@@ -96,12 +96,12 @@ TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
         EXPECT_EQ(view.level, QString::number(levels[i]) + "%");
     }
     EXPECT_EQ(session.state().LevelChangeCount, 3);
-    EXPECT_EQ(session.state().TestMode, FastTestMode);
+    EXPECT_EQ(session.state().TestMode, TestMode::Fast);
     ASSERT_EQ(chart.points.size(), 6);
     EXPECT_EQ(chart.points.first(), QPointF(0, 80));
 
     tickAt(76); // ends the test, no seventh sample
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(chart.points.size(), 6);
     EXPECT_EQ(view.action, "testing completed");
     EXPECT_EQ(view.level, "76%"); // the after-results re-check shows the battery
@@ -130,18 +130,18 @@ TEST_F(SessionTest, HeaderBytesOnDisk)
     s.batteryFullLifeTime = PowerStatus::UnknownTime;
     s.batteryLifeTime = 0x01020304;
     power.setStatus(s);
-    start(NormalTestMode);
+    start(TestMode::Normal);
     EXPECT_EQ(readFile(*dialogs.path), bytes({ 0x03, 'A', 'P', 'R', 2, 0, 0x04, 0x03, 0x02, 0x01 }));
 }
 
 TEST_F(SessionTest, RisingLevelCountsAsChange)
 {
-    start(FastTestMode);
+    start(TestMode::Fast);
     for (int level : { 50, 51, 52, 53 })
         tickAt(level);
     EXPECT_EQ(session.state().LevelChangeCount, 3);
     tickAt(53);
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     const ResultsData d = fileData();
     EXPECT_EQ(d.samples, (std::vector<uint8_t> { 50, 51, 52, 53 }));
     EXPECT_DOUBLE_EQ(d.levelChangeTimes[0], 1 * Second);
@@ -150,16 +150,16 @@ TEST_F(SessionTest, RisingLevelCountsAsChange)
 
 TEST_F(SessionTest, FastTestWithoutChangesRunsUntilCancelled)
 {
-    start(FastTestMode);
+    start(TestMode::Fast);
     for (int i = 0; i < 600; ++i)
         tickAt(64);
-    EXPECT_EQ(session.state().TestMode, FastTestMode);
+    EXPECT_EQ(session.state().TestMode, TestMode::Fast);
     EXPECT_EQ(view.timer, "0:09:59");
 
     clock.advanceMs(400);
     testing.closeWindow(); // Cancel between two ticks
     tickAt(64, 600);
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_TRUE(shownResults.isEmpty());
     const ResultsData d = fileData();
@@ -170,16 +170,16 @@ TEST_F(SessionTest, FastTestWithoutChangesRunsUntilCancelled)
 
 TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
 {
-    start(NormalTestMode);
+    start(TestMode::Normal);
     for (int i = 0; i < 50; ++i)
         tickAt(i % 2 ? 70 : 71);
     EXPECT_EQ(session.state().LevelChangeCount, 3);
     EXPECT_DOUBLE_EQ(session.state().LevelChangeTimes[2], 3 * Second);
-    EXPECT_EQ(session.state().TestMode, NormalTestMode);
+    EXPECT_EQ(session.state().TestMode, TestMode::Normal);
 
     clock.sleepMs(60000); // the machine sleeps: the next tick ends the test
     session.tick();
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(shownResults.size(), 1);
     const ResultsData d = fileData();
     EXPECT_EQ(d.mode, 2);
@@ -198,11 +198,11 @@ class GapTest : public SessionTest, public ::testing::WithParamInterface<GapCase
 
 TEST_P(GapTest, GapBetweenTicks)
 {
-    start(NormalTestMode);
+    start(TestMode::Normal);
     tickAt(80);
     tickAt(80);
     tickAt(80, GetParam().gapMs);
-    EXPECT_EQ(session.state().TestMode == 0, GetParam().ends);
+    EXPECT_EQ(session.state().TestMode == TestMode::None, GetParam().ends);
     EXPECT_EQ(samples().size(), GetParam().ends ? 2u : 3u);
     EXPECT_EQ(shownResults.size(), GetParam().ends ? 1 : 0);
 }
@@ -215,15 +215,15 @@ INSTANTIATE_TEST_SUITE_P(Session, GapTest,
 
 TEST_F(SessionTest, WallClockStepsNeverEndATest)
 {
-    start(NormalTestMode);
+    start(TestMode::Normal);
     tickAt(80);
     clock.stepWallClockMs(-3600000); // clock set back an hour
     tickAt(80);
     clock.stepWallClockMs(3600000); // daylight saving starts
     tickAt(80);
-    clock.stepWallClockMs(86400000); // NTP step of a day
+    clock.stepWallClockMs(kMsPerDay); // NTP step of a day
     tickAt(80);
-    EXPECT_EQ(session.state().TestMode, NormalTestMode);
+    EXPECT_EQ(session.state().TestMode, TestMode::Normal);
     const ResultsData d = fileData(); // still open: no Terminator yet
     EXPECT_FALSE(d.complete);
     EXPECT_EQ(d.samples.size(), 4u);
@@ -231,10 +231,10 @@ TEST_F(SessionTest, WallClockStepsNeverEndATest)
 
 TEST_F(SessionTest, SlowStartEndsAtTheFirstTickWithoutSamples)
 {
-    start(NormalTestMode);
+    start(TestMode::Normal);
     clock.advanceMs(5000);
     session.tick();
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_TRUE(samples().empty());
     EXPECT_EQ(shownResults.size(), 1);
 }
@@ -251,7 +251,7 @@ TEST_F(SessionTest, StopTestWithoutTestWritesNothingAndKeepsLabels)
 
 TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
 {
-    start(NormalTestMode);
+    start(TestMode::Normal);
     tickAt(80);
     tickAt(79);
     clock.advanceMs(500);
@@ -263,7 +263,7 @@ TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
     EXPECT_FALSE(view.testsEnabled);
 
     tickAt(79, 500);
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_TRUE(shownResults.isEmpty());
     const ResultsData d = fileData();
@@ -273,7 +273,7 @@ TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
 
 TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
 {
-    start(NormalTestMode);
+    start(TestMode::Normal);
     tickAt(80);
     tickAt(78);
     clock.sleepMs(6000);
@@ -283,7 +283,7 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
     EXPECT_EQ(view.level, "78%");
 
     session.tick();
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(shownResults.size(), 1);
     // The re-check after the results: mode and tests, but the level and
     // the action stay as the test left them.
@@ -296,13 +296,13 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
 
 TEST_F(SessionTest, UnknownLevelIsNeverWritten)
 {
-    start(FastTestMode);
+    start(TestMode::Fast);
     tickAt(255); // nothing known yet: no sample, time does not advance
     tickAt(255);
     EXPECT_TRUE(chart.points.isEmpty());
     EXPECT_EQ(session.state().ElapsedTime, 0.0);
     tickAt(255, 4000); // unknown ticks still count as ticks: no gap end
-    EXPECT_EQ(session.state().TestMode, FastTestMode);
+    EXPECT_EQ(session.state().TestMode, TestMode::Fast);
 
     tickAt(80);
     tickAt(255); // repeats 80
@@ -317,18 +317,18 @@ TEST_F(SessionTest, UnknownLevelIsNeverWritten)
 TEST_F(SessionTest, CancelledDialogsChangeNothing)
 {
     dialogs.confirm = false;
-    start(FastTestMode);
+    start(TestMode::Fast);
     EXPECT_EQ(dialogs.modeText, "fast");
     EXPECT_EQ(dialogs.loadText, "none");
     dialogs.confirm = true;
     const auto path = dialogs.path;
     dialogs.path.reset();
     view.noLoad = false;
-    start(NormalTestMode);
+    start(TestMode::Normal);
     EXPECT_EQ(dialogs.modeText, "normal");
     EXPECT_EQ(dialogs.loadText, "full");
     EXPECT_EQ(testing.opened, 0);
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_FALSE(session.burnTimerActive());
     EXPECT_FALSE(QFile::exists(*path));
     EXPECT_TRUE(view.actions.isEmpty());
@@ -338,8 +338,8 @@ TEST_F(SessionTest, FailedStartRollsBack)
 {
     view.noLoad = false;
     dialogs.path = dir.filePath(QStringLiteral("missing/run.apr"));
-    start(NormalTestMode);
-    EXPECT_EQ(session.state().TestMode, 0);
+    start(TestMode::Normal);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_FALSE(session.burnTimerActive());
     EXPECT_FALSE(session.testTimerActive());
     EXPECT_EQ(testing.opened, 0);
@@ -354,8 +354,8 @@ TEST_F(SessionTest, FailedHeaderWriteRollsBack)
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     dialogs.path = QStringLiteral("/dev/full");
-    start(FastTestMode);
-    EXPECT_EQ(session.state().TestMode, 0);
+    start(TestMode::Fast);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(testing.opened, 0);
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("No space left on device")) << dialogs.errors[0].toStdString();
@@ -386,7 +386,7 @@ TEST_F(SessionTest, FailedSampleWriteEndsTheTestAtOnceAsFailed)
     std::vector<TestSession::End> ends;
     QObject::connect(
         &session, &TestSession::testEnded, &session, [&](TestSession::End how) { ends.push_back(how); });
-    start(NormalTestMode);
+    start(TestMode::Normal);
     EXPECT_TRUE(fileIsOpen(*dialogs.path));
     rlimit small = old;
     small.rlim_cur = 12;
@@ -399,7 +399,7 @@ TEST_F(SessionTest, FailedSampleWriteEndsTheTestAtOnceAsFailed)
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("File too large")) << dialogs.errors[0].toStdString();
     EXPECT_EQ(ends, std::vector<TestSession::End> { TestSession::End::Failed });
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_FALSE(session.testTimerActive());
     EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_FALSE(testing.showing);
@@ -423,7 +423,7 @@ TEST_F(SessionTest, FailedTrailerOrFlushAtTheEndIsNoRegularEnd)
         std::vector<TestSession::End> ends;
         const auto c = QObject::connect(
             &session, &TestSession::testEnded, &session, [&](TestSession::End how) { ends.push_back(how); });
-        start(FastTestMode);
+        start(TestMode::Fast);
         for (int level : { 80, 79, 78, 77 })
             tickAt(level);
         {
@@ -437,7 +437,7 @@ TEST_F(SessionTest, FailedTrailerOrFlushAtTheEndIsNoRegularEnd)
             << dialogs.errors[0].toStdString();
         EXPECT_TRUE(shownResults.isEmpty());
         EXPECT_EQ(view.action, "testing interrupted");
-        EXPECT_EQ(session.state().TestMode, 0);
+        EXPECT_EQ(session.state().TestMode, TestMode::None);
         const ResultsData d = fileData();
         EXPECT_FALSE(d.complete);
         EXPECT_EQ(d.samples.size(), 4u);
@@ -466,8 +466,8 @@ TEST_F(SessionTest, PowerIsCheckedAgainWhenTheDialogsClose)
         power.setStatus(onBattery(80));
         dialogs.errors.clear();
         dialogs.whileAsking = [&] { power.setStatus(row.status); };
-        start(NormalTestMode);
-        EXPECT_EQ(session.state().TestMode, 0);
+        start(TestMode::Normal);
+        EXPECT_EQ(session.state().TestMode, TestMode::None);
         EXPECT_FALSE(session.testTimerActive());
         EXPECT_EQ(testing.opened, 0);
         EXPECT_FALSE(QFile::exists(*dialogs.path));
@@ -482,8 +482,8 @@ TEST_F(SessionTest, PowerIsCheckedAgainWhenTheDialogsClose)
 TEST_F(SessionTest, NameThatCannotBeWrittenAsShownIsRefused)
 {
     dialogs.path = dir.filePath(QStringLiteral("bad\uFFFD.apr"));
-    start(FastTestMode);
-    EXPECT_EQ(session.state().TestMode, 0);
+    start(TestMode::Fast);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(testing.opened, 0);
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("cannot be written as it is shown"))
@@ -500,20 +500,20 @@ TEST_F(SessionTest, TestEndsBeforeTheResultsWindowOpens)
     QObject::connect(&session, &TestSession::testEnded, &session, [&] { ended = true; });
     session.setShowResultsWindow([&](const QString&) {
         endedBeforeResults = ended;
-        EXPECT_EQ(session.state().TestMode, FastTestMode) << "a session end now still names the file";
+        EXPECT_EQ(session.state().TestMode, TestMode::Fast) << "a session end now still names the file";
     });
-    start(FastTestMode);
+    start(TestMode::Fast);
     for (int level : { 80, 79, 78, 77, 76 })
         tickAt(level);
     EXPECT_TRUE(endedBeforeResults);
-    EXPECT_EQ(session.state().TestMode, 0);
+    EXPECT_EQ(session.state().TestMode, TestMode::None);
 }
 
 TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
 {
     view.noLoad = false;
     load.total = 4294967296ull + 5;
-    start(NormalTestMode);
+    start(TestMode::Normal);
     EXPECT_TRUE(session.burnTimerActive());
     session.BurnTimerTimer();
     EXPECT_FALSE(session.burnTimerActive());
@@ -533,7 +533,7 @@ TEST_F(SessionTest, FailedLoadStartCountsAsNoLoad)
     view.noLoad = false;
     load.startSucceeds = false;
     mhz = 1000.0;
-    start(NormalTestMode);
+    start(TestMode::Normal);
     session.BurnTimerTimer();
     EXPECT_FALSE(session.state().BurnActive);
     tickAt(80);
@@ -546,14 +546,14 @@ TEST_F(SessionTest, FailedLoadStartCountsAsNoLoad)
 
 TEST_F(SessionTest, LoadIsArmedOnlyWithLoadAndNoWorkersRunning)
 {
-    start(NormalTestMode); // "No load CPU" checked
+    start(TestMode::Normal); // "No load CPU" checked
     EXPECT_FALSE(session.burnTimerActive());
     testing.closeWindow();
     session.tick();
 
     session.UnburnedExecute();
     EXPECT_FALSE(view.noLoad);
-    start(NormalTestMode);
+    start(TestMode::Normal);
     EXPECT_TRUE(session.burnTimerActive());
     // The test is cancelled before the load started: the pending start is dropped.
     testing.closeWindow();
@@ -565,7 +565,7 @@ TEST_F(SessionTest, LoadIsArmedOnlyWithLoadAndNoWorkersRunning)
 TEST_F(SessionTest, HourWithoutLoadAtOneGigahertz)
 {
     mhz = 1000.0;
-    start(NormalTestMode);
+    start(TestMode::Normal);
     for (int i = 0; i < 3600; ++i)
         tickAt(90);
     EXPECT_EQ(view.timer, "0:59:59");

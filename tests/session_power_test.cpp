@@ -77,7 +77,7 @@ TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
 TEST_F(WatcherTest, BroadcastOnBatteryDuringTestRewritesLabelsButNotTheAction)
 {
     power.setStatus(status(PowerStatus::AcOffline, 50));
-    state.TestMode = 2;
+    state.TestMode = TestMode::Normal;
     state.LastTickTime = clock.gapNowMs();
     testing.showing = true;
     view.action = "testing...";
@@ -101,7 +101,7 @@ class BroadcastGuard : public WatcherTest, public ::testing::WithParamInterface<
 TEST_P(BroadcastGuard, AcDuringTest)
 {
     power.setStatus(status(PowerStatus::AcOffline, 60));
-    state.TestMode = 1;
+    state.TestMode = TestMode::Fast;
     state.LastTickTime = clock.gapNowMs();
     testing.showing = true;
     view.action = "testing...";
@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Power, BroadcastGuard,
 TEST_F(WatcherTest, GuardIgnoresWallClock)
 {
     power.setStatus(status(PowerStatus::AcOffline, 60));
-    state.TestMode = 2;
+    state.TestMode = TestMode::Normal;
     state.LastTickTime = clock.gapNowMs();
     testing.showing = true;
     clock.advanceMs(1000);

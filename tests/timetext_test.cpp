@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "results/timetext.h"
+#include "core/timetext.h"
 #include "sysinfo/processorcount.h"
 
 #include <QLocale>

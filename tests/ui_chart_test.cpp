@@ -323,7 +323,7 @@ TEST(Chart, TheBottomMaximumIsSetAndABadOneRefused)
 
     // The next range from the points replaces the set maximum.
     ASSERT_TRUE(chart.setBottomMaximum(900 * Second, &error));
-    chart.addPoint2(60 * Second, 80);
+    chart.addPoint(1, 60 * Second, 80);
     EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 120 * Second);
 }
 

@@ -31,14 +31,6 @@ TEST(Version, TextsAndTitle)
     EXPECT_EQ(versionInfoFrom(2, 0, 65535, 7).release, QStringLiteral("65535"));
 }
 
-TEST(Startup, TimeFormatAndClockText)
-{
-    const TimeFormatSettings t = makeTimeFormatSettings();
-    EXPECT_EQ(t.longTimeFormat, QStringLiteral("h:mm:ss"));
-    EXPECT_EQ(t.shortTimeFormat, QStringLiteral("h:mm:ss"));
-    EXPECT_EQ(t.timeSeparator, QLatin1Char(':'));
-}
-
 QString text(TfMain& w, const char* name)
 {
     return w.findChild<QLabel*>(QString::fromLatin1(name))->text();
@@ -91,14 +83,12 @@ TEST(Startup, StepsRunInOrderAndFillTheWindow)
         return 2400.0;
     };
     steps.powerCheck = [&] { order << QStringLiteral("power"); };
-    steps.resetSession = [&] { order << QStringLiteral("reset"); };
 
     TfMain w(nullptr);
     const StartupResult r = formCreate(w, steps);
     EXPECT_EQ(order,
         (QStringList { QStringLiteral("battery"), QStringLiteral("usage:Orvex Ampero 1.1"),
-            QStringLiteral("brand"), QStringLiteral("clock"), QStringLiteral("power"),
-            QStringLiteral("reset") }));
+            QStringLiteral("brand"), QStringLiteral("clock"), QStringLiteral("power") }));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Orvex Ampero 1.1"));
     // No display name: Qt would append it to every other window's title.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());

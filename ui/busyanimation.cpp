@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/busyanimation.h"
 
-#include "platform/phrases.h"
+#include "core/phrases.h"
 
 #include <QEvent>
 #include <QImageReader>
@@ -44,7 +44,7 @@ bool BusyAnimation::load(const QString& fileName, QString* error)
     }
     if (images.isEmpty()) {
         if (error)
-            *error = ampero::tr("Cannot read the animation %1: %2").arg(fileName, reader.errorString());
+            *error = ampero::phrase("Cannot read the animation %1: %2").arg(fileName, reader.errorString());
         return false;
     }
     m_timer.stop();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/charttime.h"
 
+#include "core/timeunits.h"
+
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -9,8 +11,7 @@
 namespace ampero {
 
 namespace {
-constexpr double MsPerDay = 86400000.0;
-constexpr double OneSecond = 1000.0 / MsPerDay;
+constexpr double MsPerDay = static_cast<double>(kMsPerDay);
 constexpr double TwoTo63 = 9223372036854775808.0;
 } // namespace
 
@@ -56,11 +57,11 @@ QList<double> axisTicks(double min, double max, int maxTicks)
     static constexpr double StepsSeconds[]
         = { 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400 };
     const int gaps = maxTicks - 1;
-    const double spanSeconds = (max - min) * 86400.0; // infinite for the widest ranges
+    const double spanSeconds = toSeconds(max - min); // infinite for the widest ranges
     double stepDays = 0;
     for (double s : StepsSeconds) {
         if (spanSeconds / s <= gaps) {
-            stepDays = s / 86400.0;
+            stepDays = toDays(s);
             break;
         }
     }
@@ -90,7 +91,7 @@ AxisRange usableAxisRange(double min, double max)
 {
     AxisRange r { std::isfinite(min) ? min : 0.0, max };
     if (!std::isfinite(r.max) || !(r.max > r.min))
-        r.max = r.min + OneSecond;
+        r.max = r.min + kDayPerSecond;
     // Far from 0 a second may be below the precision of the numbers.
     if (!(r.max > r.min))
         r.max = std::nextafter(r.min, std::numeric_limits<double>::infinity());

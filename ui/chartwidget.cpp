@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/chartwidget.h"
 
-#include "platform/phrases.h"
+#include "core/phrases.h"
+#include "core/timeunits.h"
 #include "ui/charttime.h"
 
 #include <QEvent>
@@ -18,9 +19,8 @@ namespace ampero {
 
 namespace {
 
-constexpr double OneSecond = 1000.0 / 86400000.0;
 // An empty chart spans one minute so the axis has something to show.
-constexpr double EmptySpan = 60 * OneSecond;
+constexpr double EmptySpan = 60 * kDayPerSecond;
 constexpr int Margin = 5;
 constexpr int TickLength = 4;
 constexpr int LabelGap = 3;
@@ -72,7 +72,7 @@ ChartWidget::ChartWidget(QWidget* parent)
     m_series.push_back(std::make_unique<ChartSeries>(QStringLiteral("Series1"), Qt::red, 2, Qt::FlatCap));
     m_series.push_back(
         std::make_unique<ChartSeries>(QStringLiteral("Series2"), QColor(130, 155, 254), 1, Qt::FlatCap));
-    m_left.title = ampero::tr("Battery level, %");
+    m_left.title = ampero::phrase("Battery level, %");
     m_left.min = 0;
     m_left.max = 101;
     m_left.tickStep = 10;
@@ -104,7 +104,7 @@ void ChartWidget::setRightAxis(const ChartValueAxis& axis)
 
 QString ChartWidget::bottomAxisTitle() const
 {
-    return ampero::tr("Elapsed time");
+    return ampero::phrase("Elapsed time");
 }
 
 // --- Data ------------------------------------------------------------------
@@ -219,13 +219,14 @@ bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
 {
     if (!std::isfinite(dayFraction)) {
         if (error)
-            *error = ampero::tr("The axis maximum %1 is not a finite number.").arg(dayFraction);
+            *error = ampero::phrase("The axis maximum %1 is not a finite number.").arg(dayFraction);
         return false;
     }
     if (dayFraction < m_x0) {
         if (error)
-            *error
-                = ampero::tr("The axis maximum %1 is below the axis minimum %2.").arg(dayFraction).arg(m_x0);
+            *error = ampero::phrase("The axis maximum %1 is below the axis minimum %2.")
+                         .arg(dayFraction)
+                         .arg(m_x0);
         return false;
     }
     m_animation.stop();
@@ -635,7 +636,7 @@ bool ChartWidget::saveBitmap(const QString& path, QString* error) const
     QImageWriter writer(path, "bmp");
     if (!writer.write(image)) {
         if (error)
-            *error = ampero::tr("Cannot write %1: %2").arg(path, writer.errorString());
+            *error = ampero::phrase("Cannot write %1: %2").arg(path, writer.errorString());
         return false;
     }
     return true;

@@ -66,7 +66,6 @@ public:
     void clearSeries1() { clearSeries(0); }
     void clearSeries2() { clearSeries(1); }
     void addPoint1(double x, double y) { addPoint(0, x, y); }
-    void addPoint2(double x, double y) { addPoint(1, x, y); }
     void setPoints1(const QList<QPointF>& points) { setPoints(0, points); }
     void setPoints2(const QList<QPointF>& points) { setPoints(1, points); }
 

@@ -2,6 +2,7 @@
 #include "ui/resultsshow.h"
 
 #include "results/evaluation.h"
+#include "session/sessionports.h"
 #include "ui/uResults.h"
 
 #include <QFileInfo>

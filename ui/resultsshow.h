@@ -45,8 +45,6 @@ public:
     // LoadResultsTimerTimer: stops the timer, then shows the file's results.
     void loadResultsTimerTimer();
 
-    QString pendingPath() const { return m_path; }
-
 private:
     QTimer& m_timer;
     ChartView& m_chart;

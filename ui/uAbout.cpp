@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/uAbout.h"
 
+#include "core/sitesettings.h"
 #include "platform/urlopener.h"
 #include "ui_uAbout.h"
-#include "web/sitesettings.h"
 
 #include <QIcon>
 #include <QUrl>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/uMain.h"
 
+#include "core/testmode.h"
 #include "ui/chartwidget.h"
 #include "ui/savedialogs.h"
 #include "ui/uAbout.h"
@@ -23,8 +24,8 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/ampero.svg")));
     // Tags of the start actions are the test modes they start.
-    ui->StartFastTest->setData(1);
-    ui->StartNormalTest->setData(2);
+    ui->StartFastTest->setData(static_cast<int>(TestMode::Fast));
+    ui->StartNormalTest->setData(static_cast<int>(TestMode::Normal));
     for (QAction* a : { ui->FileExit1, ui->Action3, ui->Unburned, ui->Action1, ui->Action4, ui->Action5 })
         a->setData(0);
     // Shortcuts work while this window is active, not inside other windows.
@@ -51,7 +52,6 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     m_loadResultsTimer.setInterval(10);
     m_loadResultsTimer.setSingleShot(true);
     connect(&m_cpuUsagTimer, &QTimer::timeout, this, &TfMain::cpuUsagTimerFired);
-    connect(&m_loadResultsTimer, &QTimer::timeout, this, &TfMain::loadResultsTimerFired);
 
     setCpuName(ui->CPUNameLabel->text());
     // The window opens centred on its screen.
@@ -91,10 +91,6 @@ void TfMain::setModeText(const QString& text)
 void TfMain::setCpuSpeedText(const QString& text)
 {
     setLabel(ui->CurrentCPUSpeed, text);
-}
-void TfMain::setCpuUsageText(const QString& text)
-{
-    setLabel(ui->CPUUsageLabel, text);
 }
 
 void TfMain::setCpuName(const QString& name)
@@ -195,7 +191,6 @@ void TfMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ui->GroupBox2->setFixedWidth(powerGroupWidth(event->size().width()));
-    Q_EMIT formResized();
 }
 
 void TfMain::showEvent(QShowEvent* event)

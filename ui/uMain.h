@@ -56,7 +56,6 @@ public:
 
     // CPUNameLabel; CurrentCPUSpeed moves to 6 pixels right of it.
     void setCpuName(const QString& name);
-    void setCpuUsageText(const QString& text); // CPUUsageLabel
 
     ChartWidget* chart() const;
     // Saves Chart1 as a bitmap as Save graph... does, without the dialog.
@@ -81,8 +80,6 @@ Q_SIGNALS:
     void helpRequested(); // Action4
     void checkUpdatesRequested(); // Action5
     void cpuUsagTimerFired(); // CPUUsagTimer
-    void loadResultsTimerFired(); // LoadResultsTimer
-    void formResized(); // after GroupBox2 took its new width
     void firstShown(); // the window was shown for the first time
 
 protected:

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/updatecheck.h"
 
-#include "web/sitesettings.h"
+#include "core/sitesettings.h"
 
 #include <QCoreApplication>
 #include <QUrl>

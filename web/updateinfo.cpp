@@ -51,10 +51,11 @@ bool isNewerVersion(const UpdateInfo& server, const ProgramVersion& running)
 
 QString updateQuestionText(const UpdateInfo& server)
 {
-    return QCoreApplication::translate("ampero", "New version is available: ")
-        + QString::number(server.newMajor) + u'.' + QString::number(server.newMinor) + u'.'
-        + QString::number(server.newRelease) + QStringLiteral(" build #") + QString::number(server.newBuild)
-        + QStringLiteral(". ") + QCoreApplication::translate("ampero", "Download") + u'?';
+    return QCoreApplication::translate("ampero", "New version is available: %1.%2.%3 build #%4. Download?")
+        .arg(server.newMajor)
+        .arg(server.newMinor)
+        .arg(server.newRelease)
+        .arg(server.newBuild);
 }
 
 QString noUpdateText()

@@ -300,15 +300,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>mark</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20battery.%0a%0dAlso%20attach%20report%20file:%20</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>days</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -341,14 +333,6 @@
     </message>
     <message>
         <source>testing completed</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>New version is available: </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Download</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -396,26 +380,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Report file name:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Test mode:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Load CPU:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>By test results:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Mark:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Battery level, %</source>
         <translation type="unfinished"></translation>
     </message>
@@ -429,14 +393,6 @@
     </message>
     <message>
         <source>Cannot write %1: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>level</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>level changes</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -456,10 +412,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>System forecast:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>The file name &quot;%1&quot; cannot be written as it is shown. Choose another name.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -469,6 +421,50 @@
     </message>
     <message>
         <source>The file is incomplete: the test did not end normally, so it has no work count, capacity or level-change times.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 days %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 mark%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New version is available: %1.%2.%3 build #%4. Download?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report file name: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test mode: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load CPU: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System forecast: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By test results: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1  level %2%  level changes %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>testing... (%1, %2): </source>
         <translation type="unfinished"></translation>
     </message>
 </context>

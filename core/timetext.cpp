@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "results/timetext.h"
+#include "core/timetext.h"
+
+#include "core/timeunits.h"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -7,14 +9,13 @@
 namespace ampero {
 
 namespace {
-constexpr qint64 MsPerDay = 86400000;
+constexpr qint64 MsPerDay = kMsPerDay;
 
 QString withDays(quint64 days, qint64 msOfDay)
 {
     if (days == 0)
         return timeOfDayText(msOfDay);
-    return QString::number(days) + QLatin1Char(' ') + QCoreApplication::translate("ampero", "days")
-        + QLatin1Char(' ') + timeOfDayText(msOfDay);
+    return QCoreApplication::translate("ampero", "%1 days %2").arg(days).arg(timeOfDayText(msOfDay));
 }
 } // namespace
 
