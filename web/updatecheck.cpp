@@ -107,8 +107,10 @@ void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener
     case UpdateState::Offered:
         // Only a web address is handed to the desktop; anything else the
         // server sent is dropped without a word.
-        if (prompts.askYesNo(updateCaption(), state.text) && isOpenableDownloadUrl(state.info.downloadUrl))
-            opener.openUrl(QUrl(state.info.downloadUrl, QUrl::StrictMode));
+        prompts.askYesNo(updateCaption(), state.text, [&opener, url = state.info.downloadUrl](bool yes) {
+            if (yes && isOpenableDownloadUrl(url))
+                opener.openUrl(QUrl(url, QUrl::StrictMode));
+        });
         return;
     }
 }

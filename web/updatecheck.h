@@ -58,7 +58,9 @@ struct UpdateState {
 UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running);
 
 // Check for updates: at most one message box, and the download page opened
-// when the user asks for it and it is an http or https address.
+// when the user asks for it and it is an http or https address. The box
+// opens and this returns; the answer opens the page later, so opener must
+// outlive the box.
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
     const ProgramVersion& running = runningVersion());
 // The same against the configured version file URL.
