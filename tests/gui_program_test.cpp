@@ -46,8 +46,8 @@ using namespace ampero;
 namespace {
 
 struct NoHttp final : HttpClient {
-    HttpAnswer probe(const QUrl&, const QByteArray&, QDeadlineTimer) override { return {}; }
-    HttpAnswer get(const QUrl&, const QByteArray&, qint64, QDeadlineTimer) override { return {}; }
+    void probe(const QUrl&, const QByteArray&, QDeadlineTimer, HttpDone done) override { done({}); }
+    void get(const QUrl&, const QByteArray&, qint64, QDeadlineTimer, HttpDone done) override { done({}); }
 };
 
 QString labelText(const QWidget& w, const char* name)
