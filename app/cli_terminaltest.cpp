@@ -163,25 +163,45 @@ QString progressLine(const TerminalView& view, const SessionState& state, int le
     return phrase("%1  level %2%  level changes %3").arg(view.timer).arg(level).arg(state.LevelChangeCount);
 }
 
+// The test mode the options ask for; None, with the reason on err, when they
+// name none or no results file.
+TestMode testMode(const CliOptions& options, std::FILE* err)
+{
+    if (options.output.isEmpty() && (options.runMode == u"fast" || options.runMode == u"normal")) {
+        printLine(err, QStringLiteral("ampero: --run needs --output FILE, the results file to write"));
+        return TestMode::None;
+    }
+    if (options.runMode == QLatin1String("fast"))
+        return TestMode::Fast;
+    if (options.runMode == QLatin1String("normal"))
+        return TestMode::Normal;
+    printLine(
+        err, QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
+    return TestMode::None;
+}
+
+// The exit status of a test that ran: 0 regular end, 1 interrupted, 4 failed.
+int exitStatus(TestSession::End end)
+{
+    switch (end) {
+    case TestSession::End::Regular:
+        return 0;
+    case TestSession::End::Interrupted:
+        return 1;
+    case TestSession::End::Failed:
+        return 4;
+    }
+    return 1;
+}
+
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services)
 {
-    TestMode tag = TestMode::None;
-    if (options.runMode == QLatin1String("fast"))
-        tag = TestMode::Fast;
-    else if (options.runMode == QLatin1String("normal"))
-        tag = TestMode::Normal;
-    else {
-        printLine(err,
-            QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
+    const TestMode tag = testMode(options, err);
+    if (tag == TestMode::None)
         return 2;
-    }
-    if (options.output.isEmpty()) {
-        printLine(err, QStringLiteral("ampero: --run needs --output FILE, the results file to write"));
-        return 2;
-    }
 
     const PowerStatus status = power.status();
     const Readiness readiness = readinessOf(status);
@@ -287,15 +307,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
 
     output.line(endAction);
     output.line(file);
-    switch (*end) {
-    case TestSession::End::Regular:
-        return 0;
-    case TestSession::End::Interrupted:
-        return 1;
-    case TestSession::End::Failed:
-        return 4;
-    }
-    return 1;
+    return exitStatus(*end);
 }
 
 int runTerminalTest(const CliOptions& options)

@@ -36,7 +36,7 @@ struct TourStep {
 
 // Runs the steps one after the other on the application's event loop, then
 // quits the program.
-void runSteps(std::shared_ptr<std::vector<TourStep>> steps, std::size_t next, QObject* context)
+void runSteps(const std::shared_ptr<std::vector<TourStep>>& steps, std::size_t next, QObject* context)
 {
     if (next >= steps->size()) {
         QApplication::quit();
