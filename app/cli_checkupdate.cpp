@@ -3,8 +3,10 @@
 #include "platform/net/qthttpclient.h"
 #include "web/updatecheck.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 #include <cstdio>
+#include <optional>
 
 namespace ampero {
 
@@ -32,8 +34,16 @@ int runCheckUpdate(const CliOptions& /*options*/)
         return 2;
     }
 
+    // The check runs on the application's event loop until its answer.
     QtHttpClient http;
-    const UpdateState state = queryUpdateState(http, url, runningVersion());
+    std::optional<UpdateState> answer;
+    queryUpdateState(http, url, runningVersion(), [&answer](const UpdateState& s) {
+        answer = s;
+        QCoreApplication::exit(0);
+    });
+    if (!answer)
+        QCoreApplication::exec();
+    const UpdateState state = answer.value_or(UpdateState {});
     switch (state.outcome) {
     case UpdateState::Unreachable:
         printLine(stderr, QStringLiteral("ampero: the update server cannot be reached: ") + url);

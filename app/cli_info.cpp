@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/backends.h"
 #include "app/cli.h"
-#include "platform/dbus/upowerbatteryidentity.h"
-#include "platform/linuxprocessor.h"
-#include "platform/sysfsbatteryidentity.h"
+#include "app/systemservices.h"
+#include "platform/powersource.h"
+#include "platform/processor.h"
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/infotext.h"
 #include "sysinfo/processorcount.h"
@@ -17,21 +16,19 @@ namespace ampero {
 int runInfo(const CliOptions& options)
 {
     QString error;
-    std::unique_ptr<PowerSource> power = createPowerSource(options.powerSource, &error);
-    if (!power) {
+    const std::unique_ptr<SystemServices> system
+        = makeSystemServices(systemOptionsFrom(SystemOptions::Mode::Info, options.powerSource), &error);
+    if (!system) {
         std::fprintf(stderr, "ampero: %s\n", qPrintable(error));
         return 2;
     }
-    UPowerBatteryIdentity upower;
-    SysfsBatteryIdentity sysfs;
-    LinuxProcessor processor;
 
     MachineInfo info;
-    info.power = power->status();
-    info.powerBackend = power->backendName();
-    GetBatteryInfo(info.battery, upower, sysfs);
-    info.brand = GetCpuBrandString(processor);
-    info.clockMhz = MeasureCpuClock(processor);
+    info.power = system->power->status();
+    info.powerBackend = system->power->backendName();
+    info.battery = system->batteryInfo();
+    info.brand = GetCpuBrandString(*system->processor);
+    info.clockMhz = MeasureCpuClock(*system->processor);
     info.processorCount = GetProcessorCount();
 
     QTextStream out(stdout);

@@ -1,27 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/backends.h"
 #include "app/cli.h"
 #include "app/report.h"
+#include "app/systemservices.h"
 #include "app/terminaltest.h"
 #include "core/phrases.h"
 #include "core/timetext.h"
 #include "platform/clock.h"
-#include "platform/dbus/logindevents.h"
-#include "platform/dbus/logindinhibitor.h"
-#include "platform/dbus/upowerbatteryidentity.h"
-#include "platform/linuxprocessor.h"
-#include "platform/sysfsbatteryidentity.h"
+#include "platform/processor.h"
 #include "platform/terminationsignals.h"
 #include "session/powerwatcher.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "session/uThread.h"
-#include "sysinfo/batteryinfo.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <csignal>
 #include <optional>
@@ -130,8 +124,14 @@ public:
         , m_err(err)
     {
     }
-    bool confirmStart(const QString&, const QString&) override { return true; }
-    std::optional<QString> askResultsPath() override { return QFile::decodeName(m_path); }
+    void confirmStart(const QString&, const QString&, std::function<void(bool)> answered) override
+    {
+        answered(true);
+    }
+    void askResultsPath(std::function<void(std::optional<QString>)> answered) override
+    {
+        answered(QFile::decodeName(m_path));
+    }
     QByteArray fileSystemPath(const QString&) const override { return m_path; }
     void showError(const QString& message) override
     {
@@ -145,31 +145,17 @@ private:
     std::FILE* m_err;
 };
 
-// The testing window's modal wait is an event loop that runs until the
-// window "closes": at the end of the test, or on Ctrl+C / SIGTERM as its
-// Cancel button would.
+// The testing window "shows" from the start of the test until its end, or
+// until Ctrl+C / SIGTERM closes it as its Cancel button would.
 class TerminalTestingWindow final : public TestingWindow {
 public:
-    void execModal() override
-    {
-        m_showing = true;
-        QEventLoop loop;
-        m_loop = &loop;
-        loop.exec();
-        m_loop = nullptr;
-    }
+    void openModal() override { m_showing = true; }
     bool isShowing() const override { return m_showing; }
-    void closeWindow() override
-    {
-        m_showing = false;
-        if (m_loop)
-            m_loop->quit();
-    }
+    void closeWindow() override { m_showing = false; }
     void hideWindow() override { closeWindow(); }
 
 private:
     bool m_showing = false;
-    QEventLoop* m_loop = nullptr;
 };
 
 QString progressLine(const TerminalView& view, const SessionState& state, int level)
@@ -177,25 +163,45 @@ QString progressLine(const TerminalView& view, const SessionState& state, int le
     return phrase("%1  level %2%  level changes %3").arg(view.timer).arg(level).arg(state.LevelChangeCount);
 }
 
+// The test mode the options ask for; None, with the reason on err, when they
+// name none or no results file.
+TestMode testMode(const CliOptions& options, std::FILE* err)
+{
+    if (options.output.isEmpty() && (options.runMode == u"fast" || options.runMode == u"normal")) {
+        printLine(err, QStringLiteral("ampero: --run needs --output FILE, the results file to write"));
+        return TestMode::None;
+    }
+    if (options.runMode == QLatin1String("fast"))
+        return TestMode::Fast;
+    if (options.runMode == QLatin1String("normal"))
+        return TestMode::Normal;
+    printLine(
+        err, QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
+    return TestMode::None;
+}
+
+// The exit status of a test that ran: 0 regular end, 1 interrupted, 4 failed.
+int exitStatus(TestSession::End end)
+{
+    switch (end) {
+    case TestSession::End::Regular:
+        return 0;
+    case TestSession::End::Interrupted:
+        return 1;
+    case TestSession::End::Failed:
+        return 4;
+    }
+    return 1;
+}
+
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services)
 {
-    TestMode tag = TestMode::None;
-    if (options.runMode == QLatin1String("fast"))
-        tag = TestMode::Fast;
-    else if (options.runMode == QLatin1String("normal"))
-        tag = TestMode::Normal;
-    else {
-        printLine(err,
-            QStringLiteral("ampero: --run takes \"fast\" or \"normal\", not \"%1\"").arg(options.runMode));
+    const TestMode tag = testMode(options, err);
+    if (tag == TestMode::None)
         return 2;
-    }
-    if (options.output.isEmpty()) {
-        printLine(err, QStringLiteral("ampero: --run needs --output FILE, the results file to write"));
-        return 2;
-    }
 
     const PowerStatus status = power.status();
     const Readiness readiness = readinessOf(status);
@@ -225,22 +231,32 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
     session.powerWatcher().watchResume(services.systemEvents);
-    session.setShowResultsWindow([&](const QString&) {
+    session.setShowResultsWindow([&](const QString&, const std::function<void()>& closed) {
         if (services.printResults && output.file())
             services.printResults(file, output.file());
+        closed();
     });
 
     std::optional<TestSession::End> end;
     // The current action as the test left it: a power notice handled after
     // the end must not change the line that reports the end.
     QString endAction;
-    QEventLoop endLoop;
-    QObject::connect(&session, &TestSession::testEnded, &endLoop, [&](TestSession::End how) {
+    // The test runs on the application's event loop, which this run ends
+    // once the test is over: after the results of a regular end, at once
+    // after any other.
+    bool over = false;
+    const auto finish = [&] {
+        over = true;
+        QCoreApplication::exit(0);
+    };
+    QObject::connect(&session, &TestSession::testEnded, &session, [&](TestSession::End how) {
         end = how;
         endAction = view.action;
-        endLoop.quit();
+        if (how != TestSession::End::Regular)
+            finish();
     });
-    QObject::connect(&session, &TestSession::sampleTaken, &endLoop,
+    QObject::connect(&session, &TestSession::resultsClosed, &session, finish);
+    QObject::connect(&session, &TestSession::sampleTaken, &session,
         [&](double, int level) { output.line(progressLine(view, session.state(), level)); });
 
     // A shutdown during the test completes the file, as Cancel does; the
@@ -258,7 +274,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
                                       end = completed ? TestSession::End::Interrupted
                                                       : TestSession::End::Failed;
                                       endAction = view.action;
-                                      endLoop.quit();
+                                      finish();
                                   }
                               } },
         endOptions, services.inhibitor, services.systemEvents);
@@ -269,7 +285,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     // Ctrl+C, SIGTERM and SIGHUP (the terminal closed, an SSH link dropped)
     // all act as the Cancel button: the next tick completes the file.
     TerminationSignals stopSignals(true);
-    QObject::connect(&stopSignals, &TerminationSignals::received, &endLoop, [&] {
+    QObject::connect(&stopSignals, &TerminationSignals::received, &session, [&] {
         if (testing.isShowing())
             testing.closeWindow();
     });
@@ -280,50 +296,39 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
                     .toLocal8Bit()
         + file);
 
+    // The start returns at once: the terminal's windows answer as they open.
     session.StartFastTestExecute(static_cast<int>(tag));
-    // The testing window closes before the tick that ends an interrupted
-    // test; wait for that tick.
-    if (!end && session.state().TestMode != TestMode::None)
-        endLoop.exec();
-    if (!end)
+    if (session.state().TestMode == TestMode::None)
         return 2; // the start failed; its error is already printed
+    if (!over)
+        QCoreApplication::exec();
+    if (!end)
+        return 2;
 
     output.line(endAction);
     output.line(file);
-    switch (*end) {
-    case TestSession::End::Regular:
-        return 0;
-    case TestSession::End::Interrupted:
-        return 1;
-    case TestSession::End::Failed:
-        return 4;
-    }
-    return 1;
+    return exitStatus(*end);
 }
 
 int runTerminalTest(const CliOptions& options)
 {
     QString error;
-    std::unique_ptr<PowerSource> power = createPowerSource(options.powerSource, &error);
-    if (!power) {
+    const std::unique_ptr<SystemServices> system = makeSystemServices(
+        systemOptionsFrom(SystemOptions::Mode::TerminalTest, options.powerSource), &error);
+    if (!system) {
         std::fprintf(
             stderr, "ampero: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("no power source") : error));
         return 2;
     }
-    LogindEvents logind;
-    LogindInhibitor inhibitor(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
-    LinuxProcessor processor;
-    UPowerBatteryIdentity upower;
-    SysfsBatteryIdentity sysfs;
-    GetBatteryInfo(BatteryInfo, upower, sysfs);
-
+    Processor& processor = *system->processor;
     TerminalTestServices services;
-    services.systemEvents = &logind;
-    services.inhibitor = &inhibitor;
+    services.systemEvents = system->systemEvents.get();
+    services.inhibitor = system->inhibitor.get();
+    services.load = system->load.get();
     services.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
-    services.batteryCapacity = BatteryInfo.Capacity;
+    services.batteryCapacity = system->batteryInfo().Capacity;
     services.printResults = [](const QByteArray& file, std::FILE* out) { printReport(file, false, out); };
-    return runTerminalTestOn(options, *power, stdout, stderr, services);
+    return runTerminalTestOn(options, *system->power, stdout, stderr, services);
 }
 
 } // namespace ampero

@@ -88,15 +88,16 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     p.fTestProcess.hide();
 
     p.session.setMeasureCpuClock([&p] { return MeasureCpuClock(*p.services.processor); });
-    p.session.setShowResultsWindow([&p](const QString& path) {
-        showResultsWindow(path, p.fMain, &p.fMain, *p.services.urlOpener, [&p] { p.fMain.Action1Execute(); });
+    p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {
+        if (!showResultsWindow(
+                path, p.fMain, &p.fMain, *p.services.urlOpener, [&p] { p.fMain.Action1Execute(); }, closed))
+            closed();
     });
 
     StartupSteps steps;
     steps.getBatteryInfo = [&p] {
-        EmptyBatteryInfo(BatteryInfo);
-        GetBatteryInfo(BatteryInfo, *p.services.portableBattery, *p.services.generalBattery);
-        p.session.setBatteryCapacity(BatteryInfo.Capacity);
+        p.session.setBatteryCapacity(
+            GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery).Capacity);
     };
     steps.initProcessorUsage = [&p](TfMain& window, int n) {
         p.usageMeter = std::make_unique<UsageMeter>(*p.services.processorTimes, n);

@@ -21,7 +21,8 @@ SessionEndGlue::SessionEndGlue(SessionEnd& sessionEnd, QGuiApplication* app, QOb
             [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
     }
     connect(&m_signals, &TerminationSignals::received, &m_end, &SessionEnd::onTerminationSignal);
-    // Exits every running event loop, the modal ones of a test included.
+    // The program runs on the application's one event loop, so ending it
+    // ends the program; no modal loop is left to break out of.
     connect(&m_end, &SessionEnd::quitRequested, this, [] { QCoreApplication::exit(0); });
 }
 

@@ -1,23 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 
-#include "app/backends.h"
 #include "app/guiprogram.h"
 #include "app/screenshottour.h"
-#include "platform/clock.h"
-#include "platform/dbus/logindevents.h"
-#include "platform/dbus/logindinhibitor.h"
-#include "platform/dbus/screensaverstate.h"
-#include "platform/dbus/upowerbatteryidentity.h"
-#include "platform/linuxprocessor.h"
-#include "platform/net/qthttpclient.h"
-#include "platform/procstattimes.h"
-#include "platform/sysfsbatteryidentity.h"
+#include "app/systemservices.h"
 #include "session/sessionports.h"
-#include "session/uThread.h"
 #include "sysinfo/processorcount.h"
 #include "sysinfo/processorinfo.h"
-#include "ui/desktopurlopener.h"
 #include "ui/uMain.h"
 #include "ui/uTestProcess.h"
 
@@ -79,39 +68,14 @@ int runGui(const CliOptions& options)
     sinceStart.start();
 
     QString error;
-    std::unique_ptr<PowerSource> power = createPowerSource(options.powerSource, &error);
-    if (!power) {
+    const std::unique_ptr<SystemServices> system
+        = makeSystemServices(systemOptionsFrom(SystemOptions::Mode::Windows, options.powerSource), &error);
+    if (!system) {
         std::fprintf(stderr, "ampero: %s\n", qPrintable(error));
         return 2;
     }
 
-    // The system's services.
-    SystemClock clock;
-    DesktopUrlOpener urlOpener;
-    LinuxProcessor processor;
-    ProcStatTimes processorTimes;
-    UPowerBatteryIdentity upowerBattery;
-    SysfsBatteryIdentity sysfsBattery;
-    LogindEvents systemEvents;
-    LogindInhibitor inhibitor;
-    QtHttpClient http;
-    CpuLoadWorkers load;
-    ScreenSaverState screen;
-    GuiServices services;
-    services.power = power.get();
-    services.clock = &clock;
-    services.urlOpener = &urlOpener;
-    services.processor = &processor;
-    services.processorTimes = &processorTimes;
-    services.portableBattery = &upowerBattery;
-    services.generalBattery = &sysfsBattery;
-    services.systemEvents = &systemEvents;
-    services.inhibitor = &inhibitor;
-    services.http = &http;
-    services.load = &load;
-    services.screen = &screen;
-
-    GuiProgram program(services, options.positional);
+    GuiProgram program(system->gui(), options.positional);
     TfMain& fMain = program.mainWindow();
 
     // AMPERO_STARTUP_MARK: say on stderr when the window first shows, for

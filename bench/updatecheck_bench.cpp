@@ -16,6 +16,13 @@ using namespace ampero;
 
 namespace {
 
+// Runs the application's event loop until the request in flight has ended.
+void runUntil(const bool& done)
+{
+    if (!done)
+        QCoreApplication::exec();
+}
+
 double medianMs(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -41,7 +48,12 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        CheckForUpdates(http, prompts, opener, url, ProgramVersion { 1, 1, 1, 23 });
+        bool over = false;
+        CheckForUpdates(http, prompts, opener, url, ProgramVersion { 1, 1, 1, 23 }, [&over] {
+            over = true;
+            QCoreApplication::exit(0);
+        });
+        runUntil(over);
         times.push_back(t.nsecsElapsed() / 1e6);
     }
     std::printf("whole check (probe + download + decision), %d runs: median %.2f ms, max %.2f ms\n", runs,
@@ -52,7 +64,14 @@ int main(int argc, char** argv)
         QtHttpClient limited(limit);
         QElapsedTimer t;
         t.start();
-        const bool reachable = IsUrlReachable(limited, url);
+        bool over = false;
+        bool reachable = false;
+        IsUrlReachable(limited, url, QDeadlineTimer(kHttpTimeLimitMs), [&](bool r) {
+            reachable = r;
+            over = true;
+            QCoreApplication::exit(0);
+        });
+        runUntil(over);
         std::printf("silent server, limit %d ms: gave up after %lld ms (reachable: %s)\n", limit,
             static_cast<long long>(t.elapsed()), reachable ? "yes" : "no");
     }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// HTTP for the update check: one blocking request at a time.
+// HTTP for the update check. A request starts and the call returns; the
+// answer comes later on the caller's event loop.
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QUrl>
+#include <functional>
 
 namespace ampero {
 
@@ -23,11 +25,16 @@ struct HttpAnswer {
     QByteArray body;
 };
 
-// Each call returns only when its request has ended. The caller's thread keeps
-// running its timers meanwhile, but user input to windows waits until then.
-// Every request ends within the backend's time limit (kHttpTimeLimitMs unless
-// the backend was given another) and by the caller's deadline, whichever
-// comes first: a check made of two requests shares one deadline.
+// What a request gives, once it has ended.
+using HttpDone = std::function<void(const HttpAnswer& answer)>;
+
+// Each call starts its request and returns; done runs exactly once when the
+// request has ended, from the caller's event loop (a client that needs no
+// network may run it at once). Every request ends within the backend's time
+// limit (kHttpTimeLimitMs unless the backend was given another) and by the
+// caller's deadline, whichever comes first: a check made of two requests
+// shares one deadline. A client destroyed first ends its requests without
+// running their done.
 class HttpClient {
 public:
     virtual ~HttpClient() = default;
@@ -35,13 +42,14 @@ public:
     // Asks the server for url, never a cache (Cache-Control: no-cache), and
     // does not follow redirects, so a 302 is seen as such. The body is not
     // read. userAgent is sent as the User-Agent header.
-    virtual HttpAnswer probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline) = 0;
+    virtual void probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline, HttpDone done)
+        = 0;
 
     // Downloads url, following redirects to http/https; a cached copy may
     // answer. Reads the body until maxBytes bytes are there or it ends,
     // whichever comes first; the rest is never read.
-    virtual HttpAnswer get(
-        const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline)
+    virtual void get(
+        const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline, HttpDone done)
         = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <QPointF>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,16 +65,20 @@ public:
 // file, which leaves the chart untouched. Returns evaluation.ok.
 bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
 
-// The windows a test start and a test end show.
+// The windows a test start and a test end show. Each opens and returns at
+// once; the answer comes later through the callback, from the application's
+// event loop (or at once, for stand-ins that need no window).
 class SessionDialogs {
 public:
     virtual ~SessionDialogs() = default;
-    // TfStartTest, shown modally with modeText ("fast"/"normal") and
-    // loadText ("none"/"full"); true when it closed with "Start test".
-    virtual bool confirmStart(const QString& modeText, const QString& loadText) = 0;
+    // TfStartTest, opened modally with modeText ("fast"/"normal") and
+    // loadText ("none"/"full"); answered(true) when it closed with "Start test".
+    virtual void confirmStart(
+        const QString& modeText, const QString& loadText, std::function<void(bool started)> answered)
+        = 0;
     // SaveDialog1 ("Save report", initial name "results", extension apr);
-    // no value when the user cancelled.
-    virtual std::optional<QString> askResultsPath() = 0;
+    // answered with no value when the user cancelled.
+    virtual void askResultsPath(std::function<void(std::optional<QString> path)> answered) = 0;
     // The chosen path as the file system's bytes. Empty for a name that
     // cannot be written as it reads: one that does not survive the trip to
     // bytes and back (a dialog shows bytes that are not valid text as U+FFFD,
@@ -85,7 +90,8 @@ public:
             return {};
         return bytes;
     }
-    // The application's error report for a failure that reaches the user.
+    // The application's error report for a failure that reaches the user;
+    // opens it and returns.
     virtual void showError(const QString& message) = 0;
 };
 
@@ -93,9 +99,9 @@ public:
 class TestingWindow {
 public:
     virtual ~TestingWindow() = default;
-    // Shows the window modally; returns when it closes. Every tick of the
-    // test runs inside this call in the real program.
-    virtual void execModal() = 0;
+    // Shows the window application-modal and returns at once; the ticks of
+    // the test run on the application's event loop while it shows.
+    virtual void openModal() = 0;
     virtual bool isShowing() const = 0;
     virtual void closeWindow() = 0; // as its Cancel button does
     virtual void hideWindow() = 0;

@@ -8,6 +8,7 @@
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -70,7 +71,7 @@ void TestSession::setBatteryCapacity(uint32_t capacity)
     m_capacity = capacity;
 }
 
-void TestSession::setShowResultsWindow(std::function<void(const QString&)> show)
+void TestSession::setShowResultsWindow(ShowResultsWindow show)
 {
     m_showResultsWindow = std::move(show);
 }
@@ -87,17 +88,31 @@ void TestSession::StartFastTestExecute(int tag)
                                                     : QCoreApplication::translate("ampero", "normal");
     const QString loadText = noLoad ? QCoreApplication::translate("ampero", "none")
                                     : QCoreApplication::translate("ampero", "full");
-    if (!m_dialogs.confirmStart(modeText, loadText))
-        return;
-    const std::optional<QString> path = m_dialogs.askResultsPath();
-    if (!path || path->isEmpty())
-        return;
+    // The answers come back later; the guard drops one that arrives after
+    // this session has gone.
+    QPointer<TestSession> self(this);
+    m_dialogs.confirmStart(modeText, loadText, [self, mode, noLoad](bool started) {
+        if (self && started)
+            self->askPath(mode, noLoad);
+    });
+}
 
-    const QByteArray file = m_dialogs.fileSystemPath(*path);
+void TestSession::askPath(TestMode mode, bool noLoad)
+{
+    QPointer<TestSession> self(this);
+    m_dialogs.askResultsPath([self, mode, noLoad](const std::optional<QString>& path) {
+        if (self && path && !path->isEmpty())
+            self->begin(mode, noLoad, *path);
+    });
+}
+
+void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
+{
+    const QByteArray file = m_dialogs.fileSystemPath(path);
     if (file.isEmpty()) {
         m_dialogs.showError(QCoreApplication::translate(
             "ampero", "The file name \"%1\" cannot be written as it is shown. Choose another name.")
-                                .arg(*path));
+                                .arg(path));
         return;
     }
     // The charger may have gone in while the windows were open: the rule is
@@ -113,7 +128,7 @@ void TestSession::StartFastTestExecute(int tag)
         return;
     }
 
-    m_state.ResultsPath = *path;
+    m_state.ResultsPath = path;
     m_state.ResultsFile = file;
     m_writeError.clear();
     if (!noLoad && !m_state.BurnActive)
@@ -146,8 +161,9 @@ void TestSession::StartFastTestExecute(int tag)
     m_testTimer.start();
     Q_EMIT testStarted();
 
-    // Every tick of the test, and its end, runs inside this modal wait.
-    m_testing.execModal();
+    // The window shows and this returns; the ticks run on the application's
+    // own event loop.
+    m_testing.openModal();
 }
 
 void TestSession::failStart(const QString& message)
@@ -179,8 +195,8 @@ void TestSession::TestTimerTimer()
         // The locks go before the results window opens, which may stay open
         // for as long as the user likes.
         Q_EMIT testEnded(End::Regular);
-        ShowResults();
-        m_state.TestMode = TestMode::None;
+        // The results window opens once this tick has returned.
+        QMetaObject::invokeMethod(this, &TestSession::ShowResults, Qt::QueuedConnection);
         return;
     }
     if (!m_testing.isShowing()) {
@@ -283,9 +299,18 @@ void TestSession::failTest(const QString& message)
 void TestSession::ShowResults()
 {
     m_testing.hideWindow();
+    QPointer<TestSession> self(this);
+    auto closed = [self] {
+        if (!self)
+            return;
+        self->m_watcher.afterResultsCheck();
+        self->m_state.TestMode = TestMode::None;
+        Q_EMIT self->resultsClosed();
+    };
     if (m_showResultsWindow)
-        m_showResultsWindow(m_state.ResultsPath);
-    m_watcher.afterResultsCheck();
+        m_showResultsWindow(m_state.ResultsPath, closed);
+    else
+        closed();
 }
 
 void TestSession::UnburnedExecute()

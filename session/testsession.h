@@ -8,8 +8,11 @@
 // Everything runs on the main thread. The windows are reached only through
 // the interfaces of sessionports.h, the battery through PowerSource, time
 // through Clock and the CPU load through LoadWorkers, so a whole test runs
-// with fakes: a testing window whose execModal() returns at once, then tick()
-// by hand.
+// with fakes: dialogs that answer at once, then tick() by hand.
+//
+// Nothing here waits in an event loop of its own: a start opens its windows
+// and returns, each answer continues the start, and the test then runs on
+// the application's event loop, one tick at a time.
 #include "results/resultsformat.h"
 #include "session/powerwatcher.h"
 #include "session/sessionports.h"
@@ -44,12 +47,15 @@ public:
     void setMeasureCpuClock(std::function<double()> measure);
     // The battery capacity written into each results file; 0 when unknown.
     void setBatteryCapacity(uint32_t capacity);
-    // Creates the results window, loads the file into it and shows it
-    // modally; returns when the window has closed.
-    void setShowResultsWindow(std::function<void(const QString& path)> show);
+    // Creates the results window, loads the file into it and opens it
+    // modally, then returns; closed() is to be called once the window has
+    // closed, or at once when none could be shown.
+    using ShowResultsWindow = std::function<void(const QString& path, std::function<void()> closed)>;
+    void setShowResultsWindow(ShowResultsWindow show);
 
-    // Start action handler; tag 1 fast test, 2 normal test. In the program
-    // it returns when the testing window has closed.
+    // Start action handler; tag 1 fast test, 2 normal test. Opens the start
+    // window and returns; the answers continue the start, and once the test
+    // runs the testing window shows and TestTimer ticks.
     void StartFastTestExecute(int tag);
     // TestTimer's handler, once a second while a test runs.
     void TestTimerTimer();
@@ -61,8 +67,10 @@ public:
     // Why the results file of the last test could not be written; empty when
     // every write succeeded.
     QString writeError() const { return m_writeError; }
-    // End-of-test presentation: hides the testing window, shows the results,
-    // re-checks the power state.
+    // End-of-test presentation: hides the testing window and opens the
+    // results; once they close, re-checks the power state and clears TestMode.
+    // The tick that ends a test queues this, so the window opens after the
+    // tick has returned.
     void ShowResults();
     // "No load CPU" handler: inverts its check mark.
     void UnburnedExecute();
@@ -87,10 +95,15 @@ Q_SIGNALS:
     // When a test has ended, right after its file was completed or given up,
     // and before any results window shows: nothing of the test is left to
     // hold the machine for. TestMode still holds the test's mode while the
-    // results window of a regular end is open.
+    // results window of a regular end is open; it goes to 0 when that window
+    // closes, right before resultsClosed().
     void testEnded(ampero::TestSession::End how);
+    // The results window of a regular end has closed: the test is over.
+    void resultsClosed();
 
 private:
+    void askPath(TestMode mode, bool noLoad);
+    void begin(TestMode mode, bool noLoad, const QString& path);
     void failStart(const QString& message);
     // Ends the running test at once as failed: the file is given up (it reads
     // as incomplete), the error is shown, "testing interrupted".
@@ -112,7 +125,7 @@ private:
     QTimer m_burnTimer; // BurnTimer, 10 ms one-shot
     std::function<double()> m_measureCpuClock;
     uint32_t m_capacity = 0;
-    std::function<void(const QString&)> m_showResultsWindow;
+    ShowResultsWindow m_showResultsWindow;
     int m_lastSample = -1;
     QString m_writeError;
 };

@@ -5,8 +5,6 @@
 
 namespace ampero {
 
-TBatteryInfo BatteryInfo;
-
 namespace {
 
 // The value as text; false for null.
@@ -112,25 +110,23 @@ void EmptyBatteryInfo(TBatteryInfo& info)
     info.DesignVoltage = 0;
 }
 
-void GetBatteryInfo(TBatteryInfo& info, BatteryIdentitySource& portable, BatteryIdentitySource& general)
+TBatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general)
 {
+    TBatteryInfo info;
     const std::optional<BatteryProperties> first = portable.firstBattery();
-    if (!first) {
-        EmptyBatteryInfo(info);
-        return;
-    }
+    if (!first)
+        return {};
     for (const BatteryProperty& p : *first)
         takePortable(info, p);
     if (info.Capacity != 0)
-        return;
+        return info;
     const std::optional<BatteryProperties> second = general.firstBattery();
-    if (!second) {
-        EmptyBatteryInfo(info);
-        return;
-    }
+    if (!second)
+        return {};
     for (const BatteryProperty& p : *second)
         if (p.name == QLatin1String("DesignCapacity") || p.name == QLatin1String("FullChargeCapacity"))
             takeCapacity(info, p.value);
+    return info;
 }
 
 QString chemistryName(uint16_t code)

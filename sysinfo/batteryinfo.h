@@ -18,18 +18,15 @@ struct TBatteryInfo {
     friend bool operator==(const TBatteryInfo&, const TBatteryInfo&) = default;
 };
 
-// The program's one record, empty until GetBatteryInfo fills it.
-extern TBatteryInfo BatteryInfo;
-
 // Both texts empty, all numbers 0.
 void EmptyBatteryInfo(TBatteryInfo& info);
 
-// Fills info (which the caller passes empty) from the portable battery
-// source, then, when no capacity came from it, the capacities of the
-// general source. A property that is null or does not convert is skipped
-// and its field keeps its value. When a source that is asked has no
-// battery, the whole record is emptied. Never fails.
-void GetBatteryInfo(TBatteryInfo& info, BatteryIdentitySource& portable, BatteryIdentitySource& general);
+// The battery's record from the portable battery source, then, when no
+// capacity came from it, the capacities of the general source. A property
+// that is null or does not convert is skipped and its field stays empty.
+// When a source that is asked has no battery, the whole record is empty.
+// Never fails.
+TBatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general);
 
 // Human name of a chemistry code ("Lithium-ion", ...); "Unknown" for codes
 // without one.

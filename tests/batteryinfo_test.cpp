@@ -25,8 +25,7 @@ TBatteryInfo run(const std::optional<BatteryProperties>& portable,
     FakeBatteryIdentity p, g;
     p.battery = portable;
     g.battery = general;
-    TBatteryInfo info;
-    GetBatteryInfo(info, p, g);
+    const TBatteryInfo info = GetBatteryInfo(p, g);
     if (generalCalls)
         *generalCalls = g.calls;
     return info;
@@ -142,10 +141,9 @@ TEST(SysfsBatteryIdentity, EnergyAndChargeBatteries)
         SysfsBatteryIdentity sysfs(root.path());
         const auto p = sysfs.firstBattery();
         ASSERT_TRUE(p);
-        TBatteryInfo info;
         FakeBatteryIdentity none;
         none.battery = BatteryProperties {};
-        GetBatteryInfo(info, none, sysfs);
+        const TBatteryInfo info = GetBatteryInfo(none, sysfs);
         EXPECT_EQ(info.Capacity, 48000u);
     }
     {

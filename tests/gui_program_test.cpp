@@ -16,6 +16,7 @@
 #include "results/resultsformat.h"
 #include "session/testsession.h"
 #include "session_fakes.h"
+#include "support/modaldriver.h"
 #include "support/testutil.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
@@ -32,20 +33,21 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 
 using namespace ampero;
 
 namespace {
 
 struct NoHttp final : HttpClient {
-    HttpAnswer probe(const QUrl&, const QByteArray&, QDeadlineTimer) override { return {}; }
-    HttpAnswer get(const QUrl&, const QByteArray&, qint64, QDeadlineTimer) override { return {}; }
+    void probe(const QUrl&, const QByteArray&, QDeadlineTimer, HttpDone done) override { done({}); }
+    void get(const QUrl&, const QByteArray&, qint64, QDeadlineTimer, HttpDone done) override { done({}); }
 };
 
 QString labelText(const QWidget& w, const char* name)
@@ -54,62 +56,25 @@ QString labelText(const QWidget& w, const char* name)
     return l ? l->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
 }
 
-// Answers the modal windows as they open, by object name, once for each
-// window that opens, and keeps the order in which they came.
-class ModalAnswers {
-public:
-    ModalAnswers()
-    {
-        m_poll.setInterval(5);
-        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this] { look(); });
-        m_poll.start();
-        // Nothing a test does here takes this long: close whatever is left so
-        // a broken program fails its assertions instead of hanging.
-        m_watchdog.setSingleShot(true);
-        m_watchdog.setInterval(30000);
-        QObject::connect(&m_watchdog, &QTimer::timeout, &m_watchdog, [] {
-            ADD_FAILURE() << "a window stayed open; closing it";
-            while (QWidget* w = QApplication::activeModalWidget()) {
-                if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button1"));
-                    b && w->objectName() == QStringLiteral("TfTestProcess"))
-                    b->click();
-                else if (auto* d = qobject_cast<QDialog*>(w))
-                    d->reject();
-                else
-                    w->close();
-                QApplication::processEvents();
-            }
-        });
-        m_watchdog.start();
-    }
+using ModalAnswers = test::ModalDriver;
 
-    void on(const QString& name, std::function<void(QWidget*)> answer)
-    {
-        m_answers[name] = std::move(answer);
-    }
-    const QStringList& seen() const { return m_seen; }
-
-private:
-    void look()
-    {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == m_last)
-            return;
-        m_last = w;
-        m_seen << w->objectName();
-        const auto it = m_answers.find(w->objectName());
-        if (it == m_answers.end())
-            return;
-        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
-        it->second(w);
-    }
-
-    QTimer m_poll;
-    QTimer m_watchdog;
-    QPointer<QWidget> m_last;
-    QStringList m_seen;
-    std::map<QString, std::function<void(QWidget*)>> m_answers;
-};
+// Runs the application's event loop, as the program does, until done() holds.
+// A guard ends a loop that would run on, as a failure.
+void runLoopUntil(const std::function<bool()>& done, int timeoutMs = 30000)
+{
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        if (done())
+            QCoreApplication::exit(0);
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &guard, [] { QCoreApplication::exit(1); });
+    poll.start();
+    guard.start(timeoutMs);
+    EXPECT_EQ(QApplication::exec(), 0) << "the loop ran out of time";
+}
 
 struct ResultsSeen {
     QString caption, fileName, mode, load, forecast, batteryLife;
@@ -216,13 +181,21 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [this, &lockedDuringTest] {
         lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock();
     });
+    // Every tick runs on the application's one event loop, not in a modal
+    // loop of the testing window's or of anything else.
+    QList<int> loopLevels;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
+        [&loopLevels] { loopLevels << QThread::currentThread()->loopLevel(); });
+    QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
     answerStart(answers, QStringLiteral("fast run"));
     ResultsSeen seen;
     answerResults(answers, *program, &seen);
 
-    menu(*program, "StartFastTest")->trigger(); // returns once the results window has closed
+    QTimer::singleShot(0, &main, [&] { menu(*program, "StartFastTest")->trigger(); });
+    runLoopUntil([&] { return over.count() == 1; });
 
+    EXPECT_EQ(loopLevels, QList<int>(4, 1));
     EXPECT_EQ(answers.seen(), (QStringList { "TfStartTest", "SaveDialog1", "TfTestProcess", "TfResults" }));
     EXPECT_EQ(startModeText, QStringLiteral("fast"));
     EXPECT_EQ(seen.caption, QStringLiteral("Testing results"));
@@ -253,7 +226,7 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_EQ(labelText(main, "ActionLabel"), QStringLiteral("testing completed"));
     EXPECT_FALSE(program->testingWindow().isVisible());
     EXPECT_EQ(program->session().state().TestMode, TestMode::None);
-    EXPECT_TRUE(main.findChildren<TfResults*>().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main.findChildren<TfResults*>().isEmpty(); }));
 }
 
 TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
@@ -267,12 +240,14 @@ TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
         levels << labelText(main, "BettaryLevelLabel");
         power.setLevel(static_cast<uint8_t>(level - 1));
     });
+    QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
     answerStart(answers, QStringLiteral("notices"));
     ResultsSeen seen;
     answerResults(answers, *program, &seen);
 
     menu(*program, "StartFastTest")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return over.count() == 1; }, 20000));
 
     ASSERT_EQ(actions.size(), 4);
     EXPECT_EQ(actions, QStringList(4, QStringLiteral("testing...")));
@@ -312,12 +287,14 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
         }
         power.setLevel(static_cast<uint8_t>(level - 1));
     });
+    QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
     answerStart(answers, QStringLiteral("locked"));
     ResultsSeen seen;
     answerResults(answers, *program, &seen);
 
     menu(*program, "StartFastTest")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return over.count() == 1; }, 20000));
 
     EXPECT_TRUE(whileBlank.paused);
     EXPECT_TRUE(whileBlank.deferring);
@@ -371,8 +348,11 @@ TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)
             static_cast<QDialog*>(w)->reject();
         });
         menu(*program, "StartNormalTest")->trigger();
-        EXPECT_EQ(answers.seen(),
-            c.confirm ? QStringList({ "TfStartTest", "SaveDialog1" }) : QStringList { "TfStartTest" });
+        const QStringList expected
+            = c.confirm ? QStringList({ "TfStartTest", "SaveDialog1" }) : QStringList { "TfStartTest" };
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return answers.seen() == expected && !QApplication::activeModalWidget(); }));
+        EXPECT_EQ(answers.seen(), expected);
         EXPECT_EQ(program->session().state().TestMode, TestMode::None);
         EXPECT_EQ(labelText(main, "ActionLabel"), action);
         EXPECT_FALSE(inhibitor.holdsDelayLock());
@@ -407,11 +387,12 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
         if (++samples == 2)
             GetParam().interrupt(power, *program);
     });
+    QSignalSpy ended(&program->session(), &TestSession::testEnded);
     ModalAnswers answers;
     answerStart(answers, QStringLiteral("normal"));
-    menu(*program, "StartNormalTest")->trigger(); // returns when the testing window closes
-    // The next tick sees the window gone and ends the test.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return program->session().state().TestMode == TestMode::None; }, 5000));
+    menu(*program, "StartNormalTest")->trigger();
+    // The tick after the window closed sees it gone and ends the test.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 20000));
 
     EXPECT_EQ(answers.seen(), (QStringList { "TfStartTest", "SaveDialog1", "TfTestProcess" }));
     EXPECT_EQ(samples, 2);
@@ -494,7 +475,6 @@ TEST_F(GuiProgramTest, OtherFileOnTheCommandLineOpensNothing)
         // The timer shows a results window from its own handler: once it
         // has run, anything it would have opened has been seen.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !loadTimer->isActive(); }, 2000));
-        QCoreApplication::processEvents();
         EXPECT_TRUE(answers.seen().isEmpty());
         EXPECT_EQ(program.mainWindow().chart()->series1()->count(), 0);
         EXPECT_EQ(program.mainWindow().chart()->series2()->count(), 0);

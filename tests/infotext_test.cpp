@@ -78,3 +78,22 @@ TEST(InfoCommand, PrintsEveryKeyWithoutADisplay)
             << out.toStdString();
     EXPECT_TRUE(out.contains(QLatin1String(" MHz\n")));
 }
+
+// The stand-in machine answers the same everywhere, whatever this one has.
+TEST(InfoCommand, FakeSystemIsTheSameMachineEverywhere)
+{
+    AMPERO_REQUIRE_PROGRAM();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("AMPERO_FAKE_SYSTEM"), QStringLiteral("1"));
+    env.remove(QStringLiteral("AMPERO_POWER_SOURCE"));
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+    p.setProcessEnvironment(env);
+    p.start(test::amperoBinary(), { QStringLiteral("--info") });
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    for (const char* line : { "Battery name: Fake Battery\n", "Battery capacity: 48000 mWh\n",
+             "Processor: Fake Processor\n", "Processor clock: 2000.00 MHz\n", "Power backend: sim" })
+        EXPECT_TRUE(out.contains(QLatin1String(line))) << line << "\n" << out.toStdString();
+}

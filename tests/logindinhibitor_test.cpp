@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QUuid>
 #include <functional>
@@ -36,18 +37,6 @@ namespace {
 const QString Login1 = QStringLiteral("org.freedesktop.login1");
 const QString Login1Path = QStringLiteral("/org/freedesktop/login1");
 const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
-
-bool waitUntil(const std::function<bool()>& done, int ms = 5000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 struct Inhibition {
     QString what, who, why, mode;
@@ -82,7 +71,8 @@ protected:
             { QStringLiteral("--config-file=") + config, QStringLiteral("--print-address=1"),
                 QStringLiteral("--nofork") });
         ASSERT_TRUE(m_daemon.waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([this] { return m_daemon.canReadLine() || m_daemon.waitForReadyRead(50); }));
+        ASSERT_TRUE(
+            QTest::qWaitFor([this] { return m_daemon.canReadLine() || m_daemon.waitForReadyRead(50); }));
         m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
         ASSERT_FALSE(m_address.isEmpty());
         m_connectionName = QUuid::createUuid().toString();
@@ -120,7 +110,8 @@ protected:
             QStringList { QStringLiteral("-m"), QStringLiteral("dbusmock") } + args);
         ASSERT_TRUE(p->waitForStarted(5000));
         m_mocks.push_back(std::move(p));
-        ASSERT_TRUE(waitUntil([&] { return bus->interface()->isServiceRegistered(service).value(); }, 15000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return bus->interface()->isServiceRegistered(service).value(); }, 15000))
             << "the mock of " << service.toStdString() << " did not come up";
     }
 
@@ -197,7 +188,7 @@ protected:
     void expectInhibitors(const QList<Inhibition>& expected)
     {
         QList<Inhibition> seen;
-        waitUntil([&] { return (seen = inhibitors()) == expected; }, 5000);
+        (void)QTest::qWaitFor([&] { return (seen = inhibitors()) == expected; }, 5000);
         EXPECT_EQ(seen, expected);
     }
 
@@ -310,15 +301,16 @@ TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
     QObject::connect(&session, &TestSession::testEnded, &end, [&end] { end.testEnded(); });
 
     bool resultsShown = false;
-    session.setShowResultsWindow([&](const QString&) {
+    session.setShowResultsWindow([&](const QString&, const std::function<void()>& closed) {
         resultsShown = true;
         // The results window is open now.
         expectInhibitors({});
         EXPECT_FALSE(locks.holdsIdleLock());
         EXPECT_FALSE(locks.holdsDelayLock());
         QVariantList uninhibits;
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); }));
+        closed();
     });
     session.StartFastTestExecute(static_cast<int>(TestMode::Fast));
     expectInhibitors({ DelayLock, IdleLock });
@@ -327,7 +319,7 @@ TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
         power.setLevel(static_cast<uint8_t>(level));
         session.tick();
     }
-    EXPECT_TRUE(resultsShown);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return resultsShown; }));
 }
 
 TEST_F(MockBus, ShutdownDuringATestWritesTheEntryCompletesTheFileAndReleasesTheLock)
@@ -341,7 +333,7 @@ TEST_F(MockBus, ShutdownDuringATestWritesTheEntryCompletesTheFileAndReleasesTheL
     expectInhibitors({ DelayLock, IdleLock });
 
     emitLogindSignal(QStringLiteral("PrepareForShutdown"), true);
-    ASSERT_TRUE(waitUntil([&] { return s.stops > 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.stops > 0; }));
     EXPECT_TRUE(s.entryWritten());
     const ResultsReadResult r = readResultsFile(s.path.toStdString());
     ASSERT_TRUE(r.ok());
@@ -359,7 +351,7 @@ TEST_F(MockBus, ShutdownWithNoTestWritesNothing)
     LogindEvents events(*bus);
     SessionEnd end(s.hooks(), s.options(), &locks, &events);
     emitLogindSignal(QStringLiteral("PrepareForShutdown"), true);
-    ASSERT_TRUE(waitUntil([&] { return s.stops > 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.stops > 0; }));
     EXPECT_FALSE(s.entryWritten());
     EXPECT_FALSE(QFileInfo::exists(s.path));
     expectInhibitors({});
@@ -397,7 +389,8 @@ TEST_F(MockBus, ScreenSaverIsInhibitedDuringATest)
     EXPECT_EQ(screenSaverCalls(QStringLiteral("Inhibit")), (QVariantList { QStringLiteral("Orvex Ampero") }));
     locks.releaseIdleLock();
     QVariantList uninhibits;
-    waitUntil([&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); });
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !(uninhibits = screenSaverCalls(QStringLiteral("UnInhibit"))).isEmpty(); }));
     EXPECT_EQ(uninhibits, (QVariantList { QVariant(4711u) }));
 }
 
@@ -421,10 +414,10 @@ TEST_F(MockBus, ScreenSaverTellsWhetherTheScreenIsBlanked)
     EXPECT_TRUE(screen.available());
     QSignalSpy changes(&screen, &ScreenState::blankedChanged);
     emitActiveChanged(*bus, ss, path, ss, true);
-    ASSERT_TRUE(waitUntil([&] { return screen.blanked(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen.blanked(); }));
     emitActiveChanged(*bus, ss, path, ss, true); // no change, no signal
     emitActiveChanged(*bus, ss, path, ss, false);
-    ASSERT_TRUE(waitUntil([&] { return !screen.blanked(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.blanked(); }));
     EXPECT_EQ(changes.count(), 2);
 
     // GNOME's own interface says the same.
@@ -433,14 +426,14 @@ TEST_F(MockBus, ScreenSaverTellsWhetherTheScreenIsBlanked)
         QStringLiteral("org.gnome.ScreenSaver"));
     emitActiveChanged(*bus, QStringLiteral("org.gnome.ScreenSaver"), QStringLiteral("/org/gnome/ScreenSaver"),
         QStringLiteral("org.gnome.ScreenSaver"), true);
-    EXPECT_TRUE(waitUntil([&] { return screen.blanked(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.blanked(); }));
 }
 
 TEST_F(MockBus, ScreenLockedAtStartCountsAsBlanked)
 {
     startScreenSaver(true);
     ScreenSaverState screen(*bus);
-    EXPECT_TRUE(waitUntil([&] { return screen.blanked(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return screen.blanked(); }));
 }
 
 TEST_F(MockBus, NoScreenSaverMeansTheScreenCountsAsSeen)

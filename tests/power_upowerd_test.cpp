@@ -38,8 +38,7 @@ protected:
     {
         UPowerBatteryIdentity upower(bed.bus(), 5000, bed.sysfs());
         SysfsBatteryIdentity sysfs(bed.sysfs() + QStringLiteral("/class/power_supply"));
-        TBatteryInfo info;
-        GetBatteryInfo(info, upower, sysfs);
+        const TBatteryInfo info = GetBatteryInfo(upower, sysfs);
         return info;
     }
 

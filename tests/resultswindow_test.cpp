@@ -2,12 +2,12 @@
 #include "platform/urlopener.h"
 #include "recordingchart.h"
 #include "results/evaluation.h"
+#include "support/modaldriver.h"
 #include "support/testutil.h"
 #include "ui/resultsshow.h"
 #include "ui/uResults.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -46,29 +46,18 @@ QPushButton* button(const QWidget& w, const char* name)
     return w.findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
-// Notes what a modal results window shows, then closes it with "Close".
-struct ModalWatcher {
+// Notes what each results window shows, then closes it with "Close".
+struct ResultsWatcher {
     QStringList seen;
-    QTimer timer;
-    ModalWatcher()
+    test::ModalDriver driver;
+    ResultsWatcher()
     {
-        QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
-            if (auto* w = qobject_cast<TfResults*>(QApplication::activeModalWidget())) {
-                seen = shown(*w);
-                button(*w, "CancelBut")->click();
-            }
+        driver.on(QStringLiteral("TfResults"), [this](QWidget* w) {
+            seen = shown(*static_cast<TfResults*>(w));
+            button(*w, "CancelBut")->click();
         });
-        timer.start(5);
     }
 };
-
-bool waitUntil(const std::function<bool()>& done)
-{
-    const QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired())
-        QTest::qWait(5);
-    return done();
-}
 
 } // namespace
 
@@ -169,14 +158,17 @@ TEST(ShowResults, ValidFileShownModallyOthersNot)
     FakeUrlOpener opener;
     RecordingChart chart;
     QWidget mainWindow;
-    ModalWatcher watcher;
+    ResultsWatcher watcher;
     EXPECT_FALSE(showResultsWindow(foreign, chart, &mainWindow, opener, {}));
     EXPECT_TRUE(watcher.seen.isEmpty());
     EXPECT_TRUE(chart.calls.isEmpty());
-    EXPECT_TRUE(showResultsWindow(valid, chart, &mainWindow, opener, {}));
-    EXPECT_EQ(watcher.seen.value(1), QStringLiteral("run.apr"));
+    bool closed = false;
+    EXPECT_TRUE(showResultsWindow(valid, chart, &mainWindow, opener, {}, [&] { closed = true; }));
     EXPECT_EQ(chart.samples.size(), 3);
-    EXPECT_TRUE(mainWindow.findChildren<TfResults*>().isEmpty()) << "destroyed after closing";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }));
+    EXPECT_EQ(watcher.seen.value(1), QStringLiteral("run.apr"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mainWindow.findChildren<TfResults*>().isEmpty(); }))
+        << "destroyed after closing";
 }
 
 TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
@@ -191,7 +183,7 @@ TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
     QTimer loadResultsTimer;
     loadResultsTimer.setInterval(10);
     ResultsOnStart onStart(loadResultsTimer, chart, &mainWindow, opener, {});
-    ModalWatcher watcher;
+    ResultsWatcher watcher;
 
     for (const QStringList& args :
         { QStringList {}, QStringList { dir.filePath(QStringLiteral("missing.apr")), valid },
@@ -201,7 +193,7 @@ TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
     }
     onStart.formShow({ valid, foreign });
     ASSERT_TRUE(loadResultsTimer.isActive());
-    ASSERT_TRUE(waitUntil([&] { return !watcher.seen.isEmpty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.seen.isEmpty(); }));
     EXPECT_EQ(watcher.seen.value(1), QStringLiteral("run.apr"));
     EXPECT_FALSE(loadResultsTimer.isActive()) << "one shot";
     onStart.formShow({ valid });
@@ -212,7 +204,7 @@ TEST(ResultsOnStart, FirstArgumentOpensShortlyAfterShowOthersSilently)
     watcher.seen.clear();
     foreignStart.formShow({ foreign });
     ASSERT_TRUE(loadResultsTimer.isActive());
-    ASSERT_TRUE(waitUntil([&] { return !loadResultsTimer.isActive(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !loadResultsTimer.isActive(); }));
     EXPECT_TRUE(watcher.seen.isEmpty());
     EXPECT_TRUE(untouched.calls.isEmpty());
 }

@@ -3,7 +3,6 @@
 #include "support/testutil.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +10,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace ampero;
@@ -180,9 +179,7 @@ TEST(ExecQuotingWithGio, GioLaunchPassesThePathUnchanged)
             gio, { QStringLiteral("launch"), dir.filePath(QStringLiteral("orvex-ampero-once.desktop")) });
         ASSERT_TRUE(launch.waitForFinished(10000));
         EXPECT_EQ(launch.exitCode(), 0) << launch.readAllStandardError().toStdString();
-        QDeadlineTimer deadline(5000);
-        while (!QFileInfo::exists(out) && !deadline.hasExpired())
-            QThread::msleep(20);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(out); }, 5000));
         EXPECT_EQ(
             namedFile(QString::fromUtf8(test::readFile(out))).toStdString(), absolute(path).toStdString());
         EXPECT_EQ(test::readFile(out + QStringLiteral(".count")), QByteArray("1"));
@@ -399,9 +396,8 @@ TEST(RunEntryProgram, ProgramStartedFromTheEntryRemovesIt)
     program.setProcessEnvironment(env);
     program.start(args.at(0), args.mid(1));
     ASSERT_TRUE(program.waitForStarted(10000));
-    QDeadlineTimer deadline(15000);
-    while (QFileInfo::exists(entry) && !deadline.hasExpired() && program.state() == QProcess::Running)
-        QThread::msleep(50);
+    (void)QTest::qWaitFor(
+        [&] { return !QFileInfo::exists(entry) || program.state() != QProcess::Running; }, 15000);
     EXPECT_FALSE(QFileInfo::exists(entry));
     program.kill();
     program.waitForFinished(5000);

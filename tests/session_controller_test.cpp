@@ -8,6 +8,7 @@
 #include "session_fakes.h"
 #include "support/testutil.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -45,17 +46,27 @@ protected:
         dialogs.path = dir.filePath(QStringLiteral("run.apr"));
         session.setBatteryCapacity(48000);
         session.setMeasureCpuClock([this] { return mhz; });
-        session.setShowResultsWindow([this](const QString& path) { shownResults << path; });
+        session.setShowResultsWindow([this](const QString& path, const std::function<void()>& closed) {
+            shownResults << path;
+            closed();
+        });
     }
 
     void start(TestMode mode) { session.StartFastTestExecute(static_cast<int>(mode)); }
+
+    // The timer fires; what it queued (the results window) runs after it.
+    void tick()
+    {
+        session.tick();
+        QCoreApplication::sendPostedEvents();
+    }
 
     // One second passes, the battery shows level, the timer fires.
     void tickAt(int level, int64_t ms = 1000)
     {
         clock.advanceMs(ms);
         power.setLevel(static_cast<uint8_t>(level));
-        session.tick();
+        tick();
     }
 
     ResultsData fileData()
@@ -178,7 +189,7 @@ TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
     EXPECT_EQ(session.state().TestMode, TestMode::Normal);
 
     clock.sleepMs(60000); // the machine sleeps: the next tick ends the test
-    session.tick();
+    tick();
     EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(shownResults.size(), 1);
     const ResultsData d = fileData();
@@ -233,7 +244,7 @@ TEST_F(SessionTest, SlowStartEndsAtTheFirstTickWithoutSamples)
 {
     start(TestMode::Normal);
     clock.advanceMs(5000);
-    session.tick();
+    tick();
     EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_TRUE(samples().empty());
     EXPECT_EQ(shownResults.size(), 1);
@@ -282,7 +293,7 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
     EXPECT_EQ(view.mode, "powered by battery");
     EXPECT_EQ(view.level, "78%");
 
-    session.tick();
+    tick();
     EXPECT_EQ(session.state().TestMode, TestMode::None);
     EXPECT_EQ(shownResults.size(), 1);
     // The re-check after the results: mode and tests, but the level and
@@ -310,7 +321,7 @@ TEST_F(SessionTest, UnknownLevelIsNeverWritten)
     EXPECT_EQ(view.timer, "0:00:02");
     EXPECT_EQ(session.state().LevelChangeCount, 1);
     testing.closeWindow();
-    session.tick();
+    tick();
     EXPECT_EQ(fileData().samples, (std::vector<uint8_t> { 80, 80, 79 }));
 }
 
@@ -497,15 +508,25 @@ TEST_F(SessionTest, TestEndsBeforeTheResultsWindowOpens)
 {
     bool ended = false;
     bool endedBeforeResults = false;
+    std::function<void()> closeResults;
     QObject::connect(&session, &TestSession::testEnded, &session, [&] { ended = true; });
-    session.setShowResultsWindow([&](const QString&) {
+    session.setShowResultsWindow([&](const QString&, const std::function<void()>& closed) {
         endedBeforeResults = ended;
-        EXPECT_EQ(session.state().TestMode, TestMode::Fast) << "a session end now still names the file";
+        closeResults = closed;
     });
     start(TestMode::Fast);
-    for (int level : { 80, 79, 78, 77, 76 })
+    for (int level : { 80, 79, 78, 77 })
         tickAt(level);
+    // The tick that ends the test returns before the results window opens.
+    clock.advanceMs(1000);
+    session.tick();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(closeResults) << "opened from inside the tick";
+    QCoreApplication::sendPostedEvents();
+    ASSERT_TRUE(closeResults);
     EXPECT_TRUE(endedBeforeResults);
+    EXPECT_EQ(session.state().TestMode, TestMode::Fast) << "a session end now still names the file";
+    closeResults();
     EXPECT_EQ(session.state().TestMode, TestMode::None);
 }
 
@@ -520,7 +541,7 @@ TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
     EXPECT_TRUE(session.state().BurnActive);
     tickAt(80);
     testing.closeWindow();
-    session.tick();
+    tick();
     EXPECT_FALSE(session.state().BurnActive);
     EXPECT_EQ(load.stops, 1);
     const ResultsData d = fileData();
@@ -539,7 +560,7 @@ TEST_F(SessionTest, FailedLoadStartCountsAsNoLoad)
     tickAt(80);
     tickAt(80);
     testing.closeWindow();
-    session.tick();
+    tick();
     EXPECT_EQ(load.stops, 0);
     EXPECT_EQ(fileData().workCount, 2000000000u);
 }
@@ -549,7 +570,7 @@ TEST_F(SessionTest, LoadIsArmedOnlyWithLoadAndNoWorkersRunning)
     start(TestMode::Normal); // "No load CPU" checked
     EXPECT_FALSE(session.burnTimerActive());
     testing.closeWindow();
-    session.tick();
+    tick();
 
     session.UnburnedExecute();
     EXPECT_FALSE(view.noLoad);
@@ -557,7 +578,7 @@ TEST_F(SessionTest, LoadIsArmedOnlyWithLoadAndNoWorkersRunning)
     EXPECT_TRUE(session.burnTimerActive());
     // The test is cancelled before the load started: the pending start is dropped.
     testing.closeWindow();
-    session.tick();
+    tick();
     EXPECT_FALSE(session.burnTimerActive());
     EXPECT_EQ(load.starts, 0);
 }
@@ -570,7 +591,7 @@ TEST_F(SessionTest, HourWithoutLoadAtOneGigahertz)
         tickAt(90);
     EXPECT_EQ(view.timer, "0:59:59");
     testing.closeWindow();
-    session.tick();
+    tick();
     EXPECT_EQ(fileData().workCount, 3600000000000u);
 }
 

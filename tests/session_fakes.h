@@ -62,19 +62,20 @@ struct FakeChart final : ChartView {
     double max = 0;
 };
 
+// Answers at once, as the user would.
 struct FakeDialogs final : SessionDialogs {
-    bool confirmStart(const QString& m, const QString& l) override
+    void confirmStart(const QString& m, const QString& l, std::function<void(bool)> answered) override
     {
         modeText = m;
         loadText = l;
         ++confirms;
-        return confirm;
+        answered(confirm);
     }
-    std::optional<QString> askResultsPath() override
+    void askResultsPath(std::function<void(std::optional<QString>)> answered) override
     {
         if (whileAsking)
             whileAsking();
-        return path;
+        answered(path);
     }
     void showError(const QString& message) override { errors << message; }
 
@@ -86,10 +87,9 @@ struct FakeDialogs final : SessionDialogs {
     QStringList errors;
 };
 
-// execModal() returns at once with the window showing; the test then ticks
-// by hand.
+// openModal() leaves the window showing; the test then ticks by hand.
 struct FakeTestingWindow final : TestingWindow {
-    void execModal() override
+    void openModal() override
     {
         showing = true;
         ++opened;

@@ -129,6 +129,32 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
     EXPECT_EQ(static_cast<std::size_t>(lines.size()), d.samples.size() + 3);
 }
 
+// The test runs on the application's one event loop: the progress lines,
+// printed from the ticks, and the results, printed after the last tick, are
+// all written at loop level 1, never from a loop nested in another.
+TEST_F(TerminalTest, TicksRunOnTheOneEventLoop)
+{
+    SimBattery battery(60, 1000);
+    QList<int> tickLevels;
+    cookie_io_functions_t writer {};
+    writer.write = [](void* levels, const char* data, std::size_t size) -> ssize_t {
+        if (QByteArray(data, static_cast<qsizetype>(size)).contains(" level "))
+            static_cast<QList<int>*>(levels)->append(QThread::currentThread()->loopLevel());
+        return static_cast<ssize_t>(size);
+    };
+    std::FILE* out = fopencookie(&tickLevels, "w", writer);
+    ASSERT_NE(out, nullptr);
+    TerminalTestServices services;
+    int resultsLevel = -1;
+    services.printResults
+        = [&](const QByteArray&, std::FILE*) { resultsLevel = QThread::currentThread()->loopLevel(); };
+    EXPECT_EQ(runTerminalTestOn(options("fast"), battery, out, io.err, services), 0);
+    std::fclose(out);
+    ASSERT_GE(tickLevels.size(), 4);
+    EXPECT_EQ(tickLevels, QList<int>(tickLevels.size(), 1));
+    EXPECT_EQ(resultsLevel, 1);
+}
+
 TEST_F(TerminalTest, SigtermCompletesTheFile)
 {
     SimBattery battery(80, 60000);

@@ -2,6 +2,7 @@
 // The windows as a user meets them: names, captions, geometry, the menu and
 // its shortcuts, the start-test, testing and about windows, the save dialogs.
 #include "platform/urlopener.h"
+#include "support/modaldriver.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/savedialogs.h"
@@ -12,6 +13,7 @@
 #include "ui/widgetsessiondialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QImageReader>
@@ -27,29 +29,13 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace ampero;
 
 namespace {
 
-// Runs f on the modal window named name as soon as it is the active modal
-// window; the caller then opens it with a blocking exec().
-void whenModal(const QString& name, std::function<void(QWidget*)> f)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, f] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w->objectName() != name)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        // Keys go to the active window: act only once it is.
-        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
-        f(w);
-    });
-    poll->start();
-}
+using test::whenModal;
 
 QString labelText(QWidget* w, const char* name)
 {
@@ -178,7 +164,7 @@ TEST(MainWindow, ExitAndShortcutsFromTheKeyboard)
         static_cast<QDialog*>(about)->done(1);
     });
     QTest::keyClick(&w, Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_TRUE(aboutOpened);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return aboutOpened; }));
 
     w.activateWindow(); // back from the about window
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -297,10 +283,13 @@ TEST(StartTestWindow, ConfirmOrCancel)
             focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             c.act(w);
         });
-        EXPECT_EQ(dialogs.confirmStart(QStringLiteral("normal"), QStringLiteral("full")), c.started);
+        std::optional<bool> started;
+        dialogs.confirmStart(QStringLiteral("normal"), QStringLiteral("full"), [&](bool s) { started = s; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started.has_value(); }));
+        EXPECT_EQ(*started, c.started);
         EXPECT_EQ(focused, QStringLiteral("CancelBut"));
         // The window is gone after each use.
-        EXPECT_TRUE(owner.findChildren<TfStartTest*>().isEmpty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return owner.findChildren<TfStartTest*>().isEmpty(); }));
     }
 }
 
@@ -344,7 +333,8 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
             QTest::keyClick(w, Qt::Key_Escape); // does nothing here
             QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
         });
-        t.execModal();
+        t.openModal();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !t.isShowing(); }));
         EXPECT_TRUE(wasShowing);
         EXPECT_TRUE(animating);
         EXPECT_FALSE(t.isShowing());
@@ -353,21 +343,18 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
     }
 }
 
-TEST(TestingWindow, HideIsImmediateCloseWaitsForTheLoop)
+TEST(TestingWindow, CloseAndHideEachEndTheShowingAtOnce)
 {
     TfTestProcess t(nullptr);
-    bool visibleAfterClose = false;
-    bool visibleAfterHide = true;
-    QTimer::singleShot(0, &t, [&] {
-        // As a tick that ends a test: close first, then hide before results.
-        t.closeWindow();
-        visibleAfterClose = t.isShowing();
-        t.hideWindow();
-        visibleAfterHide = t.isShowing();
-    });
-    t.execModal();
-    EXPECT_TRUE(visibleAfterClose);
-    EXPECT_FALSE(visibleAfterHide);
+    QSignalSpy finished(&t, &QDialog::finished);
+    t.openModal();
+    EXPECT_TRUE(t.isShowing());
+    EXPECT_EQ(t.windowModality(), Qt::ApplicationModal);
+    t.closeWindow(); // as a tick that ends a test
+    EXPECT_FALSE(t.isShowing());
+    EXPECT_EQ(finished.count(), 1);
+    t.openModal();
+    t.hideWindow();
     EXPECT_FALSE(t.isShowing());
 }
 
@@ -411,7 +398,8 @@ TEST(AboutWindow, EachAboutIsANewWindow)
             QTest::keyClick(about, Qt::Key_Return); // OK is the default button
         });
         w.Action3Execute();
-        EXPECT_TRUE(w.findChildren<TfAbout*>().isEmpty());
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return seen.size() == i + 1 && w.findChildren<TfAbout*>().isEmpty(); }));
     }
     EXPECT_EQ(seen.size(), 2);
 }
@@ -422,7 +410,9 @@ TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
     TfMain w(&opener);
     w.setVersionInfo(versionInfoFrom(1, 1, 1, 23));
     bool closedByEnter = false;
+    bool answered = false;
     whenModal(QStringLiteral("TfAbout"), [&](QWidget* about) {
+        answered = true;
         auto* link = about->findChild<QLabel*>(QStringLiteral("LinkLabel1"));
         // A click on the link's text opens the page.
         const QPoint onText(
@@ -437,6 +427,7 @@ TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
             about->close();
     });
     w.Action3Execute();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }));
     EXPECT_TRUE(closedByEnter);
     EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "http://www.orvex.example");
 }
@@ -481,12 +472,17 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
         d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("march"));
         static_cast<QDialog*>(d)->accept();
     });
-    const std::optional<QString> path = dialogs.askResultsPath();
-    ASSERT_TRUE(path.has_value());
-    EXPECT_EQ(*path, dir.filePath(QStringLiteral("march.apr")));
+    std::optional<std::optional<QString>> path;
+    dialogs.askResultsPath([&](std::optional<QString> chosen) { path = chosen; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return path.has_value(); }));
+    ASSERT_TRUE(path->has_value());
+    EXPECT_EQ(**path, dir.filePath(QStringLiteral("march.apr")));
 
     whenModal(QStringLiteral("SaveDialog1"), [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-    EXPECT_FALSE(dialogs.askResultsPath().has_value());
+    path.reset();
+    dialogs.askResultsPath([&](std::optional<QString> chosen) { path = chosen; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return path.has_value(); }));
+    EXPECT_FALSE(path->has_value());
 }
 
 TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
@@ -503,6 +499,7 @@ TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
         static_cast<QDialog*>(d)->accept();
     });
     w.findChild<QAction*>(QStringLiteral("Action1"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath(QStringLiteral("curve.bmp"))); }));
     const QImage image(dir.filePath(QStringLiteral("curve.bmp")), "BMP");
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), w.chart()->size());
@@ -518,6 +515,7 @@ TEST(SessionDialogs, ErrorReportShowsTheText)
         static_cast<QMessageBox*>(w)->accept();
     });
     dialogs.showError(QStringLiteral("Cannot create /nowhere/results.apr: No such file or directory"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }));
     EXPECT_EQ(shown, QStringLiteral("Cannot create /nowhere/results.apr: No such file or directory"));
 }
 
@@ -539,7 +537,8 @@ TEST(TestingWindow, MainWindowTakesNoCommandsWhileItShows)
         QTest::qWait(0);
         QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
     });
-    t.execModal();
+    t.openModal();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !t.isShowing(); }));
     EXPECT_EQ(about.count(), 0);
     EXPECT_EQ(start.count(), 0);
     EXPECT_TRUE(QApplication::activePopupWidget() == nullptr);

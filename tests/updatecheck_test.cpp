@@ -5,8 +5,10 @@
 #include "web/updatecheck.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 #include <array>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace ampero;
 
@@ -31,9 +33,21 @@ QByteArray record(const std::array<int, 4>& version, const QByteArray& url)
 // One server, one client with a short time limit, and fakes for the windows.
 class UpdateCheck : public testing::Test {
 protected:
-    void check()
+    // One whole check; returns once it is over.
+    void check(const QString& url = {})
     {
-        CheckForUpdates(http, prompts, opener, server.url(QString::fromLatin1(kVersionPath)), kRunning);
+        bool over = false;
+        CheckForUpdates(http, prompts, opener,
+            url.isEmpty() ? server.url(QString::fromLatin1(kVersionPath)) : url, kRunning,
+            [&over] { over = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return over; }, 15000));
+    }
+    bool reachable(const QString& url)
+    {
+        std::optional<bool> answer;
+        IsUrlReachable(http, url, QDeadlineTimer(kHttpTimeLimitMs), [&answer](bool r) { answer = r; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 15000));
+        return answer.value_or(false);
     }
     void expectNothingShown()
     {
@@ -129,7 +143,7 @@ TEST_F(UpdateCheck, UnreachableServersShowNothing)
                 "Location: /elsewhere\r\n" });
         check();
         expectNothingShown();
-        EXPECT_FALSE(IsUrlReachable(http, server.url(QString::fromLatin1(kVersionPath)))) << status;
+        EXPECT_FALSE(reachable(server.url(QString::fromLatin1(kVersionPath)))) << status;
     }
     // Only the probe was sent each time.
     for (const auto& r : server.requests())
@@ -140,8 +154,7 @@ TEST_F(UpdateCheck, UnreachableServersShowNothing)
     expectNothingShown();
 
     const test::ClosedLocalPort closed;
-    CheckForUpdates(http, prompts, opener,
-        QStringLiteral("http://127.0.0.1:%1/update/ampero.ver").arg(closed.port()), kRunning);
+    check(QStringLiteral("http://127.0.0.1:%1/update/ampero.ver").arg(closed.port()));
     expectNothingShown();
 }
 
@@ -162,7 +175,7 @@ TEST_F(UpdateCheck, RedirectIsReachableAndFollowedForTheDownload)
     server.setResponse(
         kVersionPath, { LocalHttpServer::Response::Answer, 302, {}, "Location: /mirror/ampero.ver\r\n" });
     server.serveFile("/mirror/ampero.ver", record({ 1, 1, 2, 0 }, "http://www.orvex.example/"));
-    EXPECT_TRUE(IsUrlReachable(http, server.url(QString::fromLatin1(kVersionPath))));
+    EXPECT_TRUE(reachable(server.url(QString::fromLatin1(kVersionPath))));
     check();
     expectOnlyMessage(
         QStringLiteral("question"), QStringLiteral("New version is available: 1.1.2 build #0. Download?"));
@@ -173,13 +186,13 @@ TEST_F(UpdateCheck, ProbeAddsTheSchemeWhereMissing)
 {
     server.serveFile(kVersionPath, QByteArray(4, '\0'));
     const QString withoutScheme = server.url(QString::fromLatin1(kVersionPath)).mid(7);
-    EXPECT_TRUE(IsUrlReachable(http, withoutScheme));
-    EXPECT_TRUE(IsUrlReachable(http, QStringLiteral("HTTP://") + withoutScheme));
+    EXPECT_TRUE(reachable(withoutScheme));
+    EXPECT_TRUE(reachable(QStringLiteral("HTTP://") + withoutScheme));
 
     // A local file is no web server, whatever its address mentions.
     QTemporaryDir dir;
     const QString file = test::writeFile(dir, QStringLiteral("ampero.ver"), bytes({ 9, 0, 0, 0 }));
-    EXPECT_FALSE(IsUrlReachable(http, QStringLiteral("file://") + file + QStringLiteral("?http://")));
+    EXPECT_FALSE(reachable(QStringLiteral("file://") + file + QStringLiteral("?http://")));
     EXPECT_EQ(server.requests().size(), 2);
 }
 
@@ -240,6 +253,7 @@ TEST_F(UpdateCheck, CheckUsesTheConfiguredHost)
     qputenv("AMPERO_UPDATE_HOST", server.hostAndPort());
     WebActions actions(http, prompts, opener);
     actions.Action5Execute();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompts.shown.isEmpty(); }, 15000));
     qputenv("AMPERO_UPDATE_HOST", "not a host");
     actions.Action5Execute();
     if (saved.isEmpty())

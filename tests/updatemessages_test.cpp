@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "localhttpserver.h"
 #include "platform/net/qthttpclient.h"
+#include "support/modaldriver.h"
 #include "support/testutil.h"
 #include "ui/updatemessages.h"
 #include "web/updatecheck.h"
@@ -9,9 +10,10 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QTimer>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace ampero;
 using ampero::test::bytes;
@@ -35,21 +37,11 @@ struct SeenBox {
     QWidget* parent = nullptr;
 };
 
-// Waits (from the modal box's own loop) for a message box, notes what it
-// shows and presses `button` in it. Gives up after five seconds.
-void answerNextBox(SeenBox* seen, QMessageBox::StandardButton button)
+// Notes what the message box named name shows and presses button in it.
+void answerNextBox(const QString& name, SeenBox* seen, QMessageBox::StandardButton button)
 {
-    auto* poll = new QTimer(qApp);
-    auto started = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, qApp, [poll, seen, button, started] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (++*started > 500)
-                poll->deleteLater();
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
+    test::whenModal(name, [seen, button](QWidget* w) {
+        auto* box = static_cast<QMessageBox*>(w);
         seen->seen = true;
         seen->objectName = box->objectName();
         seen->title = box->windowTitle();
@@ -62,7 +54,6 @@ void answerNextBox(SeenBox* seen, QMessageBox::StandardButton button)
         else
             box->reject();
     });
-    poll->start(10);
 }
 
 TEST(UpdateMessages, InformationBoxOverTheMainWindow)
@@ -70,10 +61,10 @@ TEST(UpdateMessages, InformationBoxOverTheMainWindow)
     QMainWindow main;
     UpdateMessages messages(&main);
     SeenBox seen;
-    answerNextBox(&seen, QMessageBox::Ok);
+    answerNextBox(QStringLiteral("UpdateInfoBox"), &seen, QMessageBox::Ok);
     messages.showInfo(QStringLiteral("Update"),
         QStringLiteral("You are running latest version of program. No update available."));
-    ASSERT_TRUE(seen.seen);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.seen; }));
     EXPECT_EQ(seen.objectName, QStringLiteral("UpdateInfoBox"));
     EXPECT_EQ(seen.title, QStringLiteral("Update"));
     EXPECT_EQ(seen.text, QStringLiteral("You are running latest version of program. No update available."));
@@ -87,10 +78,12 @@ TEST(UpdateMessages, QuestionReturnsTheAnswer)
     UpdateMessages messages;
     for (const auto button : { QMessageBox::Yes, QMessageBox::No }) {
         SeenBox seen;
-        answerNextBox(&seen, button);
-        const bool yes = messages.askYesNo(QStringLiteral("Update"), QStringLiteral("Question?"));
+        answerNextBox(QStringLiteral("UpdateQuestionBox"), &seen, button);
+        std::optional<bool> yes;
+        messages.askYesNo(QStringLiteral("Update"), QStringLiteral("Question?"), [&](bool y) { yes = y; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return yes.has_value(); }));
         ASSERT_TRUE(seen.seen);
-        EXPECT_EQ(yes, button == QMessageBox::Yes);
+        EXPECT_EQ(*yes, button == QMessageBox::Yes);
         EXPECT_EQ(seen.objectName, QStringLiteral("UpdateQuestionBox"));
         EXPECT_EQ(seen.icon, QMessageBox::Question);
         EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No));
@@ -107,9 +100,10 @@ TEST(UpdateMessages, WholeCheckWithRealBoxes)
     FakeUrlOpener opener;
 
     SeenBox seen;
-    answerNextBox(&seen, QMessageBox::Yes);
+    answerNextBox(QStringLiteral("UpdateQuestionBox"), &seen, QMessageBox::Yes);
     CheckForUpdates(http, messages, opener, server.url(QStringLiteral("/update/ampero.ver")),
         ProgramVersion { 1, 1, 1, 23 });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opener.opened.isEmpty(); }));
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.title, QStringLiteral("Update"));
     EXPECT_EQ(seen.text, QStringLiteral("New version is available: 1.2.0 build #30. Download?"));

@@ -3,10 +3,10 @@
 
 #include "results/evaluation.h"
 #include "session/sessionports.h"
+#include "ui/modalwindow.h"
 #include "ui/uResults.h"
 
 #include <QFileInfo>
-#include <QPointer>
 #include <QTimer>
 #include <exception>
 #include <memory>
@@ -23,19 +23,18 @@ bool LoadResults(const QString& path, ChartView& chart, TfResults& window)
 }
 
 bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
-    const std::function<void()>& saveGraph)
+    const std::function<void()>& saveGraph, std::function<void()> closed)
 {
     auto window = std::make_unique<TfResults>(opener, parent);
     if (saveGraph)
         QObject::connect(window.get(), &TfResults::saveGraphRequested, window.get(), saveGraph);
     if (!LoadResults(path, chart, *window))
         return false;
-    // The parent may close while the modal loop runs; the guard keeps us from
-    // deleting the window twice.
-    QPointer<TfResults> guard(window.get());
-    window->exec();
-    if (!guard)
-        (void)window.release();
+    if (closed)
+        QObject::connect(
+            window.get(), &QDialog::finished, window.get(), [closed = std::move(closed)] { closed(); });
+    // From here the window owns itself; a parent that goes first takes it along.
+    openModalOnce(window.release());
     return true;
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Showing a results file: the evaluation put on the main window's chart and
-// into a results window, which is shown modally and destroyed afterwards.
+// into a results window, which is opened modally and deletes itself once it
+// has closed.
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,11 +23,12 @@ class UrlOpener;
 bool LoadResults(const QString& path, ChartView& chart, TfResults& window);
 
 // Creates a results window over parent, loads path into it and, when that
-// succeeded, shows it modally; destroys it in every case. saveGraph is what
-// "Save graph" runs (the main window's save-picture action), may be empty.
-// Returns true when the window was shown.
+// succeeded, opens it modally and returns true; closed runs once the window
+// has closed (it may be empty). When the file is rejected no window opens,
+// closed never runs and the answer is false. saveGraph is what "Save graph"
+// runs (the main window's save-picture action), may be empty.
 bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
-    const std::function<void()>& saveGraph);
+    const std::function<void()>& saveGraph, std::function<void()> closed = {});
 
 // Opening a results file named on the command line once the main window is
 // up. The main window calls formShow() from its show event and passes its

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/savedialogs.h"
 
+#include "ui/modalwindow.h"
+
 #include <QCoreApplication>
 #include <QFileDialog>
 
@@ -60,11 +62,13 @@ QFileDialog* makeSavePictureDialog1(QWidget* parent)
         QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
 }
 
-QString runSaveDialog(QFileDialog* dialog)
+void openSaveDialog(QFileDialog* dialog, std::function<void(const QString&)> chosen)
 {
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return {};
-    return dialog->selectedFiles().constFirst();
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, chosen = std::move(chosen)](int result) {
+        const QStringList files = dialog->selectedFiles();
+        chosen(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
+    });
+    openModalOnce(dialog);
 }
 
 } // namespace ampero

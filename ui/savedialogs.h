@@ -5,6 +5,7 @@
 // desktop; it asks before replacing a file, has no read-only box and resizes.
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QFileDialog;
 class QWidget;
@@ -21,7 +22,8 @@ QFileDialog* makeSaveDialog1(QWidget* parent);
 // SavePictureDialog1: "Saving graph", initial name "graph.bmp", extension bmp.
 QFileDialog* makeSavePictureDialog1(QWidget* parent);
 
-// Shows a save dialog modally; the chosen path, or empty when cancelled.
-QString runSaveDialog(QFileDialog* dialog);
+// Opens a save dialog modally and returns; chosen gets the chosen path, or
+// an empty one when the user cancelled. The dialog deletes itself afterwards.
+void openSaveDialog(QFileDialog* dialog, std::function<void(const QString& path)> chosen);
 
 } // namespace ampero

@@ -3,6 +3,7 @@
 
 #include "core/testmode.h"
 #include "ui/chartwidget.h"
+#include "ui/modalwindow.h"
 #include "ui/savedialogs.h"
 #include "ui/uAbout.h"
 #include "ui_uMain.h"
@@ -171,20 +172,21 @@ bool TfMain::saveChartBitmap(const QString& path, QString* error) const
 
 void TfMain::Action1Execute()
 {
-    QFileDialog* dialog = makeSavePictureDialog1(this);
-    const QString path = runSaveDialog(dialog);
-    delete dialog;
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!saveChartBitmap(path, &error))
-        QMessageBox::critical(this, windowTitle(), error);
+    openSaveDialog(makeSavePictureDialog1(this), [this](const QString& path) {
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (saveChartBitmap(path, &error))
+            return;
+        auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), error, QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("SaveGraphError"));
+        openModalOnce(box);
+    });
 }
 
 void TfMain::Action3Execute()
 {
-    TfAbout about(m_version, m_urlOpener, this);
-    about.exec();
+    openModalOnce(new TfAbout(m_version, m_urlOpener, this));
 }
 
 void TfMain::resizeEvent(QResizeEvent* event)

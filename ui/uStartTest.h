@@ -10,7 +10,7 @@ class TfStartTest;
 namespace ampero {
 
 // The start-test window: shows the chosen test mode and CPU load and asks the
-// user to confirm. exec() returns StartResult (1) for "Start test" and
+// user to confirm. It finishes with StartResult (1) for "Start test" and
 // CancelResult (2) for Cancel, Escape or the close box. Cancel has the focus
 // when the window opens, so Enter right away cancels.
 class TfStartTest : public QDialog {

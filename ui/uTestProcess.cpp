@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/uTestProcess.h"
 
+#include "ui/modalwindow.h"
 #include "ui/versioninfo.h"
 #include "ui_uTestProcess.h"
-
-#include <QEventLoop>
 
 namespace ampero {
 
@@ -20,22 +19,13 @@ TfTestProcess::TfTestProcess(QWidget* mainWindow)
     connect(ui->Button1, &QPushButton::clicked, this, &TfTestProcess::Button1Click);
 }
 
-TfTestProcess::~TfTestProcess()
-{
-    if (m_loop)
-        m_loop->exit(2);
-}
+TfTestProcess::~TfTestProcess() = default;
 
-void TfTestProcess::execModal()
+void TfTestProcess::openModal()
 {
-    if (m_loop) // already showing: one test at a time
+    if (isVisible()) // already showing: one test at a time
         return;
-    QEventLoop loop;
-    m_loop = &loop;
-    show();
-    loop.exec(QEventLoop::DialogExec);
-    m_loop = nullptr;
-    hide();
+    ampero::openModal(*this);
 }
 
 bool TfTestProcess::isShowing() const
@@ -45,9 +35,7 @@ bool TfTestProcess::isShowing() const
 
 void TfTestProcess::closeWindow()
 {
-    setResult(2);
-    if (m_loop)
-        m_loop->exit(2);
+    done(2);
 }
 
 void TfTestProcess::hideWindow()

@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <memory>
 
-class QEventLoop;
-
 namespace Ui {
 class TfTestProcess;
 }
@@ -20,9 +18,9 @@ class BusyAnimation;
 // a Cancel button; shown modally for the whole of a test and hidden between
 // tests. Each time it shows it centres itself over the main window.
 //
-// closeWindow() only asks the window's own event loop to end: the window
-// stays on screen until the handler that is running returns to that loop
-// (or until hideWindow()). Escape does nothing; Cancel is the only way out.
+// It is shown application-modal without an event loop of its own: the test
+// runs on the application's loop. Escape does nothing; Cancel is the only
+// way out.
 class TfTestProcess : public QDialog, public TestingWindow {
     Q_OBJECT
 public:
@@ -31,7 +29,7 @@ public:
     ~TfTestProcess() override;
 
     // TestingWindow
-    void execModal() override;
+    void openModal() override;
     bool isShowing() const override;
     void closeWindow() override;
     void hideWindow() override;
@@ -56,7 +54,6 @@ protected:
 private:
     std::unique_ptr<Ui::TfTestProcess> ui;
     QPointer<QWidget> m_mainWindow;
-    QEventLoop* m_loop = nullptr;
 };
 
 } // namespace ampero

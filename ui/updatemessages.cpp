@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/updatemessages.h"
 
+#include "ui/modalwindow.h"
+
 #include <QMessageBox>
 
 namespace ampero {
@@ -12,17 +14,20 @@ UpdateMessages::UpdateMessages(QWidget* parent)
 
 void UpdateMessages::showInfo(const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, m_parent);
-    box.setObjectName(QStringLiteral("UpdateInfoBox"));
-    box.exec();
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, m_parent);
+    box->setObjectName(QStringLiteral("UpdateInfoBox"));
+    openModalOnce(box);
 }
 
-bool UpdateMessages::askYesNo(const QString& caption, const QString& text)
+void UpdateMessages::askYesNo(const QString& caption, const QString& text, std::function<void(bool)> answered)
 {
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, m_parent);
-    box.setObjectName(QStringLiteral("UpdateQuestionBox"));
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    auto* box
+        = new QMessageBox(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box->setObjectName(QStringLiteral("UpdateQuestionBox"));
+    box->setDefaultButton(QMessageBox::Yes);
+    QObject::connect(box, &QDialog::finished, box,
+        [answered = std::move(answered)](int result) { answered(result == QMessageBox::Yes); });
+    openModalOnce(box);
 }
 
 } // namespace ampero

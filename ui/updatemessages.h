@@ -7,13 +7,14 @@
 
 namespace ampero {
 
-// The update check's message boxes as modal QMessageBoxes over parent.
+// The update check's message boxes as modal QMessageBoxes over parent,
+// opened without a modal loop of their own.
 class UpdateMessages final : public UpdatePrompts {
 public:
     explicit UpdateMessages(QWidget* parent = nullptr);
 
     void showInfo(const QString& caption, const QString& text) override;
-    bool askYesNo(const QString& caption, const QString& text) override;
+    void askYesNo(const QString& caption, const QString& text, std::function<void(bool)> answered) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/widgetsessiondialogs.h"
 
+#include "ui/modalwindow.h"
 #include "ui/savedialogs.h"
 #include "ui/uStartTest.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <memory>
 
 namespace ampero {
 
@@ -16,29 +16,30 @@ WidgetSessionDialogs::WidgetSessionDialogs(QWidget* parent)
 {
 }
 
-bool WidgetSessionDialogs::confirmStart(const QString& modeText, const QString& loadText)
+void WidgetSessionDialogs::confirmStart(
+    const QString& modeText, const QString& loadText, std::function<void(bool)> answered)
 {
     // A new window for every start, gone right after it closes.
-    auto window = std::make_unique<TfStartTest>(m_parent);
+    auto* window = new TfStartTest(m_parent);
     window->setTexts(modeText, loadText);
-    return window->exec() == TfStartTest::StartResult;
+    QObject::connect(window, &QDialog::finished, window,
+        [answered = std::move(answered)](int result) { answered(result == TfStartTest::StartResult); });
+    openModalOnce(window);
 }
 
-std::optional<QString> WidgetSessionDialogs::askResultsPath()
+void WidgetSessionDialogs::askResultsPath(std::function<void(std::optional<QString>)> answered)
 {
-    std::unique_ptr<QFileDialog> dialog(makeSaveDialog1(m_parent));
-    const QString path = runSaveDialog(dialog.get());
-    if (path.isEmpty())
-        return std::nullopt;
-    return path;
+    openSaveDialog(makeSaveDialog1(m_parent), [answered = std::move(answered)](const QString& path) {
+        answered(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
+    });
 }
 
 void WidgetSessionDialogs::showError(const QString& message)
 {
-    QMessageBox box(
+    auto* box = new QMessageBox(
         QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok, m_parent);
-    box.setObjectName(QStringLiteral("ErrorReport"));
-    box.exec();
+    box->setObjectName(QStringLiteral("ErrorReport"));
+    openModalOnce(box);
 }
 
 } // namespace ampero

@@ -13,8 +13,9 @@ public:
     // parent: the main window the windows open over; not owned.
     explicit WidgetSessionDialogs(QWidget* parent);
 
-    bool confirmStart(const QString& modeText, const QString& loadText) override;
-    std::optional<QString> askResultsPath() override;
+    void confirmStart(
+        const QString& modeText, const QString& loadText, std::function<void(bool)> answered) override;
+    void askResultsPath(std::function<void(std::optional<QString>)> answered) override;
     void showError(const QString& message) override;
 
 private:

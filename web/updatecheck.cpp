@@ -56,61 +56,79 @@ QString withHttpPrefix(const QString& url)
     return QStringLiteral("http://") + url;
 }
 
-bool IsUrlReachable(HttpClient& http, const QString& url, QDeadlineTimer deadline)
+void IsUrlReachable(
+    HttpClient& http, const QString& url, QDeadlineTimer deadline, std::function<void(bool)> reachable)
 {
     const QUrl target(withHttpPrefix(url));
     // Only web servers: an address that merely mentions "http://" somewhere
     // (file:///x?http://) must not make the client read a local file.
     const QString scheme = target.scheme().toLower();
-    if (!target.isValid() || target.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
-        return false;
-    const HttpAnswer answer = http.probe(target, QByteArray(kProbeAgent), deadline);
-    return answer.answered && (answer.status == 200 || answer.status == 302);
+    if (!target.isValid() || target.host().isEmpty() || (scheme != u"http" && scheme != u"https")) {
+        reachable(false);
+        return;
+    }
+    http.probe(
+        target, QByteArray(kProbeAgent), deadline, [reachable = std::move(reachable)](const HttpAnswer& a) {
+            reachable(a.answered && (a.status == 200 || a.status == 302));
+        });
 }
 
-UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running)
+void queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running,
+    std::function<void(const UpdateState&)> done)
 {
-    UpdateState state;
     const QDeadlineTimer deadline(kUpdateCheckTimeLimitMs, Qt::PreciseTimer);
-    if (!IsUrlReachable(http, versionUrl, deadline))
-        return state;
-
-    const HttpAnswer answer
-        = http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize, deadline);
-    // An error page is no version file: only a 200 answer fills the record.
-    const bool downloaded = answer.answered && answer.status == 200;
-    state.info = parseUpdateInfo(downloaded ? answer.body : QByteArray());
-    if (!downloaded) {
-        state.outcome = UpdateState::Unreadable;
-        state.text = noUpdateText();
-    } else if (isNewerVersion(state.info, running)) {
-        state.outcome = UpdateState::Offered;
-        state.text = updateQuestionText(state.info);
-    } else {
-        state.outcome = UpdateState::NoUpdate;
-        state.text = noUpdateText();
-    }
-    return state;
+    IsUrlReachable(http, versionUrl, deadline,
+        [&http, versionUrl, running, deadline, done = std::move(done)](bool reachable) {
+            if (!reachable) {
+                done(UpdateState {});
+                return;
+            }
+            http.get(QUrl(withHttpPrefix(versionUrl)), QByteArray(kDownloadAgent), kUpdateInfoSize, deadline,
+                [running, done](const HttpAnswer& answer) {
+                    UpdateState state;
+                    // An error page is no version file: only a 200 answer fills the record.
+                    const bool downloaded = answer.answered && answer.status == 200;
+                    state.info = parseUpdateInfo(downloaded ? answer.body : QByteArray());
+                    if (!downloaded) {
+                        state.outcome = UpdateState::Unreadable;
+                        state.text = noUpdateText();
+                    } else if (isNewerVersion(state.info, running)) {
+                        state.outcome = UpdateState::Offered;
+                        state.text = updateQuestionText(state.info);
+                    } else {
+                        state.outcome = UpdateState::NoUpdate;
+                        state.text = noUpdateText();
+                    }
+                    done(state);
+                });
+        });
 }
 
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
-    const ProgramVersion& running)
+    const ProgramVersion& running, std::function<void()> finished)
 {
-    const UpdateState state = queryUpdateState(http, versionUrl, running);
-    switch (state.outcome) {
-    case UpdateState::Unreachable:
-        return;
-    case UpdateState::Unreadable: // the window's text for a failed download
-    case UpdateState::NoUpdate:
-        prompts.showInfo(updateCaption(), state.text);
-        return;
-    case UpdateState::Offered:
-        // Only a web address is handed to the desktop; anything else the
-        // server sent is dropped without a word.
-        if (prompts.askYesNo(updateCaption(), state.text) && isOpenableDownloadUrl(state.info.downloadUrl))
-            opener.openUrl(QUrl(state.info.downloadUrl, QUrl::StrictMode));
-        return;
-    }
+    queryUpdateState(http, versionUrl, running,
+        [&prompts, &opener, finished = std::move(finished)](const UpdateState& state) {
+            switch (state.outcome) {
+            case UpdateState::Unreachable:
+                break;
+            case UpdateState::Unreadable: // the window's text for a failed download
+            case UpdateState::NoUpdate:
+                prompts.showInfo(updateCaption(), state.text);
+                break;
+            case UpdateState::Offered:
+                // Only a web address is handed to the desktop; anything else
+                // the server sent is dropped without a word.
+                prompts.askYesNo(
+                    updateCaption(), state.text, [&opener, url = state.info.downloadUrl](bool yes) {
+                        if (yes && isOpenableDownloadUrl(url))
+                            opener.openUrl(QUrl(url, QUrl::StrictMode));
+                    });
+                break;
+            }
+            if (finished)
+                finished();
+        });
 }
 
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)

@@ -7,6 +7,7 @@
 #include "web/updateprompts.h"
 
 #include <QString>
+#include <functional>
 
 namespace ampero {
 
@@ -27,11 +28,12 @@ QString helpPageUrl();
 // "http://" somewhere; the case of url is kept otherwise.
 QString withHttpPrefix(const QString& url);
 
-// True when a request for url (given the prefix above) is answered with the
-// status 200 or 302. Redirects are not followed and no cache answers. Only
-// http and https addresses are asked for; anything else is false.
-bool IsUrlReachable(
-    HttpClient& http, const QString& url, QDeadlineTimer deadline = QDeadlineTimer(kHttpTimeLimitMs));
+// reachable(true) when a request for url (given the prefix above) is
+// answered with the status 200 or 302. Redirects are not followed and no
+// cache answers. Only http and https addresses are asked for; anything else
+// is false at once.
+void IsUrlReachable(HttpClient& http, const QString& url, QDeadlineTimer deadline,
+    std::function<void(bool reachable)> reachable);
 
 // The whole check, probe and download together, ends within this time.
 inline constexpr int kUpdateCheckTimeLimitMs = 10000;
@@ -53,14 +55,20 @@ struct UpdateState {
 };
 
 // Probes versionUrl, downloads the version file's record and compares it with
-// running, all within kUpdateCheckTimeLimitMs. A download that fails, or
-// answers with other than 200, leaves the record zero and is Unreadable.
-UpdateState queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running);
+// running, all within kUpdateCheckTimeLimitMs; done gets the result. A
+// download that fails, or answers with other than 200, leaves the record zero
+// and is Unreadable.
+void queryUpdateState(HttpClient& http, const QString& versionUrl, const ProgramVersion& running,
+    std::function<void(const UpdateState& state)> done);
 
 // Check for updates: at most one message box, and the download page opened
-// when the user asks for it and it is an http or https address.
+// when the user asks for it and it is an http or https address. The check
+// starts and this returns; the box opens when the server has answered, and
+// its answer opens the page, so prompts and opener must outlive both.
+// finished (may be empty) runs once the check is over: its box, if any, has
+// opened.
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
-    const ProgramVersion& running = runningVersion());
+    const ProgramVersion& running = runningVersion(), std::function<void()> finished = {});
 // The same against the configured version file URL.
 void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener);
 

@@ -3,17 +3,20 @@
 // The update check's two message boxes, so the check can run without a display.
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace ampero {
 
 class UpdatePrompts {
 public:
     virtual ~UpdatePrompts() = default;
-    // A message with an information icon and one OK button.
+    // A message with an information icon and one OK button; opens it and
+    // returns.
     virtual void showInfo(const QString& caption, const QString& text) = 0;
-    // A question with a question-mark icon and the buttons Yes and No; true
-    // when the user chose Yes.
-    virtual bool askYesNo(const QString& caption, const QString& text) = 0;
+    // A question with a question-mark icon and the buttons Yes and No; opens
+    // it and returns. answered(true) once the user chose Yes, (false) for No.
+    virtual void askYesNo(const QString& caption, const QString& text, std::function<void(bool yes)> answered)
+        = 0;
 };
 
 // Records every message box and answers questions with `answer`, for tests.
@@ -28,10 +31,10 @@ public:
     {
         shown.push_back({ QStringLiteral("info"), caption, text });
     }
-    bool askYesNo(const QString& caption, const QString& text) override
+    void askYesNo(const QString& caption, const QString& text, std::function<void(bool)> answered) override
     {
         shown.push_back({ QStringLiteral("question"), caption, text });
-        return answer;
+        answered(answer);
     }
     QList<Shown> shown;
     bool answer = true;

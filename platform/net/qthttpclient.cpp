@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/net/qthttpclient.h"
 
-#include <QEventLoop>
 #include <QNetworkReply>
 #include <QTimer>
 #include <algorithm>
@@ -10,16 +9,6 @@
 namespace ampero {
 
 namespace {
-
-// Aborts an unfinished reply before deleting it, so no socket outlives the call.
-struct ReplyDeleter {
-    void operator()(QNetworkReply* reply) const
-    {
-        if (!reply->isFinished())
-            reply->abort();
-        delete reply;
-    }
-};
 
 QNetworkRequest baseRequest(const QUrl& url, const QByteArray& userAgent)
 {
@@ -37,90 +26,99 @@ QtHttpClient::QtHttpClient(int timeLimitMs)
 {
 }
 
-HttpAnswer QtHttpClient::probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline)
+void QtHttpClient::probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline, HttpDone done)
 {
     QNetworkRequest request = baseRequest(url, userAgent);
     // Always the server itself: Qt sends Cache-Control and Pragma no-cache.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    return run(request, true, 0, deadline);
+    run(request, true, 0, deadline, std::move(done));
 }
 
-HttpAnswer QtHttpClient::get(
-    const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline)
+void QtHttpClient::get(
+    const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline, HttpDone done)
 {
     QNetworkRequest request = baseRequest(url, userAgent);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork);
     // Follows redirects, but never from https down to http.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(10);
-    return run(request, false, maxBytes < 0 ? 0 : maxBytes, deadline);
+    run(request, false, maxBytes < 0 ? 0 : maxBytes, deadline, std::move(done));
 }
 
-HttpAnswer QtHttpClient::run(
-    const QNetworkRequest& request, bool headersOnly, qint64 maxBytes, QDeadlineTimer deadline)
+void QtHttpClient::run(
+    const QNetworkRequest& request, bool headersOnly, qint64 maxBytes, QDeadlineTimer deadline, HttpDone done)
 {
     const qint64 limit = deadline.isForever()
         ? m_timeLimitMs
         : std::min<qint64>(m_timeLimitMs, std::max<qint64>(0, deadline.remainingTime()));
-    if (limit <= 0)
-        return HttpAnswer {};
-    HttpAnswer answer;
-    std::unique_ptr<QNetworkReply, ReplyDeleter> reply(m_manager.get(request));
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    bool timedOut = false;
-    bool gotStatus = false;
+    if (limit <= 0) {
+        QMetaObject::invokeMethod(
+            &m_manager, [done = std::move(done)] { done(HttpAnswer {}); }, Qt::QueuedConnection);
+        return;
+    }
+
+    struct Request {
+        HttpDone done;
+        QByteArray body;
+        bool ended = false;
+    };
+    auto state = std::make_shared<Request>();
+    state->done = std::move(done);
+    // The reply is the manager's child: a client destroyed first takes it along.
+    QNetworkReply* reply = m_manager.get(request);
+    auto* timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
 
     const auto statusArrived
-        = [&] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid(); };
+        = [reply] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid(); };
     // readAll() is never used: only the bytes asked for are taken from the reply.
-    const auto takeBody = [&] {
-        const qint64 room = maxBytes - answer.body.size();
+    const auto takeBody = [reply, state, maxBytes] {
+        const qint64 room = maxBytes - state->body.size();
         if (room > 0)
-            answer.body.append(reply->read(room));
-        return answer.body.size() >= maxBytes;
+            state->body.append(reply->read(room));
+        return state->body.size() >= maxBytes;
+    };
+    // Ends the request once: with no answer after the time limit or without
+    // a status line; otherwise with the status and, for a download, whatever
+    // of the body arrived (a redirect that was followed but failed, a broken
+    // transfer and the like still leave a status).
+    const auto end = [reply, state, statusArrived, takeBody, headersOnly](bool timedOut) {
+        if (state->ended)
+            return;
+        state->ended = true;
+        HttpAnswer answer;
+        if (!timedOut && statusArrived()) {
+            if (!headersOnly) {
+                takeBody();
+                answer.body = state->body;
+            }
+            answer.answered = true;
+            answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        }
+        // No socket outlives the request.
+        if (!reply->isFinished())
+            reply->abort();
+        reply->deleteLater();
+        state->done(answer);
     };
 
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        loop.quit();
+    QObject::connect(timer, &QTimer::timeout, reply, [end] { end(true); });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [end] { end(false); });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [end, statusArrived, headersOnly] {
+        if (headersOnly && statusArrived())
+            end(false);
     });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
-        if (headersOnly && statusArrived()) {
-            gotStatus = true;
-            loop.quit();
-        }
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [end, takeBody, headersOnly] {
+        if (!headersOnly && takeBody())
+            end(false);
     });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-        if (headersOnly)
-            return;
-        if (takeBody())
-            loop.quit();
-    });
-
-    timer.start(static_cast<int>(limit));
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    timer.stop();
-
-    if (timedOut)
-        return HttpAnswer {};
-    if (!gotStatus && !statusArrived())
-        return HttpAnswer {};
-    // A redirect that was followed but failed, a broken transfer and the like
-    // still leave a status; the body holds whatever arrived before the end.
-    if (!headersOnly)
-        takeBody();
-    else
-        answer.body.clear();
-    answer.answered = true;
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    return answer;
+    timer->start(static_cast<int>(limit));
+    if (reply->isFinished())
+        QMetaObject::invokeMethod(
+            reply, [end] { end(false); }, Qt::QueuedConnection);
 }
 
 } // namespace ampero

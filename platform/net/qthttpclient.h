@@ -7,22 +7,21 @@
 
 namespace ampero {
 
-// HttpClient over Qt Network. Each call runs a local event loop that ignores
-// user input, so the caller blocks while the rest of the program's timers and
-// sockets keep running. Must be used on the thread that created it.
+// HttpClient over Qt Network, on the event loop of the thread that created
+// it; must be used on that thread.
 class QtHttpClient final : public HttpClient {
 public:
     explicit QtHttpClient(int timeLimitMs = kHttpTimeLimitMs);
 
-    HttpAnswer probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline) override;
-    HttpAnswer get(
-        const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline) override;
+    void probe(const QUrl& url, const QByteArray& userAgent, QDeadlineTimer deadline, HttpDone done) override;
+    void get(const QUrl& url, const QByteArray& userAgent, qint64 maxBytes, QDeadlineTimer deadline,
+        HttpDone done) override;
 
 private:
-    // Sends request and waits for its end, the time limit, or (when
-    // headersOnly) the status line; reads at most maxBytes of the body.
-    HttpAnswer run(
-        const QNetworkRequest& request, bool headersOnly, qint64 maxBytes, QDeadlineTimer deadline);
+    // Sends request; it ends at its end, at the time limit, or (when
+    // headersOnly) at the status line, and reads at most maxBytes of the body.
+    void run(const QNetworkRequest& request, bool headersOnly, qint64 maxBytes, QDeadlineTimer deadline,
+        HttpDone done);
 
     int m_timeLimitMs;
     QNetworkAccessManager m_manager;

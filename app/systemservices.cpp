@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/systemservices.h"
+
+#include "app/backends.h"
+#include "platform/batteryidentity.h"
+#include "platform/clock.h"
+#include "platform/dbus/logindevents.h"
+#include "platform/dbus/logindinhibitor.h"
+#include "platform/dbus/screensaverstate.h"
+#include "platform/dbus/upowerbatteryidentity.h"
+#include "platform/fakeprocessor.h"
+#include "platform/fakeprocessortimes.h"
+#include "platform/inhibitor.h"
+#include "platform/linuxprocessor.h"
+#include "platform/net/qthttpclient.h"
+#include "platform/procstattimes.h"
+#include "platform/screenstate.h"
+#include "platform/sysfsbatteryidentity.h"
+#include "platform/systemevents.h"
+#include "session/uThread.h"
+#include "ui/desktopurlopener.h"
+
+#include <QDBusConnection>
+
+namespace ampero {
+
+namespace {
+
+// The stand-in machine: a 2 GHz processor, idle, and a 48 Wh lithium-ion
+// battery.
+void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
+{
+    auto processor = std::make_unique<FakeProcessor>();
+    processor->brand = QByteArray("Fake Processor").leftJustified(48, '\0');
+    processor->ticks = 200000000; // across the 100 ms of a clock measurement
+    s.processor = std::move(processor);
+    auto times = std::make_unique<FakeProcessorTimes>();
+    times->setTimes({ ProcessorTimes {} });
+    s.processorTimes = std::move(times);
+    auto battery = std::make_unique<FakeBatteryIdentity>();
+    battery->battery = BatteryProperties { { QStringLiteral("Name"), QStringLiteral("Fake Battery") },
+        { QStringLiteral("Manufacturer"), QStringLiteral("Orvex") }, { QStringLiteral("Chemistry"), 6 },
+        { QStringLiteral("DesignCapacity"), 48000 }, { QStringLiteral("DesignVoltage"), 11400 } };
+    s.portableBattery = std::move(battery);
+    s.generalBattery = std::make_unique<FakeBatteryIdentity>();
+    if (mode == SystemOptions::Mode::Info)
+        return;
+    s.systemEvents = std::make_unique<FakeSystemEvents>();
+    s.inhibitor = std::make_unique<FakeInhibitor>();
+    if (mode == SystemOptions::Mode::Windows)
+        s.screen = std::make_unique<FakeScreenState>();
+}
+
+void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
+{
+    s.processor = std::make_unique<LinuxProcessor>();
+    s.processorTimes = std::make_unique<ProcStatTimes>();
+    s.portableBattery = std::make_unique<UPowerBatteryIdentity>();
+    s.generalBattery = std::make_unique<SysfsBatteryIdentity>();
+    if (mode == SystemOptions::Mode::Info)
+        return;
+    s.systemEvents = std::make_unique<LogindEvents>();
+    // The delay and idle locks come from logind on the system bus; the
+    // screen saver on the session bus holds the screen on as well where a
+    // desktop runs one (a terminal test without a desktop gets logind's
+    // idle lock alone).
+    s.inhibitor
+        = std::make_unique<LogindInhibitor>(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
+    if (mode == SystemOptions::Mode::Windows)
+        s.screen = std::make_unique<ScreenSaverState>();
+}
+
+} // namespace
+
+SystemServices::SystemServices() = default;
+SystemServices::~SystemServices() = default;
+
+TBatteryInfo SystemServices::batteryInfo() const
+{
+    return GetBatteryInfo(*portableBattery, *generalBattery);
+}
+
+GuiServices SystemServices::gui() const
+{
+    GuiServices g;
+    g.power = power.get();
+    g.clock = clock.get();
+    g.urlOpener = urlOpener.get();
+    g.processor = processor.get();
+    g.processorTimes = processorTimes.get();
+    g.portableBattery = portableBattery.get();
+    g.generalBattery = generalBattery.get();
+    g.systemEvents = systemEvents.get();
+    g.inhibitor = inhibitor.get();
+    g.http = http.get();
+    g.load = load.get();
+    g.screen = screen.get();
+    return g;
+}
+
+std::unique_ptr<SystemServices> makeSystemServices(const SystemOptions& options, QString* error)
+{
+    auto s = std::make_unique<SystemServices>();
+    const QString powerChoice = options.fakeSystem && options.powerSource.trimmed().isEmpty()
+        ? QStringLiteral("sim")
+        : options.powerSource;
+    s->power = createPowerSource(powerChoice, error);
+    if (!s->power)
+        return nullptr;
+    if (options.fakeSystem)
+        fillFakeMachine(*s, options.mode);
+    else
+        fillThisMachine(*s, options.mode);
+    if (options.mode == SystemOptions::Mode::Info)
+        return s;
+    s->clock = std::make_unique<SystemClock>();
+    s->load = std::make_unique<CpuLoadWorkers>();
+    if (options.mode == SystemOptions::Mode::Windows) {
+        s->http = std::make_unique<QtHttpClient>();
+        s->urlOpener = std::make_unique<DesktopUrlOpener>();
+    }
+    return s;
+}
+
+SystemOptions systemOptionsFrom(SystemOptions::Mode mode, const QString& powerSource)
+{
+    SystemOptions o;
+    o.mode = mode;
+    o.powerSource = powerSource;
+    const QByteArray fake = qgetenv("AMPERO_FAKE_SYSTEM");
+    o.fakeSystem = !fake.isEmpty() && fake != "0";
+    return o;
+}
+
+} // namespace ampero

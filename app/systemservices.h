@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The one place that builds the program's services. The window program, the
+// terminal test and --info all take theirs from makeSystemServices(); tests
+// build their own fakes and hand them to the same classes.
+#include "app/guiprogram.h"
+#include "sysinfo/batteryinfo.h"
+
+#include <QString>
+#include <memory>
+
+namespace ampero {
+
+class BatteryIdentitySource;
+class Clock;
+class HttpClient;
+class Inhibitor;
+class LoadWorkers;
+class PowerSource;
+class Processor;
+class ProcessorTimesSource;
+class ScreenState;
+class SystemEvents;
+class UrlOpener;
+
+struct SystemOptions {
+    // What the services are for. Each mode gets what it uses and no more:
+    // --info the power, battery and processor; the terminal test also the
+    // clock, logind, the locks and the CPU load; the window program all of
+    // them (also the screen, the network and the desktop's URL opener).
+    enum class Mode { Info, TerminalTest, Windows };
+    Mode mode = Mode::Windows;
+    // The power backend, as createPowerSource() reads it; empty for the
+    // first real one that finds a power supply ("sim" with fakeSystem).
+    QString powerSource;
+    // A whole machine of stand-ins instead of this one's: a simulated
+    // battery (unless powerSource names another), a processor, battery
+    // identity, screen, logind (sleep, shutdown and its locks) that answer
+    // without touching the system. For trying the program and for
+    // screenshots on any machine; AMPERO_FAKE_SYSTEM=1 chooses it.
+    bool fakeSystem = false;
+};
+
+// Every service of the program; those the mode does not use are null. Each
+// lives as long as this object.
+struct SystemServices {
+    SystemServices();
+    ~SystemServices();
+    SystemServices(const SystemServices&) = delete;
+    SystemServices& operator=(const SystemServices&) = delete;
+
+    std::unique_ptr<PowerSource> power;
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<Processor> processor;
+    std::unique_ptr<ProcessorTimesSource> processorTimes;
+    std::unique_ptr<BatteryIdentitySource> portableBattery; // first phase of battery identity
+    std::unique_ptr<BatteryIdentitySource> generalBattery; // second phase
+    std::unique_ptr<SystemEvents> systemEvents;
+    std::unique_ptr<Inhibitor> inhibitor;
+    std::unique_ptr<ScreenState> screen;
+    std::unique_ptr<HttpClient> http;
+    std::unique_ptr<LoadWorkers> load;
+    std::unique_ptr<UrlOpener> urlOpener;
+
+    // The battery's identity and capacity, read now from the two sources.
+    TBatteryInfo batteryInfo() const;
+    // The services as the window program takes them.
+    GuiServices gui() const;
+};
+
+// Builds the services options ask for. Null, with *error set, when the power
+// backend named cannot be had.
+std::unique_ptr<SystemServices> makeSystemServices(const SystemOptions& options, QString* error);
+
+// The options for mode from the command line's --power-source (or
+// AMPERO_POWER_SOURCE) and the environment's AMPERO_FAKE_SYSTEM.
+SystemOptions systemOptionsFrom(SystemOptions::Mode mode, const QString& powerSource);
+
+} // namespace ampero
