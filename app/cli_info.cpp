@@ -29,7 +29,8 @@ int runInfo(const CliOptions& options)
     MachineInfo info;
     info.power = power->status();
     info.powerBackend = power->backendName();
-    GetBatteryInfo(info.battery, upower, sysfs);
+    BatteryIdentitySource* ownBattery = ownBatteryIdentity(*power);
+    GetBatteryInfo(info.battery, ownBattery ? *ownBattery : upower, ownBattery ? *ownBattery : sysfs);
     info.brand = GetCpuBrandString(processor);
     info.clockMhz = MeasureCpuClock(processor);
     info.processorCount = GetProcessorCount();

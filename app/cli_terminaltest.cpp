@@ -315,7 +315,8 @@ int runTerminalTest(const CliOptions& options)
     LinuxProcessor processor;
     UPowerBatteryIdentity upower;
     SysfsBatteryIdentity sysfs;
-    GetBatteryInfo(BatteryInfo, upower, sysfs);
+    BatteryIdentitySource* ownBattery = ownBatteryIdentity(*power);
+    GetBatteryInfo(BatteryInfo, ownBattery ? *ownBattery : upower, ownBattery ? *ownBattery : sysfs);
 
     TerminalTestServices services;
     services.systemEvents = &logind;

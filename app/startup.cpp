@@ -103,8 +103,10 @@ int runGui(const CliOptions& options)
     services.urlOpener = &urlOpener;
     services.processor = &processor;
     services.processorTimes = &processorTimes;
-    services.portableBattery = &upowerBattery;
-    services.generalBattery = &sysfsBattery;
+    // A simulated battery answers for its own identity.
+    BatteryIdentitySource* ownBattery = ownBatteryIdentity(*power);
+    services.portableBattery = ownBattery ? ownBattery : &upowerBattery;
+    services.generalBattery = ownBattery ? ownBattery : &sysfsBattery;
     services.systemEvents = &systemEvents;
     services.inhibitor = &inhibitor;
     services.http = &http;
