@@ -7,6 +7,7 @@
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "sysinfo/batteryinfo.h"
+#include "sysinfo/infotext.h"
 #include "sysinfo/processorinfo.h"
 #include "sysinfo/usagedisplay.h"
 #include "ui/busyanimation.h"
@@ -57,6 +58,13 @@ struct GuiProgram::Parts {
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
     bool usageTimerWasOn = false;
+
+    // The kept reading: no call to the backend.
+    void showPowerFigures()
+    {
+        const PowerStatus& status = services.power->status();
+        fMain.setPowerFigures(powerDrawText(status.powerW), batteryHealthText(status));
+    }
 
     // With the screen blanked nobody sees the windows, so the program draws
     // nothing: the busy animation holds its frame, the chart queues its
@@ -110,8 +118,10 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
     formCreate(fMain, steps);
 
-    // CPUUsagTimer: the usage bars once a second.
+    // CPUUsagTimer: the usage bars and the live power figures once a second.
+    p.showPowerFigures();
     QObject::connect(&fMain, &TfMain::cpuUsagTimerFired, &fMain, [&p] {
+        p.showPowerFigures();
         if (!p.usageMeter || !p.usageBars)
             return;
         if (const auto display = p.usageMeter->tick())

@@ -3,6 +3,7 @@
 
 #include "core/phrases.h"
 #include "core/timetext.h"
+#include "results/energysummary.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,13 @@ namespace {
 QString orUnknown(const QString& s)
 {
     return s.isEmpty() ? phrase("unknown") : s;
+}
+
+const QString NoFigure = QStringLiteral("\u2014");
+
+QString figure(std::optional<double> value, const char* unit, const QLocale& locale)
+{
+    return value ? locale.toString(*value, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit) : phrase("unknown");
 }
 
 } // namespace
@@ -36,6 +44,12 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Forecast",
         p.batteryLifeTime == PowerStatus::UnknownTime ? phrase("unknown")
                                                       : elapsedTimeTextSeconds(p.batteryLifeTime));
+    line("Energy now", figure(p.energyWh, "Wh", locale));
+    line("Energy full", figure(p.energyFullWh, "Wh", locale));
+    line("Energy full design", figure(p.energyFullDesignWh, "Wh", locale));
+    const auto health = batteryHealthPercent(p.energyFullWh, p.energyFullDesignWh);
+    line("Battery health", health ? locale.toString(*health, 'f', 1) + QLatin1Char('%') : phrase("unknown"));
+    line("Power now", figure(p.powerW, "W", locale));
 
     const TBatteryInfo& b = info.battery;
     line("Battery name", orUnknown(b.Name));
@@ -54,6 +68,17 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Processors", QString::number(info.processorCount));
     line("Power backend", info.powerBackend);
     return out;
+}
+
+QString powerDrawText(std::optional<double> watts, const QLocale& locale)
+{
+    return watts ? locale.toString(*watts, 'f', 1) + QStringLiteral(" W") : NoFigure;
+}
+
+QString batteryHealthText(const PowerStatus& status)
+{
+    const auto health = batteryHealthPercent(status.energyFullWh, status.energyFullDesignWh);
+    return health ? QString::number(qRound(*health)) + QLatin1Char('%') : NoFigure;
 }
 
 } // namespace ampero

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <optional>
 
 namespace ampero {
 
@@ -19,9 +20,16 @@ struct MachineInfo {
 };
 
 // One "Key: value" line per item, each ending in "\n":
-// Power source, Level, Forecast, Battery name, Battery manufacturer,
+// Power source, Level, Forecast, Energy now, Energy full, Energy full design,
+// Battery health, Power now, Battery name, Battery manufacturer,
 // Battery chemistry, Battery capacity, Battery design voltage, Processor,
 // Processor clock, Processors, Power backend.
 QString infoText(const MachineInfo& info, const QLocale& locale = QLocale());
+
+// The live figures of the main window: the power drawn with one decimal
+// ("12.5 W") and the battery's health in whole percent ("93%"); "—" when
+// unknown.
+QString powerDrawText(std::optional<double> watts, const QLocale& locale = QLocale());
+QString batteryHealthText(const PowerStatus& status);
 
 } // namespace ampero

@@ -93,6 +93,12 @@ void TfMain::setCpuSpeedText(const QString& text)
     setLabel(ui->CurrentCPUSpeed, text);
 }
 
+void TfMain::setPowerFigures(const QString& powerDraw, const QString& health)
+{
+    setLabel(ui->PowerDrawLabel, powerDraw);
+    setLabel(ui->BatteryHealthLabel, health);
+}
+
 void TfMain::setCpuName(const QString& name)
 {
     setLabel(ui->CPUNameLabel, name);

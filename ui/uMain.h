@@ -56,6 +56,8 @@ public:
 
     // CPUNameLabel; CurrentCPUSpeed moves to 6 pixels right of it.
     void setCpuName(const QString& name);
+    // The live figures beside the level: PowerDrawLabel, BatteryHealthLabel.
+    void setPowerFigures(const QString& powerDraw, const QString& health);
 
     ChartWidget* chart() const;
     // Saves Chart1 as a bitmap as Save graph... does, without the dialog.
