@@ -4,6 +4,7 @@
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/linuxprocessor.h"
 #include "platform/sysfsbatteryidentity.h"
+#include "results/energysummary.h"
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/infotext.h"
 #include "sysinfo/processorcount.h"
@@ -28,6 +29,7 @@ int runInfo(const CliOptions& options)
 
     MachineInfo info;
     info.power = power->status();
+    info.batteryHealthPercent = batteryHealthPercent(info.power.energyFullWh, info.power.energyFullDesignWh);
     info.powerBackend = power->backendName();
     BatteryIdentitySource* ownBattery = ownBatteryIdentity(*power);
     GetBatteryInfo(info.battery, ownBattery ? *ownBattery : upower, ownBattery ? *ownBattery : sysfs);

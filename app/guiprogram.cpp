@@ -4,10 +4,10 @@
 #include "app/sessionendglue.h"
 #include "app/startup.h"
 #include "platform/screenstate.h"
+#include "results/energysummary.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "sysinfo/batteryinfo.h"
-#include "sysinfo/infotext.h"
 #include "sysinfo/processorinfo.h"
 #include "sysinfo/usagedisplay.h"
 #include "ui/busyanimation.h"
@@ -63,7 +63,8 @@ struct GuiProgram::Parts {
     void showPowerFigures()
     {
         const PowerStatus& status = services.power->status();
-        fMain.setPowerFigures(powerDrawText(status.powerW), batteryHealthText(status));
+        fMain.setPowerFigures(
+            status.powerW, batteryHealthPercent(status.energyFullWh, status.energyFullDesignWh));
     }
 
     // With the screen blanked nobody sees the windows, so the program draws

@@ -3,7 +3,6 @@
 
 #include "core/phrases.h"
 #include "core/timetext.h"
-#include "results/energysummary.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
@@ -16,8 +15,6 @@ QString orUnknown(const QString& s)
 {
     return s.isEmpty() ? phrase("unknown") : s;
 }
-
-const QString NoFigure = QStringLiteral("\u2014");
 
 QString figure(std::optional<double> value, const char* unit, const QLocale& locale)
 {
@@ -47,7 +44,7 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Energy now", figure(p.energyWh, "Wh", locale));
     line("Energy full", figure(p.energyFullWh, "Wh", locale));
     line("Energy full design", figure(p.energyFullDesignWh, "Wh", locale));
-    const auto health = batteryHealthPercent(p.energyFullWh, p.energyFullDesignWh);
+    const auto& health = info.batteryHealthPercent;
     line("Battery health", health ? locale.toString(*health, 'f', 1) + QLatin1Char('%') : phrase("unknown"));
     line("Power now", figure(p.powerW, "W", locale));
 
@@ -68,17 +65,6 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Processors", QString::number(info.processorCount));
     line("Power backend", info.powerBackend);
     return out;
-}
-
-QString powerDrawText(std::optional<double> watts, const QLocale& locale)
-{
-    return watts ? locale.toString(*watts, 'f', 1) + QStringLiteral(" W") : NoFigure;
-}
-
-QString batteryHealthText(const PowerStatus& status)
-{
-    const auto health = batteryHealthPercent(status.energyFullWh, status.energyFullDesignWh);
-    return health ? QString::number(qRound(*health)) + QLatin1Char('%') : NoFigure;
 }
 
 } // namespace ampero

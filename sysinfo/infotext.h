@@ -12,6 +12,7 @@ namespace ampero {
 // Everything the program knows of this machine, as collected for a report.
 struct MachineInfo {
     PowerStatus power;
+    std::optional<double> batteryHealthPercent; // full energy in % of the design energy
     QString powerBackend;
     TBatteryInfo battery;
     QString brand; // as GetCpuBrandString gives it
@@ -25,11 +26,5 @@ struct MachineInfo {
 // Battery chemistry, Battery capacity, Battery design voltage, Processor,
 // Processor clock, Processors, Power backend.
 QString infoText(const MachineInfo& info, const QLocale& locale = QLocale());
-
-// The live figures of the main window: the power drawn with one decimal
-// ("12.5 W") and the battery's health in whole percent ("93%"); "—" when
-// unknown.
-QString powerDrawText(std::optional<double> watts, const QLocale& locale = QLocale());
-QString batteryHealthText(const PowerStatus& status);
 
 } // namespace ampero

@@ -17,6 +17,7 @@ TEST(InfoText, OneLinePerItem)
     m.power.energyFullWh = 46.3;
     m.power.energyFullDesignWh = 50.0;
     m.power.powerW = 8.456;
+    m.batteryHealthPercent = 92.6;
     m.powerBackend = QStringLiteral("upower");
     m.battery = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), 6, 48000, 11400 };
     m.brand = QStringLiteral("  Intel(R) Core(TM) i5") + QString(26, QChar(u'\0'));
@@ -66,19 +67,6 @@ TEST(InfoText, UnknownValues)
         "Processor clock: 0,00 MHz\n"
         "Processors: 1\n"
         "Power backend: fake\n");
-}
-
-TEST(InfoText, LiveFiguresOfTheMainWindow)
-{
-    PowerStatus s;
-    EXPECT_EQ(powerDrawText(s.powerW, QLocale::c()), QStringLiteral("\u2014"));
-    EXPECT_EQ(batteryHealthText(s), QStringLiteral("\u2014"));
-    s.powerW = 12.46;
-    s.energyFullWh = 46.3;
-    EXPECT_EQ(batteryHealthText(s), QStringLiteral("\u2014")) << "no design energy";
-    s.energyFullDesignWh = 50.0;
-    EXPECT_EQ(powerDrawText(s.powerW, QLocale::c()), QStringLiteral("12.5 W"));
-    EXPECT_EQ(batteryHealthText(s), QStringLiteral("93%"));
 }
 
 // A simulated battery has an identity and energy figures of its own.

@@ -8,6 +8,7 @@
 #include "ui_uMain.h"
 
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <QScreen>
@@ -93,10 +94,12 @@ void TfMain::setCpuSpeedText(const QString& text)
     setLabel(ui->CurrentCPUSpeed, text);
 }
 
-void TfMain::setPowerFigures(const QString& powerDraw, const QString& health)
+void TfMain::setPowerFigures(std::optional<double> watts, std::optional<double> healthPercent)
 {
-    setLabel(ui->PowerDrawLabel, powerDraw);
-    setLabel(ui->BatteryHealthLabel, health);
+    const QString none = QStringLiteral("\u2014");
+    setLabel(ui->PowerDrawLabel, watts ? QLocale().toString(*watts, 'f', 1) + QStringLiteral(" W") : none);
+    setLabel(ui->BatteryHealthLabel,
+        healthPercent ? QString::number(qRound(*healthPercent)) + QLatin1Char('%') : none);
 }
 
 void TfMain::setCpuName(const QString& name)
