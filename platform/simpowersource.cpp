@@ -146,6 +146,9 @@ SimPowerSource::SimPowerSource(std::shared_ptr<const Clock> clock, const SimBatt
     update(read());
     connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
     m_timer.setSingleShot(true);
+    // Never early: a coarse timer that fires a little before the second
+    // would look twice in it.
+    m_timer.setTimerType(Qt::PreciseTimer);
     m_pollIntervalMs = std::max(0, pollIntervalMs);
     scheduleNextCheck();
 }
