@@ -96,12 +96,12 @@ Outcome runOne(const Curve& curve, const Variant& v, const QString& dir)
         samples.push_back({ elapsed * 86400.0, level, st.energyWh, st.powerW, st.voltageV });
     });
 
-    session.StartFastTestExecute(FastTestMode);
-    if (session.state().TestMode != FastTestMode)
+    session.StartFastTestExecute(static_cast<int>(TestMode::Fast));
+    if (session.state().TestMode != TestMode::Fast)
         return out;
     if (v.busyCores > 0)
         session.BurnTimerTimer(); // 10 ms after the start in the program
-    while (session.state().TestMode != 0 && samples.size() < 200000) {
+    while (session.state().TestMode != TestMode::None && samples.size() < 200000) {
         clock->advanceMs(1000);
         sim.checkForChange();
         session.tick();

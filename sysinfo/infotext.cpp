@@ -18,7 +18,8 @@ QString orUnknown(const QString& s)
 
 QString figure(std::optional<double> value, const char* unit, const QLocale& locale)
 {
-    return value ? locale.toString(*value, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit) : phrase("unknown");
+    return value ? locale.toString(*value, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit)
+                 : phrase("unknown");
 }
 
 } // namespace
