@@ -4,12 +4,14 @@
 #include "core/phrases.h"
 #include "platform/clock.h"
 #include "platform/dbus/upowerpowersource.h"
+#include "platform/procstattimes.h"
 #include "platform/simpowersource.h"
 #include "platform/sysfspowersource.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace ampero {
 
@@ -22,10 +24,41 @@ std::unique_ptr<PowerSource> fail(QString* error, const QString& message)
     return nullptr;
 }
 
-// The longest simulated percent: a day.
-constexpr int MaxSimSecondsPerPercent = 86400;
+// How many processors the machine kept busy since the last call, from the
+// kernel's processor times: the simulated battery's load. The load workers
+// of a test show here as they would in a real battery's draw.
+SimPowerSource::LoadProbe machineBusyProcessors()
+{
+    auto times = std::make_shared<ProcStatTimes>();
+    auto last = std::make_shared<std::optional<ProcessorSnapshot>>(times->snapshot());
+    return [times, last] {
+        std::optional<ProcessorSnapshot> now = times->snapshot();
+        double busy = 0;
+        if (now && *last) {
+            const size_t n = std::min(now->size(), (*last)->size());
+            for (size_t i = 0; i < n; ++i) {
+                const auto& a = (**last)[i];
+                const auto& b = (*now)[i];
+                if (!a.present || !b.present)
+                    continue;
+                const double total = double(b.times.KernelTime - a.times.KernelTime)
+                    + double(b.times.UserTime - a.times.UserTime);
+                const double idle = double(b.times.IdleTime - a.times.IdleTime);
+                if (total > 0)
+                    busy += std::clamp((total - idle) / total, 0.0, 1.0);
+            }
+        }
+        *last = std::move(now);
+        return busy;
+    };
+}
 
 } // namespace
+
+BatteryIdentitySource* ownBatteryIdentity(PowerSource& power)
+{
+    return dynamic_cast<SimPowerSource*>(&power);
+}
 
 std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* error)
 {
@@ -68,18 +101,15 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
     }
 
     if (name == QLatin1String("sim")) {
-        int seconds = SimPowerSource::DefaultSecondsPerPercent;
+        SimBatterySettings settings;
         if (hasArgument) {
-            bool ok = false;
-            seconds = argument.toInt(&ok);
-            if (!ok || seconds < 1 || seconds > MaxSimSecondsPerPercent)
-                return fail(error,
-                    phrase("The simulated battery needs a whole number of seconds per percent "
-                           "from 1 to %1, not \"%2\".")
-                        .arg(MaxSimSecondsPerPercent)
-                        .arg(argument));
+            const auto parsed = parseSimBatterySettings(argument, error);
+            if (!parsed)
+                return nullptr;
+            settings = *parsed;
         }
-        return std::make_unique<SimPowerSource>(std::make_shared<SystemClock>(), seconds);
+        return std::make_unique<SimPowerSource>(std::make_shared<SystemClock>(), settings,
+            settings.loadW > 0 ? machineBusyProcessors() : SimPowerSource::LoadProbe());
     }
 
     return fail(

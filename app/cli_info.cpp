@@ -3,6 +3,7 @@
 #include "app/systemservices.h"
 #include "platform/powersource.h"
 #include "platform/processor.h"
+#include "results/energysummary.h"
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/infotext.h"
 #include "sysinfo/processorcount.h"
@@ -25,6 +26,7 @@ int runInfo(const CliOptions& options)
 
     MachineInfo info;
     info.power = system->power->status();
+    info.batteryHealthPercent = batteryHealthPercent(info.power.energyFullWh, info.power.energyFullDesignWh);
     info.powerBackend = system->power->backendName();
     info.battery = system->batteryInfo();
     info.brand = GetCpuBrandString(*system->processor);

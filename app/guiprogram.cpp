@@ -4,6 +4,7 @@
 #include "app/sessionendglue.h"
 #include "app/startup.h"
 #include "platform/screenstate.h"
+#include "results/energysummary.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "sysinfo/batteryinfo.h"
@@ -58,6 +59,14 @@ struct GuiProgram::Parts {
     std::unique_ptr<UsageBars> usageBars;
     bool usageTimerWasOn = false;
 
+    // The kept reading: no call to the backend.
+    void showPowerFigures()
+    {
+        const PowerStatus& status = services.power->status();
+        fMain.setPowerFigures(
+            status.powerW, batteryHealthPercent(status.energyFullWh, status.energyFullDesignWh));
+    }
+
     // With the screen blanked nobody sees the windows, so the program draws
     // nothing: the busy animation holds its frame, the chart queues its
     // points, the main window does not repaint and the usage bars are not
@@ -111,8 +120,10 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
     formCreate(fMain, steps);
 
-    // CPUUsagTimer: the usage bars once a second.
+    // CPUUsagTimer: the usage bars and the live power figures once a second.
+    p.showPowerFigures();
     QObject::connect(&fMain, &TfMain::cpuUsagTimerFired, &fMain, [&p] {
+        p.showPowerFigures();
         if (!p.usageMeter || !p.usageBars)
             return;
         if (const auto display = p.usageMeter->tick())

@@ -95,8 +95,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption powerOpt(QStringLiteral("power-source"),
-        QStringLiteral("Power backend: upower, sysfs[:DIR] or sim[:N] (a simulated battery losing 1 % every "
-                       "N seconds)."),
+        QStringLiteral("Power backend: upower, sysfs[:DIR] or sim[:N][,KEY=VALUE...] (a simulated battery "
+                       "losing 1 % every N seconds; see the README for its settings)."),
         QStringLiteral("source"));
     const QCommandLineOption runOpt(QStringLiteral("run"),
         QStringLiteral("Run one test in the terminal: fast or normal."), QStringLiteral("mode"));

@@ -75,9 +75,22 @@ void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
 SystemServices::SystemServices() = default;
 SystemServices::~SystemServices() = default;
 
+BatteryIdentitySource& SystemServices::portableIdentity() const
+{
+    // A simulated battery answers for its own identity.
+    BatteryIdentitySource* own = power ? ownBatteryIdentity(*power) : nullptr;
+    return own ? *own : *portableBattery;
+}
+
+BatteryIdentitySource& SystemServices::generalIdentity() const
+{
+    BatteryIdentitySource* own = power ? ownBatteryIdentity(*power) : nullptr;
+    return own ? *own : *generalBattery;
+}
+
 TBatteryInfo SystemServices::batteryInfo() const
 {
-    return GetBatteryInfo(*portableBattery, *generalBattery);
+    return GetBatteryInfo(portableIdentity(), generalIdentity());
 }
 
 GuiServices SystemServices::gui() const
@@ -88,8 +101,8 @@ GuiServices SystemServices::gui() const
     g.urlOpener = urlOpener.get();
     g.processor = processor.get();
     g.processorTimes = processorTimes.get();
-    g.portableBattery = portableBattery.get();
-    g.generalBattery = generalBattery.get();
+    g.portableBattery = &portableIdentity();
+    g.generalBattery = &generalIdentity();
     g.systemEvents = systemEvents.get();
     g.inhibitor = inhibitor.get();
     g.http = http.get();

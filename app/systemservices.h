@@ -66,6 +66,12 @@ struct SystemServices {
     TBatteryInfo batteryInfo() const;
     // The services as the window program takes them.
     GuiServices gui() const;
+
+private:
+    // The battery identity in use: the simulated battery's own where the
+    // power comes from one, else the sources above.
+    BatteryIdentitySource& portableIdentity() const;
+    BatteryIdentitySource& generalIdentity() const;
 };
 
 // Builds the services options ask for. Null, with *error set, when the power

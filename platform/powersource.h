@@ -66,7 +66,7 @@ public:
     // The last reading.
     const PowerStatus& status() const { return m_status; }
     // Reads afresh and keeps the reading (emitting powerChanged() on a
-    // change); returns it. May block: a UPower reading is two D-Bus calls.
+    // change); returns it. May block: a UPower reading is a few D-Bus calls.
     const PowerStatus& refresh();
     // The machine has just resumed from a sleep: reads afresh and emits
     // powerChanged() once, changed or not. A backend that looks for a resume

@@ -1,58 +1,266 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/simpowersource.h"
 
+#include "core/phrases.h"
+
+#include <QStringList>
 #include <algorithm>
+#include <cmath>
 
 namespace ampero {
 
+namespace {
+
+// The longest simulated percent: a day.
+constexpr int MaxSecondsPerPercent = 86400;
+// A second: the energy is drawn, and the noise changes, second by second.
+constexpr int64_t StepMs = 1000;
+// The level is rounded up; a drift of the summed energy below this share of
+// a percent does not move it, so that whole seconds per percent stay exact.
+constexpr double LevelSlack = 1e-7;
+// The same for the energy's landmarks (half used, empty), as a share of the full energy.
+constexpr double EnergySlack = 1e-9;
+
+// A number from -1 to 1 for each (seed, index), the same on every run.
+double noiseValue(uint32_t seed, int64_t index, uint64_t stream)
+{
+    uint64_t z = (uint64_t(seed) << 32) ^ uint64_t(index) ^ (stream * 0xD1B54A32D192ED03ull);
+    z += 0x9E3779B97F4A7C15ull; // splitmix64
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return static_cast<double>(z >> 11) / static_cast<double>(1ull << 52) - 1.0;
+}
+
+struct Range {
+    const char* key;
+    double SimBatterySettings::*field;
+    double low, high;
+};
+
+} // namespace
+
+std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, QString* error)
+{
+    const auto fail = [error](const QString& message) -> std::optional<SimBatterySettings> {
+        if (error)
+            *error = message;
+        return std::nullopt;
+    };
+    static const Range ranges[] = {
+        { "capacity", &SimBatterySettings::capacityWh, 0.1, 10000 },
+        { "health", &SimBatterySettings::healthPercent, 1, 150 },
+        { "voltage", &SimBatterySettings::designVoltageV, 0.1, 1000 },
+        { "load", &SimBatterySettings::loadW, 0, 10000 },
+        { "noise", &SimBatterySettings::noisePercent, 0, 100 },
+        { "plateau", &SimBatterySettings::plateauPercent, 0, 50 },
+        { "end", &SimBatterySettings::endFactor, 0.1, 100 },
+        { "halfway", &SimBatterySettings::halfwayFactor, 0.01, 100 },
+    };
+    SimBatterySettings s;
+    bool haveSeconds = false;
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString part = parts[i].trimmed();
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
+        if (eq < 0) {
+            bool ok = false;
+            const int seconds = part.toInt(&ok);
+            if (i > 0)
+                return fail(
+                    phrase("The simulated battery's setting \"%1\" needs the form key=value.").arg(part));
+            if (!ok || seconds < 1 || seconds > MaxSecondsPerPercent)
+                return fail(phrase("The simulated battery needs a whole number of seconds per percent "
+                                   "from 1 to %1, not \"%2\".")
+                                .arg(MaxSecondsPerPercent)
+                                .arg(part));
+            s.secondsPerPercent = seconds;
+            haveSeconds = true;
+            continue;
+        }
+        const QString key = part.left(eq).trimmed().toLower();
+        const QString value = part.mid(eq + 1).trimmed();
+        bool ok = false;
+        if (key == QLatin1String("seed")) {
+            const qulonglong seed = value.toULongLong(&ok);
+            if (!ok || seed > 0xFFFFFFFFull)
+                return fail(phrase("The simulated battery's seed is a whole number from 0 to 4294967295, "
+                                   "not \"%1\".")
+                                .arg(value));
+            s.seed = static_cast<uint32_t>(seed);
+            continue;
+        }
+        const double number = value.toDouble(&ok);
+        const auto outOf = [&](double low, double high) {
+            return fail(
+                phrase("The simulated battery's setting \"%1\" takes a number from %2 to %3, not \"%4\".")
+                    .arg(key)
+                    .arg(low)
+                    .arg(high)
+                    .arg(value));
+        };
+        if (key == QLatin1String("base")) {
+            if (!ok || !(number > 0 && number <= 10000))
+                return outOf(0.001, 10000);
+            s.baseW = number;
+            continue;
+        }
+        const auto* range = std::find_if(std::begin(ranges), std::end(ranges),
+            [&](const Range& r) { return key == QLatin1String(r.key); });
+        if (range == std::end(ranges))
+            return fail(phrase("The simulated battery has no setting \"%1\"; use capacity, health, voltage, "
+                               "base, load, noise, plateau, end, halfway or seed.")
+                            .arg(key));
+        if (!ok || !(number >= range->low && number <= range->high))
+            return outOf(range->low, range->high);
+        s.*(range->field) = number;
+    }
+    if (haveSeconds && s.baseW)
+        return fail(phrase("The simulated battery takes seconds per percent or a base power, not both."));
+    return s;
+}
+
 SimPowerSource::SimPowerSource(
     std::shared_ptr<const Clock> clock, int secondsPerPercent, int pollIntervalMs, QObject* parent)
+    : SimPowerSource(
+        std::move(clock),
+        [secondsPerPercent] {
+            SimBatterySettings s;
+            s.secondsPerPercent = std::max(1, secondsPerPercent);
+            return s;
+        }(),
+        {}, pollIntervalMs, parent)
+{
+}
+
+SimPowerSource::SimPowerSource(std::shared_ptr<const Clock> clock, const SimBatterySettings& settings,
+    LoadProbe load, int pollIntervalMs, QObject* parent)
     : PowerSource(parent)
     , m_clock(std::move(clock))
-    , m_secondsPerPercent(std::max(1, secondsPerPercent))
+    , m_settings(settings)
+    , m_load(std::move(load))
     , m_startMs(m_clock->gapNowMs())
 {
+    m_settings.secondsPerPercent = std::max(1, m_settings.secondsPerPercent);
+    m_powerW = powerAt(0, 0);
     update(read());
     connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
     m_timer.setSingleShot(true);
+    // Never early: a coarse timer that fires a little before the second
+    // would look twice in it.
+    m_timer.setTimerType(Qt::PreciseTimer);
     m_pollIntervalMs = std::max(0, pollIntervalMs);
     scheduleNextCheck();
 }
 
-void SimPowerSource::scheduleNextCheck()
+double SimPowerSource::powerAt(int64_t second, double busy) const
 {
-    // Wake only when the level can have changed: at the next whole percent
-    // of gap time, never sooner than the poll interval after this check. A
-    // resume shows at the first wake after it. At 0 % nothing changes again.
-    if (m_pollIntervalMs <= 0)
-        return;
-    const int64_t periodMs = int64_t(m_secondsPerPercent) * 1000;
-    const int64_t elapsedMs = std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs);
-    if (elapsedMs / periodMs >= 100) {
-        m_timer.stop();
-        return;
+    double p = m_settings.basePowerW();
+    if (m_usedWh >= m_settings.fullWh() * (0.5 - EnergySlack))
+        p *= m_settings.halfwayFactor;
+    p += m_settings.loadW * busy;
+    if (m_settings.noisePercent > 0) {
+        // Half of it new each second, half each minute: real draw wanders as
+        // well as it jitters.
+        const double n = 0.5 * noiseValue(m_settings.seed, second, 1)
+            + 0.5 * noiseValue(m_settings.seed, second / 60, 2);
+        p *= 1.0 + m_settings.noisePercent / 100.0 * n;
     }
-    const int64_t untilNext = periodMs - elapsedMs % periodMs + 1;
-    m_timer.start(static_cast<int>(std::max<int64_t>(m_pollIntervalMs, untilNext)));
+    return std::max(0.0, p);
+}
+
+void SimPowerSource::drawUntil(int64_t ms)
+{
+    // A clock that went backwards counts as no time passed.
+    if (ms <= m_doneMs)
+        return;
+    const double full = m_settings.fullWh();
+    const double busy = m_load && m_settings.loadW > 0 ? std::max(0.0, m_load()) : 0.0;
+    while (m_doneMs < ms && !isEmpty()) {
+        const int64_t second = m_doneMs / StepMs;
+        const int64_t to = std::min(ms, (second + 1) * StepMs);
+        m_powerW = powerAt(second, busy);
+        m_usedWh += m_powerW * static_cast<double>(to - m_doneMs) / 3.6e6;
+        m_doneMs = to;
+    }
+    if (isEmpty()) {
+        m_usedWh = full;
+        m_doneMs = ms;
+    }
+}
+
+bool SimPowerSource::isEmpty() const
+{
+    return m_usedWh >= m_settings.fullWh() * (1.0 - EnergySlack);
+}
+
+int SimPowerSource::gaugeLevel() const
+{
+    const double full = m_settings.fullWh();
+    const double left = std::max(0.0, (full - m_usedWh) / full);
+    // The plateau: the top share of the energy reads 100 %, the rest spreads
+    // over 0 to 100 %.
+    const double share = left / (1.0 - m_settings.plateauPercent / 100.0);
+    if (share >= 1)
+        return 100;
+    // The last 20 % of the gauge hold 1/end of the energy a percent above them holds.
+    const double tail = (20.0 / m_settings.endFactor) / (80.0 + 20.0 / m_settings.endFactor);
+    const double gauge = share >= tail ? 20.0 + (share - tail) / (1.0 - tail) * 80.0 : share / tail * 20.0;
+    return std::clamp(static_cast<int>(std::ceil(gauge - LevelSlack)), 0, 100);
 }
 
 PowerStatus SimPowerSource::read()
 {
-    const int64_t periodMs = int64_t(m_secondsPerPercent) * 1000;
-    // A clock that went backwards counts as no time passed.
-    const int64_t elapsedMs = std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs);
-    const int64_t used = elapsedMs / periodMs;
+    drawUntil(std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs));
+    const double full = m_settings.fullWh();
+    const double left = std::max(0.0, full - m_usedWh);
     PowerStatus s;
     s.acLineStatus = PowerStatus::AcOffline;
-    s.batteryLifePercent = static_cast<uint8_t>(100 - std::min<int64_t>(100, used));
-    s.batteryFullLifeTime = static_cast<uint32_t>(100 * int64_t(m_secondsPerPercent));
-    if (used >= 100) {
+    s.batteryLifePercent = static_cast<uint8_t>(gaugeLevel());
+    s.energyWh = left;
+    s.energyFullWh = full;
+    s.energyFullDesignWh = m_settings.capacityWh;
+    // The cell voltage falls as the battery empties, from 110 % to 90 % of the design.
+    s.voltageV = m_settings.designVoltageV * (0.9 + 0.2 * left / full);
+    s.powerW = left > 0 ? m_powerW : 0.0;
+    if (left <= 0 || s.batteryLifePercent == 0) {
         s.batteryLifeTime = 0;
-    } else {
-        const int64_t leftMs = (100 - used) * periodMs - elapsedMs % periodMs;
-        s.batteryLifeTime = static_cast<uint32_t>(leftMs / 1000);
+    } else if (m_powerW > 0) {
+        // Whole seconds, as a gauge counts them down.
+        s.batteryLifeTime = static_cast<uint32_t>(
+            std::min(std::floor(left / m_powerW * 3600.0 + 1e-6), double(PowerStatus::UnknownTime - 1)));
     }
+    if (m_powerW > 0)
+        s.batteryFullLifeTime = PowerStatus::secondsFrom(full / m_powerW * 3600.0);
     return s;
+}
+
+std::optional<BatteryProperties> SimPowerSource::firstBattery()
+{
+    return BatteryProperties {
+        { QStringLiteral("Name"), QStringLiteral("Simulated battery") },
+        { QStringLiteral("Manufacturer"), QStringLiteral("Orvex Ampero") },
+        { QStringLiteral("Chemistry"), 6 }, // lithium ion
+        { QStringLiteral("DesignCapacity"), qRound64(m_settings.capacityWh * 1000) },
+        { QStringLiteral("FullChargeCapacity"), qRound64(m_settings.fullWh() * 1000) },
+        { QStringLiteral("DesignVoltage"), qRound64(m_settings.designVoltageV * 1000) },
+    };
+}
+
+void SimPowerSource::scheduleNextCheck()
+{
+    // Wake on the next whole second of battery time, never sooner than the
+    // poll interval after this check. A resume shows at the first wake after
+    // it. Once empty nothing changes again.
+    if (m_pollIntervalMs <= 0)
+        return;
+    if (isEmpty()) {
+        m_timer.stop();
+        return;
+    }
+    const int64_t elapsedMs = std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs);
+    const int64_t untilNext = StepMs - elapsedMs % StepMs + 1;
+    m_timer.start(static_cast<int>(std::max<int64_t>(m_pollIntervalMs, untilNext)));
 }
 
 bool SimPowerSource::checkForChange()

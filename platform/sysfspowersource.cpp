@@ -45,6 +45,8 @@ bool isLineType(const QByteArray& type)
 struct BatteryReading {
     double energy = -1; // µWh, < 0 when unknown
     double full = -1; // µWh, <= 0 when unknown
+    double design = -1; // µWh, <= 0 when unknown
+    double voltage = -1; // µV now, <= 0 when unknown
     double rate = -1; // µW drawn, < 0 when unknown
     double percent = -1; // from `capacity`, < 0 when unknown
     double timeToEmpty = -1; // seconds, <= 0 when unknown
@@ -57,9 +59,12 @@ BatteryReading readBattery(const QString& dir)
     const auto energyNow = readNumber(dir, "energy_now");
     const auto energyFull = readNumber(dir, "energy_full");
     const auto powerNow = readNumber(dir, "power_now");
+    if (const auto volts = readNumber(dir, "voltage_now"))
+        b.voltage = *volts;
     if (energyNow && energyFull) {
         b.energy = *energyNow;
         b.full = *energyFull;
+        b.design = readNumber(dir, "energy_full_design").value_or(-1);
         if (powerNow)
             b.rate = std::fabs(*powerNow);
     } else {
@@ -75,6 +80,8 @@ BatteryReading readBattery(const QString& dir)
         if (chargeNow && chargeFull && volts > 0) {
             b.energy = *chargeNow * volts / 1e6;
             b.full = *chargeFull * volts / 1e6;
+            if (const auto design = readNumber(dir, "charge_full_design"))
+                b.design = *design * volts / 1e6;
             if (const auto current = readNumber(dir, "current_now"))
                 b.rate = std::fabs(*current) * volts / 1e6;
             else if (powerNow)
@@ -182,10 +189,29 @@ PowerStatus combine(const Scan& s)
             allTimes = false;
     }
 
-    if (allEnergy)
+    if (allEnergy) {
         st.batteryLifePercent = roundPercent(100.0 * energy / full);
-    else if (percentCount > 0)
+        st.energyWh = energy / 1e6;
+        st.energyFullWh = full / 1e6;
+        if (allRates && st.acLineStatus == PowerStatus::AcOffline)
+            st.powerW = rate / 1e6; // drawn from the battery: only on battery
+    } else if (percentCount > 0) {
         st.batteryLifePercent = roundPercent(percentSum / percentCount);
+    }
+    // The design energy and the voltage only where every battery gives them;
+    // the voltage of several batteries is their mean.
+    double design = 0, volts = 0;
+    bool allDesign = true, allVolts = true;
+    for (const auto& b : s.batteries) {
+        allDesign = allDesign && b.design > 0;
+        allVolts = allVolts && b.voltage > 0;
+        design += b.design;
+        volts += b.voltage;
+    }
+    if (allDesign)
+        st.energyFullDesignWh = design / 1e6;
+    if (allVolts)
+        st.voltageV = volts / 1e6 / static_cast<double>(s.batteries.size());
 
     if (st.acLineStatus == PowerStatus::AcOffline) {
         const bool ratesKnown = allEnergy && allRates && rate > 0;

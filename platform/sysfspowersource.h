@@ -20,6 +20,13 @@ namespace ampero {
 // voltage_max_design, or voltage_now). A battery without any of these falls
 // back to its `capacity` percentage.
 //
+// Energy figures: energy now and full (energy_* or converted charge_*), the
+// power (power_now, or current_now through the same voltage, so that energy
+// over power is hours), the design energy (energy_full_design or
+// charge_full_design) and the voltage now (voltage_now). Several batteries add
+// up; their voltage is the mean. A figure that one of the batteries lacks is
+// unknown for all.
+//
 // AC line: 1 when a Mains or USB supply reports online=1, 0 when such
 // supplies exist and none is online. Without any of them the batteries'
 // `status` decides (Discharging: 0; Charging, Full, Not charging: 1). With no

@@ -16,6 +16,12 @@ QString orUnknown(const QString& s)
     return s.isEmpty() ? phrase("unknown") : s;
 }
 
+QString figure(std::optional<double> value, const char* unit, const QLocale& locale)
+{
+    return value ? locale.toString(*value, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit)
+                 : phrase("unknown");
+}
+
 } // namespace
 
 QString infoText(const MachineInfo& info, const QLocale& locale)
@@ -36,6 +42,12 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Forecast",
         p.batteryLifeTime == PowerStatus::UnknownTime ? phrase("unknown")
                                                       : elapsedTimeTextSeconds(p.batteryLifeTime));
+    line("Energy now", figure(p.energyWh, "Wh", locale));
+    line("Energy full", figure(p.energyFullWh, "Wh", locale));
+    line("Energy full design", figure(p.energyFullDesignWh, "Wh", locale));
+    const auto& health = info.batteryHealthPercent;
+    line("Battery health", health ? locale.toString(*health, 'f', 1) + QLatin1Char('%') : phrase("unknown"));
+    line("Power now", figure(p.powerW, "W", locale));
 
     const TBatteryInfo& b = info.battery;
     line("Battery name", orUnknown(b.Name));

@@ -5,12 +5,14 @@
 
 #include <QLocale>
 #include <QString>
+#include <optional>
 
 namespace ampero {
 
 // Everything the program knows of this machine, as collected for a report.
 struct MachineInfo {
     PowerStatus power;
+    std::optional<double> batteryHealthPercent; // full energy in % of the design energy
     QString powerBackend;
     TBatteryInfo battery;
     QString brand; // as GetCpuBrandString gives it
@@ -19,7 +21,8 @@ struct MachineInfo {
 };
 
 // One "Key: value" line per item, each ending in "\n":
-// Power source, Level, Forecast, Battery name, Battery manufacturer,
+// Power source, Level, Forecast, Energy now, Energy full, Energy full design,
+// Battery health, Power now, Battery name, Battery manufacturer,
 // Battery chemistry, Battery capacity, Battery design voltage, Processor,
 // Processor clock, Processors, Power backend.
 QString infoText(const MachineInfo& info, const QLocale& locale = QLocale());

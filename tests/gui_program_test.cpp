@@ -229,6 +229,25 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_TRUE(QTest::qWaitFor([&] { return main.findChildren<TfResults*>().isEmpty(); }));
 }
 
+// The power drawn and the battery's health follow the kept reading each
+// second, also when neither line nor level changed; "—" where unknown.
+TEST_F(GuiProgramTest, LivePowerFiguresFollowTheReading)
+{
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    EXPECT_EQ(labelText(main, "PowerDrawLabel"), QStringLiteral("\u2014"));
+    EXPECT_EQ(labelText(main, "BatteryHealthLabel"), QStringLiteral("\u2014"));
+    PowerStatus s = power.status();
+    s.powerW = 9.84;
+    s.energyFullWh = 41.0;
+    s.energyFullDesignWh = 50.0;
+    power.setStatus(s);
+    Q_EMIT main.cpuUsagTimerFired(); // a second later
+    EXPECT_EQ(labelText(main, "PowerDrawLabel"), QLocale().toString(9.8, 'f', 1) + QStringLiteral(" W"));
+    EXPECT_EQ(labelText(main, "BatteryHealthLabel"), QStringLiteral("82%"));
+    EXPECT_EQ(labelText(main, "BettaryLevelLabel1"), QStringLiteral("Level:")) << "the level's labels stay";
+}
+
 TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
 {
     auto program = start();

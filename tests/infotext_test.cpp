@@ -13,6 +13,11 @@ TEST(InfoText, OneLinePerItem)
     m.power.acLineStatus = PowerStatus::AcOffline;
     m.power.batteryLifePercent = 57;
     m.power.batteryLifeTime = 3 * 3600 + 5 * 60 + 9;
+    m.power.energyWh = 26.4;
+    m.power.energyFullWh = 46.3;
+    m.power.energyFullDesignWh = 50.0;
+    m.power.powerW = 8.456;
+    m.batteryHealthPercent = 92.6;
     m.powerBackend = QStringLiteral("upower");
     m.battery = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), 6, 48000, 11400 };
     m.brand = QStringLiteral("  Intel(R) Core(TM) i5") + QString(26, QChar(u'\0'));
@@ -22,6 +27,11 @@ TEST(InfoText, OneLinePerItem)
         "Power source: powered by battery\n"
         "Level: 57%\n"
         "Forecast: 3:05:09\n"
+        "Energy now: 26.40 Wh\n"
+        "Energy full: 46.30 Wh\n"
+        "Energy full design: 50.00 Wh\n"
+        "Battery health: 92.6%\n"
+        "Power now: 8.46 W\n"
         "Battery name: 5YHR4\n"
         "Battery manufacturer: SMP\n"
         "Battery chemistry: Lithium-ion (6)\n"
@@ -43,6 +53,11 @@ TEST(InfoText, UnknownValues)
         "Power source: unknown\n"
         "Level: unknown\n"
         "Forecast: unknown\n"
+        "Energy now: unknown\n"
+        "Energy full: unknown\n"
+        "Energy full design: unknown\n"
+        "Battery health: unknown\n"
+        "Power now: unknown\n"
         "Battery name: unknown\n"
         "Battery manufacturer: unknown\n"
         "Battery chemistry: unknown\n"
@@ -52,6 +67,27 @@ TEST(InfoText, UnknownValues)
         "Processor clock: 0,00 MHz\n"
         "Processors: 1\n"
         "Power backend: fake\n");
+}
+
+// A simulated battery has an identity and energy figures of its own.
+TEST(InfoCommand, SimulatedBatteryHasFigures)
+{
+    AMPERO_REQUIRE_PROGRAM();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    p.setProcessEnvironment(env);
+    p.start(test::amperoBinary(),
+        { QStringLiteral("--info"), QStringLiteral("--power-source"),
+            QStringLiteral("sim:30,capacity=60,health=90") });
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    for (const char* line :
+        { "Energy now: 54.00 Wh\n", "Energy full design: 60.00 Wh\n", "Battery health: 90.0%\n",
+            "Power now: 64.80 W\n", "Battery capacity: 60000 mWh\n", "Battery chemistry: Lithium-ion (6)\n" })
+        EXPECT_TRUE(out.contains(QLatin1String(line))) << line << out.toStdString();
 }
 
 TEST(InfoCommand, PrintsEveryKeyWithoutADisplay)
@@ -69,7 +105,8 @@ TEST(InfoCommand, PrintsEveryKeyWithoutADisplay)
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     for (const char* key :
-        { "Power source: ", "Level: ", "Forecast: ", "Battery name: ", "Battery manufacturer: ",
+        { "Power source: ", "Level: ", "Forecast: ", "Energy now: ", "Energy full: ", "Energy full design: ",
+            "Battery health: ", "Power now: ", "Battery name: ", "Battery manufacturer: ",
             "Battery chemistry: ", "Battery capacity: ", "Battery design voltage: ", "Processor: ",
             "Processor clock: ", "Processors: ", "Power backend: " })
         EXPECT_TRUE(
@@ -93,7 +130,7 @@ TEST(InfoCommand, FakeSystemIsTheSameMachineEverywhere)
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    for (const char* line : { "Battery name: Fake Battery\n", "Battery capacity: 48000 mWh\n",
+    for (const char* line : { "Battery name: Simulated battery\n", "Battery capacity: 50000 mWh\n",
              "Processor: Fake Processor\n", "Processor clock: 2000.00 MHz\n", "Power backend: sim" })
         EXPECT_TRUE(out.contains(QLatin1String(line))) << line << "\n" << out.toStdString();
 }

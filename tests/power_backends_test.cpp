@@ -45,6 +45,7 @@ const GoodChoice kGoodChoices[] = {
     { "sim:86400", "sim", 86400 },
     { "SIM:5", "sim", 5 },
     { " sim:7 ", "sim", 7 },
+    { "sim:30,capacity=60,load=5", "sim", 30 },
     { "sysfs", "sysfs", 0 },
     { "sysfs:/", "sysfs", 0 },
 };
@@ -105,6 +106,7 @@ const BadChoice kBadChoices[] = {
     { "sim:1.5", "not \"1.5\"" },
     { "sim:", "not \"\"" },
     { "sim:86401", "not \"86401\"" },
+    { "sim:30,colour=blue", "The simulated battery has no setting \"colour\"" },
     { "sysfs:", "needs a folder after the colon" },
     { "sysfs:/no/such/folder/here", "The power supply folder \"/no/such/folder/here\" does not exist." },
     { "upower:now", "takes no argument" },

@@ -205,7 +205,7 @@ TYPED_TEST(PowerNotices, ResumeEmitsOnce)
 
 namespace {
 
-// On UPower a reading is two D-Bus calls, each of which may block for two
+// On UPower a reading is three D-Bus calls (with one battery), each of which may block for two
 // seconds. The ticks of a running test and the power checks use the kept
 // reading: a test costs D-Bus calls only when UPower announces a change.
 TEST(UPowerSession, TicksMakeNoDBusCall)
@@ -225,7 +225,8 @@ TEST(UPowerSession, TicksMakeNoDBusCall)
     TestSession session(view, chart, dialogs, testing, *upower.source, clock, load);
     session.powerWatcher().startupCheck();
     ASSERT_TRUE(view.testsEnabled);
-    EXPECT_EQ(upower.mock.takePropertyReads(), 2) << "the reading at start-up: OnBattery, DisplayDevice";
+    EXPECT_EQ(upower.mock.takePropertyReads(), 3)
+        << "the reading at start-up: OnBattery, DisplayDevice, the battery's design energy and voltage";
 
     const auto ticks = [&] {
         for (int i = 0; i < 5; ++i) {
@@ -235,7 +236,7 @@ TEST(UPowerSession, TicksMakeNoDBusCall)
     };
     session.StartFastTestExecute(static_cast<int>(TestMode::Normal));
     ASSERT_EQ(session.state().TestMode, TestMode::Normal);
-    EXPECT_EQ(upower.mock.takePropertyReads(), 2) << "the start checks the power on a fresh reading";
+    EXPECT_EQ(upower.mock.takePropertyReads(), 3) << "the start checks the power on a fresh reading";
     ticks();
     EXPECT_EQ(session.lastSample(), 55);
     EXPECT_EQ(upower.mock.takePropertyReads(), 0) << "five ticks";
@@ -245,7 +246,7 @@ TEST(UPowerSession, TicksMakeNoDBusCall)
         << "the power check follows the notice";
     ticks();
     EXPECT_EQ(session.lastSample(), 54);
-    EXPECT_EQ(upower.mock.takePropertyReads(), 2) << "one reading for the change, none for the ticks";
+    EXPECT_EQ(upower.mock.takePropertyReads(), 3) << "one reading for the change, none for the ticks";
     session.StopTest();
 }
 

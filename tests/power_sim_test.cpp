@@ -2,7 +2,10 @@
 #include "platform/simpowersource.h"
 
 #include <QSignalSpy>
+#include <QVariantMap>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <vector>
 
 using namespace ampero;
 
@@ -73,8 +76,9 @@ TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
 
 } // namespace
 
-TEST(SimPowerSource, WakesOncePerPercentNotEveryPollInterval)
+TEST(SimPowerSource, WakesOncePerSecondNotEveryPollInterval)
 {
+    // Once a second keeps the energy and power fresh for a test's samples.
     auto clock = std::make_shared<FakeClock>();
     SimPowerSource sim(clock, 2, 250);
     struct Step {
@@ -82,10 +86,10 @@ TEST(SimPowerSource, WakesOncePerPercentNotEveryPollInterval)
         int earliest, latest; // the next look, in ms from now
     };
     const Step steps[] = {
-        { 0, 1900, 2110 }, // a whole period ahead, not 250 ms (a coarse timer may add 5 %)
-        { 1500, 400, 530 }, // the rest of the period
+        { 0, 950, 1060 }, // the next second, not 250 ms (a coarse timer may add 5 %)
+        { 1500, 450, 530 }, // the rest of the second
         { 400, 200, 265 }, // due in 101 ms, but no sooner than the interval
-        { 196100, 1900, 2110 } // the last percent
+        { 196100, 950, 1060 } // the last percent
     };
     for (const auto& step : steps) {
         clock->advanceMs(step.advanceMs);
@@ -98,3 +102,157 @@ TEST(SimPowerSource, WakesOncePerPercentNotEveryPollInterval)
     EXPECT_EQ(sim.status().batteryLifePercent, 0);
     EXPECT_EQ(sim.nextCheckInMs(), -1) << "empty: nothing left to look for";
 }
+
+namespace {
+
+// Runs a simulated battery second by second to empty; the level of each second.
+std::vector<int> levelsToEmpty(const SimBatterySettings& settings, const SimPowerSource::LoadProbe& load = {})
+{
+    auto clock = std::make_shared<FakeClock>();
+    SimPowerSource sim(clock, settings, load, 0);
+    std::vector<int> levels { sim.status().batteryLifePercent };
+    while (levels.back() > 0 && levels.size() < 1000000) {
+        clock->advanceMs(1000);
+        levels.push_back(sim.refresh().batteryLifePercent);
+    }
+    return levels;
+}
+
+// Seconds spent at each level, 100 first.
+std::vector<int> secondsAtEachLevel(const std::vector<int>& levels)
+{
+    std::vector<int> at(101, 0);
+    for (size_t i = 0; i + 1 < levels.size(); ++i)
+        ++at[100 - levels[i]];
+    return at;
+}
+
+TEST(SimPowerSource, EnergyFiguresAndIdentityOfTheDefaultBattery)
+{
+    auto clock = std::make_shared<FakeClock>();
+    SimPowerSource sim(clock, 10, 0);
+    PowerStatus s = sim.status();
+    // 50 Wh over 1000 s: 180 W, and the energy reads as the level does.
+    EXPECT_DOUBLE_EQ(*s.energyWh, 50.0);
+    EXPECT_DOUBLE_EQ(*s.energyFullWh, 50.0);
+    EXPECT_DOUBLE_EQ(*s.energyFullDesignWh, 50.0);
+    EXPECT_DOUBLE_EQ(*s.powerW, 180.0);
+    EXPECT_NEAR(*s.voltageV, 11.4 * 1.1, 1e-9);
+    clock->advanceMs(250000);
+    s = sim.refresh();
+    EXPECT_EQ(s.batteryLifePercent, 75);
+    EXPECT_NEAR(*s.energyWh, 37.5, 1e-9);
+    EXPECT_LT(*s.voltageV, 11.4 * 1.1);
+
+    const auto identity = sim.firstBattery();
+    ASSERT_TRUE(identity);
+    QVariantMap byName;
+    for (const auto& p : *identity)
+        byName.insert(p.name, p.value);
+    EXPECT_EQ(byName.value(QStringLiteral("DesignCapacity")).toLongLong(), 50000);
+    EXPECT_EQ(byName.value(QStringLiteral("DesignVoltage")).toLongLong(), 11400);
+    EXPECT_EQ(byName.value(QStringLiteral("Chemistry")).toInt(), 6);
+    EXPECT_FALSE(byName.value(QStringLiteral("Manufacturer")).toString().isEmpty());
+}
+
+// The shapes a fast test meets on real batteries, each with the same total
+// time at the same base power.
+TEST(SimPowerSource, CurveShapes)
+{
+    SimBatterySettings straight;
+    straight.secondsPerPercent = 10;
+    const auto plain = secondsAtEachLevel(levelsToEmpty(straight));
+    EXPECT_EQ(plain[0], 10);
+    EXPECT_EQ(plain[50], 10);
+    EXPECT_EQ(plain[99], 10);
+
+    SimBatterySettings plateau = straight;
+    plateau.plateauPercent = 5; // 5 % of the energy: 50 s at 100 %
+    const auto held = secondsAtEachLevel(levelsToEmpty(plateau));
+    EXPECT_EQ(held[0], 60) << "the plateau and the first percent of the rest";
+    EXPECT_EQ(std::accumulate(held.begin(), held.end(), 0), 1000) << "the same energy, the same time";
+
+    SimBatterySettings end = straight;
+    end.endFactor = 4; // the last 20 % pass four times faster
+    const auto steep = secondsAtEachLevel(levelsToEmpty(end));
+    EXPECT_EQ(std::accumulate(steep.begin(), steep.end(), 0), 1000);
+    EXPECT_NEAR(steep[95] * 4, steep[10], 4);
+
+    SimBatterySettings halfway = straight;
+    halfway.halfwayFactor = 2; // twice the power for the second half
+    const auto levels = levelsToEmpty(halfway);
+    EXPECT_EQ(levels.size() - 1, 500u + 250u);
+
+    SimBatterySettings noisy = straight;
+    noisy.noisePercent = 20;
+    noisy.seed = 7;
+    const auto a = levelsToEmpty(noisy);
+    EXPECT_EQ(a, levelsToEmpty(noisy)) << "the same seed, the same run";
+    EXPECT_NEAR(double(a.size() - 1), 1000.0, 100.0);
+    noisy.seed = 8;
+    EXPECT_NE(a, levelsToEmpty(noisy));
+}
+
+TEST(SimPowerSource, BusyProcessorsRaiseThePower)
+{
+    SimBatterySettings s;
+    s.baseW = 10;
+    s.capacityWh = 1;
+    s.loadW = 5;
+    double busy = 0;
+    auto clock = std::make_shared<FakeClock>();
+    SimPowerSource sim(
+        clock, s, [&busy] { return busy; }, 0);
+    clock->advanceMs(1000);
+    EXPECT_DOUBLE_EQ(*sim.refresh().powerW, 10.0);
+    busy = 2;
+    clock->advanceMs(1000);
+    EXPECT_DOUBLE_EQ(*sim.refresh().powerW, 20.0);
+    // 1 Wh at 10 W for 1 s and 20 W for 1 s; at 20 W the rest lasts 178.5 s.
+    EXPECT_NEAR(*sim.status().energyWh, 1.0 - 30.0 / 3600, 1e-12);
+    EXPECT_EQ(sim.status().batteryLifeTime, 178u);
+}
+
+struct SettingsCase {
+    const char* text;
+    const char* errorPart; // nullptr: accepted
+};
+
+TEST(SimBatterySettings, ParsesSecondsAndKeysAndRefusesTheRest)
+{
+    const SettingsCase cases[] = {
+        { "30", nullptr },
+        { "30,capacity=45.5,health=88,load=4,noise=10,plateau=3,end=2,halfway=1.5,seed=9", nullptr },
+        { " base = 12 , voltage=7.4", nullptr },
+        { "0", "from 1 to 86400, not \"0\"" },
+        { "", "not \"\"" },
+        { "30,40", "needs the form key=value" },
+        { "capacity=0", "\"capacity\" takes a number from 0.1 to 10000, not \"0\"" },
+        { "noise=lots", "not \"lots\"" },
+        { "plateau=60", "from 0 to 50" },
+        { "colour=blue", "has no setting \"colour\"" },
+        { "seed=-1", "seed is a whole number" },
+        { "30,base=10", "not both" },
+    };
+    for (const auto& c : cases) {
+        QString error;
+        const auto s = parseSimBatterySettings(QString::fromUtf8(c.text), &error);
+        if (!c.errorPart) {
+            EXPECT_TRUE(s) << c.text << ": " << error.toStdString();
+        } else {
+            EXPECT_FALSE(s) << c.text;
+            EXPECT_TRUE(error.contains(QString::fromUtf8(c.errorPart)))
+                << c.text << ": " << error.toStdString();
+        }
+    }
+    const auto s
+        = parseSimBatterySettings(QStringLiteral("30,capacity=45.5,health=88,load=4,seed=9"), nullptr);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->secondsPerPercent, 30);
+    EXPECT_DOUBLE_EQ(s->fullWh(), 45.5 * 0.88);
+    EXPECT_DOUBLE_EQ(s->loadW, 4.0);
+    EXPECT_EQ(s->seed, 9u);
+    EXPECT_DOUBLE_EQ(parseSimBatterySettings(QStringLiteral("base=12"), nullptr)->basePowerW(), 12.0);
+}
+
+} // namespace

@@ -173,6 +173,99 @@ const TreeCase kTrees[] = {
 INSTANTIATE_TEST_SUITE_P(Trees, SysfsTree, ::testing::ValuesIn(kTrees),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The battery's own figures in watt-hours, watts and volts; -1 for unknown.
+struct EnergyCase {
+    const char* name;
+    std::vector<Supply> supplies;
+    double energyWh, fullWh, designWh, powerW, voltageV;
+};
+
+void PrintTo(const EnergyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+Supply withAttributes(Supply s, const Attributes& more)
+{
+    for (const auto& [key, value] : more)
+        s.attributes[key] = value;
+    return s;
+}
+
+Supply chargeBattery(
+    const std::string& name, long long now, long long full, long long design, long long current)
+{
+    return { name,
+        { { "type", "Battery" }, { "status", "Discharging" }, { "charge_now", std::to_string(now) },
+            { "charge_full", std::to_string(full) }, { "charge_full_design", std::to_string(design) },
+            { "current_now", std::to_string(current) }, { "voltage_min_design", "11100000" },
+            { "voltage_now", "12000000" } } };
+}
+
+const EnergyCase kEnergyTrees[] = {
+    { "EnergyBattery",
+        { mains(false),
+            withAttributes(energyBattery("BAT0", 30000000, 45000000, 12500000),
+                { { "energy_full_design", "50000000" }, { "voltage_now", "11800000" } }) },
+        30, 45, 50, 12.5, 11.8 },
+    // Charge, design charge and current all turn into energy and power
+    // through the design voltage, as the level does; the voltage now is
+    // reported as it is.
+    { "ChargeBatteryThroughDesignVoltage",
+        { mains(false), chargeBattery("BAT0", 2000000, 4000000, 5000000, 1000000) }, 22.2, 44.4, 55.5, 11.1,
+        12.0 },
+    { "TwoBatteriesAddUpVoltageIsTheMean",
+        { mains(false),
+            withAttributes(energyBattery("BAT0", 10000000, 20000000, 5000000),
+                { { "energy_full_design", "25000000" }, { "voltage_now", "11000000" } }),
+            chargeBattery("BAT1", 1000000, 2000000, 2000000, 500000) },
+        21.1, 42.2, 47.2, 10.55, 11.5 },
+    // One battery without a design energy or a voltage makes the sum unknown.
+    { "OneBatteryLackingFiguresMakesThemUnknown",
+        { mains(false),
+            withAttributes(
+                energyBattery("BAT0", 10000000, 20000000, 5000000), { { "voltage_now", "11000000" } }),
+            energyBattery("BAT1", 10000000, 20000000, 5000000) },
+        20, 40, -1, 10, -1 },
+    { "OnMainsNoPowerDrawn",
+        { mains(true),
+            withAttributes(energyBattery("BAT0", 30000000, 45000000, 12500000, "Charging"),
+                { { "energy_full_design", "50000000" } }) },
+        30, 45, 50, -1, -1 },
+    { "CapacityOnlyBatteryHasNoFigures",
+        { mains(false),
+            { "BAT0", { { "type", "Battery" }, { "status", "Discharging" }, { "capacity", "42" } } } },
+        -1, -1, -1, -1, -1 },
+};
+
+class SysfsEnergyTree : public ::testing::TestWithParam<EnergyCase> { };
+
+TEST_P(SysfsEnergyTree, ReportsTheBatterysOwnFigures)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    writeTree(dir.path(), GetParam().supplies);
+    SysfsPowerSource source(dir.path(), 0);
+    const PowerStatus s = source.status();
+    const EnergyCase& e = GetParam();
+    const auto expectFigure = [](const std::optional<double>& got, double want, const char* what) {
+        if (want < 0) {
+            EXPECT_FALSE(got.has_value()) << what << " should be unknown";
+        } else {
+            ASSERT_TRUE(got.has_value()) << what << " should be known";
+            EXPECT_NEAR(*got, want, 1e-9) << what;
+        }
+    };
+    expectFigure(s.energyWh, e.energyWh, "energy");
+    expectFigure(s.energyFullWh, e.fullWh, "full energy");
+    expectFigure(s.energyFullDesignWh, e.designWh, "design energy");
+    expectFigure(s.powerW, e.powerW, "power");
+    expectFigure(s.voltageV, e.voltageV, "voltage");
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, SysfsEnergyTree, ::testing::ValuesIn(kEnergyTrees),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(SysfsPowerSource, FindsPowerSupplyOnlyForSystemBatteriesAndLines)
 {
     QTemporaryDir empty, peripheral, line, battery;

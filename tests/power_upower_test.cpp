@@ -74,6 +74,35 @@ TEST_F(UPowerMock, ValuesOfTheWrongTypeAreUnknown)
     EXPECT_FALSE(UPowerBatteryIdentity(m_mock.bus()).firstBattery());
 }
 
+// Energy, full energy and rate come from the DisplayDevice; the design
+// energy and the voltage, which UPower does not sum there, from the battery.
+TEST_F(UPowerMock, EnergyFiguresFromDisplayDeviceAndBattery)
+{
+    UPowerPowerSource source(m_mock.bus());
+    PowerStatus s = source.refresh();
+    EXPECT_EQ(s.energyWh, 27.5);
+    EXPECT_EQ(s.energyFullWh, 50.0);
+    EXPECT_EQ(s.powerW, 10.0);
+    EXPECT_EQ(s.energyFullDesignWh, std::nullopt) << "the mock battery has none";
+    EXPECT_EQ(s.voltageV, std::nullopt);
+
+    const QString battery = QStringLiteral("/org/freedesktop/UPower/devices/mock_BAT");
+    for (const auto& [name, value] : { std::pair { "EnergyFullDesign", 56.0 }, { "Voltage", 11.9 } })
+        m_mock.call(battery, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddProperty"),
+            { test::UPowerMockBus::DeviceIface, QString::fromLatin1(name),
+                QVariant::fromValue(QDBusVariant(value)) });
+    s = source.refresh();
+    EXPECT_EQ(s.energyFullDesignWh, 56.0);
+    EXPECT_EQ(s.voltageV, 11.9);
+
+    // On mains nothing is drawn from the battery; its energy stays known.
+    m_mock.setDisplay(QStringLiteral("State"), 1u);
+    m_mock.setOnBattery(false);
+    s = source.refresh();
+    EXPECT_EQ(s.powerW, std::nullopt);
+    EXPECT_EQ(s.energyWh, 27.5);
+}
+
 TEST(UPowerBatteryIdentity, NoServiceOnTheBus)
 {
     if (!test::UPowerMockBus::haveDaemon())

@@ -120,6 +120,13 @@ TEST_F(UPowerDaemon, TwoBatteriesCountAsOne)
     EXPECT_EQ(s.batteryLifePercent, 60);
     EXPECT_EQ(s.batteryLifeTime, 16200u);
     EXPECT_EQ(s.batteryFullLifeTime, 27000u);
+    // The daemon sums energy and rate on its DisplayDevice; the design
+    // energy and the voltage come from the two batteries.
+    EXPECT_NEAR(s.energyWh.value_or(-1), 45.0, 1e-6);
+    EXPECT_NEAR(s.energyFullWh.value_or(-1), 75.0, 1e-6);
+    EXPECT_NEAR(s.energyFullDesignWh.value_or(-1), 75.0, 1e-6);
+    EXPECT_NEAR(s.powerW.value_or(-1), 10.0, 1e-6);
+    EXPECT_NEAR(s.voltageV.value_or(-1), 12.0, 1e-6);
 
     // The identity is that of the first battery.
     EXPECT_EQ(batteryInfo().Capacity, 50000u);

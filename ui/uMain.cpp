@@ -9,6 +9,7 @@
 #include "ui_uMain.h"
 
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <QScreen>
@@ -92,6 +93,14 @@ void TfMain::setModeText(const QString& text)
 void TfMain::setCpuSpeedText(const QString& text)
 {
     setLabel(ui->CurrentCPUSpeed, text);
+}
+
+void TfMain::setPowerFigures(std::optional<double> watts, std::optional<double> healthPercent)
+{
+    const QString none = QStringLiteral("\u2014");
+    setLabel(ui->PowerDrawLabel, watts ? QLocale().toString(*watts, 'f', 1) + QStringLiteral(" W") : none);
+    setLabel(ui->BatteryHealthLabel,
+        healthPercent ? QString::number(qRound(*healthPercent)) + QLatin1Char('%') : none);
 }
 
 void TfMain::setCpuName(const QString& name)

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TfMain;
@@ -56,6 +57,10 @@ public:
 
     // CPUNameLabel; CurrentCPUSpeed moves to 6 pixels right of it.
     void setCpuName(const QString& name);
+    // The live figures beside the level: PowerDrawLabel shows the power
+    // drawn with one decimal ("12.5 W"), BatteryHealthLabel the health in
+    // whole percent ("93%"); "—" for an unknown figure.
+    void setPowerFigures(std::optional<double> watts, std::optional<double> healthPercent);
 
     ChartWidget* chart() const;
     // Saves Chart1 as a bitmap as Save graph... does, without the dialog.

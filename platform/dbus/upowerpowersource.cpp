@@ -29,6 +29,8 @@ constexpr uint StateCharging = 1;
 constexpr uint StateDischarging = 2;
 constexpr uint StateFullyCharged = 4;
 constexpr uint StatePendingDischarge = 6;
+// UPower's device kind of a laptop battery.
+constexpr uint KindBattery = 2;
 
 QDBusMessage call(const QDBusConnection& bus, const QString& path, const QString& iface,
     const QString& method, const QVariantList& args = {})
@@ -72,6 +74,15 @@ template <typename T> std::optional<T> typed(const QVariant& value)
     return value.value<T>();
 }
 
+// A finite value above zero; UPower says 0 for what it does not know.
+std::optional<double> positive(const QVariant& value)
+{
+    const auto v = typed<double>(value);
+    if (v && *v > 0 && std::isfinite(*v))
+        return v;
+    return std::nullopt;
+}
+
 } // namespace
 
 UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent)
@@ -87,7 +98,11 @@ UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent
     m_watcher.setConnection(m_bus);
     m_watcher.addWatchedService(Service);
     m_watcher.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
-    connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { checkForChange(); });
+    connect(
+        &m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &UPowerPowerSource::onDevicesChanged);
+    for (const char* signal : { "DeviceAdded", "DeviceRemoved" })
+        m_bus.connect(
+            Service, ManagerPath, ManagerInterface, QLatin1String(signal), this, SLOT(onDevicesChanged()));
     update(read());
     // A resume is looked for every five seconds on whole-second marks: it
     // is a rare event, and a check each second would wake the program once
@@ -145,8 +160,64 @@ PowerStatus UPowerPowerSource::read()
         const double rate = typed<double>(dev.value(QStringLiteral("EnergyRate"))).value_or(0);
         if (full > 0 && rate > 0)
             s.batteryFullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
+        s.powerW = positive(dev.value(QStringLiteral("EnergyRate")));
     }
+    s.energyFullWh = positive(dev.value(QStringLiteral("EnergyFull")));
+    if (s.energyFullWh) {
+        const auto energy = typed<double>(dev.value(QStringLiteral("Energy")));
+        if (energy && *energy >= 0 && std::isfinite(*energy))
+            s.energyWh = energy;
+    }
+    s.energyFullDesignWh = positive(dev.value(QStringLiteral("EnergyFullDesign")));
+    s.voltageV = positive(dev.value(QStringLiteral("Voltage")));
+    if (!s.energyFullDesignWh || !s.voltageV)
+        readBatteries(s);
     return s;
+}
+
+void UPowerPowerSource::readBatteries(PowerStatus& s)
+{
+    // UPower's DisplayDevice sums energy, full energy and rate, not the
+    // design energy and the voltage: those come from the system batteries.
+    if (!m_batteryPaths) {
+        const QDBusMessage reply
+            = call(m_bus, ManagerPath, ManagerInterface, QStringLiteral("EnumerateDevices"));
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("ao"))
+            return;
+        QList<QDBusObjectPath> paths;
+        reply.arguments().constFirst().value<QDBusArgument>() >> paths;
+        m_batteryPaths.emplace();
+        for (const auto& path : paths)
+            m_batteryPaths->append(path.path());
+    }
+    double design = 0, volts = 0;
+    int batteries = 0;
+    bool allDesign = true, allVolts = true;
+    for (const QString& path : std::as_const(*m_batteryPaths)) {
+        const QVariantMap dev = getAll(m_bus, path, DeviceInterface);
+        if (typed<uint>(dev.value(QStringLiteral("Type"))) != KindBattery
+            || typed<bool>(dev.value(QStringLiteral("PowerSupply"))) != true)
+            continue; // a mouse, a line supply, or no answer
+        ++batteries;
+        const auto d = positive(dev.value(QStringLiteral("EnergyFullDesign")));
+        const auto v = positive(dev.value(QStringLiteral("Voltage")));
+        allDesign = allDesign && d;
+        allVolts = allVolts && v;
+        design += d.value_or(0);
+        volts += v.value_or(0);
+    }
+    if (batteries == 0)
+        return;
+    if (!s.energyFullDesignWh && allDesign)
+        s.energyFullDesignWh = design;
+    if (!s.voltageV && allVolts)
+        s.voltageV = volts / batteries;
+}
+
+void UPowerPowerSource::onDevicesChanged()
+{
+    m_batteryPaths.reset();
+    checkForChange();
 }
 
 bool UPowerPowerSource::checkForChange()

@@ -4,7 +4,9 @@
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
+#include <QStringList>
 #include <QTimer>
+#include <optional>
 
 namespace ampero {
 
@@ -26,6 +28,13 @@ namespace ampero {
 // announced as well. Between these, status() answers from the last reading
 // and makes no call. A property of another type than UPower gives it (a
 // malformed reply) counts as unknown.
+//
+// Energy figures, as UPower gives them in Wh, W and V (0 there is unknown):
+// energy now and full from the DisplayDevice; the power (EnergyRate) only
+// while discharging; the design energy and the voltage from the
+// DisplayDevice where it has them, else from the system batteries (design
+// energies added up, voltage their mean), one more call per battery. The
+// list of batteries is kept until UPower adds or removes a device.
 class UPowerPowerSource final : public PowerSource {
     Q_OBJECT
 public:
@@ -48,16 +57,20 @@ public Q_SLOTS:
 private Q_SLOTS:
     void onPropertiesChanged(
         const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+    void onDevicesChanged();
 
 protected:
-    // Two blocking calls of at most two seconds each: OnBattery, then the
-    // DisplayDevice's properties.
+    // Blocking calls of at most two seconds each: OnBattery, the
+    // DisplayDevice's properties, and where needed each battery's.
     PowerStatus read() override;
 
 private:
     QDBusConnection m_bus;
     QDBusServiceWatcher m_watcher;
     QTimer m_resumeTimer;
+    std::optional<QStringList> m_batteryPaths; // every device UPower listed
+
+    void readBatteries(PowerStatus& s);
 };
 
 } // namespace ampero

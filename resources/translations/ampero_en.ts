@@ -150,6 +150,22 @@
         <source>Check for updates...</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Power:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>—</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full energy as a percentage of the design energy</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TfResults</name>
@@ -465,6 +481,26 @@
     </message>
     <message>
         <source>testing... (%1, %2): </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery&apos;s setting &quot;%1&quot; needs the form key=value.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery&apos;s seed is a whole number from 0 to 4294967295, not &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery&apos;s setting &quot;%1&quot; takes a number from %2 to %3, not &quot;%4&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery has no setting &quot;%1&quot;; use capacity, health, voltage, base, load, noise, plateau, end, halfway or seed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery takes seconds per percent or a base power, not both.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
