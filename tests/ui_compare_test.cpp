@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -57,7 +59,18 @@ TEST(UiCompare, ThreeFilesOnTheChartWithLegendTableAndNormalizedAxis)
     ASSERT_TRUE(w.chart->setBottomMaximum(40 * Sec, nullptr));
     const QStringList files { writeRun(dir, QStringLiteral("a.apr"), 11),
         writeRun(dir, QStringLiteral("b.apr"), 101, 1), writeRun(dir, QStringLiteral("c.apr"), 51) };
-    EXPECT_EQ(w.comparison.addFiles(files), 3);
+    // Through the dialog, which is not run in a loop of its own.
+    w.comparison.chooseFiles();
+    auto* dialog = w.main.findChild<QFileDialog*>(QStringLiteral("CompareDialog"));
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+    dialog->setDirectory(dir.path());
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QStringLiteral("\"a.apr\" \"b.apr\" \"c.apr\""));
+    static_cast<QDialog*>(dialog)->accept();
+    ASSERT_EQ(w.comparison.runs().size(), 3);
+    EXPECT_EQ(w.comparison.runs().at(2).path, files.at(2));
     EXPECT_FALSE(w.message());
 
     ASSERT_EQ(w.chart->seriesCount(), 5);
