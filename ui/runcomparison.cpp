@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <algorithm>
 
 namespace ampero {
@@ -133,6 +134,14 @@ void RunComparison::refresh()
         if (!m_table) {
             m_table = new TfCompare(m_window);
             m_table->setAttribute(Qt::WA_DeleteOnClose);
+            // Beside the main window where the screen has room, else over it.
+            if (m_window && m_window->isVisible()) {
+                const QRect main = m_window->frameGeometry();
+                const QScreen* screen = m_window->screen();
+                const QPoint right = main.topRight() + QPoint(8, 0);
+                if (screen && screen->availableGeometry().contains(QRect(right, m_table->size())))
+                    m_table->move(right);
+            }
         }
         m_table->setRuns(tableRuns);
         m_table->show();

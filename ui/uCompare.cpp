@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLayout>
 #include <algorithm>
 
 namespace ampero {
@@ -55,6 +56,15 @@ void TfCompare::setRuns(const QList<RunSummary>& runs)
     ui->DifferNote->setVisible(anyMarked);
     table->resizeColumnsToContents();
     table->resizeRowsToContents();
+    // The window takes the table's size, up to a part of the screen.
+    int width = 2 * table->frameWidth();
+    for (int c = 0; c < table->columnCount(); ++c)
+        width += table->columnWidth(c);
+    int height = 2 * table->frameWidth();
+    for (int r = 0; r < table->rowCount(); ++r)
+        height += table->rowHeight(r);
+    const QSize extra = layout()->sizeHint() - table->sizeHint();
+    resize(std::clamp(width + extra.width(), 320, 1000), std::clamp(height + extra.height(), 160, 700));
 }
 
 QString TfCompare::text() const
