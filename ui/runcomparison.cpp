@@ -31,6 +31,12 @@ RunComparison::RunComparison(ChartWidget& chart, QWidget* window, QObject* paren
 
 RunComparison::~RunComparison() = default;
 
+void RunComparison::setOwnRun(const QString& path)
+{
+    m_ownPath = path;
+    m_own.reset();
+}
+
 TfCompare* RunComparison::tableWindow() const
 {
     return m_table;
@@ -122,10 +128,11 @@ void RunComparison::refresh()
     QString ownLegend;
     QList<RunSummary> tableRuns;
     if (comparing) {
-        RunSummary own = m_ownPath.isEmpty() ? RunSummary() : loadRunSummary(m_ownPath);
-        ownLegend = own.ok() ? own.legendText() : tr("Measured curve");
-        if (own.ok())
-            tableRuns.append(std::move(own));
+        if (!m_own)
+            m_own = m_ownPath.isEmpty() ? RunSummary() : loadRunSummary(m_ownPath);
+        ownLegend = m_own->ok() ? m_own->legendText() : tr("Measured curve");
+        if (m_own->ok())
+            tableRuns.append(*m_own);
         tableRuns += m_runs;
     }
     m_chart.setSeriesLegend(0, ownLegend);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <optional>
 
 class QWidget;
 
@@ -43,7 +44,7 @@ public:
 
     // The run the chart's own curve shows (a results file), for its legend
     // entry and its column; empty when the curve is a test's or unknown.
-    void setOwnRun(const QString& path) { m_ownPath = path; }
+    void setOwnRun(const QString& path);
 
     const QList<RunSummary>& runs() const { return m_runs; }
     TfCompare* tableWindow() const; // null while none is open
@@ -59,6 +60,7 @@ private:
     QList<RunSummary> m_runs;
     QList<int> m_series; // chart series index of each run
     QString m_ownPath;
+    std::optional<RunSummary> m_own; // read once per own run, when first needed
     bool m_normalized = false;
     QPointer<TfCompare> m_table;
 };
