@@ -538,10 +538,12 @@ TEST_F(GuiProgramTest, CommandLineComparesFurtherFilesAndATestStartClearsThem)
     int seriesDuringTest = -1;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
         [&] { seriesDuringTest = chart->seriesCount(); });
+    QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     answerStart(answers, QStringLiteral("new run"));
     ResultsSeen seen;
     answerResults(answers, *program, &seen);
-    menu(*program, "StartFastTest")->trigger();
+    QTimer::singleShot(0, &program->mainWindow(), [&] { menu(*program, "StartFastTest")->trigger(); });
+    runLoopUntil([&] { return over.count() == 1; });
     EXPECT_EQ(seriesDuringTest, 2);
     EXPECT_EQ(chart->seriesCount(), 2);
     EXPECT_TRUE(chart->series1()->legend().isEmpty());
