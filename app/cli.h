@@ -20,6 +20,8 @@ struct CliOptions {
     QByteArray exportCsv; // --export-csv FILE
     bool info = false; // --info
     bool checkUpdate = false; // --check-update
+    bool compare = false; // --compare FILE...
+    bool normalize = false; // --normalize
     QStringList positional;
 };
 
@@ -27,5 +29,6 @@ int runTerminalTest(const CliOptions& options); // --run
 int runReport(const CliOptions& options); // --report, --json, --export-csv
 int runInfo(const CliOptions& options); // --info
 int runCheckUpdate(const CliOptions& options); // --check-update
+int runCompare(const CliOptions& options); // --compare, with --json and --normalize
 
 } // namespace ampero

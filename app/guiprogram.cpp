@@ -13,6 +13,7 @@
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/resultsshow.h"
+#include "ui/runcomparison.h"
 #include "ui/uMain.h"
 #include "ui/uTestProcess.h"
 #include "ui/updatemessages.h"
@@ -42,6 +43,7 @@ struct GuiProgram::Parts {
                          [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); } },
               {}, s.inhibitor, s.systemEvents)
         , sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        , comparison(*fMain.chart(), &fMain)
     {
     }
 
@@ -55,6 +57,7 @@ struct GuiProgram::Parts {
     ResultsOnStart resultsOnStart;
     SessionEnd sessionEnd;
     SessionEndGlue sessionEndGlue;
+    RunComparison comparison;
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
     bool usageTimerWasOn = false;
@@ -98,6 +101,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     p.session.setMeasureCpuClock([&p] { return MeasureCpuClock(*p.services.processor); });
     p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {
+        p.comparison.setOwnRun(path);
         if (!showResultsWindow(
                 path, p.fMain, &p.fMain, *p.services.urlOpener, [&p] { p.fMain.Action1Execute(); }, closed))
             closed();
@@ -154,9 +158,26 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     QObject::connect(&fMain, &TfMain::helpRequested, &fMain, [&p] { p.web.Action4Execute(); });
     QObject::connect(&fMain, &TfMain::checkUpdatesRequested, &fMain, [&p] { p.web.Action5Execute(); });
 
-    // A results file named on the command line opens once the window is up.
-    QObject::connect(&fMain, &TfMain::firstShown, &p.resultsOnStart,
-        [&p, arguments] { p.resultsOnStart.formShow(arguments); });
+    // A results file named on the command line opens once the window is up;
+    // further files are compared with it.
+    QObject::connect(&fMain, &TfMain::firstShown, &p.resultsOnStart, [&p, arguments] {
+        p.resultsOnStart.formShow(arguments);
+        if (arguments.size() > 1) {
+            p.comparison.setOwnRun(arguments.first());
+            p.comparison.addFiles(arguments.mid(1));
+        }
+    });
+
+    // Comparing runs; a test start clears the comparison with the chart.
+    QObject::connect(&fMain, &TfMain::compareRequested, &p.comparison, [&p] { p.comparison.chooseFiles(); });
+    QObject::connect(
+        &fMain, &TfMain::clearComparisonRequested, &p.comparison, [&p] { p.comparison.clear(); });
+    QObject::connect(
+        &fMain, &TfMain::normalizeToggled, &p.comparison, [&p](bool on) { p.comparison.setNormalized(on); });
+    QObject::connect(&p.session, &TestSession::testStarted, &p.comparison, [&p] {
+        p.comparison.clear();
+        p.comparison.setOwnRun({});
+    });
 
     // The locks that keep the machine awake and hold a shutdown off for the
     // moment it takes to complete the file follow the test.

@@ -32,7 +32,7 @@ bool wantsTerminal(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         for (const char* opt : { "--run", "--report", "--json", "--export-csv", "--info", "--check-update",
-                 "--help", "-h", "--version", "-v", "--help-all" })
+                 "--compare", "--help", "-h", "--version", "-v", "--help-all" })
             if (a == opt || a.startsWith(QByteArray(QByteArray(opt) + "=")))
                 return true;
     }
@@ -112,8 +112,13 @@ int main(int argc, char** argv)
         QStringLiteral("info"), QStringLiteral("Print what the program knows of this machine."));
     const QCommandLineOption updateOpt(
         QStringLiteral("check-update"), QStringLiteral("Check for a newer version."));
-    parser.addOptions(
-        { powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt, updateOpt });
+    const QCommandLineOption compareOpt(QStringLiteral("compare"),
+        QStringLiteral("Compare the results files given as arguments in one table (with --json: a JSON "
+                       "array of the --report objects). Exits 2 when no file can be read."));
+    const QCommandLineOption normalizeOpt(QStringLiteral("normalize"),
+        QStringLiteral("With --compare: add each run's levels against the share of its own battery life."));
+    parser.addOptions({ powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt,
+        updateOpt, compareOpt, normalizeOpt });
     parser.addPositionalArgument(
         QStringLiteral("file"), QStringLiteral("A results file (.apr) to open."), QStringLiteral("[file]"));
     parser.process(*app);
@@ -130,9 +135,13 @@ int main(int argc, char** argv)
     options.info = parser.isSet(infoOpt);
     options.checkUpdate = parser.isSet(updateOpt);
     options.positional = parser.positionalArguments();
+    options.compare = parser.isSet(compareOpt);
+    options.normalize = parser.isSet(normalizeOpt);
 
     if (parser.isSet(runOpt))
         return runTerminalTest(options);
+    if (options.compare)
+        return runCompare(options);
     if (parser.isSet(reportOpt) || parser.isSet(csvOpt) || options.json)
         return runReport(options);
     if (options.info)

@@ -500,4 +500,55 @@ TEST_F(GuiProgramTest, OtherFileOnTheCommandLineOpensNothing)
     }
 }
 
+TEST_F(GuiProgramTest, CommandLineComparesFurtherFilesAndATestStartClearsThem)
+{
+    const auto write = [this](const QString& name, int seconds) {
+        std::vector<uint8_t> bytes = encodeResultsHeader(2, 0, 5400);
+        for (int i = 0; i < seconds; ++i)
+            bytes.push_back(static_cast<uint8_t>(90 - i));
+        const std::vector<uint8_t> trailer = encodeResultsTrailer(nullptr, 48000, 0);
+        bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+        return test::writeFile(dir, name,
+            QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    };
+    const QStringList files { write(QStringLiteral("A.apr"), 5), write(QStringLiteral("B.apr"), 30),
+        write(QStringLiteral("C.apr"), 12) };
+    ModalAnswers answers;
+    bool resultsSeen = false;
+    answers.on(QStringLiteral("TfResults"), [&resultsSeen](QWidget* w) {
+        resultsSeen = true;
+        static_cast<QDialog*>(w)->reject();
+    });
+    auto program = start(files);
+    ChartWidget* chart = program->mainWindow().chart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return resultsSeen; }, 5000));
+    EXPECT_EQ(answers.seen(), QStringList { "TfResults" }) << "A's results as without the others";
+    ASSERT_EQ(chart->seriesCount(), 4);
+    EXPECT_EQ(chart->series1()->count(), 5);
+    EXPECT_EQ(chart->series1()->legend(), QStringLiteral("A.apr, normal, full"));
+    EXPECT_EQ(chart->series(2)->legend(), QStringLiteral("B.apr, normal, full"));
+    EXPECT_NEAR(chart->bottomMaximum() * 86400, 29, 1e-6);
+    auto* table = program->mainWindow().findChild<QWidget*>(QStringLiteral("TfCompare"));
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->isVisible());
+
+    // A test start clears the comparison with the chart.
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
+        [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+    int seriesDuringTest = -1;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
+        [&] { seriesDuringTest = chart->seriesCount(); });
+    QSignalSpy over(&program->session(), &TestSession::resultsClosed);
+    answerStart(answers, QStringLiteral("new run"));
+    ResultsSeen seen;
+    answerResults(answers, *program, &seen);
+    QTimer::singleShot(0, &program->mainWindow(), [&] { menu(*program, "StartFastTest")->trigger(); });
+    runLoopUntil([&] { return over.count() == 1; });
+    EXPECT_EQ(seriesDuringTest, 2);
+    EXPECT_EQ(chart->seriesCount(), 2);
+    EXPECT_TRUE(chart->series1()->legend().isEmpty());
+    EXPECT_TRUE(program->mainWindow().findChildren<QWidget*>(QStringLiteral("TfCompare")).isEmpty()
+        || !program->mainWindow().findChild<QWidget*>(QStringLiteral("TfCompare"))->isVisible());
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "results/evaluation.h"
 #include "support/testutil.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -163,4 +164,66 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     std::free(buffer);
     EXPECT_FALSE(cut.value(QStringLiteral("complete")).toBool(true));
     EXPECT_EQ(cut.value(QStringLiteral("samples")).toInteger(), 2);
+}
+
+TEST(ReportCli, CompareAsTableAndJsonArrayNamingUnreadableFiles)
+{
+    QTemporaryDir dir;
+    const QString a = test::writeFile(dir, QStringLiteral("a.apr"), kExample);
+    std::vector<uint8_t> bytes = encodeResultsHeader(1, 1, 3600);
+    bytes.insert(bytes.end(), { 100, 100, 99 });
+    const std::array<double, 3> t { 60.0 / 86400, 90.0 / 86400, 120.0 / 86400 };
+    const auto trailer = encodeResultsTrailer(&t, 41000, 0);
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    const QString b = test::writeFile(dir, QStringLiteral("b.apr"),
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    const QString bad = test::writeFile(dir, QStringLiteral("bad.apr"), "hello");
+
+    const Exit text = runProgram({ QStringLiteral("--compare"), a, bad, b });
+    EXPECT_EQ(text.code, 0);
+    EXPECT_EQ(text.out,
+        QByteArray("File                   a.apr    b.apr\n"
+                   "Test mode              normal   fast\n"
+                   "Load CPU               full     none\n"
+                   "System forecast        unknown  1:00:00\n"
+                   "Measured battery life  0:00:02  0:50:00\n"
+                   "Mark                   N/A      N/A\n"));
+    EXPECT_TRUE(text.err.startsWith(QByteArray("ampero: " + bad.toUtf8() + ": not a results file")))
+        << text.err.toStdString();
+    EXPECT_EQ(text.err.count('\n'), 1);
+
+    const Exit json = runProgram({ QStringLiteral("--compare"), QStringLiteral("--json"), a, b, bad });
+    EXPECT_EQ(json.code, 0);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    ASSERT_TRUE(doc.isArray());
+    ASSERT_EQ(doc.array().size(), 2);
+    const Exit report = runProgram({ QStringLiteral("--report"), b, QStringLiteral("--json") });
+    EXPECT_EQ(doc.array().at(1).toObject(), QJsonDocument::fromJson(report.out).object())
+        << "the report's own object";
+    EXPECT_EQ(doc.array().at(0).toObject().value(QStringLiteral("file")).toString(), a);
+
+    // Levels against each run's own life: the fast run's line ends at 0 %.
+    const Exit shares = runProgram(
+        { QStringLiteral("--compare"), QStringLiteral("--json"), QStringLiteral("--normalize"), a, b });
+    const QJsonArray levels = QJsonDocument::fromJson(shares.out)
+                                  .array()
+                                  .at(1)
+                                  .toObject()
+                                  .value(QStringLiteral("levels_by_life_share"))
+                                  .toArray();
+    ASSERT_EQ(levels.size(), 21) << shares.out.toStdString();
+    EXPECT_EQ(levels.first().toDouble(), 100.0);
+    EXPECT_NEAR(levels.last().toDouble(), 0.0, 1e-6);
+    const Exit sharesText = runProgram({ QStringLiteral("--compare"), QStringLiteral("--normalize"), a, b });
+    EXPECT_TRUE(sharesText.out.contains("\n50                        100           50\n"))
+        << sharesText.out.toStdString();
+
+    const Exit none
+        = runProgram({ QStringLiteral("--compare"), bad, dir.filePath(QStringLiteral("gone.apr")) });
+    EXPECT_EQ(none.code, 2);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_EQ(none.err.count('\n'), 2);
+    EXPECT_TRUE(none.err.contains("bad.apr") && none.err.contains("gone.apr")) << none.err.toStdString();
 }

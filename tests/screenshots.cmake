@@ -6,4 +6,9 @@ if(AMPERO_XVFB)
   add_test(NAME ui_screenshots
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/screenshots.sh $<TARGET_FILE:ampero> ${CMAKE_BINARY_DIR}/screenshots)
   set_tests_properties(ui_screenshots PROPERTIES TIMEOUT 120 ENVIRONMENT "LC_ALL=C.UTF-8")
+  # Three runs compared: the chart with its legend and the table beside it.
+  add_test(NAME ui_compare_screenshot
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/compare_screenshot.sh $<TARGET_FILE:ampero>
+                   ${CMAKE_BINARY_DIR}/screenshots-compare)
+  set_tests_properties(ui_compare_screenshot PROPERTIES TIMEOUT 120 ENVIRONMENT "LC_ALL=C.UTF-8")
 endif()

@@ -112,7 +112,10 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     }
     EXPECT_EQ(seen,
         (QStringList {
-            QStringLiteral("&File: Action1=&Save graph..., -, FileExit1=&Exit"),
+            // The comparison's items sit in a group of their own.
+            QStringLiteral("&File: Action1=&Save graph..., -, CompareWith=&Compare with..., "
+                           "ClearComparison=C&lear comparison, NormalizeCurves=Curves by share of battery "
+                           "&life, -, FileExit1=&Exit"),
             QStringLiteral(
                 "&Test: StartFastTest=&Fast mode, StartNormalTest=&Normal mode, -, Unburned=N&o load CPU"),
             QStringLiteral("&Help: Action4=&Help..., Action5=Check for updates..., -, Action3=&About..."),

@@ -31,6 +31,13 @@ public:
         ChartAxisSide axis = ChartAxisSide::Left);
 
     const QString& name() const { return m_name; }
+    // The text of the series in the chart's legend; empty: not in the legend.
+    const QString& legend() const { return m_legend; }
+    void setLegend(const QString& text) { m_legend = text; }
+    // The x at which the run the series shows ended (its battery life), for
+    // a chart that shows each run against its own life; 0: not known.
+    double life() const { return m_life; }
+    void setLife(double x) { m_life = x; }
     QPen pen() const;
     ChartAxisSide axis() const { return m_axis; }
 
@@ -69,6 +76,8 @@ private:
     qreal m_width;
     Qt::PenCapStyle m_cap;
     ChartAxisSide m_axis;
+    QString m_legend;
+    double m_life = 0;
 
     QList<QPointF> m_points;
     bool m_samples = false;

@@ -104,7 +104,51 @@ void ChartWidget::setRightAxis(const ChartValueAxis& axis)
 
 QString ChartWidget::bottomAxisTitle() const
 {
-    return ampero::phrase("Elapsed time");
+    return m_normalized ? ampero::phrase("Share of battery life, %") : ampero::phrase("Elapsed time");
+}
+
+void ChartWidget::setNormalized(bool on)
+{
+    if (m_normalized == on)
+        return;
+    m_normalized = on;
+    m_frameSize = {};
+    dataChanged();
+}
+
+double ChartWidget::xScale(const ChartSeries& s) const
+{
+    if (!m_normalized)
+        return 1;
+    double life = s.life();
+    if (!(life > 0)) {
+        // Series1 and Series2 are one run: the measured curve and its forecast.
+        for (int i = 0; i < 2; ++i)
+            if (!m_series[static_cast<size_t>(i)]->isEmpty())
+                life = std::max(life, m_series[static_cast<size_t>(i)]->maxX());
+    }
+    return life > 0 && std::isfinite(life) ? 1 / life : 1;
+}
+
+void ChartWidget::removeSeries(int index)
+{
+    if (index < 2 || index >= seriesCount())
+        return;
+    m_series.erase(m_series.begin() + index);
+    dataChanged();
+}
+
+void ChartWidget::setSeriesLegend(int index, const QString& text)
+{
+    m_series.at(static_cast<size_t>(index))->setLegend(text);
+    update();
+}
+
+void ChartWidget::setSeriesLife(int index, double life)
+{
+    m_series.at(static_cast<size_t>(index))->setLife(life);
+    if (m_normalized)
+        dataChanged();
 }
 
 // --- Data ------------------------------------------------------------------
@@ -135,11 +179,19 @@ ChartWidget::View ChartWidget::fullView() const
     for (const auto& s : m_series) {
         if (s->isEmpty())
             continue;
-        lo = any ? std::min(lo, s->minX()) : s->minX();
-        hi = any ? std::max(hi, s->maxX()) : s->maxX();
+        const double k = xScale(*s);
+        lo = any ? std::min(lo, s->minX() * k) : s->minX() * k;
+        hi = any ? std::max(hi, s->maxX() * k) : s->maxX() * k;
+        // A compared run reaches to its battery life (a fast test's forecast).
+        if (s->life() > 0)
+            hi = std::max(hi, s->life() * k);
         any = true;
     }
-    if (!any) {
+    if (m_normalized) {
+        // Every run from its start to its end of life.
+        lo = 0;
+        hi = 1;
+    } else if (!any) {
         lo = 0;
         hi = EmptySpan;
     }
@@ -231,6 +283,15 @@ bool ChartWidget::setBottomMaximum(double dayFraction, QString* error)
     }
     m_animation.stop();
     m_zoomed = false;
+    if (m_normalized) {
+        // Shares of each run's life: the axis stays 0 to 100 %.
+        dataChanged();
+        return true;
+    }
+    // Runs compared beside the curve keep the axis wide enough for them.
+    for (size_t i = 2; i < m_series.size(); ++i)
+        if (!m_series[i]->isEmpty())
+            dayFraction = std::max({ dayFraction, m_series[i]->maxX(), m_series[i]->life() });
     // One equal to the minimum widens to a second: never an empty range.
     m_x1 = usableAxisRange(m_x0, dayFraction).max;
     m_drawn = View { m_x0, m_x1, 0, 1 };
@@ -405,7 +466,7 @@ QPointF ChartWidget::toPixel(
     const double y0 = axis.min + view.f0 * span;
     const double y1 = axis.min + view.f1 * span;
     const QRectF r(plot);
-    return { r.left() + (point.x() - view.x0) / (view.x1 - view.x0) * r.width(),
+    return { r.left() + (point.x() * xScale(s) - view.x0) / (view.x1 - view.x0) * r.width(),
         r.bottom() - (point.y() - y0) / (y1 - y0) * r.height() };
 }
 
@@ -416,6 +477,11 @@ QList<QPair<double, QString>> ChartWidget::bottomTicks(double x0, double x1, con
         return out;
     // About one label per 90 pixels, at most 8.
     const int most = std::clamp(plot.width() / 90 + 1, 2, 8);
+    if (m_normalized) {
+        for (double t : valueTicks(x0, x1, niceStep(x1 - x0, most - 1)))
+            out.append({ t, QString::number(std::round(t * 100)) + QStringLiteral(" %") });
+        return out;
+    }
     const QChar sep = regionalTimeSeparator();
     for (double t : axisTicks(x0, x1, most)) {
         // A label right at the end would be cut by the chart's edge.
@@ -536,8 +602,10 @@ void ChartWidget::paintSeries(
         p.drawPolyline(line.constData(), static_cast<int>(line.size()));
         return;
     }
+    // Columns are found in the series' own x: the chart's x over its scale.
+    const double k = xScale(s);
     const double perPixel = (view.x1 - view.x0) / plot.width();
-    const auto xAt = [&](int column) { return view.x0 + column * perPixel; };
+    const auto xAt = [&](int column) { return (view.x0 + column * perPixel) / k; };
     const qsizetype i0 = s.lowerBound(xAt(c0));
     const qsizetype i1 = s.lowerBound(xAt(c1 + 1));
     line.reserve(4 * static_cast<qsizetype>(c1 - c0 + 3));
@@ -548,7 +616,7 @@ void ChartWidget::paintSeries(
     for (qsizetype i = i0; i < i1;) {
         const QPointF first = s.at(i);
         const int column = static_cast<int>(std::clamp(
-            std::floor((first.x() - view.x0) / perPixel), -1.0, static_cast<double>(plot.width())));
+            std::floor((first.x() * k - view.x0) / perPixel), -1.0, static_cast<double>(plot.width())));
         qsizetype j = std::max(i + 1, s.lowerBound(xAt(column + 1)));
         j = std::min(j, n);
         add(toPixel(s, first, view, plot));
@@ -602,7 +670,49 @@ void ChartWidget::paintChart(
         p.setPen((*it)->pen());
         paintSeries(p, **it, view, plot, c0, c1);
     }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    paintLegend(p, plot);
     p.restore();
+}
+
+void ChartWidget::paintLegend(QPainter& p, const QRect& plot) const
+{
+    // Only a comparison has a legend: the chart of one run needs none.
+    const auto named = [](const auto& s) { return !s->legend().isEmpty() && !s->isEmpty(); };
+    if (std::none_of(m_series.begin() + 2, m_series.end(), named))
+        return;
+    const QFontMetrics fm(font());
+    constexpr int Pad = 4;
+    constexpr int Swatch = 18;
+    int width = 0;
+    int rows = 0;
+    for (const auto& s : m_series) {
+        if (named(s)) {
+            width = std::max(width, fm.horizontalAdvance(s->legend()));
+            ++rows;
+        }
+    }
+    const int line = fm.height();
+    const QRect box(plot.right() - Pad - (Swatch + 2 * Pad + width + Pad), plot.top() + Pad,
+        Swatch + 3 * Pad + width, rows * line + 2 * Pad);
+    p.setPen(AxisColor);
+    p.setBrush(QColor(255, 255, 255, 230));
+    p.drawRect(box);
+    p.setBrush(Qt::NoBrush);
+    p.setFont(font());
+    int y = box.top() + Pad;
+    for (const auto& s : m_series) {
+        if (!named(s))
+            continue;
+        QPen pen = s->pen();
+        pen.setWidthF(std::max<qreal>(2, pen.widthF()));
+        p.setPen(pen);
+        const int mid = y + line / 2;
+        p.drawLine(box.left() + Pad, mid, box.left() + Pad + Swatch, mid);
+        p.setPen(LabelColor);
+        p.drawText(QPointF(box.left() + 2 * Pad + Swatch, y + fm.ascent()), s->legend());
+        y += line;
+    }
 }
 
 void ChartWidget::paintEvent(QPaintEvent* event)

@@ -55,6 +55,11 @@ public:
     const ChartSeries* series1() const { return series(0); }
     const ChartSeries* series2() const { return series(1); }
 
+    // Takes a series added by addSeries() away; Series1 and Series2 stay.
+    void removeSeries(int index);
+    void setSeriesLegend(int index, const QString& text);
+    void setSeriesLife(int index, double life);
+
     void clearSeries(int index);
     // Points are expected in ascending x.
     void addPoint(int index, double x, double y);
@@ -75,6 +80,12 @@ public:
     // Shows a right axis for series that use it.
     void setRightAxis(const ChartValueAxis& axis);
     QString bottomAxisTitle() const;
+    // Shows every series against the share of its own run's battery life:
+    // x runs from 0 to 1 and the bottom axis reads percent. A series' life is
+    // its own (setSeriesLife) or, for Series1 and Series2, the end of the
+    // farther of the two. The points themselves stay as they are.
+    void setNormalized(bool on);
+    bool isNormalized() const { return m_normalized; }
 
     // The bottom axis maximum. It reads back unchanged until the range is next
     // worked out from the points (one equal to the minimum widens to a second:
@@ -138,6 +149,8 @@ private:
     void paintSeries(
         QPainter& p, const ChartSeries& s, const View& view, const QRect& plot, int c0, int c1) const;
     QPointF toPixel(const ChartSeries& s, const QPointF& point, const View& view, const QRect& plot) const;
+    double xScale(const ChartSeries& s) const; // 1, or 1 / the series' life when normalized
+    void paintLegend(QPainter& p, const QRect& plot) const;
     View fullView() const;
     void stepAnimation();
 
@@ -150,6 +163,7 @@ private:
     bool m_zoomed = false;
     View m_home; // the range before the first zoom or pan
     bool m_interactive = false;
+    bool m_normalized = false;
     bool m_deferring = false;
     bool m_dirtyWhileDeferring = false;
 

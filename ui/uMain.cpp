@@ -44,6 +44,9 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
     connect(ui->Unburned, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
     connect(ui->Action4, &QAction::triggered, this, &TfMain::helpRequested);
     connect(ui->Action5, &QAction::triggered, this, &TfMain::checkUpdatesRequested);
+    connect(ui->CompareWith, &QAction::triggered, this, &TfMain::compareRequested);
+    connect(ui->ClearComparison, &QAction::triggered, this, &TfMain::clearComparisonRequested);
+    connect(ui->NormalizeCurves, &QAction::toggled, this, &TfMain::normalizeToggled);
 
     m_cpuUsagTimer.setObjectName(QStringLiteral("CPUUsagTimer"));
     m_cpuUsagTimer.setInterval(1000);

@@ -84,6 +84,11 @@ Q_SIGNALS:
     void noLoadToggled(bool checked);
     void helpRequested(); // Action4
     void checkUpdatesRequested(); // Action5
+    // Comparing runs: "Compare with...", "Clear comparison" and the check
+    // mark of "Curves by share of battery life".
+    void compareRequested();
+    void clearComparisonRequested();
+    void normalizeToggled(bool checked);
     void cpuUsagTimerFired(); // CPUUsagTimer
     void firstShown(); // the window was shown for the first time
 

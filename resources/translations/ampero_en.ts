@@ -29,6 +29,25 @@
     </message>
 </context>
 <context>
+    <name>TfCompare</name>
+    <message>
+        <source>Compare runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>* The runs differ in this setting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy as text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TfMain</name>
     <message>
         <source>Orvex Ampero</source>
@@ -164,6 +183,18 @@
     </message>
     <message>
         <source>Full energy as a percentage of the design energy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Compare with...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>C&amp;lear comparison</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Curves by share of battery &amp;life</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -501,6 +532,128 @@
     </message>
     <message>
         <source>The simulated battery takes seconds per percent or a base power, not both.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Load CPU</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System forecast</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Measured battery life</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Average power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>W</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energy used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Machine</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kernel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Power profile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Governor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>* The runs differ in this setting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Share of battery life, %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level, %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::RunComparison</name>
+    <message>
+        <source>Compare with</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvex Ampero Results Files (*.apr *.APR)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>These files cannot be read:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>At most %1 runs can be compared at once. Not added:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear the comparison to compare other runs.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Measured curve</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::TfCompare</name>
+    <message>
+        <source>The runs differ in this setting.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

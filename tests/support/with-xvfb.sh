@@ -3,7 +3,8 @@
 # with-xvfb.sh COMMAND [ARG...]: runs COMMAND on an X server of its own.
 # Xvfb picks a free display itself (-displayfd) and says which once it
 # accepts connections, so tests started at the same moment never share or
-# race for a display, as they can with a guessed number. -noreset: the
+# race for a display, as they can with a guessed number. AMPERO_XVFB_SCREEN
+# sets another screen size (default 1024x768x24). -noreset: the
 # server stays up between clients, so a program started right after the last
 # one quit does not meet a server in the middle of its reset.
 set -eu
@@ -15,7 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 "${AMPERO_XVFB_SCREEN:-1024x768x24}" -dpi 96 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 xvfb=$!
 i=0
 while ! grep -q '^[0-9][0-9]*$' "$dir/display" 2>/dev/null; do
