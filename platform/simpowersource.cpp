@@ -247,19 +247,39 @@ std::optional<BatteryProperties> SimPowerSource::firstBattery()
     };
 }
 
+int64_t SimPowerSource::msUntilNextLevel() const
+{
+    // The energy used at which the gauge reads one percent less, by the
+    // inverse of gaugeLevel(), at the power of the last second drawn.
+    const int level = gaugeLevel();
+    // Before the first second is drawn, the power it will be drawn at.
+    const double power = m_doneMs > 0 ? m_powerW : powerAt(0, 0.0);
+    if (level <= 0 || !(power > 0))
+        return -1;
+    const double g = level - 1;
+    const double tail = (20.0 / m_settings.endFactor) / (80.0 + 20.0 / m_settings.endFactor);
+    const double share = g >= 20 ? tail + (g - 20.0) / 80.0 * (1.0 - tail) : g / 20.0 * tail;
+    const double full = m_settings.fullWh();
+    const double usedAtNext = full - share * (1.0 - m_settings.plateauPercent / 100.0) * full;
+    return static_cast<int64_t>(std::ceil(std::max(0.0, usedAtNext - m_usedWh) / power * 3.6e6));
+}
+
 void SimPowerSource::scheduleNextCheck()
 {
-    // Wake on the next whole second of battery time, never sooner than the
-    // poll interval after this check. A resume shows at the first wake after
-    // it. Once empty nothing changes again.
+    // Wake when the level should change at the present draw, and at least
+    // every ReadingRefreshMs, as a battery's gauge reports its energy and
+    // power: a draw that changed (noise, load, the half-way step) is seen
+    // then. Never sooner than the poll interval after this check. A resume
+    // shows at the first wake after it. Once empty nothing changes again.
     if (m_pollIntervalMs <= 0)
         return;
     if (isEmpty()) {
         m_timer.stop();
         return;
     }
-    const int64_t elapsedMs = std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs);
-    const int64_t untilNext = StepMs - elapsedMs % StepMs + 1;
+    const int64_t untilLevel = msUntilNextLevel();
+    const int64_t untilNext
+        = untilLevel < 0 ? ReadingRefreshMs : std::min<int64_t>(ReadingRefreshMs, untilLevel + 1);
     m_timer.start(static_cast<int>(std::max<int64_t>(m_pollIntervalMs, untilNext)));
 }
 

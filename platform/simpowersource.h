@@ -59,12 +59,14 @@ class SimPowerSource final : public PowerSource, public BatteryIdentitySource {
     Q_OBJECT
 public:
     static constexpr int DefaultSecondsPerPercent = SimBatterySettings::DefaultSecondsPerPercent;
+    // The longest time between two readings of the energy and power.
+    static constexpr int ReadingRefreshMs = 10000;
     // Busy processors (0 to the processor count) since the last call.
     using LoadProbe = std::function<double()>;
 
     // pollIntervalMs: the shortest time between two looks (0: never, tests
-    // call checkForChange() by hand). The timer wakes once a second, the
-    // finest step anything samples at, until the battery is empty.
+    // call checkForChange() by hand). The timer wakes when the level should
+    // change and at least every ReadingRefreshMs, until the battery is empty.
     explicit SimPowerSource(std::shared_ptr<const Clock> clock,
         int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
         QObject* parent = nullptr);
@@ -104,6 +106,8 @@ private:
     double powerAt(int64_t second, double busy) const;
     int gaugeLevel() const;
     bool isEmpty() const;
+    // Milliseconds until the level falls at the present draw; -1 never.
+    int64_t msUntilNextLevel() const;
     void scheduleNextCheck();
 };
 

@@ -76,9 +76,12 @@ TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
 
 } // namespace
 
-TEST(SimPowerSource, WakesOncePerSecondNotEveryPollInterval)
+TEST(SimPowerSource, WakesWhenTheLevelChangesAndEveryTenSeconds)
 {
-    // Once a second keeps the energy and power fresh for a test's samples.
+    // A wake-up of its own each second would be one more wake-up of the
+    // program in every second of a test: the simulated battery looks when
+    // its level should change, and at least every ten seconds for a new
+    // energy and power, as a battery's gauge reports them.
     auto clock = std::make_shared<FakeClock>();
     SimPowerSource sim(clock, 2, 250);
     struct Step {
@@ -86,10 +89,10 @@ TEST(SimPowerSource, WakesOncePerSecondNotEveryPollInterval)
         int earliest, latest; // the next look, in ms from now
     };
     const Step steps[] = {
-        { 0, 950, 1060 }, // the next second, not 250 ms (a coarse timer may add 5 %)
-        { 1500, 450, 530 }, // the rest of the second
-        { 400, 200, 265 }, // due in 101 ms, but no sooner than the interval
-        { 196100, 950, 1060 } // the last percent
+        { 0, 1990, 2010 }, // the first percent goes in 2 s
+        { 1500, 490, 510 }, // the rest of it
+        { 400, 240, 260 }, // due in 101 ms, but no sooner than the interval
+        { 196100, 1990, 2010 } // the last percent
     };
     for (const auto& step : steps) {
         clock->advanceMs(step.advanceMs);
@@ -101,6 +104,10 @@ TEST(SimPowerSource, WakesOncePerSecondNotEveryPollInterval)
     sim.checkForChange();
     EXPECT_EQ(sim.status().batteryLifePercent, 0);
     EXPECT_EQ(sim.nextCheckInMs(), -1) << "empty: nothing left to look for";
+
+    SimPowerSource slow(clock, 60, 250);
+    EXPECT_GE(slow.nextCheckInMs(), SimPowerSource::ReadingRefreshMs - 10);
+    EXPECT_LE(slow.nextCheckInMs(), SimPowerSource::ReadingRefreshMs);
 }
 
 namespace {
