@@ -2,6 +2,7 @@
 #include "ui/busyanimation.h"
 
 #include "core/phrases.h"
+#include "ui/windowcover.h"
 
 #include <QEvent>
 #include <QImageReader>
@@ -148,8 +149,10 @@ void BusyAnimation::timerEvent(QTimerEvent* event)
     }
     const int oldDelay = m_delays.at(m_current);
     m_current = next;
+    // Frames of one delay share one repeating timer: restarting it each frame
+    // would let the frames drift against the program's other timers.
     if (m_delays.at(m_current) != oldDelay)
-        m_timer.start(m_delays.at(m_current), Qt::CoarseTimer, this);
+        m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
     repaint();
 }
 
@@ -162,6 +165,12 @@ bool BusyAnimation::eventFilter(QObject* watched, QEvent* event)
 
 void BusyAnimation::watchWindow()
 {
+    if (window() != m_coverFor) {
+        delete m_cover;
+        m_coverFor = window();
+        m_cover = new WindowCover(window(), this);
+        connect(m_cover, &WindowCover::coveredChanged, this, [this] { updateRunning(); });
+    }
     QWindow* handle = window()->windowHandle();
     if (handle == m_window)
         return;
@@ -174,14 +183,18 @@ void BusyAnimation::watchWindow()
 
 void BusyAnimation::updateRunning()
 {
-    // A covered, minimised or unmapped window is not exposed: frames nobody
-    // can see are not drawn, and their timer would only wake the program.
+    // A minimised or unmapped window is not exposed, a covered one may be:
+    // frames nobody can see are not drawn, and their timer would only wake
+    // the program.
     const bool exposed = m_window ? m_window->isExposed() : false;
-    const bool run = isVisible() && exposed && !m_paused && !m_finished && frameCount() > 1;
+    const bool covered = m_cover && m_cover->covered();
+    const bool run = isVisible() && exposed && !covered && !m_paused && !m_finished && frameCount() > 1;
     if (run == isRunning())
         return;
+    // Precise: a coarse timer may fire up to 5 % early or late, and the
+    // loop then wakes once more to catch up; a precise one wakes once a frame.
     if (run)
-        m_timer.start(m_delays.at(m_current), Qt::CoarseTimer, this);
+        m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
     else
         m_timer.stop();
     Q_EMIT runningChanged(run);
