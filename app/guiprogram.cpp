@@ -165,11 +165,13 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     });
 
     // The usage timer restarts with each test, so that it and the test's own
-    // timer fire together: one wake-up a second during a test, not two.
+    // timer fire together: one wake-up a second during a test, not two. The
+    // resume checks (every five seconds) ride the tick the same way.
     QObject::connect(&p.session, &TestSession::testStarted, &fMain, [&p] {
         QTimer* usage = p.fMain.cpuUsagTimer();
         if (usage->isActive())
             usage->start();
+        p.session.powerWatcher().alignResumeChecks();
     });
 
     QObject::connect(&p.session, &TestSession::sampleTaken, &fMain, [&p] { p.tickTaken(); });

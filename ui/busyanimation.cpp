@@ -57,6 +57,7 @@ bool BusyAnimation::load(const QString& fileName, QString* error)
     m_current = 0;
     m_finished = false;
     m_frames.clear();
+    m_onServer.release();
     compose();
     updateGeometry();
     update();
@@ -83,6 +84,7 @@ void BusyAnimation::compose()
     if (!m_frames.isEmpty() && background == m_composedOn)
         return;
     m_composedOn = background;
+    m_onServer.release();
     m_frames.clear();
     m_frames.reserve(m_images.size());
     for (const QImage& image : std::as_const(m_images)) {
@@ -153,7 +155,8 @@ void BusyAnimation::timerEvent(QTimerEvent* event)
     // would let the frames drift against the program's other timers.
     if (m_delays.at(m_current) != oldDelay)
         m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
-    repaint();
+    if (!m_onServer.show(this, m_frames, m_current))
+        repaint();
 }
 
 bool BusyAnimation::eventFilter(QObject* watched, QEvent* event)
