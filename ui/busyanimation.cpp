@@ -196,10 +196,14 @@ void BusyAnimation::updateRunning()
         return;
     // Precise: a coarse timer may fire up to 5 % early or late, and the
     // loop then wakes once more to catch up; a precise one wakes once a frame.
-    if (run)
+    if (run) {
         m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
-    else
+    } else {
         m_timer.stop();
+        // Frames copied on the X server bypass the window's backing store:
+        // the held frame goes there too, for when the window shows it again.
+        update();
+    }
     Q_EMIT runningChanged(run);
 }
 
