@@ -105,7 +105,7 @@ struct GuiProgram::Parts {
                 usageMeter->start(); // usage from now on, not over the hold
             // During a test it starts again with the test's next tick, to
             // share that wake-up as it did before.
-            if (session.state().TestMode != 0)
+            if (session.state().TestMode != TestMode::None)
                 usageTimerWaitsForTick = true;
             else
                 usage->start();
