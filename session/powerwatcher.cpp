@@ -96,8 +96,10 @@ void PowerWatcher::watchResume(SystemEvents* events)
 
 void PowerWatcher::alignResumeChecks()
 {
-    if (m_resumeMonitor)
-        m_resumeMonitor->start();
+    if (!m_resumeMonitor)
+        return;
+    m_resumeMonitor->check(); // a resume since the last check is not lost
+    m_resumeMonitor->start();
 }
 
 void PowerWatcher::check(Check which)
