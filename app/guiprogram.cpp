@@ -19,6 +19,7 @@
 #include "ui/updatemessages.h"
 #include "ui/usagebars.h"
 #include "ui/widgetsessiondialogs.h"
+#include "ui/windowcover.h"
 #include "web/updatecheck.h"
 
 #include <QCoreApplication>
@@ -60,7 +61,11 @@ struct GuiProgram::Parts {
     RunComparison comparison;
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
+    std::unique_ptr<WindowCover> mainCover;
     bool usageTimerWasOn = false;
+    bool usageTimerWaitsForTick = false;
+    bool blanked = false;
+    bool held = false;
 
     // The kept reading: no call to the backend.
     void showPowerFigures()
@@ -73,22 +78,47 @@ struct GuiProgram::Parts {
     // With the screen blanked nobody sees the windows, so the program draws
     // nothing: the busy animation holds its frame, the chart queues its
     // points, the main window does not repaint and the usage bars are not
-    // sampled. The test itself goes on exactly as before. When the screen
-    // comes back everything is drawn once, as it stands.
-    void screenBlanked(bool blanked)
+    // sampled. The same holds for the main window alone while other windows
+    // cover it wholly (the animation watches its own window). The test itself
+    // goes on exactly as before. When the windows can be seen again
+    // everything is drawn once, as it stands.
+    void screenBlanked(bool on)
     {
-        fTestProcess.animation()->setPaused(blanked);
-        fMain.chart()->setDeferringPoints(blanked);
+        blanked = on;
+        fTestProcess.animation()->setPaused(on);
+        holdMainWindow(blanked || (mainCover && mainCover->covered()));
+    }
+
+    void holdMainWindow(bool on)
+    {
+        if (held == on)
+            return;
+        held = on;
+        fMain.chart()->setDeferringPoints(on);
         QTimer* usage = fMain.cpuUsagTimer();
-        if (blanked) {
-            usageTimerWasOn = usage->isActive();
+        if (on) {
+            usageTimerWasOn = usage->isActive() || usageTimerWaitsForTick;
+            usageTimerWaitsForTick = false;
             usage->stop();
         } else if (usageTimerWasOn) {
             if (usageMeter)
-                usageMeter->start(); // usage from now on, not over the blank
-            usage->start();
+                usageMeter->start(); // usage from now on, not over the hold
+            // During a test it starts again with the test's next tick, to
+            // share that wake-up as it did before.
+            if (session.state().TestMode != TestMode::None)
+                usageTimerWaitsForTick = true;
+            else
+                usage->start();
         }
-        fMain.setUpdatesEnabled(!blanked);
+        fMain.setUpdatesEnabled(!on);
+    }
+
+    void tickTaken()
+    {
+        if (!usageTimerWaitsForTick)
+            return;
+        usageTimerWaitsForTick = false;
+        fMain.cpuUsagTimer()->start();
     }
 };
 
@@ -135,12 +165,19 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     });
 
     // The usage timer restarts with each test, so that it and the test's own
-    // timer fire together: one wake-up a second during a test, not two.
+    // timer fire together: one wake-up a second during a test, not two. The
+    // resume checks (every five seconds) ride the tick the same way.
     QObject::connect(&p.session, &TestSession::testStarted, &fMain, [&p] {
         QTimer* usage = p.fMain.cpuUsagTimer();
         if (usage->isActive())
             usage->start();
+        p.session.powerWatcher().alignResumeChecks();
     });
+
+    QObject::connect(&p.session, &TestSession::sampleTaken, &fMain, [&p] { p.tickTaken(); });
+    p.mainCover = std::make_unique<WindowCover>(&fMain);
+    QObject::connect(p.mainCover.get(), &WindowCover::coveredChanged, &fMain,
+        [&p](bool covered) { p.holdMainWindow(p.blanked || covered); });
 
     if (services.screen) {
         QObject::connect(services.screen, &ScreenState::blankedChanged, &fMain,

@@ -2,6 +2,7 @@
 #include "app/cli.h"
 #include "app/startup.h"
 #include "session/runentry.h"
+#include "ui/x11frames.h"
 #include "version.h"
 
 #include <QApplication>
@@ -76,6 +77,7 @@ int main(int argc, char** argv)
         if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
             qputenv("QT_XCB_NO_MITSHM", "1");
         app = std::make_unique<QApplication>(argc, argv);
+        ampero::enlargeX11SendBuffer();
     }
     QCoreApplication::setApplicationName(QStringLiteral("Orvex Ampero"));
     QCoreApplication::setOrganizationName(QStringLiteral("Orvex"));

@@ -89,9 +89,17 @@ void PowerWatcher::watchResume(SystemEvents* events)
         });
         return;
     }
-    auto* detector = new ResumeMonitor({}, {}, this);
-    connect(detector, &ResumeMonitor::resumed, &m_power, &PowerSource::resumed);
-    detector->start();
+    m_resumeMonitor = new ResumeMonitor({}, {}, this);
+    connect(m_resumeMonitor, &ResumeMonitor::resumed, &m_power, &PowerSource::resumed);
+    m_resumeMonitor->start();
+}
+
+void PowerWatcher::alignResumeChecks()
+{
+    if (!m_resumeMonitor)
+        return;
+    m_resumeMonitor->check(); // a resume since the last check is not lost
+    m_resumeMonitor->start();
 }
 
 void PowerWatcher::check(Check which)

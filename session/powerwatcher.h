@@ -10,6 +10,8 @@
 
 namespace ampero {
 
+class ResumeMonitor;
+
 class Clock;
 class SystemEvents;
 
@@ -54,6 +56,10 @@ public:
     // its own (the gap clock running ahead of the monotonic clock).
     void watchResume(SystemEvents* events);
 
+    // Restarts the ResumeMonitor's checks from now. Called as a test's timer
+    // starts, its checks then come in the same wake-up as every fifth tick.
+    void alignResumeChecks();
+
 private:
     enum class Check { Startup, Broadcast, AfterResults };
     void check(Check which);
@@ -63,6 +69,7 @@ private:
     PowerSource& m_power;
     const Clock& m_clock;
     const SessionState& m_state;
+    ResumeMonitor* m_resumeMonitor = nullptr; // only without resume notices
 };
 
 } // namespace ampero

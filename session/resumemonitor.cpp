@@ -17,7 +17,10 @@ ResumeMonitor::ResumeMonitor(MsClock gapMs, MsClock monotonicMs, QObject* parent
     , m_detector(suspendedSource(std::move(gapMs), std::move(monotonicMs)))
 {
     connect(&m_timer, &QTimer::timeout, this, &ResumeMonitor::check);
-    m_timer.setTimerType(Qt::VeryCoarseTimer);
+    // Precise, so that restarted together with another precise timer of a
+    // multiple of its interval it wakes the program with that one and not
+    // on its own (a coarse timer is moved to whole seconds).
+    m_timer.setTimerType(Qt::PreciseTimer);
 }
 
 void ResumeMonitor::start(int intervalMs)

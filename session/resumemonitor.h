@@ -19,10 +19,10 @@ public:
     // gapMs and monotonicMs default to CLOCK_BOOTTIME and CLOCK_MONOTONIC.
     explicit ResumeMonitor(MsClock gapMs = {}, MsClock monotonicMs = {}, QObject* parent = nullptr);
 
-    // Compares the clocks every intervalMs while running, on whole-second
-    // marks. Five seconds by default: a resume is rare and need not be seen
-    // at once, and a check each second would wake the program once more a
-    // second for the whole of a test.
+    // Compares the clocks every intervalMs while running, counted from this
+    // call; calling it again restarts the count. Five seconds by default: a
+    // resume is rare and need not be seen at once, and a check each second
+    // would wake the program once more a second for the whole of a test.
     void start(int intervalMs = 5000);
     void stop() { m_timer.stop(); }
     // One comparison; emits resumed() when the machine slept since the last

@@ -302,7 +302,10 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
                 main.cpuUsagTimer()->isActive(), counter.paints - paintsAtBlank };
             screen.setBlanked(false); // and comes back
             afterwards = { animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
-                main.cpuUsagTimer()->isActive(), -1 };
+                false, -1 };
+        } else if (samples == 4) {
+            // The usage bars come back with the next tick, in its wake-up.
+            afterwards.usageTimer = main.cpuUsagTimer()->isActive();
         }
         power.setLevel(static_cast<uint8_t>(level - 1));
     });
@@ -345,6 +348,33 @@ TEST_F(GuiProgramTest, ScreenAlreadyBlankedAtStartDrawsNothingUntilItComesBack)
     screen.setBlanked(false);
     EXPECT_TRUE(program->mainWindow().updatesEnabled());
     EXPECT_TRUE(program->mainWindow().cpuUsagTimer()->isActive());
+}
+
+TEST_F(GuiProgramTest, AMainWindowCoveredByOtherWindowsDrawsNothingUntilUncovered)
+{
+    FakeScreenState screen;
+    services.screen = &screen;
+    auto program = start();
+    TfMain& main = program->mainWindow();
+    const auto drawing = [&] {
+        return main.updatesEnabled() && !main.chart()->isDeferringPoints() && main.cpuUsagTimer()->isActive();
+    };
+    const auto held = [&] {
+        return !main.updatesEnabled() && main.chart()->isDeferringPoints()
+            && !main.cpuUsagTimer()->isActive();
+    };
+    test::sendVisibilityNotice(main.winId(), true);
+    EXPECT_TRUE(held());
+    test::sendVisibilityNotice(main.winId(), false);
+    EXPECT_TRUE(drawing());
+
+    // Uncovered while the screen is blank it still draws nothing.
+    test::sendVisibilityNotice(main.winId(), true);
+    screen.setBlanked(true);
+    test::sendVisibilityNotice(main.winId(), false);
+    EXPECT_TRUE(held());
+    screen.setBlanked(false);
+    EXPECT_TRUE(drawing());
 }
 
 TEST_F(GuiProgramTest, CancelInTheStartWindowOrTheSaveDialogChangesNothing)

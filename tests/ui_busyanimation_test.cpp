@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The busy animation: it plays only while it can be seen, and its frames are
 // opaque so a frame repaints nothing behind it.
+#include "support/testutil.h"
 #include "ui/busyanimation.h"
 
 #include <QApplication>
@@ -80,9 +81,18 @@ TEST(BusyAnimation, PlaysOnlyWhileShownExposedAndNotPaused)
     top.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
     EXPECT_TRUE(a->isRunning());
+
+    // Other windows cover it wholly: no frames; partly uncovered, they go on.
+    ampero::test::sendVisibilityNotice(top.winId(), true);
+    EXPECT_FALSE(a->isRunning());
+    ampero::test::sendVisibilityNotice(top.winId(), false);
+    EXPECT_TRUE(a->isRunning());
+    const int before = a->currentFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->currentFrame() != before; }, 2000));
+
     a->hide();
     EXPECT_FALSE(a->isRunning());
-    EXPECT_GE(changes.count(), 6);
+    EXPECT_GE(changes.count(), 8);
 }
 
 TEST(BusyAnimation, FramesAreOpaqueOverTheBackgroundColour)

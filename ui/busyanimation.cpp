@@ -2,6 +2,7 @@
 #include "ui/busyanimation.h"
 
 #include "core/phrases.h"
+#include "ui/windowcover.h"
 
 #include <QEvent>
 #include <QImageReader>
@@ -56,6 +57,7 @@ bool BusyAnimation::load(const QString& fileName, QString* error)
     m_current = 0;
     m_finished = false;
     m_frames.clear();
+    m_onServer.release();
     compose();
     updateGeometry();
     update();
@@ -82,6 +84,7 @@ void BusyAnimation::compose()
     if (!m_frames.isEmpty() && background == m_composedOn)
         return;
     m_composedOn = background;
+    m_onServer.release();
     m_frames.clear();
     m_frames.reserve(m_images.size());
     for (const QImage& image : std::as_const(m_images)) {
@@ -148,9 +151,12 @@ void BusyAnimation::timerEvent(QTimerEvent* event)
     }
     const int oldDelay = m_delays.at(m_current);
     m_current = next;
+    // Frames of one delay share one repeating timer: restarting it each frame
+    // would let the frames drift against the program's other timers.
     if (m_delays.at(m_current) != oldDelay)
-        m_timer.start(m_delays.at(m_current), Qt::CoarseTimer, this);
-    repaint();
+        m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
+    if (!m_onServer.show(this, m_frames, m_current))
+        repaint();
 }
 
 bool BusyAnimation::eventFilter(QObject* watched, QEvent* event)
@@ -162,6 +168,12 @@ bool BusyAnimation::eventFilter(QObject* watched, QEvent* event)
 
 void BusyAnimation::watchWindow()
 {
+    if (window() != m_coverFor) {
+        delete m_cover;
+        m_coverFor = window();
+        m_cover = new WindowCover(window(), this);
+        connect(m_cover, &WindowCover::coveredChanged, this, [this] { updateRunning(); });
+    }
     QWindow* handle = window()->windowHandle();
     if (handle == m_window)
         return;
@@ -174,16 +186,24 @@ void BusyAnimation::watchWindow()
 
 void BusyAnimation::updateRunning()
 {
-    // A covered, minimised or unmapped window is not exposed: frames nobody
-    // can see are not drawn, and their timer would only wake the program.
+    // A minimised or unmapped window is not exposed, a covered one may be:
+    // frames nobody can see are not drawn, and their timer would only wake
+    // the program.
     const bool exposed = m_window ? m_window->isExposed() : false;
-    const bool run = isVisible() && exposed && !m_paused && !m_finished && frameCount() > 1;
+    const bool covered = m_cover && m_cover->covered();
+    const bool run = isVisible() && exposed && !covered && !m_paused && !m_finished && frameCount() > 1;
     if (run == isRunning())
         return;
-    if (run)
-        m_timer.start(m_delays.at(m_current), Qt::CoarseTimer, this);
-    else
+    // Precise: a coarse timer may fire up to 5 % early or late, and the
+    // loop then wakes once more to catch up; a precise one wakes once a frame.
+    if (run) {
+        m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
+    } else {
         m_timer.stop();
+        // Frames copied on the X server bypass the window's backing store:
+        // the held frame goes there too, for when the window shows it again.
+        update();
+    }
     Q_EMIT runningChanged(run);
 }
 

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include "ui/x11frames.h"
+
 #include <QBasicTimer>
 #include <QList>
 #include <QPixmap>
@@ -10,12 +12,17 @@ class QWindow;
 
 namespace ampero {
 
+class WindowCover;
+
 // An animated image (GIF) that costs as little as a moving picture can: the
 // frames are decoded once and laid over the widget's background colour, so a
 // frame is one opaque pixmap copy and nothing behind the widget repaints.
+// Under X11 the frames are kept on the server and a frame is one copy request
+// there, without painting at all.
 // It plays only while somebody can see it: shown, its window exposed on the
-// screen, and not paused (for example while the screen is blanked). Stopped,
-// it has no timer and wakes the program not at all.
+// screen and not wholly covered by other windows, and not paused (for
+// example while the screen is blanked). Stopped, it has no timer and wakes
+// the program not at all.
 class BusyAnimation : public QWidget {
     Q_OBJECT
 public:
@@ -68,6 +75,9 @@ private:
     bool m_finished = false;
     QBasicTimer m_timer;
     QPointer<QWindow> m_window;
+    QPointer<WindowCover> m_cover;
+    X11Frames m_onServer; // the frames kept by the X server, where it can
+    QPointer<QWidget> m_coverFor; // the top-level m_cover watches
 };
 
 } // namespace ampero

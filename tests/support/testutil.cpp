@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testutil.h"
 
+#include <QAbstractEventDispatcher>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace ampero::test {
 
@@ -98,6 +100,16 @@ bool preloadFaultShim()
     args.push_back(nullptr);
     ::execv("/proc/self/exe", args.data());
     return false; // exec failed: the fault cases skip
+}
+
+void sendVisibilityNotice(quintptr window, bool covered)
+{
+    xcb_visibility_notify_event_t event {};
+    event.response_type = XCB_VISIBILITY_NOTIFY;
+    event.window = static_cast<xcb_window_t>(window);
+    event.state = covered ? XCB_VISIBILITY_FULLY_OBSCURED : XCB_VISIBILITY_PARTIALLY_OBSCURED;
+    qintptr result = 0;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &event, &result);
 }
 
 } // namespace ampero::test

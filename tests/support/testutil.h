@@ -29,6 +29,11 @@ struct PaintCounter : QObject {
     }
 };
 
+// What the X server sends when other windows cover a window wholly
+// (covered) or leave part of it again, handed to the program's native event
+// filters as the xcb platform would hand it; window: the window's winId().
+void sendVisibilityNotice(quintptr window, bool covered);
+
 // Path of the built program, for tests that start it.
 QString amperoBinary();
 
