@@ -13,6 +13,7 @@
 //      one new range. Targets: under 200 MB and under 1 s.
 // Usage: chart_bench [case 1|2|3, default all]
 #include "alternatingfile.h"
+#include "procusage.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "ui/chartwidget.h"
@@ -51,19 +52,8 @@ protected:
     }
 };
 
-double ms(const QElapsedTimer& t)
-{
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
-
-// CPU time of this thread in ms: on a shared machine it leaves out the
-// time the thread waited for a core.
-double threadCpuMs()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
+using bench::ms;
+using bench::threadCpuMs;
 
 double quantile(std::vector<double> v, double q)
 {

@@ -7,6 +7,7 @@
 // comparison first. Prints the first round (files just written) and the
 // median and worst of the rest.
 // Usage: compare_bench [rounds, default 15]
+#include "procusage.h"
 #include "results/resultsformat.h"
 #include "ui/chartwidget.h"
 #include "ui/runcomparison.h"
@@ -58,19 +59,8 @@ bool writeRun(const QString& path, int seed)
         == static_cast<qint64>(bytes.size());
 }
 
-double ms(const QElapsedTimer& t)
-{
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
-
-// CPU time of this thread in ms: on a shared machine it leaves out the
-// time the thread waited for a core.
-double threadCpuMs()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
+using bench::ms;
+using bench::threadCpuMs;
 
 double median(std::vector<double> v)
 {

@@ -3,12 +3,29 @@
 // CPU time and wake-ups of a running process, from /proc.
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QStringList>
+#include <ctime>
 #include <unistd.h>
 
 namespace ampero::bench {
+
+// Milliseconds on a wall-clock timer.
+inline double ms(const QElapsedTimer& t)
+{
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// CPU time of this thread in ms: on a shared machine it leaves out the
+// time the thread waited for a core.
+inline double threadCpuMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
 
 struct ProcUsage {
     double cpuSeconds = 0; // user + system, every thread
