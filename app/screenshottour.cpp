@@ -65,7 +65,7 @@ QString writeDemoTest(const QTemporaryDir& dir)
     const QByteArray apr = QFile::encodeName(dir.filePath(QStringLiteral("demo.apr")));
     ResultsWriter results;
     CompanionWriter companion;
-    RunSetup setup;
+    CompanionSetup setup;
     setup.batteryEnergyFullDesignWh = 57.0;
     setup.batteryEnergyFullWh = 51.3;
     if (!results.create(apr.toStdString(), 1, 1, 16200) || !companion.create(companionPath(apr), setup))

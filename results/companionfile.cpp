@@ -85,7 +85,7 @@ QByteArray companionPath(const QByteArray& resultsPath)
     return resultsPath + ".jsonl";
 }
 
-QByteArray encodeSetupLine(const RunSetup& s)
+QByteArray encodeSetupLine(const CompanionSetup& s)
 {
     // Keys in a fixed order: people read these files too.
     QJsonObject machine { { QStringLiteral("vendor"), text(s.machineVendor) },
@@ -239,7 +239,7 @@ bool CompanionWriter::writeLine(const QByteArray& line)
     return true;
 }
 
-bool CompanionWriter::create(const QByteArray& path, const RunSetup& setup)
+bool CompanionWriter::create(const QByteArray& path, const CompanionSetup& setup)
 {
     close();
     m_path = path;

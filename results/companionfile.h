@@ -37,7 +37,7 @@ QByteArray companionPath(const QByteArray& resultsPath);
 
 // The setup of one run. Texts left empty and values left unset are written
 // as null. Nothing that names the user, the host or a serial number.
-struct RunSetup {
+struct CompanionSetup {
     QString programVersion;
     QString startTime; // ISO 8601 with the UTC offset
     QString machineVendor;
@@ -54,7 +54,7 @@ struct RunSetup {
 };
 
 // The setup line and a sample line, each one compact JSON object ending in "\n".
-QByteArray encodeSetupLine(const RunSetup& setup);
+QByteArray encodeSetupLine(const CompanionSetup& setup);
 QByteArray encodeSampleLine(const EnergySample& sample);
 
 // What a companion file holds.
@@ -92,7 +92,7 @@ public:
     ~CompanionWriter();
 
     // Creates or replaces the file and writes the setup line.
-    bool create(const QByteArray& path, const RunSetup& setup);
+    bool create(const QByteArray& path, const CompanionSetup& setup);
     bool append(const EnergySample& sample);
     // Flushes (fdatasync) and closes; false when that or any write failed.
     bool finish();

@@ -30,11 +30,11 @@ CompanionRecorder::~CompanionRecorder()
     finish();
 }
 
-RunSetup CompanionRecorder::currentSetup()
+CompanionSetup CompanionRecorder::currentSetup()
 {
     const MachineFacts facts = m_machine ? m_machine->read() : MachineFacts();
     const PowerStatus& status = m_power.status();
-    RunSetup s;
+    CompanionSetup s;
     s.programVersion = QStringLiteral(AMPERO_VERSION_STRING);
     const QDateTime now = m_now();
     s.startTime = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);

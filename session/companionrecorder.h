@@ -32,7 +32,7 @@ public:
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
     // The setup of a test starting now.
-    RunSetup currentSetup();
+    CompanionSetup currentSetup();
     // Flushes and closes the companion of the running test, if any.
     void finish();
     // Why the last companion could not be written; empty when it was.

@@ -8,6 +8,7 @@
 #include "platform/machinefacts.h"
 #include "results/companionfile.h"
 #include "results/evaluation.h"
+#include "results/runsummary.h"
 #include "session/companionrecorder.h"
 #include "session/testsession.h"
 #include "session_fakes.h"
@@ -25,9 +26,9 @@ using namespace ampero::test;
 
 namespace {
 
-RunSetup exampleSetup()
+CompanionSetup exampleSetup()
 {
-    RunSetup s;
+    CompanionSetup s;
     s.programVersion = QStringLiteral("1.1.1.23");
     s.startTime = QStringLiteral("2026-12-09T16:02:11+01:00");
     s.machineVendor = QStringLiteral("LENOVO");
@@ -203,6 +204,15 @@ TEST(CompanionFile, GoodCompanionAddsEnergyFiguresForItsOwnSamples)
     EXPECT_EQ(e.energyForecastText, QStringLiteral("1:06:36"));
     EXPECT_EQ(e.powerCurve.size(), 5);
     EXPECT_EQ(e.energySamples->size(), 5u);
+
+    // A comparison's column of this run carries the same figures and setup.
+    const RunSummary run = summarizeRun(QFile::decodeName(apr), e);
+    EXPECT_EQ(run.averagePowerW, e.energy.averagePowerW);
+    EXPECT_EQ(run.batteryHealthPercent, e.batteryHealth);
+    ASSERT_TRUE(run.setup);
+    EXPECT_EQ(run.setup->machine, QStringLiteral("LENOVO ThinkPad \"X1\""));
+    EXPECT_EQ(run.setup->brightness, QStringLiteral("40 %"));
+    EXPECT_EQ(run.setup->governor, QString());
 }
 
 TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)

@@ -43,12 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // Written back once, the values are rounded as the writer rounds them;
     // from then on every round trip must keep them exactly.
-    QByteArray again = encodeSetupLine(RunSetup {});
+    QByteArray again = encodeSetupLine(CompanionSetup {});
     for (const EnergySample& s : first.samples)
         again += encodeSampleLine(s);
     const CompanionData second = parseCompanion(again);
     check(second.ok && second.skippedLines == 0, "written companion does not read");
-    QByteArray third = encodeSetupLine(RunSetup {});
+    QByteArray third = encodeSetupLine(CompanionSetup {});
     for (const EnergySample& s : second.samples)
         third += encodeSampleLine(s);
     check(third == again, "second write differs from the first");
