@@ -2,12 +2,14 @@
 #include "app/cli.h"
 #include "app/report.h"
 #include "core/phrases.h"
+#include "core/testmode.h"
 #include "core/timetext.h"
 #include "core/timeunits.h"
 #include "results/evaluation.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonDocument>
 #include <QLocale>
 #include <cmath>
 #include <cstdio>
@@ -77,6 +79,21 @@ QByteArray jsonSeconds(double dayFraction)
     return jsonNumber(static_cast<double>(*ms) / 1000.0);
 }
 
+// A reading-derived figure, rounded to what the readings can tell (0.1 mW,
+// 0.1 mWh, a millisecond): no float noise such as 17.999999999996.
+QByteArray jsonOptional(const std::optional<double>& v, double scale = 10000.0)
+{
+    if (!v || !std::isfinite(*v) || !std::isfinite(*v * scale))
+        return QByteArrayLiteral("null");
+    return jsonNumber(std::round(*v * scale) / scale);
+}
+
+// A number of the companion as CSV: empty where unknown.
+QByteArray csvNumber(const std::optional<double>& v)
+{
+    return v && std::isfinite(*v) ? jsonNumber(*v) : QByteArray();
+}
+
 } // namespace
 
 QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
@@ -106,6 +123,15 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("forecast_line",
         e.forecastEnd && durationShown(*e.forecastEnd) ? jsonNumber(toSeconds(*e.forecastEnd))
                                                        : QByteArray("null"));
+    // From the companion file; null without one.
+    field("average_power_w", jsonOptional(e.energy.averagePowerW));
+    field("energy_used_wh", jsonOptional(e.energy.energyUsedWh));
+    field("battery_health_percent", jsonOptional(e.batteryHealth));
+    field("energy_full_wh", jsonOptional(e.energyFullWh));
+    field("energy_full_design_wh", jsonOptional(e.energyFullDesignWh));
+    field("energy_forecast_seconds", jsonOptional(e.energy.energyForecastSeconds, 1000.0));
+    field(
+        "setup", e.hasCompanion ? QJsonDocument(e.setup).toJson(QJsonDocument::Compact) : QByteArray("null"));
     return o + '}';
 }
 
@@ -124,6 +150,13 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
             + phrase("System forecast: %1").arg(e.forecastText) + QLatin1Char('\n')
             + phrase("By test results: %1").arg(e.batteryLifeText) + QLatin1Char('\n')
             + phrase("Mark: %1").arg(e.markText) + QLatin1Char('\n');
+        if (e.hasCompanion) {
+            text += phrase("Average power: %1").arg(e.averagePowerText) + QLatin1Char('\n')
+                + phrase("Energy used: %1").arg(e.energyUsedText) + QLatin1Char('\n')
+                + phrase("Battery health: %1").arg(e.batteryHealthText) + QLatin1Char('\n');
+            if (e.mode == modeByte(TestMode::Fast))
+                text += phrase("By energy: %1").arg(e.energyForecastText) + QLatin1Char('\n');
+        }
         if (!e.complete)
             text += phrase("The file is incomplete: the test did not end normally, so it has no work count, "
                            "capacity or level-change times.")
@@ -141,13 +174,30 @@ int printSamplesCsv(const QByteArray& path, FILE* out, FILE* err)
         return fail(err, QFile::decodeName(path), e);
     // Written in pieces straight from the file's levels: a two-year file
     // makes a gigabyte of text, which never has to be in memory at once.
-    QByteArray csv("elapsed_seconds,level\n");
+    // With a companion, its readings follow as columns, matched to the
+    // sample by its second; a cell stays empty where there is no reading.
+    QByteArray csv(
+        e.hasCompanion ? "elapsed_seconds,level,energy_wh,power_w,voltage_v\n" : "elapsed_seconds,level\n");
     csv.reserve(1 << 16);
     const std::vector<uint8_t>& levels = *e.samples;
+    const std::vector<EnergySample>* extra = e.hasCompanion ? e.energySamples.get() : nullptr;
+    std::size_t next = 0;
     char row[32];
     for (std::size_t k = 0; k < levels.size(); ++k) {
-        const int n = std::snprintf(row, sizeof row, "%zu,%u\n", k, static_cast<unsigned>(levels[k]));
+        const int n = std::snprintf(
+            row, sizeof row, extra ? "%zu,%u" : "%zu,%u\n", k, static_cast<unsigned>(levels[k]));
         csv.append(row, n);
+        if (extra) {
+            while (next < extra->size() && (*extra)[next].seconds < static_cast<double>(k) - 0.5)
+                ++next;
+            const EnergySample* s
+                = next < extra->size() && (*extra)[next].seconds < static_cast<double>(k) + 0.5
+                ? &(*extra)[next]
+                : nullptr;
+            csv += ',' + (s ? csvNumber(s->energyWh) : QByteArray()) + ','
+                + (s ? csvNumber(s->powerW) : QByteArray()) + ','
+                + (s ? csvNumber(s->voltageV) : QByteArray()) + '\n';
+        }
         if (csv.size() >= (1 << 16) - 32) {
             put(out, csv);
             csv.clear();

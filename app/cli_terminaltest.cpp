@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/processor.h"
 #include "platform/terminationsignals.h"
+#include "session/companionrecorder.h"
 #include "session/powerwatcher.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
@@ -231,6 +232,8 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
     session.powerWatcher().watchResume(services.systemEvents);
+    CompanionRecorder companion(session, power, services.machine);
+    companion.setBatteryInfo(services.battery);
     session.setShowResultsWindow([&](const QString&, const std::function<void()>& closed) {
         if (services.printResults && output.file())
             services.printResults(file, output.file());
@@ -326,7 +329,10 @@ int runTerminalTest(const CliOptions& options)
     services.inhibitor = system->inhibitor.get();
     services.load = system->load.get();
     services.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
-    services.batteryCapacity = system->batteryInfo().Capacity;
+    const TBatteryInfo battery = system->batteryInfo();
+    services.batteryCapacity = battery.Capacity;
+    services.battery = battery;
+    services.machine = system->machine.get();
     services.printResults = [](const QByteArray& file, std::FILE* out) { printReport(file, false, out); };
     return runTerminalTestOn(options, *system->power, stdout, stderr, services);
 }

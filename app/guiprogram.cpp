@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
+#include "session/companionrecorder.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "sysinfo/batteryinfo.h"
@@ -45,6 +46,7 @@ struct GuiProgram::Parts {
               {}, s.inhibitor, s.systemEvents)
         , sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         , comparison(*fMain.chart(), &fMain)
+        , companion(session, *s.power, s.machine)
     {
     }
 
@@ -59,6 +61,7 @@ struct GuiProgram::Parts {
     SessionEnd sessionEnd;
     SessionEndGlue sessionEndGlue;
     RunComparison comparison;
+    CompanionRecorder companion;
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
     std::unique_ptr<WindowCover> mainCover;
@@ -139,8 +142,9 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     StartupSteps steps;
     steps.getBatteryInfo = [&p] {
-        p.session.setBatteryCapacity(
-            GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery).Capacity);
+        const TBatteryInfo battery = GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
+        p.session.setBatteryCapacity(battery.Capacity);
+        p.companion.setBatteryInfo(battery);
     };
     steps.initProcessorUsage = [&p](TfMain& window, int n) {
         p.usageMeter = std::make_unique<UsageMeter>(*p.services.processorTimes, n);
@@ -188,6 +192,9 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     // Power notices, and resumes from sleep, run the broadcast rule.
     p.session.powerWatcher().watchResume(services.systemEvents);
+
+    // The running test's power on the chart.
+    QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &fMain, &TfMain::addPowerPoint);
 
     // The menu.
     QObject::connect(&fMain, &TfMain::startTestRequested, &p.session,

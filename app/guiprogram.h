@@ -13,6 +13,7 @@ class Clock;
 class HttpClient;
 class Inhibitor;
 class LoadWorkers;
+class MachineFactsSource;
 class PowerSource;
 class Processor;
 class ProcessorTimesSource;
@@ -37,6 +38,7 @@ struct GuiServices {
     HttpClient* http = nullptr;
     LoadWorkers* load = nullptr;
     ScreenState* screen = nullptr; // optional: whether the screen is blanked
+    MachineFactsSource* machine = nullptr; // optional: the setup in the companion file
 };
 
 class GuiProgram {

@@ -1,16 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/screenshottour.h"
 
+#include "platform/urlopener.h"
+#include "results/companionfile.h"
+#include "results/evaluation.h"
+#include "results/resultsformat.h"
+#include "session/sessionports.h"
 #include "ui/uAbout.h"
 #include "ui/uMain.h"
+#include "ui/uResults.h"
 #include "ui/uStartTest.h"
 #include "ui/uTestProcess.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -47,6 +56,74 @@ void runSteps(const std::shared_ptr<std::vector<TourStep>>& steps, std::size_t n
         (*steps)[next].shoot();
         runSteps(steps, next + 1, context);
     });
+}
+
+// A fast test of 15 minutes with its companion: 45 Wh falling at a power
+// that wanders between 9 and 13 W, for the pictures of the energy figures.
+QString writeDemoTest(const QTemporaryDir& dir)
+{
+    const QByteArray apr = QFile::encodeName(dir.filePath(QStringLiteral("demo.apr")));
+    ResultsWriter results;
+    CompanionWriter companion;
+    CompanionSetup setup;
+    setup.batteryEnergyFullDesignWh = 57.0;
+    setup.batteryEnergyFullWh = 51.3;
+    if (!results.create(apr.toStdString(), 1, 1, 16200) || !companion.create(companionPath(apr), setup))
+        return {};
+    double energy = 45.0;
+    std::array<double, 3> changes {};
+    int changed = 0;
+    int last = -1;
+    for (int k = 0; k < 900; ++k) {
+        EnergySample s;
+        s.seconds = k;
+        s.powerW = 11.0 + 1.5 * std::sin(k / 40.0) + 0.5 * std::sin(k * 1.7);
+        energy -= *s.powerW / 3600.0;
+        s.energyWh = energy;
+        s.level = static_cast<int>(std::lround(energy / 51.3 * 100.0));
+        if (last >= 0 && s.level != last && changed < 3)
+            changes[changed++] = k * TimeStep;
+        last = s.level;
+        results.appendSample(static_cast<uint8_t>(s.level));
+        companion.append(s);
+    }
+    results.finish(&changes, 57000, 0);
+    companion.finish();
+    return QFile::decodeName(apr);
+}
+
+// The chart with the power series, and the results window with its energy
+// group, for a demo test with a companion.
+void addEnergySteps(std::vector<TourStep>& steps, TfMain& main, const QString& dir)
+{
+    struct Demo {
+        QTemporaryDir files;
+        ResultsEvaluation evaluation;
+        FakeUrlOpener urls;
+        std::unique_ptr<TfResults> window;
+    };
+    auto demo = std::make_shared<Demo>();
+    QAction* showPower = main.findChild<QAction*>(QStringLiteral("ShowPower"));
+    steps.push_back({ [&main, demo, showPower] {
+                         demo->evaluation = evaluateResultsFile(writeDemoTest(demo->files));
+                         if (!demo->evaluation.ok || !showPower)
+                             return;
+                         showOnChart(demo->evaluation, main);
+                         showPower->setChecked(true);
+                     },
+        [&main, dir] { save(main, dir, "main-power.png"); } });
+    steps.push_back({ [&main, demo] {
+                         demo->window = std::make_unique<TfResults>(demo->urls, &main);
+                         demo->window->showEvaluation(demo->evaluation);
+                         demo->window->show();
+                     },
+        [&main, demo, showPower, dir] {
+            save(*demo->window, dir, "results-energy.png");
+            demo->window.reset();
+            if (showPower)
+                showPower->setChecked(false);
+            main.clearSeries();
+        } });
 }
 
 } // namespace
@@ -89,6 +166,7 @@ void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir)
             save(**about, dir, "about.png");
             about->reset();
         } });
+    addEnergySteps(*steps, main, dir);
     runSteps(steps, 0, &main);
 }
 

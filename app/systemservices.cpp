@@ -6,12 +6,14 @@
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
+#include "platform/dbus/powerprofiles.h"
 #include "platform/dbus/screensaverstate.h"
 #include "platform/dbus/upowerbatteryidentity.h"
 #include "platform/fakeprocessor.h"
 #include "platform/fakeprocessortimes.h"
 #include "platform/inhibitor.h"
 #include "platform/linuxprocessor.h"
+#include "platform/machinefacts.h"
 #include "platform/net/qthttpclient.h"
 #include "platform/procstattimes.h"
 #include "platform/screenstate.h"
@@ -45,6 +47,10 @@ void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
     s.generalBattery = std::make_unique<FakeBatteryIdentity>();
     if (mode == SystemOptions::Mode::Info)
         return;
+    auto machine = std::make_unique<FakeMachineFacts>();
+    machine->facts.vendor = QStringLiteral("Orvex");
+    machine->facts.model = QStringLiteral("Fake Laptop");
+    s.machine = std::move(machine);
     s.systemEvents = std::make_unique<FakeSystemEvents>();
     s.inhibitor = std::make_unique<FakeInhibitor>();
     if (mode == SystemOptions::Mode::Windows)
@@ -59,6 +65,8 @@ void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
     s.generalBattery = std::make_unique<SysfsBatteryIdentity>();
     if (mode == SystemOptions::Mode::Info)
         return;
+    s.powerProfiles = std::make_unique<DBusPowerProfiles>();
+    s.machine = std::make_unique<LinuxMachineFacts>(QStringLiteral("/"), s.powerProfiles.get());
     s.systemEvents = std::make_unique<LogindEvents>();
     // The delay and idle locks come from logind on the system bus; the
     // screen saver on the session bus holds the screen on as well where a
@@ -108,6 +116,7 @@ GuiServices SystemServices::gui() const
     g.http = http.get();
     g.load = load.get();
     g.screen = screen.get();
+    g.machine = machine.get();
     return g;
 }
 

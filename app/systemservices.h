@@ -16,6 +16,8 @@ class Clock;
 class HttpClient;
 class Inhibitor;
 class LoadWorkers;
+class MachineFactsSource;
+class PowerProfileSource;
 class PowerSource;
 class Processor;
 class ProcessorTimesSource;
@@ -61,6 +63,9 @@ struct SystemServices {
     std::unique_ptr<HttpClient> http;
     std::unique_ptr<LoadWorkers> load;
     std::unique_ptr<UrlOpener> urlOpener;
+    // The machine's setup for the companion file (not for --info).
+    std::unique_ptr<PowerProfileSource> powerProfiles;
+    std::unique_ptr<MachineFactsSource> machine;
 
     // The battery's identity and capacity, read now from the two sources.
     TBatteryInfo batteryInfo() const;

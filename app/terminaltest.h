@@ -3,6 +3,7 @@
 // The test run in the terminal: the session controller with terminal
 // stand-ins for its windows.
 #include "app/cli.h"
+#include "sysinfo/batteryinfo.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@ namespace ampero {
 class Inhibitor;
 
 class LoadWorkers;
+class MachineFactsSource;
 class PowerSource;
 class SystemEvents;
 
@@ -30,6 +32,10 @@ struct TerminalTestServices {
     SystemEvents* systemEvents = nullptr;
     // Locks that hold off sleep and shutdown while the test runs; none when null.
     Inhibitor* inhibitor = nullptr;
+    // The machine's setup for the companion file; left empty when null.
+    MachineFactsSource* machine = nullptr;
+    // The battery's identity for the companion file.
+    TBatteryInfo battery;
 };
 
 // Runs one test on the given power source, printing to out and err. Exit

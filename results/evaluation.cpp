@@ -152,12 +152,58 @@ QString reportMailUrl(const QString& folder, const QString& fileName)
 
 ResultsEvaluation evaluateResultsFile(const QString& path)
 {
-    return evaluateResults(readResultsFile(QFile::encodeName(path).toStdString()), path);
+    return evaluateResultsFileAt(QFile::encodeName(path));
 }
 
 ResultsEvaluation evaluateResultsFileAt(const QByteArray& path)
 {
-    return evaluateResults(readResultsFile(path.toStdString()), QFile::decodeName(path));
+    ResultsEvaluation e = evaluateResults(readResultsFile(path.toStdString()), QFile::decodeName(path));
+    // The companion only adds to a file that reads; whatever is wrong with
+    // it leaves the results as they are.
+    if (e.ok)
+        addCompanion(e, readCompanionFile(companionPath(path)));
+    return e;
+}
+
+namespace {
+
+QString unknownOr(const std::optional<double>& v, int decimals, const QString& unitPattern)
+{
+    if (!v)
+        return phrase("unknown");
+    return unitPattern.arg(QString::number(*v, 'f', decimals));
+}
+
+} // namespace
+
+void addCompanion(ResultsEvaluation& e, const CompanionData& c)
+{
+    if (!c.ok) {
+        e.companionProblem = c.problem;
+        return;
+    }
+    e.hasCompanion = true;
+    e.setup = c.setup;
+    std::vector<EnergySample> samples;
+    samples.reserve(c.samples.size());
+    for (const EnergySample& s : c.samples)
+        if (s.seconds < static_cast<double>(e.sampleCount))
+            samples.push_back(s);
+    e.energy = summarizeEnergy(samples);
+    e.energyFullWh = c.energyFullWh();
+    e.energyFullDesignWh = c.energyFullDesignWh();
+    e.batteryHealth = batteryHealthPercent(e.energyFullWh, e.energyFullDesignWh);
+    for (const EnergySample& s : samples)
+        if (s.powerW)
+            e.powerCurve.append(QPointF(s.seconds / 86400.0, *s.powerW));
+    e.energySamples = std::make_shared<const std::vector<EnergySample>>(std::move(samples));
+
+    e.averagePowerText = unknownOr(e.energy.averagePowerW, 1, phrase("%1 W"));
+    e.energyUsedText = unknownOr(e.energy.energyUsedWh, 2, phrase("%1 Wh"));
+    e.batteryHealthText = unknownOr(e.batteryHealth, 0, phrase("%1%"));
+    e.energyForecastText = e.energy.energyForecastSeconds
+        ? elapsedTimeText(*e.energy.energyForecastSeconds / 86400.0)
+        : phrase("unknown");
 }
 
 ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path)

@@ -7,6 +7,8 @@
 // TimeStep); levels are battery percentages; the mark is a signed integer,
 // 0 meaning "no mark" (shown "N/A").
 #include "core/timeunits.h"
+#include "results/companionfile.h"
+#include "results/energysummary.h"
 #include "results/resultsformat.h"
 
 #include <QByteArray>
@@ -72,6 +74,26 @@ struct ResultsEvaluation {
     QString forecastText; // WinBatteryLifeTime
     QString batteryLifeText; // BatteryLifeTime
     QString markText; // MarkLabel
+
+    // What the companion file adds, when one beside the results file could
+    // be read; otherwise hasCompanion is false, companionProblem says why
+    // and every value below is empty.
+    bool hasCompanion = false;
+    QString companionProblem;
+    QJsonObject setup; // the run's setup as the companion holds it
+    // The companion's samples, at most one per sample of the results file.
+    std::shared_ptr<const std::vector<EnergySample>> energySamples;
+    EnergySummary energy;
+    std::optional<double> energyFullWh;
+    std::optional<double> energyFullDesignWh;
+    std::optional<double> batteryHealth; // percent
+    // The power readings as chart points: x elapsed day fraction, y watts.
+    QList<QPointF> powerCurve;
+    // Texts as the results window shows them ("unknown" where a value is empty).
+    QString averagePowerText; // AveragePowerLabel, "7.9 W"
+    QString energyUsedText; // EnergyUsedLabel, "3.21 Wh"
+    QString batteryHealthText; // BatteryHealthLabel, "92%"
+    QString energyForecastText; // EnergyForecastLabel, fast tests
 };
 
 // Reads and evaluates the file at path.
@@ -83,7 +105,13 @@ ResultsEvaluation evaluateResultsFileAt(const QByteArray& path);
 
 // Evaluates what the reader returned for the file at path (path gives the
 // file name and folder texts only). The samples are taken over, not copied.
+// Reads no companion.
 ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path);
+
+// Adds a companion's values to a successful evaluation. Samples beyond the
+// results file's own are left out (a companion of another run cannot
+// stretch this one); a companion that is not ok adds nothing but its problem.
+void addCompanion(ResultsEvaluation& evaluation, const CompanionData& companion);
 
 // The points of the measured curve, level k at the elapsed time of k steps
 // (summed, as the test took them).

@@ -4,6 +4,7 @@
 #include "core/phrases.h"
 
 #include <QFile>
+#include <QJsonObject>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -21,6 +22,26 @@ RunSummary summarizeRun(const QString& path, ResultsEvaluation evaluation)
     RunSummary run;
     run.path = path;
     run.evaluation = std::move(evaluation);
+    const ResultsEvaluation& e = run.evaluation;
+    if (!e.hasCompanion)
+        return run;
+    // What the companion file beside the results file recorded.
+    run.averagePowerW = e.energy.averagePowerW;
+    run.energyUsedWh = e.energy.energyUsedWh;
+    run.batteryHealthPercent = e.batteryHealth;
+    const auto text = [](const QJsonObject& o, const char* key) {
+        return o.value(QLatin1String(key)).toString().trimmed();
+    };
+    const QJsonObject machine = e.setup.value(QLatin1String("machine")).toObject();
+    RunSetup setup;
+    setup.machine = QString(text(machine, "vendor") + QLatin1Char(' ') + text(machine, "model")).trimmed();
+    setup.kernel = text(e.setup, "kernel");
+    setup.powerProfile = text(e.setup, "power_profile");
+    const QJsonValue brightness = e.setup.value(QLatin1String("brightness_percent"));
+    if (brightness.isDouble())
+        setup.brightness = QString::number(brightness.toDouble(), 'g', 4) + QStringLiteral(" %");
+    setup.governor = text(e.setup, "cpu_governor");
+    run.setup = setup;
     return run;
 }
 

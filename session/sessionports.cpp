@@ -15,6 +15,7 @@ bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
     // The chart gets the levels as the file holds them and draws what fits.
     chart.setLevels(evaluation.samples, TimeStep);
     chart.setForecastLine(evaluation.forecastLine);
+    chart.setPowerCurve(evaluation.powerCurve);
     chart.setBottomMaximum(evaluation.bottomMaximum);
     chart.setInteractive(true);
     return true;

@@ -52,6 +52,9 @@ public:
         setSamples(levels ? levelCurve(*levels, step, 16384) : QList<QPointF>());
     }
     virtual void setForecastLine(const QList<QPointF>& points) = 0; // Series2
+    // The power drawn, x as above, y in watts on an axis of its own; empty
+    // for a file without energy readings. A chart without one ignores it.
+    virtual void setPowerCurve(const QList<QPointF>& /*points*/) { }
     // Zooming and panning: off while a test runs, on for shown results.
     virtual void setInteractive(bool on) = 0;
     // The bottom axis maximum as a day fraction.

@@ -28,41 +28,49 @@ if(NOT AMPERO_FUZZ_OK)
   return()
 endif()
 
-# The reader, the evaluation and the JSON report, built from their sources
-# with QtCore (the library itself is not instrumented).
-set(_fuzz_sources
-  ${AMPERO_FUZZ_DIR}/resultsformat_fuzz.cpp ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp
-  ${CMAKE_SOURCE_DIR}/results/evaluation.cpp ${CMAKE_SOURCE_DIR}/core/timetext.cpp
-  ${CMAKE_SOURCE_DIR}/session/sessionports.cpp
+# The readers, the evaluation and the JSON report, built from their sources
+# with QtCore (the library itself is not instrumented). One fuzzer for the
+# results file, one for its companion.
+set(_fuzz_common
+  ${CMAKE_SOURCE_DIR}/results/resultsformat.cpp ${CMAKE_SOURCE_DIR}/results/evaluation.cpp
+  ${CMAKE_SOURCE_DIR}/core/timetext.cpp ${CMAKE_SOURCE_DIR}/results/companionfile.cpp
+  ${CMAKE_SOURCE_DIR}/results/energysummary.cpp ${CMAKE_SOURCE_DIR}/session/sessionports.cpp
   ${CMAKE_SOURCE_DIR}/app/cli_report.cpp)
 set(_qt_includes)
 foreach(dir ${Qt6Core_INCLUDE_DIRS})
   list(APPEND _qt_includes -I${dir})
 endforeach()
-set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/resultsformat_fuzz)
-add_custom_command(
-  OUTPUT ${_fuzzer}
-  COMMAND ${AMPERO_CLANGXX} -std=c++20 -O1 -g -fno-omit-frame-pointer -fPIC
-          -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-          -DQT_NO_CAST_FROM_BYTEARRAY -DQT_USE_QSTRINGBUILDER
-          -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}/generated ${_qt_includes}
-          ${_fuzz_sources} $<TARGET_LINKER_FILE:Qt6::Core>
-          -o ${_fuzzer}
-  DEPENDS ${_fuzz_sources} ${CMAKE_SOURCE_DIR}/results/resultsformat.h ${CMAKE_SOURCE_DIR}/results/evaluation.h
-  COMMENT "Building the results-file fuzzer with clang++"
-  COMMAND_EXPAND_LISTS
-  VERBATIM)
-add_custom_target(resultsformat_fuzz ALL DEPENDS ${_fuzzer})
 
-# Every seed and every input that once failed, run once each.
-add_test(NAME resultsformat_fuzz_corpus
-         COMMAND ${_fuzzer} -runs=0 ${AMPERO_FUZZ_DIR}/seed ${AMPERO_FUZZ_DIR}/regressions)
-# A bounded fuzzing run. New inputs go to a corpus in the build tree, crashes
-# to fuzz-artifacts/ there; copy a crashing input into tests/fuzz/regressions.
-set(_work ${CMAKE_CURRENT_BINARY_DIR}/fuzz-corpus)
-file(MAKE_DIRECTORY ${_work} ${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts)
-add_test(NAME resultsformat_fuzz_run
-         COMMAND ${_fuzzer} -max_total_time=20 -max_len=4096 -rss_limit_mb=1024
-                 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts/
-                 ${_work} ${AMPERO_FUZZ_DIR}/seed ${AMPERO_FUZZ_DIR}/regressions)
-set_tests_properties(resultsformat_fuzz_corpus resultsformat_fuzz_run PROPERTIES TIMEOUT 120)
+function(ampero_fuzzer name seeds)
+  set(_sources ${AMPERO_FUZZ_DIR}/${name}.cpp ${_fuzz_common})
+  set(_fuzzer ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  add_custom_command(
+    OUTPUT ${_fuzzer}
+    COMMAND ${AMPERO_CLANGXX} -std=c++20 -O1 -g -fno-omit-frame-pointer -fPIC
+            -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+            -DQT_NO_CAST_FROM_BYTEARRAY -DQT_USE_QSTRINGBUILDER
+            -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}/generated ${_qt_includes}
+            ${_sources} $<TARGET_LINKER_FILE:Qt6::Core>
+            -o ${_fuzzer}
+    DEPENDS ${_sources} ${CMAKE_SOURCE_DIR}/results/resultsformat.h ${CMAKE_SOURCE_DIR}/results/evaluation.h
+            ${CMAKE_SOURCE_DIR}/results/companionfile.h
+    COMMENT "Building ${name} with clang++"
+    COMMAND_EXPAND_LISTS
+    VERBATIM)
+  add_custom_target(${name} ALL DEPENDS ${_fuzzer})
+
+  # Every seed and every input that once failed, run once each.
+  add_test(NAME ${name}_corpus COMMAND ${_fuzzer} -runs=0 ${seeds} ${AMPERO_FUZZ_DIR}/regressions)
+  # A bounded fuzzing run. New inputs go to a corpus in the build tree, crashes
+  # to fuzz-artifacts/ there; copy a crashing input into tests/fuzz/regressions.
+  set(_work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  file(MAKE_DIRECTORY ${_work} ${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts)
+  add_test(NAME ${name}_run
+           COMMAND ${_fuzzer} -max_total_time=20 -max_len=4096 -rss_limit_mb=1024
+                   -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts/
+                   ${_work} ${seeds} ${AMPERO_FUZZ_DIR}/regressions)
+  set_tests_properties(${name}_corpus ${name}_run PROPERTIES TIMEOUT 120)
+endfunction()
+
+ampero_fuzzer(resultsformat_fuzz ${AMPERO_FUZZ_DIR}/seed)
+ampero_fuzzer(companion_fuzz ${AMPERO_FUZZ_DIR}/companion_seed)

@@ -61,12 +61,64 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
               "\"0:00:02\", "
               "\"mark\": 0, \"mark_text\": \"N/A\", \"samples\": 3, \"first_level\": 100, \"last_level\": "
               "99, "
-              "\"capacity\": 48000, \"work_count\": 5, \"complete\": true, \"forecast_line\": null}\n");
+              "\"capacity\": 48000, \"work_count\": 5, \"complete\": true, \"forecast_line\": null, "
+              "\"average_power_w\": null, \"energy_used_wh\": null, \"battery_health_percent\": null, "
+              "\"energy_full_wh\": null, \"energy_full_design_wh\": null, \"energy_forecast_seconds\": null, "
+              "\"setup\": null}\n");
 
     const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
     EXPECT_EQ(csv.code, 0);
     EXPECT_EQ(csv.out, QByteArray("elapsed_seconds,level\n0,100\n1,100\n2,99\n"));
     EXPECT_TRUE(QByteArray(lines.err + json.err + csv.err).isEmpty());
+}
+
+TEST(ReportCli, CompanionAddsEnergyKeysLinesAndCsvColumns)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("example.apr"), kExample);
+    const QStringList keys { "average_power_w", "energy_used_wh", "battery_health_percent", "energy_full_wh",
+        "energy_full_design_wh", "energy_forecast_seconds", "setup" };
+
+    // Without a companion every new key is there, as null.
+    const Exit bare = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
+    QJsonParseError error;
+    QJsonObject o = QJsonDocument::fromJson(bare.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << bare.out.toStdString();
+    for (const QString& key : keys) {
+        EXPECT_TRUE(o.contains(key)) << key.toStdString();
+        EXPECT_TRUE(o.value(key).isNull()) << key.toStdString();
+    }
+
+    test::writeFile(dir, QStringLiteral("example.apr.jsonl"),
+        "{\"format\":\"ampero-companion\",\"format_version\":1,\"kernel\":\"6.1.0\",\"power_profile\":null,"
+        "\"battery\":{\"energy_full_wh\":45,\"energy_full_design_wh\":50}}\n"
+        "{\"seconds\":0,\"level\":100,\"energy_wh\":40,\"power_w\":9,\"voltage_v\":12}\n"
+        "{\"seconds\":2,\"level\":99,\"energy_wh\":39.99,\"power_w\":null,\"voltage_v\":11.9}\n"
+        "{\"seconds\":3,\"le");
+    const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
+    EXPECT_EQ(json.code, 0);
+    o = QJsonDocument::fromJson(json.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("average_power_w")).toDouble(), 18.0);
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_used_wh")).toDouble(), 0.01);
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("battery_health_percent")).toDouble(), 90.0);
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_full_wh")).toDouble(), 45.0);
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_full_design_wh")).toDouble(), 50.0);
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_forecast_seconds")).toDouble(), 7998.0);
+    EXPECT_EQ(o.value(QStringLiteral("setup")).toObject().value(QStringLiteral("kernel")).toString(),
+        QStringLiteral("6.1.0"));
+    EXPECT_EQ(o.value(QStringLiteral("mark_text")).toString(), QStringLiteral("N/A")); // the rest unchanged
+
+    const Exit lines = runProgram({ QStringLiteral("--report"), path });
+    EXPECT_TRUE(
+        lines.out.endsWith("Mark: N/A\nAverage power: 18.0 W\nEnergy used: 0.01 Wh\nBattery health: 90%\n"))
+        << lines.out.toStdString();
+
+    const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
+    EXPECT_EQ(csv.code, 0);
+    EXPECT_EQ(csv.out,
+        QByteArray("elapsed_seconds,level,energy_wh,power_w,voltage_v\n0,100,40,9,12\n1,100,,,\n"
+                   "2,99,39.99,,11.9\n"));
 }
 
 TEST(ReportCli, AbsurdLevelChangeTimesPrintNullAndNotAvailable)
@@ -147,7 +199,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_NEAR(o.value(QStringLiteral("forecast_line")).toDouble(), 15199.9998, 0.5e-4);
     EXPECT_EQ(o.value(QStringLiteral("last_level")).toInteger(), 77);
     EXPECT_TRUE(json.contains("\"work_count\": 18446744073709551615,")) << "exact, not through a double";
-    EXPECT_EQ(o.keys().size(), 16);
+    EXPECT_EQ(o.keys().size(), 23);
 
     // printReport on a file cut off before its Terminator.
     QTemporaryDir dir;

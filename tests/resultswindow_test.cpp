@@ -83,6 +83,63 @@ TEST(ResultsWindow, TextsCaptionAndHiddenMark)
         (QStringList { "Testing results (incomplete)", "cut.apr", "fast", "none", "1:00:00", "0:00:02" }));
 }
 
+TEST(ResultsWindow, EnergyGroupOnlyWithACompanionAndTheWindowGrowsForIt)
+{
+    FakeUrlOpener opener;
+    const auto energyShown = [](const QWidget& w) {
+        QStringList out;
+        for (const char* name : { "Label6", "AveragePowerLabel", "Label7", "EnergyUsedLabel", "Label8",
+                 "BatteryHealthLabel", "Label9", "EnergyForecastLabel" }) {
+            const auto* l = w.findChild<QLabel*>(QString::fromLatin1(name));
+            if (l->isVisible())
+                out << l->text();
+        }
+        return out;
+    };
+    CompanionData companion = parseCompanion(
+        "{\"format\":\"ampero-companion\",\"battery\":{\"energy_full_wh\":45,\"energy_full_design_wh\":50}}\n"
+        "{\"seconds\":0,\"level\":100,\"energy_wh\":40,\"power_w\":9}\n"
+        "{\"seconds\":2,\"level\":99,\"energy_wh\":39.99,\"power_w\":9}\n");
+    ASSERT_TRUE(companion.ok);
+
+    for (const uint8_t mode : { 1, 2 }) {
+        QByteArray bytes = kExample;
+        bytes[4] = static_cast<char>(mode);
+        ResultsEvaluation e = evaluateBytes(bytes, QStringLiteral("/tmp/run.apr"));
+        TfResults plain(opener);
+        plain.showEvaluation(e);
+        plain.show();
+        EXPECT_EQ(plain.size(), QSize(320, 282));
+        EXPECT_FALSE(plain.findChild<QGroupBox*>(QStringLiteral("GroupBox5"))->isVisible());
+
+        addCompanion(e, companion);
+        TfResults w(opener);
+        w.showEvaluation(e);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        const auto* group = w.findChild<QGroupBox*>(QStringLiteral("GroupBox5"));
+        EXPECT_TRUE(group->isVisible());
+        QStringList expected { "Average power:", "18.0 W", "Energy used:", "0.01 Wh",
+            "Battery health:", "90%" };
+        if (mode == 1)
+            expected << "By energy:"
+                     << "2:13:18"; // 39.99 Wh at 18 W
+        EXPECT_EQ(energyShown(w), expected);
+        // The old groups stay where they were; the group and the buttons fit below them.
+        EXPECT_EQ(w.findChild<QGroupBox*>(QStringLiteral("GroupBox2"))->geometry(), QRect(3, 139, 314, 70));
+        EXPECT_EQ(w.height(), 282 + group->height() + 6);
+        EXPECT_EQ(w.minimumSize(), w.maximumSize());
+        for (const char* name : { "CancelBut", "Button1", "Button2", "Button3" }) {
+            EXPECT_GE(button(w, name)->y(), group->geometry().bottom()) << name;
+            EXPECT_LE(button(w, name)->geometry().bottom(), w.height()) << name;
+        }
+        // Shown again without a companion, the window is as it was.
+        w.showEvaluation(evaluateBytes(bytes, QStringLiteral("/tmp/run.apr")));
+        EXPECT_EQ(w.size(), QSize(320, 282));
+        EXPECT_EQ(button(w, "CancelBut")->pos(), QPoint(163, 249));
+    }
+}
+
 TEST(ResultsWindow, ForecastCaptionNamesTheSystemInFull)
 {
     // The forecast comes from the system's power service: nothing in the

@@ -24,4 +24,6 @@ check starttest.png 351 194
 check testing.png 214 46
 check about.png 294 176
 check main-testing.png 632 453
+check main-power.png 632 453
+check results-energy.png 320 388
 exit $fail

@@ -3,6 +3,7 @@
 // through the built program.
 #include "app/terminaltest.h"
 #include "platform/fakepowersource.h"
+#include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "session_fakes.h"
 #include "support/testutil.h"
@@ -367,6 +368,28 @@ TEST_F(TerminalProgram, SighupCompletesTheFile)
     EXPECT_FALSE(r.data.samples.empty());
 }
 
+// kill -9 in the middle of a test: the results file and its companion both
+// read, the companion with every second but perhaps the last.
+TEST_F(TerminalProgram, KillLeavesAReadableCompanion)
+{
+    const QString out = dir.filePath(QStringLiteral("killed.apr"));
+    startRun({ "--run", "normal", "--no-load", "--power-source", "sim:60", "--output", out });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return proc.state() != QProcess::Running || proc.peek(4096).count('\n') >= 4; }, 10000));
+    if (proc.state() != QProcess::Running && refused())
+        GTEST_SKIP() << "sim:60 refused: " << proc.readAllStandardError().toStdString();
+    proc.kill();
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    const ResultsEvaluation e = evaluateResultsFile(out);
+    ASSERT_TRUE(e.ok) << e.failure.toStdString();
+    EXPECT_FALSE(e.complete);
+    ASSERT_TRUE(e.hasCompanion) << e.companionProblem.toStdString();
+    ASSERT_GE(e.sampleCount, 2);
+    EXPECT_GE(static_cast<qint64>(e.energySamples->size()), e.sampleCount - 1);
+    EXPECT_EQ(e.energySamples->front().level, e.firstLevel);
+    EXPECT_FALSE(e.setup.value(QStringLiteral("program_version")).toString().isEmpty());
+}
+
 // `| head -n 2` closes the output after two lines: the test runs to its
 // regular end all the same, completes its file and exits 0.
 TEST_F(TerminalProgram, ClosedOutputDoesNotEndTheTest)
@@ -468,6 +491,7 @@ TEST_F(TerminalProgram, FileNamesThatAreNotUtf8AreKeptAsBytes)
         ::closedir(d);
     }
     EXPECT_TRUE(exact) << "the file has the very bytes it was given";
+    EXPECT_TRUE(readCompanionFile(QFile::encodeName(dir.path()) + "/bad\xff\xfe.apr.jsonl").ok);
 
     for (const QByteArray& arg :
         { QByteArray("$'bad\\xff\\xfe.apr'"), QByteArray("\"file://$PWD/bad%FF%FE.apr\"") }) {
@@ -477,7 +501,9 @@ TEST_F(TerminalProgram, FileNamesThatAreNotUtf8AreKeptAsBytes)
         EXPECT_TRUE(report.out.contains("Test mode: fast")) << report.out.toStdString();
         const ShellRun csv = runShell(dir.path(), "exec \"$AMPERO\" --export-csv " + arg);
         EXPECT_EQ(csv.exitCode, 0) << csv.err.toStdString();
-        EXPECT_TRUE(csv.out.startsWith("elapsed_seconds,level\n0,")) << csv.out.toStdString();
+        // The companion beside it was found under the same bytes.
+        EXPECT_TRUE(csv.out.startsWith("elapsed_seconds,level,energy_wh,power_w,voltage_v\n0,"))
+            << csv.out.toStdString();
     }
 }
 

@@ -2,6 +2,7 @@
 // The windows as a user meets them: names, captions, geometry, the menu and
 // its shortcuts, the start-test, testing and about windows, the save dialogs.
 #include "platform/urlopener.h"
+#include "results/evaluation.h"
 #include "support/modaldriver.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
@@ -117,7 +118,8 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
                            "ClearComparison=C&lear comparison, NormalizeCurves=Curves by share of battery "
                            "&life, -, FileExit1=&Exit"),
             QStringLiteral(
-                "&Test: StartFastTest=&Fast mode, StartNormalTest=&Normal mode, -, Unburned=N&o load CPU"),
+                "&Test: StartFastTest=&Fast mode, StartNormalTest=&Normal mode, -, Unburned=N&o load CPU, "
+                "ShowPower=Show &power on chart"),
             QStringLiteral("&Help: Action4=&Help..., Action5=Check for updates..., -, Action3=&About..."),
         }));
     EXPECT_EQ(action(w, "StartFastTest")->data().toInt(), 1);
@@ -128,6 +130,45 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     EXPECT_TRUE(action(w, "Unburned")->isCheckable());
     EXPECT_FALSE(action(w, "Unburned")->isChecked()); // CPU load on at start
     EXPECT_EQ(plain(action(w, "Action1")->text()), QStringLiteral("Save graph..."));
+}
+
+TEST(MainWindow, PowerSeriesOffByDefaultKeptAndShownOnTheRightAxis)
+{
+    TfMain w(nullptr);
+    const ChartWidget& chart = *w.chart();
+    const ChartSeries* power = nullptr;
+    for (int i = 0; i < chart.seriesCount(); ++i)
+        if (chart.series(i)->name() == QStringLiteral("Power"))
+            power = chart.series(i);
+    ASSERT_NE(power, nullptr);
+    QAction* show = action(w, "ShowPower");
+    EXPECT_TRUE(show->isCheckable());
+    EXPECT_FALSE(show->isChecked());
+
+    // A running test's readings are kept while the series is off.
+    w.addPowerPoint(0.0, 9.5);
+    w.addPowerPoint(TimeStep, 14.0);
+    EXPECT_TRUE(power->isEmpty());
+    EXPECT_FALSE(chart.rightAxis().visible);
+
+    show->trigger();
+    EXPECT_EQ(power->points(), (QList<QPointF> { { 0.0, 9.5 }, { TimeStep, 14.0 } }));
+    EXPECT_TRUE(chart.rightAxis().visible);
+    EXPECT_EQ(chart.rightAxis().title, QStringLiteral("Power, W"));
+    EXPECT_EQ(chart.rightAxis().min, 0.0);
+    EXPECT_GE(chart.rightAxis().max, 14.0);
+    w.addPowerPoint(2 * TimeStep, 40.0); // the axis grows with the readings
+    EXPECT_GE(chart.rightAxis().max, 40.0);
+    EXPECT_EQ(power->count(), 3);
+
+    // A new test clears it; an opened file's curve replaces it.
+    w.clearSeries();
+    EXPECT_TRUE(power->isEmpty());
+    w.setPowerCurve({ { 0.0, 7.0 }, { 1.0, 8.0 } });
+    EXPECT_EQ(power->count(), 2);
+    show->trigger();
+    EXPECT_TRUE(power->isEmpty());
+    EXPECT_FALSE(chart.rightAxis().visible);
 }
 
 TEST(MainWindow, MenuCommandsReachTheirListeners)

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace ampero {
@@ -43,6 +45,9 @@ TfMain::TfMain(UrlOpener* urlOpener, QWidget* parent)
         [this] { Q_EMIT startTestRequested(ui->StartNormalTest->data().toInt()); });
     connect(ui->Unburned, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
     connect(ui->Action4, &QAction::triggered, this, &TfMain::helpRequested);
+    m_powerSeries = ui->Chart1->addSeries(tr("Power"), QColor(0, 128, 0), 1, ChartAxisSide::Right);
+    ui->ShowPower->setData(0);
+    connect(ui->ShowPower, &QAction::toggled, this, &TfMain::showPower);
     connect(ui->Action5, &QAction::triggered, this, &TfMain::checkUpdatesRequested);
     connect(ui->CompareWith, &QAction::triggered, this, &TfMain::compareRequested);
     connect(ui->ClearComparison, &QAction::triggered, this, &TfMain::clearComparisonRequested);
@@ -142,6 +147,54 @@ void TfMain::clearSeries()
 {
     ui->Chart1->clearSeries1();
     ui->Chart1->clearSeries2();
+    setPowerCurve({});
+}
+
+bool TfMain::powerShown() const
+{
+    return ui->ShowPower->isChecked();
+}
+
+void TfMain::setPowerCurve(const QList<QPointF>& points)
+{
+    m_powerPoints = points;
+    showPower(powerShown());
+}
+
+void TfMain::addPowerPoint(double x, double watts)
+{
+    m_powerPoints.append(QPointF(x, watts));
+    if (!powerShown())
+        return;
+    ui->Chart1->addPoint(m_powerSeries, x, watts);
+    if (watts > m_powerAxisMax * 0.95)
+        updatePowerAxis();
+}
+
+void TfMain::showPower(bool on)
+{
+    if (on)
+        ui->Chart1->setPoints(m_powerSeries, m_powerPoints);
+    else
+        ui->Chart1->clearSeries(m_powerSeries);
+    updatePowerAxis();
+}
+
+void TfMain::updatePowerAxis()
+{
+    // 0 up to a round number of watts some way above the highest reading.
+    double highest = 0;
+    for (const QPointF& p : std::as_const(m_powerPoints))
+        highest = std::max(highest, p.y());
+    const double step = highest <= 10 ? 2 : highest <= 50 ? 5 : highest <= 100 ? 10 : 50;
+    m_powerAxisMax = std::max(step * 5, std::ceil(highest * 1.1 / step) * step);
+    ChartValueAxis axis;
+    axis.title = tr("Power, W");
+    axis.min = 0;
+    axis.max = m_powerAxisMax;
+    axis.tickStep = m_powerAxisMax / 5;
+    axis.visible = powerShown();
+    ui->Chart1->setRightAxis(axis);
 }
 
 void TfMain::addSample(double x, double y)

@@ -49,6 +49,11 @@ public:
     // The chart keeps the file's levels as they are and draws what fits.
     void setLevels(const std::shared_ptr<const std::vector<uint8_t>>& levels, double step) override;
     void setForecastLine(const QList<QPointF>& points) override;
+    // The power series: kept always, drawn on the right axis while the
+    // checkable ShowPower item is on (off by default).
+    void setPowerCurve(const QList<QPointF>& points) override;
+    void addPowerPoint(double x, double watts);
+    bool powerShown() const;
     void setInteractive(bool on) override;
     // Throws std::invalid_argument (the old maximum stays) for a value below
     // the axis minimum; see ChartWidget::setBottomMaximum for a form without.
@@ -103,6 +108,11 @@ private:
     QTimer m_cpuUsagTimer;
     QTimer m_loadResultsTimer;
     bool m_shownOnce = false;
+    void showPower(bool on);
+    void updatePowerAxis();
+    int m_powerSeries = -1;
+    QList<QPointF> m_powerPoints;
+    double m_powerAxisMax = 0;
 };
 
 } // namespace ampero

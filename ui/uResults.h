@@ -38,9 +38,13 @@ private Q_SLOTS:
     void Button3Click(); // Open report folder
 
 private:
+    // The energy group of a file with a companion (hidden without one).
+    void showEnergy(const ResultsEvaluation& evaluation);
+
     std::unique_ptr<Ui::TfResults> ui;
     UrlOpener& m_opener;
     QString m_reportFolder;
+    int m_grown = 0; // pixels the window has grown by for the energy group
 };
 
 } // namespace ampero

@@ -197,6 +197,10 @@
         <source>Curves by share of battery &amp;life</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Show &amp;power on chart</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TfResults</name>
@@ -258,6 +262,26 @@
     </message>
     <message>
         <source>System forecast:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Energy </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Average power:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energy used:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By energy:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -614,6 +638,34 @@
         <source>Level, %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 W</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 Wh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Average power: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energy used: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>By energy: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::RunComparison</name>
@@ -654,6 +706,17 @@
     <name>ampero::TfCompare</name>
     <message>
         <source>The runs differ in this setting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::TfMain</name>
+    <message>
+        <source>Power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Power, W</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

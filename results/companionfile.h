@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The companion file beside a results file, NAME.apr.jsonl: what the .apr
+// cannot hold. It is JSON Lines (one JSON object a line, UTF-8, "\n" after
+// each): the first line is the setup of the run, every further line one
+// sample, appended as the test takes it.
+//
+//   {"format":"ampero-companion","format_version":1,"program_version":"1.1.1.23",
+//    "start_time":"2026-12-09T16:02:11+01:00","machine":{"vendor":..,"model":..},
+//    "kernel":..,"power_profile":..,"brightness_percent":..,"cpu_governor":..,
+//    "battery":{"vendor":..,"model":..,"technology":..,
+//               "energy_full_design_wh":..,"energy_full_wh":..}}
+//   {"seconds":0,"level":87,"energy_wh":44.61,"power_w":7.93,"voltage_v":12.41}
+//
+// Values the system did not give are null. A line appended at a time means a
+// test cut off at any moment leaves a file whose whole lines all read; the
+// reader skips a last line cut part-way, and any other line that does not
+// parse, and uses the rest.
+#include "results/energysummary.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace ampero {
+
+inline constexpr char CompanionFormatName[] = "ampero-companion";
+inline constexpr int CompanionFormatVersion = 1;
+// The largest companion read: some 40 days of samples. A larger one is
+// ignored as a whole rather than read in part, which would give wrong totals.
+inline constexpr qint64 CompanionMaxFileSize = qint64(256) << 20;
+
+// The path of the companion of a results file: the same name with ".jsonl".
+QByteArray companionPath(const QByteArray& resultsPath);
+
+// The setup of one run. Texts left empty and values left unset are written
+// as null. Nothing that names the user, the host or a serial number.
+struct CompanionSetup {
+    QString programVersion;
+    QString startTime; // ISO 8601 with the UTC offset
+    QString machineVendor;
+    QString machineModel;
+    QString kernel;
+    QString powerProfile;
+    std::optional<double> brightnessPercent;
+    QString cpuGovernor;
+    QString batteryVendor;
+    QString batteryModel;
+    QString batteryTechnology;
+    std::optional<double> batteryEnergyFullDesignWh;
+    std::optional<double> batteryEnergyFullWh;
+};
+
+// The setup line and a sample line, each one compact JSON object ending in "\n".
+QByteArray encodeSetupLine(const CompanionSetup& setup);
+QByteArray encodeSampleLine(const EnergySample& sample);
+
+// What a companion file holds.
+struct CompanionData {
+    // False when there was no usable companion; problem then says why
+    // ("no companion file", "not a companion file", ...).
+    bool ok = false;
+    QString problem;
+    QJsonObject setup; // the setup line as it was read
+    std::vector<EnergySample> samples; // in file order
+    int skippedLines = 0; // lines that did not parse (a cut last line among them)
+
+    // The battery's energies from the setup, where it gave numbers.
+    std::optional<double> energyFullWh() const;
+    std::optional<double> energyFullDesignWh() const;
+};
+
+// Parses the bytes of a whole companion file. Total: any input gives a
+// result; a first line that is not a companion setup gives ok = false.
+CompanionData parseCompanion(const QByteArray& bytes);
+// Reads the file at path (the file system's bytes). Only a regular file is
+// read, without waiting on a pipe, and only up to CompanionMaxFileSize.
+CompanionData readCompanionFile(const QByteArray& path);
+
+// Writes a companion file line by line, each line straight to the
+// operating system, so that a killed program loses at most the line being
+// written. finish() flushes to disk and closes. After a failed write the
+// writer stops writing: the companion is an extra, and a test goes on
+// without it.
+class CompanionWriter {
+public:
+    CompanionWriter() = default;
+    CompanionWriter(const CompanionWriter&) = delete;
+    CompanionWriter& operator=(const CompanionWriter&) = delete;
+    ~CompanionWriter();
+
+    // Creates or replaces the file and writes the setup line.
+    bool create(const QByteArray& path, const CompanionSetup& setup);
+    bool append(const EnergySample& sample);
+    // Flushes (fdatasync) and closes; false when that or any write failed.
+    bool finish();
+    bool isOpen() const { return m_fd >= 0; }
+    const QString& errorString() const { return m_error; }
+
+private:
+    bool writeLine(const QByteArray& line);
+    void close();
+
+    int m_fd = -1;
+    bool m_failed = false;
+    QByteArray m_path;
+    QString m_error;
+};
+
+} // namespace ampero
