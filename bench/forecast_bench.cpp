@@ -118,7 +118,7 @@ Outcome runOne(const Curve& curve, const Variant& v, const QString& dir)
         return out;
     out.fastTestSeconds = samples.back().seconds;
     out.lineSeconds = toSeconds(*lineEnd);
-    out.energySeconds = samples.back().seconds + *summary.energyForecastSeconds;
+    out.energySeconds = *summary.energyForecastSeconds;
 
     // The rest of the battery, second by second, under the same load.
     while (sim.status().energyWh.value_or(0) > 0) {

@@ -46,7 +46,7 @@ EnergySummary summarizeEnergy(std::span<const EnergySample> samples)
     if (!out.averagePowerW && powerCount > 0)
         out.averagePowerW = powerSum / powerCount;
     if (out.energyAtEndWh && out.averagePowerW && *out.averagePowerW > 0)
-        out.energyForecastSeconds = *out.energyAtEndWh / *out.averagePowerW * 3600.0;
+        out.energyForecastSeconds = last->seconds + *out.energyAtEndWh / *out.averagePowerW * 3600.0;
     return out;
 }
 

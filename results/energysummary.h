@@ -20,7 +20,9 @@ struct EnergySummary {
     std::optional<double> averagePowerW;
     std::optional<double> energyUsedWh;
     std::optional<double> energyAtEndWh;
-    // The energy left at the end divided by the average power, in seconds.
+    // The battery life the energy forecasts, in seconds from the start like
+    // the line of a fast test: the time to the last reading of the energy,
+    // then the energy left there at the average power.
     std::optional<double> energyForecastSeconds;
 };
 

@@ -5,6 +5,7 @@
 #include "core/sitesettings.h"
 #include "core/testmode.h"
 #include "core/timetext.h"
+#include "core/timeunits.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -195,14 +196,14 @@ void addCompanion(ResultsEvaluation& e, const CompanionData& c)
     e.batteryHealth = batteryHealthPercent(e.energyFullWh, e.energyFullDesignWh);
     for (const EnergySample& s : samples)
         if (s.powerW)
-            e.powerCurve.append(QPointF(s.seconds / 86400.0, *s.powerW));
+            e.powerCurve.append(QPointF(toDays(s.seconds), *s.powerW));
     e.energySamples = std::make_shared<const std::vector<EnergySample>>(std::move(samples));
 
     e.averagePowerText = unknownOr(e.energy.averagePowerW, 1, phrase("%1 W"));
     e.energyUsedText = unknownOr(e.energy.energyUsedWh, 2, phrase("%1 Wh"));
     e.batteryHealthText = unknownOr(e.batteryHealth, 0, phrase("%1%"));
     e.energyForecastText = e.energy.energyForecastSeconds
-        ? elapsedTimeText(*e.energy.energyForecastSeconds / 86400.0)
+        ? elapsedTimeText(toDays(*e.energy.energyForecastSeconds))
         : phrase("unknown");
 }
 

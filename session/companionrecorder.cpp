@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/companionrecorder.h"
 
+#include "core/timeunits.h"
 #include "platform/machinefacts.h"
 #include "platform/powersource.h"
 #include "session/testsession.h"
@@ -66,7 +67,7 @@ void CompanionRecorder::sampleTaken(double elapsed, int level)
     // its next refresh.
     const PowerStatus& status = m_power.status();
     EnergySample s;
-    s.seconds = std::round(elapsed * 86400.0 * 1000.0) / 1000.0;
+    s.seconds = std::round(toSeconds(elapsed) * 1000.0) / 1000.0;
     s.level = level;
     s.energyWh = status.energyWh;
     s.powerW = status.powerW;

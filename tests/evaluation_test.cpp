@@ -303,14 +303,14 @@ TEST(LevelCurve, ExactWhileItFitsThenBoundedWithTheExtremes)
 TEST(EnergySummary, AverageFromEnergyUsedElseFromPowerReadings)
 {
     // 10 Wh used in half an hour: 20 W on average, whatever the noisy readings say;
-    // the 30 Wh left last 1.5 hours at that draw.
+    // the 30 Wh left last 1.5 hours more at that draw.
     const EnergySample run[]
         = { { 0, 80, 40.0, 25.0, 12.0 }, { 900, 70, {}, 18.0, {} }, { 1800, 60, 30.0, 15.0, 11.8 } };
     const EnergySummary s = summarizeEnergy(run);
     EXPECT_DOUBLE_EQ(*s.energyUsedWh, 10.0);
     EXPECT_DOUBLE_EQ(*s.averagePowerW, 20.0);
     EXPECT_DOUBLE_EQ(*s.energyAtEndWh, 30.0);
-    EXPECT_DOUBLE_EQ(*s.energyForecastSeconds, 5400.0);
+    EXPECT_DOUBLE_EQ(*s.energyForecastSeconds, 1800.0 + 5400.0);
 
     // No energy at all: the power readings' mean, and nothing to forecast from.
     const EnergySample powerOnly[] = { { 0, 80, {}, 10.0, {} }, { 1, 80, {}, 14.0, {} } };

@@ -104,7 +104,7 @@ TEST(ReportCli, CompanionAddsEnergyKeysLinesAndCsvColumns)
     EXPECT_DOUBLE_EQ(o.value(QStringLiteral("battery_health_percent")).toDouble(), 90.0);
     EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_full_wh")).toDouble(), 45.0);
     EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_full_design_wh")).toDouble(), 50.0);
-    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_forecast_seconds")).toDouble(), 7998.0);
+    EXPECT_DOUBLE_EQ(o.value(QStringLiteral("energy_forecast_seconds")).toDouble(), 8000.0);
     EXPECT_EQ(o.value(QStringLiteral("setup")).toObject().value(QStringLiteral("kernel")).toString(),
         QStringLiteral("6.1.0"));
     EXPECT_EQ(o.value(QStringLiteral("mark_text")).toString(), QStringLiteral("N/A")); // the rest unchanged
