@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ampero {
 
@@ -266,21 +267,25 @@ int64_t SimPowerSource::msUntilNextLevel() const
 
 void SimPowerSource::scheduleNextCheck()
 {
-    // Wake when the level should change at the present draw, and at least
-    // every ReadingRefreshMs, as a battery's gauge reports its energy and
-    // power: a draw that changed (noise, load, the half-way step) is seen
-    // then. Never sooner than the poll interval after this check. A resume
-    // shows at the first wake after it. Once empty nothing changes again.
+    // Wake when the level should change at the present draw. Where the draw
+    // varies (noise, load, the half-way step), also at least every
+    // ReadingRefreshMs, as a battery's gauge reports its energy and power.
+    // Never sooner than the poll interval after this check. A resume shows at
+    // the first wake after it. Once empty nothing changes again.
     if (m_pollIntervalMs <= 0)
         return;
     if (isEmpty()) {
         m_timer.stop();
         return;
     }
+    const bool drawVaries
+        = m_settings.noisePercent > 0 || (m_settings.loadW > 0 && m_load) || m_settings.halfwayFactor != 1.0;
     const int64_t untilLevel = msUntilNextLevel();
-    const int64_t untilNext
-        = untilLevel < 0 ? ReadingRefreshMs : std::min<int64_t>(ReadingRefreshMs, untilLevel + 1);
-    m_timer.start(static_cast<int>(std::max<int64_t>(m_pollIntervalMs, untilNext)));
+    int64_t untilNext = untilLevel < 0 ? ReadingRefreshMs : untilLevel + 1;
+    if (drawVaries)
+        untilNext = std::min<int64_t>(untilNext, ReadingRefreshMs);
+    untilNext = std::clamp<int64_t>(untilNext, m_pollIntervalMs, std::numeric_limits<int>::max());
+    m_timer.start(static_cast<int>(untilNext));
 }
 
 bool SimPowerSource::checkForChange()

@@ -66,7 +66,8 @@ public:
 
     // pollIntervalMs: the shortest time between two looks (0: never, tests
     // call checkForChange() by hand). The timer wakes when the level should
-    // change and at least every ReadingRefreshMs, until the battery is empty.
+    // change and, where the draw varies, at least every ReadingRefreshMs,
+    // until the battery is empty.
     explicit SimPowerSource(std::shared_ptr<const Clock> clock,
         int secondsPerPercent = DefaultSecondsPerPercent, int pollIntervalMs = 250,
         QObject* parent = nullptr);

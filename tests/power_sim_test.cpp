@@ -80,8 +80,7 @@ TEST(SimPowerSource, WakesWhenTheLevelChangesAndEveryTenSeconds)
 {
     // A wake-up of its own each second would be one more wake-up of the
     // program in every second of a test: the simulated battery looks when
-    // its level should change, and at least every ten seconds for a new
-    // energy and power, as a battery's gauge reports them.
+    // its level should change.
     auto clock = std::make_shared<FakeClock>();
     SimPowerSource sim(clock, 2, 250);
     struct Step {
@@ -105,9 +104,16 @@ TEST(SimPowerSource, WakesWhenTheLevelChangesAndEveryTenSeconds)
     EXPECT_EQ(sim.status().batteryLifePercent, 0);
     EXPECT_EQ(sim.nextCheckInMs(), -1) << "empty: nothing left to look for";
 
-    SimPowerSource slow(clock, 60, 250);
-    EXPECT_GE(slow.nextCheckInMs(), SimPowerSource::ReadingRefreshMs - 10);
-    EXPECT_LE(slow.nextCheckInMs(), SimPowerSource::ReadingRefreshMs);
+    // At a steady draw only the level changes; a varying draw is read again
+    // every ten seconds.
+    SimPowerSource steady(clock, 60, 250);
+    EXPECT_GE(steady.nextCheckInMs(), 59990);
+    SimBatterySettings noisy;
+    noisy.secondsPerPercent = 60;
+    noisy.noisePercent = 10;
+    SimPowerSource varying(clock, noisy, {}, 250);
+    EXPECT_GE(varying.nextCheckInMs(), SimPowerSource::ReadingRefreshMs - 10);
+    EXPECT_LE(varying.nextCheckInMs(), SimPowerSource::ReadingRefreshMs);
 }
 
 namespace {
