@@ -16,6 +16,7 @@
 #include "procusage.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
+#include "timedchart.h"
 #include "ui/chartwidget.h"
 #include "ui/uMain.h"
 
@@ -39,18 +40,7 @@ namespace {
 
 constexpr double Second = kDayPerSecond;
 
-// A chart that notes when a paint has finished.
-class TimedChart : public ChartWidget {
-public:
-    int paints = 0;
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        ChartWidget::paintEvent(event);
-        ++paints;
-    }
-};
+using bench::TimedChart;
 
 using bench::ms;
 using bench::threadCpuMs;

@@ -9,6 +9,7 @@
 // Usage: compare_bench [rounds, default 15]
 #include "procusage.h"
 #include "results/resultsformat.h"
+#include "timedchart.h"
 #include "ui/chartwidget.h"
 #include "ui/runcomparison.h"
 
@@ -25,17 +26,7 @@ using namespace ampero;
 
 namespace {
 
-class TimedChart : public ChartWidget {
-public:
-    int paints = 0;
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        ChartWidget::paintEvent(event);
-        ++paints;
-    }
-};
+using bench::TimedChart;
 
 // A normal test's file: 100 000 samples falling from 100 % to 0 % with the
 // gauge flickering between neighbouring levels now and then.
