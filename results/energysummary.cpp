@@ -45,8 +45,8 @@ EnergySummary summarizeEnergy(std::span<const EnergySample> samples)
     }
     if (!out.averagePowerW && powerCount > 0)
         out.averagePowerW = powerSum / powerCount;
-    if (out.energyAtEndWh && out.averagePowerW && *out.averagePowerW > 0)
-        out.energyForecastSeconds = last->seconds + *out.energyAtEndWh / *out.averagePowerW * 3600.0;
+    if (last && out.averagePowerW && *out.averagePowerW > 0)
+        out.energyForecastSeconds = last->seconds + *last->energyWh / *out.averagePowerW * 3600.0;
     return out;
 }
 
