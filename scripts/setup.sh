@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing on Debian 12, configures and builds. Idempotent: a
-# second run installs nothing and rebuilds only what changed.
+# Installs what is missing on Debian 12, then configures and builds with a
+# preset of CMakePresets.json: dev (into build/) unless AMPERO_PRESET names
+# another, such as ci or one of your own in CMakeUserPresets.json (the way to
+# build elsewhere). AMPERO_CMAKE_ARGS adds configure options on top of the
+# preset's (-DCMAKE_CXX_COMPILER_LAUNCHER=ccache, say). Idempotent: a second
+# run installs nothing and rebuilds only what changed.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${AMPERO_BUILD_DIR:-$here/build}"
+preset="${AMPERO_PRESET:-dev}"
 
 packages=(
   build-essential cmake pkg-config
@@ -33,9 +37,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# AMPERO_CMAKE_ARGS adds configure options (CI turns warnings into errors).
-if [ ! -f "$build/CMakeCache.txt" ] || [ -n "${AMPERO_CMAKE_ARGS:-}" ]; then
-  # shellcheck disable=SC2086
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${AMPERO_CMAKE_ARGS:-}
-fi
-cmake --build "$build" --parallel "$(nproc)"
+cd "$here"
+# Configuring again is quick and keeps the build to the preset's settings.
+# shellcheck disable=SC2086
+cmake --preset "$preset" ${AMPERO_CMAKE_ARGS:-} >/dev/null
+cmake --build --preset "$preset" --parallel "$(nproc)"
