@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/backends.h"
 
+#include "core/logging.h"
 #include "core/phrases.h"
 #include "platform/clock.h"
 #include "platform/dbus/upowerpowersource.h"
@@ -72,8 +73,12 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
         // The first real backend that finds a power supply; a machine where
         // none does is a desktop on mains without battery.
         auto upower = std::make_unique<UPowerPowerSource>(QDBusConnection::systemBus());
-        if (upower->available() && upower->findsPowerSupply())
+        if (upower->available() && upower->findsPowerSupply()) {
+            qCDebug(lcPower, "power source: UPower");
             return upower;
+        }
+        qCDebug(lcPower, "power source: /sys/class/power_supply (UPower %s)",
+            upower->available() ? "finds no power supply" : "does not answer on the system bus");
         upower.reset();
         return std::make_unique<SysfsPowerSource>();
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/screenshottour.h"
 
+#include "core/logging.h"
 #include "platform/urlopener.h"
 #include "results/companionfile.h"
 #include "results/evaluation.h"
@@ -20,7 +21,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -33,7 +33,7 @@ void save(QWidget& w, const QString& dir, const char* name)
 {
     const QString path = QDir(dir).filePath(QString::fromLatin1(name));
     if (!w.grab().save(path, "PNG"))
-        std::fprintf(stderr, "ampero: cannot write %s\n", qPrintable(path));
+        qCWarning(lcApp, "screenshot tour: cannot write %s", qUtf8Printable(path));
 }
 
 // One window of the tour: shown, then photographed once it has had time to
@@ -154,7 +154,7 @@ void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir)
                 const QPixmap both = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
                 const QString path = QDir(dir).filePath(QStringLiteral("main-testing.png"));
                 if (!both.save(path, "PNG"))
-                    std::fprintf(stderr, "ampero: cannot write %s\n", qPrintable(path));
+                    qCWarning(lcApp, "screenshot tour: cannot write %s", qUtf8Printable(path));
             }
             testing.hide();
         } });
