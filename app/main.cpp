@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -77,6 +78,10 @@ int main(int argc, char** argv)
         if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
             qputenv("QT_XCB_NO_MITSHM", "1");
         app = std::make_unique<QApplication>(argc, argv);
+        // The id of the installed desktop entry (resources/), before any window
+        // exists: Wayland takes it as the windows' application id, so the task
+        // switcher and the dock find the entry's name and icon.
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.orvex.Ampero"));
         ampero::enlargeX11SendBuffer();
     }
     QCoreApplication::setApplicationName(QStringLiteral("Orvex Ampero"));
