@@ -110,7 +110,7 @@ TEST(LoadWorkers, RestartLeavesNoOldWorkers)
     load.stop();
 }
 
-TEST(CpuThread, ClearedFlagMeansNoIteration)
+TEST(LoadWorker, ClearedFlagMeansNoIteration)
 {
     LoadWorker t;
     t.running.store(0);
@@ -120,7 +120,7 @@ TEST(CpuThread, ClearedFlagMeansNoIteration)
     EXPECT_EQ(t.iterations.load(), (uint64_t { 1 } << 32) + 5);
 }
 
-TEST(CpuThread, CounterPassesThirtyTwoBits)
+TEST(LoadWorker, CounterPassesThirtyTwoBits)
 {
     LoadWorker t;
     t.iterations.store(0xFFFFFFF0u);
@@ -131,7 +131,7 @@ TEST(CpuThread, CounterPassesThirtyTwoBits)
     EXPECT_GT(t.iterations.load(), 0x100000000ull);
 }
 
-TEST(CpuThread, SuspendedThreadDoesNotLoop)
+TEST(LoadWorker, SuspendedThreadDoesNotLoop)
 {
     LoadWorker t;
     t.running.store(1);
