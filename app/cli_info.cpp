@@ -29,9 +29,9 @@ int runInfo(const CliOptions& options)
     info.batteryHealthPercent = batteryHealthPercent(info.power.energyFullWh, info.power.energyFullDesignWh);
     info.powerBackend = system->power->backendName();
     info.battery = system->batteryInfo();
-    info.brand = GetCpuBrandString(*system->processor);
-    info.clockMhz = MeasureCpuClock(*system->processor);
-    info.processorCount = GetProcessorCount();
+    info.brand = cpuBrandString(*system->processor);
+    info.clockMhz = measureCpuClock(*system->processor);
+    info.processorCount = countProcessors();
 
     QTextStream out(stdout);
     out << infoText(info);

@@ -9,10 +9,10 @@
 #include "platform/processor.h"
 #include "platform/terminationsignals.h"
 #include "session/companionrecorder.h"
+#include "session/loadworker.h"
 #include "session/powerwatcher.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
-#include "session/uThread.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
@@ -62,18 +62,18 @@ private:
 // SIGPIPE would end the process at the first line printed into a closed
 // pipe, with the results file left without its end. While a test runs it is
 // ignored, and a failed write is only a failed write.
-class IgnoreSigpipe {
+class ignoreSigpipe {
 public:
-    IgnoreSigpipe()
+    ignoreSigpipe()
     {
         struct sigaction sa { };
         sa.sa_handler = SIG_IGN;
         sigemptyset(&sa.sa_mask);
         ::sigaction(SIGPIPE, &sa, &m_old);
     }
-    ~IgnoreSigpipe() { ::sigaction(SIGPIPE, &m_old, nullptr); }
-    IgnoreSigpipe(const IgnoreSigpipe&) = delete;
-    IgnoreSigpipe& operator=(const IgnoreSigpipe&) = delete;
+    ~ignoreSigpipe() { ::sigaction(SIGPIPE, &m_old, nullptr); }
+    ignoreSigpipe(const ignoreSigpipe&) = delete;
+    ignoreSigpipe& operator=(const ignoreSigpipe&) = delete;
 
 private:
     struct sigaction m_old { };
@@ -108,7 +108,11 @@ public:
     void setSamples(const QList<QPointF>&) override { }
     void setForecastLine(const QList<QPointF>&) override { }
     void setInteractive(bool) override { }
-    void setBottomMaximum(double d) override { m_max = d; }
+    AxisLimitResult setBottomMaximum(double d) override
+    {
+        m_max = d;
+        return {};
+    }
     double bottomMaximum() const override { return m_max; }
 
 private:
@@ -161,7 +165,7 @@ private:
 
 QString progressLine(const TerminalView& view, const SessionState& state, int level)
 {
-    return phrase("%1  level %2%  level changes %3").arg(view.timer).arg(level).arg(state.LevelChangeCount);
+    return phrase("%1  level %2%  level changes %3").arg(view.timer).arg(level).arg(state.levelChangeCount);
 }
 
 // The test mode the options ask for; None, with the reason on err, when they
@@ -218,7 +222,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     QByteArray file = options.output;
     if (!file.startsWith('/'))
         file = QFile::encodeName(QDir::currentPath()) + '/' + file;
-    IgnoreSigpipe ignoreSigpipe;
+    ignoreSigpipe ignoreSigpipe;
     TestOutput output(out);
     TerminalView view(options.noLoad);
     TerminalChart chart;
@@ -266,20 +270,19 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     // terminal writes no run-once entry.
     SessionEndOptions endOptions;
     endOptions.writeEntry = false;
-    SessionEnd sessionEnd({ [&] { return session.state().TestMode != TestMode::None; },
-                              [&] { return session.state().ResultsPath; },
-                              [&] {
-                                  const bool wasRunning = session.state().TestMode != TestMode::None && !end;
-                                  const bool completed = session.StopTest();
-                                  if (wasRunning && !completed)
-                                      dialogs.showError(session.writeError());
-                                  if (!end) {
-                                      end = completed ? TestSession::End::Interrupted
-                                                      : TestSession::End::Failed;
-                                      endAction = view.action;
-                                      finish();
-                                  }
-                              } },
+    SessionEnd sessionEnd(
+        { [&] { return session.state().mode != TestMode::None; }, [&] { return session.state().resultsPath; },
+            [&] {
+                const bool wasRunning = session.state().mode != TestMode::None && !end;
+                const bool completed = session.stopTest();
+                if (wasRunning && !completed)
+                    dialogs.showError(session.writeError());
+                if (!end) {
+                    end = completed ? TestSession::End::Interrupted : TestSession::End::Failed;
+                    endAction = view.action;
+                    finish();
+                }
+            } },
         endOptions, services.inhibitor, services.systemEvents);
     QObject::connect(&session, &TestSession::testStarted, &sessionEnd, &SessionEnd::testStarted);
     QObject::connect(
@@ -300,8 +303,8 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         + file);
 
     // The start returns at once: the terminal's windows answer as they open.
-    session.StartFastTestExecute(static_cast<int>(tag));
-    if (session.state().TestMode == TestMode::None)
+    session.startTest(tag);
+    if (session.state().mode == TestMode::None)
         return 2; // the start failed; its error is already printed
     if (!over)
         QCoreApplication::exec();
@@ -328,8 +331,8 @@ int runTerminalTest(const CliOptions& options)
     services.systemEvents = system->systemEvents.get();
     services.inhibitor = system->inhibitor.get();
     services.load = system->load.get();
-    services.measureCpuClock = [&processor] { return MeasureCpuClock(processor); };
-    const TBatteryInfo battery = system->batteryInfo();
+    services.measureCpuClock = [&processor] { return measureCpuClock(processor); };
+    const BatteryInfo battery = system->batteryInfo();
     services.batteryCapacity = battery.Capacity;
     services.battery = battery;
     services.machine = system->machine.get();

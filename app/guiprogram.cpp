@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/guiprogram.h"
 
-#include "app/sessionendglue.h"
+#include "app/sessionendtriggers.h"
 #include "app/startup.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
@@ -13,10 +13,10 @@
 #include "sysinfo/usagedisplay.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
-#include "ui/resultsshow.h"
+#include "ui/mainwindow.h"
+#include "ui/resultsopener.h"
 #include "ui/runcomparison.h"
-#include "ui/uMain.h"
-#include "ui/uTestProcess.h"
+#include "ui/testprogressdialog.h"
 #include "ui/updatemessages.h"
 #include "ui/usagebars.h"
 #include "ui/widgetsessiondialogs.h"
@@ -33,33 +33,33 @@ namespace ampero {
 struct GuiProgram::Parts {
     explicit Parts(const GuiServices& s)
         : services(s)
-        , fMain(s.urlOpener)
-        , fTestProcess(&fMain)
-        , dialogs(&fMain)
-        , session(fMain, fMain, dialogs, fTestProcess, *s.power, *s.clock, *s.load)
-        , updateMessages(&fMain)
+        , mainWindow(s.urlOpener)
+        , progressDialog(&mainWindow)
+        , dialogs(&mainWindow)
+        , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
+        , updateMessages(&mainWindow)
         , web(*s.http, updateMessages, *s.urlOpener)
-        , resultsOnStart(
-              *fMain.loadResultsTimer(), fMain, &fMain, *s.urlOpener, [this] { fMain.Action1Execute(); })
-        , sessionEnd({ [this] { return session.state().TestMode != TestMode::None; },
-                         [this] { return session.state().ResultsPath; }, [this] { session.StopTest(); } },
+        , resultsOnStart(*mainWindow.loadResultsTimer(), mainWindow, &mainWindow, *s.urlOpener,
+              [this] { mainWindow.saveChart(); })
+        , sessionEnd({ [this] { return session.state().mode != TestMode::None; },
+                         [this] { return session.state().resultsPath; }, [this] { session.stopTest(); } },
               {}, s.inhibitor, s.systemEvents)
-        , sessionEndGlue(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        , comparison(*fMain.chart(), &fMain)
+        , sessionEndTriggers(sessionEnd, qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        , comparison(*mainWindow.chart(), &mainWindow)
         , companion(session, *s.power, s.machine)
     {
     }
 
     GuiServices services;
-    TfMain fMain;
-    TfTestProcess fTestProcess;
+    MainWindow mainWindow;
+    TestProgressDialog progressDialog;
     WidgetSessionDialogs dialogs;
     TestSession session;
     UpdateMessages updateMessages;
     WebActions web;
-    ResultsOnStart resultsOnStart;
+    CommandLineResults resultsOnStart;
     SessionEnd sessionEnd;
-    SessionEndGlue sessionEndGlue;
+    SessionEndTriggers sessionEndTriggers;
     RunComparison comparison;
     CompanionRecorder companion;
     std::unique_ptr<UsageMeter> usageMeter;
@@ -74,7 +74,7 @@ struct GuiProgram::Parts {
     void showPowerFigures()
     {
         const PowerStatus& status = services.power->status();
-        fMain.setPowerFigures(
+        mainWindow.setPowerFigures(
             status.powerW, batteryHealthPercent(status.energyFullWh, status.energyFullDesignWh));
     }
 
@@ -88,7 +88,7 @@ struct GuiProgram::Parts {
     void screenBlanked(bool on)
     {
         blanked = on;
-        fTestProcess.animation()->setPaused(on);
+        progressDialog.animation()->setPaused(on);
         holdMainWindow(blanked || (mainCover && mainCover->covered()));
     }
 
@@ -97,8 +97,8 @@ struct GuiProgram::Parts {
         if (held == on)
             return;
         held = on;
-        fMain.chart()->setDeferringPoints(on);
-        QTimer* usage = fMain.cpuUsagTimer();
+        mainWindow.chart()->setDeferringPoints(on);
+        QTimer* usage = mainWindow.usageTimer();
         if (on) {
             usageTimerWasOn = usage->isActive() || usageTimerWaitsForTick;
             usageTimerWaitsForTick = false;
@@ -108,12 +108,12 @@ struct GuiProgram::Parts {
                 usageMeter->start(); // usage from now on, not over the hold
             // During a test it starts again with the test's next tick, to
             // share that wake-up as it did before.
-            if (session.state().TestMode != TestMode::None)
+            if (session.state().mode != TestMode::None)
                 usageTimerWaitsForTick = true;
             else
                 usage->start();
         }
-        fMain.setUpdatesEnabled(!on);
+        mainWindow.setUpdatesEnabled(!on);
     }
 
     void tickTaken()
@@ -121,7 +121,7 @@ struct GuiProgram::Parts {
         if (!usageTimerWaitsForTick)
             return;
         usageTimerWaitsForTick = false;
-        fMain.cpuUsagTimer()->start();
+        mainWindow.usageTimer()->start();
     }
 };
 
@@ -129,38 +129,38 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     : m(std::make_unique<Parts>(services))
 {
     Parts& p = *m;
-    TfMain& fMain = p.fMain;
-    p.fTestProcess.hide();
+    MainWindow& mainWindow = p.mainWindow;
+    p.progressDialog.hide();
 
-    p.session.setMeasureCpuClock([&p] { return MeasureCpuClock(*p.services.processor); });
+    p.session.setMeasureCpuClock([&p] { return measureCpuClock(*p.services.processor); });
     p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {
         p.comparison.setOwnRun(path);
         if (!showResultsWindow(
-                path, p.fMain, &p.fMain, *p.services.urlOpener, [&p] { p.fMain.Action1Execute(); }, closed))
+                path, p.mainWindow, &p.mainWindow, *p.services.urlOpener, [&p] { p.mainWindow.saveChart(); },
+                closed))
             closed();
     });
 
     StartupSteps steps;
-    steps.getBatteryInfo = [&p] {
-        const TBatteryInfo battery = GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
+    steps.readBatteryInfo = [&p] {
+        const BatteryInfo battery = GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
         p.session.setBatteryCapacity(battery.Capacity);
         p.companion.setBatteryInfo(battery);
     };
-    steps.initProcessorUsage = [&p](TfMain& window, int n) {
+    steps.setUpProcessorUsage = [&p](MainWindow& window, int n) {
         p.usageMeter = std::make_unique<UsageMeter>(*p.services.processorTimes, n);
         p.usageMeter->start();
         if (n > 0)
-            p.usageBars = std::make_unique<UsageBars>(window.findChild<QWidget*>(QStringLiteral("GroupBox3")),
-                window.findChild<QLabel*>(QStringLiteral("CPUUsageLabel")), n);
+            p.usageBars = std::make_unique<UsageBars>(window.processorGroup(), window.usageLabel(), n);
     };
-    steps.cpuBrandString = [&p] { return GetCpuBrandString(*p.services.processor); };
-    steps.measureCpuClock = [&p] { return MeasureCpuClock(*p.services.processor); };
+    steps.cpuBrandString = [&p] { return cpuBrandString(*p.services.processor); };
+    steps.measureCpuClock = [&p] { return measureCpuClock(*p.services.processor); };
     steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
-    formCreate(fMain, steps);
+    prepareMainWindow(mainWindow, steps);
 
-    // CPUUsagTimer: the usage bars and the live power figures once a second.
+    // the usage timer: the usage bars and the live power figures once a second.
     p.showPowerFigures();
-    QObject::connect(&fMain, &TfMain::cpuUsagTimerFired, &fMain, [&p] {
+    QObject::connect(&mainWindow, &MainWindow::usageTimerFired, &mainWindow, [&p] {
         p.showPowerFigures();
         if (!p.usageMeter || !p.usageBars)
             return;
@@ -171,20 +171,20 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // The usage timer restarts with each test, so that it and the test's own
     // timer fire together: one wake-up a second during a test, not two. The
     // resume checks (every five seconds) ride the tick the same way.
-    QObject::connect(&p.session, &TestSession::testStarted, &fMain, [&p] {
-        QTimer* usage = p.fMain.cpuUsagTimer();
+    QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
+        QTimer* usage = p.mainWindow.usageTimer();
         if (usage->isActive())
             usage->start();
         p.session.powerWatcher().alignResumeChecks();
     });
 
-    QObject::connect(&p.session, &TestSession::sampleTaken, &fMain, [&p] { p.tickTaken(); });
-    p.mainCover = std::make_unique<WindowCover>(&fMain);
-    QObject::connect(p.mainCover.get(), &WindowCover::coveredChanged, &fMain,
+    QObject::connect(&p.session, &TestSession::sampleTaken, &mainWindow, [&p] { p.tickTaken(); });
+    p.mainCover = std::make_unique<WindowCover>(&mainWindow);
+    QObject::connect(p.mainCover.get(), &WindowCover::coveredChanged, &mainWindow,
         [&p](bool covered) { p.holdMainWindow(p.blanked || covered); });
 
     if (services.screen) {
-        QObject::connect(services.screen, &ScreenState::blankedChanged, &fMain,
+        QObject::connect(services.screen, &ScreenState::blankedChanged, &mainWindow,
             [&p](bool blanked) { p.screenBlanked(blanked); });
         if (services.screen->blanked())
             p.screenBlanked(true);
@@ -194,18 +194,19 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     p.session.powerWatcher().watchResume(services.systemEvents);
 
     // The running test's power on the chart.
-    QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &fMain, &TfMain::addPowerPoint);
+    QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &mainWindow, &MainWindow::addPowerPoint);
 
     // The menu.
-    QObject::connect(&fMain, &TfMain::startTestRequested, &p.session,
-        [&p](int tag) { p.session.StartFastTestExecute(tag); });
-    QObject::connect(&fMain, &TfMain::helpRequested, &fMain, [&p] { p.web.Action4Execute(); });
-    QObject::connect(&fMain, &TfMain::checkUpdatesRequested, &fMain, [&p] { p.web.Action5Execute(); });
+    QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,
+        [&p](TestMode mode) { p.session.startTest(mode); });
+    QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] { p.web.showHelp(); });
+    QObject::connect(
+        &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
 
     // A results file named on the command line opens once the window is up;
     // further files are compared with it.
-    QObject::connect(&fMain, &TfMain::firstShown, &p.resultsOnStart, [&p, arguments] {
-        p.resultsOnStart.formShow(arguments);
+    QObject::connect(&mainWindow, &MainWindow::firstShown, &p.resultsOnStart, [&p, arguments] {
+        p.resultsOnStart.windowShown(arguments);
         if (arguments.size() > 1) {
             p.comparison.setOwnRun(arguments.first());
             p.comparison.addFiles(arguments.mid(1));
@@ -213,11 +214,12 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     });
 
     // Comparing runs; a test start clears the comparison with the chart.
-    QObject::connect(&fMain, &TfMain::compareRequested, &p.comparison, [&p] { p.comparison.chooseFiles(); });
     QObject::connect(
-        &fMain, &TfMain::clearComparisonRequested, &p.comparison, [&p] { p.comparison.clear(); });
+        &mainWindow, &MainWindow::compareRequested, &p.comparison, [&p] { p.comparison.chooseFiles(); });
     QObject::connect(
-        &fMain, &TfMain::normalizeToggled, &p.comparison, [&p](bool on) { p.comparison.setNormalized(on); });
+        &mainWindow, &MainWindow::clearComparisonRequested, &p.comparison, [&p] { p.comparison.clear(); });
+    QObject::connect(&mainWindow, &MainWindow::normalizeToggled, &p.comparison,
+        [&p](bool on) { p.comparison.setNormalized(on); });
     QObject::connect(&p.session, &TestSession::testStarted, &p.comparison, [&p] {
         p.comparison.clear();
         p.comparison.setOwnRun({});
@@ -231,13 +233,13 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
 GuiProgram::~GuiProgram() = default;
 
-TfMain& GuiProgram::mainWindow()
+MainWindow& GuiProgram::mainWindow()
 {
-    return m->fMain;
+    return m->mainWindow;
 }
-TfTestProcess& GuiProgram::testingWindow()
+TestProgressDialog& GuiProgram::testingWindow()
 {
-    return m->fTestProcess;
+    return m->progressDialog;
 }
 TestSession& GuiProgram::session()
 {

@@ -21,8 +21,8 @@ class ScreenState;
 class SessionEnd;
 class SystemEvents;
 class TestSession;
-class TfMain;
-class TfTestProcess;
+class MainWindow;
+class TestProgressDialog;
 class UrlOpener;
 
 struct GuiServices {
@@ -52,8 +52,8 @@ public:
     GuiProgram(const GuiProgram&) = delete;
     GuiProgram& operator=(const GuiProgram&) = delete;
 
-    TfMain& mainWindow();
-    TfTestProcess& testingWindow();
+    MainWindow& mainWindow();
+    TestProgressDialog& testingWindow();
     TestSession& session();
     SessionEnd& sessionEnd();
 

@@ -7,11 +7,11 @@
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "session/sessionports.h"
-#include "ui/uAbout.h"
-#include "ui/uMain.h"
-#include "ui/uResults.h"
-#include "ui/uStartTest.h"
-#include "ui/uTestProcess.h"
+#include "ui/aboutdialog.h"
+#include "ui/mainwindow.h"
+#include "ui/resultswindow.h"
+#include "ui/starttestdialog.h"
+#include "ui/testprogressdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -94,16 +94,16 @@ QString writeDemoTest(const QTemporaryDir& dir)
 
 // The chart with the power series, and the results window with its energy
 // group, for a demo test with a companion.
-void addEnergySteps(std::vector<TourStep>& steps, TfMain& main, const QString& dir)
+void addEnergySteps(std::vector<TourStep>& steps, MainWindow& main, const QString& dir)
 {
     struct Demo {
         QTemporaryDir files;
         ResultsEvaluation evaluation;
         FakeUrlOpener urls;
-        std::unique_ptr<TfResults> window;
+        std::unique_ptr<ResultsWindow> window;
     };
     auto demo = std::make_shared<Demo>();
-    QAction* showPower = main.findChild<QAction*>(QStringLiteral("ShowPower"));
+    QAction* showPower = main.showPowerAction();
     steps.push_back({ [&main, demo, showPower] {
                          demo->evaluation = evaluateResultsFile(writeDemoTest(demo->files));
                          if (!demo->evaluation.ok || !showPower)
@@ -113,7 +113,7 @@ void addEnergySteps(std::vector<TourStep>& steps, TfMain& main, const QString& d
                      },
         [&main, dir] { save(main, dir, "main-power.png"); } });
     steps.push_back({ [&main, demo] {
-                         demo->window = std::make_unique<TfResults>(demo->urls, &main);
+                         demo->window = std::make_unique<ResultsWindow>(demo->urls, &main);
                          demo->window->showEvaluation(demo->evaluation);
                          demo->window->show();
                      },
@@ -128,15 +128,15 @@ void addEnergySteps(std::vector<TourStep>& steps, TfMain& main, const QString& d
 
 } // namespace
 
-void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir)
+void runScreenshotTour(MainWindow& main, TestProgressDialog& testing, const QString& dir)
 {
     QDir().mkpath(dir);
-    auto start = std::make_shared<std::unique_ptr<TfStartTest>>();
-    auto about = std::make_shared<std::unique_ptr<TfAbout>>();
+    auto start = std::make_shared<std::unique_ptr<StartTestDialog>>();
+    auto about = std::make_shared<std::unique_ptr<AboutDialog>>();
     auto steps = std::make_shared<std::vector<TourStep>>();
     steps->push_back({ [] {}, [&main, dir] { save(main, dir, "main.png"); } });
     steps->push_back({ [&main, start] {
-                          *start = std::make_unique<TfStartTest>(&main);
+                          *start = std::make_unique<StartTestDialog>(&main);
                           (*start)->setTexts(QCoreApplication::translate("ampero", "normal"),
                               QCoreApplication::translate("ampero", "full"));
                           (*start)->show();
@@ -159,7 +159,7 @@ void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir)
             testing.hide();
         } });
     steps->push_back({ [&main, about] {
-                          *about = std::make_unique<TfAbout>(main.versionInfo(), nullptr, &main);
+                          *about = std::make_unique<AboutDialog>(main.versionInfo(), nullptr, &main);
                           (*about)->show();
                       },
         [about, dir] {

@@ -4,13 +4,13 @@
 
 namespace ampero {
 
-class TfMain;
-class TfTestProcess;
+class MainWindow;
+class TestProgressDialog;
 
 // With AMPERO_SCREENSHOT_DIR set, the program photographs each of its
 // windows into that folder (main.png, starttest.png, testing.png, about.png)
 // (and main-testing.png, the testing window over the main window as on the
 // screen) and quits: the pictures show what a user would see on this desktop.
-void runScreenshotTour(TfMain& main, TfTestProcess& testing, const QString& dir);
+void runScreenshotTour(MainWindow& main, TestProgressDialog& testing, const QString& dir);
 
 } // namespace ampero

@@ -8,8 +8,8 @@
 #include "session/sessionports.h"
 #include "sysinfo/processorcount.h"
 #include "sysinfo/processorinfo.h"
-#include "ui/uMain.h"
-#include "ui/uTestProcess.h"
+#include "ui/mainwindow.h"
+#include "ui/testprogressdialog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -23,42 +23,42 @@ namespace ampero {
 StartupSteps defaultStartupSteps()
 {
     StartupSteps s;
-    s.getBatteryInfo = [] {};
-    s.initProcessorUsage = [](TfMain&, int) {};
+    s.readBatteryInfo = [] {};
+    s.setUpProcessorUsage = [](MainWindow&, int) {};
     s.cpuBrandString = [] { return QStringLiteral("Unknown"); };
     s.measureCpuClock = [] { return 0.0; };
     s.powerCheck = [] {};
     return s;
 }
 
-StartupResult formCreate(TfMain& window, const StartupSteps& steps)
+StartupResult prepareMainWindow(MainWindow& window, const StartupSteps& steps)
 {
     StartupResult r;
-    // 2. ReadVersionInfo.
+    // The version texts, for the caption and the about window.
     r.version = readVersionInfo();
     window.setVersionInfo(r.version);
-    // 3. Battery identity and capacity.
-    if (steps.getBatteryInfo)
-        steps.getBatteryInfo();
-    // 4. Titles. The program's title is the main window's caption only: as
+    // The battery's identity and capacity.
+    if (steps.readBatteryInfo)
+        steps.readBatteryInfo();
+    // The caption. The program's title is the main window's caption only: as
     // the application's display name, Qt would append it to every other
     // window's title on the screen ("About... — Orvex Ampero 1.1").
     window.setWindowTitle(applicationTitle(r.version));
-    // 5, 6. Processor count, usage sampler and bars.
-    const int n = GetProcessorCount();
-    if (steps.initProcessorUsage)
-        steps.initProcessorUsage(window, n);
-    // 7. CPUUsagTimer runs from now to the end.
-    window.cpuUsagTimer()->start();
-    // 8. Processor name, leading spaces removed; the clock label follows it.
+    // The processor count, the usage sampler and one usage bar per processor.
+    const int n = countProcessors();
+    if (steps.setUpProcessorUsage)
+        steps.setUpProcessorUsage(window, n);
+    // The usage timer runs from now to the end.
+    window.usageTimer()->start();
+    // The processor's name, leading spaces removed; the clock label follows it.
     QString brand = steps.cpuBrandString ? steps.cpuBrandString() : QString();
     window.setCpuName(cpuNameCaption(brand));
-    // 9. Processor clock.
+    // The processor clock, measured once.
     window.setCpuSpeedText(clockText(steps.measureCpuClock ? steps.measureCpuClock() : 0.0));
-    // 10. Power check.
+    // The power check: the labels and whether a test may start.
     if (steps.powerCheck)
         steps.powerCheck();
-    // 12. No zooming or panning until results are read.
+    // No zooming or panning until results are read.
     window.setInteractive(false);
     return r;
 }
@@ -70,30 +70,30 @@ int runGui(const CliOptions& options)
 
     QString error;
     const std::unique_ptr<SystemServices> system
-        = makeSystemServices(systemOptionsFrom(SystemOptions::Mode::Windows, options.powerSource), &error);
+        = makeSystemServices(systemOptionsFrom(SystemOptions::Mode::Gui, options.powerSource), &error);
     if (!system) {
         std::fprintf(stderr, "ampero: %s\n", qPrintable(error));
         return 2;
     }
 
     GuiProgram program(system->gui(), options.positional);
-    TfMain& fMain = program.mainWindow();
+    MainWindow& mainWindow = program.mainWindow();
 
     // AMPERO_STARTUP_MARK: say when the window first shows, for measuring
     // start-up time (startup_bench reads it from standard error).
     if (qEnvironmentVariableIsSet("AMPERO_STARTUP_MARK")) {
-        QObject::connect(&fMain, &TfMain::firstShown, &fMain, [&sinceStart] {
+        QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow, [&sinceStart] {
             qCInfo(lcApp, "main window shown after %lld ms", static_cast<long long>(sinceStart.elapsed()));
         });
     }
     const QString shotDir = qEnvironmentVariable("AMPERO_SCREENSHOT_DIR");
     if (!shotDir.isEmpty())
-        QObject::connect(&fMain, &TfMain::firstShown, &fMain, [&] {
+        QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow, [&] {
             QTimer::singleShot(
-                200, &fMain, [&] { runScreenshotTour(fMain, program.testingWindow(), shotDir); });
+                200, &mainWindow, [&] { runScreenshotTour(mainWindow, program.testingWindow(), shotDir); });
         });
 
-    fMain.show();
+    mainWindow.show();
     return QApplication::exec();
 }
 

@@ -19,7 +19,7 @@
 #include "platform/screenstate.h"
 #include "platform/sysfsbatteryidentity.h"
 #include "platform/systemevents.h"
-#include "session/uThread.h"
+#include "session/loadworker.h"
 #include "ui/desktopurlopener.h"
 
 #include <QDBusConnection>
@@ -53,7 +53,7 @@ void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
     s.machine = std::move(machine);
     s.systemEvents = std::make_unique<FakeSystemEvents>();
     s.inhibitor = std::make_unique<FakeInhibitor>();
-    if (mode == SystemOptions::Mode::Windows)
+    if (mode == SystemOptions::Mode::Gui)
         s.screen = std::make_unique<FakeScreenState>();
 }
 
@@ -74,7 +74,7 @@ void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
     // idle lock alone).
     s.inhibitor
         = std::make_unique<LogindInhibitor>(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
-    if (mode == SystemOptions::Mode::Windows)
+    if (mode == SystemOptions::Mode::Gui)
         s.screen = std::make_unique<ScreenSaverState>();
 }
 
@@ -96,7 +96,7 @@ BatteryIdentitySource& SystemServices::generalIdentity() const
     return own ? *own : *generalBattery;
 }
 
-TBatteryInfo SystemServices::batteryInfo() const
+BatteryInfo SystemServices::batteryInfo() const
 {
     return GetBatteryInfo(portableIdentity(), generalIdentity());
 }
@@ -137,7 +137,7 @@ std::unique_ptr<SystemServices> makeSystemServices(const SystemOptions& options,
         return s;
     s->clock = std::make_unique<SystemClock>();
     s->load = std::make_unique<CpuLoadWorkers>();
-    if (options.mode == SystemOptions::Mode::Windows) {
+    if (options.mode == SystemOptions::Mode::Gui) {
         s->http = std::make_unique<QtHttpClient>();
         s->urlOpener = std::make_unique<DesktopUrlOpener>();
     }

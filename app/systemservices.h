@@ -30,8 +30,8 @@ struct SystemOptions {
     // --info the power, battery and processor; the terminal test also the
     // clock, logind, the locks and the CPU load; the window program all of
     // them (also the screen, the network and the desktop's URL opener).
-    enum class Mode { Info, TerminalTest, Windows };
-    Mode mode = Mode::Windows;
+    enum class Mode { Info, TerminalTest, Gui };
+    Mode mode = Mode::Gui;
     // The power backend, as createPowerSource() reads it; empty for the
     // first real one that finds a power supply ("sim" with fakeSystem).
     QString powerSource;
@@ -68,7 +68,7 @@ struct SystemServices {
     std::unique_ptr<MachineFactsSource> machine;
 
     // The battery's identity and capacity, read now from the two sources.
-    TBatteryInfo batteryInfo() const;
+    BatteryInfo batteryInfo() const;
     // The services as the window program takes them.
     GuiServices gui() const;
 

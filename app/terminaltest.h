@@ -35,7 +35,7 @@ struct TerminalTestServices {
     // The machine's setup for the companion file; left empty when null.
     MachineFactsSource* machine = nullptr;
     // The battery's identity for the companion file.
-    TBatteryInfo battery;
+    BatteryInfo battery;
 };
 
 // Runs one test on the given power source, printing to out and err. Exit

@@ -42,7 +42,11 @@ public:
     void setSamples(const QList<QPointF>& p) override { points = p; }
     void setForecastLine(const QList<QPointF>&) override { }
     void setInteractive(bool) override { }
-    void setBottomMaximum(double d) override { max = d; }
+    AxisLimitResult setBottomMaximum(double d) override
+    {
+        max = d;
+        return {};
+    }
     double bottomMaximum() const override { return max; }
     QList<QPointF> points;
     double max = 0;

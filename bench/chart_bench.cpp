@@ -18,7 +18,7 @@
 #include "results/resultsformat.h"
 #include "timedchart.h"
 #include "ui/chartwidget.h"
-#include "ui/uMain.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -83,7 +83,7 @@ void addPointCost()
         chart.resize(626, 250);
         chart.show();
         for (int s = 0; s < start; ++s)
-            chart.addPoint1(s * Second, level(s));
+            chart.addPoint(ChartSeriesRole::Levels, s * Second, level(s));
         QApplication::processEvents();
         std::vector<double> costs, cpu;
         const int paintsBefore = chart.paints;
@@ -91,7 +91,7 @@ void addPointCost()
         for (int s = start; s < start + 600; ++s) {
             const double c0 = threadCpuMs();
             t.start();
-            chart.addPoint1(s * Second, level(s));
+            chart.addPoint(ChartSeriesRole::Levels, s * Second, level(s));
             QApplication::processEvents();
             costs.push_back(ms(t));
             cpu.push_back(threadCpuMs() - c0);
@@ -130,7 +130,7 @@ void openToFirstPaint(int samples)
         evalMs.push_back(ms(step));
         // As the main window takes a file's levels.
         chart.setSamples(0, 0, TimeStep, e.samples);
-        chart.setPoints2(e.forecastLine);
+        chart.setPoints(ChartSeriesRole::Forecast, e.forecastLine);
         QString error;
         chart.setBottomMaximum(e.bottomMaximum, &error);
         chart.setInteractive(true);
@@ -163,7 +163,7 @@ void alternatingFile()
     step.start();
     const ResultsEvaluation e = evaluateResultsFile(path);
     const double evalMs = ms(step);
-    TfMain window(nullptr);
+    MainWindow window(nullptr);
     struct PaintSeen : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* event) override

@@ -17,7 +17,7 @@
 #include "results/evaluation.h"
 #include "session/loadworkers.h"
 #include "session/testsession.h"
-#include "tests/session_fakes.h"
+#include "tests/support/sessionfakes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -99,15 +99,15 @@ Outcome runOne(const Curve& curve, const Variant& v, const QString& dir)
         samples.push_back({ toSeconds(elapsed), level, st.energyWh, st.powerW, st.voltageV });
     });
 
-    session.StartFastTestExecute(static_cast<int>(TestMode::Fast));
-    if (session.state().TestMode != TestMode::Fast)
+    session.startTest(TestMode::Fast);
+    if (session.state().mode != TestMode::Fast)
         return out;
     if (v.busyCores > 0)
-        session.BurnTimerTimer(); // 10 ms after the start in the program
-    while (session.state().TestMode != TestMode::None && samples.size() < 200000) {
+        session.startLoad(); // 10 ms after the start in the program
+    while (session.state().mode != TestMode::None && samples.size() < 200000) {
         clock->advanceMs(1000);
         sim.checkForChange();
-        session.tick();
+        session.onTick();
         // The results window opens from the loop once the ending tick is done.
         QCoreApplication::processEvents();
     }

@@ -3,7 +3,7 @@
 // check takes, how long a silent server holds the program, and how fast the
 // version record is read.
 #include "platform/net/qthttpclient.h"
-#include "tests/localhttpserver.h"
+#include "tests/support/localhttpserver.h"
 #include "web/updatecheck.h"
 
 #include <QCoreApplication>
@@ -49,7 +49,7 @@ int main(int argc, char** argv)
         QElapsedTimer t;
         t.start();
         bool over = false;
-        CheckForUpdates(http, prompts, opener, url, ProgramVersion { 1, 1, 1, 23 }, [&over] {
+        runUpdateCheck(http, prompts, opener, url, ProgramVersion { 1, 1, 1, 23 }, [&over] {
             over = true;
             QCoreApplication::exit(0);
         });
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
         t.start();
         bool over = false;
         bool reachable = false;
-        IsUrlReachable(limited, url, QDeadlineTimer(kHttpTimeLimitMs), [&](bool r) {
+        checkUrlReachable(limited, url, QDeadlineTimer(kHttpTimeLimitMs), [&](bool r) {
             reachable = r;
             over = true;
             QCoreApplication::exit(0);

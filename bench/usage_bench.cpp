@@ -31,7 +31,7 @@ private:
 int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
-    const int n = GetProcessorCount();
+    const int n = countProcessors();
     SteppingTimes source;
     UsageMeter meter(source, n);
     meter.start();

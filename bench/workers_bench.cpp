@@ -4,7 +4,7 @@
 // flag, load the counter, store the counter plus one). Both run at nice 19,
 // pinned one thread per core, in alternating rounds; the best round of each
 // counts. Usage: workers_bench [seconds per round, default 1] [rounds, default 3]
-#include "session/uThread.h"
+#include "session/loadworker.h"
 #include "sysinfo/processorcount.h"
 
 #include <algorithm>
@@ -123,7 +123,7 @@ int main(int argc, char** argv)
 {
     const double secs = argc > 1 ? std::atof(argv[1]) : 1.0;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    const int n = GetProcessorCount();
+    const int n = countProcessors();
     std::vector<double> bestWorkers(static_cast<std::size_t>(n), 0.0),
         bestPlain(static_cast<std::size_t>(n), 0.0);
     for (int r = 0; r < rounds; ++r) {

@@ -67,13 +67,13 @@ struct ResultsEvaluation {
     int64_t mark = 0;
 
     // Texts as the results window shows them.
-    QString fileName; // ResultsFileName
-    QString reportFolder; // ReportFolder
-    QString modeText; // TestModeLabel
-    QString loadText; // BurnStatus
-    QString forecastText; // WinBatteryLifeTime
-    QString batteryLifeText; // BatteryLifeTime
-    QString markText; // MarkLabel
+    QString fileName; // the report file's name
+    QString reportFolder; // the folder that holds it
+    QString modeText; // "fast" or "normal"
+    QString loadText; // the CPU load
+    QString forecastText; // the system's forecast
+    QString batteryLifeText; // the battery life by the test's results
+    QString markText; // the mark
 
     // What the companion file adds, when one beside the results file could
     // be read; otherwise hasCompanion is false, companionProblem says why

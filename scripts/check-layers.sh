@@ -8,7 +8,7 @@
 # sysinfo, results and web are independent siblings. platform/dbus and
 # platform/net (the D-Bus and network backends) are for app only: the logic
 # beneath the windows builds with QtCore alone. An include without a folder
-# ("version.h", "ui_uMain.h") names a generated header or one beside the file.
+# ("version.h", "ui_mainwindow.h") names a generated header or one beside the file.
 # tests/ and bench/ may include anything. Prints file:line and the include of
 # each one that breaks the rule and exits 1 if there is any.
 set -euo pipefail

@@ -56,7 +56,7 @@ CompanionSetup CompanionRecorder::currentSetup()
 
 void CompanionRecorder::testStarted()
 {
-    m_writer.create(companionPath(m_session.state().ResultsFile), currentSetup());
+    m_writer.create(companionPath(m_session.state().resultsFileName), currentSetup());
 }
 
 void CompanionRecorder::sampleTaken(double elapsed, int level)

@@ -27,7 +27,7 @@ public:
     ~CompanionRecorder() override;
 
     // The battery's identity as start-up found it.
-    void setBatteryInfo(const TBatteryInfo& info) { m_battery = info; }
+    void setBatteryInfo(const BatteryInfo& info) { m_battery = info; }
     // The wall clock for the start time (tests pass their own).
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
@@ -49,7 +49,7 @@ private:
     TestSession& m_session;
     PowerSource& m_power;
     MachineFactsSource* m_machine;
-    TBatteryInfo m_battery;
+    BatteryInfo m_battery;
     std::function<QDateTime()> m_now;
     CompanionWriter m_writer;
 };

@@ -57,10 +57,10 @@ PowerWatcher::PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& 
     , m_clock(clock)
     , m_state(state)
 {
-    connect(&m_power, &PowerSource::powerChanged, this, &PowerWatcher::WMPowerBroadcast);
+    connect(&m_power, &PowerSource::powerChanged, this, &PowerWatcher::recheckPower);
 }
 
-void PowerWatcher::InitializeTests(bool value)
+void PowerWatcher::enableTests(bool value)
 {
     m_view.setTestsEnabled(value);
 }
@@ -70,7 +70,7 @@ void PowerWatcher::startupCheck()
     check(Check::Startup);
 }
 
-void PowerWatcher::WMPowerBroadcast()
+void PowerWatcher::recheckPower()
 {
     check(Check::Broadcast);
 }
@@ -111,16 +111,16 @@ void PowerWatcher::check(Check which)
         m_view.setLevelText(percentText(s.batteryLifePercent));
         // While a test runs (or its results are up) the current action is
         // the test's own: "testing...", then how it ended.
-        if (which != Check::AfterResults && m_state.TestMode == TestMode::None)
+        if (which != Check::AfterResults && m_state.mode == TestMode::None)
             m_view.setActionText(readinessText(r));
-        InitializeTests(r == Readiness::Ready);
+        enableTests(r == Readiness::Ready);
         return;
     }
     // On AC or unknown power. Right after a resume during a test the last
     // sample is old: leave everything to the next tick, which ends the test
     // with results.
-    if (which == Check::Broadcast && m_state.TestMode != TestMode::None
-        && m_clock.gapNowMs() - m_state.LastTickTime >= TickGapMs)
+    if (which == Check::Broadcast && m_state.mode != TestMode::None
+        && m_clock.gapNowMs() - m_state.lastTickMs >= TickGapMs)
         return;
     m_view.setModeText(powerModeText(s.acLineStatus));
     if (which == Check::Broadcast)
@@ -129,7 +129,7 @@ void PowerWatcher::check(Check which)
         m_view.setActionText(readinessText(r));
     if (which == Check::Broadcast && m_testing.isShowing())
         m_testing.closeWindow();
-    InitializeTests(false);
+    enableTests(false);
 }
 
 } // namespace ampero

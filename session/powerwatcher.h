@@ -30,14 +30,14 @@ QString powerModeText(uint8_t acLineStatus);
 class PowerWatcher : public QObject {
     Q_OBJECT
 public:
-    // The watcher reads the session's TestMode and LastTickTime, and follows
-    // power.powerChanged() with WMPowerBroadcast. Every check uses the power
+    // The watcher reads the session's mode and last tick time, and follows
+    // power.powerChanged() with recheckPower. Every check uses the power
     // source's last reading and reads nothing itself.
     PowerWatcher(MainView& view, TestingWindow& testing, PowerSource& power, const Clock& clock,
         const SessionState& state, QObject* parent = nullptr);
 
     // Enables or greys the level and timer labels and the test actions.
-    void InitializeTests(bool value);
+    void enableTests(bool value);
     // The power check of program start.
     void startupCheck();
     // The rule run on every power notification. On battery while a test runs
@@ -46,11 +46,11 @@ public:
     // seconds old or more (a resume: the next tick ends the test with
     // results); otherwise on AC it closes the testing window, which
     // interrupts the test.
-    void WMPowerBroadcast();
+    void recheckPower();
     // The re-check after the results window of a finished test has closed.
     void afterResultsCheck();
 
-    // Also runs WMPowerBroadcast once right after a resume from sleep, on a
+    // Also runs recheckPower once right after a resume from sleep, on a
     // fresh reading (PowerSource::resumed()): on the system's resume notice
     // when events is there and available, otherwise on a ResumeMonitor of
     // its own (the gap clock running ahead of the monotonic clock).

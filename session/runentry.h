@@ -60,7 +60,7 @@ QString unescapeDesktopString(const QString& value);
 // empty list for a line a launcher would reject (an open quote).
 QStringList parseExecLine(const QString& exec);
 
-// WriteRunEntry: writes the autostart entry `name` with `command` as its Exec
+// Writes the autostart entry `name` with `command` as its Exec
 // line, replacing an entry of the same name. once = true writes an entry the
 // program removes when it starts from it (removeRunOnceEntryIfStartedFromIt);
 // once = false an entry that stays. `directory` empty means

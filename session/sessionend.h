@@ -14,12 +14,12 @@ class SystemEvents;
 
 // What the session-end rule needs from the test session controller.
 struct SessionEndHooks {
-    // True while TestMode is not 0 (also while the results window of a test
+    // True while a test runs (also while the results window of a test
     // that has just ended is open).
     std::function<bool()> testRunning;
-    // ResultsPath: the results file of the running or last started test.
+    // The results file of the running or last started test.
     std::function<QString()> resultsPath;
-    // StopTest: completes and closes the results file; does nothing visible
+    // Completes and closes the results file; does nothing visible
     // with no test running, and never fails outward.
     std::function<void()> stopTest;
 };
@@ -40,7 +40,7 @@ struct SessionEndOptions {
 // is over; this holds the delay and idle locks in between. Notices of the
 // session's end arrive from logind (PrepareForShutdown through SystemEvents),
 // from the desktop session manager and from SIGTERM/SIGHUP (through the app's
-// glue), each calling queryEndSession() on the main thread.
+// SessionEndTriggers), each calling queryEndSession() on the main thread.
 class SessionEnd : public QObject {
     Q_OBJECT
 public:
@@ -50,7 +50,7 @@ public:
         QObject* parent = nullptr);
 
     // The rule, in this order: with a test running, write the run-once entry
-    // that starts this program with ResultsPath; then StopTest, whether or
+    // that starts this program with the results file; then stopTest, whether or
     // not a test runs; then release the locks; answer 1 (the session may
     // end). When the entry cannot be written the file is still completed and
     // the answer is still 1: holding up a shutdown while the battery dies

@@ -16,7 +16,13 @@ bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart)
     chart.setLevels(evaluation.samples, TimeStep);
     chart.setForecastLine(evaluation.forecastLine);
     chart.setPowerCurve(evaluation.powerCurve);
-    chart.setBottomMaximum(evaluation.bottomMaximum);
+    // An evaluation's maximum lies past its first sample; a chart that still
+    // refuses it shows nothing rather than a curve on a wrong axis.
+    if (!chart.setBottomMaximum(evaluation.bottomMaximum).accepted) {
+        chart.clearSeries();
+        chart.setInteractive(false);
+        return false;
+    }
     chart.setInteractive(true);
     return true;
 }

@@ -21,29 +21,36 @@ namespace ampero {
 class MainView {
 public:
     virtual ~MainView() = default;
-    virtual void setTimerText(const QString& text) = 0; // TimerValueLabel
-    virtual void setLevelText(const QString& text) = 0; // BettaryLevelLabel
-    virtual void setActionText(const QString& text) = 0; // ActionLabel
-    virtual void setModeText(const QString& text) = 0; // BettaryModeLabel
-    virtual void setCpuSpeedText(const QString& text) = 0; // CurrentCPUSpeed
-    // InitializeTests: enables or greys BettaryLevelLabel, BettaryLevelLabel1,
-    // TimerValueLabel, TimerLabel and the actions StartNormalTest,
-    // StartFastTest and Unburned, in that order.
+    virtual void setTimerText(const QString& text) = 0; // the elapsed time
+    virtual void setLevelText(const QString& text) = 0; // the battery level
+    virtual void setActionText(const QString& text) = 0; // the current action
+    virtual void setModeText(const QString& text) = 0; // the power source
+    virtual void setCpuSpeedText(const QString& text) = 0; // the processor clock
+    // Enables or greys the level and elapsed-time labels with their captions
+    // and the actions that start a normal or a fast test or switch the load.
     virtual void setTestsEnabled(bool enabled) = 0;
     // The check mark of "No load CPU": checked means no CPU load.
     virtual bool noLoadChecked() const = 0;
     virtual void setNoLoadChecked(bool checked) = 0;
 };
 
-// Chart1: Series1 holds the samples, Series2 the fast-mode forecast line.
-// x is elapsed time as a day fraction, y the level in percent.
+// A chart's answer to a new axis limit. A refused value leaves the old limit
+// in place; error then says why.
+struct AxisLimitResult {
+    bool accepted = true;
+    QString error;
+};
+
+// The results chart: the samples series holds the measured levels, the
+// forecast series the fast-mode forecast line. x is elapsed time as a day
+// fraction, y the level in percent.
 class ChartView {
 public:
     virtual ~ChartView() = default;
     virtual void clearSeries() = 0; // both series
-    virtual void addSample(double x, double y) = 0; // one point to Series1
-    virtual void setSamples(const QList<QPointF>& points) = 0; // Series1 in one call
-    // Series1 from a whole file's levels, level k at x = k steps. The levels
+    virtual void addSample(double x, double y) = 0; // one point to the samples
+    virtual void setSamples(const QList<QPointF>& points) = 0; // the samples in one call
+    // The samples from a whole file's levels, level k at x = k steps. The levels
     // are shared, not copied, so a chart may keep them and draw, for the
     // range in view, only what its pixel columns show. By default the chart
     // gets a bounded curve (levelCurve) through setSamples.
@@ -51,21 +58,23 @@ public:
     {
         setSamples(levels ? levelCurve(*levels, step, 16384) : QList<QPointF>());
     }
-    virtual void setForecastLine(const QList<QPointF>& points) = 0; // Series2
+    virtual void setForecastLine(const QList<QPointF>& points) = 0;
     // The power drawn, x as above, y in watts on an axis of its own; empty
     // for a file without energy readings. A chart without one ignores it.
     virtual void setPowerCurve(const QList<QPointF>& /*points*/) { }
     // Zooming and panning: off while a test runs, on for shown results.
     virtual void setInteractive(bool on) = 0;
-    // The bottom axis maximum as a day fraction.
-    virtual void setBottomMaximum(double dayFraction) = 0;
+    // The bottom axis maximum as a day fraction. A value below the axis
+    // minimum, or not a finite number, is refused.
+    [[nodiscard]] virtual AxisLimitResult setBottomMaximum(double dayFraction) = 0;
     virtual double bottomMaximum() const = 0;
 };
 
 // Puts an evaluation on the chart: the levels (ChartView::setLevels), the forecast line (or none),
 // the bottom-axis maximum, zooming and panning on. A failed evaluation clears
 // both series and switches zooming and panning off, except for a rejected
-// file, which leaves the chart untouched. Returns evaluation.ok.
+// file, which leaves the chart untouched; so does a bottom-axis maximum the
+// chart refuses. Returns true when the evaluation is shown.
 bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
 
 // The windows a test start and a test end show. Each opens and returns at
@@ -74,12 +83,12 @@ bool showOnChart(const ResultsEvaluation& evaluation, ChartView& chart);
 class SessionDialogs {
 public:
     virtual ~SessionDialogs() = default;
-    // TfStartTest, opened modally with modeText ("fast"/"normal") and
+    // StartTestDialog, opened modally with modeText ("fast"/"normal") and
     // loadText ("none"/"full"); answered(true) when it closed with "Start test".
     virtual void confirmStart(
         const QString& modeText, const QString& loadText, std::function<void(bool started)> answered)
         = 0;
-    // SaveDialog1 ("Save report", initial name "results", extension apr);
+    // the save-report dialog ("Save report", initial name "results", extension apr);
     // answered with no value when the user cancelled.
     virtual void askResultsPath(std::function<void(std::optional<QString> path)> answered) = 0;
     // The chosen path as the file system's bytes. Empty for a name that
@@ -98,7 +107,7 @@ public:
     virtual void showError(const QString& message) = 0;
 };
 
-// TfTestProcess: the one testing window, shown modally while a test runs.
+// TestProgressDialog: the one testing window, shown modally while a test runs.
 class TestingWindow {
 public:
     virtual ~TestingWindow() = default;

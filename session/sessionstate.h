@@ -15,26 +15,26 @@ namespace ampero {
 // read it.
 struct SessionState {
     // The running test's mode, None when no test runs.
-    ampero::TestMode TestMode = ampero::TestMode::None;
+    ampero::TestMode mode = ampero::TestMode::None;
     // Full path of the results file of the running or last started test.
-    QString ResultsPath;
+    QString resultsPath;
     // The same path as the file system's bytes: the name the file was made with.
-    QByteArray ResultsFile;
+    QByteArray resultsFileName;
     // Elapsed time of the next sample as a day fraction: 0 for the first.
-    double ElapsedTime = 0.0;
-    // Added to ElapsedTime after every sample.
-    double TimeStep = kDayPerSecond;
+    double elapsed = 0.0;
+    // Added to elapsed after every sample.
+    double timeStep = kDayPerSecond;
     // Gap clock (Clock::gapNowMs, milliseconds) at the start of the test,
     // then at the last sample. Only differences of it are used.
-    int64_t LastTickTime = 0;
-    // ElapsedTime of the samples at which the first three level changes were seen.
-    std::array<double, 3> LevelChangeTimes { 0.0, 0.0, 0.0 };
+    int64_t lastTickMs = 0;
+    // The elapsed times of the samples at which the first three level changes were seen.
+    std::array<double, 3> levelChangeTimes { 0.0, 0.0, 0.0 };
     // Level the next sample is compared against; -1 before the first sample.
-    int32_t LastLevel = -1;
-    // Level changes recorded in LevelChangeTimes, 0 to 3.
-    uint8_t LevelChangeCount = 0;
+    int32_t lastLevel = -1;
+    // Level changes recorded in levelChangeTimes, 0 to 3.
+    uint8_t levelChangeCount = 0;
     // True while the CPU load workers run.
-    bool BurnActive = false;
+    bool loadActive = false;
 };
 
 // A gap between ticks of this many milliseconds or more ends a test.

@@ -48,17 +48,17 @@ TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialo
 {
     m_testTimer.setInterval(1000);
     m_testTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_testTimer, &QTimer::timeout, this, &TestSession::TestTimerTimer);
-    m_burnTimer.setInterval(10);
-    m_burnTimer.setSingleShot(true);
-    connect(&m_burnTimer, &QTimer::timeout, this, &TestSession::BurnTimerTimer);
+    connect(&m_testTimer, &QTimer::timeout, this, &TestSession::onTick);
+    m_loadTimer.setInterval(10);
+    m_loadTimer.setSingleShot(true);
+    connect(&m_loadTimer, &QTimer::timeout, this, &TestSession::startLoad);
 }
 
 TestSession::~TestSession()
 {
     // Leave no worker spinning and no file open behind us.
-    if (m_state.BurnActive)
-        StopBurn();
+    if (m_state.loadActive)
+        stopLoad();
 }
 
 void TestSession::setMeasureCpuClock(std::function<double()> measure)
@@ -76,11 +76,10 @@ void TestSession::setShowResultsWindow(ShowResultsWindow show)
     m_showResultsWindow = std::move(show);
 }
 
-void TestSession::StartFastTestExecute(int tag)
+void TestSession::startTest(TestMode mode)
 {
-    if (tag != static_cast<int>(TestMode::Fast) && tag != static_cast<int>(TestMode::Normal))
+    if (mode != TestMode::Fast && mode != TestMode::Normal)
         return;
-    const TestMode mode = static_cast<TestMode>(tag);
     const bool noLoad = m_view.noLoadChecked();
 
     // 1. Confirmation; 2. the results file's name. Cancelling either changes nothing.
@@ -120,7 +119,7 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     const PowerStatus before = m_power.refresh();
     const Readiness readiness = readinessOf(before);
     if (readiness != Readiness::Ready) {
-        m_watcher.WMPowerBroadcast();
+        m_watcher.recheckPower();
         const QString why = readiness == Readiness::NotReady
             ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.batteryLifePercent)
             : powerModeText(before.acLineStatus);
@@ -128,30 +127,30 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
         return;
     }
 
-    m_state.ResultsPath = path;
-    m_state.ResultsFile = file;
+    m_state.resultsPath = path;
+    m_state.resultsFileName = file;
     m_writeError.clear();
-    if (!noLoad && !m_state.BurnActive)
-        m_burnTimer.start();
-    m_state.LastTickTime = m_clock.gapNowMs();
-    m_state.TestMode = mode;
+    if (!noLoad && !m_state.loadActive)
+        m_loadTimer.start();
+    m_state.lastTickMs = m_clock.gapNowMs();
+    m_state.mode = mode;
 
     const uint32_t forecast = before.batteryFullLifeTime != PowerStatus::UnknownTime
         ? before.batteryFullLifeTime
         : before.batteryLifeTime;
     if (!m_file.create(
-            m_state.ResultsFile.toStdString(), modeByte(m_state.TestMode), noLoad ? 1 : 0, forecast)) {
+            m_state.resultsFileName.toStdString(), modeByte(m_state.mode), noLoad ? 1 : 0, forecast)) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
 
-    if (m_state.TestMode == TestMode::Fast)
-        m_state.LevelChangeTimes = { 0.0, 0.0, 0.0 };
-    m_state.LastLevel = -1;
-    m_state.LevelChangeCount = 0;
-    m_state.ElapsedTime = 0.0;
+    if (m_state.mode == TestMode::Fast)
+        m_state.levelChangeTimes = { 0.0, 0.0, 0.0 };
+    m_state.lastLevel = -1;
+    m_state.levelChangeCount = 0;
+    m_state.elapsed = 0.0;
     m_lastSample = -1;
-    m_view.setTimerText(elapsedTimeText(m_state.ElapsedTime));
+    m_view.setTimerText(elapsedTimeText(m_state.elapsed));
 
     m_chart.clearSeries();
     m_chart.setInteractive(false);
@@ -170,23 +169,23 @@ void TestSession::failStart(const QString& message)
 {
     // A start that cannot create its file leaves nothing behind: no test, no
     // pending or running load, no testing window.
-    m_state.TestMode = TestMode::None;
-    m_burnTimer.stop();
-    if (m_state.BurnActive)
-        StopBurn();
+    m_state.mode = TestMode::None;
+    m_loadTimer.stop();
+    if (m_state.loadActive)
+        stopLoad();
     m_dialogs.showError(message);
 }
 
-void TestSession::TestTimerTimer()
+void TestSession::onTick()
 {
-    const int64_t sinceLastTick = m_clock.gapNowMs() - m_state.LastTickTime;
-    const bool continues = m_state.TestMode != TestMode::None
-        && !(m_state.TestMode == TestMode::Fast && m_state.LevelChangeCount > 2) && sinceLastTick < TickGapMs;
+    const int64_t sinceLastTick = m_clock.gapNowMs() - m_state.lastTickMs;
+    const bool continues = m_state.mode != TestMode::None
+        && !(m_state.mode == TestMode::Fast && m_state.levelChangeCount > 2) && sinceLastTick < TickGapMs;
 
     if (!continues) {
         // Regular end: fast-mode end, or the machine slept.
-        const bool wasRunning = m_state.TestMode != TestMode::None;
-        if (!StopTest() && wasRunning) {
+        const bool wasRunning = m_state.mode != TestMode::None;
+        if (!stopTest() && wasRunning) {
             failTest(m_writeError);
             return;
         }
@@ -196,17 +195,17 @@ void TestSession::TestTimerTimer()
         // for as long as the user likes.
         Q_EMIT testEnded(End::Regular);
         // The results window opens once this tick has returned.
-        QMetaObject::invokeMethod(this, &TestSession::ShowResults, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TestSession::showResults, Qt::QueuedConnection);
         return;
     }
     if (!m_testing.isShowing()) {
         // Cancel, or the power watcher closed the window when AC came.
-        if (!StopTest()) {
+        if (!stopTest()) {
             failTest(m_writeError);
             return;
         }
         m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
-        m_state.TestMode = TestMode::None;
+        m_state.mode = TestMode::None;
         Q_EMIT testEnded(End::Interrupted);
         return;
     }
@@ -217,15 +216,15 @@ void TestSession::TestTimerTimer()
         // file): the sample repeats the last level of this test, and before
         // the first known level the tick takes no sample at all.
         if (m_lastSample < 0) {
-            m_state.LastTickTime = m_clock.gapNowMs();
+            m_state.lastTickMs = m_clock.gapNowMs();
             return;
         }
         level = m_lastSample;
     }
 
-    m_chart.addSample(m_state.ElapsedTime, level);
-    if (m_state.LastLevel < 0)
-        m_state.LastLevel = level;
+    m_chart.addSample(m_state.elapsed, level);
+    if (m_state.lastLevel < 0)
+        m_state.lastLevel = level;
     if (!m_file.appendSample(static_cast<uint8_t>(level))) {
         // A lost sample is a lost test: it ends now, as failed, rather than
         // at the gap rule as if it had ended well.
@@ -234,42 +233,42 @@ void TestSession::TestTimerTimer()
     }
     m_lastSample = level;
     m_view.setLevelText(QString::number(level) + QLatin1Char('%'));
-    if (level != m_state.LastLevel && m_state.LevelChangeCount < 3) {
-        m_state.LevelChangeTimes[m_state.LevelChangeCount] = m_state.ElapsedTime;
-        ++m_state.LevelChangeCount;
-        m_state.LastLevel = level;
+    if (level != m_state.lastLevel && m_state.levelChangeCount < 3) {
+        m_state.levelChangeTimes[m_state.levelChangeCount] = m_state.elapsed;
+        ++m_state.levelChangeCount;
+        m_state.lastLevel = level;
     }
-    m_view.setTimerText(elapsedTimeText(m_state.ElapsedTime));
-    const double sampleTime = m_state.ElapsedTime;
-    m_state.ElapsedTime = m_state.ElapsedTime + m_state.TimeStep;
-    m_state.LastTickTime = m_clock.gapNowMs();
+    m_view.setTimerText(elapsedTimeText(m_state.elapsed));
+    const double sampleTime = m_state.elapsed;
+    m_state.elapsed = m_state.elapsed + m_state.timeStep;
+    m_state.lastTickMs = m_clock.gapNowMs();
     Q_EMIT sampleTaken(sampleTime, level);
 }
 
 uint64_t TestSession::workCount()
 {
-    if (m_state.BurnActive)
-        return StopBurn();
-    return estimatedWorkCount(m_measureCpuClock ? m_measureCpuClock() : 0.0, m_state.ElapsedTime);
+    if (m_state.loadActive)
+        return stopLoad();
+    return estimatedWorkCount(m_measureCpuClock ? m_measureCpuClock() : 0.0, m_state.elapsed);
 }
 
-bool TestSession::StopTest()
+bool TestSession::stopTest()
 {
     m_testTimer.stop();
     // A load start still pending would leave workers spinning after the test.
-    m_burnTimer.stop();
+    m_loadTimer.stop();
     if (!m_file.isOpen()) {
         // No test running: nothing is written and no label changes.
-        if (m_state.BurnActive)
-            StopBurn();
+        if (m_state.loadActive)
+            stopLoad();
         if (m_testing.isShowing())
             m_testing.closeWindow();
         return m_writeError.isEmpty();
     }
     const uint64_t work = workCount();
-    const bool fast = m_state.TestMode == TestMode::Fast;
+    const bool fast = m_state.mode == TestMode::Fast;
     // finish() closes the file even when a write fails.
-    const bool ok = m_file.finish(fast ? &m_state.LevelChangeTimes : nullptr, m_capacity, work);
+    const bool ok = m_file.finish(fast ? &m_state.levelChangeTimes : nullptr, m_capacity, work);
     if (ok)
         m_view.setActionText(QCoreApplication::translate("ampero", "testing completed"));
     else
@@ -282,21 +281,21 @@ bool TestSession::StopTest()
 void TestSession::failTest(const QString& message)
 {
     m_testTimer.stop();
-    m_burnTimer.stop();
-    if (m_state.BurnActive)
-        StopBurn();
+    m_loadTimer.stop();
+    if (m_state.loadActive)
+        stopLoad();
     m_file.abandon();
     if (m_writeError.isEmpty())
         m_writeError = message;
     m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
     if (m_testing.isShowing())
         m_testing.closeWindow();
-    m_state.TestMode = TestMode::None;
+    m_state.mode = TestMode::None;
     Q_EMIT testEnded(End::Failed);
     m_dialogs.showError(m_writeError);
 }
 
-void TestSession::ShowResults()
+void TestSession::showResults()
 {
     m_testing.hideWindow();
     QPointer<TestSession> self(this);
@@ -304,35 +303,35 @@ void TestSession::ShowResults()
         if (!self)
             return;
         self->m_watcher.afterResultsCheck();
-        self->m_state.TestMode = TestMode::None;
+        self->m_state.mode = TestMode::None;
         Q_EMIT self->resultsClosed();
     };
     if (m_showResultsWindow)
-        m_showResultsWindow(m_state.ResultsPath, closed);
+        m_showResultsWindow(m_state.resultsPath, closed);
     else
         closed();
 }
 
-void TestSession::UnburnedExecute()
+void TestSession::toggleNoLoad()
 {
     m_view.setNoLoadChecked(!m_view.noLoadChecked());
 }
 
-void TestSession::BurnTimerTimer()
+void TestSession::startLoad()
 {
-    m_burnTimer.stop();
-    if (m_state.TestMode == TestMode::None || m_state.BurnActive)
+    m_loadTimer.stop();
+    if (m_state.mode == TestMode::None || m_state.loadActive)
         return;
     // A failed start leaves no worker running and the test counts as one
     // without load.
     if (m_load.start())
-        m_state.BurnActive = true;
+        m_state.loadActive = true;
 }
 
-uint64_t TestSession::StopBurn()
+uint64_t TestSession::stopLoad()
 {
     const uint64_t total = m_load.stop();
-    m_state.BurnActive = false;
+    m_state.loadActive = false;
     return total;
 }
 

@@ -8,7 +8,7 @@
 // Everything runs on the main thread. The windows are reached only through
 // the interfaces of sessionports.h, the battery through PowerSource, time
 // through Clock and the CPU load through LoadWorkers, so a whole test runs
-// with fakes: dialogs that answer at once, then tick() by hand.
+// with fakes: dialogs that answer at once, then onTick() by hand.
 //
 // Nothing here waits in an event loop of its own: a start opens its windows
 // and returns, each answer continues the start, and the test then runs on
@@ -53,49 +53,49 @@ public:
     using ShowResultsWindow = std::function<void(const QString& path, std::function<void()> closed)>;
     void setShowResultsWindow(ShowResultsWindow show);
 
-    // Start action handler; tag 1 fast test, 2 normal test. Opens the start
+    // Starts a fast or a normal test (None is ignored). Opens the start
     // window and returns; the answers continue the start, and once the test
-    // runs the testing window shows and TestTimer ticks.
-    void StartFastTestExecute(int tag);
-    // TestTimer's handler, once a second while a test runs.
-    void TestTimerTimer();
-    void tick() { TestTimerTimer(); }
+    // runs the testing window shows and the test timer ticks.
+    void startTest(TestMode mode);
+    // One tick of the test: the 1-second test timer calls it while a test
+    // runs; tests call it by hand with a fake clock.
+    void onTick();
     // Stops the load, completes and closes the results file. Does not change
-    // TestMode. Returns false when the file could not be completed (a write
+    // the session's mode. Returns false when the file could not be completed (a write
     // or the flush failed); the reason is then in writeError().
-    bool StopTest();
+    bool stopTest();
     // Why the results file of the last test could not be written; empty when
     // every write succeeded.
     QString writeError() const { return m_writeError; }
     // End-of-test presentation: hides the testing window and opens the
-    // results; once they close, re-checks the power state and clears TestMode.
+    // results; once they close, re-checks the power state and sets the mode to None.
     // The tick that ends a test queues this, so the window opens after the
     // tick has returned.
-    void ShowResults();
+    void showResults();
     // "No load CPU" handler: inverts its check mark.
-    void UnburnedExecute();
+    void toggleNoLoad();
 
-    // BurnTimer's handler: starts the load workers.
-    void BurnTimerTimer();
+    // Starts the load workers; the load timer calls it 10 ms after a start.
+    void startLoad();
     // Stops the workers and returns their summed count (0 on failure).
-    uint64_t StopBurn();
+    uint64_t stopLoad();
 
     const SessionState& state() const { return m_state; }
     PowerWatcher& powerWatcher() { return m_watcher; }
     bool testTimerActive() const { return m_testTimer.isActive(); }
-    bool burnTimerActive() const { return m_burnTimer.isActive(); }
+    bool loadTimerActive() const { return m_loadTimer.isActive(); }
     // The last sampled level of the running test, -1 before the first sample.
     int lastSample() const { return m_lastSample; }
 
 Q_SIGNALS:
-    // Once a test runs: its file has its header and TestTimer is on.
+    // Once a test runs: its file has its header and the test timer is on.
     void testStarted();
     // After every sample of a test.
     void sampleTaken(double elapsed, int level);
     // When a test has ended, right after its file was completed or given up,
     // and before any results window shows: nothing of the test is left to
-    // hold the machine for. TestMode still holds the test's mode while the
-    // results window of a regular end is open; it goes to 0 when that window
+    // hold the machine for. The state's mode still holds the test's while the
+    // results window of a regular end is open; it goes to None when that window
     // closes, right before resultsClosed().
     void testEnded(ampero::TestSession::End how);
     // The results window of a regular end has closed: the test is over.
@@ -121,8 +121,8 @@ private:
     SessionState m_state;
     PowerWatcher m_watcher;
     ResultsWriter m_file;
-    QTimer m_testTimer; // TestTimer, 1000 ms
-    QTimer m_burnTimer; // BurnTimer, 10 ms one-shot
+    QTimer m_testTimer; // 1000 ms: onTick
+    QTimer m_loadTimer; // 10 ms one-shot: the load starts after the first sample
     std::function<double()> m_measureCpuClock;
     uint32_t m_capacity = 0;
     ShowResultsWindow m_showResultsWindow;

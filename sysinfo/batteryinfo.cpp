@@ -72,7 +72,7 @@ bool toUInt64(const QVariant& v, uint64_t* out)
     return true;
 }
 
-void takeCapacity(TBatteryInfo& info, const QVariant& value)
+void takeCapacity(BatteryInfo& info, const QVariant& value)
 {
     int64_t x = 0;
     if (!toInt64(value, &x))
@@ -82,7 +82,7 @@ void takeCapacity(TBatteryInfo& info, const QVariant& value)
         info.Capacity = low;
 }
 
-void takePortable(TBatteryInfo& info, const BatteryProperty& p)
+void takePortable(BatteryInfo& info, const BatteryProperty& p)
 {
     if (p.name == QLatin1String("Name")) {
         toText(p.value, &info.Name);
@@ -101,7 +101,7 @@ void takePortable(TBatteryInfo& info, const BatteryProperty& p)
 
 } // namespace
 
-void EmptyBatteryInfo(TBatteryInfo& info)
+void EmptyBatteryInfo(BatteryInfo& info)
 {
     info.Name.clear();
     info.Manufacturer.clear();
@@ -110,9 +110,9 @@ void EmptyBatteryInfo(TBatteryInfo& info)
     info.DesignVoltage = 0;
 }
 
-TBatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general)
+BatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general)
 {
-    TBatteryInfo info;
+    BatteryInfo info;
     const std::optional<BatteryProperties> first = portable.firstBattery();
     if (!first)
         return {};

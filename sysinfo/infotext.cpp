@@ -49,7 +49,7 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Battery health", health ? locale.toString(*health, 'f', 1) + QLatin1Char('%') : phrase("unknown"));
     line("Power now", figure(p.powerW, "W", locale));
 
-    const TBatteryInfo& b = info.battery;
+    const BatteryInfo& b = info.battery;
     line("Battery name", orUnknown(b.Name));
     line("Battery manufacturer", orUnknown(b.Manufacturer));
     line("Battery chemistry",

@@ -14,8 +14,8 @@ struct MachineInfo {
     PowerStatus power;
     std::optional<double> batteryHealthPercent; // full energy in % of the design energy
     QString powerBackend;
-    TBatteryInfo battery;
-    QString brand; // as GetCpuBrandString gives it
+    BatteryInfo battery;
+    QString brand; // as cpuBrandString gives it
     double clockMhz = 0;
     int processorCount = 0;
 };

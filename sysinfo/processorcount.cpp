@@ -14,7 +14,7 @@ int clampProcessorCount(long count)
     return static_cast<int>(count);
 }
 
-int GetProcessorCount()
+int countProcessors()
 {
     return clampProcessorCount(sysconf(_SC_NPROCESSORS_ONLN));
 }

@@ -11,7 +11,7 @@ QString brandStringFromBytes(const std::optional<QByteArray>& bytes)
     return QString::fromLatin1(*bytes);
 }
 
-QString GetCpuBrandString(Processor& processor)
+QString cpuBrandString(Processor& processor)
 {
     return brandStringFromBytes(processor.brandBytes());
 }
@@ -32,7 +32,7 @@ double clockFromTicks(uint64_t ticks)
     return static_cast<double>(ticks) / 100000.0;
 }
 
-double MeasureCpuClock(Processor& processor)
+double measureCpuClock(Processor& processor)
 {
     return clockFromTicks(processor.ticksAcross(100));
 }

@@ -12,7 +12,7 @@ namespace ampero {
 // The processor's brand string: "Unknown", or exactly 48 characters, one per
 // byte of the brand bytes (0x80..0xFF become U+0080..U+00FF, zero bytes
 // become U+0000; nothing trimmed).
-QString GetCpuBrandString(Processor& processor);
+QString cpuBrandString(Processor& processor);
 
 // The same text made from brand bytes already read; std::nullopt, or bytes
 // that are not exactly 48, give "Unknown".
@@ -29,7 +29,7 @@ double clockFromTicks(uint64_t ticks);
 
 // Counts the processor's ticks across a 100 ms sleep and returns the clock
 // estimate in MHz. Blocks the calling thread for about 100 ms.
-double MeasureCpuClock(Processor& processor);
+double measureCpuClock(Processor& processor);
 
 // "(2394.53 MHz)": the estimate in fixed notation with two decimals, the
 // locale's decimal separator, no group separators.

@@ -41,7 +41,7 @@ void ProcessorUsage::InitProcessorUsage()
     m_prevSnapshot = QuerySystemInformation();
 }
 
-bool ProcessorUsage::SampleProcessorUsage(std::vector<TProcessorTimesPercent>& table)
+bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& table)
 {
     const uint32_t newTick = m_source.tickCount();
     std::optional<ProcessorSnapshot> newSnapshot = QuerySystemInformation();
@@ -65,7 +65,7 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<TProcessorTimesPercent>& t
     for (size_t cpu = 0; cpu < next.size() && table.size() < m_sampledProcessorCount; ++cpu) {
         if (!next[cpu].present)
             continue;
-        TProcessorTimesPercent e;
+        ProcessorUsageShare e;
         if (cpu >= prev.size() || !prev[cpu].present) {
             // Just come online: no times to compare with yet.
             e.Idle = 100.0f;

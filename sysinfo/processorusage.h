@@ -10,7 +10,7 @@ namespace ampero {
 
 // Shares of one processor's time over one interval, in percent of the
 // interval (normally 0..100, but the sums may exceed 100 by rounding).
-struct TProcessorTimesPercent {
+struct ProcessorUsageShare {
     float Idle = 0;
     float Kernel = 0;
     float User = 0;
@@ -32,7 +32,7 @@ float sharePercent(int64_t ms, uint32_t dtMs);
 // elapsed interval. Main thread only.
 class ProcessorUsage {
 public:
-    // processorCount is the number of processors to sample (GetProcessorCount).
+    // processorCount is the number of processors to sample (countProcessors).
     ProcessorUsage(ProcessorTimesSource& source, int processorCount);
 
     // A fresh snapshot, or std::nullopt when the times cannot be read.
@@ -48,7 +48,7 @@ public:
     // When this or the previous snapshot is missing, or no whole millisecond
     // passed, table is left as it was and the result is false; a missing
     // snapshot is retried at the next call.
-    bool SampleProcessorUsage(std::vector<TProcessorTimesPercent>& table);
+    bool SampleProcessorUsage(std::vector<ProcessorUsageShare>& table);
 
     uint16_t sampledProcessorCount() const { return m_sampledProcessorCount; }
 

@@ -13,7 +13,7 @@ long long roundHalfEven(double v)
     return static_cast<long long>(r);
 }
 
-std::optional<UsageDisplay> usageDisplay(const std::vector<TProcessorTimesPercent>& table, int processorCount)
+std::optional<UsageDisplay> usageDisplay(const std::vector<ProcessorUsageShare>& table, int processorCount)
 {
     const int n = std::min<int>(processorCount, static_cast<int>(table.size()));
     if (n <= 0)
@@ -22,7 +22,7 @@ std::optional<UsageDisplay> usageDisplay(const std::vector<TProcessorTimesPercen
     out.positions.reserve(static_cast<size_t>(n));
     long long total = 0;
     for (int i = 0; i < n; ++i) {
-        const TProcessorTimesPercent& e = table[static_cast<size_t>(i)];
+        const ProcessorUsageShare& e = table[static_cast<size_t>(i)];
         const float u = static_cast<float>(100.0 - static_cast<double>(e.Idle)
             - static_cast<double>(e.Interrupt) - static_cast<double>(e.Dpc));
         const int p = static_cast<int>(roundHalfEven(static_cast<double>(u)));

@@ -27,8 +27,7 @@ struct UsageDisplay {
 // count * 100) divided by the count and rounded half to even is the average.
 // Counts the entries that exist in table, never more; with none, returns
 // std::nullopt and the display stays as it was.
-std::optional<UsageDisplay> usageDisplay(
-    const std::vector<TProcessorTimesPercent>& table, int processorCount);
+std::optional<UsageDisplay> usageDisplay(const std::vector<ProcessorUsageShare>& table, int processorCount);
 
 // Position and size of one usage bar inside its group box.
 struct BarGeometry {
@@ -67,7 +66,7 @@ public:
 private:
     ProcessorUsage m_usage;
     int m_processorCount;
-    std::vector<TProcessorTimesPercent> m_table;
+    std::vector<ProcessorUsageShare> m_table;
 };
 
 } // namespace ampero

@@ -5,7 +5,7 @@
 #include "platform/fakepowersource.h"
 #include "results/resultsformat.h"
 #include "session/testsession.h"
-#include "session_fakes.h"
+#include "support/sessionfakes.h"
 #include "support/testutil.h"
 
 #include <QCoreApplication>
@@ -52,12 +52,12 @@ protected:
         });
     }
 
-    void start(TestMode mode) { session.StartFastTestExecute(static_cast<int>(mode)); }
+    void start(TestMode mode) { session.startTest(mode); }
 
     // The timer fires; what it queued (the results window) runs after it.
     void tick()
     {
-        session.tick();
+        session.onTick();
         QCoreApplication::sendPostedEvents();
     }
 
@@ -106,14 +106,14 @@ TEST_F(SessionTest, FastTestEndsAtTheTickAfterTheThirdChange)
         EXPECT_EQ(view.timer, timers[static_cast<int>(i)]) << "tick " << i;
         EXPECT_EQ(view.level, QString::number(levels[i]) + "%");
     }
-    EXPECT_EQ(session.state().LevelChangeCount, 3);
-    EXPECT_EQ(session.state().TestMode, TestMode::Fast);
-    ASSERT_EQ(chart.points.size(), 6);
-    EXPECT_EQ(chart.points.first(), QPointF(0, 80));
+    EXPECT_EQ(session.state().levelChangeCount, 3);
+    EXPECT_EQ(session.state().mode, TestMode::Fast);
+    ASSERT_EQ(chart.samples.size(), 6);
+    EXPECT_EQ(chart.samples.first(), QPointF(0, 80));
 
     tickAt(76); // ends the test, no seventh sample
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
-    EXPECT_EQ(chart.points.size(), 6);
+    EXPECT_EQ(session.state().mode, TestMode::None);
+    EXPECT_EQ(chart.samples.size(), 6);
     EXPECT_EQ(view.action, "testing completed");
     EXPECT_EQ(view.level, "76%"); // the after-results re-check shows the battery
     EXPECT_EQ(shownResults, QStringList { *dialogs.path });
@@ -150,9 +150,9 @@ TEST_F(SessionTest, RisingLevelCountsAsChange)
     start(TestMode::Fast);
     for (int level : { 50, 51, 52, 53 })
         tickAt(level);
-    EXPECT_EQ(session.state().LevelChangeCount, 3);
+    EXPECT_EQ(session.state().levelChangeCount, 3);
     tickAt(53);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     const ResultsData d = fileData();
     EXPECT_EQ(d.samples, (std::vector<uint8_t> { 50, 51, 52, 53 }));
     EXPECT_DOUBLE_EQ(d.levelChangeTimes[0], 1 * Second);
@@ -164,13 +164,13 @@ TEST_F(SessionTest, FastTestWithoutChangesRunsUntilCancelled)
     start(TestMode::Fast);
     for (int i = 0; i < 600; ++i)
         tickAt(64);
-    EXPECT_EQ(session.state().TestMode, TestMode::Fast);
+    EXPECT_EQ(session.state().mode, TestMode::Fast);
     EXPECT_EQ(view.timer, "0:09:59");
 
     clock.advanceMs(400);
     testing.closeWindow(); // Cancel between two ticks
     tickAt(64, 600);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_TRUE(shownResults.isEmpty());
     const ResultsData d = fileData();
@@ -184,13 +184,13 @@ TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
     start(TestMode::Normal);
     for (int i = 0; i < 50; ++i)
         tickAt(i % 2 ? 70 : 71);
-    EXPECT_EQ(session.state().LevelChangeCount, 3);
-    EXPECT_DOUBLE_EQ(session.state().LevelChangeTimes[2], 3 * Second);
-    EXPECT_EQ(session.state().TestMode, TestMode::Normal);
+    EXPECT_EQ(session.state().levelChangeCount, 3);
+    EXPECT_DOUBLE_EQ(session.state().levelChangeTimes[2], 3 * Second);
+    EXPECT_EQ(session.state().mode, TestMode::Normal);
 
     clock.sleepMs(60000); // the machine sleeps: the next tick ends the test
     tick();
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_EQ(shownResults.size(), 1);
     const ResultsData d = fileData();
     EXPECT_EQ(d.mode, 2);
@@ -213,7 +213,7 @@ TEST_P(GapTest, GapBetweenTicks)
     tickAt(80);
     tickAt(80);
     tickAt(80, GetParam().gapMs);
-    EXPECT_EQ(session.state().TestMode == TestMode::None, GetParam().ends);
+    EXPECT_EQ(session.state().mode == TestMode::None, GetParam().ends);
     EXPECT_EQ(samples().size(), GetParam().ends ? 2u : 3u);
     EXPECT_EQ(shownResults.size(), GetParam().ends ? 1 : 0);
 }
@@ -234,7 +234,7 @@ TEST_F(SessionTest, WallClockStepsNeverEndATest)
     tickAt(80);
     clock.stepWallClockMs(kMsPerDay); // NTP step of a day
     tickAt(80);
-    EXPECT_EQ(session.state().TestMode, TestMode::Normal);
+    EXPECT_EQ(session.state().mode, TestMode::Normal);
     const ResultsData d = fileData(); // still open: no Terminator yet
     EXPECT_FALSE(d.complete);
     EXPECT_EQ(d.samples.size(), 4u);
@@ -245,14 +245,14 @@ TEST_F(SessionTest, SlowStartEndsAtTheFirstTickWithoutSamples)
     start(TestMode::Normal);
     clock.advanceMs(5000);
     tick();
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_TRUE(samples().empty());
     EXPECT_EQ(shownResults.size(), 1);
 }
 
 TEST_F(SessionTest, StopTestWithoutTestWritesNothingAndKeepsLabels)
 {
-    session.StopTest();
+    session.stopTest();
     EXPECT_EQ(view.action, "idle");
     EXPECT_EQ(view.level, "0%");
     EXPECT_TRUE(view.actions.isEmpty());
@@ -274,7 +274,7 @@ TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
     EXPECT_FALSE(view.testsEnabled);
 
     tickAt(79, 500);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_TRUE(shownResults.isEmpty());
     const ResultsData d = fileData();
@@ -294,7 +294,7 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
     EXPECT_EQ(view.level, "78%");
 
     tick();
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_EQ(shownResults.size(), 1);
     // The re-check after the results: mode and tests, but the level and
     // the action stay as the test left them.
@@ -310,16 +310,16 @@ TEST_F(SessionTest, UnknownLevelIsNeverWritten)
     start(TestMode::Fast);
     tickAt(255); // nothing known yet: no sample, time does not advance
     tickAt(255);
-    EXPECT_TRUE(chart.points.isEmpty());
-    EXPECT_EQ(session.state().ElapsedTime, 0.0);
+    EXPECT_TRUE(chart.samples.isEmpty());
+    EXPECT_EQ(session.state().elapsed, 0.0);
     tickAt(255, 4000); // unknown ticks still count as ticks: no gap end
-    EXPECT_EQ(session.state().TestMode, TestMode::Fast);
+    EXPECT_EQ(session.state().mode, TestMode::Fast);
 
     tickAt(80);
     tickAt(255); // repeats 80
     tickAt(79);
     EXPECT_EQ(view.timer, "0:00:02");
-    EXPECT_EQ(session.state().LevelChangeCount, 1);
+    EXPECT_EQ(session.state().levelChangeCount, 1);
     testing.closeWindow();
     tick();
     EXPECT_EQ(fileData().samples, (std::vector<uint8_t> { 80, 80, 79 }));
@@ -339,8 +339,8 @@ TEST_F(SessionTest, CancelledDialogsChangeNothing)
     EXPECT_EQ(dialogs.modeText, "normal");
     EXPECT_EQ(dialogs.loadText, "full");
     EXPECT_EQ(testing.opened, 0);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
-    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_EQ(session.state().mode, TestMode::None);
+    EXPECT_FALSE(session.loadTimerActive());
     EXPECT_FALSE(QFile::exists(*path));
     EXPECT_TRUE(view.actions.isEmpty());
 }
@@ -350,8 +350,8 @@ TEST_F(SessionTest, FailedStartRollsBack)
     view.noLoad = false;
     dialogs.path = dir.filePath(QStringLiteral("missing/run.apr"));
     start(TestMode::Normal);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
-    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_EQ(session.state().mode, TestMode::None);
+    EXPECT_FALSE(session.loadTimerActive());
     EXPECT_FALSE(session.testTimerActive());
     EXPECT_EQ(testing.opened, 0);
     ASSERT_EQ(dialogs.errors.size(), 1);
@@ -366,7 +366,7 @@ TEST_F(SessionTest, FailedHeaderWriteRollsBack)
         GTEST_SKIP() << "no /dev/full";
     dialogs.path = QStringLiteral("/dev/full");
     start(TestMode::Fast);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_EQ(testing.opened, 0);
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("No space left on device")) << dialogs.errors[0].toStdString();
@@ -410,7 +410,7 @@ TEST_F(SessionTest, FailedSampleWriteEndsTheTestAtOnceAsFailed)
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("File too large")) << dialogs.errors[0].toStdString();
     EXPECT_EQ(ends, std::vector<TestSession::End> { TestSession::End::Failed });
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_FALSE(session.testTimerActive());
     EXPECT_EQ(view.action, "testing interrupted");
     EXPECT_FALSE(testing.showing);
@@ -448,7 +448,7 @@ TEST_F(SessionTest, FailedTrailerOrFlushAtTheEndIsNoRegularEnd)
             << dialogs.errors[0].toStdString();
         EXPECT_TRUE(shownResults.isEmpty());
         EXPECT_EQ(view.action, "testing interrupted");
-        EXPECT_EQ(session.state().TestMode, TestMode::None);
+        EXPECT_EQ(session.state().mode, TestMode::None);
         const ResultsData d = fileData();
         EXPECT_FALSE(d.complete);
         EXPECT_EQ(d.samples.size(), 4u);
@@ -478,7 +478,7 @@ TEST_F(SessionTest, PowerIsCheckedAgainWhenTheDialogsClose)
         dialogs.errors.clear();
         dialogs.whileAsking = [&] { power.setStatus(row.status); };
         start(TestMode::Normal);
-        EXPECT_EQ(session.state().TestMode, TestMode::None);
+        EXPECT_EQ(session.state().mode, TestMode::None);
         EXPECT_FALSE(session.testTimerActive());
         EXPECT_EQ(testing.opened, 0);
         EXPECT_FALSE(QFile::exists(*dialogs.path));
@@ -494,7 +494,7 @@ TEST_F(SessionTest, NameThatCannotBeWrittenAsShownIsRefused)
 {
     dialogs.path = dir.filePath(QStringLiteral("bad\uFFFD.apr"));
     start(TestMode::Fast);
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
     EXPECT_EQ(testing.opened, 0);
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors[0].contains("cannot be written as it is shown"))
@@ -519,15 +519,15 @@ TEST_F(SessionTest, TestEndsBeforeTheResultsWindowOpens)
         tickAt(level);
     // The tick that ends the test returns before the results window opens.
     clock.advanceMs(1000);
-    session.tick();
+    session.onTick();
     EXPECT_TRUE(ended);
     EXPECT_FALSE(closeResults) << "opened from inside the tick";
     QCoreApplication::sendPostedEvents();
     ASSERT_TRUE(closeResults);
     EXPECT_TRUE(endedBeforeResults);
-    EXPECT_EQ(session.state().TestMode, TestMode::Fast) << "a session end now still names the file";
+    EXPECT_EQ(session.state().mode, TestMode::Fast) << "a session end now still names the file";
     closeResults();
-    EXPECT_EQ(session.state().TestMode, TestMode::None);
+    EXPECT_EQ(session.state().mode, TestMode::None);
 }
 
 TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
@@ -535,14 +535,14 @@ TEST_F(SessionTest, LoadWorkCountIsTheWorkersSum)
     view.noLoad = false;
     load.total = 4294967296ull + 5;
     start(TestMode::Normal);
-    EXPECT_TRUE(session.burnTimerActive());
-    session.BurnTimerTimer();
-    EXPECT_FALSE(session.burnTimerActive());
-    EXPECT_TRUE(session.state().BurnActive);
+    EXPECT_TRUE(session.loadTimerActive());
+    session.startLoad();
+    EXPECT_FALSE(session.loadTimerActive());
+    EXPECT_TRUE(session.state().loadActive);
     tickAt(80);
     testing.closeWindow();
     tick();
-    EXPECT_FALSE(session.state().BurnActive);
+    EXPECT_FALSE(session.state().loadActive);
     EXPECT_EQ(load.stops, 1);
     const ResultsData d = fileData();
     EXPECT_EQ(d.noLoad, 0);
@@ -555,8 +555,8 @@ TEST_F(SessionTest, FailedLoadStartCountsAsNoLoad)
     load.startSucceeds = false;
     mhz = 1000.0;
     start(TestMode::Normal);
-    session.BurnTimerTimer();
-    EXPECT_FALSE(session.state().BurnActive);
+    session.startLoad();
+    EXPECT_FALSE(session.state().loadActive);
     tickAt(80);
     tickAt(80);
     testing.closeWindow();
@@ -568,18 +568,18 @@ TEST_F(SessionTest, FailedLoadStartCountsAsNoLoad)
 TEST_F(SessionTest, LoadIsArmedOnlyWithLoadAndNoWorkersRunning)
 {
     start(TestMode::Normal); // "No load CPU" checked
-    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_FALSE(session.loadTimerActive());
     testing.closeWindow();
     tick();
 
-    session.UnburnedExecute();
+    session.toggleNoLoad();
     EXPECT_FALSE(view.noLoad);
     start(TestMode::Normal);
-    EXPECT_TRUE(session.burnTimerActive());
+    EXPECT_TRUE(session.loadTimerActive());
     // The test is cancelled before the load started: the pending start is dropped.
     testing.closeWindow();
     tick();
-    EXPECT_FALSE(session.burnTimerActive());
+    EXPECT_FALSE(session.loadTimerActive());
     EXPECT_EQ(load.starts, 0);
 }
 

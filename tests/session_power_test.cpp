@@ -5,8 +5,8 @@
 #include "platform/systemevents.h"
 #include "session/powerwatcher.h"
 #include "session/resumemonitor.h"
-#include "session_fakes.h"
 #include "support/powercases.h"
+#include "support/sessionfakes.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -77,8 +77,8 @@ TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
 TEST_F(WatcherTest, BroadcastOnBatteryDuringTestRewritesLabelsButNotTheAction)
 {
     power.setStatus(status(PowerStatus::AcOffline, 50));
-    state.TestMode = TestMode::Normal;
-    state.LastTickTime = clock.gapNowMs();
+    state.mode = TestMode::Normal;
+    state.lastTickMs = clock.gapNowMs();
     testing.showing = true;
     view.action = "testing...";
     clock.advanceMs(30000); // the battery branch has no gap guard
@@ -101,8 +101,8 @@ class BroadcastGuard : public WatcherTest, public ::testing::WithParamInterface<
 TEST_P(BroadcastGuard, AcDuringTest)
 {
     power.setStatus(status(PowerStatus::AcOffline, 60));
-    state.TestMode = TestMode::Fast;
-    state.LastTickTime = clock.gapNowMs();
+    state.mode = TestMode::Fast;
+    state.lastTickMs = clock.gapNowMs();
     testing.showing = true;
     view.action = "testing...";
     view.level = "60%";
@@ -130,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(Power, BroadcastGuard,
 TEST_F(WatcherTest, GuardIgnoresWallClock)
 {
     power.setStatus(status(PowerStatus::AcOffline, 60));
-    state.TestMode = TestMode::Normal;
-    state.LastTickTime = clock.gapNowMs();
+    state.mode = TestMode::Normal;
+    state.lastTickMs = clock.gapNowMs();
     testing.showing = true;
     clock.advanceMs(1000);
     clock.stepWallClockMs(3600000); // daylight saving: not a sleep

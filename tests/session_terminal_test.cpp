@@ -5,7 +5,7 @@
 #include "platform/fakepowersource.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
-#include "session_fakes.h"
+#include "support/sessionfakes.h"
 #include "support/testutil.h"
 
 #include <QFile>

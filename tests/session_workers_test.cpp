@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The CPU load workers on real threads. Timings are generous: the machine
 // running the tests may be busy, and the workers run at the lowest priority.
-#include "session/uThread.h"
+#include "session/loadworker.h"
 #include "sysinfo/processorcount.h"
 
 #include <QDir>
@@ -64,7 +64,7 @@ TEST(LoadWorkers, OneWorkerPerProcessorByDefault)
 {
     CpuLoadWorkers load;
     ASSERT_TRUE(load.start());
-    EXPECT_EQ(load.workerCount(), GetProcessorCount());
+    EXPECT_EQ(load.workerCount(), countProcessors());
     load.stop();
 }
 
@@ -90,7 +90,7 @@ TEST(LoadWorkers, StartFailingPartWayLeavesNothingRunning)
     const int threadsBefore = threadsOfProcess();
     int prepared = 0;
     CpuLoadWorkers load([] { return 4; },
-        [&](TCpuThread& t) {
+        [&](LoadWorker& t) {
             if (++prepared == 3)
                 return false;
             return t.setLowestPriority();
@@ -110,33 +110,33 @@ TEST(LoadWorkers, RestartLeavesNoOldWorkers)
     load.stop();
 }
 
-TEST(CpuThread, ClearedFlagMeansNoIteration)
+TEST(LoadWorker, ClearedFlagMeansNoIteration)
 {
-    TCpuThread t;
-    t.Burning.store(0);
-    t.Iterations.store((uint64_t { 1 } << 32) + 5);
+    LoadWorker t;
+    t.running.store(0);
+    t.iterations.store((uint64_t { 1 } << 32) + 5);
     t.resume();
     ASSERT_TRUE(t.join());
-    EXPECT_EQ(t.Iterations.load(), (uint64_t { 1 } << 32) + 5);
+    EXPECT_EQ(t.iterations.load(), (uint64_t { 1 } << 32) + 5);
 }
 
-TEST(CpuThread, CounterPassesThirtyTwoBits)
+TEST(LoadWorker, CounterPassesThirtyTwoBits)
 {
-    TCpuThread t;
-    t.Iterations.store(0xFFFFFFF0u);
-    t.Burning.store(1);
+    LoadWorker t;
+    t.iterations.store(0xFFFFFFF0u);
+    t.running.store(1);
     t.resume();
-    EXPECT_TRUE(waitFor([&] { return t.Iterations.load(std::memory_order_relaxed) > 0x100000000ull; }));
+    EXPECT_TRUE(waitFor([&] { return t.iterations.load(std::memory_order_relaxed) > 0x100000000ull; }));
     ASSERT_TRUE(t.join());
-    EXPECT_GT(t.Iterations.load(), 0x100000000ull);
+    EXPECT_GT(t.iterations.load(), 0x100000000ull);
 }
 
-TEST(CpuThread, SuspendedThreadDoesNotLoop)
+TEST(LoadWorker, SuspendedThreadDoesNotLoop)
 {
-    TCpuThread t;
-    t.Burning.store(1);
+    LoadWorker t;
+    t.running.store(1);
     std::this_thread::sleep_for(milliseconds(50));
-    EXPECT_EQ(t.Iterations.load(), 0u);
+    EXPECT_EQ(t.iterations.load(), 0u);
     // Destroyed without ever being resumed: ends without an iteration.
 }
 

@@ -7,7 +7,7 @@
 #include "support/testutil.h"
 #include "ui/charttime.h"
 #include "ui/chartwidget.h"
-#include "ui/uMain.h"
+#include "ui/mainwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -187,7 +187,7 @@ TEST(Chart, BottomAxisStartsAtZeroInEveryTimeZone)
         ChartWidget chart;
         chart.resize(600, 300);
         for (int k = 0; k <= 90; ++k)
-            chart.addPoint1(k * Second, 100 - k / 30);
+            chart.addPoint(ChartSeriesRole::Levels, k * Second, 100 - k / 30);
         const QStringList labels = chart.bottomLabels();
         ASSERT_FALSE(labels.isEmpty());
         EXPECT_EQ(labels.first(), QStringLiteral("0:00:00"));
@@ -205,9 +205,9 @@ TEST(Chart, CurvesHaveTheirColourAndWidth)
     ChartWidget chart;
     chart.resize(626, 250);
     const QImage empty = render(chart);
-    chart.addPoint1(0, 55);
-    chart.addPoint1(60 * Second, 55);
-    chart.setPoints2({ { 0, 25 }, { 60 * Second, 25 } });
+    chart.addPoint(ChartSeriesRole::Levels, 0, 55);
+    chart.addPoint(ChartSeriesRole::Levels, 60 * Second, 55);
+    chart.setPoints(ChartSeriesRole::Forecast, { { 0, 25 }, { 60 * Second, 25 } });
     const QImage drawn = render(chart);
     const QRect plot = chart.plotArea();
     const int x = plot.left() + plot.width() * 3 / 8;
@@ -224,7 +224,7 @@ TEST(Chart, CurvesHaveTheirColourAndWidth)
     EXPECT_EQ(drawn.pixelColor(plot.left() - 3, plot.top() + plot.height() / 2),
         empty.pixelColor(plot.left() - 3, plot.top() + plot.height() / 2));
     // The left axis stays 0 to 101 whatever the points.
-    chart.addPoint1(61 * Second, 250);
+    chart.addPoint(ChartSeriesRole::Levels, 61 * Second, 250);
     EXPECT_EQ(chart.leftAxis().min, 0.0);
     EXPECT_EQ(chart.leftAxis().max, 101.0);
 }
@@ -236,7 +236,7 @@ TEST(Chart, AThirdSeriesOnARightAxisOfItsOwn)
     const int watts = chart.addSeries(QStringLiteral("Power"), QColor(0, 128, 0), 2, ChartAxisSide::Right);
     chart.setRightAxis({ QStringLiteral("Power, W"), 0, 40, 0, true });
     chart.setPoints(watts, { { 0, 20 }, { 60 * Second, 20 } });
-    chart.setPoints1({ { 0, 80 }, { 60 * Second, 80 } });
+    chart.setPoints(ChartSeriesRole::Levels, { { 0, 80 }, { 60 * Second, 80 } });
     const QImage image = render(chart);
     const QRect plot = chart.plotArea();
     // 20 W is half way up the right axis, 80 % high on the left one.
@@ -259,19 +259,19 @@ TEST(Chart, ScreenShowsExactlyThePointsAfterPartialRepaintsAndClears)
     // A test an hour in, then seconds that mostly change nothing on screen,
     // then a level change: each repaints only what it must.
     for (int s = 0; s <= 3600; ++s)
-        chart.addPoint1(s * Second, 100 - s / 600);
+        chart.addPoint(ChartSeriesRole::Levels, s * Second, 100 - s / 600);
     EXPECT_TRUE(onScreen(chart) == render(chart));
     for (int s = 3601; s <= 3700; ++s) {
-        chart.addPoint1(s * Second, s < 3650 ? 94 : 93);
+        chart.addPoint(ChartSeriesRole::Levels, s * Second, s < 3650 ? 94 : 93);
         QCoreApplication::processEvents();
     }
     EXPECT_TRUE(onScreen(chart) == render(chart));
 
     // A forecast line, then a new test: nothing of the old curves remains.
-    chart.setPoints2({ { 0, 100 }, { 4 * 3600 * Second, 0 } });
+    chart.setPoints(ChartSeriesRole::Forecast, { { 0, 100 }, { 4 * 3600 * Second, 0 } });
     QCoreApplication::processEvents();
-    chart.clearSeries1();
-    chart.clearSeries2();
+    chart.clearSeries(ChartSeriesRole::Levels);
+    chart.clearSeries(ChartSeriesRole::Forecast);
     const QImage cleared = onScreen(chart);
     ChartWidget fresh;
     fresh.resize(chart.size());
@@ -287,23 +287,23 @@ TEST(Chart, APointThatChangesNothingOnScreenIsNotPainted)
     ShownChart shown;
     ChartWidget& chart = shown.chart;
     for (int s = 0; s <= 36000; ++s)
-        chart.addPoint1(s * Second, 100 - s / 360);
+        chart.addPoint(ChartSeriesRole::Levels, s * Second, 100 - s / 360);
     QCoreApplication::processEvents();
     test::PaintCounter counter;
     chart.installEventFilter(&counter);
-    chart.addPoint1(36001 * Second, 0);
+    chart.addPoint(ChartSeriesRole::Levels, 36001 * Second, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(counter.paints, 0);
     // Kept for whoever asks, and for the bitmap.
-    EXPECT_EQ(chart.series1()->count(), 36002);
+    EXPECT_EQ(chart.series(ChartSeriesRole::Levels)->count(), 36002);
     EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 36001 * Second);
 }
 
 TEST(Chart, TheBottomMaximumIsSetAndABadOneRefused)
 {
     ChartWidget chart;
-    chart.addPoint1(0, 90);
-    chart.addPoint1(120 * Second, 89);
+    chart.addPoint(ChartSeriesRole::Levels, 0, 90);
+    chart.addPoint(ChartSeriesRole::Levels, 120 * Second, 89);
     EXPECT_DOUBLE_EQ(chart.bottomMinimum(), 0.0);
     EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 120 * Second);
 
@@ -312,7 +312,7 @@ TEST(Chart, TheBottomMaximumIsSetAndABadOneRefused)
     EXPECT_EQ(chart.bottomMaximum(), 600 * Second); // reads back unchanged
 
     // Below the minimum: refused, old maximum kept, a message says why.
-    chart.setPoints1({ { 60 * Second, 80 }, { 120 * Second, 79 } });
+    chart.setPoints(ChartSeriesRole::Levels, { { 60 * Second, 80 }, { 120 * Second, 79 } });
     const double before = chart.bottomMaximum();
     EXPECT_FALSE(chart.setBottomMaximum(30 * Second, &error));
     EXPECT_FALSE(error.isEmpty());
@@ -339,7 +339,7 @@ TEST(Chart, AbsurdForecastGivesTimeLabelsOrNone)
     const ResultsEvaluation e = evaluateResults(parseResults(bytes), QStringLiteral("/tmp/absurd.apr"));
     ASSERT_TRUE(e.ok) << e.failure.toStdString();
 
-    TfMain window(nullptr);
+    MainWindow window(nullptr);
     ASSERT_TRUE(showOnChart(e, window));
     const ChartWidget& chart = *window.chart();
     EXPECT_TRUE(std::isfinite(chart.bottomMinimum()));
@@ -352,7 +352,7 @@ TEST(Chart, AbsurdForecastGivesTimeLabelsOrNone)
     // Neither a maximum that is no number nor an endless one reaches the axis.
     QString error;
     ChartWidget plain;
-    plain.addPoint1(0, 90);
+    plain.addPoint(ChartSeriesRole::Levels, 0, 90);
     const double before = plain.bottomMaximum();
     EXPECT_FALSE(plain.setBottomMaximum(std::numeric_limits<double>::infinity(), &error));
     EXPECT_FALSE(error.isEmpty());
@@ -364,7 +364,7 @@ TEST(Chart, ZoomAndPanWithTheMouseAndBackToTheWholeRange)
     ShownChart shown;
     ChartWidget& chart = shown.chart;
     for (int s = 0; s <= 600; s += 10)
-        chart.addPoint1(s * Second, 100 - s / 60);
+        chart.addPoint(ChartSeriesRole::Levels, s * Second, 100 - s / 60);
     const QRect plot = chart.plotArea();
     const double perPixel = 600 * Second / plot.width();
     const QPoint from = plot.topLeft() + QPoint(plot.width() / 4, 20);
@@ -411,9 +411,9 @@ TEST(Chart, ZoomAndPanWithTheMouseAndBackToTheWholeRange)
     drag(Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !chart.isAnimating(); }, 3000));
     chart.setInteractive(false);
-    chart.clearSeries1();
-    chart.addPoint1(0, 80);
-    chart.addPoint1(5 * Second, 80);
+    chart.clearSeries(ChartSeriesRole::Levels);
+    chart.addPoint(ChartSeriesRole::Levels, 0, 80);
+    chart.addPoint(ChartSeriesRole::Levels, 5 * Second, 80);
     EXPECT_DOUBLE_EQ(chart.bottomMinimum(), 0.0);
     EXPECT_DOUBLE_EQ(chart.bottomMaximum(), 5 * Second);
 }
@@ -423,8 +423,8 @@ TEST(Chart, SavesABitmapOfItsOnScreenSizeOnWhite)
     QTemporaryDir dir;
     ChartWidget chart;
     chart.resize(420, 260);
-    chart.addPoint1(0, 100);
-    chart.addPoint1(60 * Second, 50);
+    chart.addPoint(ChartSeriesRole::Levels, 0, 100);
+    chart.addPoint(ChartSeriesRole::Levels, 60 * Second, 50);
     const QString path = dir.filePath(QStringLiteral("graph.bmp"));
     QString error;
     ASSERT_TRUE(chart.saveBitmap(path, &error)) << error.toStdString();
@@ -469,8 +469,8 @@ void showFastResults(ChartWidget& chart)
     QList<QPointF> curve;
     for (int k = 0; k <= 120; ++k)
         curve.append({ k * Second, 90.0 - k / 40 });
-    chart.setPoints1(curve);
-    chart.setPoints2({ { 0, 90 }, { 3600 * Second, 0 } });
+    chart.setPoints(ChartSeriesRole::Levels, curve);
+    chart.setPoints(ChartSeriesRole::Forecast, { { 0, 90 }, { 3600 * Second, 0 } });
     QString error;
     EXPECT_TRUE(chart.setBottomMaximum(3600 * Second, &error)) << error.toStdString();
     chart.setInteractive(true);
@@ -479,15 +479,15 @@ void showFastResults(ChartWidget& chart)
 // A test start clears the chart; then its ticks draw the first seconds.
 void clearForNewTest(ChartWidget& chart)
 {
-    chart.clearSeries1();
-    chart.clearSeries2();
+    chart.clearSeries(ChartSeriesRole::Levels);
+    chart.clearSeries(ChartSeriesRole::Forecast);
     chart.setInteractive(false);
 }
 
 void drawFirstSeconds(ChartWidget& chart)
 {
     for (int k = 0; k <= 20; ++k)
-        chart.addPoint1(k * Second, 75.0 - k / 10);
+        chart.addPoint(ChartSeriesRole::Levels, k * Second, 75.0 - k / 10);
 }
 
 void startNewTest(ChartWidget& chart)
@@ -605,7 +605,7 @@ TEST(Chart, SamplesDrawAsTheSamePointsWould)
     a.resize(626, 250);
     b.resize(626, 250);
     a.setSamples(0, 0, Second, levels);
-    b.setPoints1(points);
+    b.setPoints(ChartSeriesRole::Levels, points);
     const QImage image = render(a);
     EXPECT_TRUE(image == render(b));
     const QRect plot = a.plotArea();
@@ -629,8 +629,8 @@ TEST(Chart, PictureOfALongTestForReview)
     QList<QPointF> points;
     for (int k = 0; k <= 3 * 3600; k += 10)
         points.append({ k * Second, 100.0 - k / 200 });
-    chart.setPoints1(points);
-    chart.setPoints2({ { 0, 100 }, { 4 * 3600 * Second, 0 } });
+    chart.setPoints(ChartSeriesRole::Levels, points);
+    chart.setPoints(ChartSeriesRole::Forecast, { { 0, 100 }, { 4 * 3600 * Second, 0 } });
     EXPECT_EQ(chart.bottomLabels().first(), QStringLiteral("0:00:00"));
     EXPECT_TRUE(chart.bottomLabels().contains(QStringLiteral("2:00:00")));
     QDir().mkpath(QStringLiteral(AMPERO_BINARY_DIR "/screenshots"));

@@ -5,8 +5,8 @@
 #include "results/runsummary.h"
 #include "support/testutil.h"
 #include "ui/chartwidget.h"
+#include "ui/comparisonwindow.h"
 #include "ui/runcomparison.h"
-#include "ui/uCompare.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -74,22 +74,23 @@ TEST(UiCompare, ThreeFilesOnTheChartWithLegendTableAndNormalizedAxis)
     EXPECT_FALSE(w.message());
 
     ASSERT_EQ(w.chart->seriesCount(), 5);
-    QSet<QRgb> colors { w.chart->series1()->pen().color().rgb(), w.chart->series2()->pen().color().rgb() };
+    QSet<QRgb> colors { w.chart->series(ChartSeriesRole::Levels)->pen().color().rgb(),
+        w.chart->series(ChartSeriesRole::Forecast)->pen().color().rgb() };
     for (int i = 2; i < 5; ++i)
         colors.insert(w.chart->series(i)->pen().color().rgb());
     EXPECT_EQ(colors.size(), 5) << "every run in a colour of its own";
     EXPECT_EQ(w.chart->series(3)->legend(), QStringLiteral("b.apr, normal, none"));
-    EXPECT_EQ(w.chart->series1()->legend(), QStringLiteral("Measured curve"));
+    EXPECT_EQ(w.chart->series(ChartSeriesRole::Levels)->legend(), QStringLiteral("Measured curve"));
     // The axis reaches the longest run, also after the chart's own maximum is set again.
     EXPECT_NEAR(w.chart->bottomMaximum(), 100 * Sec, 1e-12);
     ASSERT_TRUE(w.chart->setBottomMaximum(40 * Sec, nullptr));
     EXPECT_NEAR(w.chart->bottomMaximum(), 100 * Sec, 1e-12);
 
-    TfCompare* table = w.comparison.tableWindow();
+    ComparisonWindow* table = w.comparison.tableWindow();
     ASSERT_TRUE(table);
     EXPECT_TRUE(table->isVisible());
     EXPECT_FALSE(table->isModal());
-    const auto* grid = table->findChild<QTableWidget*>(QStringLiteral("CompareTable"));
+    const auto* grid = table->findChild<QTableWidget*>(QStringLiteral("comparisonTable"));
     ASSERT_EQ(grid->columnCount(), 4);
     EXPECT_EQ(grid->item(0, 2)->text(), QStringLiteral("b.apr"));
     EXPECT_EQ(grid->item(4, 2)->text(), QStringLiteral("0:01:40"));
@@ -111,8 +112,8 @@ TEST(UiCompare, ThreeFilesOnTheChartWithLegendTableAndNormalizedAxis)
 
     w.comparison.clear();
     EXPECT_EQ(w.chart->seriesCount(), 2);
-    EXPECT_TRUE(w.chart->series1()->legend().isEmpty());
-    EXPECT_EQ(w.chart->series1()->count(), 41) << "the chart's own curve stays";
+    EXPECT_TRUE(w.chart->series(ChartSeriesRole::Levels)->legend().isEmpty());
+    EXPECT_EQ(w.chart->series(ChartSeriesRole::Levels)->count(), 41) << "the chart's own curve stays";
     EXPECT_NEAR(w.chart->bottomMaximum(), 40 * Sec, 1e-12);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.comparison.tableWindow(); }, 2000));
     // Normalizing without compared runs leaves the time axis.
@@ -166,9 +167,9 @@ TEST(UiCompare, SetupRowsWhereRunsDifferAreMarked)
     RunSummary b = a;
     b.evaluation.fileName = QStringLiteral("b.apr");
     b.setup->brightness = QStringLiteral("100 %");
-    TfCompare table;
+    ComparisonWindow table;
     table.setRuns({ a, b });
-    const auto* grid = table.findChild<QTableWidget*>(QStringLiteral("CompareTable"));
+    const auto* grid = table.findChild<QTableWidget*>(QStringLiteral("comparisonTable"));
     int marked = 0;
     for (int r = 0; r < grid->rowCount(); ++r) {
         const QTableWidgetItem* label = grid->item(r, 0);

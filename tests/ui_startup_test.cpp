@@ -7,8 +7,8 @@
 #include "session/powerwatcher.h"
 #include "support/powercases.h"
 #include "ui/chartwidget.h"
-#include "ui/uMain.h"
-#include "ui/uTestProcess.h"
+#include "ui/mainwindow.h"
+#include "ui/testprogressdialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -31,7 +31,7 @@ TEST(Version, TextsAndTitle)
     EXPECT_EQ(versionInfoFrom(2, 0, 65535, 7).release, QStringLiteral("65535"));
 }
 
-QString text(TfMain& w, const char* name)
+QString text(MainWindow& w, const char* name)
 {
     return w.findChild<QLabel*>(QString::fromLatin1(name))->text();
 }
@@ -45,19 +45,19 @@ TEST_P(StartupPower, LabelsAndTests)
     s.acLineStatus = c.ac;
     s.batteryLifePercent = c.level;
     FakePowerSource power(s);
-    TfMain w(nullptr);
-    TfTestProcess testing(&w);
+    MainWindow w(nullptr);
+    TestProgressDialog testing(&w);
     FakeClock clock;
     SessionState state;
     PowerWatcher watcher(w, testing, power, clock, state);
     StartupSteps steps = defaultStartupSteps();
     steps.powerCheck = [&watcher] { watcher.startupCheck(); };
-    formCreate(w, steps);
-    EXPECT_EQ(text(w, "BettaryModeLabel"), QString::fromUtf8(c.mode));
-    EXPECT_EQ(text(w, "BettaryLevelLabel"), QString::fromUtf8(c.levelText));
-    EXPECT_EQ(text(w, "ActionLabel"), QString::fromUtf8(c.action));
-    EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("StartFastTest"))->isEnabled(), c.enabled);
-    EXPECT_EQ(text(w, "TimerLabel").isEmpty(), false);
+    prepareMainWindow(w, steps);
+    EXPECT_EQ(text(w, "powerSourceLabel"), QString::fromUtf8(c.mode));
+    EXPECT_EQ(text(w, "levelLabel"), QString::fromUtf8(c.levelText));
+    EXPECT_EQ(text(w, "actionLabel"), QString::fromUtf8(c.action));
+    EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("startFastTestAction"))->isEnabled(), c.enabled);
+    EXPECT_EQ(text(w, "elapsedCaption").isEmpty(), false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StartupPower, ::testing::ValuesIn(test::kStartupChecks),
@@ -67,8 +67,8 @@ TEST(Startup, StepsRunInOrderAndFillTheWindow)
 {
     QStringList order;
     StartupSteps steps = defaultStartupSteps();
-    steps.getBatteryInfo = [&] { order << QStringLiteral("battery"); };
-    steps.initProcessorUsage = [&](TfMain& w, int n) {
+    steps.readBatteryInfo = [&] { order << QStringLiteral("battery"); };
+    steps.setUpProcessorUsage = [&](MainWindow& w, int n) {
         // The title is set before the usage bars are made.
         order << QStringLiteral("usage:") + w.windowTitle();
         EXPECT_GE(n, 1);
@@ -84,17 +84,17 @@ TEST(Startup, StepsRunInOrderAndFillTheWindow)
     };
     steps.powerCheck = [&] { order << QStringLiteral("power"); };
 
-    TfMain w(nullptr);
-    const StartupResult r = formCreate(w, steps);
+    MainWindow w(nullptr);
+    const StartupResult r = prepareMainWindow(w, steps);
     EXPECT_EQ(order,
         (QStringList { QStringLiteral("battery"), QStringLiteral("usage:Orvex Ampero 1.1"),
             QStringLiteral("brand"), QStringLiteral("clock"), QStringLiteral("power") }));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Orvex Ampero 1.1"));
     // No display name: Qt would append it to every other window's title.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
-    EXPECT_EQ(text(w, "CPUNameLabel"), QStringLiteral("Intel(R) Core(TM) i5"));
-    EXPECT_EQ(text(w, "CurrentCPUSpeed"), QStringLiteral("(2400.00 MHz)"));
-    EXPECT_TRUE(w.cpuUsagTimer()->isActive());
+    EXPECT_EQ(text(w, "processorNameLabel"), QStringLiteral("Intel(R) Core(TM) i5"));
+    EXPECT_EQ(text(w, "processorSpeedLabel"), QStringLiteral("(2400.00 MHz)"));
+    EXPECT_TRUE(w.usageTimer()->isActive());
     EXPECT_FALSE(w.loadResultsTimer()->isActive());
     EXPECT_FALSE(w.chart()->isInteractive());
     EXPECT_EQ(r.version.build, QStringLiteral("23"));

@@ -4,13 +4,13 @@
 #include "platform/urlopener.h"
 #include "results/evaluation.h"
 #include "support/modaldriver.h"
+#include "ui/aboutdialog.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
+#include "ui/mainwindow.h"
 #include "ui/savedialogs.h"
-#include "ui/uAbout.h"
-#include "ui/uMain.h"
-#include "ui/uStartTest.h"
-#include "ui/uTestProcess.h"
+#include "ui/starttestdialog.h"
+#include "ui/testprogressdialog.h"
 #include "ui/widgetsessiondialogs.h"
 
 #include <QApplication>
@@ -44,7 +44,7 @@ QString labelText(QWidget* w, const char* name)
     return l ? l->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
 }
 
-QAction* action(TfMain& w, const char* name)
+QAction* action(MainWindow& w, const char* name)
 {
     return w.findChild<QAction*>(QString::fromLatin1(name));
 }
@@ -56,52 +56,52 @@ QString plain(QString menuText)
 
 TEST(MainWindow, CaptionsAndLabelsAtDesign)
 {
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     const struct {
         const char* name;
         const char* text;
     } labels[] = {
-        { "Label3", "Mode:" },
-        { "BettaryModeLabel", "BettaryModeLabel" },
-        { "BettaryLevelLabel1", "Level:" },
-        { "BettaryLevelLabel", "0%" },
-        { "Label6", "Current action:" },
-        { "ActionLabel", "idle" },
-        { "TimerLabel", "Elapsed time:" },
-        { "TimerValueLabel", "0:00:00" },
-        { "Label1", "Processor:" },
-        { "CPUNameLabel", "CPUNameLabel" },
-        { "CurrentCPUSpeed", "CurrentCPUSpeed" },
-        { "Label2", "Usage:" },
-        { "CPUUsageLabel", "0%" },
+        { "powerSourceCaption", "Mode:" },
+        { "powerSourceLabel", "BettaryModeLabel" },
+        { "levelCaption", "Level:" },
+        { "levelLabel", "0%" },
+        { "actionCaption", "Current action:" },
+        { "actionLabel", "idle" },
+        { "elapsedCaption", "Elapsed time:" },
+        { "elapsedLabel", "0:00:00" },
+        { "processorCaption", "Processor:" },
+        { "processorNameLabel", "CPUNameLabel" },
+        { "processorSpeedLabel", "CurrentCPUSpeed" },
+        { "usageCaption", "Usage:" },
+        { "usageLabel", "0%" },
     };
     for (const auto& l : labels)
         EXPECT_EQ(labelText(&w, l.name), QString::fromUtf8(l.text)) << l.name;
     const struct {
         const char* name;
         const char* title;
-    } groups[] = { { "GroupBox1", " Process graph " }, { "GroupBox2", " Power system information " },
-        { "GroupBox4", " Mode " }, { "GroupBox3", " Processor information " } };
+    } groups[] = { { "chartGroup", " Process graph " }, { "powerGroup", " Power system information " },
+        { "modeGroup", " Mode " }, { "processorGroup", " Processor information " } };
     for (const auto& g : groups) {
         auto* box = w.findChild<QGroupBox*>(QString::fromLatin1(g.name));
         ASSERT_NE(box, nullptr) << g.name;
         EXPECT_EQ(box->title(), QString::fromLatin1(g.title));
     }
-    EXPECT_TRUE(w.findChild<QLabel*>(QStringLiteral("Label3"))->font().bold());
-    EXPECT_FALSE(w.findChild<QLabel*>(QStringLiteral("BettaryModeLabel"))->font().bold());
-    EXPECT_NE(w.findChild<ChartWidget*>(QStringLiteral("Chart1")), nullptr);
-    EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("Panel1"))->height(), 66);
-    EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("GroupBox3"))->maximumHeight(), 83);
-    EXPECT_EQ(w.cpuUsagTimer()->interval(), 1000);
-    EXPECT_FALSE(w.cpuUsagTimer()->isActive());
+    EXPECT_TRUE(w.findChild<QLabel*>(QStringLiteral("powerSourceCaption"))->font().bold());
+    EXPECT_FALSE(w.findChild<QLabel*>(QStringLiteral("powerSourceLabel"))->font().bold());
+    EXPECT_NE(w.findChild<ChartWidget*>(QStringLiteral("chart")), nullptr);
+    EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("statusPanel"))->height(), 66);
+    EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("processorGroup"))->maximumHeight(), 83);
+    EXPECT_EQ(w.usageTimer()->interval(), 1000);
+    EXPECT_FALSE(w.usageTimer()->isActive());
     EXPECT_EQ(w.loadResultsTimer()->interval(), 10);
     EXPECT_TRUE(w.loadResultsTimer()->isSingleShot());
 }
 
 TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
 {
-    TfMain w(nullptr);
-    auto* bar = w.findChild<QMenuBar*>(QStringLiteral("ActionMainMenuBar1"));
+    MainWindow w(nullptr);
+    auto* bar = w.findChild<QMenuBar*>(QStringLiteral("menuBar"));
     ASSERT_NE(bar, nullptr);
     QStringList seen;
     for (QAction* top : bar->actions()) {
@@ -114,34 +114,36 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     EXPECT_EQ(seen,
         (QStringList {
             // The comparison's items sit in a group of their own.
-            QStringLiteral("&File: Action1=&Save graph..., -, CompareWith=&Compare with..., "
-                           "ClearComparison=C&lear comparison, NormalizeCurves=Curves by share of battery "
-                           "&life, -, FileExit1=&Exit"),
             QStringLiteral(
-                "&Test: StartFastTest=&Fast mode, StartNormalTest=&Normal mode, -, Unburned=N&o load CPU, "
-                "ShowPower=Show &power on chart"),
-            QStringLiteral("&Help: Action4=&Help..., Action5=Check for updates..., -, Action3=&About..."),
+                "&File: saveGraphAction=&Save graph..., -, compareWithAction=&Compare with..., "
+                "clearComparisonAction=C&lear comparison, normalizeCurvesAction=Curves by share of battery "
+                "&life, -, exitAction=&Exit"),
+            QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
+                           "noLoadAction=N&o load CPU, "
+                           "showPowerAction=Show &power on chart"),
+            QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for updates..., -, "
+                           "aboutAction=&About..."),
         }));
-    EXPECT_EQ(action(w, "StartFastTest")->data().toInt(), 1);
-    EXPECT_EQ(action(w, "StartNormalTest")->data().toInt(), 2);
-    EXPECT_EQ(action(w, "Unburned")->data().toInt(), 0);
-    EXPECT_EQ(action(w, "FileExit1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
-    EXPECT_EQ(action(w, "Action3")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F1));
-    EXPECT_TRUE(action(w, "Unburned")->isCheckable());
-    EXPECT_FALSE(action(w, "Unburned")->isChecked()); // CPU load on at start
-    EXPECT_EQ(plain(action(w, "Action1")->text()), QStringLiteral("Save graph..."));
+    EXPECT_EQ(action(w, "startFastTestAction")->data().toInt(), 1);
+    EXPECT_EQ(action(w, "startNormalTestAction")->data().toInt(), 2);
+    EXPECT_EQ(action(w, "noLoadAction")->data().toInt(), 0);
+    EXPECT_EQ(action(w, "exitAction")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+    EXPECT_EQ(action(w, "aboutAction")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    EXPECT_TRUE(action(w, "noLoadAction")->isCheckable());
+    EXPECT_FALSE(action(w, "noLoadAction")->isChecked()); // CPU load on at start
+    EXPECT_EQ(plain(action(w, "saveGraphAction")->text()), QStringLiteral("Save graph..."));
 }
 
 TEST(MainWindow, PowerSeriesOffByDefaultKeptAndShownOnTheRightAxis)
 {
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     const ChartWidget& chart = *w.chart();
     const ChartSeries* power = nullptr;
     for (int i = 0; i < chart.seriesCount(); ++i)
         if (chart.series(i)->name() == QStringLiteral("Power"))
             power = chart.series(i);
     ASSERT_NE(power, nullptr);
-    QAction* show = action(w, "ShowPower");
+    QAction* show = action(w, "showPowerAction");
     EXPECT_TRUE(show->isCheckable());
     EXPECT_FALSE(show->isChecked());
 
@@ -173,37 +175,37 @@ TEST(MainWindow, PowerSeriesOffByDefaultKeptAndShownOnTheRightAxis)
 
 TEST(MainWindow, MenuCommandsReachTheirListeners)
 {
-    TfMain w(nullptr);
-    QSignalSpy start(&w, &TfMain::startTestRequested);
-    QSignalSpy noLoad(&w, &TfMain::noLoadToggled);
-    QSignalSpy help(&w, &TfMain::helpRequested);
-    QSignalSpy update(&w, &TfMain::checkUpdatesRequested);
-    action(w, "StartFastTest")->trigger();
-    action(w, "StartNormalTest")->trigger();
+    MainWindow w(nullptr);
+    QSignalSpy start(&w, &MainWindow::startTestRequested);
+    QSignalSpy noLoad(&w, &MainWindow::noLoadToggled);
+    QSignalSpy help(&w, &MainWindow::helpRequested);
+    QSignalSpy update(&w, &MainWindow::checkUpdatesRequested);
+    action(w, "startFastTestAction")->trigger();
+    action(w, "startNormalTestAction")->trigger();
     ASSERT_EQ(start.count(), 2);
-    EXPECT_EQ(start.at(0).at(0).toInt(), 1);
-    EXPECT_EQ(start.at(1).at(0).toInt(), 2);
-    action(w, "Unburned")->trigger();
+    EXPECT_EQ(start.at(0).at(0).value<TestMode>(), TestMode::Fast);
+    EXPECT_EQ(start.at(1).at(0).value<TestMode>(), TestMode::Normal);
+    action(w, "noLoadAction")->trigger();
     ASSERT_EQ(noLoad.count(), 1);
     EXPECT_TRUE(noLoad.at(0).at(0).toBool());
     EXPECT_TRUE(w.noLoadChecked());
-    action(w, "Unburned")->trigger();
+    action(w, "noLoadAction")->trigger();
     EXPECT_FALSE(w.noLoadChecked());
-    action(w, "Action4")->trigger();
-    action(w, "Action5")->trigger();
+    action(w, "helpAction")->trigger();
+    action(w, "checkForUpdatesAction")->trigger();
     EXPECT_EQ(help.count(), 1);
     EXPECT_EQ(update.count(), 1);
 }
 
 TEST(MainWindow, ExitAndShortcutsFromTheKeyboard)
 {
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     w.show();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
 
     bool aboutOpened = false;
-    whenModal(QStringLiteral("TfAbout"), [&](QWidget* about) {
+    whenModal(QStringLiteral("AboutDialog"), [&](QWidget* about) {
         aboutOpened = true;
         static_cast<QDialog*>(about)->done(1);
     });
@@ -218,52 +220,64 @@ TEST(MainWindow, ExitAndShortcutsFromTheKeyboard)
 
 TEST(MainWindow, TestsEnabledSwitchesLabelsAndActions)
 {
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     w.setTestsEnabled(false);
-    for (const char* n : { "BettaryLevelLabel", "BettaryLevelLabel1", "TimerValueLabel", "TimerLabel" })
+    for (const char* n : { "levelLabel", "levelCaption", "elapsedLabel", "elapsedCaption" })
         EXPECT_FALSE(w.findChild<QLabel*>(QString::fromLatin1(n))->isEnabled()) << n;
-    for (const char* n : { "StartNormalTest", "StartFastTest", "Unburned" })
+    for (const char* n : { "startNormalTestAction", "startFastTestAction", "noLoadAction" })
         EXPECT_FALSE(action(w, n)->isEnabled()) << n;
-    for (const char* n : { "FileExit1", "Action1", "Action3", "Action4", "Action5" })
+    for (const char* n :
+        { "exitAction", "saveGraphAction", "aboutAction", "helpAction", "checkForUpdatesAction" })
         EXPECT_TRUE(action(w, n)->isEnabled()) << n;
     w.setTestsEnabled(true);
-    EXPECT_TRUE(action(w, "StartFastTest")->isEnabled());
-    EXPECT_TRUE(w.findChild<QLabel*>(QStringLiteral("TimerLabel"))->isEnabled());
+    EXPECT_TRUE(action(w, "startFastTestAction")->isEnabled());
+    EXPECT_TRUE(w.findChild<QLabel*>(QStringLiteral("elapsedCaption"))->isEnabled());
 
     w.setActionText(QStringLiteral("testing..."));
     w.setTimerText(QStringLiteral("1:05:09"));
     w.setLevelText(QStringLiteral("87%"));
     w.setModeText(QStringLiteral("powered by battery"));
-    EXPECT_EQ(labelText(&w, "ActionLabel"), QStringLiteral("testing..."));
-    EXPECT_EQ(labelText(&w, "TimerValueLabel"), QStringLiteral("1:05:09"));
-    EXPECT_EQ(labelText(&w, "BettaryLevelLabel"), QStringLiteral("87%"));
-    EXPECT_EQ(labelText(&w, "BettaryModeLabel"), QStringLiteral("powered by battery"));
+    EXPECT_EQ(labelText(&w, "actionLabel"), QStringLiteral("testing..."));
+    EXPECT_EQ(labelText(&w, "elapsedLabel"), QStringLiteral("1:05:09"));
+    EXPECT_EQ(labelText(&w, "levelLabel"), QStringLiteral("87%"));
+    EXPECT_EQ(labelText(&w, "powerSourceLabel"), QStringLiteral("powered by battery"));
     // A long text is shown whole: the label grows with it.
-    auto* mode = w.findChild<QLabel*>(QStringLiteral("BettaryModeLabel"));
+    auto* mode = w.findChild<QLabel*>(QStringLiteral("powerSourceLabel"));
     EXPECT_GE(mode->width(), mode->fontMetrics().horizontalAdvance(mode->text()));
 }
 
 TEST(MainWindow, ClockLabelFollowsTheProcessorName)
 {
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     w.setCpuName(QStringLiteral("Intel(R) Core(TM) i7-8550U CPU @ 1.80GHz"));
-    auto* name = w.findChild<QLabel*>(QStringLiteral("CPUNameLabel"));
-    auto* speed = w.findChild<QLabel*>(QStringLiteral("CurrentCPUSpeed"));
+    auto* name = w.findChild<QLabel*>(QStringLiteral("processorNameLabel"));
+    auto* speed = w.findChild<QLabel*>(QStringLiteral("processorSpeedLabel"));
     EXPECT_EQ(speed->x(), name->x() + name->width() + 6);
     EXPECT_EQ(speed->y(), 20);
 }
 
+TEST(MainWindow, RefusedBottomMaximumKeepsTheOldOneAndSaysWhy)
+{
+    MainWindow w(nullptr);
+    ChartView& chart = w;
+    ASSERT_TRUE(chart.setBottomMaximum(600 * kDayPerSecond).accepted);
+    const AxisLimitResult refused = chart.setBottomMaximum(-1);
+    EXPECT_FALSE(refused.accepted);
+    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_EQ(chart.bottomMaximum(), 600 * kDayPerSecond);
+}
+
 TEST(MainWindow, PowerGroupTakesHalfTheWidth)
 {
-    EXPECT_EQ(TfMain::powerGroupWidth(632), 310);
-    EXPECT_EQ(TfMain::powerGroupWidth(633), 310);
-    EXPECT_EQ(TfMain::powerGroupWidth(1001), 494);
+    EXPECT_EQ(MainWindow::powerGroupWidth(632), 310);
+    EXPECT_EQ(MainWindow::powerGroupWidth(633), 310);
+    EXPECT_EQ(MainWindow::powerGroupWidth(1001), 494);
 
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    auto* g2 = w.findChild<QGroupBox*>(QStringLiteral("GroupBox2"));
-    auto* g4 = w.findChild<QGroupBox*>(QStringLiteral("GroupBox4"));
+    auto* g2 = w.findChild<QGroupBox*>(QStringLiteral("powerGroup"));
+    auto* g4 = w.findChild<QGroupBox*>(QStringLiteral("modeGroup"));
     EXPECT_EQ(w.width(), 632);
     EXPECT_EQ(w.height(), 453);
     EXPECT_EQ(g2->width(), 310);
@@ -277,18 +291,19 @@ TEST(MainWindow, PowerGroupTakesHalfTheWidth)
 
 TEST(StartTestWindow, LayoutAndTexts)
 {
-    TfStartTest t;
+    StartTestDialog t;
     t.setTexts(QStringLiteral("fast"), QStringLiteral("none"));
     EXPECT_EQ(t.windowTitle(), QStringLiteral("Testing beginning"));
     EXPECT_EQ(t.size(), QSize(351, 194));
     EXPECT_EQ(t.minimumSize(), t.maximumSize()); // cannot be resized
     EXPECT_FALSE(t.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(t.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(labelText(&t, "TestModeLabel"), QStringLiteral("fast"));
-    EXPECT_EQ(labelText(&t, "BurnStatus"), QStringLiteral("none"));
-    EXPECT_TRUE(labelText(&t, "Label4").contains(QStringLiteral("press button \"Start test\" and")));
-    auto* start = t.findChild<QPushButton*>(QStringLiteral("Button1"));
-    auto* cancel = t.findChild<QPushButton*>(QStringLiteral("CancelBut"));
+    EXPECT_EQ(labelText(&t, "testModeLabel"), QStringLiteral("fast"));
+    EXPECT_EQ(labelText(&t, "loadLabel"), QStringLiteral("none"));
+    EXPECT_TRUE(
+        labelText(&t, "instructionsLabel").contains(QStringLiteral("press button \"Start test\" and")));
+    auto* start = t.findChild<QPushButton*>(QStringLiteral("startButton"));
+    auto* cancel = t.findChild<QPushButton*>(QStringLiteral("cancelButton"));
     EXPECT_EQ(start->geometry(), QRect(184, 161, 82, 25));
     EXPECT_EQ(cancel->geometry(), QRect(272, 161, 71, 25));
     EXPECT_TRUE(start->isDefault());
@@ -306,12 +321,12 @@ TEST(StartTestWindow, ConfirmOrCancel)
     const StartCase cases[] = {
         { "StartTestClicked",
             [](QWidget* w) {
-                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("startButton")), Qt::LeftButton);
             },
             true },
         { "CancelClicked",
             [](QWidget* w) {
-                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("CancelBut")), Qt::LeftButton);
+                QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
             },
             false },
         { "EnterPressesFocusedCancel", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }, false },
@@ -323,7 +338,7 @@ TEST(StartTestWindow, ConfirmOrCancel)
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
         QString focused;
-        whenModal(QStringLiteral("TfStartTest"), [&](QWidget* w) {
+        whenModal(QStringLiteral("StartTestDialog"), [&](QWidget* w) {
             focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             c.act(w);
         });
@@ -331,29 +346,30 @@ TEST(StartTestWindow, ConfirmOrCancel)
         dialogs.confirmStart(QStringLiteral("normal"), QStringLiteral("full"), [&](bool s) { started = s; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return started.has_value(); }));
         EXPECT_EQ(*started, c.started);
-        EXPECT_EQ(focused, QStringLiteral("CancelBut"));
+        EXPECT_EQ(focused, QStringLiteral("cancelButton"));
         // The window is gone after each use.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return owner.findChildren<TfStartTest*>().isEmpty(); }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return owner.findChildren<StartTestDialog*>().isEmpty(); }));
     }
 }
 
 TEST(TestingWindow, CentredByTheIntegerRule)
 {
-    EXPECT_EQ(TfTestProcess::centredPosition(QRect(100, 50, 641, 480), QSize(214, 46)), QPoint(313, 267));
-    EXPECT_EQ(TfTestProcess::centredPosition(QRect(0, 0, 209, 41), QSize(214, 46)), QPoint(-2, -2));
-    EXPECT_EQ(TfTestProcess::centredPosition(QRect(10, 10, 640, 480), QSize(214, 46)), QPoint(223, 227));
+    EXPECT_EQ(
+        TestProgressDialog::centredPosition(QRect(100, 50, 641, 480), QSize(214, 46)), QPoint(313, 267));
+    EXPECT_EQ(TestProgressDialog::centredPosition(QRect(0, 0, 209, 41), QSize(214, 46)), QPoint(-2, -2));
+    EXPECT_EQ(TestProgressDialog::centredPosition(QRect(10, 10, 640, 480), QSize(214, 46)), QPoint(223, 227));
 }
 
 TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
 {
-    TfMain main(nullptr);
+    MainWindow main(nullptr);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    TfTestProcess t(&main);
+    TestProgressDialog t(&main);
     EXPECT_EQ(t.size(), QSize(214, 46));
     EXPECT_TRUE(t.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_FALSE(t.isShowing());
-    EXPECT_EQ(labelText(&t, "Label1"), QStringLiteral("Testing..."));
+    EXPECT_EQ(labelText(&t, "testingLabel"), QStringLiteral("Testing..."));
     ASSERT_EQ(t.animation()->frameCount(), 31);
     EXPECT_FALSE(t.animation()->isRunning()); // hidden: no frames, no wake-ups
     QImageReader gif(t.animation()->fileName());
@@ -370,12 +386,12 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
         QPoint shownAt;
         bool wasShowing = false;
         bool animating = false;
-        whenModal(QStringLiteral("TfTestProcess"), [&](QWidget* w) {
+        whenModal(QStringLiteral("TestProgressDialog"), [&](QWidget* w) {
             wasShowing = t.isShowing();
             animating = t.animation()->isRunning();
             shownAt = w->pos();
             QTest::keyClick(w, Qt::Key_Escape); // does nothing here
-            QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+            QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
         });
         t.openModal();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !t.isShowing(); }));
@@ -383,13 +399,14 @@ TEST(TestingWindow, CancelEndsTheModalShowingAndItShowsAgain)
         EXPECT_TRUE(animating);
         EXPECT_FALSE(t.isShowing());
         EXPECT_FALSE(t.animation()->isRunning());
-        EXPECT_EQ(shownAt, TfTestProcess::centredPosition(main.frameGeometry(), t.frameGeometry().size()));
+        EXPECT_EQ(
+            shownAt, TestProgressDialog::centredPosition(main.frameGeometry(), t.frameGeometry().size()));
     }
 }
 
 TEST(TestingWindow, CloseAndHideEachEndTheShowingAtOnce)
 {
-    TfTestProcess t(nullptr);
+    TestProgressDialog t(nullptr);
     QSignalSpy finished(&t, &QDialog::finished);
     t.openModal();
     EXPECT_TRUE(t.isShowing());
@@ -405,45 +422,45 @@ TEST(TestingWindow, CloseAndHideEachEndTheShowingAtOnce)
 TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
 {
     FakeUrlOpener opener;
-    TfAbout a(versionInfoFrom(1, 1, 1, 23), &opener);
+    AboutDialog a(versionInfoFrom(1, 1, 1, 23), &opener);
     EXPECT_EQ(a.windowTitle(), QStringLiteral("About..."));
     EXPECT_EQ(a.size(), QSize(294, 176));
-    EXPECT_EQ(labelText(&a, "ProgramNameLabel"), QStringLiteral("Orvex Ampero"));
-    EXPECT_EQ(labelText(&a, "Label2"), QStringLiteral("Version:"));
-    EXPECT_EQ(labelText(&a, "ProgramVersionLabel"), QStringLiteral("1.1"));
-    EXPECT_EQ(labelText(&a, "Label3"), QStringLiteral("Build:"));
-    EXPECT_EQ(labelText(&a, "ProgramBuildLabel"), QStringLiteral("#23"));
-    EXPECT_EQ(labelText(&a, "LinkLabel1"),
+    EXPECT_EQ(labelText(&a, "programNameLabel"), QStringLiteral("Orvex Ampero"));
+    EXPECT_EQ(labelText(&a, "versionCaption"), QStringLiteral("Version:"));
+    EXPECT_EQ(labelText(&a, "versionLabel"), QStringLiteral("1.1"));
+    EXPECT_EQ(labelText(&a, "buildCaption"), QStringLiteral("Build:"));
+    EXPECT_EQ(labelText(&a, "buildLabel"), QStringLiteral("#23"));
+    EXPECT_EQ(labelText(&a, "linkLabel"),
         QStringLiteral("<a href=\"http://www.orvex.example\">http://www.orvex.example</a>"));
-    EXPECT_FALSE(a.findChild<QLabel*>(QStringLiteral("ProgramIcon"))->pixmap().isNull());
-    auto* ok = a.findChild<QPushButton*>(QStringLiteral("OKBut"));
+    EXPECT_FALSE(a.findChild<QLabel*>(QStringLiteral("programIcon"))->pixmap().isNull());
+    auto* ok = a.findChild<QPushButton*>(QStringLiteral("okButton"));
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->geometry(), QRect(200, 143, 86, 25));
 
-    Q_EMIT a.findChild<QLabel*>(QStringLiteral("LinkLabel1"))
+    Q_EMIT a.findChild<QLabel*>(QStringLiteral("linkLabel"))
         ->linkActivated(QStringLiteral("http://www.orvex.example"));
     EXPECT_EQ(opener.opened, QStringList { QStringLiteral("http://www.orvex.example") });
     opener.result = false; // a failed open is ignored
-    a.LinkLabel1LinkClick(QStringLiteral("http://www.orvex.example"));
+    a.openLink(QStringLiteral("http://www.orvex.example"));
     EXPECT_EQ(opener.opened.size(), 2);
 }
 
 TEST(AboutWindow, EachAboutIsANewWindow)
 {
     FakeUrlOpener opener;
-    TfMain w(&opener);
+    MainWindow w(&opener);
     w.setVersionInfo(versionInfoFrom(1, 10, 0, 7));
     QList<QWidget*> seen;
     for (int i = 0; i < 2; ++i) {
-        whenModal(QStringLiteral("TfAbout"), [&](QWidget* about) {
+        whenModal(QStringLiteral("AboutDialog"), [&](QWidget* about) {
             seen << about;
-            EXPECT_EQ(labelText(about, "ProgramVersionLabel"), QStringLiteral("1.10"));
-            EXPECT_EQ(labelText(about, "ProgramBuildLabel"), QStringLiteral("#7"));
+            EXPECT_EQ(labelText(about, "versionLabel"), QStringLiteral("1.10"));
+            EXPECT_EQ(labelText(about, "buildLabel"), QStringLiteral("#7"));
             QTest::keyClick(about, Qt::Key_Return); // OK is the default button
         });
-        w.Action3Execute();
-        EXPECT_TRUE(
-            QTest::qWaitFor([&] { return seen.size() == i + 1 && w.findChildren<TfAbout*>().isEmpty(); }));
+        w.showAbout();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return seen.size() == i + 1 && w.findChildren<AboutDialog*>().isEmpty(); }));
     }
     EXPECT_EQ(seen.size(), 2);
 }
@@ -451,13 +468,13 @@ TEST(AboutWindow, EachAboutIsANewWindow)
 TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
 {
     FakeUrlOpener opener;
-    TfMain w(&opener);
+    MainWindow w(&opener);
     w.setVersionInfo(versionInfoFrom(1, 1, 1, 23));
     bool closedByEnter = false;
     bool answered = false;
-    whenModal(QStringLiteral("TfAbout"), [&](QWidget* about) {
+    whenModal(QStringLiteral("AboutDialog"), [&](QWidget* about) {
         answered = true;
-        auto* link = about->findChild<QLabel*>(QStringLiteral("LinkLabel1"));
+        auto* link = about->findChild<QLabel*>(QStringLiteral("linkLabel"));
         // A click on the link's text opens the page.
         const QPoint onText(
             link->fontMetrics().horizontalAdvance(QStringLiteral("http://")), link->height() / 2);
@@ -470,7 +487,7 @@ TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
         if (!closedByEnter)
             about->close();
     });
-    w.Action3Execute();
+    w.showAbout();
     ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }));
     EXPECT_TRUE(closedByEnter);
     EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "http://www.orvex.example");
@@ -489,15 +506,15 @@ TEST(SaveDialogs, FiltersFromPairs)
 TEST(SaveDialogs, SettingsOfBothDialogs)
 {
     QWidget owner;
-    std::unique_ptr<QFileDialog> report(makeSaveDialog1(&owner));
-    EXPECT_EQ(report->objectName(), QStringLiteral("SaveDialog1"));
+    std::unique_ptr<QFileDialog> report(makeSaveReportDialog(&owner));
+    EXPECT_EQ(report->objectName(), QStringLiteral("saveReportDialog"));
     EXPECT_EQ(report->windowTitle(), QStringLiteral("Save report"));
     EXPECT_EQ(report->defaultSuffix(), QStringLiteral("apr"));
     EXPECT_EQ(report->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_FALSE(report->testOption(QFileDialog::DontConfirmOverwrite));
     EXPECT_TRUE(report->testOption(QFileDialog::HideNameFilterDetails));
-    std::unique_ptr<QFileDialog> picture(makeSavePictureDialog1(&owner));
-    EXPECT_EQ(picture->objectName(), QStringLiteral("SavePictureDialog1"));
+    std::unique_ptr<QFileDialog> picture(makeSaveGraphDialog(&owner));
+    EXPECT_EQ(picture->objectName(), QStringLiteral("saveGraphDialog"));
     EXPECT_EQ(picture->windowTitle(), QStringLiteral("Saving graph"));
     EXPECT_EQ(picture->defaultSuffix(), QStringLiteral("bmp"));
     EXPECT_FALSE(picture->testOption(QFileDialog::DontConfirmOverwrite));
@@ -508,7 +525,7 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
     QTemporaryDir dir;
     QWidget owner;
     WidgetSessionDialogs dialogs(&owner);
-    whenModal(QStringLiteral("SaveDialog1"), [&](QWidget* w) {
+    whenModal(QStringLiteral("saveReportDialog"), [&](QWidget* w) {
         auto* d = static_cast<QFileDialog*>(w);
         EXPECT_EQ(
             d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QStringLiteral("results"));
@@ -522,7 +539,7 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
     ASSERT_TRUE(path->has_value());
     EXPECT_EQ(**path, dir.filePath(QStringLiteral("march.apr")));
 
-    whenModal(QStringLiteral("SaveDialog1"), [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    whenModal(QStringLiteral("saveReportDialog"), [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
     path.reset();
     dialogs.askResultsPath([&](std::optional<QString> chosen) { path = chosen; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return path.has_value(); }));
@@ -532,17 +549,17 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
 TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
 {
     QTemporaryDir dir;
-    TfMain w(nullptr);
+    MainWindow w(nullptr);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.addSample(0, 100);
     w.addSample(1.0 / 1440, 99);
-    whenModal(QStringLiteral("SavePictureDialog1"), [&](QWidget* d) {
+    whenModal(QStringLiteral("saveGraphDialog"), [&](QWidget* d) {
         static_cast<QFileDialog*>(d)->setDirectory(dir.path());
         d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("curve"));
         static_cast<QDialog*>(d)->accept();
     });
-    w.findChild<QAction*>(QStringLiteral("Action1"))->trigger();
+    w.findChild<QAction*>(QStringLiteral("saveGraphAction"))->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath(QStringLiteral("curve.bmp"))); }));
     const QImage image(dir.filePath(QStringLiteral("curve.bmp")), "BMP");
     ASSERT_FALSE(image.isNull());
@@ -569,17 +586,17 @@ namespace {
 
 TEST(TestingWindow, MainWindowTakesNoCommandsWhileItShows)
 {
-    TfMain main(nullptr);
+    MainWindow main(nullptr);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    TfTestProcess t(&main);
-    QSignalSpy about(main.findChild<QAction*>(QStringLiteral("Action3")), &QAction::triggered);
-    QSignalSpy start(&main, &TfMain::startTestRequested);
-    whenModal(QStringLiteral("TfTestProcess"), [&](QWidget* w) {
+    TestProgressDialog t(&main);
+    QSignalSpy about(main.findChild<QAction*>(QStringLiteral("aboutAction")), &QAction::triggered);
+    QSignalSpy start(&main, &MainWindow::startTestRequested);
+    whenModal(QStringLiteral("TestProgressDialog"), [&](QWidget* w) {
         QTest::keyClick(main.windowHandle(), Qt::Key_F1, Qt::ShiftModifier);
         QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, QPoint(40, 10));
         QTest::qWait(0);
-        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
     });
     t.openModal();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !t.isShowing(); }));

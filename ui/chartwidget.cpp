@@ -69,9 +69,9 @@ QString valueLabel(double v)
 ChartWidget::ChartWidget(QWidget* parent)
     : QWidget(parent)
 {
-    m_series.push_back(std::make_unique<ChartSeries>(QStringLiteral("Series1"), Qt::red, 2, Qt::FlatCap));
+    m_series.push_back(std::make_unique<ChartSeries>(QStringLiteral("levels"), Qt::red, 2, Qt::FlatCap));
     m_series.push_back(
-        std::make_unique<ChartSeries>(QStringLiteral("Series2"), QColor(130, 155, 254), 1, Qt::FlatCap));
+        std::make_unique<ChartSeries>(QStringLiteral("forecast"), QColor(130, 155, 254), 1, Qt::FlatCap));
     m_left.title = ampero::phrase("Battery level, %");
     m_left.min = 0;
     m_left.max = 101;
@@ -122,7 +122,7 @@ double ChartWidget::xScale(const ChartSeries& s) const
         return 1;
     double life = s.life();
     if (!(life > 0)) {
-        // Series1 and Series2 are one run: the measured curve and its forecast.
+        // The levels and the forecast are one run: the measured curve and its forecast.
         for (int i = 0; i < 2; ++i)
             if (!m_series[static_cast<size_t>(i)]->isEmpty())
                 life = std::max(life, m_series[static_cast<size_t>(i)]->maxX());

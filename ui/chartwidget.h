@@ -22,10 +22,14 @@ struct ChartValueAxis {
     bool visible = false;
 };
 
-// Chart1: the battery level (0 to 101 %) over elapsed time, painted with
-// QPainter. x values are elapsed times as day fractions (1.0 = 24 hours),
-// y values percentages. Series1 holds the measured levels, Series2 the
-// fast-mode forecast line; more series and a right axis with a unit of its
+// The series every chart has, by what they show: the measured levels and the
+// fast-mode forecast line.
+enum class ChartSeriesRole { Levels = 0, Forecast = 1 };
+
+// The battery level (0 to 101 %) over elapsed time, painted with QPainter.
+// x values are elapsed times as day fractions (1.0 = 24 hours), y values
+// percentages. Two series hold the measured levels and the fast-mode
+// forecast line (ChartSeriesRole); more series and a right axis with a unit of its
 // own can be added. The bottom axis follows the points (automatic range) and
 // labels its ticks "h:mm:ss" with the user's regional time separator, counted
 // from x = 0 in every time zone.
@@ -47,15 +51,15 @@ public:
     ~ChartWidget() override;
 
     // --- Series ---------------------------------------------------------
-    // Series 0 is Series1, series 1 is Series2. Returns the new series' index.
+    // Series 0 holds the levels, series 1 the forecast (ChartSeriesRole).
+    // Returns the new series' index.
     int addSeries(
         const QString& name, const QColor& color, qreal width, ChartAxisSide axis = ChartAxisSide::Left);
     int seriesCount() const { return static_cast<int>(m_series.size()); }
     const ChartSeries* series(int index) const { return m_series.at(static_cast<size_t>(index)).get(); }
-    const ChartSeries* series1() const { return series(0); }
-    const ChartSeries* series2() const { return series(1); }
+    const ChartSeries* series(ChartSeriesRole role) const { return series(static_cast<int>(role)); }
 
-    // Takes a series added by addSeries() away; Series1 and Series2 stay.
+    // Takes a series added by addSeries() away; the levels and the forecast stay.
     void removeSeries(int index);
     void setSeriesLegend(int index, const QString& text);
     void setSeriesLife(int index, double life);
@@ -68,11 +72,18 @@ public:
     // results file holds its levels. The vector is shared, not copied.
     void setSamples(int index, double first, double step, std::shared_ptr<const std::vector<uint8_t>> levels);
 
-    void clearSeries1() { clearSeries(0); }
-    void clearSeries2() { clearSeries(1); }
-    void addPoint1(double x, double y) { addPoint(0, x, y); }
-    void setPoints1(const QList<QPointF>& points) { setPoints(0, points); }
-    void setPoints2(const QList<QPointF>& points) { setPoints(1, points); }
+    // The same for the series every chart has, by role.
+    void clearSeries(ChartSeriesRole role) { clearSeries(static_cast<int>(role)); }
+    void addPoint(ChartSeriesRole role, double x, double y) { addPoint(static_cast<int>(role), x, y); }
+    void setPoints(ChartSeriesRole role, const QList<QPointF>& points)
+    {
+        setPoints(static_cast<int>(role), points);
+    }
+    void setSamples(
+        ChartSeriesRole role, double first, double step, std::shared_ptr<const std::vector<uint8_t>> levels)
+    {
+        setSamples(static_cast<int>(role), first, step, std::move(levels));
+    }
 
     // --- Axes -----------------------------------------------------------
     const ChartValueAxis& leftAxis() const { return m_left; }
@@ -82,7 +93,7 @@ public:
     QString bottomAxisTitle() const;
     // Shows every series against the share of its own run's battery life:
     // x runs from 0 to 1 and the bottom axis reads percent. A series' life is
-    // its own (setSeriesLife) or, for Series1 and Series2, the end of the
+    // its own (setSeriesLife) or, for the levels and the forecast, the end of the
     // farther of the two. The points themselves stay as they are.
     void setNormalized(bool on);
     bool isNormalized() const { return m_normalized; }

@@ -2,7 +2,7 @@
 #include "ui/runcomparison.h"
 
 #include "ui/chartwidget.h"
-#include "ui/uCompare.h"
+#include "ui/comparisonwindow.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -37,7 +37,7 @@ void RunComparison::setOwnRun(const QString& path)
     m_own.reset();
 }
 
-TfCompare* RunComparison::tableWindow() const
+ComparisonWindow* RunComparison::tableWindow() const
 {
     return m_table;
 }
@@ -139,7 +139,7 @@ void RunComparison::refresh()
     m_chart.setNormalized(m_normalized && comparing);
     if (comparing) {
         if (!m_table) {
-            m_table = new TfCompare(m_window);
+            m_table = new ComparisonWindow(m_window);
             m_table->setAttribute(Qt::WA_DeleteOnClose);
             // Beside the main window where the screen has room, else over it.
             if (m_window && m_window->isVisible()) {

@@ -16,7 +16,7 @@ class QWidget;
 namespace ampero {
 
 class ChartWidget;
-class TfCompare;
+class ComparisonWindow;
 
 class RunComparison : public QObject {
     Q_OBJECT
@@ -47,7 +47,7 @@ public:
     void setOwnRun(const QString& path);
 
     const QList<RunSummary>& runs() const { return m_runs; }
-    TfCompare* tableWindow() const; // null while none is open
+    ComparisonWindow* tableWindow() const; // null while none is open
 
 Q_SIGNALS:
     void changed();
@@ -62,7 +62,7 @@ private:
     QString m_ownPath;
     std::optional<RunSummary> m_own; // read once per own run, when first needed
     bool m_normalized = false;
-    QPointer<TfCompare> m_table;
+    QPointer<ComparisonWindow> m_table;
 };
 
 } // namespace ampero

@@ -49,16 +49,16 @@ QStringList nameFiltersFromPairs(const QString& pairs)
     return filters;
 }
 
-QFileDialog* makeSaveDialog1(QWidget* parent)
+QFileDialog* makeSaveReportDialog(QWidget* parent)
 {
-    return makeDialog(parent, "SaveDialog1", QCoreApplication::translate("ampero", "Save report"),
+    return makeDialog(parent, "saveReportDialog", QCoreApplication::translate("ampero", "Save report"),
         QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|Все файлы|*.*"), QStringLiteral("apr"),
         QStringLiteral("results"));
 }
 
-QFileDialog* makeSavePictureDialog1(QWidget* parent)
+QFileDialog* makeSaveGraphDialog(QWidget* parent)
 {
-    return makeDialog(parent, "SavePictureDialog1", QCoreApplication::translate("ampero", "Saving graph"),
+    return makeDialog(parent, "saveGraphDialog", QCoreApplication::translate("ampero", "Saving graph"),
         QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
 }
 

@@ -17,10 +17,10 @@ namespace ampero {
 // matches every file, also those without a dot.
 QStringList nameFiltersFromPairs(const QString& pairs);
 
-// SaveDialog1: "Save report", initial name "results", extension apr.
-QFileDialog* makeSaveDialog1(QWidget* parent);
-// SavePictureDialog1: "Saving graph", initial name "graph.bmp", extension bmp.
-QFileDialog* makeSavePictureDialog1(QWidget* parent);
+// the save-report dialog: "Save report", initial name "results", extension apr.
+QFileDialog* makeSaveReportDialog(QWidget* parent);
+// the save-graph dialog: "Saving graph", initial name "graph.bmp", extension bmp.
+QFileDialog* makeSaveGraphDialog(QWidget* parent);
 
 // Opens a save dialog modally and returns; chosen gets the chosen path, or
 // an empty one when the user cancelled. The dialog deletes itself afterwards.

@@ -16,7 +16,7 @@ struct VersionInfo {
 
 VersionInfo versionInfoFrom(uint16_t major, uint16_t minor, uint16_t release, uint16_t build);
 
-// ReadVersionInfo: the version compiled into this program (1.1.1.23).
+// The version compiled into this program (1.1.1.23).
 VersionInfo readVersionInfo();
 
 // "Orvex Ampero " + major + "." + minor: the application and main window title.

@@ -3,7 +3,7 @@
 
 #include "ui/modalwindow.h"
 #include "ui/savedialogs.h"
-#include "ui/uStartTest.h"
+#include "ui/starttestdialog.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -20,16 +20,16 @@ void WidgetSessionDialogs::confirmStart(
     const QString& modeText, const QString& loadText, std::function<void(bool)> answered)
 {
     // A new window for every start, gone right after it closes.
-    auto* window = new TfStartTest(m_parent);
+    auto* window = new StartTestDialog(m_parent);
     window->setTexts(modeText, loadText);
     QObject::connect(window, &QDialog::finished, window,
-        [answered = std::move(answered)](int result) { answered(result == TfStartTest::StartResult); });
+        [answered = std::move(answered)](int result) { answered(result == StartTestDialog::StartResult); });
     openModalOnce(window);
 }
 
 void WidgetSessionDialogs::askResultsPath(std::function<void(std::optional<QString>)> answered)
 {
-    openSaveDialog(makeSaveDialog1(m_parent), [answered = std::move(answered)](const QString& path) {
+    openSaveDialog(makeSaveReportDialog(m_parent), [answered = std::move(answered)](const QString& path) {
         answered(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
     });
 }

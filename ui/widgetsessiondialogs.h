@@ -6,8 +6,8 @@ class QWidget;
 
 namespace ampero {
 
-// The session's windows as real widgets over the main window: TfStartTest,
-// SaveDialog1 and the error report.
+// The session's windows as real widgets over the main window: StartTestDialog,
+// the save-report dialog and the error report.
 class WidgetSessionDialogs final : public SessionDialogs {
 public:
     // parent: the main window the windows open over; not owned.

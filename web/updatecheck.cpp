@@ -56,7 +56,7 @@ QString withHttpPrefix(const QString& url)
     return QStringLiteral("http://") + url;
 }
 
-void IsUrlReachable(
+void checkUrlReachable(
     HttpClient& http, const QString& url, QDeadlineTimer deadline, std::function<void(bool)> reachable)
 {
     const QUrl target(withHttpPrefix(url));
@@ -77,7 +77,7 @@ void queryUpdateState(HttpClient& http, const QString& versionUrl, const Program
     std::function<void(const UpdateState&)> done)
 {
     const QDeadlineTimer deadline(kUpdateCheckTimeLimitMs, Qt::PreciseTimer);
-    IsUrlReachable(http, versionUrl, deadline,
+    checkUrlReachable(http, versionUrl, deadline,
         [&http, versionUrl, running, deadline, done = std::move(done)](bool reachable) {
             if (!reachable) {
                 done(UpdateState {});
@@ -104,7 +104,7 @@ void queryUpdateState(HttpClient& http, const QString& versionUrl, const Program
         });
 }
 
-void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
+void runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
     const ProgramVersion& running, std::function<void()> finished)
 {
     queryUpdateState(http, versionUrl, running,
@@ -131,16 +131,16 @@ void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener
         });
 }
 
-void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)
+void runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener)
 {
     const QString url = versionFileUrl();
     // A malformed AMPERO_UPDATE_HOST reaches no server: nothing is shown.
     if (url.isEmpty())
         return;
-    CheckForUpdates(http, prompts, opener, url);
+    runUpdateCheck(http, prompts, opener, url);
 }
 
-void OpenHelpPage(UrlOpener& opener)
+void openHelpPage(UrlOpener& opener)
 {
     opener.openUrl(QUrl(helpPageUrl(), QUrl::StrictMode));
 }

@@ -32,7 +32,7 @@ QString withHttpPrefix(const QString& url);
 // answered with the status 200 or 302. Redirects are not followed and no
 // cache answers. Only http and https addresses are asked for; anything else
 // is false at once.
-void IsUrlReachable(HttpClient& http, const QString& url, QDeadlineTimer deadline,
+void checkUrlReachable(HttpClient& http, const QString& url, QDeadlineTimer deadline,
     std::function<void(bool reachable)> reachable);
 
 // The whole check, probe and download together, ends within this time.
@@ -67,13 +67,13 @@ void queryUpdateState(HttpClient& http, const QString& versionUrl, const Program
 // its answer opens the page, so prompts and opener must outlive both.
 // finished (may be empty) runs once the check is over: its box, if any, has
 // opened.
-void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
+void runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
     const ProgramVersion& running = runningVersion(), std::function<void()> finished = {});
 // The same against the configured version file URL.
-void CheckForUpdates(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener);
+void runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener);
 
 // Opens the help page; whatever the opener says, nothing is shown.
-void OpenHelpPage(UrlOpener& opener);
+void openHelpPage(UrlOpener& opener);
 
 // The Help menu's "Help..." and "Check for updates..." for the main window,
 // which keeps one of these and calls it from its actions. Help works whether
@@ -86,8 +86,8 @@ public:
         , m_opener(opener)
     {
     }
-    void Action4Execute() { OpenHelpPage(m_opener); }
-    void Action5Execute() { CheckForUpdates(m_http, m_prompts, m_opener); }
+    void showHelp() { openHelpPage(m_opener); }
+    void checkForUpdates() { runUpdateCheck(m_http, m_prompts, m_opener); }
 
 private:
     HttpClient& m_http;

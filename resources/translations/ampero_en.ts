@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
-    <name>TfAbout</name>
+    <name>AboutDialog</name>
     <message>
         <source>About...</source>
         <translation type="unfinished"></translation>
@@ -29,7 +29,7 @@
     </message>
 </context>
 <context>
-    <name>TfCompare</name>
+    <name>ComparisonWindow</name>
     <message>
         <source>Compare runs</source>
         <translation type="unfinished"></translation>
@@ -48,7 +48,7 @@
     </message>
 </context>
 <context>
-    <name>TfMain</name>
+    <name>MainWindow</name>
     <message>
         <source>Orvex Ampero</source>
         <translation type="unfinished"></translation>
@@ -75,6 +75,22 @@
     </message>
     <message>
         <source>0%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Power:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>—</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full energy as a percentage of the design energy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -158,31 +174,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Show &amp;power on chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>&amp;Save graph...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Help...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Check for updates...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Power:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>—</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Health:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Full energy as a percentage of the design energy</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -198,12 +194,16 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Show &amp;power on chart</source>
+        <source>&amp;Help...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for updates...</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
-    <name>TfResults</name>
+    <name>ResultsWindow</name>
     <message>
         <source>Testing results</source>
         <translation type="unfinished"></translation>
@@ -233,6 +233,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>System forecast:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>By test results:</source>
         <translation type="unfinished"></translation>
     </message>
@@ -242,26 +246,6 @@
     </message>
     <message>
         <source>N/A</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Close</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Save graph</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Open report folder</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Send report</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>System forecast:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -284,9 +268,25 @@
         <source>By energy:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save graph</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open report folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Send report</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
-    <name>TfStartTest</name>
+    <name>StartTestDialog</name>
     <message>
         <source>Testing beginning</source>
         <translation type="unfinished"></translation>
@@ -325,7 +325,7 @@
     </message>
 </context>
 <context>
-    <name>TfTestProcess</name>
+    <name>TestProgressDialog</name>
     <message>
         <source>fTestProcess</source>
         <translation type="unfinished"></translation>
@@ -668,6 +668,35 @@
     </message>
 </context>
 <context>
+    <name>ampero::ComparisonWindow</name>
+    <message>
+        <source>The runs differ in this setting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::MainWindow</name>
+    <message>
+        <source>Power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Power, W</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::ResultsWindow</name>
+    <message>
+        <source>Testing results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> (incomplete)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ampero::RunComparison</name>
     <message>
         <source>Compare with</source>
@@ -699,35 +728,6 @@
     </message>
     <message>
         <source>Measured curve</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>ampero::TfCompare</name>
-    <message>
-        <source>The runs differ in this setting.</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>ampero::TfMain</name>
-    <message>
-        <source>Power</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Power, W</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>ampero::TfResults</name>
-    <message>
-        <source>Testing results</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> (incomplete)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -85,7 +85,11 @@ public:
     void setSamples(const QList<QPointF>& p) override { points = p.size(); }
     void setForecastLine(const QList<QPointF>&) override { }
     void setInteractive(bool) override { }
-    void setBottomMaximum(double d) override { max = d; }
+    AxisLimitResult setBottomMaximum(double d) override
+    {
+        max = d;
+        return {};
+    }
     double bottomMaximum() const override { return max; }
     qsizetype points = 0;
     double max = 0;

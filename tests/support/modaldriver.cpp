@@ -72,8 +72,8 @@ void ModalDriver::watchdog()
     QStringList open;
     while (QWidget* w = QApplication::activeModalWidget()) {
         open << w->objectName();
-        if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button1"));
-            b && w->objectName() == QStringLiteral("TfTestProcess"))
+        if (auto* b = w->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+            b && w->objectName() == QStringLiteral("TestProgressDialog"))
             b->click();
         else if (auto* d = qobject_cast<QDialog*>(w))
             d->reject();

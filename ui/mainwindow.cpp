@@ -1,0 +1,290 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/mainwindow.h"
+
+#include "core/testmode.h"
+#include "ui/aboutdialog.h"
+#include "ui/chartwidget.h"
+#include "ui/modalwindow.h"
+#include "ui/savedialogs.h"
+#include "ui_mainwindow.h"
+
+#include <QFileDialog>
+#include <QLocale>
+#include <QMessageBox>
+#include <QResizeEvent>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+
+namespace ampero {
+
+MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::MainWindow>())
+    , m_urlOpener(urlOpener)
+{
+    installUiFontSubstitutes();
+    ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ampero.svg")));
+    // The start actions carry the test modes they start.
+    ui->startFastTestAction->setData(static_cast<int>(TestMode::Fast));
+    ui->startNormalTestAction->setData(static_cast<int>(TestMode::Normal));
+    for (QAction* a : { ui->exitAction, ui->aboutAction, ui->noLoadAction, ui->saveGraphAction,
+             ui->helpAction, ui->checkForUpdatesAction })
+        a->setData(0);
+    // Shortcuts work while this window is active, not inside other windows.
+    for (QAction* a : findChildren<QAction*>())
+        a->setShortcutContext(Qt::WindowShortcut);
+
+    connect(ui->exitAction, &QAction::triggered, this, &QWidget::close);
+    connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui->saveGraphAction, &QAction::triggered, this, &MainWindow::saveChart);
+    connect(ui->startFastTestAction, &QAction::triggered, this, [this] {
+        Q_EMIT startTestRequested(static_cast<TestMode>(ui->startFastTestAction->data().toInt()));
+    });
+    connect(ui->startNormalTestAction, &QAction::triggered, this, [this] {
+        Q_EMIT startTestRequested(static_cast<TestMode>(ui->startNormalTestAction->data().toInt()));
+    });
+    connect(
+        ui->noLoadAction, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
+    connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpRequested);
+    m_powerSeries = ui->chart->addSeries(tr("Power"), QColor(0, 128, 0), 1, ChartAxisSide::Right);
+    ui->showPowerAction->setData(0);
+    connect(ui->showPowerAction, &QAction::toggled, this, &MainWindow::showPower);
+    connect(ui->checkForUpdatesAction, &QAction::triggered, this, &MainWindow::checkUpdatesRequested);
+    connect(ui->compareWithAction, &QAction::triggered, this, &MainWindow::compareRequested);
+    connect(ui->clearComparisonAction, &QAction::triggered, this, &MainWindow::clearComparisonRequested);
+    connect(ui->normalizeCurvesAction, &QAction::toggled, this, &MainWindow::normalizeToggled);
+
+    m_usageTimer.setObjectName(QStringLiteral("usageTimer"));
+    m_usageTimer.setInterval(1000);
+    // Precise like the test's own timer, so the two started together keep
+    // firing in the same wake-up (a coarse timer may drift 50 ms from it).
+    m_usageTimer.setTimerType(Qt::PreciseTimer);
+    m_loadResultsTimer.setObjectName(QStringLiteral("loadResultsTimer"));
+    m_loadResultsTimer.setInterval(10);
+    m_loadResultsTimer.setSingleShot(true);
+    connect(&m_usageTimer, &QTimer::timeout, this, &MainWindow::usageTimerFired);
+
+    setCpuName(ui->processorNameLabel->text());
+    // The window opens centred on its screen.
+    if (!parent) {
+        const QRect avail = screen() ? screen()->availableGeometry() : QRect();
+        if (avail.isValid())
+            move(avail.center() - rect().center());
+    }
+}
+
+MainWindow::~MainWindow() = default;
+
+namespace {
+void setLabel(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->adjustSize();
+}
+} // namespace
+
+void MainWindow::setTimerText(const QString& text)
+{
+    setLabel(ui->elapsedLabel, text);
+}
+void MainWindow::setLevelText(const QString& text)
+{
+    setLabel(ui->levelLabel, text);
+}
+void MainWindow::setActionText(const QString& text)
+{
+    setLabel(ui->actionLabel, text);
+}
+void MainWindow::setModeText(const QString& text)
+{
+    setLabel(ui->powerSourceLabel, text);
+}
+void MainWindow::setCpuSpeedText(const QString& text)
+{
+    setLabel(ui->processorSpeedLabel, text);
+}
+
+void MainWindow::setPowerFigures(std::optional<double> watts, std::optional<double> healthPercent)
+{
+    const QString none = QStringLiteral("\u2014");
+    setLabel(ui->powerDrawLabel, watts ? QLocale().toString(*watts, 'f', 1) + QStringLiteral(" W") : none);
+    setLabel(
+        ui->healthLabel, healthPercent ? QString::number(qRound(*healthPercent)) + QLatin1Char('%') : none);
+}
+
+void MainWindow::setCpuName(const QString& name)
+{
+    setLabel(ui->processorNameLabel, name);
+    ui->processorSpeedLabel->move(
+        ui->processorNameLabel->x() + ui->processorNameLabel->width() + 6, ui->processorSpeedLabel->y());
+}
+
+void MainWindow::setTestsEnabled(bool enabled)
+{
+    ui->levelLabel->setEnabled(enabled);
+    ui->levelCaption->setEnabled(enabled);
+    ui->elapsedLabel->setEnabled(enabled);
+    ui->elapsedCaption->setEnabled(enabled);
+    ui->startNormalTestAction->setEnabled(enabled);
+    ui->startFastTestAction->setEnabled(enabled);
+    ui->noLoadAction->setEnabled(enabled);
+}
+
+bool MainWindow::noLoadChecked() const
+{
+    return ui->noLoadAction->isChecked();
+}
+void MainWindow::setNoLoadChecked(bool checked)
+{
+    ui->noLoadAction->setChecked(checked);
+}
+
+ChartWidget* MainWindow::chart() const
+{
+    return ui->chart;
+}
+
+QWidget* MainWindow::processorGroup() const
+{
+    return ui->processorGroup;
+}
+
+QLabel* MainWindow::usageLabel() const
+{
+    return ui->usageLabel;
+}
+
+QAction* MainWindow::showPowerAction() const
+{
+    return ui->showPowerAction;
+}
+
+void MainWindow::clearSeries()
+{
+    ui->chart->clearSeries(ChartSeriesRole::Levels);
+    ui->chart->clearSeries(ChartSeriesRole::Forecast);
+    setPowerCurve({});
+}
+
+bool MainWindow::powerShown() const
+{
+    return ui->showPowerAction->isChecked();
+}
+
+void MainWindow::setPowerCurve(const QList<QPointF>& points)
+{
+    m_powerPoints = points;
+    showPower(powerShown());
+}
+
+void MainWindow::addPowerPoint(double x, double watts)
+{
+    m_powerPoints.append(QPointF(x, watts));
+    if (!powerShown())
+        return;
+    ui->chart->addPoint(m_powerSeries, x, watts);
+    if (watts > m_powerAxisMax * 0.95)
+        updatePowerAxis();
+}
+
+void MainWindow::showPower(bool on)
+{
+    if (on)
+        ui->chart->setPoints(m_powerSeries, m_powerPoints);
+    else
+        ui->chart->clearSeries(m_powerSeries);
+    updatePowerAxis();
+}
+
+void MainWindow::updatePowerAxis()
+{
+    // 0 up to a round number of watts some way above the highest reading.
+    double highest = 0;
+    for (const QPointF& p : std::as_const(m_powerPoints))
+        highest = std::max(highest, p.y());
+    const double step = highest <= 10 ? 2 : highest <= 50 ? 5 : highest <= 100 ? 10 : 50;
+    m_powerAxisMax = std::max(step * 5, std::ceil(highest * 1.1 / step) * step);
+    ChartValueAxis axis;
+    axis.title = tr("Power, W");
+    axis.min = 0;
+    axis.max = m_powerAxisMax;
+    axis.tickStep = m_powerAxisMax / 5;
+    axis.visible = powerShown();
+    ui->chart->setRightAxis(axis);
+}
+
+void MainWindow::addSample(double x, double y)
+{
+    ui->chart->addPoint(ChartSeriesRole::Levels, x, y);
+}
+void MainWindow::setSamples(const QList<QPointF>& points)
+{
+    ui->chart->setPoints(ChartSeriesRole::Levels, points);
+}
+void MainWindow::setLevels(const std::shared_ptr<const std::vector<uint8_t>>& levels, double step)
+{
+    ui->chart->setSamples(ChartSeriesRole::Levels, 0, step, levels);
+}
+void MainWindow::setForecastLine(const QList<QPointF>& points)
+{
+    ui->chart->setPoints(ChartSeriesRole::Forecast, points);
+}
+void MainWindow::setInteractive(bool on)
+{
+    ui->chart->setInteractive(on);
+}
+
+AxisLimitResult MainWindow::setBottomMaximum(double dayFraction)
+{
+    AxisLimitResult result;
+    result.accepted = ui->chart->setBottomMaximum(dayFraction, &result.error);
+    return result;
+}
+
+double MainWindow::bottomMaximum() const
+{
+    return ui->chart->bottomMaximum();
+}
+
+bool MainWindow::saveChartBitmap(const QString& path, QString* error) const
+{
+    return ui->chart->saveBitmap(path, error);
+}
+
+void MainWindow::saveChart()
+{
+    openSaveDialog(makeSaveGraphDialog(this), [this](const QString& path) {
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (saveChartBitmap(path, &error))
+            return;
+        auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), error, QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("SaveGraphError"));
+        openModalOnce(box);
+    });
+}
+
+void MainWindow::showAbout()
+{
+    openModalOnce(new AboutDialog(m_version, m_urlOpener, this));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    ui->powerGroup->setFixedWidth(powerGroupWidth(event->size().width()));
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        Q_EMIT firstShown();
+    }
+}
+
+} // namespace ampero

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// ResultsWindow: the results window. Shows one evaluated results file; its
+// buttons mail a report, ask the main window to save its chart, and open the
+// file's folder, all through the desktop's URL handler.
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class ResultsWindow;
+}
+
+namespace ampero {
+
+class UrlOpener;
+struct ResultsEvaluation;
+
+class ResultsWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit ResultsWindow(UrlOpener& opener, QWidget* parent = nullptr);
+    ~ResultsWindow() override;
+
+    // Writes every text of an evaluated file into the window and its caption
+    // ("Testing results", plus " (incomplete)" for a recovered file).
+    void showEvaluation(const ResultsEvaluation& evaluation);
+
+    // Folder of the shown results file, used by Send report and Open report folder.
+    QString reportFolder() const { return m_reportFolder; }
+
+Q_SIGNALS:
+    // "Save graph": the main window saves its chart as a picture.
+    void saveGraphRequested();
+
+private Q_SLOTS:
+    void sendReport(); // Send report
+    void saveChart(); // Save graph
+    void openReportFolder(); // Open report folder
+
+private:
+    // The energy group of a file with a companion (hidden without one).
+    void showEnergy(const ResultsEvaluation& evaluation);
+
+    std::unique_ptr<Ui::ResultsWindow> ui;
+    UrlOpener& m_opener;
+    QString m_reportFolder;
+    int m_grown = 0; // pixels the window has grown by for the energy group
+};
+
+} // namespace ampero

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/starttestdialog.h"
+
+#include "ui/versioninfo.h"
+#include "ui_starttestdialog.h"
+
+namespace ampero {
+
+StartTestDialog::StartTestDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , ui(std::make_unique<Ui::StartTestDialog>())
+{
+    installUiFontSubstitutes();
+    ui->setupUi(this);
+    connect(ui->startButton, &QPushButton::clicked, this, [this] { done(StartResult); });
+    connect(ui->cancelButton, &QPushButton::clicked, this, [this] { done(CancelResult); });
+    ui->cancelButton->setFocus(Qt::OtherFocusReason);
+}
+
+StartTestDialog::~StartTestDialog() = default;
+
+void StartTestDialog::setTexts(const QString& modeText, const QString& loadText)
+{
+    ui->testModeLabel->setText(modeText);
+    ui->loadLabel->setText(loadText);
+}
+
+void StartTestDialog::reject()
+{
+    done(CancelResult);
+}
+
+} // namespace ampero
