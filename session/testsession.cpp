@@ -122,8 +122,8 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     if (readiness != Readiness::Ready) {
         m_watcher.WMPowerBroadcast();
         const QString why = readiness == Readiness::NotReady
-            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.batteryLifePercent)
-            : powerModeText(before.acLineStatus);
+            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.level.value_or(0))
+            : powerModeText(before.line);
         m_dialogs.showError(readinessText(readiness) + QStringLiteral(" (") + why + QLatin1Char(')'));
         return;
     }
@@ -136,11 +136,9 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     m_state.LastTickTime = m_clock.gapNowMs();
     m_state.TestMode = mode;
 
-    const uint32_t forecast = before.batteryFullLifeTime != PowerStatus::UnknownTime
-        ? before.batteryFullLifeTime
-        : before.batteryLifeTime;
-    if (!m_file.create(
-            m_state.ResultsFile.toStdString(), modeByte(m_state.TestMode), noLoad ? 1 : 0, forecast)) {
+    const auto forecast = before.fullLifeTime ? before.fullLifeTime : before.timeLeft;
+    if (!m_file.create(m_state.ResultsFile.toStdString(), modeByte(m_state.TestMode), noLoad ? 1 : 0,
+            forecastField(forecast))) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
@@ -211,17 +209,15 @@ void TestSession::TestTimerTimer()
         return;
     }
 
-    int level = m_power.status().batteryLifePercent;
-    if (level == PowerStatus::Unknown8) {
-        // An unknown level is never written (255 ends the samples in the
-        // file): the sample repeats the last level of this test, and before
-        // the first known level the tick takes no sample at all.
-        if (m_lastSample < 0) {
-            m_state.LastTickTime = m_clock.gapNowMs();
-            return;
-        }
-        level = m_lastSample;
+    const std::optional<int> reading = m_power.status().level;
+    if (!reading && m_lastSample < 0) {
+        // An unknown level is never written: the sample repeats the last
+        // level of this test, and before the first known level the tick
+        // takes no sample at all.
+        m_state.LastTickTime = m_clock.gapNowMs();
+        return;
     }
+    const int level = reading.value_or(m_lastSample);
 
     m_chart.addSample(m_state.ElapsedTime, level);
     if (m_state.LastLevel < 0)

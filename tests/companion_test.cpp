@@ -223,8 +223,8 @@ TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)
     FakeDialogs dialogs;
     FakeTestingWindow testing;
     PowerStatus status;
-    status.acLineStatus = PowerStatus::AcOffline;
-    status.batteryLifePercent = 80;
+    status.line = PowerLine::Battery;
+    status.level = 80;
     status.energyWh = 40.0;
     status.energyFullWh = 48.0;
     status.energyFullDesignWh = 60.0;

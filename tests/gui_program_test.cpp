@@ -87,10 +87,10 @@ protected:
     GuiProgramTest()
     {
         PowerStatus s;
-        s.acLineStatus = PowerStatus::AcOffline;
-        s.batteryLifePercent = 80;
-        s.batteryLifeTime = 3600;
-        s.batteryFullLifeTime = 7200;
+        s.line = PowerLine::Battery;
+        s.level = 80;
+        s.timeLeft = std::chrono::seconds(3600);
+        s.fullLifeTime = std::chrono::seconds(7200);
         power.setStatus(s);
         // As the processor gives it: 48 bytes, padded with NULs.
         processor.brand = QByteArray("  Test Processor 3000").leftJustified(48, '\0');
@@ -176,7 +176,7 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
 
     // The battery loses one percent a second: changes at 1, 2 and 3 s.
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
-        [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+        [this](double, int level) { power.setLevel(level - 1); });
     bool lockedDuringTest = false;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [this, &lockedDuringTest] {
         lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock();
@@ -257,7 +257,7 @@ TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&](double, int level) {
         actions << labelText(main, "ActionLabel");
         levels << labelText(main, "BettaryLevelLabel");
-        power.setLevel(static_cast<uint8_t>(level - 1));
+        power.setLevel(level - 1);
     });
     QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
@@ -307,7 +307,7 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
             // The usage bars come back with the next tick, in its wake-up.
             afterwards.usageTimer = main.cpuUsagTimer()->isActive();
         }
-        power.setLevel(static_cast<uint8_t>(level - 1));
+        power.setLevel(level - 1);
     });
     QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
@@ -463,8 +463,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, GuiProgramInterrupt,
                           [](FakePowerSource&, GuiProgram& p) {
                               p.testingWindow().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
                           } },
-        InterruptCase { "AcPlugged",
-            [](FakePowerSource& power, GuiProgram&) { power.setAcLineStatus(PowerStatus::AcOnline); } }),
+        InterruptCase {
+            "AcPlugged", [](FakePowerSource& power, GuiProgram&) { power.setLine(PowerLine::Mains); } }),
     [](const ::testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GuiProgramTest, ResultsFileOnTheCommandLineOpensShortlyAfterShow)
@@ -566,7 +566,7 @@ TEST_F(GuiProgramTest, CommandLineComparesFurtherFilesAndATestStartClearsThem)
 
     // A test start clears the comparison with the chart.
     QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
-        [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+        [this](double, int level) { power.setLevel(level - 1); });
     int seriesDuringTest = -1;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
         [&] { seriesDuringTest = chart->seriesCount(); });

@@ -10,9 +10,9 @@ using namespace ampero;
 TEST(InfoText, OneLinePerItem)
 {
     MachineInfo m;
-    m.power.acLineStatus = PowerStatus::AcOffline;
-    m.power.batteryLifePercent = 57;
-    m.power.batteryLifeTime = 3 * 3600 + 5 * 60 + 9;
+    m.power.line = PowerLine::Battery;
+    m.power.level = 57;
+    m.power.timeLeft = std::chrono::seconds(3 * 3600 + 5 * 60 + 9);
     m.power.energyWh = 26.4;
     m.power.energyFullWh = 46.3;
     m.power.energyFullDesignWh = 50.0;
