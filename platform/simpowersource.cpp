@@ -237,16 +237,16 @@ PowerStatus SimPowerSource::read()
     return s;
 }
 
-std::optional<BatteryProperties> SimPowerSource::firstBattery()
+std::optional<BatteryIdentity> SimPowerSource::firstBattery()
 {
-    return BatteryProperties {
-        { QStringLiteral("Name"), QStringLiteral("Simulated battery") },
-        { QStringLiteral("Manufacturer"), QStringLiteral("Orvex Ampero") },
-        { QStringLiteral("Chemistry"), 6 }, // lithium ion
-        { QStringLiteral("DesignCapacity"), qRound64(m_settings.capacityWh * 1000) },
-        { QStringLiteral("FullChargeCapacity"), qRound64(m_settings.fullWh() * 1000) },
-        { QStringLiteral("DesignVoltage"), qRound64(m_settings.designVoltageV * 1000) },
-    };
+    BatteryIdentity b;
+    b.name = QStringLiteral("Simulated battery");
+    b.manufacturer = QStringLiteral("Orvex Ampero");
+    b.chemistry = BatteryChemistry::LithiumIon;
+    b.designCapacityMwh = static_cast<uint64_t>(qRound64(m_settings.capacityWh * 1000));
+    b.fullChargeCapacityMwh = static_cast<uint64_t>(qRound64(m_settings.fullWh() * 1000));
+    b.designVoltageMv = static_cast<uint64_t>(qRound64(m_settings.designVoltageV * 1000));
+    return b;
 }
 
 int64_t SimPowerSource::msUntilNextLevel() const

@@ -66,7 +66,7 @@ void TestSession::setMeasureCpuClock(std::function<double()> measure)
     m_measureCpuClock = std::move(measure);
 }
 
-void TestSession::setBatteryCapacity(uint32_t capacity)
+void TestSession::setBatteryCapacity(std::optional<uint32_t> capacity)
 {
     m_capacity = capacity;
 }
@@ -265,7 +265,8 @@ bool TestSession::StopTest()
     const uint64_t work = workCount();
     const bool fast = m_state.TestMode == TestMode::Fast;
     // finish() closes the file even when a write fails.
-    const bool ok = m_file.finish(fast ? &m_state.LevelChangeTimes : nullptr, m_capacity, work);
+    // The file stores an unknown capacity as 0.
+    const bool ok = m_file.finish(fast ? &m_state.LevelChangeTimes : nullptr, m_capacity.value_or(0), work);
     if (ok)
         m_view.setActionText(QCoreApplication::translate("ampero", "testing completed"));
     else

@@ -49,12 +49,11 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Battery name", orUnknown(b.Name));
     line("Battery manufacturer", orUnknown(b.Manufacturer));
     line("Battery chemistry",
-        b.Chemistry == 0 ? phrase("unknown")
-                         : QStringLiteral("%1 (%2)").arg(chemistryName(b.Chemistry)).arg(b.Chemistry));
+        b.Chemistry == BatteryChemistry::Unknown ? phrase("unknown") : chemistryName(b.Chemistry));
     line("Battery capacity",
-        b.Capacity == 0 ? phrase("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
+        b.Capacity ? QString::number(*b.Capacity) + QStringLiteral(" mWh") : phrase("unknown"));
     line("Battery design voltage",
-        b.DesignVoltage == 0 ? phrase("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
+        b.DesignVoltage ? QString::number(*b.DesignVoltage) + QStringLiteral(" mV") : phrase("unknown"));
 
     line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
     QString clock = clockText(info.clockMhz, locale);

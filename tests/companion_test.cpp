@@ -240,7 +240,7 @@ TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)
     CompanionRecorder recorder(session, power, &machine);
     TBatteryInfo battery;
     battery.Manufacturer = QStringLiteral("Cells Inc");
-    battery.Chemistry = 6;
+    battery.Chemistry = BatteryChemistry::LithiumIon;
     recorder.setBatteryInfo(battery);
     recorder.setNow([] { return QDateTime(QDate(2026, 12, 9), QTime(16, 2, 11), QTimeZone(3600)); });
     QList<double> watts;

@@ -159,13 +159,10 @@ TEST(SimPowerSource, EnergyFiguresAndIdentityOfTheDefaultBattery)
 
     const auto identity = sim.firstBattery();
     ASSERT_TRUE(identity);
-    QVariantMap byName;
-    for (const auto& p : *identity)
-        byName.insert(p.name, p.value);
-    EXPECT_EQ(byName.value(QStringLiteral("DesignCapacity")).toLongLong(), 50000);
-    EXPECT_EQ(byName.value(QStringLiteral("DesignVoltage")).toLongLong(), 11400);
-    EXPECT_EQ(byName.value(QStringLiteral("Chemistry")).toInt(), 6);
-    EXPECT_FALSE(byName.value(QStringLiteral("Manufacturer")).toString().isEmpty());
+    EXPECT_EQ(identity->designCapacityMwh, 50000u);
+    EXPECT_EQ(identity->designVoltageMv, 11400u);
+    EXPECT_EQ(identity->chemistry, BatteryChemistry::LithiumIon);
+    EXPECT_FALSE(identity->manufacturer.isEmpty());
 }
 
 // The shapes a fast test meets on real batteries, each with the same total

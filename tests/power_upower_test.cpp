@@ -114,12 +114,14 @@ TEST(UPowerBatteryIdentity, NoServiceOnTheBus)
     EXPECT_FALSE(disconnected.firstBattery());
 }
 
-TEST(UPowerBatteryIdentity, TechnologyMapsToChemistryCodes)
+TEST(UPowerBatteryIdentity, TechnologyMapsToChemistry)
 {
+    using enum BatteryChemistry;
     const struct {
         uint32_t technology;
-        uint16_t chemistry;
-    } rows[] = { { 0, 2 }, { 1, 6 }, { 2, 8 }, { 3, 1 }, { 4, 3 }, { 5, 4 }, { 6, 5 }, { 77, 2 } };
+        BatteryChemistry chemistry;
+    } rows[] = { { 0, Unknown }, { 1, LithiumIon }, { 2, LithiumPolymer }, { 3, LithiumIronPhosphate },
+        { 4, LeadAcid }, { 5, NickelCadmium }, { 6, NickelMetalHydride }, { 77, Unknown } };
     for (const auto& r : rows)
         EXPECT_EQ(UPowerBatteryIdentity::chemistryFromTechnology(r.technology), r.chemistry) << r.technology;
 }

@@ -101,7 +101,7 @@ TEST_F(UPowerDaemon, ChargeBatteryCountsWithTheDesignVoltage)
     const TBatteryInfo info = batteryInfo();
     EXPECT_EQ(info.Name, QStringLiteral("DELL 5YHR4"));
     EXPECT_EQ(info.Manufacturer, QStringLiteral("SMP"));
-    EXPECT_EQ(info.Chemistry, 8); // lithium polymer
+    EXPECT_EQ(info.Chemistry, BatteryChemistry::LithiumPolymer);
     EXPECT_EQ(info.Capacity, 44400u); // 4 Ah at 11.1 V
     EXPECT_EQ(info.DesignVoltage, 11100u); // voltage_min_design, not the present 12.21 V
 }
@@ -190,8 +190,8 @@ TEST_F(UPowerDaemon, BatteryKnowingOnlyItsPercentage)
     // No capacity from UPower nor from the kernel: the name stays, the capacity is unknown.
     const TBatteryInfo info = batteryInfo();
     EXPECT_EQ(info.Name, QStringLiteral("Li-ion pack"));
-    EXPECT_EQ(info.Capacity, 0u);
-    EXPECT_EQ(info.DesignVoltage, 0u);
+    EXPECT_EQ(info.Capacity, std::nullopt);
+    EXPECT_EQ(info.DesignVoltage, std::nullopt);
 }
 
 TEST_F(UPowerDaemon, LevelChangeArrivesByTheDaemonsSignal)
@@ -275,7 +275,7 @@ TEST_F(UPowerDaemon, InfoShowsTheDesignVoltageOrUnknown)
     const QString unknown = QString::fromUtf8(proc.readAllStandardOutput());
     EXPECT_TRUE(unknown.contains(QLatin1String("\nBattery design voltage: unknown\n")))
         << unknown.toStdString();
-    EXPECT_EQ(batteryInfo().DesignVoltage, 0u);
+    EXPECT_EQ(batteryInfo().DesignVoltage, std::nullopt);
 }
 
 TEST_F(UPowerDaemon, WholeFastTestInTheTerminal)
