@@ -42,9 +42,12 @@ SimPowerSource::LoadProbe machineBusyProcessors()
                 const auto& b = (*now)[i];
                 if (!a.present || !b.present)
                     continue;
-                const double total = double(b.times.KernelTime - a.times.KernelTime)
-                    + double(b.times.UserTime - a.times.UserTime);
-                const double idle = double(b.times.IdleTime - a.times.IdleTime);
+                const ProcessorTimes& s = a.times;
+                const ProcessorTimes& t = b.times;
+                const double idle = double((t.idle - s.idle + t.iowait - s.iowait).count());
+                const double total = double((t.system - s.system + t.irq - s.irq + t.softirq - s.softirq
+                    + t.idle - s.idle + t.user - s.user + t.nice - s.nice)
+                                                .count());
                 if (total > 0)
                     busy += std::clamp((total - idle) / total, 0.0, 1.0);
             }

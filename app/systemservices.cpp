@@ -40,9 +40,13 @@ void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
     times->setTimes({ ProcessorTimes {} });
     s.processorTimes = std::move(times);
     auto battery = std::make_unique<FakeBatteryIdentity>();
-    battery->battery = BatteryProperties { { QStringLiteral("Name"), QStringLiteral("Fake Battery") },
-        { QStringLiteral("Manufacturer"), QStringLiteral("Orvex") }, { QStringLiteral("Chemistry"), 6 },
-        { QStringLiteral("DesignCapacity"), 48000 }, { QStringLiteral("DesignVoltage"), 11400 } };
+    BatteryIdentity identity;
+    identity.name = QStringLiteral("Fake Battery");
+    identity.manufacturer = QStringLiteral("Orvex");
+    identity.chemistry = BatteryChemistry::LithiumIon;
+    identity.designCapacityMwh = 48000;
+    identity.designVoltageMv = 11400;
+    battery->battery = identity;
     s.portableBattery = std::move(battery);
     s.generalBattery = std::make_unique<FakeBatteryIdentity>();
     if (mode == SystemOptions::Mode::Info)

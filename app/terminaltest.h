@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace ampero {
 
@@ -21,8 +22,8 @@ class SystemEvents;
 struct TerminalTestServices {
     // Clock estimate in MHz for the no-load work count; 0 when unknown.
     std::function<double()> measureCpuClock;
-    // Battery capacity written into the results file; 0 when unknown.
-    uint32_t batteryCapacity = 0;
+    // Battery capacity in mWh written into the results file.
+    std::optional<uint32_t> batteryCapacity;
     // Prints the results of a finished test; called after a regular end,
     // while standard output is still open. The path is the file's bytes.
     std::function<void(const QByteArray& path, std::FILE* out)> printResults;

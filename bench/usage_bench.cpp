@@ -19,11 +19,11 @@ namespace {
 class SteppingTimes final : public ProcessorTimesSource {
 public:
     std::optional<ProcessorSnapshot> snapshot() override { return m_real.snapshot(); }
-    uint32_t tickCount() override { return m_tick += 1000; }
+    std::chrono::milliseconds tickCount() override { return m_tick += std::chrono::seconds(1); }
 
 private:
     ProcStatTimes m_real;
-    uint32_t m_tick = 0;
+    std::chrono::milliseconds m_tick { 0 };
 };
 
 } // namespace

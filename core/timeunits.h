@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Elapsed times are day fractions (1.0 = 24 hours) everywhere: in the session,
-// in the results file's level-change times, on the chart. These are the one
-// set of conversions; each keeps the exact arithmetic of the code it serves
-// (a product is not the same double as a quotient), so results stay the same
-// to the last bit.
+// in the results file's level-change times, on the chart. They stay doubles
+// of that unit, not std::chrono durations, because the stored and shown
+// figures (the sample times, the fast test's forecast line, the mark) depend
+// on this exact arithmetic. These are the one set of conversions; each keeps
+// the exact arithmetic of the code it serves (a product is not the same
+// double as a quotient), so results stay the same to the last bit.
 #include <cstdint>
 
 namespace ampero {

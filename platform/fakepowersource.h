@@ -27,16 +27,16 @@ public:
         m_value = s;
         update(s);
     }
-    void setAcLineStatus(uint8_t v)
+    void setLine(PowerLine v)
     {
         auto s = m_value;
-        s.acLineStatus = v;
+        s.line = v;
         setStatus(s);
     }
-    void setLevel(uint8_t v)
+    void setLevel(std::optional<int> v)
     {
         auto s = m_value;
-        s.batteryLifePercent = v;
+        s.level = v;
         setStatus(s);
     }
 

@@ -15,7 +15,7 @@ public:
         }
         return current;
     }
-    uint32_t tickCount() override { return tick; }
+    std::chrono::milliseconds tickCount() override { return tick; }
 
     void setTimes(const std::vector<ProcessorTimes>& times)
     {
@@ -25,7 +25,7 @@ public:
     }
 
     ProcessorSnapshot current;
-    uint32_t tick = 0;
+    std::chrono::milliseconds tick { 0 };
     bool failNext = false;
 };
 

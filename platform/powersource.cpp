@@ -18,8 +18,7 @@ void PowerSource::resumed()
 
 bool PowerSource::update(const PowerStatus& s, Notice notice)
 {
-    const bool changed
-        = s.acLineStatus != m_status.acLineStatus || s.batteryLifePercent != m_status.batteryLifePercent;
+    const bool changed = s.line != m_status.line || s.level != m_status.level;
     m_status = s;
     if (!changed && notice == Notice::OnChange)
         return false;

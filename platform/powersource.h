@@ -4,27 +4,29 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cmath>
-#include <cstdint>
 #include <optional>
 
 namespace ampero {
 
-// The power figures the program works with, as one snapshot.
-struct PowerStatus {
-    static constexpr uint8_t AcOffline = 0; // running on battery
-    static constexpr uint8_t AcOnline = 1; // running on mains power
-    static constexpr uint8_t Unknown8 = 255; // unknown line status or level
-    static constexpr uint32_t UnknownTime = 0xFFFFFFFFu;
+// Where the machine draws its power from.
+enum class PowerLine {
+    Unknown, // the system does not say
+    Battery,
+    Mains,
+};
 
-    // 0 battery, 1 AC, 255 unknown (any other value is treated as unknown).
-    uint8_t acLineStatus = Unknown8;
-    // Charge in percent, 0 to 100; 255 when unknown (also: no battery).
-    uint8_t batteryLifePercent = Unknown8;
-    // Remaining time on battery in seconds; UnknownTime when not known.
-    uint32_t batteryLifeTime = UnknownTime;
-    // Time a full battery would last in seconds; UnknownTime when not known.
-    uint32_t batteryFullLifeTime = UnknownTime;
+// The power figures the program works with, as one snapshot. A figure the
+// system does not know is empty.
+struct PowerStatus {
+    PowerLine line = PowerLine::Unknown;
+    // Charge in percent, 0 to 100; empty when unknown (also: no battery).
+    std::optional<int> level;
+    // Remaining time on battery.
+    std::optional<std::chrono::seconds> timeLeft;
+    // Time a full battery would last.
+    std::optional<std::chrono::seconds> fullLifeTime;
 
     // What the battery itself reports, where it does; empty when unknown.
     // None of these is a change of status: only the line and the level are.
@@ -37,16 +39,17 @@ struct PowerStatus {
     friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
 
     // A duration in seconds as the status keeps it: rounded to the nearest
-    // second; UnknownTime for zero, negative or not finite values; a finite
-    // time never reads as the unknown marker.
-    static uint32_t secondsFrom(double s)
+    // second; empty for zero, negative, not finite or unrepresentably long
+    // values.
+    static std::optional<std::chrono::seconds> secondsFrom(double s)
     {
         if (!(s > 0) || !std::isfinite(s))
-            return UnknownTime;
+            return std::nullopt;
         const double rounded = std::floor(s + 0.5);
-        if (rounded >= static_cast<double>(UnknownTime))
-            return UnknownTime - 1;
-        return static_cast<uint32_t>(rounded);
+        // 2^63 as a double: the first value the count cannot hold.
+        if (rounded >= 9223372036854775808.0)
+            return std::nullopt;
+        return std::chrono::seconds(static_cast<std::chrono::seconds::rep>(rounded));
     }
 };
 

@@ -2,20 +2,28 @@
 #include "platform/processortimes.h"
 
 #include <QList>
-#include <time.h>
+#include <limits>
 
 namespace ampero {
 
 namespace {
 
-// Parses an unsigned decimal field; false on anything else.
-bool toCount(const QByteArray& field, int64_t* out)
+// Parses an unsigned decimal count of clock ticks as a time; false on
+// anything else and on a time too long to count in nanoseconds.
+bool toTime(const QByteArray& field, long userHz, ProcessorTimes::Time* out)
 {
     bool ok = false;
-    const qulonglong v = field.toULongLong(&ok);
-    if (!ok || v > static_cast<qulonglong>(INT64_MAX))
+    const qulonglong ticks = field.toULongLong(&ok);
+    if (!ok)
         return false;
-    *out = static_cast<int64_t>(v);
+    constexpr int64_t nsPerSecond = 1'000'000'000;
+    const auto hz = static_cast<qulonglong>(userHz);
+    if (ticks / hz > static_cast<qulonglong>(std::numeric_limits<int64_t>::max() / nsPerSecond) - 1)
+        return false;
+    // Whole seconds and the rest apart, so that no product overflows.
+    const auto seconds = static_cast<int64_t>(ticks / hz);
+    const auto rest = static_cast<int64_t>(ticks % hz);
+    *out = ProcessorTimes::Time(seconds * nsPerSecond + rest * nsPerSecond / userHz);
     return true;
 }
 
@@ -25,8 +33,6 @@ std::optional<ProcessorSnapshot> parseProcStat(const QByteArray& text, long user
 {
     if (userHz <= 0)
         return std::nullopt;
-    // One clock tick is 10^7 / USER_HZ units of 100 ns.
-    const int64_t unitsPerTick = 10000000 / userHz;
     ProcessorSnapshot out;
     qsizetype pos = 0;
     while (pos < text.size()) {
@@ -45,20 +51,14 @@ std::optional<ProcessorSnapshot> parseProcStat(const QByteArray& text, long user
         const uint index = fields.at(0).mid(3).toUInt(&ok);
         if (!ok || index > 4095)
             continue;
-        int64_t v[7];
+        ProcessorTimes t;
+        ProcessorTimes::Time* const order[7]
+            = { &t.user, &t.nice, &t.system, &t.idle, &t.iowait, &t.irq, &t.softirq };
         bool good = true;
         for (int i = 0; i < 7 && good; ++i)
-            good = toCount(fields.at(i + 1), &v[i]);
+            good = toTime(fields.at(i + 1), userHz, order[i]);
         if (!good)
             continue;
-        const int64_t user = v[0], nice = v[1], system = v[2], idle = v[3], iowait = v[4], irq = v[5],
-                      softirq = v[6];
-        ProcessorTimes t;
-        t.IdleTime = (idle + iowait) * unitsPerTick;
-        t.KernelTime = (system + irq + softirq + idle) * unitsPerTick;
-        t.UserTime = (user + nice) * unitsPerTick;
-        t.DpcTime = softirq * unitsPerTick;
-        t.InterruptTime = irq * unitsPerTick;
         if (out.size() <= index)
             out.resize(index + 1);
         out[index] = { t, true };
@@ -68,13 +68,11 @@ std::optional<ProcessorSnapshot> parseProcStat(const QByteArray& text, long user
     return out;
 }
 
-uint32_t GetTickCount()
+std::chrono::milliseconds monotonicMs()
 {
-    timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms
-        = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(ms);
+    // The steady clock is CLOCK_MONOTONIC.
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
 }
 
 } // namespace ampero

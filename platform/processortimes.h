@@ -1,20 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <QByteArray>
-#include <cstdint>
+#include <chrono>
 #include <optional>
 #include <vector>
 
 namespace ampero {
 
-// Cumulative times of one processor since boot, all in 100 ns units.
-// KernelTime includes IdleTime, as the usage arithmetic expects.
+// Cumulative times of one processor since boot, as the kernel's /proc/stat
+// counts them.
 struct ProcessorTimes {
-    int64_t IdleTime = 0; // idle + iowait
-    int64_t KernelTime = 0; // system + irq + softirq + idle
-    int64_t UserTime = 0; // user + nice
-    int64_t DpcTime = 0; // softirq
-    int64_t InterruptTime = 0; // irq
+    using Time = std::chrono::nanoseconds;
+    Time user {};
+    Time nice {};
+    Time system {};
+    Time idle {};
+    Time iowait {};
+    Time irq {};
+    Time softirq {};
 
     friend bool operator==(const ProcessorTimes&, const ProcessorTimes&) = default;
 };
@@ -27,23 +30,23 @@ struct ProcessorSnapshotEntry {
 };
 using ProcessorSnapshot = std::vector<ProcessorSnapshotEntry>;
 
-// The source of per-processor times and of the millisecond tick counter.
+// The source of per-processor times and of the time they were taken at.
 class ProcessorTimesSource {
 public:
     virtual ~ProcessorTimesSource() = default;
     // A fresh snapshot, or std::nullopt when the times cannot be read.
     virtual std::optional<ProcessorSnapshot> snapshot() = 0;
-    // Milliseconds on a monotonic clock, wrapping modulo 2^32.
-    virtual uint32_t tickCount() = 0;
+    // Whole milliseconds on a monotonic clock.
+    virtual std::chrono::milliseconds tickCount() = 0;
 };
 
-// The per-processor "cpuN" lines of a /proc/stat text converted to 100 ns
-// units, userHz being the kernel's clock ticks per second (USER_HZ). Lines
-// with fewer than the first seven fields or malformed numbers are skipped;
+// The per-processor "cpuN" lines of a /proc/stat text, userHz being the
+// kernel's clock ticks per second (USER_HZ). Lines with fewer than the first
+// seven fields or malformed or absurdly large numbers are skipped;
 // std::nullopt when no processor line is usable.
 std::optional<ProcessorSnapshot> parseProcStat(const QByteArray& text, long userHz);
 
-// CLOCK_MONOTONIC in milliseconds, low 32 bits.
-uint32_t GetTickCount();
+// CLOCK_MONOTONIC in whole milliseconds.
+std::chrono::milliseconds monotonicMs();
 
 } // namespace ampero

@@ -12,7 +12,7 @@ class ProcStatTimes final : public ProcessorTimesSource {
 public:
     explicit ProcStatTimes(QString path = QStringLiteral("/proc/stat"));
     std::optional<ProcessorSnapshot> snapshot() override;
-    uint32_t tickCount() override { return GetTickCount(); }
+    std::chrono::milliseconds tickCount() override { return monotonicMs(); }
 
 private:
     QString m_path;

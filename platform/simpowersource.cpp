@@ -216,36 +216,37 @@ PowerStatus SimPowerSource::read()
     const double full = m_settings.fullWh();
     const double left = std::max(0.0, full - m_usedWh);
     PowerStatus s;
-    s.acLineStatus = PowerStatus::AcOffline;
-    s.batteryLifePercent = static_cast<uint8_t>(gaugeLevel());
+    s.line = PowerLine::Battery;
+    s.level = gaugeLevel();
     s.energyWh = left;
     s.energyFullWh = full;
     s.energyFullDesignWh = m_settings.capacityWh;
     // The cell voltage falls as the battery empties, from 110 % to 90 % of the design.
     s.voltageV = m_settings.designVoltageV * (0.9 + 0.2 * left / full);
     s.powerW = left > 0 ? m_powerW : 0.0;
-    if (left <= 0 || s.batteryLifePercent == 0) {
-        s.batteryLifeTime = 0;
+    if (left <= 0 || s.level == 0) {
+        s.timeLeft = std::chrono::seconds(0);
     } else if (m_powerW > 0) {
         // Whole seconds, as a gauge counts them down.
-        s.batteryLifeTime = static_cast<uint32_t>(
-            std::min(std::floor(left / m_powerW * 3600.0 + 1e-6), double(PowerStatus::UnknownTime - 1)));
+        const double seconds = std::floor(left / m_powerW * 3600.0 + 1e-6);
+        if (seconds < 9223372036854775808.0) // else too long to count: unknown
+            s.timeLeft = std::chrono::seconds(static_cast<std::chrono::seconds::rep>(seconds));
     }
     if (m_powerW > 0)
-        s.batteryFullLifeTime = PowerStatus::secondsFrom(full / m_powerW * 3600.0);
+        s.fullLifeTime = PowerStatus::secondsFrom(full / m_powerW * 3600.0);
     return s;
 }
 
-std::optional<BatteryProperties> SimPowerSource::firstBattery()
+std::optional<BatteryIdentity> SimPowerSource::firstBattery()
 {
-    return BatteryProperties {
-        { QStringLiteral("Name"), QStringLiteral("Simulated battery") },
-        { QStringLiteral("Manufacturer"), QStringLiteral("Orvex Ampero") },
-        { QStringLiteral("Chemistry"), 6 }, // lithium ion
-        { QStringLiteral("DesignCapacity"), qRound64(m_settings.capacityWh * 1000) },
-        { QStringLiteral("FullChargeCapacity"), qRound64(m_settings.fullWh() * 1000) },
-        { QStringLiteral("DesignVoltage"), qRound64(m_settings.designVoltageV * 1000) },
-    };
+    BatteryIdentity b;
+    b.name = QStringLiteral("Simulated battery");
+    b.manufacturer = QStringLiteral("Orvex Ampero");
+    b.chemistry = BatteryChemistry::LithiumIon;
+    b.designCapacityMwh = static_cast<uint64_t>(qRound64(m_settings.capacityWh * 1000));
+    b.fullChargeCapacityMwh = static_cast<uint64_t>(qRound64(m_settings.fullWh() * 1000));
+    b.designVoltageMv = static_cast<uint64_t>(qRound64(m_settings.designVoltageV * 1000));
+    return b;
 }
 
 int64_t SimPowerSource::msUntilNextLevel() const

@@ -82,7 +82,7 @@ public:
 
     // The battery's identity: name, manufacturer, chemistry (lithium ion),
     // design and full capacity in mWh, design voltage in mV.
-    std::optional<BatteryProperties> firstBattery() override;
+    std::optional<BatteryIdentity> firstBattery() override;
 
 public Q_SLOTS:
     // Reads the level and emits powerChanged() when it differs from the

@@ -26,19 +26,19 @@ std::optional<qulonglong> readNumber(const QString& dir, const char* name)
 }
 
 // energy_<what> in µWh, else charge_<what> (µAh) × voltage_min_design (µV), as mWh.
-QVariant capacityMwh(const QString& dir, const char* energy, const char* charge)
+std::optional<uint64_t> capacityMwh(const QString& dir, const char* energy, const char* charge)
 {
     if (const auto uwh = readNumber(dir, energy))
-        return QVariant::fromValue<qulonglong>(*uwh / 1000u);
+        return *uwh / 1000u;
     const auto uah = readNumber(dir, charge);
     const auto uv = readNumber(dir, "voltage_min_design");
     if (!uah || !uv)
-        return {};
+        return std::nullopt;
     // µAh × µV = 10^-12 Wh; kept in long double so no product overflows.
     const long double mwh = static_cast<long double>(*uah) * static_cast<long double>(*uv) / 1e9L;
     if (mwh >= 1.8e19L)
-        return {};
-    return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(mwh));
+        return std::nullopt;
+    return static_cast<uint64_t>(mwh);
 }
 
 } // namespace
@@ -48,7 +48,7 @@ SysfsBatteryIdentity::SysfsBatteryIdentity(QString folder)
 {
 }
 
-std::optional<BatteryProperties> SysfsBatteryIdentity::firstBattery()
+std::optional<BatteryIdentity> SysfsBatteryIdentity::firstBattery()
 {
     const QDir dir(m_folder);
     const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
@@ -58,12 +58,10 @@ std::optional<BatteryProperties> SysfsBatteryIdentity::firstBattery()
             continue;
         if (readAttribute(path, "scope") == "Device")
             continue; // a mouse's or headset's battery
-        BatteryProperties props;
-        props.append({ QStringLiteral("DesignCapacity"),
-            capacityMwh(path, "energy_full_design", "charge_full_design") });
-        props.append(
-            { QStringLiteral("FullChargeCapacity"), capacityMwh(path, "energy_full", "charge_full") });
-        return props;
+        BatteryIdentity battery;
+        battery.designCapacityMwh = capacityMwh(path, "energy_full_design", "charge_full_design");
+        battery.fullChargeCapacityMwh = capacityMwh(path, "energy_full", "charge_full");
+        return battery;
     }
     return std::nullopt;
 }

@@ -6,14 +6,14 @@ namespace ampero {
 
 // The first battery (by directory name) among the kernel's power supplies in
 // folder (normally /sys/class/power_supply) that powers the system: type
-// "Battery" and scope not "Device". Gives "DesignCapacity" and
-// "FullChargeCapacity" in mWh, from energy_full_design and energy_full (µWh),
-// or from charge_full_design and charge_full (µAh) times voltage_min_design
-// (µV); a value that is missing or unreadable is given as null.
+// "Battery" and scope not "Device". Gives the design and full-charge
+// capacities in mWh, from energy_full_design and energy_full (µWh), or from
+// charge_full_design and charge_full (µAh) times voltage_min_design (µV); a
+// value that is missing or unreadable is left empty.
 class SysfsBatteryIdentity final : public BatteryIdentitySource {
 public:
     explicit SysfsBatteryIdentity(QString folder = QStringLiteral("/sys/class/power_supply"));
-    std::optional<BatteryProperties> firstBattery() override;
+    std::optional<BatteryIdentity> firstBattery() override;
 
 private:
     QString m_folder;

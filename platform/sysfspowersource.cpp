@@ -97,11 +97,11 @@ BatteryReading readBattery(const QString& dir)
     return b;
 }
 
-uint8_t roundPercent(double p)
+std::optional<int> roundPercent(double p)
 {
     if (!(p >= 0)) // also NaN
-        return PowerStatus::Unknown8;
-    return static_cast<uint8_t>(std::floor(std::min(p, 100.0) + 0.5));
+        return std::nullopt;
+    return static_cast<int>(std::floor(std::min(p, 100.0) + 0.5));
 }
 
 struct Scan {
@@ -141,14 +141,14 @@ PowerStatus combine(const Scan& s)
     PowerStatus st;
     if (s.batteries.empty()) {
         // A machine without a battery runs on mains.
-        st.acLineStatus = PowerStatus::AcOnline;
+        st.line = PowerLine::Mains;
         return st;
     }
 
     if (s.linesOnline > 0) {
-        st.acLineStatus = PowerStatus::AcOnline;
+        st.line = PowerLine::Mains;
     } else if (s.lines > 0) {
-        st.acLineStatus = PowerStatus::AcOffline;
+        st.line = PowerLine::Battery;
     } else {
         // No line supply is listed: the batteries' own state tells.
         bool discharging = false, charging = false;
@@ -158,9 +158,7 @@ PowerStatus combine(const Scan& s)
             else if (b.state == "Charging" || b.state == "Full" || b.state == "Not charging")
                 charging = true;
         }
-        st.acLineStatus = discharging ? PowerStatus::AcOffline
-            : charging                ? PowerStatus::AcOnline
-                                      : PowerStatus::Unknown8;
+        st.line = discharging ? PowerLine::Battery : charging ? PowerLine::Mains : PowerLine::Unknown;
     }
 
     bool allEnergy = true, allRates = true, allTimes = true;
@@ -190,13 +188,13 @@ PowerStatus combine(const Scan& s)
     }
 
     if (allEnergy) {
-        st.batteryLifePercent = roundPercent(100.0 * energy / full);
+        st.level = roundPercent(100.0 * energy / full);
         st.energyWh = energy / 1e6;
         st.energyFullWh = full / 1e6;
-        if (allRates && st.acLineStatus == PowerStatus::AcOffline)
+        if (allRates && st.line == PowerLine::Battery)
             st.powerW = rate / 1e6; // drawn from the battery: only on battery
     } else if (percentCount > 0) {
-        st.batteryLifePercent = roundPercent(percentSum / percentCount);
+        st.level = roundPercent(percentSum / percentCount);
     }
     // The design energy and the voltage only where every battery gives them;
     // the voltage of several batteries is their mean.
@@ -213,16 +211,16 @@ PowerStatus combine(const Scan& s)
     if (allVolts)
         st.voltageV = volts / 1e6 / static_cast<double>(s.batteries.size());
 
-    if (st.acLineStatus == PowerStatus::AcOffline) {
+    if (st.line == PowerLine::Battery) {
         const bool ratesKnown = allEnergy && allRates && rate > 0;
         if (s.batteries.size() == 1 && s.batteries.front().timeToEmpty > 0)
-            st.batteryLifeTime = PowerStatus::secondsFrom(s.batteries.front().timeToEmpty);
+            st.timeLeft = PowerStatus::secondsFrom(s.batteries.front().timeToEmpty);
         else if (ratesKnown)
-            st.batteryLifeTime = PowerStatus::secondsFrom(energy / rate * 3600.0);
+            st.timeLeft = PowerStatus::secondsFrom(energy / rate * 3600.0);
         else if (allTimes)
-            st.batteryLifeTime = PowerStatus::secondsFrom(times);
+            st.timeLeft = PowerStatus::secondsFrom(times);
         if (ratesKnown)
-            st.batteryFullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
+            st.fullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
     }
     return st;
 }

@@ -27,10 +27,10 @@ namespace ampero {
 // up; their voltage is the mean. A figure that one of the batteries lacks is
 // unknown for all.
 //
-// AC line: 1 when a Mains or USB supply reports online=1, 0 when such
-// supplies exist and none is online. Without any of them the batteries'
-// `status` decides (Discharging: 0; Charging, Full, Not charging: 1). With no
-// battery at all the machine is on mains: AC 1, level 255.
+// Power line: mains when a Mains or USB supply reports online=1, battery when
+// such supplies exist and none is online. Without any of them the batteries'
+// `status` decides (Discharging: battery; Charging, Full, Not charging:
+// mains). With no battery at all the machine is on mains, level unknown.
 //
 // Times (only on battery): remaining time from time_to_empty_now, else from
 // energy / power; the full-battery time from full energy / power.

@@ -27,9 +27,6 @@ namespace ampero {
 // One second as a day fraction; each sample advances the elapsed time by it.
 inline constexpr double TimeStep = kDayPerSecond;
 
-// Forecast value meaning that the operating system gave none.
-inline constexpr uint32_t ForecastUnknown = 0xFFFFFFFFu;
-
 struct ResultsEvaluation {
     // False when the file was rejected or could not be read; failure says
     // why in one line, and rejected is true for a file that is not a results

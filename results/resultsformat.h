@@ -16,8 +16,10 @@
 // The reader and the writer mirror each other. This file needs nothing but
 // the standard library, so the reader can be fuzzed on its own.
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,6 +29,17 @@ namespace ampero {
 inline constexpr std::array<uint8_t, 4> ResultsMagic { 0x03, 'A', 'P', 'R' };
 inline constexpr uint8_t ResultsTerminator = 0xFF;
 inline constexpr std::size_t ResultsHeaderSize = 10;
+// Forecast value meaning that the operating system gave none.
+inline constexpr uint32_t ForecastUnknown = 0xFFFFFFFFu;
+
+// A forecast as the Forecast field stores it. A time the field cannot hold
+// is unknown: a capped value would read as a real forecast.
+constexpr uint32_t forecastField(std::optional<std::chrono::seconds> forecast)
+{
+    if (!forecast || forecast->count() < 0 || forecast->count() >= ForecastUnknown)
+        return ForecastUnknown;
+    return static_cast<uint32_t>(forecast->count());
+}
 // The largest file readResultsFile() reads: 64 MiB, some two years of samples.
 // Anything longer is refused as too large.
 inline constexpr std::size_t ResultsMaxFileSize = std::size_t(64) << 20;

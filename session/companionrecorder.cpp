@@ -47,7 +47,7 @@ CompanionSetup CompanionRecorder::currentSetup()
     s.cpuGovernor = facts.cpuGovernor;
     s.batteryVendor = m_battery.Manufacturer;
     s.batteryModel = m_battery.Name;
-    if (m_battery.Chemistry != 0 && m_battery.Chemistry != 2)
+    if (m_battery.Chemistry != BatteryChemistry::Unknown)
         s.batteryTechnology = chemistryName(m_battery.Chemistry);
     s.batteryEnergyFullDesignWh = status.energyFullDesignWh;
     s.batteryEnergyFullWh = status.energyFullWh;

@@ -10,20 +10,21 @@
 namespace ampero {
 
 namespace {
-constexpr uint8_t ReadyThreshold = 10;
+constexpr int ReadyThreshold = 10;
 
-QString percentText(uint8_t level)
+// The level label's text. An unknown level has always read "255%" there.
+QString percentText(std::optional<int> level)
 {
-    return QString::number(level) + QLatin1Char('%');
+    return level ? QString::number(*level) + QLatin1Char('%') : QStringLiteral("255%");
 }
 } // namespace
 
 Readiness readinessOf(const PowerStatus& status)
 {
-    if (status.acLineStatus != PowerStatus::AcOffline)
+    if (status.line != PowerLine::Battery)
         return Readiness::Disabled;
-    // Compared as a byte: the unknown level 255 counts as ready.
-    return status.batteryLifePercent >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
+    // An unknown level does not keep a test from starting.
+    return !status.level || *status.level >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
 }
 
 QString readinessText(Readiness r)
@@ -39,12 +40,16 @@ QString readinessText(Readiness r)
     return QCoreApplication::translate("ampero", "testing disabled");
 }
 
-QString powerModeText(uint8_t acLineStatus)
+QString powerModeText(PowerLine line)
 {
-    if (acLineStatus == PowerStatus::AcOffline)
+    switch (line) {
+    case PowerLine::Battery:
         return QCoreApplication::translate("ampero", "powered by battery");
-    if (acLineStatus == PowerStatus::AcOnline)
+    case PowerLine::Mains:
         return QCoreApplication::translate("ampero", "powered by AC");
+    case PowerLine::Unknown:
+        break;
+    }
     return QCoreApplication::translate("ampero", "unknown");
 }
 
@@ -107,8 +112,8 @@ void PowerWatcher::check(Check which)
     const PowerStatus s = m_power.status();
     const Readiness r = readinessOf(s);
     if (r != Readiness::Disabled) {
-        m_view.setModeText(powerModeText(s.acLineStatus));
-        m_view.setLevelText(percentText(s.batteryLifePercent));
+        m_view.setModeText(powerModeText(s.line));
+        m_view.setLevelText(percentText(s.level));
         // While a test runs (or its results are up) the current action is
         // the test's own: "testing...", then how it ended.
         if (which != Check::AfterResults && m_state.mode == TestMode::None)
@@ -122,7 +127,7 @@ void PowerWatcher::check(Check which)
     if (which == Check::Broadcast && m_state.mode != TestMode::None
         && m_clock.gapNowMs() - m_state.lastTickMs >= TickGapMs)
         return;
-    m_view.setModeText(powerModeText(s.acLineStatus));
+    m_view.setModeText(powerModeText(s.line));
     if (which == Check::Broadcast)
         m_view.setLevelText(percentText(0));
     if (which != Check::AfterResults)

@@ -17,15 +17,15 @@ class SystemEvents;
 
 // What the power state allows, by the readiness rule.
 enum class Readiness {
-    Ready, // on battery, level 10 % or more (or unknown, 255)
+    Ready, // on battery, level 10 % or more or unknown
     NotReady, // on battery, level below 10 %
-    Disabled, // on AC or an unknown line status
+    Disabled, // on mains or an unknown power line
 };
 Readiness readinessOf(const PowerStatus& status);
 // "ready for test", "not ready for test" or "testing disabled".
 QString readinessText(Readiness r);
 // "powered by battery", "powered by AC" or "unknown".
-QString powerModeText(uint8_t acLineStatus);
+QString powerModeText(PowerLine line);
 
 class PowerWatcher : public QObject {
     Q_OBJECT

@@ -66,7 +66,7 @@ void TestSession::setMeasureCpuClock(std::function<double()> measure)
     m_measureCpuClock = std::move(measure);
 }
 
-void TestSession::setBatteryCapacity(uint32_t capacity)
+void TestSession::setBatteryCapacity(std::optional<uint32_t> capacity)
 {
     m_capacity = capacity;
 }
@@ -121,8 +121,8 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     if (readiness != Readiness::Ready) {
         m_watcher.recheckPower();
         const QString why = readiness == Readiness::NotReady
-            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.batteryLifePercent)
-            : powerModeText(before.acLineStatus);
+            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.level.value_or(0))
+            : powerModeText(before.line);
         m_dialogs.showError(readinessText(readiness) + QStringLiteral(" (") + why + QLatin1Char(')'));
         return;
     }
@@ -135,11 +135,9 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     m_state.lastTickMs = m_clock.gapNowMs();
     m_state.mode = mode;
 
-    const uint32_t forecast = before.batteryFullLifeTime != PowerStatus::UnknownTime
-        ? before.batteryFullLifeTime
-        : before.batteryLifeTime;
-    if (!m_file.create(
-            m_state.resultsFileName.toStdString(), modeByte(m_state.mode), noLoad ? 1 : 0, forecast)) {
+    const auto forecast = before.fullLifeTime ? before.fullLifeTime : before.timeLeft;
+    if (!m_file.create(m_state.resultsFileName.toStdString(), modeByte(m_state.mode), noLoad ? 1 : 0,
+            forecastField(forecast))) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
@@ -210,17 +208,15 @@ void TestSession::onTick()
         return;
     }
 
-    int level = m_power.status().batteryLifePercent;
-    if (level == PowerStatus::Unknown8) {
-        // An unknown level is never written (255 ends the samples in the
-        // file): the sample repeats the last level of this test, and before
-        // the first known level the tick takes no sample at all.
-        if (m_lastSample < 0) {
-            m_state.lastTickMs = m_clock.gapNowMs();
-            return;
-        }
-        level = m_lastSample;
+    const std::optional<int> reading = m_power.status().level;
+    if (!reading && m_lastSample < 0) {
+        // An unknown level is never written: the sample repeats the last
+        // level of this test, and before the first known level the tick
+        // takes no sample at all.
+        m_state.lastTickMs = m_clock.gapNowMs();
+        return;
     }
+    const int level = reading.value_or(m_lastSample);
 
     m_chart.addSample(m_state.elapsed, level);
     if (m_state.lastLevel < 0)
@@ -268,7 +264,8 @@ bool TestSession::stopTest()
     const uint64_t work = workCount();
     const bool fast = m_state.mode == TestMode::Fast;
     // finish() closes the file even when a write fails.
-    const bool ok = m_file.finish(fast ? &m_state.levelChangeTimes : nullptr, m_capacity, work);
+    // The file stores an unknown capacity as 0.
+    const bool ok = m_file.finish(fast ? &m_state.levelChangeTimes : nullptr, m_capacity.value_or(0), work);
     if (ok)
         m_view.setActionText(QCoreApplication::translate("ampero", "testing completed"));
     else

@@ -21,6 +21,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace ampero {
 
@@ -45,8 +46,8 @@ public:
 
     // The processor clock estimate in MHz (about 100 ms); 0 when unknown.
     void setMeasureCpuClock(std::function<double()> measure);
-    // The battery capacity written into each results file; 0 when unknown.
-    void setBatteryCapacity(uint32_t capacity);
+    // The battery capacity in mWh written into each results file.
+    void setBatteryCapacity(std::optional<uint32_t> capacity);
     // Creates the results window, loads the file into it and opens it
     // modally, then returns; closed() is to be called once the window has
     // closed, or at once when none could be shown.
@@ -124,7 +125,7 @@ private:
     QTimer m_testTimer; // 1000 ms: onTick
     QTimer m_loadTimer; // 10 ms one-shot: the load starts after the first sample
     std::function<double()> m_measureCpuClock;
-    uint32_t m_capacity = 0;
+    std::optional<uint32_t> m_capacity;
     ShowResultsWindow m_showResultsWindow;
     int m_lastSample = -1;
     QString m_writeError;

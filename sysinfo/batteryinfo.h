@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace ampero {
 
@@ -11,25 +12,25 @@ namespace ampero {
 struct BatteryInfo {
     QString Name;
     QString Manufacturer;
-    uint16_t Chemistry = 0; // code, see BatteryIdentitySource
-    uint32_t Capacity = 0; // mWh, the larger of design and full-charge capacity
-    uint64_t DesignVoltage = 0; // mV
+    BatteryChemistry Chemistry = BatteryChemistry::Unknown;
+    // mWh, the larger of design and full-charge capacity, cut to the 32 bits
+    // the results file keeps; empty when neither is known or both read 0.
+    std::optional<uint32_t> Capacity;
+    std::optional<uint64_t> DesignVoltage; // mV; empty when unknown or read as 0
 
     friend bool operator==(const BatteryInfo&, const BatteryInfo&) = default;
 };
 
-// Both texts empty, all numbers 0.
+// Both texts empty, the chemistry and all figures unknown.
 void EmptyBatteryInfo(BatteryInfo& info);
 
 // The battery's record from the portable battery source, then, when no
-// capacity came from it, the capacities of the general source. A property
-// that is null or does not convert is skipped and its field stays empty.
-// When a source that is asked has no battery, the whole record is empty.
-// Never fails.
+// capacity came from it, the capacities of the general source. A figure the
+// source does not give stays empty. When a source that is asked has no
+// battery, the whole record is empty. Never fails.
 BatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general);
 
-// Human name of a chemistry code ("Lithium-ion", ...); "Unknown" for codes
-// without one.
-QString chemistryName(uint16_t code);
+// Human name of a chemistry ("Lithium-ion", ...; "Unknown").
+QString chemistryName(BatteryChemistry chemistry);
 
 } // namespace ampero

@@ -33,15 +33,11 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
 
     const PowerStatus& p = info.power;
     line("Power source",
-        p.acLineStatus == PowerStatus::AcOffline      ? phrase("powered by battery")
-            : p.acLineStatus == PowerStatus::AcOnline ? phrase("powered by AC")
-                                                      : phrase("unknown"));
-    line("Level",
-        p.batteryLifePercent <= 100 ? QString::number(p.batteryLifePercent) + QLatin1Char('%')
-                                    : phrase("unknown"));
-    line("Forecast",
-        p.batteryLifeTime == PowerStatus::UnknownTime ? phrase("unknown")
-                                                      : elapsedTimeTextSeconds(p.batteryLifeTime));
+        p.line == PowerLine::Battery     ? phrase("powered by battery")
+            : p.line == PowerLine::Mains ? phrase("powered by AC")
+                                         : phrase("unknown"));
+    line("Level", p.level ? QString::number(*p.level) + QLatin1Char('%') : phrase("unknown"));
+    line("Forecast", p.timeLeft ? elapsedTimeTextSeconds(p.timeLeft->count()) : phrase("unknown"));
     line("Energy now", figure(p.energyWh, "Wh", locale));
     line("Energy full", figure(p.energyFullWh, "Wh", locale));
     line("Energy full design", figure(p.energyFullDesignWh, "Wh", locale));
@@ -53,12 +49,11 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Battery name", orUnknown(b.Name));
     line("Battery manufacturer", orUnknown(b.Manufacturer));
     line("Battery chemistry",
-        b.Chemistry == 0 ? phrase("unknown")
-                         : QStringLiteral("%1 (%2)").arg(chemistryName(b.Chemistry)).arg(b.Chemistry));
+        b.Chemistry == BatteryChemistry::Unknown ? phrase("unknown") : chemistryName(b.Chemistry));
     line("Battery capacity",
-        b.Capacity == 0 ? phrase("unknown") : QString::number(b.Capacity) + QStringLiteral(" mWh"));
+        b.Capacity ? QString::number(*b.Capacity) + QStringLiteral(" mWh") : phrase("unknown"));
     line("Battery design voltage",
-        b.DesignVoltage == 0 ? phrase("unknown") : QString::number(b.DesignVoltage) + QStringLiteral(" mV"));
+        b.DesignVoltage ? QString::number(*b.DesignVoltage) + QStringLiteral(" mV") : phrase("unknown"));
 
     line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
     QString clock = clockText(info.clockMhz, locale);

@@ -3,24 +3,21 @@
 
 namespace ampero {
 
-int64_t unitsToMs(int64_t units)
+int64_t roundedMs(std::chrono::nanoseconds time)
 {
-    int64_t q = units / 10000;
-    const int64_t r = units % 10000; // same sign as units
+    constexpr int64_t nsPerMs = 1'000'000;
+    const int64_t ns = time.count();
+    int64_t q = ns / nsPerMs;
+    const int64_t r = ns % nsPerMs; // same sign as ns
     const int64_t twice = 2 * (r < 0 ? -r : r);
-    if (twice > 10000 || (twice == 10000 && (q % 2) != 0))
-        q += units < 0 ? -1 : 1;
+    if (twice > nsPerMs || (twice == nsPerMs && (q % 2) != 0))
+        q += ns < 0 ? -1 : 1;
     return q;
 }
 
-uint32_t tickDifference(uint32_t prev, uint32_t now)
+float sharePercent(int64_t ms, std::chrono::milliseconds dt)
 {
-    return now - prev; // unsigned arithmetic wraps modulo 2^32
-}
-
-float sharePercent(int64_t ms, uint32_t dtMs)
-{
-    return static_cast<float>(static_cast<double>(ms) / static_cast<double>(dtMs) * 100.0);
+    return static_cast<float>(static_cast<double>(ms) / static_cast<double>(dt.count()) * 100.0);
 }
 
 ProcessorUsage::ProcessorUsage(ProcessorTimesSource& source, int processorCount)
@@ -43,7 +40,7 @@ void ProcessorUsage::InitProcessorUsage()
 
 bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& table)
 {
-    const uint32_t newTick = m_source.tickCount();
+    const std::chrono::milliseconds newTick = m_source.tickCount();
     std::optional<ProcessorSnapshot> newSnapshot = QuerySystemInformation();
     if (!newSnapshot)
         return false; // keep the previous snapshot; the next sample spans both intervals
@@ -53,8 +50,8 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& tabl
         m_prevTickCount = newTick;
         return false;
     }
-    const uint32_t dt = tickDifference(m_prevTickCount, newTick);
-    if (dt == 0)
+    const std::chrono::milliseconds dt = newTick - m_prevTickCount;
+    if (dt <= std::chrono::milliseconds(0))
         return false; // keep the older snapshot so the next interval is not empty
     const ProcessorSnapshot& prev = *m_prevSnapshot;
     const ProcessorSnapshot& next = *newSnapshot;
@@ -72,11 +69,16 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& tabl
         } else {
             const ProcessorTimes& a = prev[cpu].times;
             const ProcessorTimes& b = next[cpu].times;
-            e.Idle = sharePercent(unitsToMs(b.IdleTime - a.IdleTime), dt);
-            e.Kernel = sharePercent(unitsToMs(b.KernelTime - a.KernelTime), dt);
-            e.User = sharePercent(unitsToMs(b.UserTime - a.UserTime), dt);
-            e.Dpc = sharePercent(unitsToMs(b.DpcTime - a.DpcTime), dt);
-            e.Interrupt = sharePercent(unitsToMs(b.InterruptTime - a.InterruptTime), dt);
+            const auto idle = b.idle - a.idle;
+            const auto irq = b.irq - a.irq;
+            const auto softirq = b.softirq - a.softirq;
+            // Idle counts the time waiting for input and output; the kernel's
+            // share includes the idle time, as the usage rule expects.
+            e.Idle = sharePercent(roundedMs(idle + (b.iowait - a.iowait)), dt);
+            e.Kernel = sharePercent(roundedMs((b.system - a.system) + irq + softirq + idle), dt);
+            e.User = sharePercent(roundedMs((b.user - a.user) + (b.nice - a.nice)), dt);
+            e.SoftIrq = sharePercent(roundedMs(softirq), dt);
+            e.Interrupt = sharePercent(roundedMs(irq), dt);
         }
         table.push_back(e);
     }

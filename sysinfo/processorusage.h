@@ -2,6 +2,7 @@
 #pragma once
 #include "platform/processortimes.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -14,19 +15,16 @@ struct ProcessorUsageShare {
     float Idle = 0;
     float Kernel = 0;
     float User = 0;
-    float Dpc = 0;
+    float SoftIrq = 0;
     float Interrupt = 0;
 };
 
-// x / 10000 rounded to the nearest integer, exact halves to the even one:
-// a time in 100 ns units as whole milliseconds.
-int64_t unitsToMs(int64_t units);
-
-// Milliseconds from prev to now on a 32-bit tick counter, across its wrap.
-uint32_t tickDifference(uint32_t prev, uint32_t now);
+// A time as whole milliseconds, rounded to the nearest, exact halves to the
+// even one.
+int64_t roundedMs(std::chrono::nanoseconds time);
 
 // ms / dt * 100 in double precision, stored as a float.
-float sharePercent(int64_t ms, uint32_t dtMs);
+float sharePercent(int64_t ms, std::chrono::milliseconds dt);
 
 // Turns successive snapshots of the per-processor times into shares of the
 // elapsed interval. Main thread only.
@@ -56,7 +54,7 @@ private:
     ProcessorTimesSource& m_source;
     int m_processorCount;
     std::optional<ProcessorSnapshot> m_prevSnapshot;
-    uint32_t m_prevTickCount = 0;
+    std::chrono::milliseconds m_prevTickCount { 0 };
     uint16_t m_sampledProcessorCount = 0;
 };
 

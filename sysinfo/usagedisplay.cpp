@@ -24,7 +24,7 @@ std::optional<UsageDisplay> usageDisplay(const std::vector<ProcessorUsageShare>&
     for (int i = 0; i < n; ++i) {
         const ProcessorUsageShare& e = table[static_cast<size_t>(i)];
         const float u = static_cast<float>(100.0 - static_cast<double>(e.Idle)
-            - static_cast<double>(e.Interrupt) - static_cast<double>(e.Dpc));
+            - static_cast<double>(e.Interrupt) - static_cast<double>(e.SoftIrq));
         const int p = static_cast<int>(roundHalfEven(static_cast<double>(u)));
         out.positions.push_back(p);
         total += p;

@@ -28,18 +28,18 @@ TEST_F(DefaultPowerSource, UPowerWhenItKnowsAPowerSupplyElseSysfs)
     source = createPowerSource(QStringLiteral("upower"), &error);
     ASSERT_TRUE(source) << error.toStdString();
     EXPECT_EQ(source->backendName(), QStringLiteral("upower"));
-    EXPECT_EQ(source->status().acLineStatus, PowerStatus::AcOnline);
+    EXPECT_EQ(source->status().line, PowerLine::Mains);
 
     // With a battery UPower is the default.
     bed.add(QStringLiteral("BAT0"), test::energyBattery(20, 50, 10));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return source->status().batteryLifePercent == 40; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return source->status().level == 40; }, 10000));
     source = createPowerSource(QString(), &error);
     ASSERT_TRUE(source) << error.toStdString();
     EXPECT_EQ(source->backendName(), QStringLiteral("upower"));
     const PowerStatus s = source->status();
-    EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
-    EXPECT_EQ(s.batteryLifePercent, 40);
-    EXPECT_EQ(s.batteryLifeTime, 7200u);
+    EXPECT_EQ(s.line, PowerLine::Battery);
+    EXPECT_EQ(s.level, 40);
+    EXPECT_EQ(s.timeLeft, std::chrono::seconds(7200));
     source.reset();
 
     // UPower gone: asking for it is an error, the default falls back to sysfs.

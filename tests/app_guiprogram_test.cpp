@@ -87,10 +87,10 @@ protected:
     GuiProgramTest()
     {
         PowerStatus s;
-        s.acLineStatus = PowerStatus::AcOffline;
-        s.batteryLifePercent = 80;
-        s.batteryLifeTime = 3600;
-        s.batteryFullLifeTime = 7200;
+        s.line = PowerLine::Battery;
+        s.level = 80;
+        s.timeLeft = std::chrono::seconds(3600);
+        s.fullLifeTime = std::chrono::seconds(7200);
         power.setStatus(s);
         // As the processor gives it: 48 bytes, padded with NULs.
         processor.brand = QByteArray("  Test Processor 3000").leftJustified(48, '\0');
@@ -177,7 +177,7 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
 
     // The battery loses one percent a second: changes at 1, 2 and 3 s.
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
-        [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+        [this](double, int level) { power.setLevel(level - 1); });
     bool lockedDuringTest = false;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [this, &lockedDuringTest] {
         lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock();
@@ -257,9 +257,9 @@ TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
     // Every level change of the battery is a power notice to the program.
     QStringList actions, levels;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&](double, int level) {
-        actions << labelText(main, "actionLabel");
-        levels << labelText(main, "levelLabel");
-        power.setLevel(static_cast<uint8_t>(level - 1));
+        actions << labelText(main, "ActionLabel");
+        levels << labelText(main, "BettaryLevelLabel");
+        power.setLevel(level - 1);
     });
     QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
@@ -309,7 +309,7 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
             // The usage bars come back with the next tick, in its wake-up.
             afterwards.usageTimer = main.usageTimer()->isActive();
         }
-        power.setLevel(static_cast<uint8_t>(level - 1));
+        power.setLevel(level - 1);
     });
     QSignalSpy over(&program->session(), &TestSession::resultsClosed);
     ModalAnswers answers;
@@ -461,13 +461,12 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, GuiProgramInterrupt,
-    ::testing::Values(
-        InterruptCase { "CancelButton",
-            [](FakePowerSource&, GuiProgram& p) {
-                p.testingWindow().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-            } },
-        InterruptCase { "AcPlugged",
-            [](FakePowerSource& power, GuiProgram&) { power.setAcLineStatus(PowerStatus::AcOnline); } }),
+    ::testing::Values(InterruptCase { "CancelButton",
+                          [](FakePowerSource&, GuiProgram& p) {
+                              p.testingWindow().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+                          } },
+        InterruptCase {
+            "AcPlugged", [](FakePowerSource& power, GuiProgram&) { power.setLine(PowerLine::Mains); } }),
     [](const ::testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GuiProgramTest, ResultsFileOnTheCommandLineOpensShortlyAfterShow)
@@ -570,7 +569,7 @@ TEST_F(GuiProgramTest, CommandLineComparesFurtherFilesAndATestStartClearsThem)
 
     // A test start clears the comparison with the chart.
     QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
-        [this](double, int level) { power.setLevel(static_cast<uint8_t>(level - 1)); });
+        [this](double, int level) { power.setLevel(level - 1); });
     int seriesDuringTest = -1;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &program->mainWindow(),
         [&] { seriesDuringTest = chart->seriesCount(); });

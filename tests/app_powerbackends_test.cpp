@@ -63,8 +63,8 @@ TEST(PowerSourceFactory, SysfsTakesTheGivenFolder)
     EXPECT_EQ(sysfs->root(), dir.path());
     // An empty folder is a machine without battery.
     const PowerStatus s = source->status();
-    EXPECT_EQ(s.acLineStatus, PowerStatus::AcOnline);
-    EXPECT_EQ(s.batteryLifePercent, PowerStatus::Unknown8);
+    EXPECT_EQ(s.line, PowerLine::Mains);
+    EXPECT_EQ(s.level, std::nullopt);
 }
 
 TEST(PowerSourceFactory, DefaultAlwaysGivesARealBackend)

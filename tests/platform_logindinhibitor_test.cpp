@@ -284,8 +284,8 @@ TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
     test::FakeDialogs dialogs;
     test::FakeTestingWindow testing;
     PowerStatus battery;
-    battery.acLineStatus = PowerStatus::AcOffline;
-    battery.batteryLifePercent = 80;
+    battery.line = PowerLine::Battery;
+    battery.level = 80;
     FakePowerSource power(battery);
     FakeClock clock;
     test::FakeLoad load;
@@ -316,7 +316,7 @@ TEST_F(MockBus, LocksAreReleasedBeforeTheResultsWindowShows)
     expectInhibitors({ DelayLock, IdleLock });
     for (int level : { 80, 79, 78, 77, 76 }) {
         clock.advanceMs(1000);
-        power.setLevel(static_cast<uint8_t>(level));
+        power.setLevel(level);
         session.onTick();
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return resultsShown; }));

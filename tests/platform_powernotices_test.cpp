@@ -32,16 +32,16 @@ struct FakeBackend {
     void start()
     {
         PowerStatus s;
-        s.acLineStatus = PowerStatus::AcOffline;
-        s.batteryLifePercent = 55;
-        s.batteryLifeTime = 3600;
+        s.line = PowerLine::Battery;
+        s.level = 55;
+        s.timeLeft = std::chrono::seconds(3600);
         source.setStatus(s);
     }
     void changeLevel() { source.setLevel(54); }
     void changeTimeOnly()
     {
         PowerStatus s = source.status();
-        s.batteryLifeTime = 3000;
+        s.timeLeft = std::chrono::seconds(3000);
         source.setStatus(s);
     }
     void poll() { }
@@ -169,26 +169,26 @@ TYPED_TEST_SUITE(PowerNotices, Backends, BackendNames);
 
 TYPED_TEST(PowerNotices, LevelChangeEmitsOnce)
 {
-    const uint8_t before = this->source().status().batteryLifePercent;
+    const std::optional<int> before = this->source().status().level;
     this->backend.changeLevel();
     this->backend.settle([this] { return this->spy->count() > 0; });
     this->backend.poll();
     QCoreApplication::processEvents();
-    EXPECT_LT(this->source().status().batteryLifePercent, before);
+    EXPECT_LT(this->source().status().level, before);
     this->expectOneNoticeOfTheCurrentReading();
 }
 
 TYPED_TEST(PowerNotices, TimeOnlyChangeEmitsNothing)
 {
     const PowerStatus before = this->source().status();
-    ASSERT_NE(before.batteryLifeTime, PowerStatus::UnknownTime);
+    ASSERT_NE(before.timeLeft, std::nullopt);
     this->backend.changeTimeOnly();
-    this->backend.settle([&] { return this->source().status().batteryLifeTime != before.batteryLifeTime; });
+    this->backend.settle([&] { return this->source().status().timeLeft != before.timeLeft; });
     this->backend.poll();
     QCoreApplication::processEvents();
     // The new time is kept, but it is no change of the power state.
-    EXPECT_NE(this->source().status().batteryLifeTime, before.batteryLifeTime);
-    EXPECT_EQ(this->source().status().batteryLifePercent, before.batteryLifePercent);
+    EXPECT_NE(this->source().status().timeLeft, before.timeLeft);
+    EXPECT_EQ(this->source().status().level, before.level);
     EXPECT_EQ(this->spy->count(), 0);
 }
 

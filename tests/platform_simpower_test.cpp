@@ -16,10 +16,10 @@ TEST(SimPowerSource, StartsFullOnBatteryWithForecastFromRate)
     auto clock = std::make_shared<FakeClock>();
     SimPowerSource sim(clock, 3, 0);
     const PowerStatus s = sim.status();
-    EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
-    EXPECT_EQ(s.batteryLifePercent, 100);
-    EXPECT_EQ(s.batteryLifeTime, 300u);
-    EXPECT_EQ(s.batteryFullLifeTime, 300u);
+    EXPECT_EQ(s.line, PowerLine::Battery);
+    EXPECT_EQ(s.level, 100);
+    EXPECT_EQ(s.timeLeft, std::chrono::seconds(300));
+    EXPECT_EQ(s.fullLifeTime, std::chrono::seconds(300));
     EXPECT_EQ(sim.backendName(), QStringLiteral("sim"));
 }
 
@@ -32,7 +32,7 @@ TEST(SimPowerSource, LosesOnePercentEveryPeriodAndSignalsEachLevel)
     struct Step {
         int64_t advanceMs;
         int level;
-        uint32_t lifeTime;
+        int lifeTime;
         int notices;
     };
     const Step steps[] = {
@@ -47,10 +47,10 @@ TEST(SimPowerSource, LosesOnePercentEveryPeriodAndSignalsEachLevel)
         clock->advanceMs(step.advanceMs);
         sim.checkForChange();
         const PowerStatus s = sim.status();
-        EXPECT_EQ(s.batteryLifePercent, step.level) << "after +" << step.advanceMs << " ms";
-        EXPECT_EQ(s.batteryLifeTime, step.lifeTime) << "after +" << step.advanceMs << " ms";
+        EXPECT_EQ(s.level, step.level) << "after +" << step.advanceMs << " ms";
+        EXPECT_EQ(s.timeLeft, std::chrono::seconds(step.lifeTime)) << "after +" << step.advanceMs << " ms";
         EXPECT_EQ(spy.count(), step.notices) << "after +" << step.advanceMs << " ms";
-        EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
+        EXPECT_EQ(s.line, PowerLine::Battery);
     }
 }
 
@@ -60,9 +60,9 @@ TEST(SimPowerSource, WallClockStepsDoNotMoveTheLevel)
     SimPowerSource sim(clock, 1, 0);
     clock->stepWallClockMs(-3600000);
     clock->stepWallClockMs(7200000);
-    EXPECT_EQ(sim.refresh().batteryLifePercent, 100);
+    EXPECT_EQ(sim.refresh().level, 100);
     clock->sleepMs(10000); // a suspend counts as time on battery
-    EXPECT_EQ(sim.refresh().batteryLifePercent, 90);
+    EXPECT_EQ(sim.refresh().level, 90);
 }
 
 TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
@@ -71,7 +71,7 @@ TEST(SimPowerSource, NonPositiveRateIsRaisedToOneSecond)
     SimPowerSource sim(clock, 0, 0);
     EXPECT_EQ(sim.secondsPerPercent(), 1);
     clock->advanceMs(1000);
-    EXPECT_EQ(sim.refresh().batteryLifePercent, 99);
+    EXPECT_EQ(sim.refresh().level, 99);
 }
 
 } // namespace
@@ -101,7 +101,7 @@ TEST(SimPowerSource, WakesWhenTheLevelChangesAndEveryTenSeconds)
     }
     clock->advanceMs(2000);
     sim.checkForChange();
-    EXPECT_EQ(sim.status().batteryLifePercent, 0);
+    EXPECT_EQ(sim.status().level, 0);
     EXPECT_EQ(sim.nextCheckInMs(), -1) << "empty: nothing left to look for";
 
     // At a steady draw only the level changes; a varying draw is read again
@@ -123,10 +123,10 @@ std::vector<int> levelsToEmpty(const SimBatterySettings& settings, const SimPowe
 {
     auto clock = std::make_shared<FakeClock>();
     SimPowerSource sim(clock, settings, load, 0);
-    std::vector<int> levels { sim.status().batteryLifePercent };
+    std::vector<int> levels { sim.status().level.value_or(-1) };
     while (levels.back() > 0 && levels.size() < 1000000) {
         clock->advanceMs(1000);
-        levels.push_back(sim.refresh().batteryLifePercent);
+        levels.push_back(sim.refresh().level.value_or(-1));
     }
     return levels;
 }
@@ -153,19 +153,16 @@ TEST(SimPowerSource, EnergyFiguresAndIdentityOfTheDefaultBattery)
     EXPECT_NEAR(*s.voltageV, 11.4 * 1.1, 1e-9);
     clock->advanceMs(250000);
     s = sim.refresh();
-    EXPECT_EQ(s.batteryLifePercent, 75);
+    EXPECT_EQ(s.level, 75);
     EXPECT_NEAR(*s.energyWh, 37.5, 1e-9);
     EXPECT_LT(*s.voltageV, 11.4 * 1.1);
 
     const auto identity = sim.firstBattery();
     ASSERT_TRUE(identity);
-    QVariantMap byName;
-    for (const auto& p : *identity)
-        byName.insert(p.name, p.value);
-    EXPECT_EQ(byName.value(QStringLiteral("DesignCapacity")).toLongLong(), 50000);
-    EXPECT_EQ(byName.value(QStringLiteral("DesignVoltage")).toLongLong(), 11400);
-    EXPECT_EQ(byName.value(QStringLiteral("Chemistry")).toInt(), 6);
-    EXPECT_FALSE(byName.value(QStringLiteral("Manufacturer")).toString().isEmpty());
+    EXPECT_EQ(identity->designCapacityMwh, 50000u);
+    EXPECT_EQ(identity->designVoltageMv, 11400u);
+    EXPECT_EQ(identity->chemistry, BatteryChemistry::LithiumIon);
+    EXPECT_FALSE(identity->manufacturer.isEmpty());
 }
 
 // The shapes a fast test meets on real batteries, each with the same total
@@ -223,7 +220,7 @@ TEST(SimPowerSource, BusyProcessorsRaiseThePower)
     EXPECT_DOUBLE_EQ(*sim.refresh().powerW, 20.0);
     // 1 Wh at 10 W for 1 s and 20 W for 1 s; at 20 W the rest lasts 178.5 s.
     EXPECT_NEAR(*sim.status().energyWh, 1.0 - 30.0 / 3600, 1e-12);
-    EXPECT_EQ(sim.status().batteryLifeTime, 178u);
+    EXPECT_EQ(sim.status().timeLeft, std::chrono::seconds(178));
 }
 
 struct SettingsCase {

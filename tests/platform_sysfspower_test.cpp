@@ -55,15 +55,17 @@ Supply energyBattery(const std::string& name, long long now, long long full, lon
             { "power_now", std::to_string(power) } } };
 }
 
-constexpr uint32_t U = PowerStatus::UnknownTime;
-constexpr uint8_t N = PowerStatus::Unknown8;
+using namespace std::chrono_literals;
+constexpr PowerLine B = PowerLine::Battery;
+constexpr PowerLine M = PowerLine::Mains;
+constexpr std::nullopt_t N = std::nullopt;
 
 // The four figures every tree gives; the energy figures have tests of their own.
 struct Expected {
-    uint8_t acLineStatus;
-    uint8_t batteryLifePercent;
-    uint32_t batteryLifeTime;
-    uint32_t batteryFullLifeTime;
+    PowerLine line;
+    std::optional<int> level;
+    std::optional<std::chrono::seconds> timeLeft;
+    std::optional<std::chrono::seconds> fullLifeTime;
 };
 
 struct TreeCase {
@@ -87,34 +89,34 @@ TEST_P(SysfsTree, ReportsCombinedStatus)
     SysfsPowerSource source(dir.path(), 0);
     const PowerStatus s = source.status();
     const Expected& e = GetParam().expected;
-    EXPECT_EQ(int(s.acLineStatus), int(e.acLineStatus));
-    EXPECT_EQ(int(s.batteryLifePercent), int(e.batteryLifePercent));
-    EXPECT_EQ(s.batteryLifeTime, e.batteryLifeTime);
-    EXPECT_EQ(s.batteryFullLifeTime, e.batteryFullLifeTime);
+    EXPECT_EQ(s.line, e.line);
+    EXPECT_EQ(s.level, e.level);
+    EXPECT_EQ(s.timeLeft, e.timeLeft);
+    EXPECT_EQ(s.fullLifeTime, e.fullLifeTime);
 }
 
 // Energies in µWh, powers in µW, charges in µAh, currents in µA, voltages in µV.
 const TreeCase kTrees[] = {
     { "OneBatteryOnBattery", { mains(false), energyBattery("BAT0", 30000000, 60000000, 10000000) },
-        { 0, 50, 10800, 21600 } },
+        { B, 50, 10800s, 21600s } },
     { "OneBatteryKernelTimeToEmptyWins",
         { mains(false),
             { "BAT0",
                 { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "30000000" },
                     { "energy_full", "60000000" }, { "power_now", "10000000" },
                     { "time_to_empty_now", "5000" } } } },
-        { 0, 50, 5000, 21600 } },
+        { B, 50, 5000s, 21600s } },
     { "TwoBatteriesCombinedByEnergyNotByAverage",
         { mains(false), energyBattery("BAT0", 45000000, 50000000, 5000000),
             energyBattery("BAT1", 5000000, 20000000, 5000000) },
-        { 0, 71, 18000, 25200 } },
+        { B, 71, 18000s, 25200s } },
     { "ChargeOnlyBatteryUsesDesignVoltage",
         { mains(false),
             { "BAT0",
                 { { "type", "Battery" }, { "status", "Discharging" }, { "charge_now", "2000000" },
                     { "charge_full", "4000000" }, { "current_now", "1000000" },
                     { "voltage_min_design", "11100000" }, { "voltage_now", "12400000" } } } },
-        { 0, 50, 7200, 14400 } },
+        { B, 50, 7200s, 14400s } },
     { "ChargeBatteryWeighedWithEnergyBattery",
         // BAT1: 2 Ah at a design 10 V = 20 Wh full and 20 Wh left; voltage_now
         // (5 V) would weigh it half as much and give 33 %.
@@ -123,51 +125,51 @@ const TreeCase kTrees[] = {
                 { { "type", "Battery" }, { "status", "Discharging" }, { "charge_now", "2000000" },
                     { "charge_full", "2000000" }, { "voltage_min_design", "10000000" },
                     { "voltage_now", "5000000" } } } },
-        { 0, 50, U, U } },
+        { B, 50, N, N } },
     { "PeripheralBatterySkipped",
         { mains(false), energyBattery("BAT0", 40000000, 50000000, 0),
             { "hidpp_battery_0",
                 { { "type", "Battery" }, { "scope", "Device" }, { "status", "Discharging" },
                     { "capacity", "5" } } } },
-        { 0, 80, U, U } },
+        { B, 80, N, N } },
     { "AbsentBatterySkipped",
         { mains(false), energyBattery("BAT0", 40000000, 50000000, 0),
             { "BAT1",
                 { { "type", "Battery" }, { "present", "0" }, { "energy_now", "0" },
                     { "energy_full", "50000000" } } } },
-        { 0, 80, U, U } },
-    { "NoSupplyAtAll", {}, { 1, N, U, U } },
-    { "NoBatteryMainsOnline", { mains(true) }, { 1, N, U, U } },
+        { B, 80, N, N } },
+    { "NoSupplyAtAll", {}, { M, N, N, N } },
+    { "NoBatteryMainsOnline", { mains(true) }, { M, N, N, N } },
     { "OnlyPeripheral",
         { { "hid-mouse", { { "type", "Battery" }, { "scope", "Device" }, { "capacity", "60" } } } },
-        { 1, N, U, U } },
+        { M, N, N, N } },
     { "AcOnlineChargingHasNoTimes",
-        { mains(true), energyBattery("BAT0", 30000000, 60000000, 10000000, "Charging") }, { 1, 50, U, U } },
+        { mains(true), energyBattery("BAT0", 30000000, 60000000, 10000000, "Charging") }, { M, 50, N, N } },
     { "UsbLineOnline",
         { { "ucsi-source-psy-1", { { "type", "USB" }, { "online", "1" } } }, mains(false),
             energyBattery("BAT0", 30000000, 60000000, 0, "Charging") },
-        { 1, 50, U, U } },
+        { M, 50, N, N } },
     { "NoLineSupplyBatteryDischarging", { energyBattery("BAT0", 30000000, 60000000, 10000000) },
-        { 0, 50, 10800, 21600 } },
-    { "NoLineSupplyBatteryFull", { energyBattery("BAT0", 60000000, 60000000, 0, "Full") }, { 1, 100, U, U } },
+        { B, 50, 10800s, 21600s } },
+    { "NoLineSupplyBatteryFull", { energyBattery("BAT0", 60000000, 60000000, 0, "Full") }, { M, 100, N, N } },
     { "NoLineSupplyUnknownState", { energyBattery("BAT0", 60000000, 60000000, 0, "Unknown") },
-        { N, 100, U, U } },
+        { PowerLine::Unknown, 100, N, N } },
     { "CapacityOnlyBattery",
         { mains(false),
             { "BAT0", { { "type", "Battery" }, { "status", "Discharging" }, { "capacity", "42" } } } },
-        { 0, 42, U, U } },
+        { B, 42, N, N } },
     { "GarbageEnergyFallsBackToCapacity",
         { mains(false),
             { "BAT0",
                 { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "lots" },
                     { "energy_full", "60000000" }, { "capacity", "37" } } } },
-        { 0, 37, U, U } },
-    { "RoundsHalfUp", { mains(false), energyBattery("BAT0", 4950000, 10000000, 0) }, { 0, 50, U, U } },
-    { "RoundsDown", { mains(false), energyBattery("BAT0", 4940000, 10000000, 0) }, { 0, 49, U, U } },
+        { B, 37, N, N } },
+    { "RoundsHalfUp", { mains(false), energyBattery("BAT0", 4950000, 10000000, 0) }, { B, 50, N, N } },
+    { "RoundsDown", { mains(false), energyBattery("BAT0", 4940000, 10000000, 0) }, { B, 49, N, N } },
     { "OverfullClampedTo100", { mains(false), energyBattery("BAT0", 61000000, 60000000, 0) },
-        { 0, 100, U, U } },
+        { B, 100, N, N } },
     { "NegativeCurrentDriversCountAsDraw",
-        { mains(false), energyBattery("BAT0", 30000000, 60000000, -10000000) }, { 0, 50, 10800, 21600 } },
+        { mains(false), energyBattery("BAT0", 30000000, 60000000, -10000000) }, { B, 50, 10800s, 21600s } },
 };
 
 INSTANTIATE_TEST_SUITE_P(Trees, SysfsTree, ::testing::ValuesIn(kTrees),
@@ -288,8 +290,8 @@ TEST(SysfsPowerSource, FollowsSymbolicLinksAsInSysfs)
     ASSERT_TRUE(QFile::link(devices.filePath(QStringLiteral("AC")), root.filePath(QStringLiteral("AC"))));
     ASSERT_TRUE(QFile::link(devices.filePath(QStringLiteral("BAT0")), root.filePath(QStringLiteral("BAT0"))));
     const PowerStatus s = SysfsPowerSource(root.path(), 0).status();
-    EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
-    EXPECT_EQ(s.batteryLifePercent, 50);
+    EXPECT_EQ(s.line, PowerLine::Battery);
+    EXPECT_EQ(s.level, 50);
 }
 
 TEST(SysfsPowerSource, StatusIsTheLastReading)
@@ -297,11 +299,11 @@ TEST(SysfsPowerSource, StatusIsTheLastReading)
     QTemporaryDir dir;
     writeTree(dir.path(), { mains(false), energyBattery("BAT0", 30000000, 60000000, 0) });
     SysfsPowerSource source(dir.path(), 0);
-    EXPECT_EQ(source.status().batteryLifePercent, 50);
+    EXPECT_EQ(source.status().level, 50);
     writeTree(dir.path(), { energyBattery("BAT0", 15000000, 60000000, 0) });
-    EXPECT_EQ(source.status().batteryLifePercent, 50) << "not read again";
-    EXPECT_EQ(source.refresh().batteryLifePercent, 25);
-    EXPECT_EQ(source.status().batteryLifePercent, 25);
+    EXPECT_EQ(source.status().level, 50) << "not read again";
+    EXPECT_EQ(source.refresh().level, 25);
+    EXPECT_EQ(source.status().level, 25);
 }
 
 TEST(SysfsPowerSource, SignalsOncePerRealChangeOfLineOrLevel)
@@ -344,7 +346,7 @@ TEST(SysfsPowerSource, TimerComparesReadingsByItself)
     EXPECT_EQ(spy.count(), 0);
     writeTree(dir.path(), { energyBattery("BAT0", 24000000, 60000000, 0) });
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
-    EXPECT_EQ(source.status().batteryLifePercent, 40);
+    EXPECT_EQ(source.status().level, 40);
 }
 
 } // namespace
@@ -374,3 +376,10 @@ TEST(SysfsPowerSource, AnnouncesAResumeOnceEvenWithoutChange)
 }
 
 } // namespace
+
+TEST(PowerStatus, TimesTooLongToCountAreUnknownNotCapped)
+{
+    EXPECT_EQ(PowerStatus::secondsFrom(5e9), std::chrono::seconds(5000000000)); // beyond 32 bits
+    EXPECT_EQ(PowerStatus::secondsFrom(1e19), std::nullopt);
+    EXPECT_EQ(PowerStatus::secondsFrom(0.0), std::nullopt);
+}

@@ -33,7 +33,7 @@ protected:
 TEST_F(UPowerMock, HungDaemonCostsSecondsNotTheProgram)
 {
     UPowerPowerSource source(m_mock.bus());
-    ASSERT_EQ(source.refresh().batteryLifePercent, 55);
+    ASSERT_EQ(source.refresh().level, 55);
     m_mock.pauseMock(true);
 
     QElapsedTimer timer;
@@ -43,22 +43,22 @@ TEST_F(UPowerMock, HungDaemonCostsSecondsNotTheProgram)
     // Two calls of at most a few seconds each, not D-Bus's 25 seconds apiece.
     EXPECT_LT(timer.elapsed(), 10000);
     m_mock.pauseMock(false);
-    EXPECT_EQ(source.refresh().batteryLifePercent, 55);
+    EXPECT_EQ(source.refresh().level, 55);
 }
 
 TEST_F(UPowerMock, ValuesOfTheWrongTypeAreUnknown)
 {
     UPowerPowerSource source(m_mock.bus());
-    ASSERT_EQ(source.refresh().acLineStatus, PowerStatus::AcOffline);
+    ASSERT_EQ(source.refresh().line, PowerLine::Battery);
 
     // A level as text is no level; the line is still read.
     m_mock.setDisplay(QStringLiteral("Percentage"), QStringLiteral("80"));
     m_mock.setDisplay(QStringLiteral("TimeToEmpty"), 3600.0);
     PowerStatus s = source.refresh();
-    EXPECT_EQ(s.acLineStatus, PowerStatus::AcOffline);
-    EXPECT_EQ(s.batteryLifePercent, PowerStatus::Unknown8);
-    EXPECT_EQ(s.batteryLifeTime, PowerStatus::UnknownTime);
-    EXPECT_EQ(s.batteryFullLifeTime, 18000u); // EnergyFull and EnergyRate are still good
+    EXPECT_EQ(s.line, PowerLine::Battery);
+    EXPECT_EQ(s.level, std::nullopt);
+    EXPECT_EQ(s.timeLeft, std::nullopt);
+    EXPECT_EQ(s.fullLifeTime, std::chrono::seconds(18000)); // EnergyFull and EnergyRate are still good
 
     // OnBattery as text: neither on battery nor on AC.
     m_mock.setProperty(test::UPowerMockBus::ManagerPath, test::UPowerMockBus::Service,
@@ -114,12 +114,14 @@ TEST(UPowerBatteryIdentity, NoServiceOnTheBus)
     EXPECT_FALSE(disconnected.firstBattery());
 }
 
-TEST(UPowerBatteryIdentity, TechnologyMapsToChemistryCodes)
+TEST(UPowerBatteryIdentity, TechnologyMapsToChemistry)
 {
+    using enum BatteryChemistry;
     const struct {
         uint32_t technology;
-        uint16_t chemistry;
-    } rows[] = { { 0, 2 }, { 1, 6 }, { 2, 8 }, { 3, 1 }, { 4, 3 }, { 5, 4 }, { 6, 5 }, { 77, 2 } };
+        BatteryChemistry chemistry;
+    } rows[] = { { 0, Unknown }, { 1, LithiumIon }, { 2, LithiumPolymer }, { 3, LithiumIronPhosphate },
+        { 4, LeadAcid }, { 5, NickelCadmium }, { 6, NickelMetalHydride }, { 77, Unknown } };
     for (const auto& r : rows)
         EXPECT_EQ(UPowerBatteryIdentity::chemistryFromTechnology(r.technology), r.chemistry) << r.technology;
 }

@@ -223,8 +223,8 @@ TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)
     FakeDialogs dialogs;
     FakeTestingWindow testing;
     PowerStatus status;
-    status.acLineStatus = PowerStatus::AcOffline;
-    status.batteryLifePercent = 80;
+    status.line = PowerLine::Battery;
+    status.level = 80;
     status.energyWh = 40.0;
     status.energyFullWh = 48.0;
     status.energyFullDesignWh = 60.0;
@@ -240,7 +240,7 @@ TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)
     CompanionRecorder recorder(session, power, &machine);
     BatteryInfo battery;
     battery.Manufacturer = QStringLiteral("Cells Inc");
-    battery.Chemistry = 6;
+    battery.Chemistry = BatteryChemistry::LithiumIon;
     recorder.setBatteryInfo(battery);
     recorder.setNow([] { return QDateTime(QDate(2026, 12, 9), QTime(16, 2, 11), QTimeZone(3600)); });
     QList<double> watts;

@@ -27,13 +27,13 @@ namespace {
 
 constexpr double Second = kDayPerSecond;
 
-PowerStatus onBattery(uint8_t level)
+PowerStatus onBattery(int level)
 {
     PowerStatus s;
-    s.acLineStatus = PowerStatus::AcOffline;
-    s.batteryLifePercent = level;
-    s.batteryLifeTime = 5400;
-    s.batteryFullLifeTime = 7200;
+    s.line = PowerLine::Battery;
+    s.level = level;
+    s.timeLeft = std::chrono::seconds(5400);
+    s.fullLifeTime = std::chrono::seconds(7200);
     return s;
 }
 
@@ -62,10 +62,10 @@ protected:
     }
 
     // One second passes, the battery shows level, the timer fires.
-    void tickAt(int level, int64_t ms = 1000)
+    void tickAt(std::optional<int> level, int64_t ms = 1000)
     {
         clock.advanceMs(ms);
-        power.setLevel(static_cast<uint8_t>(level));
+        power.setLevel(level);
         tick();
     }
 
@@ -138,11 +138,21 @@ TEST_F(SessionTest, HeaderBytesOnDisk)
 {
     view.noLoad = false;
     auto s = onBattery(90);
-    s.batteryFullLifeTime = PowerStatus::UnknownTime;
-    s.batteryLifeTime = 0x01020304;
+    s.fullLifeTime = std::nullopt;
+    s.timeLeft = std::chrono::seconds(0x01020304);
     power.setStatus(s);
     start(TestMode::Normal);
     EXPECT_EQ(readFile(*dialogs.path), bytes({ 0x03, 'A', 'P', 'R', 2, 0, 0x04, 0x03, 0x02, 0x01 }));
+}
+
+TEST_F(SessionTest, ForecastTheFieldCannotHoldIsStoredAsUnknown)
+{
+    auto s = onBattery(90);
+    s.fullLifeTime = std::chrono::seconds(0xFFFFFFFFll); // one past the largest storable forecast
+    power.setStatus(s);
+    start(TestMode::Normal);
+    EXPECT_EQ(readFile(*dialogs.path), bytes({ 0x03, 'A', 'P', 'R', 2, 1, 0xFF, 0xFF, 0xFF, 0xFF }));
+    EXPECT_EQ(forecastField(std::chrono::seconds(0xFFFFFFFEll)), 0xFFFFFFFEu);
 }
 
 TEST_F(SessionTest, RisingLevelCountsAsChange)
@@ -266,7 +276,7 @@ TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
     tickAt(80);
     tickAt(79);
     clock.advanceMs(500);
-    power.setAcLineStatus(PowerStatus::AcOnline); // power notice half a second after a sample
+    power.setLine(PowerLine::Mains); // power notice half a second after a sample
     EXPECT_FALSE(testing.showing);
     EXPECT_EQ(view.mode, "powered by AC");
     EXPECT_EQ(view.level, "0%");
@@ -288,7 +298,7 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
     tickAt(80);
     tickAt(78);
     clock.sleepMs(6000);
-    power.setAcLineStatus(PowerStatus::AcOnline); // notice right after the resume: ignored
+    power.setLine(PowerLine::Mains); // notice right after the resume: ignored
     EXPECT_TRUE(testing.showing);
     EXPECT_EQ(view.mode, "powered by battery");
     EXPECT_EQ(view.level, "78%");
@@ -308,15 +318,15 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
 TEST_F(SessionTest, UnknownLevelIsNeverWritten)
 {
     start(TestMode::Fast);
-    tickAt(255); // nothing known yet: no sample, time does not advance
-    tickAt(255);
+    tickAt(std::nullopt); // nothing known yet: no sample, time does not advance
+    tickAt(std::nullopt);
     EXPECT_TRUE(chart.samples.isEmpty());
     EXPECT_EQ(session.state().elapsed, 0.0);
-    tickAt(255, 4000); // unknown ticks still count as ticks: no gap end
+    tickAt(std::nullopt, 4000); // unknown ticks still count as ticks: no gap end
     EXPECT_EQ(session.state().mode, TestMode::Fast);
 
     tickAt(80);
-    tickAt(255); // repeats 80
+    tickAt(std::nullopt); // repeats 80
     tickAt(79);
     EXPECT_EQ(view.timer, "0:00:02");
     EXPECT_EQ(session.state().levelChangeCount, 1);
@@ -466,7 +476,7 @@ TEST_F(SessionTest, PowerIsCheckedAgainWhenTheDialogsClose)
         const char* action;
     };
     PowerStatus ac = onBattery(80);
-    ac.acLineStatus = PowerStatus::AcOnline;
+    ac.line = PowerLine::Mains;
     const Row rows[] = {
         { "charger in", ac, "testing disabled (powered by AC)", "testing disabled" },
         { "battery fell below 10 %", onBattery(9), "not ready for test (battery at 9%)",

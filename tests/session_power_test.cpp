@@ -16,11 +16,11 @@ using namespace ampero::test;
 
 namespace {
 
-PowerStatus status(uint8_t ac, uint8_t level)
+PowerStatus status(PowerLine line, std::optional<int> level)
 {
     PowerStatus s;
-    s.acLineStatus = ac;
-    s.batteryLifePercent = level;
+    s.line = line;
+    s.level = level;
     return s;
 }
 
@@ -52,7 +52,7 @@ class StartupCheck : public WatcherTest, public ::testing::WithParamInterface<Ch
 TEST_P(StartupCheck, Shows)
 {
     const CheckCase& c = GetParam();
-    setQuietly(status(c.ac, c.level));
+    setQuietly(status(c.line, c.level));
     watcher.startupCheck();
     EXPECT_EQ(view.mode, c.mode);
     EXPECT_EQ(view.level, c.levelText);
@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Power, StartupCheck, ::testing::ValuesIn(kStartupChecks
 TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
 {
     view.level = "57%";
-    power.setStatus(status(PowerStatus::AcOnline, 57)); // emits powerChanged
+    power.setStatus(status(PowerLine::Mains, 57)); // emits powerChanged
     EXPECT_EQ(view.mode, "powered by AC");
     EXPECT_EQ(view.level, "0%");
     EXPECT_EQ(view.action, "testing disabled");
@@ -76,7 +76,7 @@ TEST_F(WatcherTest, BroadcastOnAcWithoutTest)
 
 TEST_F(WatcherTest, BroadcastOnBatteryDuringTestRewritesLabelsButNotTheAction)
 {
-    power.setStatus(status(PowerStatus::AcOffline, 50));
+    power.setStatus(status(PowerLine::Battery, 50));
     state.mode = TestMode::Normal;
     state.lastTickMs = clock.gapNowMs();
     testing.showing = true;
@@ -100,7 +100,7 @@ class BroadcastGuard : public WatcherTest, public ::testing::WithParamInterface<
 
 TEST_P(BroadcastGuard, AcDuringTest)
 {
-    power.setStatus(status(PowerStatus::AcOffline, 60));
+    power.setStatus(status(PowerLine::Battery, 60));
     state.mode = TestMode::Fast;
     state.lastTickMs = clock.gapNowMs();
     testing.showing = true;
@@ -108,7 +108,7 @@ TEST_P(BroadcastGuard, AcDuringTest)
     view.level = "60%";
     view.mode = "powered by battery";
     clock.advanceMs(GetParam().sinceSampleMs);
-    power.setAcLineStatus(PowerStatus::AcOnline);
+    power.setLine(PowerLine::Mains);
     if (GetParam().acts) {
         EXPECT_FALSE(testing.showing);
         EXPECT_EQ(view.mode, "powered by AC");
@@ -129,20 +129,20 @@ INSTANTIATE_TEST_SUITE_P(Power, BroadcastGuard,
 
 TEST_F(WatcherTest, GuardIgnoresWallClock)
 {
-    power.setStatus(status(PowerStatus::AcOffline, 60));
+    power.setStatus(status(PowerLine::Battery, 60));
     state.mode = TestMode::Normal;
     state.lastTickMs = clock.gapNowMs();
     testing.showing = true;
     clock.advanceMs(1000);
     clock.stepWallClockMs(3600000); // daylight saving: not a sleep
-    power.setAcLineStatus(PowerStatus::AcOnline);
+    power.setLine(PowerLine::Mains);
     EXPECT_FALSE(testing.showing);
 }
 
 TEST_F(WatcherTest, AfterResultsKeepsActionText)
 {
     view.action = "testing completed";
-    power.setStatus(status(PowerStatus::AcOffline, 50));
+    power.setStatus(status(PowerLine::Battery, 50));
     view.action = "testing completed";
     view.testsEnabled = false;
     watcher.afterResultsCheck();
@@ -150,7 +150,7 @@ TEST_F(WatcherTest, AfterResultsKeepsActionText)
     EXPECT_TRUE(view.testsEnabled);
     EXPECT_EQ(view.action, "testing completed");
 
-    power.setStatus(status(PowerStatus::AcOnline, 50));
+    power.setStatus(status(PowerLine::Mains, 50));
     view.action = "testing completed";
     view.level = "49%";
     testing.showing = true;
@@ -167,7 +167,7 @@ TEST_F(WatcherTest, ResumeNoticeRunsTheBroadcastRule)
     FakeSystemEvents events;
     watcher.watchResume(&events);
     EXPECT_EQ(watcher.findChild<ResumeMonitor*>(), nullptr);
-    setQuietly(status(PowerStatus::AcOnline, 70));
+    setQuietly(status(PowerLine::Mains, 70));
 
     events.emitSleep(true); // going to sleep: nothing
     EXPECT_EQ(view.mode, "BettaryModeLabel");
@@ -182,7 +182,7 @@ TEST_F(WatcherTest, WithoutResumeNoticesTheClocksAreCompared)
     watcher.watchResume(nullptr);
     auto* detector = watcher.findChild<ResumeMonitor*>();
     ASSERT_NE(detector, nullptr);
-    setQuietly(status(PowerStatus::AcOnline, 70));
+    setQuietly(status(PowerLine::Mains, 70));
     Q_EMIT detector->resumed();
     EXPECT_EQ(view.mode, "powered by AC");
 }

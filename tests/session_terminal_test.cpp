@@ -27,15 +27,15 @@ namespace {
 // A battery that loses one percent every msPerPercent while the event loop runs.
 class SimBattery final : public PowerSource {
 public:
-    SimBattery(uint8_t level, int msPerPercent)
+    SimBattery(int level, int msPerPercent)
     {
-        m_value.acLineStatus = PowerStatus::AcOffline;
-        m_value.batteryLifePercent = level;
-        m_value.batteryFullLifeTime = 3600;
+        m_value.line = PowerLine::Battery;
+        m_value.level = level;
+        m_value.fullLifeTime = std::chrono::seconds(3600);
         update(m_value);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (m_value.batteryLifePercent > 0)
-                --m_value.batteryLifePercent;
+            if (m_value.level > 0)
+                m_value.level = *m_value.level - 1;
             update(m_value);
         });
         m_timer.start(msPerPercent);
@@ -43,7 +43,7 @@ public:
     QString backendName() const override { return QStringLiteral("sim"); }
     void plugIn()
     {
-        m_value.acLineStatus = PowerStatus::AcOnline;
+        m_value.line = PowerLine::Mains;
         update(m_value);
     }
 
@@ -198,8 +198,8 @@ TEST_F(TerminalTest, LastLineIsTheEndEvenWithAPowerNoticeAfterAGapEnd)
     // while it stands still and are handled one after the other when it goes
     // on: the tick finds the gap and ends the test, then the notice comes.
     PowerStatus s;
-    s.acLineStatus = PowerStatus::AcOffline;
-    s.batteryLifePercent = 80;
+    s.line = PowerLine::Battery;
+    s.level = 80;
     FakePowerSource battery(s);
     QObject guard; // the timers belong to this test only
     QTimer::singleShot(2500, Qt::PreciseTimer, &guard, [] { QThread::msleep(5500); });
@@ -216,8 +216,8 @@ struct RefusalCase {
     const char* name;
     const char* mode;
     bool withOutput;
-    uint8_t ac;
-    uint8_t level;
+    PowerLine line;
+    int level;
     const char* message;
     friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -228,8 +228,8 @@ TEST_P(TerminalRefusal, ExitsWithTwo)
 {
     const RefusalCase& c = GetParam();
     PowerStatus s;
-    s.acLineStatus = c.ac;
-    s.batteryLifePercent = c.level;
+    s.line = c.line;
+    s.level = c.level;
     FakePowerSource power(s);
     CliOptions o = options(c.mode);
     if (!c.withOutput)
@@ -241,20 +241,23 @@ TEST_P(TerminalRefusal, ExitsWithTwo)
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
-    ::testing::Values(RefusalCase { "OnAc", "fast", true, 1, 90, "ampero: testing disabled (powered by AC)" },
-        RefusalCase { "LineUnknown", "normal", true, 255, 90, "ampero: testing disabled (unknown)" },
-        RefusalCase { "LowBattery", "fast", true, 0, 9, "ampero: not ready for test (battery at 9%)" },
+    ::testing::Values(RefusalCase { "OnAc", "fast", true, PowerLine::Mains, 90,
+                          "ampero: testing disabled (powered by AC)" },
         RefusalCase {
-            "BadMode", "quick", true, 0, 90, "ampero: --run takes \"fast\" or \"normal\", not \"quick\"" },
-        RefusalCase { "NoOutput", "fast", false, 0, 90,
+            "LineUnknown", "normal", true, PowerLine::Unknown, 90, "ampero: testing disabled (unknown)" },
+        RefusalCase {
+            "LowBattery", "fast", true, PowerLine::Battery, 9, "ampero: not ready for test (battery at 9%)" },
+        RefusalCase { "BadMode", "quick", true, PowerLine::Battery, 90,
+            "ampero: --run takes \"fast\" or \"normal\", not \"quick\"" },
+        RefusalCase { "NoOutput", "fast", false, PowerLine::Battery, 90,
             "ampero: --run needs --output FILE, the results file to write" }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TerminalTest, UnwritableOutputRefuses)
 {
     PowerStatus s;
-    s.acLineStatus = 0;
-    s.batteryLifePercent = 80;
+    s.line = PowerLine::Battery;
+    s.level = 80;
     FakePowerSource power(s);
     CliOptions o = options("fast");
     o.output = QFile::encodeName(dir.filePath(QStringLiteral("no/such/dir/x.apr")));

@@ -11,16 +11,8 @@ using namespace ampero;
 
 namespace {
 
-BatteryProperties props(std::initializer_list<std::pair<const char*, QVariant>> list)
-{
-    BatteryProperties out;
-    for (const auto& [name, value] : list)
-        out.append({ QLatin1String(name), value });
-    return out;
-}
-
-BatteryInfo run(const std::optional<BatteryProperties>& portable,
-    const std::optional<BatteryProperties>& general, int* generalCalls = nullptr)
+BatteryInfo run(const std::optional<BatteryIdentity>& portable,
+    const std::optional<BatteryIdentity>& general, int* generalCalls = nullptr)
 {
     FakeBatteryIdentity p, g;
     p.battery = portable;
@@ -31,19 +23,25 @@ BatteryInfo run(const std::optional<BatteryProperties>& portable,
     return info;
 }
 
+BatteryIdentity capacities(std::optional<uint64_t> design, std::optional<uint64_t> full)
+{
+    BatteryIdentity b;
+    b.designCapacityMwh = design;
+    b.fullChargeCapacityMwh = full;
+    return b;
+}
+
 } // namespace
 
 TEST(BatteryInfoRules, FullPortableBattery)
 {
     int generalCalls = -1;
-    const BatteryInfo info
-        = run(props({ { "Name", QStringLiteral("DELL 5YHR4") }, { "Manufacturer", QStringLiteral("SMP") },
-                  { "Chemistry", 6 }, { "DesignCapacity", 48000 }, { "FullChargeCapacity", 41000 },
-                  { "DesignVoltage", QStringLiteral("11400") }, { "Status", QStringLiteral("OK") } }),
-            std::nullopt, &generalCalls);
+    const BatteryInfo info = run(BatteryIdentity { QStringLiteral("DELL 5YHR4"), QStringLiteral("SMP"),
+                                      BatteryChemistry::LithiumIon, 48000, 41000, 11400 },
+        std::nullopt, &generalCalls);
     EXPECT_EQ(info.Name, QStringLiteral("DELL 5YHR4"));
     EXPECT_EQ(info.Manufacturer, QStringLiteral("SMP"));
-    EXPECT_EQ(info.Chemistry, 6);
+    EXPECT_EQ(info.Chemistry, BatteryChemistry::LithiumIon);
     EXPECT_EQ(info.Capacity, 48000u);
     EXPECT_EQ(info.DesignVoltage, 11400u);
     EXPECT_EQ(generalCalls, 0);
@@ -53,68 +51,59 @@ TEST(BatteryInfoRules, CapacityIsTheLargerValue)
 {
     const struct {
         const char* what;
-        QVariant design, full;
-        uint32_t capacity;
+        std::optional<uint64_t> design, full;
+        std::optional<uint32_t> capacity;
     } rows[] = {
         { "design larger", 48000, 41000, 48000 },
         { "design 0", 0, 41000, 41000 },
         { "full larger", 41000, 52000, 52000 },
-        { "decimal text", QStringLiteral("48000"), QStringLiteral("41000"), 48000 },
-        { "64-bit value keeps its low 32 bits", QVariant::fromValue<qulonglong>(0x100000000ull + 5), 3, 5 },
-        { "negative reads as a large unsigned", -1, 41000, 0xFFFFFFFFu },
-        { "one null", QVariant(), 41000, 41000 },
-        { "a text that is not a number is skipped", QStringLiteral("lots"), 41000, 41000 },
+        { "64-bit value keeps its low 32 bits", 0x100000000ull + 5, 3, 5 },
+        { "one unknown", std::nullopt, 41000, 41000 },
+        { "both 0", 0, 0, std::nullopt },
     };
-    for (const auto& r : rows) {
-        const BatteryInfo info
-            = run(props({ { "DesignCapacity", r.design }, { "FullChargeCapacity", r.full } }), std::nullopt);
-        EXPECT_EQ(info.Capacity, r.capacity) << r.what;
-    }
+    for (const auto& r : rows)
+        EXPECT_EQ(run(capacities(r.design, r.full), std::nullopt).Capacity, r.capacity) << r.what;
 }
 
-TEST(BatteryInfoRules, NullCapacitiesFallThroughToTheGeneralBattery)
+TEST(BatteryInfoRules, UnknownCapacitiesFallThroughToTheGeneralBattery)
 {
     int generalCalls = 0;
-    const BatteryInfo info = run(props({ { "Name", QStringLiteral("BAT0") }, { "DesignCapacity", QVariant() },
-                                     { "FullChargeCapacity", QVariant() } }),
-        props({ { "Name", QStringLiteral("ignored") }, { "FullChargeCapacity", 52000 },
-            { "DesignVoltage", 9 } }),
-        &generalCalls);
+    BatteryIdentity portable;
+    portable.name = QStringLiteral("BAT0");
+    BatteryIdentity general = capacities(std::nullopt, 52000);
+    general.name = QStringLiteral("ignored");
+    general.designVoltageMv = 9;
+    const BatteryInfo info = run(portable, general, &generalCalls);
     EXPECT_EQ(generalCalls, 1);
     EXPECT_EQ(info.Capacity, 52000u);
     EXPECT_EQ(info.Name, QStringLiteral("BAT0")); // texts from the first phase stay
-    EXPECT_EQ(info.DesignVoltage, 0u); // only capacities are taken from the second
-}
-
-TEST(BatteryInfoRules, NullNameStillCollectsTheRest)
-{
-    const BatteryInfo info = run(props({ { "Name", QVariant() }, { "Manufacturer", QStringLiteral("LGC") },
-                                     { "DesignCapacity", 50000 } }),
-        std::nullopt);
-    EXPECT_TRUE(info.Name.isEmpty());
-    EXPECT_EQ(info.Manufacturer, QStringLiteral("LGC"));
-    EXPECT_EQ(info.Capacity, 50000u);
+    EXPECT_EQ(info.DesignVoltage, std::nullopt); // only capacities are taken from the second
 }
 
 TEST(BatteryInfoRules, FailuresEmptyTheRecord)
 {
     int generalCalls = -1;
-    EXPECT_EQ(run(std::nullopt, props({ { "FullChargeCapacity", 52000 } }), &generalCalls), BatteryInfo {});
+    EXPECT_EQ(run(std::nullopt, capacities(std::nullopt, 52000), &generalCalls), BatteryInfo {});
     EXPECT_EQ(generalCalls, 0); // no portable battery: the general one is not asked
 
     // Phase 1 texts are discarded when the general battery is missing too.
-    EXPECT_EQ(run(props({ { "Name", QStringLiteral("BAT0") }, { "Manufacturer", QStringLiteral("SMP") } }),
+    EXPECT_EQ(run(BatteryIdentity { QStringLiteral("BAT0"), QStringLiteral("SMP"),
+                      BatteryChemistry::LithiumIon, std::nullopt, std::nullopt, std::nullopt },
                   std::nullopt),
         BatteryInfo {});
 }
 
-TEST(BatteryInfoRules, EmptyBatteryInfoClearsEverything)
+TEST(BatteryInfoRules, EveryChemistryHasItsOwnName)
 {
-    BatteryInfo info { QStringLiteral("a"), QStringLiteral("b"), 6, 48000, 11400 };
-    EmptyBatteryInfo(info);
-    EXPECT_EQ(info, BatteryInfo {});
-    EXPECT_EQ(chemistryName(6), QStringLiteral("Lithium-ion"));
-    EXPECT_EQ(chemistryName(99), QStringLiteral("Unknown"));
+    const BatteryChemistry all[] = { BatteryChemistry::Unknown, BatteryChemistry::LithiumIon,
+        BatteryChemistry::LithiumPolymer, BatteryChemistry::LithiumIronPhosphate, BatteryChemistry::LeadAcid,
+        BatteryChemistry::NickelCadmium, BatteryChemistry::NickelMetalHydride };
+    QStringList names;
+    for (const BatteryChemistry c : all)
+        names << chemistryName(c);
+    EXPECT_EQ(names.removeDuplicates(), 0) << names.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(chemistryName(BatteryChemistry::LithiumIon), QStringLiteral("Lithium-ion"));
+    EXPECT_EQ(chemistryName(BatteryChemistry::Unknown), QStringLiteral("Unknown"));
 }
 
 namespace {
@@ -141,7 +130,7 @@ TEST(SysfsBatteryIdentity, EnergyAndChargeBatteries)
         const auto p = sysfs.firstBattery();
         ASSERT_TRUE(p);
         FakeBatteryIdentity none;
-        none.battery = BatteryProperties {};
+        none.battery = BatteryIdentity {};
         const BatteryInfo info = GetBatteryInfo(none, sysfs);
         EXPECT_EQ(info.Capacity, 48000u);
     }
@@ -153,9 +142,8 @@ TEST(SysfsBatteryIdentity, EnergyAndChargeBatteries)
                 { "voltage_min_design", "11100000" } });
         const auto p = SysfsBatteryIdentity(root.path()).firstBattery();
         ASSERT_TRUE(p);
-        ASSERT_EQ(p->size(), 2);
-        EXPECT_EQ(p->at(0).value.toULongLong(), 48840u);
-        EXPECT_EQ(p->at(1).value.toULongLong(), 43290u);
+        EXPECT_EQ(p->designCapacityMwh, 48840u);
+        EXPECT_EQ(p->fullChargeCapacityMwh, 43290u);
     }
 }
 
@@ -174,8 +162,8 @@ TEST(SysfsBatteryIdentity, WhichSupplyCounts)
         supply(root, QStringLiteral("BAT0"), { { "type", "Battery" }, { "energy_full", "garbage" } });
         const auto p = SysfsBatteryIdentity(root.path()).firstBattery();
         ASSERT_TRUE(p);
-        EXPECT_FALSE(p->at(0).value.isValid());
-        EXPECT_FALSE(p->at(1).value.isValid());
+        EXPECT_FALSE(p->designCapacityMwh);
+        EXPECT_FALSE(p->fullChargeCapacityMwh);
     }
     EXPECT_FALSE(SysfsBatteryIdentity(QStringLiteral("/nonexistent/power_supply")).firstBattery());
 }

@@ -10,16 +10,17 @@ using namespace ampero;
 TEST(InfoText, OneLinePerItem)
 {
     MachineInfo m;
-    m.power.acLineStatus = PowerStatus::AcOffline;
-    m.power.batteryLifePercent = 57;
-    m.power.batteryLifeTime = 3 * 3600 + 5 * 60 + 9;
+    m.power.line = PowerLine::Battery;
+    m.power.level = 57;
+    m.power.timeLeft = std::chrono::seconds(3 * 3600 + 5 * 60 + 9);
     m.power.energyWh = 26.4;
     m.power.energyFullWh = 46.3;
     m.power.energyFullDesignWh = 50.0;
     m.power.powerW = 8.456;
     m.batteryHealthPercent = 92.6;
     m.powerBackend = QStringLiteral("upower");
-    m.battery = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), 6, 48000, 11400 };
+    m.battery
+        = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), BatteryChemistry::LithiumIon, 48000, 11400 };
     m.brand = QStringLiteral("  Intel(R) Core(TM) i5") + QString(26, QChar(u'\0'));
     m.clockMhz = 2394.53;
     m.processorCount = 4;
@@ -34,7 +35,7 @@ TEST(InfoText, OneLinePerItem)
         "Power now: 8.46 W\n"
         "Battery name: 5YHR4\n"
         "Battery manufacturer: SMP\n"
-        "Battery chemistry: Lithium-ion (6)\n"
+        "Battery chemistry: Lithium-ion\n"
         "Battery capacity: 48000 mWh\n"
         "Battery design voltage: 11400 mV\n"
         "Processor: Intel(R) Core(TM) i5\n"
@@ -86,7 +87,7 @@ TEST(InfoCommand, SimulatedBatteryHasFigures)
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     for (const char* line :
         { "Energy now: 54.00 Wh\n", "Energy full design: 60.00 Wh\n", "Battery health: 90.0%\n",
-            "Power now: 64.80 W\n", "Battery capacity: 60000 mWh\n", "Battery chemistry: Lithium-ion (6)\n" })
+            "Power now: 64.80 W\n", "Battery capacity: 60000 mWh\n", "Battery chemistry: Lithium-ion\n" })
         EXPECT_TRUE(out.contains(QLatin1String(line))) << line << out.toStdString();
 }
 

@@ -13,33 +13,28 @@
 #include <thread>
 
 using namespace ampero;
+using namespace std::chrono_literals;
 
-TEST(UsageArithmetic, TickCounterWraps)
-{
-    EXPECT_EQ(tickDifference(4294967000u, 704u), 1000u);
-    EXPECT_EQ(tickDifference(1000u, 2000u), 1000u);
-    EXPECT_EQ(tickDifference(5u, 5u), 0u);
-}
-
-TEST(UsageArithmetic, UnitsToMillisecondsHalvesToEven)
+TEST(UsageArithmetic, NanosecondsToMillisecondsHalvesToEven)
 {
     const struct {
-        int64_t units, ms;
+        std::chrono::nanoseconds time;
+        int64_t ms;
     } rows[] = {
-        { 25000, 2 },
-        { 35000, 4 },
-        { 15000, 2 },
-        { 5000, 0 },
-        { 14999, 1 },
-        { 15001, 2 },
-        { -25000, -2 },
-        { -35000, -4 },
-        { -15001, -2 },
-        { 0, 0 },
-        { 10000000, 1000 },
+        { 2500us, 2 },
+        { 3500us, 4 },
+        { 1500us, 2 },
+        { 500us, 0 },
+        { 1499999ns, 1 },
+        { 1500001ns, 2 },
+        { -2500us, -2 },
+        { -3500us, -4 },
+        { -1500001ns, -2 },
+        { 0ns, 0 },
+        { 1s, 1000 },
     };
     for (const auto& r : rows)
-        EXPECT_EQ(unitsToMs(r.units), r.ms) << r.units;
+        EXPECT_EQ(roundedMs(r.time), r.ms) << r.time.count();
 }
 
 TEST(UsageArithmetic, RoundHalfEven)
@@ -55,11 +50,11 @@ TEST(UsageArithmetic, RoundHalfEven)
 
 namespace {
 
-ProcessorUsageShare idleShare(float idle, float dpc = 0, float interrupt = 0)
+ProcessorUsageShare idleShare(float idle, float softIrq = 0, float interrupt = 0)
 {
     ProcessorUsageShare e;
     e.Idle = idle;
-    e.Dpc = dpc;
+    e.SoftIrq = softIrq;
     e.Interrupt = interrupt;
     return e;
 }
@@ -80,7 +75,7 @@ TEST(UsageDisplayRule, PositionsAndAverage)
         { "30 and 44 make 37", { idleShare(70), idleShare(56) }, { 30, 44 }, QStringLiteral("37%") },
         { "bar of 0.5 rounds to 0, 1.5 to 2", { idleShare(99.5f), idleShare(98.5f) }, { 0, 2 },
             QStringLiteral("1%") },
-        { "dpc and interrupt count as busy", { idleShare(50, 10, 5) }, { 35 }, QStringLiteral("35%") },
+        { "softirq and irq count as busy", { idleShare(50, 10, 5) }, { 35 }, QStringLiteral("35%") },
         { "negative usage enters the total", { idleShare(110), idleShare(50) }, { -10, 50 },
             QStringLiteral("20%") },
         { "a total below 0 shows 0", { idleShare(130), idleShare(90) }, { -30, 10 }, QStringLiteral("0%") },
@@ -157,9 +152,17 @@ TEST(UsageBarLayout, TooManyForTheWidthHidesBars)
 
 namespace {
 
-ProcessorTimes times(int64_t idle, int64_t kernel, int64_t user, int64_t dpc, int64_t irq)
+ProcessorTimes times(std::chrono::nanoseconds idle, std::chrono::nanoseconds system = {},
+    std::chrono::nanoseconds user = {}, std::chrono::nanoseconds softirq = {},
+    std::chrono::nanoseconds irq = {})
 {
-    return { idle, kernel, user, dpc, irq };
+    ProcessorTimes t;
+    t.idle = idle;
+    t.system = system;
+    t.user = user;
+    t.softirq = softirq;
+    t.irq = irq;
+    return t;
 }
 
 } // namespace
@@ -167,22 +170,22 @@ ProcessorTimes times(int64_t idle, int64_t kernel, int64_t user, int64_t dpc, in
 TEST(ProcessorUsageSampler, SharesOfTheInterval)
 {
     FakeProcessorTimes src;
-    src.tick = 4294967000u;
-    src.setTimes({ times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0) });
+    src.tick = 4294967000ms;
+    src.setTimes({ {}, {} });
     ProcessorUsage usage(src, 2);
     usage.InitProcessorUsage();
     EXPECT_EQ(usage.sampledProcessorCount(), 2);
 
-    src.tick = 704u; // wrapped: 1000 ms later
-    // Processor 0: 5 ms idle, 2.5 ms DPC (halves to 2), 3.5 ms interrupt (to 4).
-    src.setTimes({ times(50000, 100000, 200000, 25000, 35000), times(7000000, 7000000, 0, 0, 0) });
+    src.tick = 4294968000ms; // 1000 ms later, past 32 bits
+    // Processor 0: 5 ms idle, 2.5 ms softirq (halves to 2), 3.5 ms irq (to 4).
+    src.setTimes({ times(5ms, 1ms, 20ms, 2500us, 3500us), times(700ms) });
     std::vector<ProcessorUsageShare> table;
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     ASSERT_EQ(table.size(), 2u);
     EXPECT_FLOAT_EQ(table[0].Idle, 0.5f);
-    EXPECT_FLOAT_EQ(table[0].Kernel, 1.0f);
+    EXPECT_FLOAT_EQ(table[0].Kernel, 1.2f);
     EXPECT_FLOAT_EQ(table[0].User, 2.0f);
-    EXPECT_FLOAT_EQ(table[0].Dpc, 0.2f);
+    EXPECT_FLOAT_EQ(table[0].SoftIrq, 0.2f);
     EXPECT_FLOAT_EQ(table[0].Interrupt, 0.4f);
     EXPECT_FLOAT_EQ(table[1].Idle, 70.0f);
 
@@ -195,30 +198,30 @@ TEST(ProcessorUsageSampler, SharesOfTheInterval)
 TEST(ProcessorUsageSampler, MissingSnapshotOrZeroIntervalKeepsTheTable)
 {
     FakeProcessorTimes src;
-    src.tick = 1000;
-    src.setTimes({ times(0, 0, 0, 0, 0) });
+    src.tick = 1000ms;
+    src.setTimes({ ProcessorTimes {} });
     src.failNext = true;
     ProcessorUsage usage(src, 1);
     usage.InitProcessorUsage(); // the first snapshot fails
 
     std::vector<ProcessorUsageShare> table { idleShare(42) };
-    src.tick = 2000;
+    src.tick = 2000ms;
     EXPECT_FALSE(usage.SampleProcessorUsage(table)); // takes the missing first snapshot now
     EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
 
     src.failNext = true;
-    src.tick = 3000;
+    src.tick = 3000ms;
     EXPECT_FALSE(usage.SampleProcessorUsage(table));
     EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
 
     // No millisecond passed since the last good snapshot: nothing changes.
-    src.tick = 2000;
+    src.tick = 2000ms;
     EXPECT_FALSE(usage.SampleProcessorUsage(table));
     EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
 
     // The next good sample spans the whole time since the last good snapshot.
-    src.tick = 4000;
-    src.setTimes({ times(10000000, 10000000, 0, 0, 0) });
+    src.tick = 4000ms;
+    src.setTimes({ times(1000ms) });
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     EXPECT_FLOAT_EQ(table[0].Idle, 50.0f);
 }
@@ -231,9 +234,9 @@ TEST(ProcessorUsageSampler, OneEntryPerProcessorBeyond32)
     ProcessorUsage usage(src, 40);
     usage.InitProcessorUsage();
     std::vector<ProcessorTimes> busy(40);
-    busy[39] = times(2500000, 2500000, 0, 0, 0); // 250 ms idle of 1000
+    busy[39] = times(250ms); // 250 ms idle of 1000
     src.setTimes(busy);
-    src.tick = 1000;
+    src.tick = 1000ms;
     std::vector<ProcessorUsageShare> table;
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     ASSERT_EQ(table.size(), 40u);
@@ -244,13 +247,13 @@ TEST(ProcessorUsageSampler, EntriesAreTheOnlineProcessorsInOrder)
 {
     // Processors 1 and 3 offline: the entries are 0, 2 and 4, by their own rows.
     FakeProcessorTimes src;
-    src.current = { { times(0, 0, 0, 0, 0), true }, {}, { times(0, 0, 0, 0, 0), true }, {},
-        { times(0, 0, 0, 0, 0), true } };
+    src.current
+        = { { ProcessorTimes {}, true }, {}, { ProcessorTimes {}, true }, {}, { ProcessorTimes {}, true } };
     ProcessorUsage usage(src, 3);
     usage.InitProcessorUsage();
-    src.tick = 1000;
-    src.current[2].times = times(10000000, 10000000, 0, 0, 0); // idle the whole second
-    src.current[4].times = times(2500000, 2500000, 0, 0, 0);
+    src.tick = 1000ms;
+    src.current[2].times = times(1000ms); // idle the whole second
+    src.current[4].times = times(250ms);
     std::vector<ProcessorUsageShare> table;
     ASSERT_TRUE(usage.SampleProcessorUsage(table));
     ASSERT_EQ(table.size(), 3u);
@@ -260,18 +263,18 @@ TEST(ProcessorUsageSampler, EntriesAreTheOnlineProcessorsInOrder)
 TEST(UsageMeterTick, ProcessorGoneOfflineReadsZeroAndLeavesTheAverage)
 {
     FakeProcessorTimes src;
-    src.setTimes({ times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0) });
+    src.setTimes({ ProcessorTimes {}, ProcessorTimes {} });
     UsageMeter meter(src, 2);
     meter.start();
-    src.tick = 1000;
-    src.setTimes({ times(0, 0, 0, 0, 0) }); // the second processor went offline
+    src.tick = 1000ms;
+    src.setTimes({ ProcessorTimes {} }); // the second processor went offline
     const auto d = meter.tick();
     ASSERT_TRUE(d);
     EXPECT_EQ(d->positions, (std::vector<int> { 100, 0 }));
     EXPECT_EQ(d->caption, QStringLiteral("100%"));
 }
 
-TEST(ProcStat, ParsesPerProcessorLinesInto100nsUnits)
+TEST(ProcStat, ParsesPerProcessorLinesIntoTimes)
 {
     const QByteArray text = "cpu  1000 20 300 40000 50 6 7 0 0 0\n"
                             "cpu0 10 2 30 400 5 6 7 0 0 0\n"
@@ -282,13 +285,11 @@ TEST(ProcStat, ParsesPerProcessorLinesInto100nsUnits)
     ASSERT_TRUE(snap);
     ASSERT_EQ(snap->size(), 2u);
     const ProcessorTimes& t = snap->at(0).times;
-    // One tick at USER_HZ 100 is 10 ms = 100000 units.
-    EXPECT_EQ(t.IdleTime, (400 + 5) * 100000);
-    EXPECT_EQ(t.KernelTime, (30 + 6 + 7 + 400) * 100000);
-    EXPECT_EQ(t.UserTime, (10 + 2) * 100000);
-    EXPECT_EQ(t.DpcTime, 7 * 100000);
-    EXPECT_EQ(t.InterruptTime, 6 * 100000);
-    EXPECT_EQ(snap->at(1).times.IdleTime, 100 * 100000);
+    // One tick at USER_HZ 100 is 10 ms.
+    EXPECT_EQ(t, (ProcessorTimes { 100ms, 20ms, 300ms, 4000ms, 50ms, 60ms, 70ms }));
+    EXPECT_EQ(snap->at(1).times.idle, 1000ms);
+    // A rate that does not divide a second.
+    EXPECT_EQ(parseProcStat("cpu0 0 0 0 301 0 0 0\n", 300)->at(0).times.idle, 1003333333ns);
     EXPECT_TRUE(snap->at(1).present);
 }
 
@@ -315,6 +316,8 @@ TEST(ProcStat, OfflineProcessorsAndBadLines)
     EXPECT_FALSE(parseProcStat("", 100));
     EXPECT_FALSE(parseProcStat("cpu0 1 1 1 1 1 1 1\n", 0));
     EXPECT_FALSE(parseProcStat("cpu0 1 1 1 1 1 1 99999999999999999999\n", 100));
+    EXPECT_FALSE(parseProcStat("cpu0 1 1 1 9223372036854775807 1 1 1\n", 100))
+        << "longer than nanoseconds count";
 }
 
 TEST(ProcStat, RealAndFileBackedSources)
@@ -332,20 +335,21 @@ TEST(ProcStat, RealAndFileBackedSources)
     EXPECT_EQ(one->size(), 1u);
     EXPECT_FALSE(ProcStatTimes(dir.filePath(QStringLiteral("missing"))).snapshot());
 
-    const uint32_t a = GetTickCount();
-    const uint32_t b = GetTickCount();
-    EXPECT_LT(tickDifference(a, b), 1000u);
+    const auto a = monotonicMs();
+    const auto b = monotonicMs();
+    EXPECT_GE(b, a);
+    EXPECT_LT(b - a, 1s);
 }
 
 TEST(UsageMeterTick, ShowsOnlyWhenASampleWorked)
 {
     FakeProcessorTimes src;
-    src.setTimes({ times(0, 0, 0, 0, 0), times(0, 0, 0, 0, 0) });
+    src.setTimes({ ProcessorTimes {}, ProcessorTimes {} });
     UsageMeter meter(src, 2);
     meter.start();
     EXPECT_FALSE(meter.tick()); // no time passed
-    src.tick = 1000;
-    src.setTimes({ times(7000000, 0, 0, 0, 0), times(5500000, 0, 0, 0, 0) });
+    src.tick = 1000ms;
+    src.setTimes({ times(700ms), times(550ms) });
     const auto d = meter.tick();
     ASSERT_TRUE(d);
     EXPECT_EQ(d->caption, QStringLiteral("38%"));

@@ -42,8 +42,8 @@ TEST_P(StartupPower, LabelsAndTests)
 {
     const test::CheckCase& c = GetParam();
     PowerStatus s;
-    s.acLineStatus = c.ac;
-    s.batteryLifePercent = c.level;
+    s.line = c.line;
+    s.level = c.level;
     FakePowerSource power(s);
     MainWindow w(nullptr);
     TestProgressDialog testing(&w);

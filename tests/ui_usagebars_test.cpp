@@ -82,8 +82,8 @@ public:
     {
     }
     std::optional<ProcessorSnapshot> snapshot() override { return m_stat.snapshot(); }
-    uint32_t tickCount() override { return tick; }
-    uint32_t tick = 0;
+    std::chrono::milliseconds tickCount() override { return tick; }
+    std::chrono::milliseconds tick { 0 };
 
 private:
     ProcStatTimes m_stat;
@@ -117,7 +117,7 @@ TEST(UsageBarsWidget, WithSmtOffEachBarShowsAnOnlineProcessor)
     UsageMeter meter(times, online);
     meter.start();
     test::writeFile(dir, QStringLiteral("stat"), stat(busy, 1));
-    times.tick = 1000;
+    times.tick = std::chrono::seconds(1);
 
     QWidget group;
     group.resize(626, 100);
@@ -136,7 +136,7 @@ TEST(UsageBarsWidget, WithSmtOffEachBarShowsAnOnlineProcessor)
     QByteArray three = stat(busy, 2);
     three.truncate(three.indexOf("cpu6"));
     test::writeFile(dir, QStringLiteral("stat"), QByteArray(three + "intr 0\n"));
-    times.tick = 2000;
+    times.tick = std::chrono::seconds(2);
     const auto after = meter.tick();
     ASSERT_TRUE(after);
     bars.show(*after);

@@ -17,22 +17,22 @@ const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
 
 constexpr uint32_t KindBattery = 2;
 
-// Wh as an integer number of mWh; null for missing, 0 or absurd values.
-QVariant milli(const QVariantMap& props, const QString& key)
+// Wh as an integer number of mWh; empty for missing, 0 or absurd values.
+std::optional<uint64_t> milli(const QVariantMap& props, const QString& key)
 {
     const auto it = props.constFind(key);
     if (it == props.constEnd())
-        return {};
+        return std::nullopt;
     bool ok = false;
     const double v = it->toDouble(&ok);
     if (!ok || !std::isfinite(v) || v <= 0.0 || v > 4.0e12)
-        return {};
-    return QVariant::fromValue<qulonglong>(static_cast<qulonglong>(std::llround(v * 1000.0)));
+        return std::nullopt;
+    return static_cast<uint64_t>(std::llround(v * 1000.0));
 }
 
-// voltage_min_design (µV) of the power supply nativePath names, as mV; null
+// voltage_min_design (µV) of the power supply nativePath names, as mV; empty
 // when there is no such device or attribute.
-QVariant designVoltage(const QString& sysfs, const QString& nativePath)
+std::optional<uint64_t> designVoltage(const QString& sysfs, const QString& nativePath)
 {
     QString dir;
     if (!nativePath.isEmpty() && !nativePath.contains(QLatin1Char('/')))
@@ -40,23 +40,15 @@ QVariant designVoltage(const QString& sysfs, const QString& nativePath)
     else if (nativePath.startsWith(QLatin1String("/sys/")))
         dir = sysfs + nativePath.mid(4);
     else
-        return {}; // no kernel device behind it (a Bluetooth battery, say)
+        return std::nullopt; // no kernel device behind it (a Bluetooth battery, say)
     QFile f(dir + QStringLiteral("/voltage_min_design"));
     if (!f.open(QIODevice::ReadOnly))
-        return {};
+        return std::nullopt;
     bool ok = false;
     const qulonglong uv = f.read(64).trimmed().toULongLong(&ok);
     if (!ok || uv == 0 || uv > 4'000'000'000'000ull)
-        return {};
-    return QVariant::fromValue<qulonglong>((uv + 500) / 1000);
-}
-
-QVariant text(const QVariantMap& props, const QString& key)
-{
-    const auto it = props.constFind(key);
-    if (it == props.constEnd())
-        return {};
-    return QVariant(it->toString());
+        return std::nullopt;
+    return (uv + 500) / 1000;
 }
 
 } // namespace
@@ -68,27 +60,27 @@ UPowerBatteryIdentity::UPowerBatteryIdentity(const QDBusConnection& bus, int tim
 {
 }
 
-uint16_t UPowerBatteryIdentity::chemistryFromTechnology(uint32_t technology)
+BatteryChemistry UPowerBatteryIdentity::chemistryFromTechnology(uint32_t technology)
 {
     switch (technology) {
     case 1:
-        return 6; // lithium ion
+        return BatteryChemistry::LithiumIon;
     case 2:
-        return 8; // lithium polymer
+        return BatteryChemistry::LithiumPolymer;
     case 3:
-        return 1; // lithium iron phosphate: other
+        return BatteryChemistry::LithiumIronPhosphate;
     case 4:
-        return 3; // lead acid
+        return BatteryChemistry::LeadAcid;
     case 5:
-        return 4; // nickel cadmium
+        return BatteryChemistry::NickelCadmium;
     case 6:
-        return 5; // nickel metal hydride
+        return BatteryChemistry::NickelMetalHydride;
     default:
-        return 2; // unknown
+        return BatteryChemistry::Unknown;
     }
 }
 
-std::optional<BatteryProperties> UPowerBatteryIdentity::firstBattery()
+std::optional<BatteryIdentity> UPowerBatteryIdentity::firstBattery()
 {
     if (!m_bus.isConnected())
         return std::nullopt;
@@ -124,17 +116,13 @@ std::optional<BatteryProperties> UPowerBatteryIdentity::firstBattery()
             && !props.value(QStringLiteral("PowerSupply")).toBool())
             continue;
 
-        BatteryProperties out;
-        out.append({ QStringLiteral("Name"), text(props, QStringLiteral("Model")) });
-        out.append({ QStringLiteral("Manufacturer"), text(props, QStringLiteral("Vendor")) });
-        const auto tech = props.constFind(QStringLiteral("Technology"));
-        out.append({ QStringLiteral("Chemistry"),
-            tech == props.constEnd() ? QVariant()
-                                     : QVariant::fromValue<uint>(chemistryFromTechnology(tech->toUInt())) });
-        out.append({ QStringLiteral("DesignCapacity"), milli(props, QStringLiteral("EnergyFullDesign")) });
-        out.append({ QStringLiteral("FullChargeCapacity"), milli(props, QStringLiteral("EnergyFull")) });
-        out.append({ QStringLiteral("DesignVoltage"),
-            designVoltage(m_sysfs, props.value(QStringLiteral("NativePath")).toString()) });
+        BatteryIdentity out;
+        out.name = props.value(QStringLiteral("Model")).toString();
+        out.manufacturer = props.value(QStringLiteral("Vendor")).toString();
+        out.chemistry = chemistryFromTechnology(props.value(QStringLiteral("Technology")).toUInt());
+        out.designCapacityMwh = milli(props, QStringLiteral("EnergyFullDesign"));
+        out.fullChargeCapacityMwh = milli(props, QStringLiteral("EnergyFull"));
+        out.designVoltageMv = designVoltage(m_sysfs, props.value(QStringLiteral("NativePath")).toString());
         return out;
     }
     return std::nullopt;

@@ -8,25 +8,24 @@ namespace ampero {
 
 // The first battery that UPower (org.freedesktop.UPower on the given bus)
 // enumerates: a device of type battery that powers the system. Gives
-//   "Name" <- Model, "Manufacturer" <- Vendor,
-//   "Chemistry" <- Technology (UPower's codes mapped to the chemistry codes),
-//   "DesignCapacity" <- EnergyFullDesign, "FullChargeCapacity" <- EnergyFull
+//   name <- Model, manufacturer <- Vendor, chemistry <- Technology,
+//   design capacity <- EnergyFullDesign, full-charge capacity <- EnergyFull
 //   (Wh as mWh, rounded).
-// "DesignVoltage" comes from the kernel, as UPower does not export it: the
+// The design voltage comes from the kernel, as UPower does not export it: the
 // attribute voltage_min_design (µV, given in mV, rounded) of the power
 // supply that NativePath names (a name under class/power_supply, or a path
 // under /sys); UPower's Voltage is the present voltage, not the design one.
 // A property the device lacks, an energy of 0 (UPower's "unknown") and a
-// design voltage that cannot be read are given as null.
+// design voltage that cannot be read are left empty.
 class UPowerBatteryIdentity final : public BatteryIdentitySource {
 public:
     // sysfs is where the kernel's /sys is read (tests pass a simulated one).
     explicit UPowerBatteryIdentity(const QDBusConnection& bus = QDBusConnection::systemBus(),
         int timeoutMs = 5000, QString sysfs = QStringLiteral("/sys"));
-    std::optional<BatteryProperties> firstBattery() override;
+    std::optional<BatteryIdentity> firstBattery() override;
 
-    // UPower's Technology value as a chemistry code.
-    static uint16_t chemistryFromTechnology(uint32_t technology);
+    // UPower's Technology value as a chemistry.
+    static BatteryChemistry chemistryFromTechnology(uint32_t technology);
 
 private:
     QDBusConnection m_bus;

@@ -139,27 +139,27 @@ PowerStatus UPowerPowerSource::read()
     const auto onBattery = onBatteryValue ? typed<bool>(*onBatteryValue) : std::nullopt;
     if (!onBattery)
         return s; // the service does not answer, or not sensibly: everything unknown
-    s.acLineStatus = *onBattery ? PowerStatus::AcOffline : PowerStatus::AcOnline;
+    s.line = *onBattery ? PowerLine::Battery : PowerLine::Mains;
 
     const QVariantMap dev = getAll(m_bus, DisplayDevicePath, DeviceInterface);
     if (typed<bool>(dev.value(QStringLiteral("IsPresent"))) != true)
-        return s; // no battery: level 255
+        return s; // no battery: level unknown
 
     const auto percent = typed<double>(dev.value(QStringLiteral("Percentage")));
     if (percent && *percent >= 0 && std::isfinite(*percent))
-        s.batteryLifePercent = static_cast<uint8_t>(std::floor(std::min(*percent, 100.0) + 0.5));
+        s.level = static_cast<int>(std::floor(std::min(*percent, 100.0) + 0.5));
 
     const uint state = typed<uint>(dev.value(QStringLiteral("State"))).value_or(0);
     const bool discharging = state == StateDischarging || state == StatePendingDischarge
         || (state != StateCharging && state != StateFullyCharged && *onBattery);
     if (discharging) {
         // TimeToEmpty of 0 means UPower does not know yet.
-        s.batteryLifeTime = PowerStatus::secondsFrom(
+        s.timeLeft = PowerStatus::secondsFrom(
             static_cast<double>(typed<qlonglong>(dev.value(QStringLiteral("TimeToEmpty"))).value_or(0)));
         const double full = typed<double>(dev.value(QStringLiteral("EnergyFull"))).value_or(0);
         const double rate = typed<double>(dev.value(QStringLiteral("EnergyRate"))).value_or(0);
         if (full > 0 && rate > 0)
-            s.batteryFullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
+            s.fullLifeTime = PowerStatus::secondsFrom(full / rate * 3600.0);
         s.powerW = positive(dev.value(QStringLiteral("EnergyRate")));
     }
     s.energyFullWh = positive(dev.value(QStringLiteral("EnergyFull")));

@@ -13,10 +13,10 @@ namespace ampero {
 // Power status from UPower (org.freedesktop.UPower) on the given bus: the
 // system bus in the program, a private bus in tests.
 //
-// AC line from the manager's OnBattery (0 on battery, 1 otherwise, 255 when
+// Power line from the manager's OnBattery (battery or mains; unknown when
 // UPower does not answer). Level, state and times from the DisplayDevice,
 // UPower's combination of all system batteries: Percentage rounded to the
-// nearest percent (255 when no battery is present); TimeToEmpty in seconds
+// nearest percent (unknown when no battery is present); TimeToEmpty in seconds
 // (0 there means unknown); the full-battery time as EnergyFull / EnergyRate
 // (Wh over W, in hours) when both are positive. The times are known only
 // while the battery discharges.

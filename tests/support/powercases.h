@@ -2,7 +2,9 @@
 #pragma once
 // What the start-up power check shows for each power state, shared by the
 // watcher's tests (fake window) and the main window's (real widgets).
-#include <cstdint>
+#include "platform/powersource.h"
+
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -10,8 +12,8 @@ namespace ampero::test {
 
 struct CheckCase {
     const char* name;
-    uint8_t ac;
-    uint8_t level;
+    PowerLine line;
+    std::optional<int> level;
     const char* mode;
     const char* levelText;
     const char* action;
@@ -20,15 +22,15 @@ struct CheckCase {
 };
 
 inline const CheckCase kStartupChecks[] = {
-    { "BatteryAt9", 0, 9, "powered by battery", "9%", "not ready for test", false },
-    { "BatteryAt10", 0, 10, "powered by battery", "10%", "ready for test", true },
-    { "BatteryAt0", 0, 0, "powered by battery", "0%", "not ready for test", false },
-    { "BatteryFull", 0, 100, "powered by battery", "100%", "ready for test", true },
-    { "BatteryLevelUnknown", 0, 255, "powered by battery", "255%", "ready for test", true },
+    { "BatteryAt9", PowerLine::Battery, 9, "powered by battery", "9%", "not ready for test", false },
+    { "BatteryAt10", PowerLine::Battery, 10, "powered by battery", "10%", "ready for test", true },
+    { "BatteryAt0", PowerLine::Battery, 0, "powered by battery", "0%", "not ready for test", false },
+    { "BatteryFull", PowerLine::Battery, 100, "powered by battery", "100%", "ready for test", true },
+    { "BatteryLevelUnknown", PowerLine::Battery, std::nullopt, "powered by battery", "255%", "ready for test",
+        true },
     // On AC the level label keeps its design-time "0%".
-    { "OnAc", 1, 80, "powered by AC", "0%", "testing disabled", false },
-    { "LineUnknown", 255, 80, "unknown", "0%", "testing disabled", false },
-    { "LineOddValue", 7, 80, "unknown", "0%", "testing disabled", false },
+    { "OnAc", PowerLine::Mains, 80, "powered by AC", "0%", "testing disabled", false },
+    { "LineUnknown", PowerLine::Unknown, 80, "unknown", "0%", "testing disabled", false },
 };
 
 inline std::string checkCaseName(const CheckCase& c)
