@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -245,12 +246,34 @@ bool CompanionWriter::create(const QByteArray& path, const CompanionSetup& setup
     m_path = path;
     m_error.clear();
     m_failed = false;
-    m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
-    if (m_fd < 0) {
+    const auto fail = [this](int err) {
         m_error = QStringLiteral("cannot create %1: %2")
-                      .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(errno)));
+                      .arg(QString::fromLocal8Bit(m_path), QString::fromLocal8Bit(std::strerror(err)));
         m_failed = true;
         return false;
+    };
+    // The user never chose this name, so nothing found there is opened or
+    // followed: a symlink would have us overwrite its target, a FIFO would
+    // hold the test up, a hard link would change the other name's file. The
+    // companion is made as a new file under a name of its own in the same
+    // folder, then renamed over the companion's name, which replaces
+    // whatever was there and touches nothing it pointed at.
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash >= 0 ? path.left(slash + 1) : QByteArray();
+    QByteArray temp;
+    for (int attempt = 0; m_fd < 0; ++attempt) {
+        temp
+            = folder + ".ampero-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
+        m_fd = ::open(temp.constData(),
+            O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0666);
+        if (m_fd < 0 && (errno != EEXIST || attempt == 99))
+            return fail(errno);
+    }
+    if (::rename(temp.constData(), path.constData()) != 0) {
+        const int err = errno;
+        close();
+        ::unlink(temp.constData());
+        return fail(err);
     }
     return writeLine(encodeSetupLine(setup));
 }

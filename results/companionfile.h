@@ -91,7 +91,9 @@ public:
     CompanionWriter& operator=(const CompanionWriter&) = delete;
     ~CompanionWriter();
 
-    // Creates or replaces the file and writes the setup line.
+    // Creates the file and writes the setup line. Whatever was at the name
+    // (an older companion, a symlink, a FIFO, a hard link) is replaced by a
+    // new file; nothing it pointed at is opened.
     bool create(const QByteArray& path, const CompanionSetup& setup);
     bool append(const EnergySample& sample);
     // Flushes (fdatasync) and closes; false when that or any write failed.
