@@ -188,10 +188,13 @@ int printSamplesCsv(const QByteArray& path, FILE* out, FILE* err)
             row, sizeof row, extra ? "%zu,%u" : "%zu,%u\n", k, static_cast<unsigned>(levels[k]));
         csv.append(row, n);
         if (extra) {
-            while (next < extra->size() && (*extra)[next].seconds < static_cast<double>(k) - 0.5)
+            // The readings come one per sample at most, in the order of their seconds.
+            const auto sampleOf = [&](std::size_t i) {
+                return companionSampleIndex((*extra)[i].seconds, e.sampleCount).value_or(e.sampleCount);
+            };
+            while (next < extra->size() && sampleOf(next) < static_cast<qint64>(k))
                 ++next;
-            const EnergySample* s
-                = next < extra->size() && (*extra)[next].seconds < static_cast<double>(k) + 0.5
+            const EnergySample* s = next < extra->size() && sampleOf(next) == static_cast<qint64>(k)
                 ? &(*extra)[next]
                 : nullptr;
             csv += ',' + (s ? csvNumber(s->energyWh) : QByteArray()) + ','

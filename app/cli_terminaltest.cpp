@@ -296,16 +296,23 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
             testing.closeWindow();
     });
 
+    // Once a test, on standard error: the test goes on without its companion.
+    QObject::connect(&companion, &CompanionRecorder::writeFailed, &companion, [err](const QString& why) {
+        printLine(
+            err, QStringLiteral("ampero: ") + phrase("the companion file could not be written: %1").arg(why));
+    });
+
+    // The start returns at once: the terminal's windows answer as they open.
+    // A file it refuses (not a regular file, not creatable) ends here, before
+    // anything was announced.
+    session.startTest(tag);
+    if (session.state().mode == TestMode::None)
+        return 2; // the start failed; its error is already printed
     output.line(phrase("testing... (%1, %2): ")
                     .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
                         options.noLoad ? phrase("no load CPU") : phrase("full CPU load"))
                     .toLocal8Bit()
         + file);
-
-    // The start returns at once: the terminal's windows answer as they open.
-    session.startTest(tag);
-    if (session.state().mode == TestMode::None)
-        return 2; // the start failed; its error is already printed
     if (!over)
         QCoreApplication::exec();
     if (!end)

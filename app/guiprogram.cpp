@@ -3,6 +3,7 @@
 
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
+#include "core/phrases.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
 #include "session/companionrecorder.h"
@@ -26,6 +27,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace ampero {
@@ -195,6 +197,19 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     // The running test's power on the chart.
     QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &mainWindow, &MainWindow::addPowerPoint);
+    // A companion that cannot be written is said in the status bar, once a
+    // test; the test goes on without it. A later test whose companion is
+    // written clears it (the recorder has made its file by then: it follows
+    // testStarted from its construction on).
+    QObject::connect(&p.companion, &CompanionRecorder::writeFailed, &mainWindow, [&mainWindow](const QString& why) {
+        mainWindow.statusBar()->showMessage(
+            phrase("The companion file could not be written: %1. The test goes on without it.").arg(why));
+    });
+    QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
+        auto* bar = p.mainWindow.findChild<QStatusBar*>();
+        if (bar && p.companion.errorString().isEmpty())
+            bar->clearMessage();
+    });
 
     // The menu.
     QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,

@@ -15,6 +15,7 @@
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 using namespace ampero;
 
@@ -58,7 +59,17 @@ QByteArray rawOptionValue(int argc, char** argv, const char* name)
         else if (a.startsWith(QByteArray(option + '=')))
             value = a.mid(option.size() + 1);
     }
-    return resultsFileFromArgument(value);
+    return value;
+}
+
+// The first argument that is a malformed file:// URL, if any: it names no
+// file, and the program refuses it rather than guess one.
+std::optional<QByteArray> malformedFileUrl(const QList<QByteArray>& arguments)
+{
+    for (const QByteArray& a : arguments)
+        if (isMalformedFileUrl(a))
+            return a;
+    return std::nullopt;
 }
 
 } // namespace
@@ -131,14 +142,30 @@ int main(int argc, char** argv)
     parser.process(*app);
 
     CliOptions options;
+    // An empty choice given on purpose is refused rather than taken as the
+    // default; an empty AMPERO_POWER_SOURCE is the same as none.
+    if (parser.isSet(powerOpt) && parser.value(powerOpt).trimmed().isEmpty()) {
+        std::fputs("ampero: --power-source needs a backend: upower, sysfs[:DIR] or sim[:N]\n", stderr);
+        return 2;
+    }
     options.powerSource
         = parser.isSet(powerOpt) ? parser.value(powerOpt) : qEnvironmentVariable("AMPERO_POWER_SOURCE");
     options.runMode = parser.value(runOpt);
     options.noLoad = parser.isSet(noLoadOpt);
-    options.output = parser.isSet(outputOpt) ? rawOptionValue(argc, argv, "output") : QByteArray();
-    options.reportFile = parser.isSet(reportOpt) ? rawOptionValue(argc, argv, "report") : QByteArray();
+    const QByteArray output = parser.isSet(outputOpt) ? rawOptionValue(argc, argv, "output") : QByteArray();
+    const QByteArray report = parser.isSet(reportOpt) ? rawOptionValue(argc, argv, "report") : QByteArray();
+    const QByteArray csv = parser.isSet(csvOpt) ? rawOptionValue(argc, argv, "export-csv") : QByteArray();
+    QList<QByteArray> files { output, report, csv };
+    for (const QString& p : parser.positionalArguments())
+        files << QFile::encodeName(p);
+    if (const auto bad = malformedFileUrl(files)) {
+        std::fprintf(stderr, "ampero: malformed file URL: %s\n", bad->constData());
+        return 2;
+    }
+    options.output = resultsFileFromArgument(output);
+    options.reportFile = resultsFileFromArgument(report);
     options.json = parser.isSet(jsonOpt);
-    options.exportCsv = parser.isSet(csvOpt) ? rawOptionValue(argc, argv, "export-csv") : QByteArray();
+    options.exportCsv = resultsFileFromArgument(csv);
     options.info = parser.isSet(infoOpt);
     options.checkUpdate = parser.isSet(updateOpt);
     options.positional = parser.positionalArguments();

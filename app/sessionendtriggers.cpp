@@ -12,6 +12,7 @@ namespace ampero {
 SessionEndTriggers::SessionEndTriggers(SessionEnd& sessionEnd, QGuiApplication* app, QObject* parent)
     : QObject(parent)
     , m_end(sessionEnd)
+    , m_signals(true)
 {
     if (app) {
         connect(app, &QGuiApplication::commitDataRequest, this, &SessionEndTriggers::onCommitDataRequest);

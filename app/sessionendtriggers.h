@@ -14,7 +14,8 @@ class SessionEnd;
 // Feeds the session-end rule from the sources a desktop program has besides
 // logind: the desktop session manager's commit-data request (X11 sessions;
 // Qt has no session manager on Wayland) and SIGTERM/SIGHUP, which a logout
-// sends to the session's processes. After a signal the rule runs and the
+// sends to the session's processes, or SIGINT (Ctrl+C in the terminal that
+// started the window program). After a signal the rule runs and the
 // application quits cleanly. Pass a null app in the terminal mode: only the
 // signals are handled there.
 class SessionEndTriggers : public QObject {

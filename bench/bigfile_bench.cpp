@@ -4,10 +4,14 @@
 // change. Prints the peak memory (the child's VmHWM, from wait4) and the
 // wall time of the terminal modes, each in a process of its own, and of the
 // evaluation the results window uses (with the curve it hands to the chart).
+// Then the same for a short results file (4 samples) beside a 255 MB
+// companion of short lines: what the companion costs must grow with the
+// samples, not with its size.
 //
 //   bigfile_bench [PROGRAM]   PROGRAM: the ampero binary to measure
 //                             (default: the one built beside this bench)
 #include "alternatingfile.h"
+#include "results/companionfile.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
 #include "session/sessionports.h"
@@ -85,6 +89,42 @@ Figure runProgram(const std::string& program, const std::vector<std::string>& ar
     });
 }
 
+// A 4-sample normal test and its companion: the setup line, then sample
+// lines of 14 bytes up to 255 MB, their seconds going round from 0 to 9, so
+// that most lines repeat a second and many lie beyond the samples.
+// Written from a child, as the large results file is.
+bool writeShortFileWithHugeCompanion(const std::string& path)
+{
+    return inChild([&] {
+        std::vector<uint8_t> apr = encodeResultsHeader(2, 1, 0xFFFFFFFFu);
+        for (uint8_t level : { 80, 80, 79, 79 })
+            apr.push_back(level);
+        const auto trailer = encodeResultsTrailer(nullptr, 48000, 123456789);
+        apr.insert(apr.end(), trailer.begin(), trailer.end());
+        QFile results(QString::fromStdString(path));
+        if (!results.open(QIODevice::WriteOnly)
+            || results.write(reinterpret_cast<const char*>(apr.data()), qint64(apr.size()))
+                != qint64(apr.size()))
+            return 1;
+        QFile companion(QString::fromStdString(path) + QStringLiteral(".jsonl"));
+        if (!companion.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray chunk = encodeSetupLine(CompanionSetup {});
+        const qint64 target = qint64(255) * 1000 * 1000;
+        qint64 written = 0;
+        for (qint64 k = 0; written < target; ++k) {
+            chunk += "{\"seconds\":" + QByteArray::number(k % 10) + "}\n";
+            if (chunk.size() >= (1 << 20) || written + chunk.size() >= target) {
+                if (companion.write(chunk) != chunk.size())
+                    return 1;
+                written += chunk.size();
+                chunk.clear();
+            }
+        }
+        return companion.flush() ? 0 : 1;
+    }).ok;
+}
+
 void print(const char* what, const Figure& f)
 {
     if (!f.ok)
@@ -128,6 +168,26 @@ int main(int argc, char** argv)
             static_cast<long long>(chart.points.size()));
         std::fflush(stdout);
         return 0;
+    }));
+
+    const std::string shortPath = QFile::encodeName(dir.filePath(QStringLiteral("short.apr"))).toStdString();
+    if (!writeShortFileWithHugeCompanion(shortPath)) {
+        std::fprintf(stderr, "cannot write %s\n", shortPath.c_str());
+        return 1;
+    }
+    ::unlink(path.c_str());
+    std::printf("\nfile: 4 samples beside a 255 MB companion of short lines\n");
+    std::fflush(stdout);
+    print("--report", runProgram(program, { "--report", shortPath }));
+    print("--report --json", runProgram(program, { "--report", shortPath, "--json" }));
+    print("--export-csv (to /dev/null)", runProgram(program, { "--export-csv", shortPath }));
+    print("--compare (four times the file)",
+        runProgram(program, { "--compare", shortPath, shortPath, shortPath, shortPath }));
+    print("evaluation (in process)", inChild([&] {
+        const ResultsEvaluation e = evaluateResultsFile(QString::fromStdString(shortPath));
+        std::printf("  (%zu companion readings kept)\n", e.energySamples ? e.energySamples->size() : 0);
+        std::fflush(stdout);
+        return e.hasCompanion ? 0 : 1;
     }));
     return 0;
 }

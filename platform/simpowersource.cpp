@@ -60,6 +60,7 @@ std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, Q
     };
     SimBatterySettings s;
     bool haveSeconds = false;
+    QStringList seen;
     const QStringList parts = text.split(QLatin1Char(','));
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString part = parts[i].trimmed();
@@ -81,6 +82,9 @@ std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, Q
         }
         const QString key = part.left(eq).trimmed().toLower();
         const QString value = part.mid(eq + 1).trimmed();
+        if (seen.contains(key))
+            return fail(phrase("The simulated battery's setting \"%1\" is given twice.").arg(key));
+        seen << key;
         bool ok = false;
         if (key == QLatin1String("seed")) {
             const qulonglong seed = value.toULongLong(&ok);

@@ -13,9 +13,10 @@ namespace ampero {
 namespace {
 int g_pipe[2] = { -1, -1 };
 std::atomic<bool> g_installed { false };
-struct sigaction g_oldTerm;
-struct sigaction g_oldHup;
-struct sigaction g_oldInt;
+// SIGINT last: it is taken only when asked for.
+constexpr int kSignals[] = { SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGINT };
+constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
+struct sigaction g_old[kSignalCount];
 
 extern "C" void onSignal(int signo)
 {
@@ -47,11 +48,9 @@ TerminationSignals::TerminationSignals(bool alsoInterrupt, QObject* parent)
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &sa, &g_oldTerm);
-    ::sigaction(SIGHUP, &sa, &g_oldHup);
     m_interrupt = alsoInterrupt;
-    if (m_interrupt)
-        ::sigaction(SIGINT, &sa, &g_oldInt);
+    for (int i = 0; i < signalCount(); ++i)
+        ::sigaction(kSignals[i], &sa, &g_old[i]);
 
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
@@ -62,15 +61,18 @@ TerminationSignals::~TerminationSignals()
 {
     if (!m_active)
         return;
-    ::sigaction(SIGTERM, &g_oldTerm, nullptr);
-    ::sigaction(SIGHUP, &g_oldHup, nullptr);
-    if (m_interrupt)
-        ::sigaction(SIGINT, &g_oldInt, nullptr);
+    for (int i = 0; i < signalCount(); ++i)
+        ::sigaction(kSignals[i], &g_old[i], nullptr);
     delete m_notifier;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
     g_installed = false;
+}
+
+int TerminationSignals::signalCount() const
+{
+    return m_interrupt ? kSignalCount : kSignalCount - 1;
 }
 
 void TerminationSignals::readPipe()

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QLocale>
+#include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -50,11 +52,19 @@ bool isSetup(const QJsonObject& o)
     return o.value(QLatin1String("format")).toString() == QLatin1String(CompanionFormatName);
 }
 
-// One sample line; no value when the line is not a sample.
-std::optional<EnergySample> sampleFrom(const QByteArray& line)
+CompanionData absent(const QString& why)
+{
+    CompanionData c;
+    c.problem = why;
+    return c;
+}
+
+// One sample line; no value when the line is not a sample. Readings beyond
+// a battery's bounds are unknown, as everywhere else.
+std::optional<EnergySample> sampleFrom(QByteArrayView line)
 {
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(line.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject o = doc.object();
@@ -65,20 +75,208 @@ std::optional<EnergySample> sampleFrom(const QByteArray& line)
     s.seconds = *seconds;
     const std::optional<double> level = numberAt(o, "level");
     s.level = level && *level >= 0 && *level <= 100 ? static_cast<int>(*level) : -1;
-    s.energyWh = numberAt(o, "energy_wh");
-    s.powerW = numberAt(o, "power_w");
-    s.voltageV = numberAt(o, "voltage_v");
+    s.energyWh = plausibleEnergyWh(numberAt(o, "energy_wh"));
+    s.powerW = plausiblePowerW(numberAt(o, "power_w"));
+    s.voltageV = plausibleVoltageV(numberAt(o, "voltage_v"));
     return s;
 }
 
-CompanionData absent(const QString& why)
+// The setup as read, less the figures no battery or screen can have: they
+// read as null, so that every view of the setup agrees with the figures.
+QJsonObject plausibleSetup(QJsonObject setup)
 {
-    CompanionData c;
-    c.problem = why;
-    return c;
+    QJsonObject battery = setup.value(QLatin1String("battery")).toObject();
+    for (const char* key : { "energy_full_design_wh", "energy_full_wh" })
+        if (battery.contains(QLatin1String(key)) && !plausibleEnergyWh(numberAt(battery, key)))
+            battery.insert(QLatin1String(key), QJsonValue(QJsonValue::Null));
+    if (setup.contains(QLatin1String("battery")))
+        setup.insert(QLatin1String("battery"), battery);
+    if (setup.contains(QLatin1String("brightness_percent"))
+        && !plausible(numberAt(setup, "brightness_percent"), 100.0))
+        setup.insert(QLatin1String("brightness_percent"), QJsonValue(QJsonValue::Null));
+    return setup;
 }
 
+// The seconds of a line as this program writes it ({"seconds":N,...}),
+// without parsing the line; empty for any other line. Lets the reader pass
+// over the lines it would drop at the cost of a few bytes each.
+std::optional<double> leadingSeconds(QByteArrayView line)
+{
+    static constexpr QByteArrayView prefix = "{\"seconds\":";
+    if (!line.startsWith(prefix))
+        return std::nullopt;
+    const QByteArrayView rest = line.sliced(prefix.size());
+    qsizetype n = 0;
+    while (n < rest.size() && n < 24 && rest[n] != ',' && rest[n] != '}')
+        ++n;
+    bool ok = false;
+    const double v = rest.first(n).toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+// Takes a companion line by line, keeping the setup and at most one reading
+// per sample of the results file: the first one for its second.
+class CompanionCollector {
+public:
+    explicit CompanionCollector(qint64 sampleLimit)
+        : m_limit(std::max<qint64>(0, sampleLimit))
+    {
+    }
+
+    void line(QByteArrayView line, bool whole)
+    {
+        if (!m_started) {
+            m_started = true;
+            m_sawSetup = whole;
+            if (!whole)
+                return;
+            QJsonParseError error;
+            const QJsonDocument head = QJsonDocument::fromJson(line.toByteArray(), &error);
+            if (error.error != QJsonParseError::NoError || !head.isObject() || !isSetup(head.object())) {
+                m_notCompanion = true;
+                return;
+            }
+            m_data.ok = true;
+            m_data.setup = plausibleSetup(head.object());
+            return;
+        }
+        if (!m_data.ok)
+            return;
+        if (line.trimmed().isEmpty())
+            return;
+        // A last line without its "\n" was cut while being written.
+        if (!whole) {
+            ++m_data.skippedLines;
+            return;
+        }
+        if (const std::optional<double> quick = leadingSeconds(line)) {
+            const std::optional<qint64> k = companionSampleIndex(*quick, m_limit);
+            if (!k || taken(*k))
+                return; // beyond the results file, or a second already read
+        }
+        const std::optional<EnergySample> s = sampleFrom(line);
+        if (!s) {
+            ++m_data.skippedLines;
+            return;
+        }
+        const std::optional<qint64> k = companionSampleIndex(s->seconds, m_limit);
+        if (!k || taken(*k))
+            return;
+        m_taken[static_cast<std::size_t>(*k)] = true;
+        m_data.samples.push_back(*s);
+    }
+
+    // A line longer than CompanionMaxLineLength, passed over unread.
+    void overlongLine()
+    {
+        if (!m_started) {
+            m_started = m_sawSetup = m_notCompanion = true;
+            return;
+        }
+        ++m_data.skippedLines;
+    }
+
+    CompanionData finish()
+    {
+        if (!m_sawSetup)
+            return absent(QStringLiteral("companion file holds no whole setup line"));
+        if (m_notCompanion)
+            return absent(QStringLiteral("not a companion file"));
+        // Lines may come in any order; the readings go in the order of their seconds.
+        std::sort(m_data.samples.begin(), m_data.samples.end(),
+            [](const EnergySample& a, const EnergySample& b) { return a.seconds < b.seconds; });
+        return std::move(m_data);
+    }
+
+private:
+    bool taken(qint64 k)
+    {
+        const auto i = static_cast<std::size_t>(k);
+        if (i >= m_taken.size())
+            m_taken.resize(i + 1, false);
+        return m_taken[i];
+    }
+
+    qint64 m_limit;
+    bool m_started = false;
+    bool m_sawSetup = false;
+    bool m_notCompanion = false;
+    std::vector<bool> m_taken; // one bit per sample up to the latest second read
+    CompanionData m_data;
+};
+
+// Cuts bytes into lines for a collector, in pieces of any size; a line longer
+// than CompanionMaxLineLength is never held whole.
+class LineSplitter {
+public:
+    explicit LineSplitter(CompanionCollector& collector)
+        : m_collector(collector)
+    {
+    }
+
+    void feed(const char* data, qsizetype size)
+    {
+        const char* p = data;
+        const char* end = data + size;
+        while (p < end) {
+            const auto* nl
+                = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            const char* stop = nl ? nl : end;
+            if (!m_overlong) {
+                if (m_pending.size() + (stop - p) > CompanionMaxLineLength) {
+                    m_overlong = true;
+                    m_pending.clear();
+                } else if (m_pending.isEmpty() && nl) {
+                    // The whole line lies in this piece: no copy.
+                    m_collector.line(QByteArrayView(p, stop - p), true);
+                    p = nl + 1;
+                    continue;
+                } else {
+                    m_pending.append(p, stop - p);
+                }
+            }
+            if (!nl)
+                return;
+            endLine();
+            p = nl + 1;
+        }
+    }
+
+    void finish()
+    {
+        if (m_overlong)
+            m_collector.overlongLine();
+        else if (!m_pending.isEmpty())
+            m_collector.line(m_pending, false);
+    }
+
+private:
+    void endLine()
+    {
+        if (m_overlong)
+            m_collector.overlongLine();
+        else
+            m_collector.line(m_pending, true);
+        m_pending.clear();
+        m_overlong = false;
+    }
+
+    CompanionCollector& m_collector;
+    QByteArray m_pending;
+    bool m_overlong = false;
+};
+
 } // namespace
+
+std::optional<qint64> companionSampleIndex(double seconds, qint64 sampleCount)
+{
+    // To the millisecond first, as the writer keeps it, so that a reading
+    // goes with the same sample once written back.
+    const double k = std::floor(std::round(seconds * 1000.0) / 1000.0 + 0.5);
+    if (!(k >= 0) || !(k < static_cast<double>(sampleCount)))
+        return std::nullopt;
+    return static_cast<qint64>(k);
+}
 
 QByteArray companionPath(const QByteArray& resultsPath)
 {
@@ -124,48 +322,25 @@ QByteArray encodeSampleLine(const EnergySample& s)
 
 std::optional<double> CompanionData::energyFullWh() const
 {
-    return numberAt(setup.value(QLatin1String("battery")).toObject(), "energy_full_wh");
+    return plausibleEnergyWh(numberAt(setup.value(QLatin1String("battery")).toObject(), "energy_full_wh"));
 }
 
 std::optional<double> CompanionData::energyFullDesignWh() const
 {
-    return numberAt(setup.value(QLatin1String("battery")).toObject(), "energy_full_design_wh");
+    return plausibleEnergyWh(
+        numberAt(setup.value(QLatin1String("battery")).toObject(), "energy_full_design_wh"));
 }
 
-CompanionData parseCompanion(const QByteArray& bytes)
+CompanionData parseCompanion(const QByteArray& bytes, qint64 sampleLimit)
 {
-    const qsizetype firstEnd = bytes.indexOf('\n');
-    if (firstEnd < 0)
-        return absent(QStringLiteral("companion file holds no whole setup line"));
-    QJsonParseError error;
-    const QJsonDocument head = QJsonDocument::fromJson(bytes.left(firstEnd), &error);
-    if (error.error != QJsonParseError::NoError || !head.isObject() || !isSetup(head.object()))
-        return absent(QStringLiteral("not a companion file"));
-
-    CompanionData c;
-    c.ok = true;
-    c.setup = head.object();
-    qsizetype at = firstEnd + 1;
-    while (at < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', at);
-        // A last line without its "\n" was cut while being written.
-        const bool whole = end >= 0;
-        if (!whole)
-            end = bytes.size();
-        const QByteArray line = QByteArray::fromRawData(bytes.constData() + at, end - at);
-        at = end + 1;
-        if (line.trimmed().isEmpty())
-            continue;
-        const std::optional<EnergySample> s = whole ? sampleFrom(line) : std::nullopt;
-        if (s)
-            c.samples.push_back(*s);
-        else
-            ++c.skippedLines;
-    }
-    return c;
+    CompanionCollector collector(sampleLimit);
+    LineSplitter lines(collector);
+    lines.feed(bytes.constData(), bytes.size());
+    lines.finish();
+    return collector.finish();
 }
 
-CompanionData readCompanionFile(const QByteArray& path)
+CompanionData readCompanionFile(const QByteArray& path, qint64 sampleLimit)
 {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
@@ -181,11 +356,14 @@ CompanionData readCompanionFile(const QByteArray& path)
         ::close(fd);
         return absent(QStringLiteral("companion file too large"));
     }
-    QByteArray bytes;
-    bytes.resize(static_cast<qsizetype>(st.st_size));
-    qsizetype used = 0;
-    while (used < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + used, static_cast<size_t>(bytes.size() - used));
+    // One pass in pieces: what is kept grows with the samples, not with
+    // the file.
+    CompanionCollector collector(sampleLimit);
+    LineSplitter lines(collector);
+    std::vector<char> buffer(std::size_t(1) << 16);
+    qint64 total = 0;
+    while (total < st.st_size) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -196,11 +374,15 @@ CompanionData readCompanionFile(const QByteArray& path)
         }
         if (n == 0)
             break; // cut shorter meanwhile: what was read counts
-        used += n;
+        // A file that grows while it is read (a test still running) is read
+        // up to the size it had.
+        const qint64 take = std::min<qint64>(n, st.st_size - total);
+        lines.feed(buffer.data(), static_cast<qsizetype>(take));
+        total += take;
     }
     ::close(fd);
-    bytes.truncate(used);
-    return parseCompanion(bytes);
+    lines.finish();
+    return collector.finish();
 }
 
 CompanionWriter::~CompanionWriter()
@@ -245,12 +427,34 @@ bool CompanionWriter::create(const QByteArray& path, const CompanionSetup& setup
     m_path = path;
     m_error.clear();
     m_failed = false;
-    m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
-    if (m_fd < 0) {
+    const auto fail = [this](int err) {
         m_error = QStringLiteral("cannot create %1: %2")
-                      .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(errno)));
+                      .arg(QString::fromLocal8Bit(m_path), QString::fromLocal8Bit(std::strerror(err)));
         m_failed = true;
         return false;
+    };
+    // The user never chose this name, so nothing found there is opened or
+    // followed: a symlink would have us overwrite its target, a FIFO would
+    // hold the test up, a hard link would change the other name's file. The
+    // companion is made as a new file under a name of its own in the same
+    // folder, then renamed over the companion's name, which replaces
+    // whatever was there and touches nothing it pointed at.
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash >= 0 ? path.left(slash + 1) : QByteArray();
+    QByteArray temp;
+    for (int attempt = 0; m_fd < 0; ++attempt) {
+        temp
+            = folder + ".ampero-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
+        m_fd = ::open(temp.constData(),
+            O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0666);
+        if (m_fd < 0 && (errno != EEXIST || attempt == 99))
+            return fail(errno);
+    }
+    if (::rename(temp.constData(), path.constData()) != 0) {
+        const int err = errno;
+        close();
+        ::unlink(temp.constData());
+        return fail(err);
     }
     return writeLine(encodeSetupLine(setup));
 }

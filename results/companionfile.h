@@ -15,7 +15,9 @@
 // Values the system did not give are null. A line appended at a time means a
 // test cut off at any moment leaves a file whose whole lines all read; the
 // reader skips a last line cut part-way, and any other line that does not
-// parse, and uses the rest.
+// parse, and uses the rest. It reads in one pass and keeps at most one
+// reading per sample of the results file, whatever the order or number of
+// the lines, so its memory grows with the samples and not with the file.
 #include "results/energysummary.h"
 
 #include <QByteArray>
@@ -31,6 +33,16 @@ inline constexpr int CompanionFormatVersion = 1;
 // The largest companion read: some 40 days of samples. A larger one is
 // ignored as a whole rather than read in part, which would give wrong totals.
 inline constexpr qint64 CompanionMaxFileSize = qint64(256) << 20;
+// The longest line read (ours are some 80 bytes): a longer one is passed
+// over, never held.
+inline constexpr qsizetype CompanionMaxLineLength = qsizetype(64) << 10;
+// The samples a companion is read for when the results file does not say:
+// as many as the longest results file holds.
+inline constexpr qint64 CompanionDefaultSampleLimit = qint64(64) << 20;
+
+// The sample of a results file of sampleCount samples that a reading taken
+// at `seconds` belongs to: the nearest whole second. None beyond the samples.
+std::optional<qint64> companionSampleIndex(double seconds, qint64 sampleCount);
 
 // The path of the companion of a results file: the same name with ".jsonl".
 QByteArray companionPath(const QByteArray& resultsPath);
@@ -63,21 +75,27 @@ struct CompanionData {
     // ("no companion file", "not a companion file", ...).
     bool ok = false;
     QString problem;
-    QJsonObject setup; // the setup line as it was read
-    std::vector<EnergySample> samples; // in file order
-    int skippedLines = 0; // lines that did not parse (a cut last line among them)
+    // The setup line as it was read, less figures beyond a battery's
+    // bounds (plausibleEnergyWh and the like), which read as null.
+    QJsonObject setup;
+    // One reading per sample, the first line for each second, in the order
+    // of their seconds; a reading belongs to the sample at the nearest whole
+    // second, and those beyond the sample limit are left out.
+    std::vector<EnergySample> samples;
+    int skippedLines = 0; // lines that did not parse or were too long (a cut last line among them)
 
     // The battery's energies from the setup, where it gave numbers.
     std::optional<double> energyFullWh() const;
     std::optional<double> energyFullDesignWh() const;
 };
 
-// Parses the bytes of a whole companion file. Total: any input gives a
-// result; a first line that is not a companion setup gives ok = false.
-CompanionData parseCompanion(const QByteArray& bytes);
-// Reads the file at path (the file system's bytes). Only a regular file is
-// read, without waiting on a pipe, and only up to CompanionMaxFileSize.
-CompanionData readCompanionFile(const QByteArray& path);
+// Parses the bytes of a whole companion file, for a results file of
+// sampleLimit samples. Total: any input gives a result; a first line that is
+// not a companion setup gives ok = false.
+CompanionData parseCompanion(const QByteArray& bytes, qint64 sampleLimit = CompanionDefaultSampleLimit);
+// Reads the file at path (the file system's bytes) in pieces. Only a regular
+// file is read, without waiting on a pipe, and only up to CompanionMaxFileSize.
+CompanionData readCompanionFile(const QByteArray& path, qint64 sampleLimit = CompanionDefaultSampleLimit);
 
 // Writes a companion file line by line, each line straight to the
 // operating system, so that a killed program loses at most the line being
@@ -91,7 +109,9 @@ public:
     CompanionWriter& operator=(const CompanionWriter&) = delete;
     ~CompanionWriter();
 
-    // Creates or replaces the file and writes the setup line.
+    // Creates the file and writes the setup line. Whatever was at the name
+    // (an older companion, a symlink, a FIFO, a hard link) is replaced by a
+    // new file; nothing it pointed at is opened.
     bool create(const QByteArray& path, const CompanionSetup& setup);
     bool append(const EnergySample& sample);
     // Flushes (fdatasync) and closes; false when that or any write failed.

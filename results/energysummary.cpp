@@ -5,14 +5,12 @@
 
 namespace ampero {
 
-namespace {
-
-bool usable(const std::optional<double>& v)
+std::optional<double> plausible(std::optional<double> value, double max)
 {
-    return v && std::isfinite(*v);
+    if (!value || !std::isfinite(*value) || *value < 0 || *value > max)
+        return std::nullopt;
+    return value;
 }
-
-} // namespace
 
 EnergySummary summarizeEnergy(std::span<const EnergySample> samples)
 {
@@ -22,12 +20,12 @@ EnergySummary summarizeEnergy(std::span<const EnergySample> samples)
     double powerSum = 0;
     int powerCount = 0;
     for (const EnergySample& s : samples) {
-        if (usable(s.energyWh) && *s.energyWh >= 0 && std::isfinite(s.seconds)) {
+        if (plausibleEnergyWh(s.energyWh) && std::isfinite(s.seconds)) {
             if (!first)
                 first = &s;
             last = &s;
         }
-        if (usable(s.powerW) && *s.powerW >= 0) {
+        if (plausiblePowerW(s.powerW)) {
             powerSum += *s.powerW;
             ++powerCount;
         }
@@ -43,18 +41,25 @@ EnergySummary summarizeEnergy(std::span<const EnergySample> samples)
         if (used > 0 && hours > 0)
             out.averagePowerW = used / hours;
     }
+    // An energy that fell faster than any battery can deliver is no measure.
+    out.averagePowerW = plausiblePowerW(out.averagePowerW);
     if (!out.averagePowerW && powerCount > 0)
-        out.averagePowerW = powerSum / powerCount;
-    if (last && out.averagePowerW && *out.averagePowerW > 0)
-        out.energyForecastSeconds = last->seconds + *last->energyWh / *out.averagePowerW * 3600.0;
+        out.averagePowerW = plausiblePowerW(powerSum / powerCount);
+    if (last && out.averagePowerW && *out.averagePowerW > 0) {
+        const double forecast = last->seconds + *last->energyWh / *out.averagePowerW * 3600.0;
+        if (std::isfinite(forecast))
+            out.energyForecastSeconds = forecast;
+    }
     return out;
 }
 
 std::optional<double> batteryHealthPercent(std::optional<double> fullWh, std::optional<double> designWh)
 {
-    if (!usable(fullWh) || !usable(designWh) || *fullWh <= 0 || *designWh <= 0)
+    fullWh = plausibleEnergyWh(fullWh);
+    designWh = plausibleEnergyWh(designWh);
+    if (!fullWh || !designWh || *fullWh <= 0 || *designWh <= 0)
         return std::nullopt;
-    return *fullWh / *designWh * 100.0;
+    return plausible(*fullWh / *designWh * 100.0, MaxPlausibleHealthPercent);
 }
 
 } // namespace ampero

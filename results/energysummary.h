@@ -16,6 +16,31 @@ struct EnergySample {
     std::optional<double> voltageV;
 };
 
+// The bounds of what a battery can report. A figure that is not finite, or
+// lies outside them, is taken as unknown wherever it is read, so that the
+// text report, the window and the JSON all show "unknown" for it alike. They
+// lie far beyond every real battery and the simulated one (which draws up to
+// 10 kW).
+inline constexpr double MaxPlausiblePowerW = 100000.0; // 100 kW
+inline constexpr double MaxPlausibleEnergyWh = 1000000.0; // 1 MWh
+inline constexpr double MaxPlausibleVoltageV = 1000.0; // 1 kV
+inline constexpr double MaxPlausibleHealthPercent = 200.0;
+
+// The value when it is finite and within [0, max]; empty otherwise.
+std::optional<double> plausible(std::optional<double> value, double max);
+inline std::optional<double> plausiblePowerW(std::optional<double> w)
+{
+    return plausible(w, MaxPlausiblePowerW);
+}
+inline std::optional<double> plausibleEnergyWh(std::optional<double> wh)
+{
+    return plausible(wh, MaxPlausibleEnergyWh);
+}
+inline std::optional<double> plausibleVoltageV(std::optional<double> v)
+{
+    return plausible(v, MaxPlausibleVoltageV);
+}
+
 struct EnergySummary {
     std::optional<double> averagePowerW;
     std::optional<double> energyUsedWh;
@@ -33,7 +58,8 @@ struct EnergySummary {
 EnergySummary summarizeEnergy(std::span<const EnergySample> samples);
 
 // Full energy as a percentage of the design energy; empty when either is
-// unknown or not positive.
+// unknown, not positive or beyond a battery's bounds, and when the share
+// itself is (above MaxPlausibleHealthPercent).
 std::optional<double> batteryHealthPercent(std::optional<double> fullWh, std::optional<double> designWh);
 
 } // namespace ampero

@@ -162,7 +162,7 @@ ResultsEvaluation evaluateResultsFileAt(const QByteArray& path)
     // The companion only adds to a file that reads; whatever is wrong with
     // it leaves the results as they are.
     if (e.ok)
-        addCompanion(e, readCompanionFile(companionPath(path)));
+        addCompanion(e, readCompanionFile(companionPath(path), e.sampleCount));
     return e;
 }
 
@@ -188,7 +188,7 @@ void addCompanion(ResultsEvaluation& e, const CompanionData& c)
     std::vector<EnergySample> samples;
     samples.reserve(c.samples.size());
     for (const EnergySample& s : c.samples)
-        if (s.seconds < static_cast<double>(e.sampleCount))
+        if (companionSampleIndex(s.seconds, e.sampleCount))
             samples.push_back(s);
     e.energy = summarizeEnergy(samples);
     e.energyFullWh = c.energyFullWh();

@@ -322,34 +322,52 @@ bool ResultsWriter::create(const std::string& path, uint8_t mode, uint8_t noLoad
     m_error.clear();
     m_inUse = false;
     // Not O_TRUNC: the file is emptied only once this test holds its lock.
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    // O_NONBLOCK: a FIFO at the name must not hold the start up; it is
+    // refused below like every other file that is not a regular one.
+    constexpr int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    bool created = false;
+    m_fd = ::open(path.c_str(), flags);
+    if (m_fd < 0 && errno == ENOENT) {
+        m_fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        created = m_fd >= 0;
+        if (m_fd < 0 && errno == EEXIST) // a link to a name still free, or a file made meanwhile
+            m_fd = ::open(path.c_str(), flags | O_CREAT, 0666);
+    }
     if (m_fd < 0)
         return fail("cannot create " + path, errno);
     struct stat st { };
-    const bool regular = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // /dev/null, a FIFO, a terminal: a test would run and keep nothing.
+        close();
+        m_error = "cannot create " + path + ": not a regular file";
+        return false;
+    }
+    // A start that fails takes away the file it created, and only that file.
+    const auto failCreated = [&](const std::string& what, int err) {
+        struct stat now { };
+        if (created && ::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino)
+            ::unlink(path.c_str());
+        close();
+        return err != 0 ? fail(what, err) : false;
+    };
     while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
         const int err = errno;
-        close();
         if (err == EWOULDBLOCK) {
+            close();
             m_inUse = true;
             m_error = "cannot create " + path + ": another test is writing this file";
             return false;
         }
-        return fail("cannot lock " + path, err);
+        return failCreated("cannot lock " + path, err);
     }
-    if (regular && ::ftruncate(m_fd, 0) != 0) {
-        const int err = errno;
-        close();
-        return fail("cannot create " + path, err);
-    }
+    if (::ftruncate(m_fd, 0) != 0)
+        return failCreated("cannot create " + path, errno);
     m_goodSize = 0;
     const auto header = encodeResultsHeader(mode, noLoad, forecast);
-    if (!writeAll(header.data(), header.size())) {
-        close();
-        return false;
-    }
+    if (!writeAll(header.data(), header.size()))
+        return failCreated(m_error, 0);
     m_goodSize = header.size();
     return true;
 }

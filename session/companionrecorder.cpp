@@ -56,7 +56,16 @@ CompanionSetup CompanionRecorder::currentSetup()
 
 void CompanionRecorder::testStarted()
 {
-    m_writer.create(companionPath(m_session.state().resultsFileName), currentSetup());
+    m_failureSaid = false;
+    checkWrite(m_writer.create(companionPath(m_session.state().resultsFileName), currentSetup()));
+}
+
+void CompanionRecorder::checkWrite(bool ok)
+{
+    if (ok || m_failureSaid)
+        return;
+    m_failureSaid = true;
+    Q_EMIT writeFailed(m_writer.errorString());
 }
 
 void CompanionRecorder::sampleTaken(double elapsed, int level)
@@ -72,7 +81,7 @@ void CompanionRecorder::sampleTaken(double elapsed, int level)
     s.energyWh = status.energyWh;
     s.powerW = status.powerW;
     s.voltageV = status.voltageV;
-    m_writer.append(s);
+    checkWrite(m_writer.append(s));
     if (s.powerW && std::isfinite(*s.powerW))
         Q_EMIT powerSampled(elapsed, *s.powerW);
 }
@@ -80,7 +89,7 @@ void CompanionRecorder::sampleTaken(double elapsed, int level)
 void CompanionRecorder::finish()
 {
     if (m_writer.isOpen())
-        m_writer.finish();
+        checkWrite(m_writer.finish());
 }
 
 } // namespace ampero

@@ -4,7 +4,8 @@
 // setup when the test starts, then the battery's energy, power and voltage
 // with each sample the test takes, flushed to disk when the test ends. It
 // follows the test session's signals, so the session itself does not know
-// about it; a companion that cannot be written never stops a test.
+// about it; a companion that cannot be written never stops a test, but it
+// is said, once a test.
 #include "results/companionfile.h"
 #include "sysinfo/batteryinfo.h"
 
@@ -41,10 +42,15 @@ public:
 Q_SIGNALS:
     // After each sample written: elapsed time as a day fraction, power in watts.
     void powerSampled(double elapsed, double watts);
+    // The first time in a test that its companion could not be created,
+    // written or flushed, with the reason ("cannot write NAME: No space left
+    // on device"). The test goes on without it.
+    void writeFailed(const QString& reason);
 
 private:
     void testStarted();
     void sampleTaken(double elapsed, int level);
+    void checkWrite(bool ok);
 
     TestSession& m_session;
     PowerSource& m_power;
@@ -52,6 +58,7 @@ private:
     BatteryInfo m_battery;
     std::function<QDateTime()> m_now;
     CompanionWriter m_writer;
+    bool m_failureSaid = false;
 };
 
 } // namespace ampero

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cctype>
 #include <climits>
 #include <unistd.h>
 
@@ -104,6 +105,18 @@ QByteArray resultsFileFromArgument(const QByteArray& argument)
     if (!rest.startsWith('/'))
         return argument; // a host of its own: not a local file, taken as a path
     return QByteArray::fromPercentEncoding(rest);
+}
+
+bool isMalformedFileUrl(const QByteArray& argument)
+{
+    if (!argument.startsWith("file://"))
+        return false;
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    for (qsizetype i = 7; i < argument.size(); ++i)
+        if (argument[i] == '%'
+            && (i + 2 >= argument.size() || !hex(argument[i + 1]) || !hex(argument[i + 2])))
+            return true;
+    return false;
 }
 
 QString runCommand(const QString& executable, const QByteArray& resultsFile)

@@ -41,6 +41,11 @@ QString resultsFileUrl(const QByteArray& path);
 // is a path already and is returned as it is.
 QByteArray resultsFileFromArgument(const QByteArray& argument);
 
+// True for a file:// URL whose percent-encoding is broken: a "%" that two
+// hexadecimal digits do not follow. Such an argument names no file; it is
+// refused rather than decoded into some other name.
+bool isMalformedFileUrl(const QByteArray& argument);
+
 // The Exec command that starts `executable` with the results file as its
 // first and only argument: the program quoted, the file as a file:// URL
 // (its "%" doubled, as the Exec rules ask).

@@ -34,6 +34,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -439,6 +440,8 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
             GetParam().interrupt(power, *program);
     });
     QSignalSpy ended(&program->session(), &TestSession::testEnded);
+    // A folder at the companion's name: said in the status bar, and the test goes on.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("normal.apr.jsonl")));
     ModalAnswers answers;
     answerStart(answers, QStringLiteral("normal"));
     menu(*program, "startNormalTestAction")->trigger();
@@ -449,6 +452,7 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
     EXPECT_EQ(samples, 2);
     EXPECT_EQ(program->session().state().mode, TestMode::None);
     EXPECT_EQ(labelText(main, "actionLabel"), QStringLiteral("testing interrupted"));
+    EXPECT_TRUE(main.statusBar()->currentMessage().contains(QStringLiteral("Is a directory")));
     EXPECT_EQ(load.starts, 0);
     EXPECT_FALSE(inhibitor.holdsDelayLock());
     const ResultsReadResult file = readResultsFile(dir.filePath(QStringLiteral("normal.apr")).toStdString());

@@ -152,7 +152,9 @@ TEST(PowerSourceFactory, ProgramStartsWithEachWorkingSource)
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
-        p.start(test::amperoBinary(), { QStringLiteral("--power-source"), choice });
+        // No choice at all is the default; an empty one given on purpose is refused.
+        p.start(test::amperoBinary(),
+            choice.isEmpty() ? QStringList() : QStringList { QStringLiteral("--power-source"), choice });
         ASSERT_TRUE(p.waitForStarted());
         // Still running after a second and a half: the window is up.
         EXPECT_FALSE(p.waitForFinished(1500))

@@ -121,6 +121,60 @@ TEST(ReportCli, CompanionAddsEnergyKeysLinesAndCsvColumns)
                    "2,99,39.99,,11.9\n"));
 }
 
+// Each reading goes with the sample of its second, whatever the order of the
+// lines: the first line for a second counts, lines beyond the samples and
+// lines too long to be ours do not.
+TEST(ReportCli, CompanionLinesCountByTheirSecondsNotTheirOrder)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("example.apr"), kExample);
+    test::writeFile(dir, QStringLiteral("example.apr.jsonl"),
+        "{\"format\":\"ampero-companion\",\"format_version\":1}\n"
+        "{\"seconds\":2,\"level\":99,\"energy_wh\":39.99,\"power_w\":9,\"voltage_v\":11.9}\n"
+        "{\"seconds\":9,\"level\":90,\"energy_wh\":30,\"power_w\":9,\"voltage_v\":11}\n"
+        "{\"seconds\":0,\"level\":100,\"energy_wh\":40,\"power_w\":9,\"voltage_v\":12}\n"
+        "{\"seconds\":1,\"pad\":\""
+            + QByteArray(70000, 'x')
+            + "\"}\n"
+              "{\"seconds\":1,\"level\":100,\"energy_wh\":39.995,\"power_w\":9,\"voltage_v\":12}\n"
+              "{\"seconds\":0,\"level\":100,\"energy_wh\":1,\"power_w\":1,\"voltage_v\":1}\n");
+    const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
+    EXPECT_EQ(csv.out,
+        QByteArray("elapsed_seconds,level,energy_wh,power_w,voltage_v\n0,100,40,9,12\n1,100,39.995,9,12\n"
+                   "2,99,39.99,9,11.9\n"));
+    const Exit lines = runProgram({ QStringLiteral("--report"), path });
+    EXPECT_TRUE(lines.out.contains("Average power: 18.0 W\nEnergy used: 0.01 Wh\n"))
+        << lines.out.toStdString();
+}
+
+// A figure no battery can report (infinite in effect, or negative) is
+// unknown in the text, the JSON and the CSV alike, the setup's included.
+TEST(ReportCli, FiguresNoBatteryCanReportAreUnknownInEveryView)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("example.apr"), kExample);
+    test::writeFile(dir, QStringLiteral("example.apr.jsonl"),
+        "{\"format\":\"ampero-companion\",\"format_version\":1,\"brightness_percent\":-4,"
+        "\"battery\":{\"energy_full_wh\":5e303,\"energy_full_design_wh\":50}}\n"
+        "{\"seconds\":0,\"level\":100,\"energy_wh\":1e300,\"power_w\":1e308,\"voltage_v\":5000}\n"
+        "{\"seconds\":2,\"level\":99,\"energy_wh\":-3,\"power_w\":-9,\"voltage_v\":-12}\n");
+    const Exit lines = runProgram({ QStringLiteral("--report"), path });
+    EXPECT_TRUE(lines.out.endsWith("Average power: unknown\nEnergy used: unknown\nBattery health: unknown\n"))
+        << lines.out.toStdString();
+    const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
+    const QJsonObject o = QJsonDocument::fromJson(json.out).object();
+    for (const char* key :
+        { "average_power_w", "energy_used_wh", "battery_health_percent", "energy_full_wh" })
+        EXPECT_TRUE(o.value(QLatin1String(key)).isNull()) << key << json.out.toStdString();
+    const QJsonObject setup = o.value(QStringLiteral("setup")).toObject();
+    EXPECT_TRUE(
+        setup.value(QStringLiteral("battery")).toObject().value(QStringLiteral("energy_full_wh")).isNull());
+    EXPECT_TRUE(setup.value(QStringLiteral("brightness_percent")).isNull());
+    const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
+    EXPECT_EQ(csv.out,
+        QByteArray("elapsed_seconds,level,energy_wh,power_w,voltage_v\n0,100,,,\n1,100,,,\n2,99,,,\n"));
+}
+
 TEST(ReportCli, AbsurdLevelChangeTimesPrintNullAndNotAvailable)
 {
     // A fast file whose level changes lie 10^305 days apart: valid doubles,

@@ -12,6 +12,7 @@ Cases (all by default):
   sigterm   SIGTERM during a normal test: the file is complete and the
             run-once autostart entry is there; starting its Exec line opens
             the results and removes the entry
+  sigint    the same with SIGINT (Ctrl+C in the terminal that started it)
   terminal  SIGTERM during a terminal-mode test: complete file, no entry
   ghost     a fast test to its results, then a normal test: the fast test's
             forecast line is gone from the chart (pictures in OUTDIR)
@@ -45,7 +46,7 @@ import urllib.parse
 
 PROGRAM = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
-CASES = sys.argv[3:] or ["fast", "sigterm", "terminal", "ghost", "titles", "hup", "pipe", "diskfull", "locks"]
+CASES = sys.argv[3:] or ["fast", "sigterm", "sigint", "terminal", "ghost", "titles", "hup", "pipe", "diskfull", "locks"]
 MAIN_TITLE = "^Orvex Ampero 1.1$"
 HEADER = 10  # bytes before the first sample of a results file
 
@@ -304,7 +305,8 @@ def case_fast(tmp):
         stop(proc)
 
 
-def case_sigterm(tmp):
+def case_sigterm(tmp, sig=signal.SIGTERM):
+    name = signal.Signals(sig).name
     env = fresh_env(tmp)
     path = os.path.join(tmp, "normal run $HOME 100%.apr")
     proc = start_program(env, "--power-source", "sim:2")
@@ -316,15 +318,15 @@ def case_sigterm(tmp):
             return
         if not check(wait_for(lambda: samples_in(path) >= 2, 10), "samples are written during the test"):
             return
-        proc.send_signal(signal.SIGTERM)
+        proc.send_signal(sig)
         try:
             code = proc.wait(10)
         except subprocess.TimeoutExpired:
             code = None
-        check(code is not None, "SIGTERM ends the program during a test (exit %s)" % code)
+        check(code == 0, "%s ends the program cleanly during a test (exit %s)" % (name, code))
         r = report(path)
         if check(r is not None, "report reads the file"):
-            check(r["complete"] is True, "file complete after SIGTERM")
+            check(r["complete"] is True, "file complete after " + name)
             check(r["mode"] == "normal", "mode normal")
         entries = autostart_entries(env)
         if not check(len(entries) == 1, "one autostart entry: %s" % entries):
@@ -341,7 +343,7 @@ def case_sigterm(tmp):
     try:
         results = find_window("^Testing results", 20)
         if check(results is not None, "started from the entry, the program opens the results"):
-            screenshot(results, "results-after-sigterm.png")
+            screenshot(results, "results-after-%s.png" % name.lower())
         check(wait_for(lambda: autostart_entries(env) == [], 5), "the run-once entry is gone")
     finally:
         stop(again)
@@ -614,7 +616,8 @@ def main():
     for name in CASES:
         print("== " + name, flush=True)
         with tempfile.TemporaryDirectory(prefix="ampero-e2e-") as tmp:
-            {"fast": case_fast, "sigterm": case_sigterm, "terminal": case_terminal, "ghost": case_ghost,
+            {"fast": case_fast, "sigterm": case_sigterm, "sigint": lambda tmp: case_sigterm(tmp, signal.SIGINT),
+             "terminal": case_terminal, "ghost": case_ghost,
              "titles": case_titles, "hup": case_hup, "pipe": case_pipe, "diskfull": case_diskfull,
              "locks": case_locks}[name](tmp)
     if failures:

@@ -243,6 +243,7 @@ TEST(SimBatterySettings, ParsesSecondsAndKeysAndRefusesTheRest)
         { "colour=blue", "has no setting \"colour\"" },
         { "seed=-1", "seed is a whole number" },
         { "30,base=10", "not both" },
+        { "capacity=5,capacity=6", "setting \"capacity\" is given twice" },
     };
     for (const auto& c : cases) {
         QString error;

@@ -327,6 +327,25 @@ TEST(ResultsFormat, CreateFailsWithTheSystemsReasonInAMissingFolder)
     EXPECT_FALSE(w.finish(nullptr, 0, 0));
 }
 
+// A start that fails for lack of space takes away the file it created, and
+// never a file that was there before it.
+TEST(ResultsFormat, FailedCreateRemovesOnlyTheFileItMade)
+{
+    if (!test::FaultInjection::active())
+        GTEST_SKIP() << "the fault shim is not preloaded";
+    QTemporaryDir dir;
+    const QString made = dir.filePath(QStringLiteral("new.apr"));
+    const QString old = test::writeFile(dir, QStringLiteral("old.apr"), "old");
+    for (const QString& path : { made, old }) {
+        test::FaultInjection fault(QFile::encodeName(path), 0);
+        ResultsWriter w;
+        EXPECT_FALSE(w.create(path.toStdString(), 2, 0, 0));
+        EXPECT_NE(w.errorString().find("No space left on device"), std::string::npos) << w.errorString();
+    }
+    EXPECT_FALSE(QFile::exists(made));
+    EXPECT_TRUE(QFile::exists(old));
+}
+
 TEST(ResultsFormat, ReaderOpensReadOnlyFilesAndReportsMissingOnes)
 {
     QTemporaryDir dir;

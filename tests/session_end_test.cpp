@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QTimer>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace ampero;
@@ -248,9 +249,13 @@ TEST(TerminationSignals, ArriveOnTheMainThreadAndRestoreTheOldHandlers)
 }
 
 // SIGTERM while the program runs its event loop: the file is completed, the
-// entry written, and the loop ends cleanly.
-TEST(TerminationSignals, SigtermDuringATestCompletesTheFileAndQuits)
+// entry written, and the loop ends cleanly. Ctrl+C (SIGINT) in the terminal
+// that started the window program, and SIGUSR1, end it the same way.
+class SignalDuringATest : public ::testing::TestWithParam<int> { };
+
+TEST_P(SignalDuringATest, CompletesTheFileAndQuits)
 {
+    const int signalNumber = GetParam();
     FakeSession s;
     s.start();
     FakeInhibitor locks;
@@ -259,7 +264,7 @@ TEST(TerminationSignals, SigtermDuringATestCompletesTheFileAndQuits)
     SessionEndTriggers triggers(end, nullptr);
     ASSERT_TRUE(triggers.signalsActive());
 
-    QTimer::singleShot(0, qApp, [] { ::raise(SIGTERM); });
+    QTimer::singleShot(0, qApp, [signalNumber] { ::raise(signalNumber); });
     QTimer safety;
     safety.setSingleShot(true);
     QObject::connect(&safety, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
@@ -269,5 +274,8 @@ TEST(TerminationSignals, SigtermDuringATestCompletesTheFileAndQuits)
     EXPECT_TRUE(s.results().data.complete);
     EXPECT_FALSE(locks.holdsDelayLock());
 }
+
+INSTANTIATE_TEST_SUITE_P(TerminationSignals, SignalDuringATest, ::testing::Values(SIGTERM, SIGINT, SIGUSR1),
+    [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 } // namespace

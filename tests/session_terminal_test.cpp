@@ -8,6 +8,7 @@
 #include "support/sessionfakes.h"
 #include "support/testutil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 using namespace ampero;
 using namespace ampero::test;
@@ -189,6 +191,22 @@ TEST_F(TerminalTest, AcConnectedInterrupts)
     QTimer::singleShot(1500, &battery, [&] { battery.plugIn(); });
     EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 1);
     EXPECT_TRUE(fileData(o.output).complete);
+}
+
+// A companion that cannot be written (a folder at its name) is said once on
+// standard error; the test goes on and completes its results file.
+TEST_F(TerminalTest, CompanionThatCannotBeWrittenIsSaidOnce)
+{
+    SimBattery battery(80, 60000);
+    const CliOptions o = options("normal");
+    ASSERT_TRUE(QDir().mkdir(QFile::decodeName(o.output) + QStringLiteral(".jsonl")));
+    QTimer::singleShot(2500, &battery, [&] { battery.plugIn(); });
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 1);
+    EXPECT_EQ(io.errText(),
+        QStringLiteral(
+            "ampero: the companion file could not be written: cannot create %1.jsonl: Is a directory\n")
+            .arg(QFile::decodeName(o.output)));
+    EXPECT_GE(fileData(o.output).samples.size(), 2u);
 }
 
 TEST_F(TerminalTest, LastLineIsTheEndEvenWithAPowerNoticeAfterAGapEnd)
@@ -476,6 +494,45 @@ TEST_F(TerminalProgram, SecondTestOnTheSameFileIsRefused)
     EXPECT_TRUE(r.data.complete);
     EXPECT_EQ(r.data.mode, 2);
     EXPECT_GE(r.data.samples.size(), 2u);
+}
+
+// Nothing at the companion's name is opened or followed: a FIFO holds
+// nothing up, the targets of links stay as they were, and each test leaves
+// a companion of its own.
+TEST_F(TerminalProgram, NothingAtTheCompanionsNameIsFollowed)
+{
+    const ShellRun r = runShell(dir.path(),
+        "echo keep >precious; mkfifo f.apr.jsonl; ln -s precious s.apr.jsonl; ln -s made d.apr.jsonl;"
+        " ln precious h.apr.jsonl; for n in f s d h; do timeout -s KILL 20 \"$AMPERO\" --run fast --no-load"
+        " --power-source sim:1 --output $n.apr >/dev/null & done; wait; cat precious; ls; for n in f s d h;"
+        " do \"$AMPERO\" --export-csv $n.apr | head -n 1; done",
+        {}, 60000);
+    EXPECT_EQ(r.out.toStdString(),
+        "keep\nd.apr\nd.apr.jsonl\nf.apr\nf.apr.jsonl\nh.apr\nh.apr.jsonl\nprecious\ns.apr\ns.apr.jsonl\n"
+            + QByteArray("elapsed_seconds,level,energy_wh,power_w,voltage_v\n").repeated(4).toStdString());
+}
+
+// What can never make a test, or names no file, is refused before anything
+// starts, with exit 2 and one line why: an output that is not a regular
+// file, a malformed file:// URL, an empty or ambiguous power source.
+TEST_F(TerminalProgram, RefusedBeforeTheTestStarts)
+{
+    const char* const rows[][2] = {
+        { "sim:1 --output /dev/null", "cannot create /dev/null: not a regular file" },
+        { "sim:1 --output fifo.apr", "fifo.apr: not a regular file" },
+        { "sim:1 --output file:///tmp/f%ZZ1.apr", "malformed file URL: file:///tmp/f%ZZ1.apr" },
+        { "'' --output x.apr", "--power-source needs a backend: upower, sysfs[:DIR] or sim[:N]" },
+        { "sim:capacity=5,capacity=6 --output x.apr", "\"capacity\" is given twice." },
+    };
+    for (const auto& row : rows) {
+        const ShellRun r = runShell(dir.path(),
+            "test -p fifo.apr || mkfifo fifo.apr; timeout -s KILL 9 \"$AMPERO\" --run fast --power-source "
+                + QByteArray(row[0]) + "; echo $?; ls");
+        EXPECT_EQ(r.out.toStdString(), "2\nfifo.apr\n") << row[0];
+        EXPECT_TRUE(r.err.startsWith("ampero: ") && r.err.endsWith(QByteArray(row[1]).append('\n'))
+            && r.err.count('\n') == 1)
+            << r.err.toStdString();
+    }
 }
 
 // A file name is bytes: --output writes exactly the name it was given, and

@@ -666,6 +666,21 @@
         <source>By energy: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The simulated battery&apos;s setting &quot;%1&quot; is given twice.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the companion file could not be written: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::GuiProgram</name>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::ComparisonWindow</name>
