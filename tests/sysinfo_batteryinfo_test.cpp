@@ -11,8 +11,8 @@ using namespace ampero;
 
 namespace {
 
-BatteryInfo run(const std::optional<BatteryIdentity>& portable,
-    const std::optional<BatteryIdentity>& general, int* generalCalls = nullptr)
+BatteryInfo run(const std::optional<BatteryIdentity>& portable, const std::optional<BatteryIdentity>& general,
+    int* generalCalls = nullptr)
 {
     FakeBatteryIdentity p, g;
     p.battery = portable;
@@ -37,7 +37,7 @@ TEST(BatteryInfoRules, FullPortableBattery)
 {
     int generalCalls = -1;
     const BatteryInfo info = run(BatteryIdentity { QStringLiteral("DELL 5YHR4"), QStringLiteral("SMP"),
-                                      BatteryChemistry::LithiumIon, 48000, 41000, 11400 },
+                                     BatteryChemistry::LithiumIon, 48000, 41000, 11400 },
         std::nullopt, &generalCalls);
     EXPECT_EQ(info.Name, QStringLiteral("DELL 5YHR4"));
     EXPECT_EQ(info.Manufacturer, QStringLiteral("SMP"));
