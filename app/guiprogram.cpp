@@ -145,8 +145,9 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     StartupSteps steps;
     steps.readBatteryInfo = [&p] {
-        const BatteryInfo battery = GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
-        p.session.setBatteryCapacity(battery.Capacity);
+        const BatteryInfo battery
+            = combinedBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
+        p.session.setBatteryCapacity(battery.capacityMwh);
         p.companion.setBatteryInfo(battery);
     };
     steps.setUpProcessorUsage = [&p](MainWindow& window, int n) {

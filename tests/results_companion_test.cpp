@@ -239,8 +239,8 @@ TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)
     machine.facts.cpuGovernor = QStringLiteral("powersave");
     CompanionRecorder recorder(session, power, &machine);
     BatteryInfo battery;
-    battery.Manufacturer = QStringLiteral("Cells Inc");
-    battery.Chemistry = BatteryChemistry::LithiumIon;
+    battery.manufacturer = QStringLiteral("Cells Inc");
+    battery.chemistry = BatteryChemistry::LithiumIon;
     recorder.setBatteryInfo(battery);
     recorder.setNow([] { return QDateTime(QDate(2026, 12, 9), QTime(16, 2, 11), QTimeZone(3600)); });
     QList<double> watts;
