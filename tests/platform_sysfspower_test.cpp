@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/kernelfile.h"
 #include "platform/sysfspowersource.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace ampero;
@@ -162,6 +164,16 @@ const TreeCase kTrees[] = {
         { mains(false),
             { "BAT0",
                 { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "lots" },
+                    { "energy_full", "60000000" }, { "capacity", "37" } } } },
+        { B, 37, N, N } },
+    { "NulByteInANumberFallsBackToCapacity",
+        { mains(false),
+            { "BAT0",
+                { { "type", "Battery" }, { "status", "Discharging" },
+                    { "energy_now",
+                        std::string("4000\0"
+                                    "000",
+                            8) },
                     { "energy_full", "60000000" }, { "capacity", "37" } } } },
         { B, 37, N, N } },
     { "RoundsHalfUp", { mains(false), energyBattery("BAT0", 4950000, 10000000, 0) }, { B, 50, N, N } },
@@ -382,4 +394,56 @@ TEST(PowerStatus, TimesTooLongToCountAreUnknownNotCapped)
     EXPECT_EQ(PowerStatus::secondsFrom(5e9), std::chrono::seconds(5000000000)); // beyond 32 bits
     EXPECT_EQ(PowerStatus::secondsFrom(1e19), std::nullopt);
     EXPECT_EQ(PowerStatus::secondsFrom(0.0), std::nullopt);
+}
+
+// A FIFO holds an open or a read for ever: such an attribute is unknown.
+TEST(SysfsPowerSource, FifoAttributesReadAsUnknown)
+{
+    QTemporaryDir dir;
+    writeTree(dir.path(),
+        { mains(false),
+            { "BAT0",
+                { { "type", "Battery" }, { "status", "Discharging" }, { "capacity", "37" },
+                    { "energy_full", "60000000" } } },
+            { "BAT1", { { "capacity", "90" } } } });
+    const auto fifo = [&dir](const char* rel) {
+        ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QLatin1String(rel))).constData(), 0600), 0);
+    };
+    fifo("BAT0/energy_now"); // with energy_full, the energy would win over capacity
+    fifo("BAT1/type"); // else BAT1 would count, at 90 %
+    const PowerStatus s = SysfsPowerSource(dir.path(), 0).status();
+    EXPECT_EQ(s.line, PowerLine::Battery);
+    EXPECT_EQ(s.level, 37);
+    EXPECT_FALSE(s.energyWh);
+}
+
+TEST(KernelNumber, OnlySignDigitsAndOneNewline)
+{
+    using Text = std::string;
+    const std::pair<Text, std::optional<qint64>> cases[] = {
+        { "4000\n", 4000 },
+        { "4000", 4000 },
+        { "-12\n", -12 },
+        { "+7\n", 7 },
+        { "9223372036854775807\n", INT64_MAX },
+        { "-9223372036854775808\n", INT64_MIN },
+        { "9223372036854775808\n", N },
+        { "-9223372036854775809\n", N },
+        { Text("4000\0"
+               "000\n",
+              9),
+            N },
+        { "", N },
+        { "\n", N },
+        { "-\n", N },
+        { " 42\n", N },
+        { "42 \n", N },
+        { "42\n\n", N },
+        { "4.5\n", N },
+        { "0x10\n", N },
+        { "lots\n", N },
+    };
+    for (const auto& [text, want] : cases)
+        EXPECT_EQ(parseKernelNumber(QByteArrayView(text.data(), qsizetype(text.size()))), want)
+            << testing::PrintToString(text);
 }
