@@ -38,16 +38,21 @@ struct PowerStatus {
 
     friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
 
+    // The longest time a status holds: 2^32 - 2 seconds, some 136 years. No
+    // battery lasts that long; such a time comes from a draw too small to
+    // measure (a power of 1 µW) or a bogus report, and is unknown in every
+    // view alike (the results file holds no longer forecast either).
+    static constexpr std::chrono::seconds LongestTime { 4294967294 };
+
     // A duration in seconds as the status keeps it: rounded to the nearest
-    // second; empty for zero, negative, not finite or unrepresentably long
-    // values.
+    // second; empty for zero, negative, not finite or longer than
+    // LongestTime.
     static std::optional<std::chrono::seconds> secondsFrom(double s)
     {
         if (!(s > 0) || !std::isfinite(s))
             return std::nullopt;
         const double rounded = std::floor(s + 0.5);
-        // 2^63 as a double: the first value the count cannot hold.
-        if (rounded >= 9223372036854775808.0)
+        if (rounded > static_cast<double>(LongestTime.count()))
             return std::nullopt;
         return std::chrono::seconds(static_cast<std::chrono::seconds::rep>(rounded));
     }

@@ -180,6 +180,16 @@ const TreeCase kTrees[] = {
     { "RoundsDown", { mains(false), energyBattery("BAT0", 4940000, 10000000, 0) }, { B, 49, N, N } },
     { "OverfullClampedTo100", { mains(false), energyBattery("BAT0", 61000000, 60000000, 0) },
         { B, 100, N, N } },
+    // Times too long for any battery (here some 5700 years) are unknown.
+    { "OneMicrowattGivesNoTimes", { mains(false), energyBattery("BAT0", 30000000, 60000000, 1) },
+        { B, 50, N, N } },
+    { "TimeToEmptyBeyond64BitsIsNoTime",
+        { mains(false),
+            { "BAT0",
+                { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "30000000" },
+                    { "energy_full", "60000000" }, { "power_now", "1" },
+                    { "time_to_empty_now", "9223372036854775808" } } } },
+        { B, 50, N, N } },
     { "NegativeCurrentDriversCountAsDraw",
         { mains(false), energyBattery("BAT0", 30000000, 60000000, -10000000) }, { B, 50, 10800s, 21600s } },
 };
@@ -391,7 +401,8 @@ TEST(SysfsPowerSource, AnnouncesAResumeOnceEvenWithoutChange)
 
 TEST(PowerStatus, TimesTooLongToCountAreUnknownNotCapped)
 {
-    EXPECT_EQ(PowerStatus::secondsFrom(5e9), std::chrono::seconds(5000000000)); // beyond 32 bits
+    EXPECT_EQ(PowerStatus::secondsFrom(4294967294.0), std::chrono::seconds(4294967294));
+    EXPECT_EQ(PowerStatus::secondsFrom(4294967295.0), std::nullopt);
     EXPECT_EQ(PowerStatus::secondsFrom(1e19), std::nullopt);
     EXPECT_EQ(PowerStatus::secondsFrom(0.0), std::nullopt);
 }
