@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -36,6 +37,12 @@ struct PowerStatus {
     std::optional<double> powerW; // power drawn now, positive while discharging
     std::optional<double> voltageV; // voltage now
 
+    // The batteries the reading combines, by the names the system gives
+    // them, sorted; empty (no battery) is a set too. No value where the
+    // backend cannot tell. A test measures one set of batteries: a change
+    // of it ends the test.
+    std::optional<QStringList> batteries;
+
     friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
 
     // The longest time a status holds: 2^32 - 2 seconds, some 136 years. No
@@ -62,8 +69,9 @@ struct PowerStatus {
 // answers from it and never blocks, so it is cheap enough for every tick of a
 // test. The source reads afresh when the power state may have changed (its own
 // polling or the system's notices, refresh(), a resume) and emits
-// powerChanged() with the new reading when the AC line or the level differs
-// from the kept one, and once after every resume, when anything may differ.
+// powerChanged() with the new reading when the AC line, the level or the set
+// of batteries differs from the kept one, and once after every resume, when
+// anything may differ.
 // The times alone are no change: they move with every reading of the draw.
 class PowerSource : public QObject {
     Q_OBJECT
@@ -96,7 +104,7 @@ protected:
     virtual PowerStatus read() = 0;
 
     enum class Notice {
-        OnChange, // emit only when the line or the level changed
+        OnChange, // emit only when the line, the level or the batteries changed
         Always, // emit in any case: the machine resumed
     };
     // Keeps s as the current status and emits powerChanged(s) as notice

@@ -224,6 +224,7 @@ PowerStatus SimPowerSource::read()
     const double left = std::max(0.0, full - m_usedWh);
     PowerStatus s;
     s.line = PowerLine::Battery;
+    s.batteries = QStringList { QStringLiteral("sim") };
     s.level = gaugeLevel();
     s.energyWh = left;
     s.energyFullWh = full;

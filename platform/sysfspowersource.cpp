@@ -106,6 +106,7 @@ std::optional<int> roundPercent(double p)
 
 struct Scan {
     std::vector<BatteryReading> batteries;
+    QStringList names; // of the batteries, sorted
     int lines = 0;
     int linesOnline = 0;
 };
@@ -127,6 +128,7 @@ Scan scan(const QString& root)
             if (const auto present = readNumber(path, "present"); present && *present == 0)
                 continue;
             s.batteries.push_back(readBattery(path));
+            s.names << name;
         } else if (isLineType(*type)) {
             ++s.lines;
             if (readNumber(path, "online").value_or(0) > 0)
@@ -139,6 +141,7 @@ Scan scan(const QString& root)
 PowerStatus combine(const Scan& s)
 {
     PowerStatus st;
+    st.batteries = s.names;
     if (s.batteries.empty()) {
         // A machine without a battery runs on mains.
         st.line = PowerLine::Mains;

@@ -356,6 +356,12 @@ TEST(SysfsPowerSource, SignalsOncePerRealChangeOfLineOrLevel)
     writeTree(dir.path(), { mains(false) });
     EXPECT_TRUE(source.checkForChange());
     EXPECT_EQ(spy.count(), 3) << "AC unplugged";
+
+    // A new battery at the same level: the set of batteries changed.
+    writeTree(dir.path(), { energyBattery("BAT1", 29000000, 60000000, 7000000) });
+    EXPECT_TRUE(source.checkForChange());
+    EXPECT_EQ(source.status().level, 48);
+    EXPECT_EQ(source.status().batteries, QStringList({ QStringLiteral("BAT0"), QStringLiteral("BAT1") }));
 }
 
 TEST(SysfsPowerSource, TimerComparesReadingsByItself)
