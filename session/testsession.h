@@ -35,7 +35,7 @@ public:
     // How a test ended.
     enum class End {
         Regular, // fast-mode end or a gap of 5 seconds: results shown
-        Interrupted, // the testing window closed (Cancel, AC connected)
+        Interrupted, // the testing window closed (Cancel, AC connected), a battery came or went
         Failed, // a write of the results file failed: the test ended at once
     };
     Q_ENUM(End)
@@ -106,6 +106,9 @@ private:
     void askPath(TestMode mode, bool noLoad);
     void begin(TestMode mode, bool noLoad, const QString& path);
     void failStart(const QString& message);
+    // Ends the running test at once as interrupted: the file is completed
+    // as Cancel completes it, and reason shows as an error.
+    void interruptTest(const QString& reason);
     // Ends the running test at once as failed: the file is given up (it reads
     // as incomplete), the error is shown, "testing interrupted".
     void failTest(const QString& message);
