@@ -89,7 +89,9 @@ void PowerWatcher::watchResume(SystemEvents* events)
 {
     if (events && events->available()) {
         connect(events, &SystemEvents::prepareForSleep, this, [this](bool start) {
-            if (!start)
+            if (start)
+                ++m_sleeps;
+            else
                 m_power.resumed();
         });
         return;
@@ -107,6 +109,14 @@ void PowerWatcher::alignResumeChecks()
     m_resumeMonitor->start();
 }
 
+bool PowerWatcher::sleptSinceLastTick() const
+{
+    if (m_clock.gapNowMs() - m_state.lastTickMs < TickGapMs)
+        return false;
+    return m_clock.suspendedMs() - m_state.lastTickSuspendedMs >= SleepSeenMs
+        || m_sleeps != m_state.lastTickSleeps;
+}
+
 void PowerWatcher::check(Check which)
 {
     const PowerStatus s = m_power.status();
@@ -121,11 +131,9 @@ void PowerWatcher::check(Check which)
         enableTests(r == Readiness::Ready);
         return;
     }
-    // On AC or unknown power. Right after a resume during a test the last
-    // sample is old: leave everything to the next tick, which ends the test
-    // with results.
-    if (which == Check::Broadcast && m_state.mode != TestMode::None
-        && m_clock.gapNowMs() - m_state.lastTickMs >= TickGapMs)
+    // On AC or unknown power. Right after a resume during a test leave
+    // everything to the next tick, which ends the test.
+    if (which == Check::Broadcast && m_state.mode != TestMode::None && sleptSinceLastTick())
         return;
     m_view.setModeText(powerModeText(s.line));
     if (which == Check::Broadcast)

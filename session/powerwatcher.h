@@ -42,10 +42,9 @@ public:
     void startupCheck();
     // The rule run on every power notification. On battery while a test runs
     // it leaves the current action ("testing...") alone. On AC or unknown
-    // power while a test runs it does nothing when the last sample is 5
-    // seconds old or more (a resume: the next tick ends the test with
-    // results); otherwise on AC it closes the testing window, which
-    // interrupts the test.
+    // power while a test runs it does nothing when the machine slept since
+    // the last tick (sleptSinceLastTick: the next tick ends the test);
+    // otherwise on AC it closes the testing window, which interrupts the test.
     void recheckPower();
     // The re-check after the results window of a finished test has closed.
     void afterResultsCheck();
@@ -60,6 +59,14 @@ public:
     // starts, its checks then come in the same wake-up as every fifth tick.
     void alignResumeChecks();
 
+    // Sleeps the system announced (logind's PrepareForSleep) so far.
+    uint64_t sleepCount() const { return m_sleeps; }
+    // True when the last tick is TickGapMs old or more on the gap clock and
+    // the machine slept since: the time spent suspended grew by SleepSeenMs
+    // or more, or the system announced a sleep. A gap without either is a
+    // program that stalled, not a sleep.
+    bool sleptSinceLastTick() const;
+
 private:
     enum class Check { Startup, Broadcast, AfterResults };
     void check(Check which);
@@ -70,6 +77,7 @@ private:
     const Clock& m_clock;
     const SessionState& m_state;
     ResumeMonitor* m_resumeMonitor = nullptr; // only without resume notices
+    uint64_t m_sleeps = 0;
 };
 
 } // namespace ampero
