@@ -23,8 +23,17 @@ Readiness readinessOf(const PowerStatus& status)
 {
     if (status.line != PowerLine::Battery)
         return Readiness::Disabled;
-    // An unknown level does not keep a test from starting.
-    return !status.level || *status.level >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
+    // A test that started on an unknown level would never take a sample.
+    return status.level && *status.level >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
+}
+
+QString notReadyReason(const PowerStatus& status)
+{
+    if (readinessOf(status) == Readiness::Disabled)
+        return powerModeText(status.line);
+    if (!status.level)
+        return QCoreApplication::translate("ampero", "battery level unknown");
+    return QCoreApplication::translate("ampero", "battery at %1%").arg(*status.level);
 }
 
 QString readinessText(Readiness r)

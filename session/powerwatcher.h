@@ -17,13 +17,16 @@ class SystemEvents;
 
 // What the power state allows, by the readiness rule.
 enum class Readiness {
-    Ready, // on battery, level 10 % or more or unknown
-    NotReady, // on battery, level below 10 %
+    Ready, // on battery, level 10 % or more
+    NotReady, // on battery, level below 10 % or unknown
     Disabled, // on mains or an unknown power line
 };
 Readiness readinessOf(const PowerStatus& status);
 // "ready for test", "not ready for test" or "testing disabled".
 QString readinessText(Readiness r);
+// Why a test may not start, for the refusal: "battery at 9%", "battery level
+// unknown", or the power line's text.
+QString notReadyReason(const PowerStatus& status);
 // "powered by battery", "powered by AC" or "unknown".
 QString powerModeText(PowerLine line);
 

@@ -120,10 +120,8 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     const Readiness readiness = readinessOf(before);
     if (readiness != Readiness::Ready) {
         m_watcher.recheckPower();
-        const QString why = readiness == Readiness::NotReady
-            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.level.value_or(0))
-            : powerModeText(before.line);
-        m_dialogs.showError(readinessText(readiness) + QStringLiteral(" (") + why + QLatin1Char(')'));
+        m_dialogs.showError(
+            readinessText(readiness) + QStringLiteral(" (") + notReadyReason(before) + QLatin1Char(')'));
         return;
     }
 

@@ -237,7 +237,7 @@ struct RefusalCase {
     const char* mode;
     bool withOutput;
     PowerLine line;
-    int level;
+    std::optional<int> level;
     const char* message;
     friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -267,6 +267,8 @@ INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
             "LineUnknown", "normal", true, PowerLine::Unknown, 90, "ampero: testing disabled (unknown)" },
         RefusalCase {
             "LowBattery", "fast", true, PowerLine::Battery, 9, "ampero: not ready for test (battery at 9%)" },
+        RefusalCase { "LevelUnknown", "fast", true, PowerLine::Battery, std::nullopt,
+            "ampero: not ready for test (battery level unknown)" },
         RefusalCase { "BadMode", "quick", true, PowerLine::Battery, 90,
             "ampero: --run takes \"fast\" or \"normal\", not \"quick\"" },
         RefusalCase { "NoOutput", "fast", false, PowerLine::Battery, 90,
