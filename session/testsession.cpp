@@ -228,7 +228,8 @@ void TestSession::onTick()
 
     // One sample per second of real time, counted from the first sample to
     // the nearest second, so that the few milliseconds a tick comes late do
-    // not matter. A late tick fills the seconds it missed with the last level.
+    // not matter. Each tick writes its sample; a late tick (a busy machine, a
+    // stalled program) first fills the seconds it missed with the last level.
     const int64_t nowMs = m_clock.monotonicNowMs();
     if (m_samplesWritten == 0)
         m_firstSampleMs = nowMs;
@@ -236,8 +237,6 @@ void TestSession::onTick()
     while (m_samplesWritten + 1 < due)
         if (!writeSample(m_lastSample))
             return;
-    if (m_samplesWritten >= due)
-        return;
     const double sampleTime = m_state.elapsed;
     if (!writeSample(level))
         return;
