@@ -465,10 +465,11 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, GuiProgramInterrupt,
-    ::testing::Values(InterruptCase { "CancelButton",
-                          [](FakePowerSource&, GuiProgram& p) {
-                              p.testingWindow().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-                          } },
+    ::testing::Values(
+        InterruptCase { "CancelButton",
+            [](FakePowerSource&, GuiProgram& p) {
+                p.testingWindow().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+            } },
         InterruptCase {
             "AcPlugged", [](FakePowerSource& power, GuiProgram&) { power.setLine(PowerLine::Mains); } }),
     [](const ::testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });
