@@ -25,7 +25,7 @@ struct SessionState {
     // Added to elapsed after every sample.
     double timeStep = kDayPerSecond;
     // Gap clock (Clock::gapNowMs, milliseconds) at the start of the test,
-    // then at the last sample. Only differences of it are used.
+    // then at the last tick. Only differences of it are used.
     int64_t lastTickMs = 0;
     // Time spent suspended (Clock::suspendedMs) at the same moment.
     int64_t lastTickSuspendedMs = 0;
