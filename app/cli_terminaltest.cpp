@@ -211,10 +211,8 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     const PowerStatus status = power.status();
     const Readiness readiness = readinessOf(status);
     if (readiness != Readiness::Ready) {
-        const QString why = readiness == Readiness::NotReady
-            ? QStringLiteral("battery at %1%").arg(status.level.value_or(0))
-            : powerModeText(status.line);
-        printLine(err, QStringLiteral("ampero: %1 (%2)").arg(readinessText(readiness), why));
+        printLine(
+            err, QStringLiteral("ampero: %1 (%2)").arg(readinessText(readiness), notReadyReason(status)));
         return 2;
     }
 

@@ -26,4 +26,11 @@ int64_t SystemClock::gapNowMs() const
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+int64_t SystemClock::monotonicNowMs() const
+{
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 } // namespace ampero

@@ -23,8 +23,17 @@ Readiness readinessOf(const PowerStatus& status)
 {
     if (status.line != PowerLine::Battery)
         return Readiness::Disabled;
-    // An unknown level does not keep a test from starting.
-    return !status.level || *status.level >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
+    // A test that started on an unknown level would never take a sample.
+    return status.level && *status.level >= ReadyThreshold ? Readiness::Ready : Readiness::NotReady;
+}
+
+QString notReadyReason(const PowerStatus& status)
+{
+    if (readinessOf(status) == Readiness::Disabled)
+        return powerModeText(status.line);
+    if (!status.level)
+        return QCoreApplication::translate("ampero", "battery level unknown");
+    return QCoreApplication::translate("ampero", "battery at %1%").arg(*status.level);
 }
 
 QString readinessText(Readiness r)
@@ -89,7 +98,9 @@ void PowerWatcher::watchResume(SystemEvents* events)
 {
     if (events && events->available()) {
         connect(events, &SystemEvents::prepareForSleep, this, [this](bool start) {
-            if (!start)
+            if (start)
+                ++m_sleeps;
+            else
                 m_power.resumed();
         });
         return;
@@ -110,6 +121,14 @@ void PowerWatcher::alignResumeChecks()
 void PowerWatcher::testStarted()
 {
     m_testBatteries = m_power.status().batteries;
+}
+
+bool PowerWatcher::sleptSinceLastTick() const
+{
+    if (m_clock.gapNowMs() - m_state.lastTickMs < TickGapMs)
+        return false;
+    return m_clock.suspendedMs() - m_state.lastTickSuspendedMs >= SleepSeenMs
+        || m_sleeps != m_state.lastTickSleeps;
 }
 
 void PowerWatcher::check(Check which)
@@ -133,11 +152,9 @@ void PowerWatcher::check(Check which)
         enableTests(r == Readiness::Ready);
         return;
     }
-    // On AC or unknown power. Right after a resume during a test the last
-    // sample is old: leave everything to the next tick, which ends the test
-    // with results.
-    if (which == Check::Broadcast && m_state.mode != TestMode::None
-        && m_clock.gapNowMs() - m_state.lastTickMs >= TickGapMs)
+    // On AC or unknown power. Right after a resume during a test leave
+    // everything to the next tick, which ends the test.
+    if (which == Check::Broadcast && m_state.mode != TestMode::None && sleptSinceLastTick())
         return;
     m_view.setModeText(powerModeText(s.line));
     if (which == Check::Broadcast)

@@ -19,13 +19,16 @@ class SystemEvents;
 
 // What the power state allows, by the readiness rule.
 enum class Readiness {
-    Ready, // on battery, level 10 % or more or unknown
-    NotReady, // on battery, level below 10 %
+    Ready, // on battery, level 10 % or more
+    NotReady, // on battery, level below 10 % or unknown
     Disabled, // on mains or an unknown power line
 };
 Readiness readinessOf(const PowerStatus& status);
 // "ready for test", "not ready for test" or "testing disabled".
 QString readinessText(Readiness r);
+// Why a test may not start, for the refusal: "battery at 9%", "battery level
+// unknown", or the power line's text.
+QString notReadyReason(const PowerStatus& status);
 // "powered by battery", "powered by AC" or "unknown".
 QString powerModeText(PowerLine line);
 
@@ -46,8 +49,8 @@ public:
     // of batteries ends it (batteriesChanged()) before anything else. On
     // battery while a test runs it leaves the current action ("testing...")
     // alone. On AC or unknown power while a test runs it does nothing when
-    // the last sample is 5 seconds old or more (a resume: the next tick ends
-    // the test with results); otherwise on AC it closes the testing window,
+    // the machine slept since the last tick (sleptSinceLastTick: the next
+    // tick ends the test); otherwise on AC it closes the testing window,
     // which interrupts the test.
     void recheckPower();
     // The re-check after the results window of a finished test has closed.
@@ -67,6 +70,14 @@ public:
     // starts, its checks then come in the same wake-up as every fifth tick.
     void alignResumeChecks();
 
+    // Sleeps the system announced (logind's PrepareForSleep) so far.
+    uint64_t sleepCount() const { return m_sleeps; }
+    // True when the last tick is TickGapMs old or more on the gap clock and
+    // the machine slept since: the time spent suspended grew by SleepSeenMs
+    // or more, or the system announced a sleep. A gap without either is a
+    // program that stalled, not a sleep.
+    bool sleptSinceLastTick() const;
+
 Q_SIGNALS:
     // While a test runs, the power notice showed another set of batteries
     // than the test started with: a battery appeared or went. Its figures
@@ -85,6 +96,7 @@ private:
     const SessionState& m_state;
     ResumeMonitor* m_resumeMonitor = nullptr; // only without resume notices
     std::optional<QStringList> m_testBatteries; // the running test's, where known
+    uint64_t m_sleeps = 0;
 };
 
 } // namespace ampero

@@ -25,8 +25,13 @@ struct SessionState {
     // Added to elapsed after every sample.
     double timeStep = kDayPerSecond;
     // Gap clock (Clock::gapNowMs, milliseconds) at the start of the test,
-    // then at the last sample. Only differences of it are used.
+    // then at the last tick. Only differences of it are used.
     int64_t lastTickMs = 0;
+    // Time spent suspended (Clock::suspendedMs) at the same moment.
+    int64_t lastTickSuspendedMs = 0;
+    // The power watcher's count of sleeps announced by the system
+    // (PowerWatcher::sleepCount) at the same moment.
+    uint64_t lastTickSleeps = 0;
     // The elapsed times of the samples at which the first three level changes were seen.
     std::array<double, 3> levelChangeTimes { 0.0, 0.0, 0.0 };
     // Level the next sample is compared against; -1 before the first sample.
@@ -37,7 +42,13 @@ struct SessionState {
     bool loadActive = false;
 };
 
-// A gap between ticks of this many milliseconds or more ends a test.
+// A gap between ticks of this many milliseconds or more ends a test when the
+// machine slept in it: the time spent suspended grew by SleepSeenMs or more,
+// or the system announced a sleep.
 inline constexpr int64_t TickGapMs = 5000;
+inline constexpr int64_t SleepSeenMs = 1000;
+// A program that stalled (no sleep) for longer than this ends its test as
+// interrupted; shorter stalls are filled with the last level.
+inline constexpr int64_t StallLimitMs = 60000;
 
 } // namespace ampero

@@ -130,10 +130,8 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     const Readiness readiness = readinessOf(before);
     if (readiness != Readiness::Ready) {
         m_watcher.recheckPower();
-        const QString why = readiness == Readiness::NotReady
-            ? QCoreApplication::translate("ampero", "battery at %1%").arg(before.level.value_or(0))
-            : powerModeText(before.line);
-        m_dialogs.showError(readinessText(readiness) + QStringLiteral(" (") + why + QLatin1Char(')'));
+        m_dialogs.showError(
+            readinessText(readiness) + QStringLiteral(" (") + notReadyReason(before) + QLatin1Char(')'));
         return;
     }
 
@@ -142,7 +140,7 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     m_writeError.clear();
     if (!noLoad && !m_state.loadActive)
         m_loadTimer.start();
-    m_state.lastTickMs = m_clock.gapNowMs();
+    markTick();
     m_state.mode = mode;
 
     const auto forecast = before.fullLifeTime ? before.fullLifeTime : before.timeLeft;
@@ -158,6 +156,7 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     m_state.levelChangeCount = 0;
     m_state.elapsed = 0.0;
     m_lastSample = -1;
+    m_samplesWritten = 0;
     m_view.setTimerText(elapsedTimeText(m_state.elapsed));
 
     m_chart.clearSeries();
@@ -184,50 +183,80 @@ void TestSession::failStart(const QString& message)
     m_dialogs.showError(message);
 }
 
+void TestSession::markTick()
+{
+    m_state.lastTickMs = m_clock.gapNowMs();
+    m_state.lastTickSuspendedMs = m_clock.suspendedMs();
+    m_state.lastTickSleeps = m_watcher.sleepCount();
+}
+
 void TestSession::onTick()
 {
-    const int64_t sinceLastTick = m_clock.gapNowMs() - m_state.lastTickMs;
-    const bool continues = m_state.mode != TestMode::None
-        && !(m_state.mode == TestMode::Fast && m_state.levelChangeCount > 2) && sinceLastTick < TickGapMs;
-
-    if (!continues) {
-        // Regular end: fast-mode end, or the machine slept.
-        const bool wasRunning = m_state.mode != TestMode::None;
-        if (!stopTest() && wasRunning) {
-            failTest(m_writeError);
-            return;
-        }
-        if (!wasRunning)
-            return;
-        // The locks go before the results window opens, which may stay open
-        // for as long as the user likes.
-        Q_EMIT testEnded(End::Regular);
-        // The results window opens once this tick has returned.
-        QMetaObject::invokeMethod(this, &TestSession::showResults, Qt::QueuedConnection);
+    if (m_state.mode == TestMode::None) {
+        stopTest();
+        return;
+    }
+    if (m_state.mode == TestMode::Fast && m_state.levelChangeCount > 2) {
+        endRegular();
+        return;
+    }
+    if (m_watcher.sleptSinceLastTick()) {
+        // A laptop at its critical level suspends: that is the end of a
+        // normal test. A suspend above it (a closed lid) is not.
+        if (m_lastSample >= 0 && m_lastSample <= SuspendEndLevel)
+            endRegular();
+        else if (m_lastSample >= 0)
+            interruptTest(
+                QCoreApplication::translate("ampero", "the machine was suspended at %1%").arg(m_lastSample));
+        else
+            interruptTest(
+                QCoreApplication::translate("ampero", "the machine was suspended before the first sample"));
+        return;
+    }
+    const int64_t stalledMs
+        = (m_clock.gapNowMs() - m_state.lastTickMs) - (m_clock.suspendedMs() - m_state.lastTickSuspendedMs);
+    if (stalledMs > StallLimitMs) {
+        interruptTest(QCoreApplication::translate("ampero", "the program stood still for %1 seconds")
+                          .arg(stalledMs / 1000));
         return;
     }
     if (!m_testing.isShowing()) {
         // Cancel, or the power watcher closed the window when AC came.
-        if (!stopTest()) {
-            failTest(m_writeError);
-            return;
-        }
-        m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
-        m_state.mode = TestMode::None;
-        Q_EMIT testEnded(End::Interrupted);
+        interruptTest({});
         return;
     }
 
     const std::optional<int> reading = m_power.status().level;
-    if (!reading && m_lastSample < 0) {
+    markTick();
+    if (!reading && m_samplesWritten == 0) {
         // An unknown level is never written: the sample repeats the last
         // level of this test, and before the first known level the tick
         // takes no sample at all.
-        m_state.lastTickMs = m_clock.gapNowMs();
         return;
     }
     const int level = reading.value_or(m_lastSample);
 
+    // One sample per second of real time, counted from the first sample to
+    // the nearest second, so that the few milliseconds a tick comes late do
+    // not matter. Each tick writes its sample; a late tick (a busy machine, a
+    // stalled program) first fills the seconds it missed with the last level.
+    const int64_t nowMs = m_clock.monotonicNowMs();
+    if (m_samplesWritten == 0)
+        m_firstSampleMs = nowMs;
+    const int64_t due = 1 + (nowMs - m_firstSampleMs + 500) / 1000;
+    while (m_samplesWritten + 1 < due)
+        if (!writeSample(m_lastSample))
+            return;
+    const double sampleTime = m_state.elapsed;
+    if (!writeSample(level))
+        return;
+    m_view.setLevelText(QString::number(level) + QLatin1Char('%'));
+    m_view.setTimerText(elapsedTimeText(sampleTime));
+    Q_EMIT sampleTaken(sampleTime, level);
+}
+
+bool TestSession::writeSample(int level)
+{
     m_chart.addSample(m_state.elapsed, level);
     if (m_state.lastLevel < 0)
         m_state.lastLevel = level;
@@ -235,20 +264,48 @@ void TestSession::onTick()
         // A lost sample is a lost test: it ends now, as failed, rather than
         // at the gap rule as if it had ended well.
         failTest(QString::fromStdString(m_file.errorString()));
-        return;
+        return false;
     }
     m_lastSample = level;
-    m_view.setLevelText(QString::number(level) + QLatin1Char('%'));
+    ++m_samplesWritten;
     if (level != m_state.lastLevel && m_state.levelChangeCount < 3) {
         m_state.levelChangeTimes[m_state.levelChangeCount] = m_state.elapsed;
         ++m_state.levelChangeCount;
         m_state.lastLevel = level;
     }
-    m_view.setTimerText(elapsedTimeText(m_state.elapsed));
-    const double sampleTime = m_state.elapsed;
     m_state.elapsed = m_state.elapsed + m_state.timeStep;
-    m_state.lastTickMs = m_clock.gapNowMs();
-    Q_EMIT sampleTaken(sampleTime, level);
+    return true;
+}
+
+void TestSession::endRegular()
+{
+    if (!stopTest()) {
+        failTest(m_writeError);
+        return;
+    }
+    // The locks go before the results window opens, which may stay open
+    // for as long as the user likes.
+    Q_EMIT testEnded(End::Regular);
+    // The results window opens once this tick has returned.
+    QMetaObject::invokeMethod(this, &TestSession::showResults, Qt::QueuedConnection);
+}
+
+void TestSession::interruptTest(const QString& reason)
+{
+    if (!m_file.isOpen())
+        return; // no test running, or it has ended already
+    if (!stopTest()) {
+        failTest(m_writeError);
+        return;
+    }
+    m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
+    m_state.mode = TestMode::None;
+    Q_EMIT testEnded(End::Interrupted);
+    if (reason.isEmpty())
+        return;
+    m_dialogs.showError(reason);
+    // The labels and the test actions as the power now stands.
+    m_watcher.afterResultsCheck();
 }
 
 uint64_t TestSession::workCount()
@@ -283,22 +340,6 @@ bool TestSession::stopTest()
     if (m_testing.isShowing())
         m_testing.closeWindow();
     return ok;
-}
-
-void TestSession::interruptTest(const QString& reason)
-{
-    if (!m_file.isOpen())
-        return;
-    if (!stopTest()) {
-        failTest(m_writeError);
-        return;
-    }
-    m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
-    m_state.mode = TestMode::None;
-    Q_EMIT testEnded(End::Interrupted);
-    m_dialogs.showError(reason);
-    // The labels and the test actions as the power now stands.
-    m_watcher.afterResultsCheck();
 }
 
 void TestSession::failTest(const QString& message)

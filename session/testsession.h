@@ -34,8 +34,8 @@ class TestSession : public QObject {
 public:
     // How a test ended.
     enum class End {
-        Regular, // fast-mode end or a gap of 5 seconds: results shown
-        Interrupted, // the testing window closed (Cancel, AC connected), a battery came or went
+        Regular, // fast-mode end, or a sleep at a level of 10 % or less: results shown
+        Interrupted, // Cancel, AC connected, a sleep above 10 %, a stall of over a minute, a battery came or went
         Failed, // a write of the results file failed: the test ended at once
     };
     Q_ENUM(End)
@@ -106,12 +106,19 @@ private:
     void askPath(TestMode mode, bool noLoad);
     void begin(TestMode mode, bool noLoad, const QString& path);
     void failStart(const QString& message);
-    // Ends the running test at once as interrupted: the file is completed
-    // as Cancel completes it, and reason shows as an error.
-    void interruptTest(const QString& reason);
     // Ends the running test at once as failed: the file is given up (it reads
     // as incomplete), the error is shown, "testing interrupted".
     void failTest(const QString& message);
+    // Ends the running test with its file completed and its results shown.
+    void endRegular();
+    // Ends the running test with its file completed, "testing interrupted",
+    // and the reason (if any) shown as an error.
+    void interruptTest(const QString& reason);
+    // Appends one sample to the chart and the file and counts level changes;
+    // false when the write failed and the test has ended as failed.
+    bool writeSample(int level);
+    // Remembers the clocks of this tick for the gap rules.
+    void markTick();
     uint64_t workCount();
 
     MainView& m_view;
@@ -131,6 +138,8 @@ private:
     std::optional<uint32_t> m_capacity;
     ShowResultsWindow m_showResultsWindow;
     int m_lastSample = -1;
+    int64_t m_samplesWritten = 0;
+    int64_t m_firstSampleMs = 0; // monotonic clock at the first sample
     QString m_writeError;
 };
 
@@ -139,5 +148,9 @@ private:
 // rounded to the nearest integer, halves to even. 0 for a clock that is not
 // a positive number.
 uint64_t estimatedWorkCount(double mhz, double elapsedDays);
+
+// A suspend ends a test as regular at this level or below: a laptop at its
+// critical level suspends by itself. Above it, a suspend interrupts the test.
+inline constexpr int SuspendEndLevel = 10;
 
 } // namespace ampero

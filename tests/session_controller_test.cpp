@@ -3,6 +3,7 @@
 // battery and a fake clock.
 #include "platform/clock.h"
 #include "platform/fakepowersource.h"
+#include "platform/systemevents.h"
 #include "results/resultsformat.h"
 #include "session/testsession.h"
 #include "support/sessionfakes.h"
@@ -198,10 +199,9 @@ TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
     EXPECT_DOUBLE_EQ(session.state().levelChangeTimes[2], 3 * Second);
     EXPECT_EQ(session.state().mode, TestMode::Normal);
 
-    clock.sleepMs(60000); // the machine sleeps: the next tick ends the test
+    testing.closeWindow();
     tick();
     EXPECT_EQ(session.state().mode, TestMode::None);
-    EXPECT_EQ(shownResults.size(), 1);
     const ResultsData d = fileData();
     EXPECT_EQ(d.mode, 2);
     EXPECT_EQ(d.samples.size(), 50u);
@@ -211,26 +211,29 @@ TEST_F(SessionTest, NormalTestKeepsOnlyThreeChangesAndStoresNone)
 struct GapCase {
     friend void PrintTo(const GapCase& c, std::ostream* os) { *os << c.name; }
     const char* name;
-    int64_t gapMs;
+    int64_t sleepMs;
     bool ends;
 };
 
 class GapTest : public SessionTest, public ::testing::WithParamInterface<GapCase> { };
 
-TEST_P(GapTest, GapBetweenTicks)
+// The machine sleeps between two ticks at 10 %: a gap of 5 s ends the test.
+TEST_P(GapTest, SleepBetweenTicks)
 {
     start(TestMode::Normal);
-    tickAt(80);
-    tickAt(80);
-    tickAt(80, GetParam().gapMs);
+    tickAt(10);
+    tickAt(10);
+    clock.advanceMs(500);
+    clock.sleepMs(GetParam().sleepMs);
+    tickAt(10, 500);
     EXPECT_EQ(session.state().mode == TestMode::None, GetParam().ends);
     EXPECT_EQ(samples().size(), GetParam().ends ? 2u : 3u);
     EXPECT_EQ(shownResults.size(), GetParam().ends ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Session, GapTest,
-    ::testing::Values(GapCase { "FourPointNineSeconds", 4900, false },
-        GapCase { "JustUnderFive", 4999, false }, GapCase { "FiveSeconds", 5000, true },
+    ::testing::Values(GapCase { "FourPointNineSeconds", 3900, false },
+        GapCase { "JustUnderFive", 3999, false }, GapCase { "FiveSeconds", 4000, true },
         GapCase { "AnHour", 3600000, true }),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -250,14 +253,50 @@ TEST_F(SessionTest, WallClockStepsNeverEndATest)
     EXPECT_EQ(d.samples.size(), 4u);
 }
 
-TEST_F(SessionTest, SlowStartEndsAtTheFirstTickWithoutSamples)
+// A late tick fills the seconds it missed with the last level; only a stall
+// of over a minute ends the test, as interrupted.
+TEST_F(SessionTest, StallIsFilledNotTakenForASleep)
 {
+    int announced = 0;
+    QObject::connect(&session, &TestSession::sampleTaken, &session, [&] { ++announced; });
     start(TestMode::Normal);
-    clock.advanceMs(5000);
-    tick();
-    EXPECT_EQ(session.state().mode, TestMode::None);
-    EXPECT_TRUE(samples().empty());
-    EXPECT_EQ(shownResults.size(), 1);
+    tickAt(80);
+    tickAt(79);
+    tickAt(78, 4000); // a 3-second stall
+    tickAt(77, 7000); // a 6-second stall, with no time spent suspended
+    EXPECT_EQ(samples(), (std::vector<uint8_t> { 80, 79, 79, 79, 79, 78, 78, 78, 78, 78, 78, 78, 77 }));
+    EXPECT_EQ(announced, 4); // filled samples get no companion lines
+    EXPECT_DOUBLE_EQ(session.state().elapsed, 13 * Second);
+
+    tickAt(77, 61000);
+    EXPECT_EQ(view.action, "testing interrupted");
+    EXPECT_EQ(dialogs.errors, QStringList { "the program stood still for 61 seconds" });
+    EXPECT_EQ(fileData().samples.size(), 13u);
+}
+
+// A suspend above 10 % is a closed lid, not an empty battery; the system's
+// sleep notice counts as a sleep even when the clocks do not show one.
+TEST_F(SessionTest, SuspendAboveTenPercentInterrupts)
+{
+    FakeSystemEvents events;
+    session.powerWatcher().watchResume(&events);
+    for (const int run : { 0, 1, 2 }) {
+        dialogs.errors.clear();
+        dialogs.path = dir.filePath(QString::number(run));
+        start(TestMode::Normal);
+        if (run > 0)
+            tickAt(60);
+        if (run == 2) {
+            events.emitSleep(true);
+            clock.advanceMs(6000);
+        } else {
+            clock.sleepMs(6000);
+        }
+        tick();
+        EXPECT_EQ(view.action, "testing interrupted");
+        EXPECT_EQ(dialogs.errors.value(0),
+            run ? "the machine was suspended at 60%" : "the machine was suspended before the first sample");
+    }
 }
 
 TEST_F(SessionTest, StopTestWithoutTestWritesNothingAndKeepsLabels)
@@ -295,13 +334,13 @@ TEST_F(SessionTest, AcConnectedDuringTestInterruptsIt)
 TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
 {
     start(TestMode::Normal);
-    tickAt(80);
-    tickAt(78);
+    tickAt(10);
+    tickAt(8);
     clock.sleepMs(6000);
     power.setLine(PowerLine::Mains); // notice right after the resume: ignored
     EXPECT_TRUE(testing.showing);
     EXPECT_EQ(view.mode, "powered by battery");
-    EXPECT_EQ(view.level, "78%");
+    EXPECT_EQ(view.level, "8%");
 
     tick();
     EXPECT_EQ(session.state().mode, TestMode::None);
@@ -311,8 +350,8 @@ TEST_F(SessionTest, ResumeOnAcEndsTestWithResults)
     EXPECT_EQ(view.mode, "powered by AC");
     EXPECT_FALSE(view.testsEnabled);
     EXPECT_EQ(view.action, "testing completed");
-    EXPECT_EQ(view.level, "78%");
-    EXPECT_EQ(fileData().samples, (std::vector<uint8_t> { 80, 78 }));
+    EXPECT_EQ(view.level, "8%");
+    EXPECT_EQ(fileData().samples, (std::vector<uint8_t> { 10, 8 }));
 }
 
 TEST_F(SessionTest, UnknownLevelIsNeverWritten)

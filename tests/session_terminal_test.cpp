@@ -229,12 +229,12 @@ TEST_F(TerminalTest, CompanionThatCannotBeWrittenIsSaidOnce)
     EXPECT_GE(fileData(o.output).samples.size(), 2u);
 }
 
-TEST_F(TerminalTest, LastLineIsTheEndEvenWithAPowerNoticeAfterAGapEnd)
+TEST_F(TerminalTest, StallIsFilledAndTheLastLineIsTheEnd)
 {
     // The process stops for 5.5 s in the middle of a normal test, as after
-    // SIGSTOP and SIGCONT. Both the next tick and a battery notice fall due
-    // while it stands still and are handled one after the other when it goes
-    // on: the tick finds the gap and ends the test, then the notice comes.
+    // SIGSTOP and SIGCONT. That is no sleep: the next tick fills the seconds
+    // it missed and the test goes on, until the charger comes. A battery
+    // notice that falls due in the stall changes nothing of the last lines.
     PowerStatus s;
     s.line = PowerLine::Battery;
     s.level = 80;
@@ -242,12 +242,14 @@ TEST_F(TerminalTest, LastLineIsTheEndEvenWithAPowerNoticeAfterAGapEnd)
     QObject guard; // the timers belong to this test only
     QTimer::singleShot(2500, Qt::PreciseTimer, &guard, [] { QThread::msleep(5500); });
     QTimer::singleShot(3300, Qt::PreciseTimer, &guard, [&battery] { battery.setLevel(79); });
+    QTimer::singleShot(9500, Qt::PreciseTimer, &guard, [&battery] { battery.setLine(PowerLine::Mains); });
     const CliOptions o = options("normal");
-    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 0) << io.errText().toStdString();
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 1) << io.errText().toStdString();
     const QStringList lines = io.outLines();
     ASSERT_GE(lines.size(), 2);
-    EXPECT_EQ(lines[lines.size() - 2], "testing completed");
+    EXPECT_EQ(lines[lines.size() - 2], "testing interrupted");
     EXPECT_EQ(lines.last(), o.output);
+    EXPECT_GE(fileData(o.output).samples.size(), 8u); // one a second, the stall filled
 }
 
 struct RefusalCase {
@@ -255,7 +257,7 @@ struct RefusalCase {
     const char* mode;
     bool withOutput;
     PowerLine line;
-    int level;
+    std::optional<int> level;
     const char* message;
     friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -285,6 +287,8 @@ INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
             "LineUnknown", "normal", true, PowerLine::Unknown, 90, "ampero: testing disabled (unknown)" },
         RefusalCase {
             "LowBattery", "fast", true, PowerLine::Battery, 9, "ampero: not ready for test (battery at 9%)" },
+        RefusalCase { "LevelUnknown", "fast", true, PowerLine::Battery, std::nullopt,
+            "ampero: not ready for test (battery level unknown)" },
         RefusalCase { "BadMode", "quick", true, PowerLine::Battery, 90,
             "ampero: --run takes \"fast\" or \"normal\", not \"quick\"" },
         RefusalCase { "NoOutput", "fast", false, PowerLine::Battery, 90,
