@@ -110,6 +110,7 @@ struct UPowerBackend {
     {
         source->checkForResume();
         source->checkForChange();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !source->readPending(); }, WaitMs));
     }
     // UPower tells of every change by a signal.
     void settle(const std::function<bool()>& seen) { EXPECT_TRUE(QTest::qWaitFor(seen, WaitMs)); }

@@ -7,9 +7,11 @@
 #include "support/upowermock.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <iostream>
 
 using namespace ampero;
 
@@ -38,12 +40,44 @@ TEST_F(UPowerMock, HungDaemonCostsSecondsNotTheProgram)
 
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(source.refresh(), PowerStatus {});
+    EXPECT_EQ(source.refresh().level, 55) << "the last reading is kept for a while";
     EXPECT_FALSE(UPowerBatteryIdentity(m_mock.bus(), 1000).firstBattery());
     // Two calls of at most a few seconds each, not D-Bus's 25 seconds apiece.
     EXPECT_LT(timer.elapsed(), 10000);
+    // A notice costs a reading that does not wait for the answer.
+    timer.restart();
+    source.checkForChange();
+    QTest::qWait(500);
+    EXPECT_TRUE(source.readPending());
+    EXPECT_LT(timer.elapsed(), 1500);
     m_mock.pauseMock(false);
-    EXPECT_EQ(source.refresh().level, 55);
+    m_mock.setDisplay(QStringLiteral("Percentage"), 54.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return source.status().level == 54; }, 10000));
+}
+
+// A burst of notices costs a few readings, not one for each.
+TEST_F(UPowerMock, BurstOfNoticesCostsAFewReadings)
+{
+    UPowerPowerSource source(m_mock.bus());
+    m_mock.call(test::UPowerMockBus::ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+        QStringLiteral("AddMethod"),
+        { test::UPowerMockBus::Service, QStringLiteral("Burst"), QStringLiteral("u"), QString(),
+            QStringLiteral("for i in range(args[0]): self.EmitSignal('org.freedesktop.DBus.Properties', "
+                           "'PropertiesChanged', 'sa{sv}as', ['org.freedesktop.UPower', {}, []])") });
+    m_mock.setDisplay(QStringLiteral("Percentage"), 54.0);
+    m_mock.takePropertyReads();
+    QDBusMessage burst = QDBusMessage::createMethodCall(test::UPowerMockBus::Service,
+        test::UPowerMockBus::ManagerPath, test::UPowerMockBus::Service, QStringLiteral("Burst"));
+    burst.setArguments({ 10000u });
+    QDBusPendingCallWatcher sent(m_mock.bus().asyncCall(burst, 120000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.isFinished(); }, 120000));
+    ASSERT_FALSE(sent.isError()) << sent.error().message().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !source.readPending(); }, 10000));
+    EXPECT_EQ(source.status().level, 54);
+    // Three calls make a reading (OnBattery, the DisplayDevice, the battery).
+    const int reads = m_mock.takePropertyReads();
+    EXPECT_LE(reads, 3 * 10) << "10,000 notices";
+    std::cout << "reads for 10,000 notices: " << reads << '\n';
 }
 
 TEST_F(UPowerMock, ValuesOfTheWrongTypeAreUnknown)

@@ -9,6 +9,7 @@
 #include "support/upowertestbed.h"
 #include "sysinfo/batteryinfo.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -215,11 +216,12 @@ TEST_F(UPowerDaemon, LevelChangeArrivesByTheDaemonsSignal)
     EXPECT_EQ(source.status().level, 78);
 }
 
-TEST_F(UPowerDaemon, DaemonGoingAwayMakesEverythingUnknown)
+TEST_F(UPowerDaemon, DaemonGoneForGoodMakesEverythingUnknown)
 {
     ASSERT_NO_FATAL_FAILURE(startOnBattery());
     UPowerPowerSource source(bed.bus());
-    QSignalSpy spy(&source, &PowerSource::powerChanged);
+    source.setGracePeriod(std::chrono::milliseconds(500));
+    QSignalSpy spy(&source, &PowerSource::unavailable);
     bed.stopDaemon();
     ASSERT_TRUE(spy.count() >= 1 || spy.wait(10000));
     EXPECT_FALSE(source.available());
@@ -241,6 +243,8 @@ TEST_F(UPowerDaemon, AnnouncesAResumeWithoutAnyChange)
     suspendedMs = 30000;
     EXPECT_TRUE(source.checkForResume());
     EXPECT_FALSE(source.checkForResume());
+    ASSERT_TRUE(spy.wait(5000));
+    QTest::qWait(300);
     EXPECT_EQ(spy.count(), 1);
 }
 
@@ -342,6 +346,44 @@ TEST_F(UPowerDaemon, AcPluggedInInterruptsTheTest)
     EXPECT_TRUE(r.data.complete);
     EXPECT_EQ(r.data.mode, 2);
     EXPECT_GE(r.data.samples.size(), 2u);
+}
+
+// The real daemon turns a burst of battery uevents into thousands of
+// notices. The test goes on taking its samples, does not take the burst for
+// a sleep, and still ends at once when asked to.
+TEST_F(UPowerDaemon, BurstOfUeventsDuringATest)
+{
+    ASSERT_NO_FATAL_FAILURE(startOnBattery());
+    const QString out = dir.filePath(QStringLiteral("burst.apr"));
+    QProcess proc;
+    proc.setProcessEnvironment(bed.programEnvironment());
+    proc.start(amperoBinary(),
+        { QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
+            QStringLiteral("--power-source"), QStringLiteral("upower"), QStringLiteral("--output"), out });
+    ASSERT_TRUE(proc.waitForStarted());
+    const auto lines = [&] { return proc.peek(1 << 20).count('\n'); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return proc.state() != QProcess::Running || lines() >= 3; }, 15000));
+    ASSERT_EQ(proc.state(), QProcess::Running) << proc.readAllStandardError().toStdString();
+
+    const qsizetype before = lines();
+    const int uevents = bed.burst(Bat0, 5.0, 400);
+    EXPECT_GT(uevents, 1000);
+    QTest::qWait(3000);
+    ASSERT_EQ(proc.state(), QProcess::Running) << "the test ended:\n"
+                                               << proc.readAllStandardOutput().toStdString();
+    EXPECT_GE(lines() - before, 5) << "samples in 8 s with " << uevents << " uevents";
+
+    QElapsedTimer answer;
+    answer.start();
+    proc.terminate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return proc.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_LT(answer.elapsed(), 3000);
+    const QString printed = QString::fromUtf8(proc.readAllStandardOutput());
+    EXPECT_EQ(proc.exitCode(), 1) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QLatin1String("testing interrupted"))) << printed.toStdString();
+    const auto r = readResultsFile(out.toStdString());
+    ASSERT_TRUE(r.ok()) << r.describe();
+    EXPECT_GE(r.data.samples.size(), 8u);
 }
 
 } // namespace

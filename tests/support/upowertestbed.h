@@ -146,6 +146,15 @@ public:
             { QStringLiteral("attrs"), QJsonObject::fromVariantMap(attrs) },
             { QStringLiteral("uevent"), uevent } });
     }
+    // Sends "change" uevents for name, rate a second for that long;
+    // returns how many.
+    int burst(const QString& name, double seconds, int rate)
+    {
+        return command({ { QStringLiteral("op"), QStringLiteral("burst") }, { QStringLiteral("name"), name },
+                           { QStringLiteral("seconds"), seconds }, { QStringLiteral("rate"), rate } })
+            .value(QLatin1String("uevents"))
+            .toInt();
+    }
     void remove(const QString& name)
     {
         command({ { QStringLiteral("op"), QStringLiteral("remove") }, { QStringLiteral("name"), name } });

@@ -20,6 +20,10 @@ JSON line, {"ok": true, ...} or {"ok": false, "error": TEXT}:
     {"op": "set", "name": "BAT0", "attrs": {...}}
         writes the attributes, then sends a "change" uevent
         ("uevent": false writes them silently, as a kernel that says nothing)
+    {"op": "burst", "name": "BAT0", "seconds": 3, "rate": 500}
+        sends "change" uevents at that rate a second for that long (a rate
+        the daemon keeps up with: umockdev aborts when its socket fills);
+        answers with their number in "uevents"
     {"op": "remove", "name": "BAT0"}    the device goes, with a "remove" uevent
     {"op": "start"}                     starts upowerd -r
     {"op": "stop"}                      stops upowerd (SIGTERM)
@@ -35,8 +39,9 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
-OPS = ("add", "set", "remove", "start", "stop")
+OPS = ("add", "set", "burst", "remove", "start", "stop")
 UPOWERD_PATHS = ("/usr/libexec/upowerd", "/usr/lib/upower/upowerd", "/usr/lib/upowerd")
 
 # The daemon's policy as Debian ships it, written out so the machine's own
@@ -109,6 +114,18 @@ class Bed:
         if uevent:
             self.testbed.uevent(path, "change")
         return {}
+
+    def burst(self, name, seconds, rate, **_):
+        path = self.devices[name]
+        start = time.monotonic()
+        count = 0
+        while time.monotonic() < start + seconds:
+            self.testbed.uevent(path, "change")
+            count += 1
+            ahead = start + count / rate - time.monotonic()
+            if ahead > 0:
+                time.sleep(ahead)
+        return {"uevents": count}
 
     def remove(self, name, **_):
         path = self.devices.pop(name)
