@@ -52,6 +52,7 @@ TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialo
     m_loadTimer.setInterval(10);
     m_loadTimer.setSingleShot(true);
     connect(&m_loadTimer, &QTimer::timeout, this, &TestSession::startLoad);
+    connect(&m_power, &PowerSource::unavailable, this, &TestSession::interruptTest);
 }
 
 TestSession::~TestSession()
@@ -198,13 +199,7 @@ void TestSession::onTick()
     }
     if (!m_testing.isShowing()) {
         // Cancel, or the power watcher closed the window when AC came.
-        if (!stopTest()) {
-            failTest(m_writeError);
-            return;
-        }
-        m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
-        m_state.mode = TestMode::None;
-        Q_EMIT testEnded(End::Interrupted);
+        endInterrupted({});
         return;
     }
 
@@ -290,6 +285,26 @@ void TestSession::failTest(const QString& message)
     m_state.mode = TestMode::None;
     Q_EMIT testEnded(End::Failed);
     m_dialogs.showError(m_writeError);
+}
+
+void TestSession::interruptTest(const QString& reason)
+{
+    // A test whose results window is up has ended already.
+    if (m_state.mode != TestMode::None && m_file.isOpen())
+        endInterrupted(reason);
+}
+
+void TestSession::endInterrupted(const QString& reason)
+{
+    if (!stopTest()) {
+        failTest(m_writeError);
+        return;
+    }
+    m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
+    m_state.mode = TestMode::None;
+    Q_EMIT testEnded(End::Interrupted);
+    if (!reason.isEmpty())
+        m_dialogs.showError(reason);
 }
 
 void TestSession::showResults()
