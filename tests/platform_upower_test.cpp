@@ -137,6 +137,40 @@ TEST_F(UPowerMock, EnergyFiguresFromDisplayDeviceAndBattery)
     EXPECT_EQ(s.energyWh, 27.5);
 }
 
+// The identity reads the battery by the power source's rule: a value of
+// another type than UPower's is unknown, an empty bay counts for nothing.
+TEST_F(UPowerMock, IdentityAndPowerSourceReadTheBatteryAlike)
+{
+    const QString battery = QStringLiteral("/org/freedesktop/UPower/devices/mock_BAT");
+    m_mock.call(battery, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddProperty"),
+        { test::UPowerMockBus::DeviceIface, QStringLiteral("EnergyFullDesign"),
+            QVariant::fromValue(QDBusVariant(0.0)) });
+    const struct {
+        const char* name;
+        QVariant value;
+        std::optional<double> designWh; // nullopt: unknown to both
+        bool counts;
+    } rows[] = {
+        { "EnergyFullDesign", 55.0, 55.0, true },
+        { "EnergyFullDesign", QStringLiteral("55"), std::nullopt, true },
+        { "EnergyFullDesign", 55u, std::nullopt, true },
+        { "IsPresent", false, std::nullopt, false },
+    };
+    m_mock.setProperty(battery, test::UPowerMockBus::DeviceIface, QStringLiteral("EnergyFullDesign"), 55.0);
+    for (const auto& row : rows) {
+        m_mock.setProperty(battery, test::UPowerMockBus::DeviceIface, QLatin1String(row.name), row.value);
+        const auto identity = UPowerBatteryIdentity(m_mock.bus()).firstBattery();
+        const auto name = row.name + (" " + row.value.toString().toStdString());
+        ASSERT_EQ(identity.has_value(), row.counts) << name;
+        if (identity) {
+            EXPECT_EQ(identity->designCapacityMwh,
+                row.designWh ? std::optional<uint64_t>(*row.designWh * 1000) : std::nullopt)
+                << name;
+        }
+        EXPECT_EQ(UPowerPowerSource(m_mock.bus()).status().energyFullDesignWh, row.designWh) << name;
+    }
+}
+
 TEST(UPowerBatteryIdentity, NoServiceOnTheBus)
 {
     if (!test::UPowerMockBus::haveDaemon())

@@ -242,8 +242,9 @@ private:
     void takeBattery(const QVariantMap& dev)
     {
         if (typed<uint>(dev.value(QStringLiteral("Type"))) != KindBattery
-            || typed<bool>(dev.value(QStringLiteral("PowerSupply"))) != true)
-            return; // a mouse, a line supply, or no answer
+            || typed<bool>(dev.value(QStringLiteral("PowerSupply"))) != true
+            || typed<bool>(dev.value(QStringLiteral("IsPresent"))) != true)
+            return; // a mouse, a line supply, an empty bay, or no answer
         ++m_batteries;
         const auto d = positive(dev.value(QStringLiteral("EnergyFullDesign")));
         const auto v = positive(dev.value(QStringLiteral("Voltage")));
