@@ -10,6 +10,7 @@
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -146,12 +147,15 @@ public:
             { QStringLiteral("attrs"), QJsonObject::fromVariantMap(attrs) },
             { QStringLiteral("uevent"), uevent } });
     }
-    // Sends "change" uevents for name, rate a second for that long;
-    // returns how many.
-    int burst(const QString& name, double seconds, int rate)
+    // Sends "change" uevents for name, rate a second for that long, each
+    // after writing the next of values to attribute; returns how many.
+    int burst(
+        const QString& name, double seconds, int rate, const QString& attribute, const QStringList& values)
     {
         return command({ { QStringLiteral("op"), QStringLiteral("burst") }, { QStringLiteral("name"), name },
-                           { QStringLiteral("seconds"), seconds }, { QStringLiteral("rate"), rate } })
+                           { QStringLiteral("seconds"), seconds }, { QStringLiteral("rate"), rate },
+                           { QStringLiteral("attr"), attribute },
+                           { QStringLiteral("values"), QJsonArray::fromStringList(values) } })
             .value(QLatin1String("uevents"))
             .toInt();
     }

@@ -20,10 +20,12 @@ JSON line, {"ok": true, ...} or {"ok": false, "error": TEXT}:
     {"op": "set", "name": "BAT0", "attrs": {...}}
         writes the attributes, then sends a "change" uevent
         ("uevent": false writes them silently, as a kernel that says nothing)
-    {"op": "burst", "name": "BAT0", "seconds": 3, "rate": 500}
+    {"op": "burst", "name": "BAT0", "seconds": 3, "rate": 500,
+     "attr": "energy_now", "values": ["40000000", "39990000"]}
         sends "change" uevents at that rate a second for that long (a rate
-        the daemon keeps up with: umockdev aborts when its socket fills);
-        answers with their number in "uevents"
+        the daemon keeps up with: umockdev aborts when its socket fills),
+        writing the next of the values to the attribute before each; answers
+        with their number in "uevents"
     {"op": "remove", "name": "BAT0"}    the device goes, with a "remove" uevent
     {"op": "start"}                     starts upowerd -r
     {"op": "stop"}                      stops upowerd (SIGTERM)
@@ -115,11 +117,12 @@ class Bed:
             self.testbed.uevent(path, "change")
         return {}
 
-    def burst(self, name, seconds, rate, **_):
+    def burst(self, name, seconds, rate, attr, values, **_):
         path = self.devices[name]
         start = time.monotonic()
         count = 0
         while time.monotonic() < start + seconds:
+            self.testbed.set_attribute(path, attr, str(values[count % len(values)]))
             self.testbed.uevent(path, "change")
             count += 1
             ahead = start + count / rate - time.monotonic()
