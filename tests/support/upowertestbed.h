@@ -148,16 +148,14 @@ public:
             { QStringLiteral("uevent"), uevent } });
     }
     // Sends "change" uevents for name, rate a second for that long, each
-    // after writing the next of values to attribute; returns how many.
-    int burst(
+    // after writing the next of values to attribute.
+    void burst(
         const QString& name, double seconds, int rate, const QString& attribute, const QStringList& values)
     {
-        return command({ { QStringLiteral("op"), QStringLiteral("burst") }, { QStringLiteral("name"), name },
-                           { QStringLiteral("seconds"), seconds }, { QStringLiteral("rate"), rate },
-                           { QStringLiteral("attr"), attribute },
-                           { QStringLiteral("values"), QJsonArray::fromStringList(values) } })
-            .value(QLatin1String("uevents"))
-            .toInt();
+        command({ { QStringLiteral("op"), QStringLiteral("burst") }, { QStringLiteral("name"), name },
+            { QStringLiteral("seconds"), seconds }, { QStringLiteral("rate"), rate },
+            { QStringLiteral("attr"), attribute },
+            { QStringLiteral("values"), QJsonArray::fromStringList(values) } });
     }
     void remove(const QString& name)
     {
