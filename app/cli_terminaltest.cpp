@@ -340,7 +340,7 @@ int runTerminalTest(const CliOptions& options)
     services.load = system->load.get();
     services.measureCpuClock = [&processor] { return measureCpuClock(processor); };
     const BatteryInfo battery = system->batteryInfo();
-    services.batteryCapacity = battery.Capacity;
+    services.batteryCapacity = battery.capacityMwh;
     services.battery = battery;
     services.machine = system->machine.get();
     services.printResults = [](const QByteArray& file, std::FILE* out) { printReport(file, false, out); };

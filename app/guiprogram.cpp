@@ -145,8 +145,9 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     StartupSteps steps;
     steps.readBatteryInfo = [&p] {
-        const BatteryInfo battery = GetBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
-        p.session.setBatteryCapacity(battery.Capacity);
+        const BatteryInfo battery
+            = combinedBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
+        p.session.setBatteryCapacity(battery.capacityMwh);
         p.companion.setBatteryInfo(battery);
     };
     steps.setUpProcessorUsage = [&p](MainWindow& window, int n) {
@@ -201,10 +202,11 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // test; the test goes on without it. A later test whose companion is
     // written clears it (the recorder has made its file by then: it follows
     // testStarted from its construction on).
-    QObject::connect(&p.companion, &CompanionRecorder::writeFailed, &mainWindow, [&mainWindow](const QString& why) {
-        mainWindow.statusBar()->showMessage(
-            phrase("The companion file could not be written: %1. The test goes on without it.").arg(why));
-    });
+    QObject::connect(
+        &p.companion, &CompanionRecorder::writeFailed, &mainWindow, [&mainWindow](const QString& why) {
+            mainWindow.statusBar()->showMessage(
+                phrase("The companion file could not be written: %1. The test goes on without it.").arg(why));
+        });
     QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
         auto* bar = p.mainWindow.findChild<QStatusBar*>();
         if (bar && p.companion.errorString().isEmpty())

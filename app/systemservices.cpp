@@ -102,7 +102,7 @@ BatteryIdentitySource& SystemServices::generalIdentity() const
 
 BatteryInfo SystemServices::batteryInfo() const
 {
-    return GetBatteryInfo(portableIdentity(), generalIdentity());
+    return combinedBatteryInfo(portableIdentity(), generalIdentity());
 }
 
 GuiServices SystemServices::gui() const

@@ -40,6 +40,13 @@ public:
         setStatus(s);
     }
 
+    void setBatteries(std::optional<QStringList> names)
+    {
+        auto s = m_value;
+        s.batteries = std::move(names);
+        setStatus(s);
+    }
+
 protected:
     PowerStatus read() override { return m_value; }
 

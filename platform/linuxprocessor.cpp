@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linuxprocessor.h"
 
-#include <QFile>
+#include "platform/kernelfile.h"
+
 #include <QList>
 #include <cerrno>
 #include <pthread.h>
@@ -18,12 +19,11 @@ namespace ampero {
 
 namespace {
 
+// A kernel file whole (up to 4 MiB, far beyond a /proc/cpuinfo of hundreds
+// of processors); empty when unreadable or not a regular file.
 [[maybe_unused]] QByteArray readWhole(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return readKernelFile(path, qsizetype(4) << 20).value_or(QByteArray());
 }
 
 void sleepMs(int ms)
@@ -123,12 +123,11 @@ uint64_t LinuxProcessor::ticksAcross(int sleepMs_)
         RealtimeScope realtime;
         sleepMs(sleepMs_);
     }
+    const auto khz = parseKernelNumber(
+        readWhole(QStringLiteral("/sys/devices/system/cpu/cpu0/cpufreq/scaling_cur_freq")));
+    if (khz && *khz > 0)
+        return static_cast<uint64_t>(*khz) * static_cast<uint64_t>(sleepMs_);
     bool ok = false;
-    const qulonglong khz = readWhole(QStringLiteral("/sys/devices/system/cpu/cpu0/cpufreq/scaling_cur_freq"))
-                               .trimmed()
-                               .toULongLong(&ok);
-    if (ok)
-        return static_cast<uint64_t>(khz) * static_cast<uint64_t>(sleepMs_);
     const double mhz = cpuinfoField(readWhole(m_cpuinfoPath), "cpu MHz").toDouble(&ok);
     if (ok && mhz > 0)
         return static_cast<uint64_t>(mhz * 1000.0 * sleepMs_);

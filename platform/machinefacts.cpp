@@ -1,22 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/machinefacts.h"
 
+#include "platform/kernelfile.h"
+
 #include <QDir>
-#include <QFile>
 #include <cmath>
 
 namespace ampero {
 
 namespace {
 
-// One line of a kernel attribute, blanks trimmed; empty when unreadable.
-// Placeholders some firmware writes instead of a name count as unknown.
+// One line of a kernel attribute, blanks trimmed; empty when unreadable or
+// not a regular file (readKernelFile). Placeholders some firmware writes
+// instead of a name count as unknown.
 QString attribute(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const auto data = readKernelFile(path, 256);
+    if (!data)
         return {};
-    QString text = QString::fromUtf8(f.read(256)).section(QLatin1Char('\n'), 0, 0).trimmed();
+    QString text = QString::fromUtf8(*data).section(QLatin1Char('\n'), 0, 0).trimmed();
     static const char* const placeholders[] = { "To be filled by O.E.M.", "To Be Filled By O.E.M.",
         "System manufacturer", "System Product Name", "Default string", "Not Applicable" };
     for (const char* p : placeholders)

@@ -18,7 +18,8 @@ void PowerSource::resumed()
 
 bool PowerSource::update(const PowerStatus& s, Notice notice)
 {
-    const bool changed = s.line != m_status.line || s.level != m_status.level;
+    const bool changed
+        = s.line != m_status.line || s.level != m_status.level || s.batteries != m_status.batteries;
     m_status = s;
     if (!changed && notice == Notice::OnChange)
         return false;

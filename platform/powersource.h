@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -36,18 +37,29 @@ struct PowerStatus {
     std::optional<double> powerW; // power drawn now, positive while discharging
     std::optional<double> voltageV; // voltage now
 
+    // The batteries the reading combines, by the names the system gives
+    // them, sorted; empty (no battery) is a set too. No value where the
+    // backend cannot tell. A test measures one set of batteries: a change
+    // of it ends the test.
+    std::optional<QStringList> batteries;
+
     friend bool operator==(const PowerStatus&, const PowerStatus&) = default;
 
+    // The longest time a status holds: 2^32 - 2 seconds, some 136 years. No
+    // battery lasts that long; such a time comes from a draw too small to
+    // measure (a power of 1 µW) or a bogus report, and is unknown in every
+    // view alike (the results file holds no longer forecast either).
+    static constexpr std::chrono::seconds LongestTime { 4294967294 };
+
     // A duration in seconds as the status keeps it: rounded to the nearest
-    // second; empty for zero, negative, not finite or unrepresentably long
-    // values.
+    // second; empty for zero, negative, not finite or longer than
+    // LongestTime.
     static std::optional<std::chrono::seconds> secondsFrom(double s)
     {
         if (!(s > 0) || !std::isfinite(s))
             return std::nullopt;
         const double rounded = std::floor(s + 0.5);
-        // 2^63 as a double: the first value the count cannot hold.
-        if (rounded >= 9223372036854775808.0)
+        if (rounded > static_cast<double>(LongestTime.count()))
             return std::nullopt;
         return std::chrono::seconds(static_cast<std::chrono::seconds::rep>(rounded));
     }
@@ -57,8 +69,9 @@ struct PowerStatus {
 // answers from it and never blocks, so it is cheap enough for every tick of a
 // test. The source reads afresh when the power state may have changed (its own
 // polling or the system's notices, refresh(), a resume) and emits
-// powerChanged() with the new reading when the AC line or the level differs
-// from the kept one, and once after every resume, when anything may differ.
+// powerChanged() with the new reading when the AC line, the level or the set
+// of batteries differs from the kept one, and once after every resume, when
+// anything may differ.
 // The times alone are no change: they move with every reading of the draw.
 class PowerSource : public QObject {
     Q_OBJECT
@@ -97,7 +110,7 @@ protected:
     virtual PowerStatus read() = 0;
 
     enum class Notice {
-        OnChange, // emit only when the line or the level changed
+        OnChange, // emit only when the line, the level or the batteries changed
         Always, // emit in any case: the machine resumed
     };
     // Keeps s as the current status and emits powerChanged(s) as notice

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/procstattimes.h"
 
-#include <QFile>
+#include "platform/kernelfile.h"
+
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace ampero {
@@ -18,8 +18,8 @@ std::optional<ProcessorSnapshot> ProcStatTimes::snapshot()
 {
     // Plain read(2) into a buffer kept between samples: /proc files report no
     // size, and this runs once a second for the program's whole life.
-    const QByteArray path = QFile::encodeName(m_path);
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    // Refuses anything but a regular file, which could block (openKernelFile).
+    const int fd = openKernelFile(m_path);
     if (fd < 0)
         return std::nullopt;
     if (m_buffer.size() < 16384)

@@ -14,6 +14,9 @@ namespace {
 
 // The longest simulated percent: a day.
 constexpr int MaxSecondsPerPercent = 86400;
+// The range of the base power, in W.
+constexpr double MinBaseW = 0.001;
+constexpr double MaxBaseW = 10000;
 // A second: the energy is drawn, and the noise changes, second by second.
 constexpr int64_t StepMs = 1000;
 // The level is rounded up; a drift of the summed energy below this share of
@@ -105,8 +108,8 @@ std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, Q
                     .arg(value));
         };
         if (key == QLatin1String("base")) {
-            if (!ok || !(number > 0 && number <= 10000))
-                return outOf(0.001, 10000);
+            if (!ok || !(number >= MinBaseW && number <= MaxBaseW))
+                return outOf(MinBaseW, MaxBaseW);
             s.baseW = number;
             continue;
         }
@@ -221,6 +224,7 @@ PowerStatus SimPowerSource::read()
     const double left = std::max(0.0, full - m_usedWh);
     PowerStatus s;
     s.line = PowerLine::Battery;
+    s.batteries = QStringList { QStringLiteral("sim") };
     s.level = gaugeLevel();
     s.energyWh = left;
     s.energyFullWh = full;
@@ -233,7 +237,7 @@ PowerStatus SimPowerSource::read()
     } else if (m_powerW > 0) {
         // Whole seconds, as a gauge counts them down.
         const double seconds = std::floor(left / m_powerW * 3600.0 + 1e-6);
-        if (seconds < 9223372036854775808.0) // else too long to count: unknown
+        if (seconds <= static_cast<double>(PowerStatus::LongestTime.count())) // else unknown
             s.timeLeft = std::chrono::seconds(static_cast<std::chrono::seconds::rep>(seconds));
     }
     if (m_powerW > 0)

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sysfspowersource.h"
 
+#include "platform/kernelfile.h"
+
 #include <QDir>
-#include <QFile>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -11,30 +12,29 @@ namespace ampero {
 
 namespace {
 
-// Reads a short attribute file, trimmed; nullopt when it is missing or unreadable.
+// Reads a short attribute file, trimmed; nullopt when it is missing,
+// unreadable or not a regular file (readKernelFile).
 std::optional<QByteArray> readAttribute(const QString& dir, const char* name)
 {
-    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
     // Attributes are a line at most; never read more than a page.
-    const QByteArray data = f.read(4096);
-    if (data.isEmpty() && f.error() != QFileDevice::NoError)
+    auto data = readKernelFile(dir + QLatin1Char('/') + QLatin1String(name), 4096);
+    if (!data)
         return std::nullopt;
-    return data.trimmed();
+    return data->trimmed();
 }
 
-// A whole number attribute; nullopt when missing or not a number.
+// A whole number attribute; nullopt when missing or not a number as the
+// kernel writes one (parseKernelNumber).
 std::optional<double> readNumber(const QString& dir, const char* name)
 {
-    const auto text = readAttribute(dir, name);
-    if (!text)
+    // A page at most, as the kernel writes; a longer file is no number.
+    const auto text = readKernelFile(dir + QLatin1Char('/') + QLatin1String(name), 4097);
+    if (!text || text->size() > 4096)
         return std::nullopt;
-    bool ok = false;
-    const qlonglong v = text->toLongLong(&ok);
-    if (!ok)
+    const auto v = parseKernelNumber(*text);
+    if (!v)
         return std::nullopt;
-    return static_cast<double>(v);
+    return static_cast<double>(*v);
 }
 
 bool isLineType(const QByteArray& type)
@@ -106,6 +106,7 @@ std::optional<int> roundPercent(double p)
 
 struct Scan {
     std::vector<BatteryReading> batteries;
+    QStringList names; // of the batteries, sorted
     int lines = 0;
     int linesOnline = 0;
 };
@@ -127,6 +128,7 @@ Scan scan(const QString& root)
             if (const auto present = readNumber(path, "present"); present && *present == 0)
                 continue;
             s.batteries.push_back(readBattery(path));
+            s.names << name;
         } else if (isLineType(*type)) {
             ++s.lines;
             if (readNumber(path, "online").value_or(0) > 0)
@@ -139,6 +141,7 @@ Scan scan(const QString& root)
 PowerStatus combine(const Scan& s)
 {
     PowerStatus st;
+    st.batteries = s.names;
     if (s.batteries.empty()) {
         // A machine without a battery runs on mains.
         st.line = PowerLine::Mains;

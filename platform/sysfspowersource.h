@@ -27,6 +27,8 @@ namespace ampero {
 // up; their voltage is the mean. A figure that one of the batteries lacks is
 // unknown for all.
 //
+// The set of batteries is their folders' names.
+//
 // Power line: mains when a Mains or USB supply reports online=1, battery when
 // such supplies exist and none is online. Without any of them the batteries'
 // `status` decides (Discharging: battery; Charging, Full, Not charging:

@@ -45,10 +45,10 @@ CompanionSetup CompanionRecorder::currentSetup()
     s.powerProfile = facts.powerProfile;
     s.brightnessPercent = facts.brightnessPercent;
     s.cpuGovernor = facts.cpuGovernor;
-    s.batteryVendor = m_battery.Manufacturer;
-    s.batteryModel = m_battery.Name;
-    if (m_battery.Chemistry != BatteryChemistry::Unknown)
-        s.batteryTechnology = chemistryName(m_battery.Chemistry);
+    s.batteryVendor = m_battery.manufacturer;
+    s.batteryModel = m_battery.name;
+    if (m_battery.chemistry != BatteryChemistry::Unknown)
+        s.batteryTechnology = chemistryName(m_battery.chemistry);
     s.batteryEnergyFullDesignWh = status.energyFullDesignWh;
     s.batteryEnergyFullWh = status.energyFullWh;
     return s;

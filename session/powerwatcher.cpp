@@ -107,9 +107,21 @@ void PowerWatcher::alignResumeChecks()
     m_resumeMonitor->start();
 }
 
+void PowerWatcher::testStarted()
+{
+    m_testBatteries = m_power.status().batteries;
+}
+
 void PowerWatcher::check(Check which)
 {
     const PowerStatus s = m_power.status();
+    // Checked before the line: a battery taken out may also leave the
+    // machine on mains, and the reason to give is the battery.
+    if (which == Check::Broadcast && m_state.mode != TestMode::None && m_testing.isShowing()
+        && m_testBatteries && s.batteries && *s.batteries != *m_testBatteries) {
+        Q_EMIT batteriesChanged(*m_testBatteries, *s.batteries);
+        return;
+    }
     const Readiness r = readinessOf(s);
     if (r != Readiness::Disabled) {
         m_view.setModeText(powerModeText(s.line));

@@ -7,6 +7,8 @@
 #include "session/sessionstate.h"
 
 #include <QObject>
+#include <QStringList>
+#include <optional>
 
 namespace ampero {
 
@@ -40,12 +42,13 @@ public:
     void enableTests(bool value);
     // The power check of program start.
     void startupCheck();
-    // The rule run on every power notification. On battery while a test runs
-    // it leaves the current action ("testing...") alone. On AC or unknown
-    // power while a test runs it does nothing when the last sample is 5
-    // seconds old or more (a resume: the next tick ends the test with
-    // results); otherwise on AC it closes the testing window, which
-    // interrupts the test.
+    // The rule run on every power notification. While a test runs, a new set
+    // of batteries ends it (batteriesChanged()) before anything else. On
+    // battery while a test runs it leaves the current action ("testing...")
+    // alone. On AC or unknown power while a test runs it does nothing when
+    // the last sample is 5 seconds old or more (a resume: the next tick ends
+    // the test with results); otherwise on AC it closes the testing window,
+    // which interrupts the test.
     void recheckPower();
     // The re-check after the results window of a finished test has closed.
     void afterResultsCheck();
@@ -56,9 +59,20 @@ public:
     // its own (the gap clock running ahead of the monotonic clock).
     void watchResume(SystemEvents* events);
 
+    // A test has started: the set of batteries read now is the one it
+    // measures (PowerStatus::batteries).
+    void testStarted();
+
     // Restarts the ResumeMonitor's checks from now. Called as a test's timer
     // starts, its checks then come in the same wake-up as every fifth tick.
     void alignResumeChecks();
+
+Q_SIGNALS:
+    // While a test runs, the power notice showed another set of batteries
+    // than the test started with: a battery appeared or went. Its figures
+    // would mix two batteries, so the test is to end now, as interrupted,
+    // saying why. Both sets are sorted names.
+    void batteriesChanged(const QStringList& atStart, const QStringList& now);
 
 private:
     enum class Check { Startup, Broadcast, AfterResults };
@@ -70,6 +84,7 @@ private:
     const Clock& m_clock;
     const SessionState& m_state;
     ResumeMonitor* m_resumeMonitor = nullptr; // only without resume notices
+    std::optional<QStringList> m_testBatteries; // the running test's, where known
 };
 
 } // namespace ampero

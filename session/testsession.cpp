@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/testsession.h"
 
+#include "core/phrases.h"
 #include "core/timetext.h"
 #include "platform/clock.h"
 #include "platform/powersource.h"
@@ -53,6 +54,15 @@ TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialo
     m_loadTimer.setSingleShot(true);
     connect(&m_loadTimer, &QTimer::timeout, this, &TestSession::startLoad);
     connect(&m_power, &PowerSource::unavailable, this, &TestSession::interruptTest);
+    connect(this, &TestSession::testStarted, &m_watcher, &PowerWatcher::testStarted);
+    connect(&m_watcher, &PowerWatcher::batteriesChanged, this,
+        [this](const QStringList& atStart, const QStringList& now) {
+            const auto names = [](const QStringList& set) {
+                return set.isEmpty() ? phrase("no battery") : set.join(QStringLiteral(", "));
+            };
+            interruptTest(phrase("The test was interrupted: the set of batteries changed from %1 to %2.")
+                              .arg(names(atStart), names(now)));
+        });
 }
 
 TestSession::~TestSession()
@@ -199,7 +209,13 @@ void TestSession::onTick()
     }
     if (!m_testing.isShowing()) {
         // Cancel, or the power watcher closed the window when AC came.
-        endInterrupted({});
+        if (!stopTest()) {
+            failTest(m_writeError);
+            return;
+        }
+        m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
+        m_state.mode = TestMode::None;
+        Q_EMIT testEnded(End::Interrupted);
         return;
     }
 
@@ -270,6 +286,22 @@ bool TestSession::stopTest()
     return ok;
 }
 
+void TestSession::interruptTest(const QString& reason)
+{
+    if (!m_file.isOpen())
+        return;
+    if (!stopTest()) {
+        failTest(m_writeError);
+        return;
+    }
+    m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
+    m_state.mode = TestMode::None;
+    Q_EMIT testEnded(End::Interrupted);
+    m_dialogs.showError(reason);
+    // The labels and the test actions as the power now stands.
+    m_watcher.afterResultsCheck();
+}
+
 void TestSession::failTest(const QString& message)
 {
     m_testTimer.stop();
@@ -285,26 +317,6 @@ void TestSession::failTest(const QString& message)
     m_state.mode = TestMode::None;
     Q_EMIT testEnded(End::Failed);
     m_dialogs.showError(m_writeError);
-}
-
-void TestSession::interruptTest(const QString& reason)
-{
-    // A test whose results window is up has ended already.
-    if (m_state.mode != TestMode::None && m_file.isOpen())
-        endInterrupted(reason);
-}
-
-void TestSession::endInterrupted(const QString& reason)
-{
-    if (!stopTest()) {
-        failTest(m_writeError);
-        return;
-    }
-    m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));
-    m_state.mode = TestMode::None;
-    Q_EMIT testEnded(End::Interrupted);
-    if (!reason.isEmpty())
-        m_dialogs.showError(reason);
 }
 
 void TestSession::showResults()

@@ -35,7 +35,8 @@ public:
     // How a test ended.
     enum class End {
         Regular, // fast-mode end or a gap of 5 seconds: results shown
-        Interrupted, // the testing window closed (Cancel, AC connected), or interruptTest()
+        Interrupted, // the testing window closed (Cancel, AC connected), a battery came or went,
+                     // the power service stopped answering
         Failed, // a write of the results file failed: the test ended at once
     };
     Q_ENUM(End)
@@ -73,11 +74,6 @@ public:
     // The tick that ends a test queues this, so the window opens after the
     // tick has returned.
     void showResults();
-    // Ends the running test at once as interrupted: the file is completed,
-    // "testing interrupted", and the reason is shown as an error. Does
-    // nothing without a running test. The session calls it itself when the
-    // power source becomes unavailable.
-    void interruptTest(const QString& reason);
     // "No load CPU" handler: inverts its check mark.
     void toggleNoLoad();
 
@@ -111,10 +107,12 @@ private:
     void askPath(TestMode mode, bool noLoad);
     void begin(TestMode mode, bool noLoad, const QString& path);
     void failStart(const QString& message);
+    // Ends the running test at once as interrupted: the file is completed
+    // as Cancel completes it, and reason shows as an error.
+    void interruptTest(const QString& reason);
     // Ends the running test at once as failed: the file is given up (it reads
     // as incomplete), the error is shown, "testing interrupted".
     void failTest(const QString& message);
-    void endInterrupted(const QString& reason);
     uint64_t workCount();
 
     MainView& m_view;

@@ -11,31 +11,31 @@ void takeCapacity(BatteryInfo& info, std::optional<uint64_t> mwh)
         return;
     // A value beyond 32 bits keeps its low ones, as the results file does.
     const auto low = static_cast<uint32_t>(*mwh & 0xFFFFFFFFu);
-    if (low > info.Capacity.value_or(0))
-        info.Capacity = low;
+    if (low > info.capacityMwh.value_or(0))
+        info.capacityMwh = low;
 }
 
 } // namespace
 
-void EmptyBatteryInfo(BatteryInfo& info)
+void clearBatteryInfo(BatteryInfo& info)
 {
     info = BatteryInfo {};
 }
 
-BatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general)
+BatteryInfo combinedBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general)
 {
     const std::optional<BatteryIdentity> first = portable.firstBattery();
     if (!first)
         return {};
     BatteryInfo info;
-    info.Name = first->name;
-    info.Manufacturer = first->manufacturer;
-    info.Chemistry = first->chemistry;
+    info.name = first->name;
+    info.manufacturer = first->manufacturer;
+    info.chemistry = first->chemistry;
     takeCapacity(info, first->designCapacityMwh);
     takeCapacity(info, first->fullChargeCapacityMwh);
     if (first->designVoltageMv && *first->designVoltageMv != 0)
-        info.DesignVoltage = first->designVoltageMv;
-    if (info.Capacity)
+        info.designVoltageMv = first->designVoltageMv;
+    if (info.capacityMwh)
         return info;
     const std::optional<BatteryIdentity> second = general.firstBattery();
     if (!second)

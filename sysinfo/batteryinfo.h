@@ -10,25 +10,25 @@ namespace ampero {
 
 // The battery's identity and capacity, read once at start-up.
 struct BatteryInfo {
-    QString Name;
-    QString Manufacturer;
-    BatteryChemistry Chemistry = BatteryChemistry::Unknown;
+    QString name;
+    QString manufacturer;
+    BatteryChemistry chemistry = BatteryChemistry::Unknown;
     // mWh, the larger of design and full-charge capacity, cut to the 32 bits
     // the results file keeps; empty when neither is known or both read 0.
-    std::optional<uint32_t> Capacity;
-    std::optional<uint64_t> DesignVoltage; // mV; empty when unknown or read as 0
+    std::optional<uint32_t> capacityMwh;
+    std::optional<uint64_t> designVoltageMv; // mV; empty when unknown or read as 0
 
     friend bool operator==(const BatteryInfo&, const BatteryInfo&) = default;
 };
 
 // Both texts empty, the chemistry and all figures unknown.
-void EmptyBatteryInfo(BatteryInfo& info);
+void clearBatteryInfo(BatteryInfo& info);
 
 // The battery's record from the portable battery source, then, when no
 // capacity came from it, the capacities of the general source. A figure the
 // source does not give stays empty. When a source that is asked has no
 // battery, the whole record is empty. Never fails.
-BatteryInfo GetBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general);
+BatteryInfo combinedBatteryInfo(BatteryIdentitySource& portable, BatteryIdentitySource& general);
 
 // Human name of a chemistry ("Lithium-ion", ...; "Unknown").
 QString chemistryName(BatteryChemistry chemistry);

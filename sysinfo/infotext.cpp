@@ -46,14 +46,14 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
     line("Power now", figure(p.powerW, "W", locale));
 
     const BatteryInfo& b = info.battery;
-    line("Battery name", orUnknown(b.Name));
-    line("Battery manufacturer", orUnknown(b.Manufacturer));
+    line("Battery name", orUnknown(b.name));
+    line("Battery manufacturer", orUnknown(b.manufacturer));
     line("Battery chemistry",
-        b.Chemistry == BatteryChemistry::Unknown ? phrase("unknown") : chemistryName(b.Chemistry));
+        b.chemistry == BatteryChemistry::Unknown ? phrase("unknown") : chemistryName(b.chemistry));
     line("Battery capacity",
-        b.Capacity ? QString::number(*b.Capacity) + QStringLiteral(" mWh") : phrase("unknown"));
+        b.capacityMwh ? QString::number(*b.capacityMwh) + QStringLiteral(" mWh") : phrase("unknown"));
     line("Battery design voltage",
-        b.DesignVoltage ? QString::number(*b.DesignVoltage) + QStringLiteral(" mV") : phrase("unknown"));
+        b.designVoltageMv ? QString::number(*b.designVoltageMv) + QStringLiteral(" mV") : phrase("unknown"));
 
     line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
     QString clock = clockText(info.clockMhz, locale);

@@ -26,22 +26,22 @@ ProcessorUsage::ProcessorUsage(ProcessorTimesSource& source, int processorCount)
 {
 }
 
-std::optional<ProcessorSnapshot> ProcessorUsage::QuerySystemInformation()
+std::optional<ProcessorSnapshot> ProcessorUsage::takeSnapshot()
 {
     return m_source.snapshot();
 }
 
-void ProcessorUsage::InitProcessorUsage()
+void ProcessorUsage::start()
 {
     m_prevTickCount = m_source.tickCount();
     m_sampledProcessorCount = static_cast<uint16_t>(m_processorCount);
-    m_prevSnapshot = QuerySystemInformation();
+    m_prevSnapshot = takeSnapshot();
 }
 
-bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& table)
+bool ProcessorUsage::sample(std::vector<ProcessorUsageShare>& table)
 {
     const std::chrono::milliseconds newTick = m_source.tickCount();
-    std::optional<ProcessorSnapshot> newSnapshot = QuerySystemInformation();
+    std::optional<ProcessorSnapshot> newSnapshot = takeSnapshot();
     if (!newSnapshot)
         return false; // keep the previous snapshot; the next sample spans both intervals
     if (!m_prevSnapshot) {
@@ -65,7 +65,7 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& tabl
         ProcessorUsageShare e;
         if (cpu >= prev.size() || !prev[cpu].present) {
             // Just come online: no times to compare with yet.
-            e.Idle = 100.0f;
+            e.idle = 100.0f;
         } else {
             const ProcessorTimes& a = prev[cpu].times;
             const ProcessorTimes& b = next[cpu].times;
@@ -74,11 +74,11 @@ bool ProcessorUsage::SampleProcessorUsage(std::vector<ProcessorUsageShare>& tabl
             const auto softirq = b.softirq - a.softirq;
             // Idle counts the time waiting for input and output; the kernel's
             // share includes the idle time, as the usage rule expects.
-            e.Idle = sharePercent(roundedMs(idle + (b.iowait - a.iowait)), dt);
-            e.Kernel = sharePercent(roundedMs((b.system - a.system) + irq + softirq + idle), dt);
-            e.User = sharePercent(roundedMs((b.user - a.user) + (b.nice - a.nice)), dt);
-            e.SoftIrq = sharePercent(roundedMs(softirq), dt);
-            e.Interrupt = sharePercent(roundedMs(irq), dt);
+            e.idle = sharePercent(roundedMs(idle + (b.iowait - a.iowait)), dt);
+            e.kernel = sharePercent(roundedMs((b.system - a.system) + irq + softirq + idle), dt);
+            e.user = sharePercent(roundedMs((b.user - a.user) + (b.nice - a.nice)), dt);
+            e.softIrq = sharePercent(roundedMs(softirq), dt);
+            e.interrupt = sharePercent(roundedMs(irq), dt);
         }
         table.push_back(e);
     }

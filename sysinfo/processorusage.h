@@ -12,11 +12,11 @@ namespace ampero {
 // Shares of one processor's time over one interval, in percent of the
 // interval (normally 0..100, but the sums may exceed 100 by rounding).
 struct ProcessorUsageShare {
-    float Idle = 0;
-    float Kernel = 0;
-    float User = 0;
-    float SoftIrq = 0;
-    float Interrupt = 0;
+    float idle = 0;
+    float kernel = 0;
+    float user = 0;
+    float softIrq = 0;
+    float interrupt = 0;
 };
 
 // A time as whole milliseconds, rounded to the nearest, exact halves to the
@@ -34,10 +34,10 @@ public:
     ProcessorUsage(ProcessorTimesSource& source, int processorCount);
 
     // A fresh snapshot, or std::nullopt when the times cannot be read.
-    std::optional<ProcessorSnapshot> QuerySystemInformation();
+    std::optional<ProcessorSnapshot> takeSnapshot();
 
     // Takes the first snapshot and the tick count with it.
-    void InitProcessorUsage();
+    void start();
 
     // Fills table with the shares since the previous sample, one entry per
     // online processor (one the snapshot lists), at most the sampled count:
@@ -46,7 +46,7 @@ public:
     // When this or the previous snapshot is missing, or no whole millisecond
     // passed, table is left as it was and the result is false; a missing
     // snapshot is retried at the next call.
-    bool SampleProcessorUsage(std::vector<ProcessorUsageShare>& table);
+    bool sample(std::vector<ProcessorUsageShare>& table);
 
     uint16_t sampledProcessorCount() const { return m_sampledProcessorCount; }
 

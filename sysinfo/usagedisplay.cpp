@@ -23,8 +23,8 @@ std::optional<UsageDisplay> usageDisplay(const std::vector<ProcessorUsageShare>&
     long long total = 0;
     for (int i = 0; i < n; ++i) {
         const ProcessorUsageShare& e = table[static_cast<size_t>(i)];
-        const float u = static_cast<float>(100.0 - static_cast<double>(e.Idle)
-            - static_cast<double>(e.Interrupt) - static_cast<double>(e.SoftIrq));
+        const float u = static_cast<float>(100.0 - static_cast<double>(e.idle)
+            - static_cast<double>(e.interrupt) - static_cast<double>(e.softIrq));
         const int p = static_cast<int>(roundHalfEven(static_cast<double>(u)));
         out.positions.push_back(p);
         total += p;
@@ -67,12 +67,12 @@ UsageMeter::UsageMeter(ProcessorTimesSource& source, int processorCount)
 
 void UsageMeter::start()
 {
-    m_usage.InitProcessorUsage();
+    m_usage.start();
 }
 
 std::optional<UsageDisplay> UsageMeter::tick()
 {
-    if (!m_usage.SampleProcessorUsage(m_table))
+    if (!m_usage.sample(m_table))
         return std::nullopt;
     // The average is of the processors online now; the bars of any that went
     // offline since start-up read 0.

@@ -258,8 +258,8 @@ TEST_F(GuiProgramTest, BatteryNoticesDuringATestKeepTestingAsTheCurrentAction)
     // Every level change of the battery is a power notice to the program.
     QStringList actions, levels;
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&](double, int level) {
-        actions << labelText(main, "ActionLabel");
-        levels << labelText(main, "BettaryLevelLabel");
+        actions << labelText(main, "actionLabel");
+        levels << labelText(main, "levelLabel");
         power.setLevel(level - 1);
     });
     QSignalSpy over(&program->session(), &TestSession::resultsClosed);
@@ -465,10 +465,11 @@ TEST_P(GuiProgramInterrupt, FileCompleteNoResultsWindow)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, GuiProgramInterrupt,
-    ::testing::Values(InterruptCase { "CancelButton",
-                          [](FakePowerSource&, GuiProgram& p) {
-                              p.testingWindow().findChild<QPushButton*>(QStringLiteral("Button1"))->click();
-                          } },
+    ::testing::Values(
+        InterruptCase { "CancelButton",
+            [](FakePowerSource&, GuiProgram& p) {
+                p.testingWindow().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+            } },
         InterruptCase {
             "AcPlugged", [](FakePowerSource& power, GuiProgram&) { power.setLine(PowerLine::Mains); } }),
     [](const ::testing::TestParamInfo<InterruptCase>& info) { return std::string(info.param.name); });

@@ -240,6 +240,8 @@ TEST(SimBatterySettings, ParsesSecondsAndKeysAndRefusesTheRest)
         { "capacity=0", "\"capacity\" takes a number from 0.1 to 10000, not \"0\"" },
         { "noise=lots", "not \"lots\"" },
         { "plateau=60", "from 0 to 50" },
+        { "base=0.0001", "from 0.001 to 10000" },
+        { "base=0.001", nullptr },
         { "colour=blue", "has no setting \"colour\"" },
         { "seed=-1", "seed is a whole number" },
         { "30,base=10", "not both" },
@@ -264,6 +266,10 @@ TEST(SimBatterySettings, ParsesSecondsAndKeysAndRefusesTheRest)
     EXPECT_DOUBLE_EQ(s->loadW, 4.0);
     EXPECT_EQ(s->seed, 9u);
     EXPECT_DOUBLE_EQ(parseSimBatterySettings(QStringLiteral("base=12"), nullptr)->basePowerW(), 12.0);
+
+    // The least draw on the largest battery lasts beyond any time a status holds.
+    const auto longest = parseSimBatterySettings(QStringLiteral("base=0.001,capacity=10000"), nullptr);
+    EXPECT_FALSE(SimPowerSource(std::make_shared<FakeClock>(), *longest, {}, 0).status().timeLeft);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/kernelfile.h"
 #include "platform/sysfspowersource.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace ampero;
@@ -56,6 +58,7 @@ Supply energyBattery(const std::string& name, long long now, long long full, lon
 }
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 constexpr PowerLine B = PowerLine::Battery;
 constexpr PowerLine M = PowerLine::Mains;
 constexpr std::nullopt_t N = std::nullopt;
@@ -93,6 +96,14 @@ TEST_P(SysfsTree, ReportsCombinedStatus)
     EXPECT_EQ(s.level, e.level);
     EXPECT_EQ(s.timeLeft, e.timeLeft);
     EXPECT_EQ(s.fullLifeTime, e.fullLifeTime);
+}
+
+// The battery with one attribute set to value, and a capacity of 37 %.
+Supply withCapacity(Supply s, const std::string& key, const std::string& value)
+{
+    s.attributes[key] = value;
+    s.attributes.emplace("capacity", "37");
+    return s;
 }
 
 // Energies in µWh, powers in µW, charges in µAh, currents in µA, voltages in µV.
@@ -164,10 +175,19 @@ const TreeCase kTrees[] = {
                 { { "type", "Battery" }, { "status", "Discharging" }, { "energy_now", "lots" },
                     { "energy_full", "60000000" }, { "capacity", "37" } } } },
         { B, 37, N, N } },
+    { "NulByteInANumberIsNoNumber",
+        { mains(false), withCapacity(energyBattery("BAT0", 0, 60000000, 0), "energy_now", "4000\0000"s) },
+        { B, 37, N, N } },
     { "RoundsHalfUp", { mains(false), energyBattery("BAT0", 4950000, 10000000, 0) }, { B, 50, N, N } },
     { "RoundsDown", { mains(false), energyBattery("BAT0", 4940000, 10000000, 0) }, { B, 49, N, N } },
     { "OverfullClampedTo100", { mains(false), energyBattery("BAT0", 61000000, 60000000, 0) },
         { B, 100, N, N } },
+    // Times too long for any battery (here some 5700 years) are unknown.
+    { "TimeToEmptyBeyond64BitsOneMicrowatt",
+        { mains(false),
+            withCapacity(
+                energyBattery("BAT0", 30000000, 60000000, 1), "time_to_empty_now", "9223372036854775808") },
+        { B, 50, N, N } },
     { "NegativeCurrentDriversCountAsDraw",
         { mains(false), energyBattery("BAT0", 30000000, 60000000, -10000000) }, { B, 50, 10800s, 21600s } },
 };
@@ -334,6 +354,12 @@ TEST(SysfsPowerSource, SignalsOncePerRealChangeOfLineOrLevel)
     writeTree(dir.path(), { mains(false) });
     EXPECT_TRUE(source.checkForChange());
     EXPECT_EQ(spy.count(), 3) << "AC unplugged";
+
+    // A new battery at the same level: the set of batteries changed.
+    writeTree(dir.path(), { energyBattery("BAT1", 29000000, 60000000, 7000000) });
+    EXPECT_TRUE(source.checkForChange());
+    EXPECT_EQ(source.status().level, 48);
+    EXPECT_EQ(source.status().batteries, QStringList({ QStringLiteral("BAT0"), QStringLiteral("BAT1") }));
 }
 
 TEST(SysfsPowerSource, TimerComparesReadingsByItself)
@@ -379,7 +405,33 @@ TEST(SysfsPowerSource, AnnouncesAResumeOnceEvenWithoutChange)
 
 TEST(PowerStatus, TimesTooLongToCountAreUnknownNotCapped)
 {
-    EXPECT_EQ(PowerStatus::secondsFrom(5e9), std::chrono::seconds(5000000000)); // beyond 32 bits
+    EXPECT_EQ(PowerStatus::secondsFrom(4294967294.0), std::chrono::seconds(4294967294));
+    EXPECT_EQ(PowerStatus::secondsFrom(4294967295.0), std::nullopt);
     EXPECT_EQ(PowerStatus::secondsFrom(1e19), std::nullopt);
     EXPECT_EQ(PowerStatus::secondsFrom(0.0), std::nullopt);
+}
+
+// A FIFO holds an open or a read for ever: such an attribute is unknown.
+TEST(SysfsPowerSource, FifoAttributesReadAsUnknown)
+{
+    QTemporaryDir dir;
+    writeTree(dir.path(),
+        { mains(false),
+            { "BAT0", { { "type", "Battery" }, { "energy_full", "60000000" }, { "capacity", "37" } } },
+            { "BAT1", { { "capacity", "90" } } } });
+    for (const char* fifo : { "BAT0/energy_now", "BAT1/type" }) // each would hold a read for ever
+        ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QLatin1String(fifo))).constData(), 0600), 0);
+    const PowerStatus s = SysfsPowerSource(dir.path(), 0).status();
+    EXPECT_EQ(s.level, 37);
+    EXPECT_FALSE(s.energyWh);
+}
+
+TEST(KernelNumber, OnlySignDigitsAndOneNewline)
+{
+    const std::pair<std::string, std::optional<qint64>> cases[]
+        = { { "4000\n", 4000 }, { "-12\n", -12 }, { "+7", 7 }, { "9223372036854775807\n", INT64_MAX },
+              { "-9223372036854775808", INT64_MIN }, { "9223372036854775808\n", N }, { "4000\0000\n"s, N },
+              { "", N }, { "-\n", N }, { " 42\n", N }, { "42\n\n", N }, { "4.5\n", N }, { "0x10", N } };
+    for (const auto& [text, want] : cases)
+        EXPECT_EQ(parseKernelNumber(QByteArrayView(text.data(), qsizetype(text.size()))), want) << text;
 }

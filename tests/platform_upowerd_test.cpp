@@ -38,7 +38,7 @@ protected:
     {
         UPowerBatteryIdentity upower(bed.bus(), 5000, bed.sysfs());
         SysfsBatteryIdentity sysfs(bed.sysfs() + QStringLiteral("/class/power_supply"));
-        const BatteryInfo info = GetBatteryInfo(upower, sysfs);
+        const BatteryInfo info = combinedBatteryInfo(upower, sysfs);
         return info;
     }
 
@@ -99,11 +99,11 @@ TEST_F(UPowerDaemon, ChargeBatteryCountsWithTheDesignVoltage)
     EXPECT_EQ(s.fullLifeTime, std::chrono::seconds(14400));
 
     const BatteryInfo info = batteryInfo();
-    EXPECT_EQ(info.Name, QStringLiteral("DELL 5YHR4"));
-    EXPECT_EQ(info.Manufacturer, QStringLiteral("SMP"));
-    EXPECT_EQ(info.Chemistry, BatteryChemistry::LithiumPolymer);
-    EXPECT_EQ(info.Capacity, 44400u); // 4 Ah at 11.1 V
-    EXPECT_EQ(info.DesignVoltage, 11100u); // voltage_min_design, not the present 12.21 V
+    EXPECT_EQ(info.name, QStringLiteral("DELL 5YHR4"));
+    EXPECT_EQ(info.manufacturer, QStringLiteral("SMP"));
+    EXPECT_EQ(info.chemistry, BatteryChemistry::LithiumPolymer);
+    EXPECT_EQ(info.capacityMwh, 44400u); // 4 Ah at 11.1 V
+    EXPECT_EQ(info.designVoltageMv, 11100u); // voltage_min_design, not the present 12.21 V
 }
 
 TEST_F(UPowerDaemon, TwoBatteriesCountAsOne)
@@ -129,7 +129,7 @@ TEST_F(UPowerDaemon, TwoBatteriesCountAsOne)
     EXPECT_NEAR(s.voltageV.value_or(-1), 12.0, 1e-6);
 
     // The identity is that of the first battery.
-    EXPECT_EQ(batteryInfo().Capacity, 50000u);
+    EXPECT_EQ(batteryInfo().capacityMwh, 50000u);
 }
 
 TEST_F(UPowerDaemon, PeripheralBatteryDoesNotCount)
@@ -155,7 +155,7 @@ TEST_F(UPowerDaemon, PeripheralBatteryDoesNotCount)
     s = source.status();
     EXPECT_EQ(s.level, 70);
     EXPECT_EQ(s.timeLeft, std::chrono::seconds(18000));
-    EXPECT_EQ(batteryInfo().Capacity, 50000u);
+    EXPECT_EQ(batteryInfo().capacityMwh, 50000u);
 }
 
 TEST_F(UPowerDaemon, BatteryWithoutRateHasUnknownTimes)
@@ -189,9 +189,9 @@ TEST_F(UPowerDaemon, BatteryKnowingOnlyItsPercentage)
     EXPECT_EQ(s.timeLeft, std::nullopt);
     // No capacity from UPower nor from the kernel: the name stays, the capacity is unknown.
     const BatteryInfo info = batteryInfo();
-    EXPECT_EQ(info.Name, QStringLiteral("Li-ion pack"));
-    EXPECT_EQ(info.Capacity, std::nullopt);
-    EXPECT_EQ(info.DesignVoltage, std::nullopt);
+    EXPECT_EQ(info.name, QStringLiteral("Li-ion pack"));
+    EXPECT_EQ(info.capacityMwh, std::nullopt);
+    EXPECT_EQ(info.designVoltageMv, std::nullopt);
 }
 
 TEST_F(UPowerDaemon, LevelChangeArrivesByTheDaemonsSignal)
@@ -266,7 +266,7 @@ TEST_F(UPowerDaemon, InfoShowsTheDesignVoltageOrUnknown)
     EXPECT_TRUE(out.contains(QLatin1String("\nBattery design voltage: 11400 mV\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QLatin1String("\nBattery capacity: 50000 mWh\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QLatin1String("\nLevel: 80%\n"))) << out.toStdString();
-    EXPECT_EQ(batteryInfo().DesignVoltage, 11400u);
+    EXPECT_EQ(batteryInfo().designVoltageMv, 11400u);
 
     // Without voltage_min_design the present 12 V is not taken for it.
     bed.stopDaemon();
@@ -278,7 +278,7 @@ TEST_F(UPowerDaemon, InfoShowsTheDesignVoltageOrUnknown)
     const QString unknown = QString::fromUtf8(proc.readAllStandardOutput());
     EXPECT_TRUE(unknown.contains(QLatin1String("\nBattery design voltage: unknown\n")))
         << unknown.toStdString();
-    EXPECT_EQ(batteryInfo().DesignVoltage, std::nullopt);
+    EXPECT_EQ(batteryInfo().designVoltageMv, std::nullopt);
 }
 
 TEST_F(UPowerDaemon, WholeFastTestInTheTerminal)

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace ampero;
 using namespace ampero::test;
@@ -239,8 +240,8 @@ TEST(CompanionRecorder, FollowsATestAndReadsWhileItRuns)
     machine.facts.cpuGovernor = QStringLiteral("powersave");
     CompanionRecorder recorder(session, power, &machine);
     BatteryInfo battery;
-    battery.Manufacturer = QStringLiteral("Cells Inc");
-    battery.Chemistry = BatteryChemistry::LithiumIon;
+    battery.manufacturer = QStringLiteral("Cells Inc");
+    battery.chemistry = BatteryChemistry::LithiumIon;
     recorder.setBatteryInfo(battery);
     recorder.setNow([] { return QDateTime(QDate(2026, 12, 9), QTime(16, 2, 11), QTimeZone(3600)); });
     QList<double> watts;
@@ -309,6 +310,8 @@ TEST(MachineFacts, ReadsTheKernelsFilesUnderARoot)
     put("sys/class/dmi/id/product_serial", "SECRET123\n");
     put("proc/sys/kernel/osrelease", "6.1.0-13-amd64\n");
     put("sys/class/backlight/acpi_video0/brightness", "not a number\n");
+    const QString fifo = root.filePath(QStringLiteral("sys/class/backlight/acpi_video0/max_brightness"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0); // would hold a read for ever
     put("sys/class/backlight/intel_backlight/brightness", "120\n");
     put("sys/class/backlight/intel_backlight/max_brightness", "960\n");
     put("sys/devices/system/cpu/cpu0/cpufreq/scaling_governor", "schedutil\n");

@@ -193,6 +193,26 @@ TEST_F(TerminalTest, AcConnectedInterrupts)
     EXPECT_TRUE(fileData(o.output).complete);
 }
 
+// A second battery mid-test (49 -> 66 %) is no level change: the test ends
+// as interrupted, saying why.
+TEST_F(TerminalTest, BatteryThatAppearsInterruptsWithTheReason)
+{
+    FakePowerSource battery;
+    battery.setLine(PowerLine::Battery);
+    battery.setLevel(49);
+    battery.setBatteries(QStringList { QStringLiteral("BAT0") });
+    QTimer::singleShot(1500, &battery, [&] {
+        battery.setBatteries(QStringList { QStringLiteral("BAT0"), QStringLiteral("BAT1") });
+        battery.setLevel(66);
+    });
+    QTimer::singleShot(4000, &battery, [&] { battery.setLine(PowerLine::Mains); }); // if nothing else ends it
+    const CliOptions o = options("fast");
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 1);
+    EXPECT_TRUE(io.errText().contains(QStringLiteral("set of batteries changed from BAT0 to BAT0, BAT1.")));
+    EXPECT_EQ(fileData(o.output).samples.back(), 49) << "no sample of the new set";
+    EXPECT_EQ(io.outLines().value(io.outLines().size() - 2), QStringLiteral("testing interrupted"));
+}
+
 // A companion that cannot be written (a folder at its name) is said once on
 // standard error; the test goes on and completes its results file.
 TEST_F(TerminalTest, CompanionThatCannotBeWrittenIsSaidOnce)

@@ -11,13 +11,13 @@ using namespace ampero;
 
 namespace {
 
-BatteryInfo run(const std::optional<BatteryIdentity>& portable,
-    const std::optional<BatteryIdentity>& general, int* generalCalls = nullptr)
+BatteryInfo run(const std::optional<BatteryIdentity>& portable, const std::optional<BatteryIdentity>& general,
+    int* generalCalls = nullptr)
 {
     FakeBatteryIdentity p, g;
     p.battery = portable;
     g.battery = general;
-    const BatteryInfo info = GetBatteryInfo(p, g);
+    const BatteryInfo info = combinedBatteryInfo(p, g);
     if (generalCalls)
         *generalCalls = g.calls;
     return info;
@@ -37,13 +37,13 @@ TEST(BatteryInfoRules, FullPortableBattery)
 {
     int generalCalls = -1;
     const BatteryInfo info = run(BatteryIdentity { QStringLiteral("DELL 5YHR4"), QStringLiteral("SMP"),
-                                      BatteryChemistry::LithiumIon, 48000, 41000, 11400 },
+                                     BatteryChemistry::LithiumIon, 48000, 41000, 11400 },
         std::nullopt, &generalCalls);
-    EXPECT_EQ(info.Name, QStringLiteral("DELL 5YHR4"));
-    EXPECT_EQ(info.Manufacturer, QStringLiteral("SMP"));
-    EXPECT_EQ(info.Chemistry, BatteryChemistry::LithiumIon);
-    EXPECT_EQ(info.Capacity, 48000u);
-    EXPECT_EQ(info.DesignVoltage, 11400u);
+    EXPECT_EQ(info.name, QStringLiteral("DELL 5YHR4"));
+    EXPECT_EQ(info.manufacturer, QStringLiteral("SMP"));
+    EXPECT_EQ(info.chemistry, BatteryChemistry::LithiumIon);
+    EXPECT_EQ(info.capacityMwh, 48000u);
+    EXPECT_EQ(info.designVoltageMv, 11400u);
     EXPECT_EQ(generalCalls, 0);
 }
 
@@ -62,7 +62,7 @@ TEST(BatteryInfoRules, CapacityIsTheLargerValue)
         { "both 0", 0, 0, std::nullopt },
     };
     for (const auto& r : rows)
-        EXPECT_EQ(run(capacities(r.design, r.full), std::nullopt).Capacity, r.capacity) << r.what;
+        EXPECT_EQ(run(capacities(r.design, r.full), std::nullopt).capacityMwh, r.capacity) << r.what;
 }
 
 TEST(BatteryInfoRules, UnknownCapacitiesFallThroughToTheGeneralBattery)
@@ -75,9 +75,9 @@ TEST(BatteryInfoRules, UnknownCapacitiesFallThroughToTheGeneralBattery)
     general.designVoltageMv = 9;
     const BatteryInfo info = run(portable, general, &generalCalls);
     EXPECT_EQ(generalCalls, 1);
-    EXPECT_EQ(info.Capacity, 52000u);
-    EXPECT_EQ(info.Name, QStringLiteral("BAT0")); // texts from the first phase stay
-    EXPECT_EQ(info.DesignVoltage, std::nullopt); // only capacities are taken from the second
+    EXPECT_EQ(info.capacityMwh, 52000u);
+    EXPECT_EQ(info.name, QStringLiteral("BAT0")); // texts from the first phase stay
+    EXPECT_EQ(info.designVoltageMv, std::nullopt); // only capacities are taken from the second
 }
 
 TEST(BatteryInfoRules, FailuresEmptyTheRecord)
@@ -131,8 +131,8 @@ TEST(SysfsBatteryIdentity, EnergyAndChargeBatteries)
         ASSERT_TRUE(p);
         FakeBatteryIdentity none;
         none.battery = BatteryIdentity {};
-        const BatteryInfo info = GetBatteryInfo(none, sysfs);
-        EXPECT_EQ(info.Capacity, 48000u);
+        const BatteryInfo info = combinedBatteryInfo(none, sysfs);
+        EXPECT_EQ(info.capacityMwh, 48000u);
     }
     {
         QTemporaryDir root;

@@ -53,9 +53,9 @@ namespace {
 ProcessorUsageShare idleShare(float idle, float softIrq = 0, float interrupt = 0)
 {
     ProcessorUsageShare e;
-    e.Idle = idle;
-    e.SoftIrq = softIrq;
-    e.Interrupt = interrupt;
+    e.idle = idle;
+    e.softIrq = softIrq;
+    e.interrupt = interrupt;
     return e;
 }
 
@@ -173,21 +173,21 @@ TEST(ProcessorUsageSampler, SharesOfTheInterval)
     src.tick = 4294967000ms;
     src.setTimes({ {}, {} });
     ProcessorUsage usage(src, 2);
-    usage.InitProcessorUsage();
+    usage.start();
     EXPECT_EQ(usage.sampledProcessorCount(), 2);
 
     src.tick = 4294968000ms; // 1000 ms later, past 32 bits
     // Processor 0: 5 ms idle, 2.5 ms softirq (halves to 2), 3.5 ms irq (to 4).
     src.setTimes({ times(5ms, 1ms, 20ms, 2500us, 3500us), times(700ms) });
     std::vector<ProcessorUsageShare> table;
-    ASSERT_TRUE(usage.SampleProcessorUsage(table));
+    ASSERT_TRUE(usage.sample(table));
     ASSERT_EQ(table.size(), 2u);
-    EXPECT_FLOAT_EQ(table[0].Idle, 0.5f);
-    EXPECT_FLOAT_EQ(table[0].Kernel, 1.2f);
-    EXPECT_FLOAT_EQ(table[0].User, 2.0f);
-    EXPECT_FLOAT_EQ(table[0].SoftIrq, 0.2f);
-    EXPECT_FLOAT_EQ(table[0].Interrupt, 0.4f);
-    EXPECT_FLOAT_EQ(table[1].Idle, 70.0f);
+    EXPECT_FLOAT_EQ(table[0].idle, 0.5f);
+    EXPECT_FLOAT_EQ(table[0].kernel, 1.2f);
+    EXPECT_FLOAT_EQ(table[0].user, 2.0f);
+    EXPECT_FLOAT_EQ(table[0].softIrq, 0.2f);
+    EXPECT_FLOAT_EQ(table[0].interrupt, 0.4f);
+    EXPECT_FLOAT_EQ(table[1].idle, 70.0f);
 
     const auto d = usageDisplay(table, 2);
     ASSERT_TRUE(d);
@@ -202,28 +202,28 @@ TEST(ProcessorUsageSampler, MissingSnapshotOrZeroIntervalKeepsTheTable)
     src.setTimes({ ProcessorTimes {} });
     src.failNext = true;
     ProcessorUsage usage(src, 1);
-    usage.InitProcessorUsage(); // the first snapshot fails
+    usage.start(); // the first snapshot fails
 
     std::vector<ProcessorUsageShare> table { idleShare(42) };
     src.tick = 2000ms;
-    EXPECT_FALSE(usage.SampleProcessorUsage(table)); // takes the missing first snapshot now
-    EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
+    EXPECT_FALSE(usage.sample(table)); // takes the missing first snapshot now
+    EXPECT_FLOAT_EQ(table[0].idle, 42.0f);
 
     src.failNext = true;
     src.tick = 3000ms;
-    EXPECT_FALSE(usage.SampleProcessorUsage(table));
-    EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
+    EXPECT_FALSE(usage.sample(table));
+    EXPECT_FLOAT_EQ(table[0].idle, 42.0f);
 
     // No millisecond passed since the last good snapshot: nothing changes.
     src.tick = 2000ms;
-    EXPECT_FALSE(usage.SampleProcessorUsage(table));
-    EXPECT_FLOAT_EQ(table[0].Idle, 42.0f);
+    EXPECT_FALSE(usage.sample(table));
+    EXPECT_FLOAT_EQ(table[0].idle, 42.0f);
 
     // The next good sample spans the whole time since the last good snapshot.
     src.tick = 4000ms;
     src.setTimes({ times(1000ms) });
-    ASSERT_TRUE(usage.SampleProcessorUsage(table));
-    EXPECT_FLOAT_EQ(table[0].Idle, 50.0f);
+    ASSERT_TRUE(usage.sample(table));
+    EXPECT_FLOAT_EQ(table[0].idle, 50.0f);
 }
 
 TEST(ProcessorUsageSampler, OneEntryPerProcessorBeyond32)
@@ -232,15 +232,15 @@ TEST(ProcessorUsageSampler, OneEntryPerProcessorBeyond32)
     std::vector<ProcessorTimes> zero(40);
     src.setTimes(zero);
     ProcessorUsage usage(src, 40);
-    usage.InitProcessorUsage();
+    usage.start();
     std::vector<ProcessorTimes> busy(40);
     busy[39] = times(250ms); // 250 ms idle of 1000
     src.setTimes(busy);
     src.tick = 1000ms;
     std::vector<ProcessorUsageShare> table;
-    ASSERT_TRUE(usage.SampleProcessorUsage(table));
+    ASSERT_TRUE(usage.sample(table));
     ASSERT_EQ(table.size(), 40u);
-    EXPECT_FLOAT_EQ(table[39].Idle, 25.0f);
+    EXPECT_FLOAT_EQ(table[39].idle, 25.0f);
 }
 
 TEST(ProcessorUsageSampler, EntriesAreTheOnlineProcessorsInOrder)
@@ -250,12 +250,12 @@ TEST(ProcessorUsageSampler, EntriesAreTheOnlineProcessorsInOrder)
     src.current
         = { { ProcessorTimes {}, true }, {}, { ProcessorTimes {}, true }, {}, { ProcessorTimes {}, true } };
     ProcessorUsage usage(src, 3);
-    usage.InitProcessorUsage();
+    usage.start();
     src.tick = 1000ms;
     src.current[2].times = times(1000ms); // idle the whole second
     src.current[4].times = times(250ms);
     std::vector<ProcessorUsageShare> table;
-    ASSERT_TRUE(usage.SampleProcessorUsage(table));
+    ASSERT_TRUE(usage.sample(table));
     ASSERT_EQ(table.size(), 3u);
     EXPECT_EQ(usageDisplay(table, 3)->positions, (std::vector<int> { 100, 0, 75 }));
 }

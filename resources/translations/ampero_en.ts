@@ -403,6 +403,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>testing completed</source>
         <translation type="unfinished"></translation>
     </message>

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/kernelfile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ampero {
+
+int openKernelFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO without a writer returns at once instead of
+    // waiting for one. A regular file reads the same with or without it.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat st { };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes)
+{
+    const int fd = openKernelFile(path);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray data(maxBytes, Qt::Uninitialized);
+    qsizetype used = 0;
+    // sysfs and /proc report no size: read until the end or the limit.
+    while (used < maxBytes) {
+        const ssize_t n = ::read(fd, data.data() + used, static_cast<size_t>(maxBytes - used));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    ::close(fd);
+    data.truncate(used);
+    return data;
+}
+
+std::optional<qint64> parseKernelNumber(QByteArrayView text)
+{
+    if (text.endsWith('\n'))
+        text.chop(1);
+    const bool negative = text.startsWith('-');
+    if (negative || text.startsWith('+'))
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return std::nullopt;
+    // Accumulated as a negative number, whose range reaches one further.
+    qint64 value = 0;
+    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        const int digit = c - '0';
+        if (value < (lowest + digit) / 10)
+            return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (negative)
+        return value;
+    if (value == lowest)
+        return std::nullopt;
+    return -value;
+}
+
+} // namespace ampero

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Reading the files the kernel provides (sysfs attributes, /proc files) that
+// the user never named. Such a path may hold anything in a test tree or a
+// tampered folder: a FIFO would block an open or a read for ever, and a
+// device may never end. So a file is opened with O_NONBLOCK and read only
+// when fstat() shows a regular file, as every sysfs and /proc file is; what
+// else is there reads as missing.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+
+namespace ampero {
+
+// Opens path for reading as above: a file descriptor (O_CLOEXEC), or -1 when
+// it is missing, unreadable or not a regular file.
+int openKernelFile(const QString& path);
+
+// Up to maxBytes of the file; nullopt when it is missing, unreadable or not
+// a regular file.
+std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes = 4096);
+
+// A whole number as the kernel writes one: an optional sign, digits, and at
+// most one trailing newline. Anything else (blanks, a NUL byte, a fraction,
+// a value beyond 64 bits) is no number.
+std::optional<qint64> parseKernelNumber(QByteArrayView text);
+
+} // namespace ampero
