@@ -85,9 +85,10 @@ public:
     // change); returns it. May block: a UPower reading is a few D-Bus calls.
     const PowerStatus& refresh();
     // The machine has just resumed from a sleep: reads afresh and emits
-    // powerChanged() once, changed or not. A backend that looks for a resume
-    // by itself does not announce this sleep again.
-    void resumed();
+    // powerChanged() once, changed or not (a backend that reads
+    // asynchronously does so once its reading is in). A backend that looks
+    // for a resume by itself does not announce this sleep again.
+    virtual void resumed();
     // Short name of the backend, for diagnostics: "upower", "sysfs", "sim", "fake".
     virtual QString backendName() const = 0;
     // Where the time spent suspended is read (tests pass their own).
@@ -98,6 +99,11 @@ public:
 
 Q_SIGNALS:
     void powerChanged(const ampero::PowerStatus& status);
+    // The source can no longer tell the power state (its service has gone
+    // and did not come back in time): the status is unknown from now on,
+    // and reason says why, as a phrase for the user. Emitted right after the
+    // powerChanged() of the unknown status.
+    void unavailable(const QString& reason);
 
 protected:
     // Reads the power state now, the backend's own way.

@@ -56,8 +56,8 @@ std::optional<BatteryIdentity> SysfsBatteryIdentity::firstBattery()
         const QString path = dir.filePath(name);
         if (readAttribute(path, "type") != "Battery")
             continue;
-        if (readAttribute(path, "scope") == "Device")
-            continue; // a mouse's or headset's battery
+        if (readAttribute(path, "scope") == "Device" || readAttribute(path, "present") == "0")
+            continue; // a mouse's or headset's battery, or an empty bay
         BatteryIdentity battery;
         battery.designCapacityMwh = capacityMwh(path, "energy_full_design", "charge_full_design");
         battery.fullChargeCapacityMwh = capacityMwh(path, "energy_full", "charge_full");

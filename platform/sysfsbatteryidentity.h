@@ -6,7 +6,7 @@ namespace ampero {
 
 // The first battery (by directory name) among the kernel's power supplies in
 // folder (normally /sys/class/power_supply) that powers the system: type
-// "Battery" and scope not "Device". Gives the design and full-charge
+// "Battery", scope not "Device" and present not "0". Gives the design and full-charge
 // capacities in mWh, from energy_full_design and energy_full (µWh), or from
 // charge_full_design and charge_full (µAh) times voltage_min_design (µV); a
 // value that is missing or unreadable is left empty.

@@ -53,6 +53,7 @@ TestSession::TestSession(MainView& view, ChartView& chart, SessionDialogs& dialo
     m_loadTimer.setInterval(10);
     m_loadTimer.setSingleShot(true);
     connect(&m_loadTimer, &QTimer::timeout, this, &TestSession::startLoad);
+    connect(&m_power, &PowerSource::unavailable, this, &TestSession::interruptTest);
     connect(this, &TestSession::testStarted, &m_watcher, &PowerWatcher::testStarted);
     connect(&m_watcher, &PowerWatcher::batteriesChanged, this,
         [this](const QStringList& atStart, const QStringList& now) {

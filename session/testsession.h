@@ -35,8 +35,9 @@ public:
     // How a test ended.
     enum class End {
         Regular, // fast-mode end, or a sleep at a level of 10 % or less: results shown
-        Interrupted, // Cancel, AC connected, a sleep above 10 %, a stall of over a minute, a battery came or
-                     // went
+        // Cancel, AC connected, a sleep above 10 %, a stall of over a minute,
+        // a battery came or went, the power service stopped answering
+        Interrupted,
         Failed, // a write of the results file failed: the test ended at once
     };
     Q_ENUM(End)

@@ -110,6 +110,7 @@ struct UPowerBackend {
     {
         source->checkForResume();
         source->checkForChange();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !source->readPending(); }, WaitMs));
     }
     // UPower tells of every change by a signal.
     void settle(const std::function<bool()>& seen) { EXPECT_TRUE(QTest::qWaitFor(seen, WaitMs)); }
@@ -248,6 +249,37 @@ TEST(UPowerSession, TicksMakeNoDBusCall)
     EXPECT_EQ(session.lastSample(), 54);
     EXPECT_EQ(upower.mock.takePropertyReads(), 3) << "one reading for the change, none for the ticks";
     session.stopTest();
+}
+
+// A restart of UPower (an upgrade) keeps the test going on the last reading;
+// a service that does not come back in time ends it, saying why.
+TEST(UPowerSession, ServiceRestartKeepsTheTestAndLossEndsItWithTheReason)
+{
+    UPowerBackend upower;
+    ASSERT_NO_FATAL_FAILURE(upower.start());
+    if (::testing::Test::IsSkipped())
+        return;
+    QTemporaryDir dir;
+    test::FakeMainView view;
+    test::FakeChart chart;
+    test::FakeDialogs dialogs;
+    test::FakeTestingWindow testing;
+    FakeClock clock;
+    test::FakeLoad load;
+    dialogs.path = dir.filePath(QStringLiteral("run.apr"));
+    TestSession session(view, chart, dialogs, testing, *upower.source, clock, load);
+    session.startTest(TestMode::Normal);
+    upower.mock.stopMock(); // and back within the grace period of 30 s
+    ASSERT_NO_FATAL_FAILURE(upower.mock.startMock(QStringLiteral("{\"OnBattery\": true}")));
+    upower.mock.addDischargingBattery(53.0, 50.0, 10.0, 3600);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return upower.source->status().level == 53; }, WaitMs));
+    session.onTick();
+    EXPECT_EQ(session.lastSample(), 53);
+    upower.source->setGracePeriod(std::chrono::milliseconds(200));
+    upower.mock.stopMock();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.state().mode == TestMode::None; }, WaitMs));
+    EXPECT_EQ(view.action, QLatin1String("testing interrupted"));
+    EXPECT_EQ(dialogs.errors, QStringList { QStringLiteral("the power service stopped answering") });
 }
 
 } // namespace

@@ -38,12 +38,39 @@ TEST_F(UPowerMock, HungDaemonCostsSecondsNotTheProgram)
 
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(source.refresh(), PowerStatus {});
+    EXPECT_EQ(source.refresh().level, 55) << "the last reading is kept for a while";
     EXPECT_FALSE(UPowerBatteryIdentity(m_mock.bus(), 1000).firstBattery());
     // Two calls of at most a few seconds each, not D-Bus's 25 seconds apiece.
     EXPECT_LT(timer.elapsed(), 10000);
+    timer.restart(); // a notice's reading waits for no answer
+    source.checkForChange();
+    QTest::qWait(500);
+    EXPECT_TRUE(source.readPending());
+    EXPECT_LT(timer.elapsed(), 1500);
     m_mock.pauseMock(false);
-    EXPECT_EQ(source.refresh().level, 55);
+    m_mock.setDisplay(QStringLiteral("Percentage"), 54.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return source.status().level == 54; }, 10000));
+}
+
+// A burst of notices costs a few readings, not one for each.
+TEST_F(UPowerMock, BurstOfNoticesCostsAFewReadings)
+{
+    UPowerPowerSource source(m_mock.bus());
+    m_mock.call(test::UPowerMockBus::ManagerPath, QStringLiteral("org.freedesktop.DBus.Mock"),
+        QStringLiteral("AddMethod"),
+        { test::UPowerMockBus::Service, QStringLiteral("Burst"), QStringLiteral("u"), QString(),
+            QStringLiteral("for i in range(args[0]): self.EmitSignal('org.freedesktop.DBus.Properties', "
+                           "'PropertiesChanged', 'sa{sv}as', ['org.freedesktop.UPower', {}, []])") });
+    m_mock.setDisplay(QStringLiteral("Percentage"), 54.0);
+    m_mock.takePropertyReads();
+    const QDBusPendingCall burst = m_mock.bus().asyncCall(
+        QDBusMessage::createMethodCall(test::UPowerMockBus::Service, test::UPowerMockBus::ManagerPath,
+            test::UPowerMockBus::Service, QStringLiteral("Burst"))
+            << 10000u,
+        60000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return burst.isFinished() && !source.readPending(); }, 60000));
+    EXPECT_EQ(source.status().level, 54);
+    EXPECT_LE(m_mock.takePropertyReads(), 3 * 10) << "ten readings of three calls for 10,000 notices";
 }
 
 TEST_F(UPowerMock, ValuesOfTheWrongTypeAreUnknown)
@@ -101,6 +128,33 @@ TEST_F(UPowerMock, EnergyFiguresFromDisplayDeviceAndBattery)
     s = source.refresh();
     EXPECT_EQ(s.powerW, std::nullopt);
     EXPECT_EQ(s.energyWh, 27.5);
+}
+
+// The identity reads the battery by the power source's rule: a value of
+// another type than UPower's is unknown, an empty bay counts for nothing.
+TEST_F(UPowerMock, IdentityAndPowerSourceReadTheBatteryAlike)
+{
+    const QString battery = QStringLiteral("/org/freedesktop/UPower/devices/mock_BAT");
+    m_mock.call(battery, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddProperty"),
+        { test::UPowerMockBus::DeviceIface, QStringLiteral("EnergyFullDesign"),
+            QVariant::fromValue(QDBusVariant(0.0)) });
+    const struct {
+        const char* name;
+        QVariant value;
+        std::optional<uint64_t> designMwh; // the identity's; unknown to the power source too when empty
+        bool counts;
+    } rows[] = { { "EnergyFullDesign", 55.0, 55000, true },
+        { "EnergyFullDesign", QStringLiteral("55"), std::nullopt, true },
+        { "IsPresent", false, std::nullopt, false } };
+    for (const auto& row : rows) {
+        m_mock.setProperty(battery, test::UPowerMockBus::DeviceIface, QLatin1String(row.name), row.value);
+        SCOPED_TRACE(row.value.toString().toStdString());
+        const auto identity = UPowerBatteryIdentity(m_mock.bus()).firstBattery();
+        ASSERT_EQ(identity.has_value(), row.counts);
+        EXPECT_EQ(identity ? identity->designCapacityMwh : std::nullopt, row.designMwh);
+        EXPECT_EQ(UPowerPowerSource(m_mock.bus()).status().energyFullDesignWh.has_value(),
+            row.designMwh.has_value());
+    }
 }
 
 TEST(UPowerBatteryIdentity, NoServiceOnTheBus)

@@ -215,11 +215,12 @@ TEST_F(UPowerDaemon, LevelChangeArrivesByTheDaemonsSignal)
     EXPECT_EQ(source.status().level, 78);
 }
 
-TEST_F(UPowerDaemon, DaemonGoingAwayMakesEverythingUnknown)
+TEST_F(UPowerDaemon, DaemonGoneForGoodMakesEverythingUnknown)
 {
     ASSERT_NO_FATAL_FAILURE(startOnBattery());
     UPowerPowerSource source(bed.bus());
-    QSignalSpy spy(&source, &PowerSource::powerChanged);
+    source.setGracePeriod(std::chrono::milliseconds(500));
+    QSignalSpy spy(&source, &PowerSource::unavailable);
     bed.stopDaemon();
     ASSERT_TRUE(spy.count() >= 1 || spy.wait(10000));
     EXPECT_FALSE(source.available());
@@ -241,6 +242,8 @@ TEST_F(UPowerDaemon, AnnouncesAResumeWithoutAnyChange)
     suspendedMs = 30000;
     EXPECT_TRUE(source.checkForResume());
     EXPECT_FALSE(source.checkForResume());
+    ASSERT_TRUE(spy.wait(5000));
+    QTest::qWait(300);
     EXPECT_EQ(spy.count(), 1);
 }
 
@@ -342,6 +345,33 @@ TEST_F(UPowerDaemon, AcPluggedInInterruptsTheTest)
     EXPECT_TRUE(r.data.complete);
     EXPECT_EQ(r.data.mode, 2);
     EXPECT_GE(r.data.samples.size(), 2u);
+}
+
+// A burst of uevents is thousands of notices: the test goes on taking its
+// samples, is not ended as by a sleep, and still ends at once when asked to.
+TEST_F(UPowerDaemon, BurstOfUeventsDuringATest)
+{
+    ASSERT_NO_FATAL_FAILURE(startOnBattery());
+    QProcess proc;
+    proc.setProcessEnvironment(bed.programEnvironment());
+    proc.start(amperoBinary(),
+        { QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
+            QStringLiteral("--power-source"), QStringLiteral("upower"), QStringLiteral("--output"),
+            dir.filePath(QStringLiteral("burst.apr")) });
+    ASSERT_TRUE(proc.waitForStarted());
+    const auto lines = [&] { return proc.peek(1 << 20).count('\n'); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return proc.state() != QProcess::Running || lines() >= 3; }, 15000));
+    const qsizetype before = lines();
+    bed.burst(Bat0, 5.0, 400, QStringLiteral("energy_now"), { micro(39.9), micro(39.8) });
+    QTest::qWait(3000);
+    ASSERT_EQ(proc.state(), QProcess::Running) << "the test ended:\n"
+                                               << proc.readAllStandardOutput().toStdString();
+    EXPECT_GE(lines() - before, 5) << "samples in 8 s";
+    proc.terminate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return proc.state() == QProcess::NotRunning; }, 3000));
+    const QString printed = QString::fromUtf8(proc.readAllStandardOutput());
+    EXPECT_EQ(proc.exitCode(), 1) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QLatin1String("testing interrupted"))) << printed.toStdString();
 }
 
 } // namespace

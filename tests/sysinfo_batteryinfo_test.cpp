@@ -158,6 +158,17 @@ TEST(SysfsBatteryIdentity, WhichSupplyCounts)
             << "a mouse battery is not the laptop's";
     }
     {
+        // An empty bay counts for nothing: the identity is the next battery's.
+        QTemporaryDir root;
+        supply(root, QStringLiteral("BAT0"),
+            { { "type", "Battery" }, { "present", "0" }, { "energy_full_design", "90000000" } });
+        supply(root, QStringLiteral("BAT1"),
+            { { "type", "Battery" }, { "present", "1" }, { "energy_full_design", "48000000" } });
+        const auto p = SysfsBatteryIdentity(root.path()).firstBattery();
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->designCapacityMwh, 48000u);
+    }
+    {
         QTemporaryDir root;
         supply(root, QStringLiteral("BAT0"), { { "type", "Battery" }, { "energy_full", "garbage" } });
         const auto p = SysfsBatteryIdentity(root.path()).firstBattery();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/dbus/upowerbatteryidentity.h"
 
+#include "platform/dbus/dbusservice.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -17,15 +19,12 @@ const QString DeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
 
 constexpr uint32_t KindBattery = 2;
 
-// Wh as an integer number of mWh; empty for missing, 0 or absurd values.
+// Wh as an integer number of mWh; empty for missing, 0 or absurd values and
+// for a value that is not a double, as the power source reads it too.
 std::optional<uint64_t> milli(const QVariantMap& props, const QString& key)
 {
-    const auto it = props.constFind(key);
-    if (it == props.constEnd())
-        return std::nullopt;
-    bool ok = false;
-    const double v = it->toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v <= 0.0 || v > 4.0e12)
+    const double v = typed<double>(props.value(key)).value_or(0);
+    if (!std::isfinite(v) || v <= 0.0 || v > 4.0e12)
         return std::nullopt;
     return static_cast<uint64_t>(std::llround(v * 1000.0));
 }
@@ -109,20 +108,25 @@ std::optional<BatteryIdentity> UPowerBatteryIdentity::firstBattery()
             p.value<QDBusArgument>() >> props;
         else
             props = p.toMap();
-        if (props.value(QStringLiteral("Type")).toUInt() != KindBattery)
+        // The rule of the power source: a battery that does not power the
+        // system (a peripheral's) or is not in its bay is none of ours, and a
+        // value of another type than UPower gives it is unknown.
+        if (typed<uint>(props.value(QStringLiteral("Type"))) != KindBattery
+            || typed<bool>(props.value(QStringLiteral("PowerSupply"))) != true
+            || typed<bool>(props.value(QStringLiteral("IsPresent"))) != true)
             continue;
-        // A battery that does not power the system (a peripheral's) is not ours.
-        if (props.contains(QStringLiteral("PowerSupply"))
-            && !props.value(QStringLiteral("PowerSupply")).toBool())
-            continue;
+        const auto text = [&](const char* key) {
+            return typed<QString>(props.value(QLatin1String(key))).value_or(QString());
+        };
 
         BatteryIdentity out;
-        out.name = props.value(QStringLiteral("Model")).toString();
-        out.manufacturer = props.value(QStringLiteral("Vendor")).toString();
-        out.chemistry = chemistryFromTechnology(props.value(QStringLiteral("Technology")).toUInt());
+        out.name = text("Model");
+        out.manufacturer = text("Vendor");
+        out.chemistry
+            = chemistryFromTechnology(typed<uint>(props.value(QStringLiteral("Technology"))).value_or(0));
         out.designCapacityMwh = milli(props, QStringLiteral("EnergyFullDesign"));
         out.fullChargeCapacityMwh = milli(props, QStringLiteral("EnergyFull"));
-        out.designVoltageMv = designVoltage(m_sysfs, props.value(QStringLiteral("NativePath")).toString());
+        out.designVoltageMv = designVoltage(m_sysfs, text("NativePath"));
         return out;
     }
     return std::nullopt;

@@ -7,7 +7,8 @@
 namespace ampero {
 
 // The first battery that UPower (org.freedesktop.UPower on the given bus)
-// enumerates: a device of type battery that powers the system. Gives
+// enumerates: a device of type battery that powers the system and is
+// present. Gives
 //   name <- Model, manufacturer <- Vendor, chemistry <- Technology,
 //   design capacity <- EnergyFullDesign, full-charge capacity <- EnergyFull
 //   (Wh as mWh, rounded).
@@ -15,8 +16,9 @@ namespace ampero {
 // attribute voltage_min_design (µV, given in mV, rounded) of the power
 // supply that NativePath names (a name under class/power_supply, or a path
 // under /sys); UPower's Voltage is the present voltage, not the design one.
-// A property the device lacks, an energy of 0 (UPower's "unknown") and a
-// design voltage that cannot be read are left empty.
+// A property the device lacks or gives with another type than UPower's, an
+// energy of 0 (UPower's "unknown") and a design voltage that cannot be read
+// are left empty.
 class UPowerBatteryIdentity final : public BatteryIdentitySource {
 public:
     // sysfs is where the kernel's /sys is read (tests pass a simulated one).

@@ -10,6 +10,7 @@
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -145,6 +146,16 @@ public:
         command({ { QStringLiteral("op"), QStringLiteral("set") }, { QStringLiteral("name"), name },
             { QStringLiteral("attrs"), QJsonObject::fromVariantMap(attrs) },
             { QStringLiteral("uevent"), uevent } });
+    }
+    // Sends "change" uevents for name, rate a second for that long, each
+    // after writing the next of values to attribute.
+    void burst(
+        const QString& name, double seconds, int rate, const QString& attribute, const QStringList& values)
+    {
+        command({ { QStringLiteral("op"), QStringLiteral("burst") }, { QStringLiteral("name"), name },
+            { QStringLiteral("seconds"), seconds }, { QStringLiteral("rate"), rate },
+            { QStringLiteral("attr"), attribute },
+            { QStringLiteral("values"), QJsonArray::fromStringList(values) } });
     }
     void remove(const QString& name)
     {

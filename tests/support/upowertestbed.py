@@ -20,6 +20,8 @@ JSON line, {"ok": true, ...} or {"ok": false, "error": TEXT}:
     {"op": "set", "name": "BAT0", "attrs": {...}}
         writes the attributes, then sends a "change" uevent
         ("uevent": false writes them silently, as a kernel that says nothing)
+    {"op": "burst", "name": "BAT0", "seconds": 3, "rate": 500, "attr": "energy_now", "values": [...]}
+        "change" uevents after writing the next value; answers "uevents"
     {"op": "remove", "name": "BAT0"}    the device goes, with a "remove" uevent
     {"op": "start"}                     starts upowerd -r
     {"op": "stop"}                      stops upowerd (SIGTERM)
@@ -35,8 +37,9 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
-OPS = ("add", "set", "remove", "start", "stop")
+OPS = ("add", "set", "burst", "remove", "start", "stop")
 UPOWERD_PATHS = ("/usr/libexec/upowerd", "/usr/lib/upower/upowerd", "/usr/lib/upowerd")
 
 # The daemon's policy as Debian ships it, written out so the machine's own
@@ -109,6 +112,17 @@ class Bed:
         if uevent:
             self.testbed.uevent(path, "change")
         return {}
+
+    def burst(self, name, seconds, rate, attr, values, **_):
+        path = self.devices[name]
+        start = time.monotonic()
+        count = 0
+        while time.monotonic() < start + seconds:
+            self.testbed.set_attribute(path, attr, str(values[count % len(values)]))
+            self.testbed.uevent(path, "change")
+            count += 1
+            time.sleep(max(0, start + count / rate - time.monotonic()))
+        return {"uevents": count}
 
     def remove(self, name, **_):
         path = self.devices.pop(name)
