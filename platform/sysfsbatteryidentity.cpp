@@ -1,28 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sysfsbatteryidentity.h"
 
+#include "platform/kernelfile.h"
+
 #include <QDir>
-#include <QFile>
 
 namespace ampero {
 
 namespace {
 
+// Never blocks: a FIFO or anything else that is not a regular file reads as empty.
 QByteArray readAttribute(const QString& dir, const char* name)
 {
-    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.read(4096).trimmed();
+    return readKernelFile(dir + QLatin1Char('/') + QLatin1String(name)).value_or(QByteArray()).trimmed();
 }
 
+// A whole, non-negative number as the kernel writes one; a NUL byte or any
+// other stray character makes it unknown.
 std::optional<qulonglong> readNumber(const QString& dir, const char* name)
 {
-    bool ok = false;
-    const qulonglong v = readAttribute(dir, name).toULongLong(&ok);
-    if (!ok)
+    const auto bytes = readKernelFile(dir + QLatin1Char('/') + QLatin1String(name));
+    const auto v = bytes ? parseKernelNumber(*bytes) : std::nullopt;
+    if (!v || *v < 0)
         return std::nullopt;
-    return v;
+    return static_cast<qulonglong>(*v);
 }
 
 // energy_<what> in µWh, else charge_<what> (µAh) × voltage_min_design (µV), as mWh.

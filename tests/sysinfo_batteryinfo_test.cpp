@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace ampero;
 
@@ -170,11 +171,22 @@ TEST(SysfsBatteryIdentity, WhichSupplyCounts)
     }
     {
         QTemporaryDir root;
-        supply(root, QStringLiteral("BAT0"), { { "type", "Battery" }, { "energy_full", "garbage" } });
+        // Garbage, a NUL byte inside a number and a FIFO are unknown; the
+        // FIFO must not block the read.
+        supply(root, QStringLiteral("BAT0"),
+            { { "type", "Battery" }, { "energy_full", "garbage" },
+                { "energy_full_design",
+                    QByteArray("4000\0"
+                               "000",
+                        8) } });
+        ASSERT_EQ(
+            ::mkfifo(QFile::encodeName(root.filePath(QStringLiteral("BAT0/model_name"))).constData(), 0600),
+            0);
         const auto p = SysfsBatteryIdentity(root.path()).firstBattery();
         ASSERT_TRUE(p);
         EXPECT_FALSE(p->designCapacityMwh);
         EXPECT_FALSE(p->fullChargeCapacityMwh);
+        EXPECT_TRUE(p->name.isEmpty());
     }
     EXPECT_FALSE(SysfsBatteryIdentity(QStringLiteral("/nonexistent/power_supply")).firstBattery());
 }
