@@ -2,6 +2,7 @@
 #include "platform/kernelfile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -26,16 +27,19 @@ int openKernelFile(const QString& path)
     return fd;
 }
 
-std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes)
+std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buffer, qsizetype maxBytes)
 {
     const int fd = openKernelFile(path);
     if (fd < 0)
         return std::nullopt;
-    QByteArray data(maxBytes, Qt::Uninitialized);
+    if (buffer.size() == 0)
+        buffer.resize(std::min<qsizetype>(maxBytes, 4096));
     qsizetype used = 0;
     // sysfs and /proc report no size: read until the end or the limit.
     while (used < maxBytes) {
-        const ssize_t n = ::read(fd, data.data() + used, static_cast<size_t>(maxBytes - used));
+        if (used == buffer.size())
+            buffer.resize(std::min(buffer.size() * 2, maxBytes));
+        const ssize_t n = ::read(fd, buffer.data() + used, static_cast<size_t>(buffer.size() - used));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -47,7 +51,16 @@ std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes
         used += n;
     }
     ::close(fd);
-    data.truncate(used);
+    return used;
+}
+
+std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes)
+{
+    QByteArray data;
+    const auto used = readKernelFileInto(path, data, maxBytes);
+    if (!used)
+        return std::nullopt;
+    data.truncate(*used);
     return data;
 }
 

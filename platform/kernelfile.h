@@ -21,6 +21,11 @@ int openKernelFile(const QString& path);
 // a regular file.
 std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes = 4096);
 
+// The same into buffer, which grows as needed up to maxBytes and keeps its
+// size between calls (for a file read again and again); the number of bytes
+// read, or nullopt as above.
+std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buffer, qsizetype maxBytes);
+
 // A whole number as the kernel writes one: an optional sign, digits, and at
 // most one trailing newline. Anything else (blanks, a NUL byte, a fraction,
 // a value beyond 64 bits) is no number.
