@@ -18,6 +18,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 using namespace ampero;
 
@@ -206,6 +207,23 @@ TYPED_TEST(PowerNotices, ResumeEmitsOnce)
 
 namespace {
 
+// A test session over a power source, with fakes for everything else.
+struct SessionOver {
+    explicit SessionOver(PowerSource& power)
+        : session(view, chart, dialogs, testing, power, clock, load)
+    {
+        dialogs.path = dir.filePath(QStringLiteral("run.apr"));
+    }
+    QTemporaryDir dir;
+    test::FakeMainView view;
+    test::FakeChart chart;
+    test::FakeDialogs dialogs;
+    test::FakeTestingWindow testing;
+    FakeClock clock;
+    test::FakeLoad load;
+    TestSession session;
+};
+
 // On UPower a reading is three D-Bus calls (with one battery), each of which may block for two
 // seconds. The ticks of a running test and the power checks use the kept
 // reading: a test costs D-Bus calls only when UPower announces a change.
@@ -215,15 +233,10 @@ TEST(UPowerSession, TicksMakeNoDBusCall)
     ASSERT_NO_FATAL_FAILURE(upower.start());
     if (::testing::Test::IsSkipped())
         return;
-    QTemporaryDir dir;
-    test::FakeMainView view;
-    test::FakeChart chart;
-    test::FakeDialogs dialogs;
-    test::FakeTestingWindow testing;
-    FakeClock clock;
-    test::FakeLoad load;
-    dialogs.path = dir.filePath(QStringLiteral("run.apr"));
-    TestSession session(view, chart, dialogs, testing, *upower.source, clock, load);
+    SessionOver parts(*upower.source);
+    auto& view = parts.view;
+    auto& clock = parts.clock;
+    auto& session = parts.session;
     session.powerWatcher().startupCheck();
     ASSERT_TRUE(view.testsEnabled);
     EXPECT_EQ(upower.mock.takePropertyReads(), 3)
@@ -259,15 +272,10 @@ TEST(UPowerSession, ServiceRestartKeepsTheTestAndLossEndsItWithTheReason)
     ASSERT_NO_FATAL_FAILURE(upower.start());
     if (::testing::Test::IsSkipped())
         return;
-    QTemporaryDir dir;
-    test::FakeMainView view;
-    test::FakeChart chart;
-    test::FakeDialogs dialogs;
-    test::FakeTestingWindow testing;
-    FakeClock clock;
-    test::FakeLoad load;
-    dialogs.path = dir.filePath(QStringLiteral("run.apr"));
-    TestSession session(view, chart, dialogs, testing, *upower.source, clock, load);
+    SessionOver parts(*upower.source);
+    auto& view = parts.view;
+    auto& dialogs = parts.dialogs;
+    auto& session = parts.session;
     session.startTest(TestMode::Normal);
     upower.mock.stopMock(); // and back within the grace period of 30 s
     ASSERT_NO_FATAL_FAILURE(upower.mock.startMock(QStringLiteral("{\"OnBattery\": true}")));
