@@ -431,17 +431,17 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     EXPECT_EQ(labelText(&a, "buildCaption"), QStringLiteral("Build:"));
     EXPECT_EQ(labelText(&a, "buildLabel"), QStringLiteral("#23"));
     EXPECT_EQ(labelText(&a, "linkLabel"),
-        QStringLiteral("<a href=\"http://www.orvex.example\">http://www.orvex.example</a>"));
+        QStringLiteral("<a href=\"https://www.orvex.example\">https://www.orvex.example</a>"));
     EXPECT_FALSE(a.findChild<QLabel*>(QStringLiteral("programIcon"))->pixmap().isNull());
     auto* ok = a.findChild<QPushButton*>(QStringLiteral("okButton"));
     EXPECT_TRUE(ok->isDefault());
     EXPECT_EQ(ok->geometry(), QRect(200, 143, 86, 25));
 
     Q_EMIT a.findChild<QLabel*>(QStringLiteral("linkLabel"))
-        ->linkActivated(QStringLiteral("http://www.orvex.example"));
-    EXPECT_EQ(opener.opened, QStringList { QStringLiteral("http://www.orvex.example") });
+        ->linkActivated(QStringLiteral("https://www.orvex.example"));
+    EXPECT_EQ(opener.opened, QStringList { QStringLiteral("https://www.orvex.example") });
     opener.result = false; // a failed open is ignored
-    a.openLink(QStringLiteral("http://www.orvex.example"));
+    a.openLink(QStringLiteral("https://www.orvex.example"));
     EXPECT_EQ(opener.opened.size(), 2);
 }
 
@@ -490,7 +490,7 @@ TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
     w.showAbout();
     ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }));
     EXPECT_TRUE(closedByEnter);
-    EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "http://www.orvex.example");
+    EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "https://www.orvex.example");
 }
 
 TEST(SaveDialogs, FiltersFromPairs)

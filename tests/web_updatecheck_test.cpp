@@ -274,8 +274,8 @@ TEST(HelpPage, OpensTheAuthorsHelpPage)
     opener.result = false; // a desktop with no browser: still nothing shown
     actions.showHelp();
     EXPECT_EQ(opener.opened,
-        (QStringList { QStringLiteral("http://www.orvex.example/ampero/"),
-            QStringLiteral("http://www.orvex.example/ampero/") }));
+        (QStringList { QStringLiteral("https://www.orvex.example/ampero/"),
+            QStringLiteral("https://www.orvex.example/ampero/") }));
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 

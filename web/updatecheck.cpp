@@ -14,7 +14,7 @@ const QString kVersionFilePath = QStringLiteral("/update/ampero.ver");
 
 } // namespace
 
-QString versionFileUrlFor(const QString& host, QString* error)
+QString versionFileUrlFor(const QString& host, QString* error, const QString& scheme)
 {
     const auto fail = [&](const QString& why) {
         if (error)
@@ -29,7 +29,7 @@ QString versionFileUrlFor(const QString& host, QString* error)
         if (c.unicode() <= 0x20 || c.unicode() >= 0x7F || QStringLiteral("/\\@?#%").contains(c))
             return fail(QStringLiteral("the update host \"%1\" is not a host or host:port").arg(host));
     }
-    QString text = QStringLiteral("http://") + host + kVersionFilePath;
+    QString text = scheme + QStringLiteral("://") + host + kVersionFilePath;
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || url.path() != kVersionFilePath)
         return fail(QStringLiteral("the update host \"%1\" is not a host or host:port").arg(host));
@@ -41,7 +41,7 @@ QString versionFileUrl(QString* error)
     const QString overridden = qEnvironmentVariable("AMPERO_UPDATE_HOST");
     if (qEnvironmentVariableIsSet("AMPERO_UPDATE_HOST"))
         return versionFileUrlFor(overridden, error);
-    return versionFileUrlFor(site::updateHost(), error);
+    return versionFileUrlFor(site::updateHost(), error, QStringLiteral("https"));
 }
 
 QString helpPageUrl()
@@ -51,7 +51,8 @@ QString helpPageUrl()
 
 QString withHttpPrefix(const QString& url)
 {
-    if (url.toLower().contains(QStringLiteral("http://")))
+    const QString lower = url.toLower();
+    if (lower.contains(QStringLiteral("http://")) || lower.contains(QStringLiteral("https://")))
         return url;
     return QStringLiteral("http://") + url;
 }

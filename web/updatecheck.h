@@ -15,17 +15,19 @@ namespace ampero {
 inline constexpr char kProbeAgent[] = "InetURL:/1.0";
 inline constexpr char kDownloadAgent[] = "Orvex Ampero";
 
-// "http://" + host + "/update/ampero.ver", the host being AMPERO_UPDATE_HOST
-// (host or host:port) when set, else the configured update host. Returns an
-// empty text and sets *error when the override is not a plain host[:port].
+// "https://" + the configured update host + "/update/ampero.ver", or
+// "http://" + AMPERO_UPDATE_HOST (host or host:port) + the same path when
+// that is set. Returns an empty text and sets *error when the override is not
+// a plain host[:port].
 QString versionFileUrl(QString* error = nullptr);
-QString versionFileUrlFor(const QString& host, QString* error = nullptr);
+QString versionFileUrlFor(
+    const QString& host, QString* error = nullptr, const QString& scheme = QStringLiteral("http"));
 
 // The help page: the author's web page + "/ampero/".
 QString helpPageUrl();
 
 // url with "http://" put in front unless its lower-case form contains
-// "http://" somewhere; the case of url is kept otherwise.
+// "http://" or "https://" somewhere; the case of url is kept otherwise.
 QString withHttpPrefix(const QString& url);
 
 // reachable(true) when a request for url (given the prefix above) is
