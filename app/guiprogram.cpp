@@ -12,6 +12,7 @@
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/processorinfo.h"
 #include "sysinfo/usagedisplay.h"
+#include "ui/addressfallback.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/mainwindow.h"
@@ -216,7 +217,11 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // The menu.
     QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,
         [&p](TestMode mode) { p.session.startTest(mode); });
-    QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] { p.web.showHelp(); });
+    // A desktop with no browser gets the address to open by hand.
+    QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] {
+        openOrShowAddress(
+            *p.services.urlOpener, QUrl(helpPageUrl(), QUrl::StrictMode), helpPageUrl(), &p.mainWindow);
+    });
     QObject::connect(
         &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
 
