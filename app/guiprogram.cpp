@@ -41,7 +41,8 @@ struct GuiProgram::Parts {
         , dialogs(&mainWindow)
         , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
         , updateMessages(&mainWindow)
-        , web(*s.http, updateMessages, *s.urlOpener)
+        , heldUpdateMessages(updateMessages)
+        , web(*s.http, heldUpdateMessages, *s.urlOpener)
         , resultsOnStart(*mainWindow.loadResultsTimer(), mainWindow, &mainWindow, *s.urlOpener,
               [this] { mainWindow.saveChart(); })
         , sessionEnd({ [this] { return session.state().mode != TestMode::None; },
@@ -59,6 +60,7 @@ struct GuiProgram::Parts {
     WidgetSessionDialogs dialogs;
     TestSession session;
     UpdateMessages updateMessages;
+    HeldUpdatePrompts heldUpdateMessages;
     WebActions web;
     CommandLineResults resultsOnStart;
     SessionEnd sessionEnd;
@@ -224,6 +226,19 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     });
     QObject::connect(
         &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
+    p.web.onCheckingChanged([&mainWindow](bool checking) { mainWindow.setUpdateCheckEnabled(!checking); });
+    // The update check's answer waits while a test runs, and opens once it is
+    // over: after its results window, if one shows.
+    QObject::connect(
+        &p.session, &TestSession::testStarted, &mainWindow, [&p] { p.heldUpdateMessages.setHeld(true); });
+    QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
+        QTimer::singleShot(0, &p.mainWindow, [&p] {
+            if (p.session.state().mode == TestMode::None)
+                p.heldUpdateMessages.setHeld(false);
+        });
+    });
+    QObject::connect(
+        &p.session, &TestSession::resultsClosed, &mainWindow, [&p] { p.heldUpdateMessages.setHeld(false); });
 
     // A results file named on the command line opens once the window is up;
     // further files are compared with it.
