@@ -121,6 +121,32 @@ struct GuiProgram::Parts {
         mainWindow.setUpdatesEnabled(!on);
     }
 
+    // Help... and Check for updates...
+    void connectHelpMenu()
+    {
+        Parts& p = *this;
+        // A desktop with no browser gets the address to open by hand.
+        QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] {
+            openOrShowAddress(
+                *p.services.urlOpener, QUrl(helpPageUrl(), QUrl::StrictMode), helpPageUrl(), &p.mainWindow);
+        });
+        QObject::connect(
+            &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
+        p.web.onCheckingChanged([&p](bool checking) { p.mainWindow.setUpdateCheckEnabled(!checking); });
+        // The update check's answer waits while a test runs, and opens once it is
+        // over: after its results window, if one shows.
+        QObject::connect(
+            &p.session, &TestSession::testStarted, &mainWindow, [&p] { p.heldUpdateMessages.setHeld(true); });
+        QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
+            QTimer::singleShot(0, &p.mainWindow, [&p] {
+                if (p.session.state().mode == TestMode::None)
+                    p.heldUpdateMessages.setHeld(false);
+            });
+        });
+        QObject::connect(&p.session, &TestSession::resultsClosed, &mainWindow,
+            [&p] { p.heldUpdateMessages.setHeld(false); });
+    }
+
     void tickTaken()
     {
         if (!usageTimerWaitsForTick)
@@ -219,26 +245,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // The menu.
     QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,
         [&p](TestMode mode) { p.session.startTest(mode); });
-    // A desktop with no browser gets the address to open by hand.
-    QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] {
-        openOrShowAddress(
-            *p.services.urlOpener, QUrl(helpPageUrl(), QUrl::StrictMode), helpPageUrl(), &p.mainWindow);
-    });
-    QObject::connect(
-        &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
-    p.web.onCheckingChanged([&mainWindow](bool checking) { mainWindow.setUpdateCheckEnabled(!checking); });
-    // The update check's answer waits while a test runs, and opens once it is
-    // over: after its results window, if one shows.
-    QObject::connect(
-        &p.session, &TestSession::testStarted, &mainWindow, [&p] { p.heldUpdateMessages.setHeld(true); });
-    QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
-        QTimer::singleShot(0, &p.mainWindow, [&p] {
-            if (p.session.state().mode == TestMode::None)
-                p.heldUpdateMessages.setHeld(false);
-        });
-    });
-    QObject::connect(
-        &p.session, &TestSession::resultsClosed, &mainWindow, [&p] { p.heldUpdateMessages.setHeld(false); });
+    p.connectHelpMenu();
 
     // A results file named on the command line opens once the window is up;
     // further files are compared with it.
