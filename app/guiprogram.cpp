@@ -12,6 +12,7 @@
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/processorinfo.h"
 #include "sysinfo/usagedisplay.h"
+#include "ui/addressfallback.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/mainwindow.h"
@@ -40,7 +41,8 @@ struct GuiProgram::Parts {
         , dialogs(&mainWindow)
         , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
         , updateMessages(&mainWindow)
-        , web(*s.http, updateMessages, *s.urlOpener)
+        , heldUpdateMessages(updateMessages)
+        , web(*s.http, heldUpdateMessages, *s.urlOpener)
         , resultsOnStart(*mainWindow.loadResultsTimer(), mainWindow, &mainWindow, *s.urlOpener,
               [this] { mainWindow.saveChart(); })
         , sessionEnd({ [this] { return session.state().mode != TestMode::None; },
@@ -58,6 +60,7 @@ struct GuiProgram::Parts {
     WidgetSessionDialogs dialogs;
     TestSession session;
     UpdateMessages updateMessages;
+    HeldUpdatePrompts heldUpdateMessages;
     WebActions web;
     CommandLineResults resultsOnStart;
     SessionEnd sessionEnd;
@@ -116,6 +119,32 @@ struct GuiProgram::Parts {
                 usage->start();
         }
         mainWindow.setUpdatesEnabled(!on);
+    }
+
+    // Help... and Check for updates...
+    void connectHelpMenu()
+    {
+        Parts& p = *this;
+        // A desktop with no browser gets the address to open by hand.
+        QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] {
+            openOrShowAddress(
+                *p.services.urlOpener, QUrl(helpPageUrl(), QUrl::StrictMode), helpPageUrl(), &p.mainWindow);
+        });
+        QObject::connect(
+            &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
+        p.web.onCheckingChanged([&p](bool checking) { p.mainWindow.setUpdateCheckEnabled(!checking); });
+        // The update check's answer waits while a test runs, and opens once it is
+        // over: after its results window, if one shows.
+        QObject::connect(
+            &p.session, &TestSession::testStarted, &mainWindow, [&p] { p.heldUpdateMessages.setHeld(true); });
+        QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
+            QTimer::singleShot(0, &p.mainWindow, [&p] {
+                if (p.session.state().mode == TestMode::None)
+                    p.heldUpdateMessages.setHeld(false);
+            });
+        });
+        QObject::connect(&p.session, &TestSession::resultsClosed, &mainWindow,
+            [&p] { p.heldUpdateMessages.setHeld(false); });
     }
 
     void tickTaken()
@@ -216,9 +245,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // The menu.
     QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,
         [&p](TestMode mode) { p.session.startTest(mode); });
-    QObject::connect(&mainWindow, &MainWindow::helpRequested, &mainWindow, [&p] { p.web.showHelp(); });
-    QObject::connect(
-        &mainWindow, &MainWindow::checkUpdatesRequested, &mainWindow, [&p] { p.web.checkForUpdates(); });
+    p.connectHelpMenu();
 
     // A results file named on the command line opens once the window is up;
     // further files are compared with it.

@@ -5,8 +5,9 @@
 
 namespace ampero::site {
 
-// Host of the update server; the version file is http://HOST/update/ampero.ver.
-// AMPERO_UPDATE_HOST (host or host:port) overrides it for tests and mirrors.
+// Host of the update server; the version file is https://HOST/update/ampero.ver.
+// AMPERO_UPDATE_HOST (host or host:port) overrides it for tests and mirrors,
+// over plain HTTP (a local test server has no certificate).
 inline QString updateHost()
 {
     return QStringLiteral("www.orvex.example");
@@ -15,7 +16,7 @@ inline QString updateHost()
 // The author's web page (about window); the help page is this + "/ampero/".
 inline QString authorPage()
 {
-    return QStringLiteral("http://www.orvex.example");
+    return QStringLiteral("https://www.orvex.example");
 }
 
 // The support mailbox that results reports are mailed to.

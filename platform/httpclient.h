@@ -23,6 +23,9 @@ struct HttpAnswer {
     // The first bytes of the body, at most the number asked for; empty for a
     // probe and when nothing arrived.
     QByteArray body;
+    // Why no status line came, when answered is false.
+    enum class Failure { None, TimedOut, Refused, HostNotFound, Other };
+    Failure failure = Failure::None;
 };
 
 // What a request gives, once it has ended.

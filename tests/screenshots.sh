@@ -22,7 +22,7 @@ check() { # name width height
 check main.png 632 453
 check starttest.png 351 194
 check testing.png 214 46
-check about.png 294 176
+check about.png 294 206
 check main-testing.png 632 453
 check main-power.png 632 453
 check results-energy.png 320 388

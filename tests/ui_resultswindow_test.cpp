@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -208,6 +209,23 @@ TEST(ResultsWindow, SendReportOpenFolderAndSaveGraph)
                        "&body=Do%20not%20forget%20to%20include%20information%20about%20your%20laptop%20and%20"
                        "battery.%0A%0DAlso%20attach%20report%20file:%20//run.apr.",
             "file:///", "" }));
+}
+
+TEST(ResultsWindow, AddressShownWhenTheDesktopCannotOpenIt)
+{
+    FakeUrlOpener opener;
+    opener.result = false;
+    ResultsWindow w(opener);
+    w.showEvaluation(evaluateBytes(kExample, QStringLiteral("/home/u/run.apr")));
+    button(w, "openReportFolderButton")->click();
+    button(w, "sendReportButton")->click();
+    const auto boxes = w.findChildren<QMessageBox*>(QStringLiteral("AddressBox"));
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[0]->isVisible());
+    EXPECT_TRUE(boxes[0]->text().endsWith(QStringLiteral("/home/u")));
+    EXPECT_TRUE(boxes[1]->text().contains(QStringLiteral("support@orvex.example")));
+    EXPECT_TRUE(boxes[1]->text().contains(QStringLiteral("/home/u/run.apr")));
+    EXPECT_TRUE(boxes[1]->textInteractionFlags() & Qt::TextSelectableByMouse);
 }
 
 TEST(ShowResultsWindow, ValidFileShownModallyOthersNot)

@@ -424,24 +424,32 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     FakeUrlOpener opener;
     AboutDialog a(versionInfoFrom(1, 1, 1, 23), &opener);
     EXPECT_EQ(a.windowTitle(), QStringLiteral("About..."));
-    EXPECT_EQ(a.size(), QSize(294, 176));
+    EXPECT_EQ(a.size(), QSize(294, 206));
     EXPECT_EQ(labelText(&a, "programNameLabel"), QStringLiteral("Orvex Ampero"));
     EXPECT_EQ(labelText(&a, "versionCaption"), QStringLiteral("Version:"));
     EXPECT_EQ(labelText(&a, "versionLabel"), QStringLiteral("1.1"));
     EXPECT_EQ(labelText(&a, "buildCaption"), QStringLiteral("Build:"));
     EXPECT_EQ(labelText(&a, "buildLabel"), QStringLiteral("#23"));
     EXPECT_EQ(labelText(&a, "linkLabel"),
-        QStringLiteral("<a href=\"http://www.orvex.example\">http://www.orvex.example</a>"));
+        QStringLiteral("<a href=\"https://www.orvex.example\">https://www.orvex.example</a>"));
     EXPECT_FALSE(a.findChild<QLabel*>(QStringLiteral("programIcon"))->pixmap().isNull());
     auto* ok = a.findChild<QPushButton*>(QStringLiteral("okButton"));
     EXPECT_TRUE(ok->isDefault());
-    EXPECT_EQ(ok->geometry(), QRect(200, 143, 86, 25));
+    EXPECT_EQ(ok->geometry(), QRect(200, 173, 86, 25));
 
     Q_EMIT a.findChild<QLabel*>(QStringLiteral("linkLabel"))
-        ->linkActivated(QStringLiteral("http://www.orvex.example"));
-    EXPECT_EQ(opener.opened, QStringList { QStringLiteral("http://www.orvex.example") });
+        ->linkActivated(QStringLiteral("https://www.orvex.example"));
+    EXPECT_EQ(opener.opened, QStringList { QStringLiteral("https://www.orvex.example") });
     opener.result = false; // a failed open is ignored
-    a.openLink(QStringLiteral("http://www.orvex.example"));
+    a.openLink(QStringLiteral("https://www.orvex.example"));
+    EXPECT_EQ(opener.opened.size(), 2);
+
+    // The licence link shows the GPL shipped with the program, not a web page.
+    EXPECT_FALSE(labelText(&a, "copyrightLabel").contains(QStringLiteral("All rights reserved")));
+    Q_EMIT a.findChild<QLabel*>(QStringLiteral("copyrightLabel"))->linkActivated(QStringLiteral("licence:"));
+    auto* licence = a.findChild<QMessageBox*>(QStringLiteral("LicenceBox"));
+    ASSERT_TRUE(licence);
+    EXPECT_TRUE(licence->detailedText().contains(QStringLiteral("GNU GENERAL PUBLIC LICENSE")));
     EXPECT_EQ(opener.opened.size(), 2);
 }
 
@@ -490,7 +498,7 @@ TEST(AboutWindow, EnterPressesOkAfterTheLinkWasClicked)
     w.showAbout();
     ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }));
     EXPECT_TRUE(closedByEnter);
-    EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "http://www.orvex.example");
+    EXPECT_EQ(opener.opened.join(QLatin1Char(' ')).toStdString(), "https://www.orvex.example");
 }
 
 TEST(SaveDialogs, FiltersFromPairs)

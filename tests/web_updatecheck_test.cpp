@@ -264,6 +264,48 @@ TEST_F(UpdateCheck, CheckUsesTheConfiguredHost)
     EXPECT_EQ(server.requests().size(), 2);
 }
 
+// Keeps each request until the test answers it.
+struct WaitingHttp final : HttpClient {
+    void probe(const QUrl&, const QByteArray&, QDeadlineTimer, HttpDone done) override
+    {
+        waiting.push_back(done);
+    }
+    void get(const QUrl&, const QByteArray&, qint64, QDeadlineTimer, HttpDone done) override
+    {
+        waiting.push_back(done);
+    }
+    QList<HttpDone> waiting;
+};
+
+TEST(UserCheck, OneAtATimeSaysWhyTheServerIsUnreachableAndWaitsForTheTest)
+{
+    WaitingHttp http;
+    FakeUpdatePrompts shown;
+    HeldUpdatePrompts prompts(shown);
+    FakeUrlOpener opener;
+    WebActions actions(http, prompts, opener);
+    QList<bool> checking;
+    actions.onCheckingChanged([&checking](bool on) { checking.append(on); });
+    for (const auto& [failure, why] : { std::pair { HttpAnswer::Failure::Refused, "refused" },
+             std::pair { HttpAnswer::Failure::TimedOut, "in time" },
+             std::pair { HttpAnswer::Failure::HostNotFound, "not found" } }) {
+        http.waiting.clear();
+        shown.shown.clear();
+        prompts.setHeld(true); // a test runs
+        actions.checkForUpdates();
+        actions.checkForUpdates(); // chosen again while the server is slow
+        ASSERT_EQ(http.waiting.size(), 1);
+        HttpAnswer none;
+        none.failure = failure;
+        http.waiting[0](none);
+        EXPECT_TRUE(shown.shown.isEmpty()) << "nothing over the test";
+        prompts.setHeld(false);
+        ASSERT_EQ(shown.shown.size(), 1);
+        EXPECT_TRUE(shown.shown[0].text.contains(QLatin1String(why))) << shown.shown[0].text.toStdString();
+    }
+    EXPECT_EQ(checking, (QList<bool> { true, false, true, false, true, false }));
+}
+
 TEST(HelpPage, OpensTheAuthorsHelpPage)
 {
     FakeUrlOpener opener;
@@ -274,8 +316,8 @@ TEST(HelpPage, OpensTheAuthorsHelpPage)
     opener.result = false; // a desktop with no browser: still nothing shown
     actions.showHelp();
     EXPECT_EQ(opener.opened,
-        (QStringList { QStringLiteral("http://www.orvex.example/ampero/"),
-            QStringLiteral("http://www.orvex.example/ampero/") }));
+        (QStringList { QStringLiteral("https://www.orvex.example/ampero/"),
+            QStringLiteral("https://www.orvex.example/ampero/") }));
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 

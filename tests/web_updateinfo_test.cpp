@@ -149,15 +149,15 @@ TEST(UpdateAddresses, VersionFileHelpPageAndPrefix)
         EXPECT_TRUE(versionFileUrlFor(QString::fromUtf8(bad), &error).isEmpty()) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;
     }
-    EXPECT_EQ(helpPageUrl(), QStringLiteral("http://www.orvex.example/ampero/"));
+    EXPECT_EQ(helpPageUrl(), QStringLiteral("https://www.orvex.example/ampero/"));
 
     EXPECT_EQ(withHttpPrefix(QStringLiteral("host.example/x")), QStringLiteral("http://host.example/x"));
     EXPECT_EQ(
         withHttpPrefix(QStringLiteral("http://host.example/x")), QStringLiteral("http://host.example/x"));
     EXPECT_EQ(
         withHttpPrefix(QStringLiteral("HTTP://Host.example/X")), QStringLiteral("HTTP://Host.example/X"));
-    EXPECT_EQ(withHttpPrefix(QStringLiteral("https://host.example/")),
-        QStringLiteral("http://https://host.example/"));
+    EXPECT_EQ(
+        withHttpPrefix(QStringLiteral("https://host.example/")), QStringLiteral("https://host.example/"));
 }
 
 TEST(UpdateAddresses, EnvironmentOverridesTheHost)
@@ -165,7 +165,7 @@ TEST(UpdateAddresses, EnvironmentOverridesTheHost)
     const QByteArray saved = qgetenv("AMPERO_UPDATE_HOST");
     const bool wasSet = qEnvironmentVariableIsSet("AMPERO_UPDATE_HOST");
     qunsetenv("AMPERO_UPDATE_HOST");
-    EXPECT_EQ(versionFileUrl(), QStringLiteral("http://www.orvex.example/update/ampero.ver"));
+    EXPECT_EQ(versionFileUrl(), QStringLiteral("https://www.orvex.example/update/ampero.ver"));
     qputenv("AMPERO_UPDATE_HOST", "mirror.example:81");
     EXPECT_EQ(versionFileUrl(), QStringLiteral("http://mirror.example:81/update/ampero.ver"));
     qputenv("AMPERO_UPDATE_HOST", "evil.example/x?");

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/aboutdialog.h"
 
+#include "core/phrases.h"
 #include "core/sitesettings.h"
 #include "platform/urlopener.h"
+#include "ui/modalwindow.h"
 #include "ui_aboutdialog.h"
 
+#include <QFile>
 #include <QIcon>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace ampero {
@@ -33,6 +37,8 @@ AboutDialog::AboutDialog(const VersionInfo& version, UrlOpener* urlOpener, QWidg
     // click otherwise.)
     ui->linkLabel->setFocusPolicy(Qt::TabFocus);
     connect(ui->linkLabel, &QLabel::linkActivated, this, &AboutDialog::openLink);
+    ui->copyrightLabel->setFocusPolicy(Qt::TabFocus);
+    connect(ui->copyrightLabel, &QLabel::linkActivated, this, &AboutDialog::showLicence);
     connect(ui->okButton, &QPushButton::clicked, this, [this] { done(1); });
     ui->okButton->setFocus(Qt::OtherFocusReason);
 }
@@ -45,6 +51,22 @@ void AboutDialog::openLink(const QString& link)
     if (m_urlOpener)
         m_urlOpener->openUrl(QUrl(link, QUrl::StrictMode));
     // Opened from the keyboard too, the page is opened once: Enter is OK's again.
+    ui->okButton->setFocus(Qt::OtherFocusReason);
+}
+
+void AboutDialog::showLicence()
+{
+    QFile file(QStringLiteral(":/LICENSE"));
+    const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    auto* box = new QMessageBox(QMessageBox::Information, phrase("Licence"),
+        phrase(
+            "Orvex Ampero is free software: you can redistribute it and/or modify it under the terms of "
+            "the GNU General Public License as published by the Free Software Foundation, either version 3 "
+            "of the License, or (at your option) any later version. Show Details... shows its text."),
+        QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("LicenceBox"));
+    box->setDetailedText(text);
+    openModalOnce(box);
     ui->okButton->setFocus(Qt::OtherFocusReason);
 }
 

@@ -13,8 +13,9 @@ namespace ampero {
 
 class UrlOpener;
 
-// The about window: icon, "Orvex Ampero", version, build, copyright and the
-// author's web page as a link that the desktop's URL handler opens.
+// The about window: icon, "Orvex Ampero", version, build, the copyright line
+// with a link to the licence shipped with the program, and the author's web
+// page as a link that the desktop's URL handler opens.
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +25,8 @@ public:
 
 public Q_SLOTS:
     void openLink(const QString& link);
+    // The GNU GPL text embedded in the program, in a window of its own.
+    void showLicence();
 
 private:
     std::unique_ptr<Ui::AboutDialog> ui;

@@ -132,6 +132,11 @@ void MainWindow::setTestsEnabled(bool enabled)
     ui->noLoadAction->setEnabled(enabled);
 }
 
+void MainWindow::setUpdateCheckEnabled(bool enabled)
+{
+    ui->checkForUpdatesAction->setEnabled(enabled);
+}
+
 bool MainWindow::noLoadChecked() const
 {
     return ui->noLoadAction->isChecked();

@@ -43,6 +43,8 @@ public:
     void setModeText(const QString& text) override;
     void setCpuSpeedText(const QString& text) override;
     void setTestsEnabled(bool enabled) override;
+    // "Check for updates..." is disabled while a check runs.
+    void setUpdateCheckEnabled(bool enabled);
     bool noLoadChecked() const override;
     void setNoLoadChecked(bool checked) override;
 

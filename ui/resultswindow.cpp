@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/resultswindow.h"
 
+#include "core/phrases.h"
+#include "core/sitesettings.h"
 #include "core/testmode.h"
 #include "platform/urlopener.h"
 #include "results/evaluation.h"
+#include "ui/addressfallback.h"
 #include "ui_resultswindow.h"
 
 #include <QUrl>
@@ -65,7 +68,10 @@ void ResultsWindow::showEnergy(const ResultsEvaluation& e)
 
 void ResultsWindow::sendReport()
 {
-    m_opener.openUrl(QUrl(reportMailUrl(m_reportFolder, ui->reportFileLabel->text()), QUrl::TolerantMode));
+    const QString file = m_reportFolder + QLatin1Char('/') + ui->reportFileLabel->text();
+    openOrShowAddress(m_opener,
+        QUrl(reportMailUrl(m_reportFolder, ui->reportFileLabel->text()), QUrl::TolerantMode),
+        phrase("Mail the report file to %1:\n%2").arg(site::supportMailbox(), file), this);
 }
 
 void ResultsWindow::saveChart()
@@ -75,7 +81,7 @@ void ResultsWindow::saveChart()
 
 void ResultsWindow::openReportFolder()
 {
-    m_opener.openUrl(QUrl::fromLocalFile(m_reportFolder));
+    openOrShowAddress(m_opener, QUrl::fromLocalFile(m_reportFolder), m_reportFolder, this);
 }
 
 } // namespace ampero

@@ -15,17 +15,19 @@ namespace ampero {
 inline constexpr char kProbeAgent[] = "InetURL:/1.0";
 inline constexpr char kDownloadAgent[] = "Orvex Ampero";
 
-// "http://" + host + "/update/ampero.ver", the host being AMPERO_UPDATE_HOST
-// (host or host:port) when set, else the configured update host. Returns an
-// empty text and sets *error when the override is not a plain host[:port].
+// "https://" + the configured update host + "/update/ampero.ver", or
+// "http://" + AMPERO_UPDATE_HOST (host or host:port) + the same path when
+// that is set. Returns an empty text and sets *error when the override is not
+// a plain host[:port].
 QString versionFileUrl(QString* error = nullptr);
-QString versionFileUrlFor(const QString& host, QString* error = nullptr);
+QString versionFileUrlFor(
+    const QString& host, QString* error = nullptr, const QString& scheme = QStringLiteral("http"));
 
 // The help page: the author's web page + "/ampero/".
 QString helpPageUrl();
 
 // url with "http://" put in front unless its lower-case form contains
-// "http://" somewhere; the case of url is kept otherwise.
+// "http://" or "https://" somewhere; the case of url is kept otherwise.
 QString withHttpPrefix(const QString& url);
 
 // reachable(true) when a request for url (given the prefix above) is
@@ -52,7 +54,14 @@ struct UpdateState {
     // text otherwise (also when unreadable: the window says what it always
     // said); empty when unreachable.
     QString text;
+    // Why the probe failed, when unreachable: no answer (and why), or the
+    // status the server answered with.
+    HttpAnswer::Failure failure = HttpAnswer::Failure::None;
+    int status = 0;
 };
+
+// "The update server could not be reached" and why, for an unreachable state.
+QString unreachableText(const UpdateState& state);
 
 // Probes versionUrl, downloads the version file's record and compares it with
 // running, all within kUpdateCheckTimeLimitMs; done gets the result. A
@@ -66,14 +75,18 @@ void queryUpdateState(HttpClient& http, const QString& versionUrl, const Program
 // starts and this returns; the box opens when the server has answered, and
 // its answer opens the page, so prompts and opener must outlive both.
 // finished (may be empty) runs once the check is over: its box, if any, has
-// opened.
+// opened. An unreachable server shows nothing, unless sayUnreachable (the user
+// asked): then a message says why.
 void runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener, const QString& versionUrl,
-    const ProgramVersion& running = runningVersion(), std::function<void()> finished = {});
-// The same against the configured version file URL.
-void runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener);
+    const ProgramVersion& running = runningVersion(), std::function<void()> finished = {},
+    bool sayUnreachable = false);
+// The same against the configured version file URL; false (and nothing runs)
+// when AMPERO_UPDATE_HOST is malformed.
+bool runUpdateCheck(HttpClient& http, UpdatePrompts& prompts, UrlOpener& opener,
+    std::function<void()> finished = {}, bool sayUnreachable = false);
 
-// Opens the help page; whatever the opener says, nothing is shown.
-void openHelpPage(UrlOpener& opener);
+// Opens the help page; returns what the opener says.
+bool openHelpPage(UrlOpener& opener);
 
 // The Help menu's "Help..." and "Check for updates..." for the main window,
 // which keeps one of these and calls it from its actions. Help works whether
@@ -86,13 +99,38 @@ public:
         , m_opener(opener)
     {
     }
-    void showHelp() { openHelpPage(m_opener); }
-    void checkForUpdates() { runUpdateCheck(m_http, m_prompts, m_opener); }
+    bool showHelp() { return openHelpPage(m_opener); }
+    // The user's check: says when the server cannot be reached. One check at
+    // a time: a call while one runs does nothing.
+    void checkForUpdates()
+    {
+        if (m_checking)
+            return;
+        setChecking(true);
+        if (!runUpdateCheck(
+                m_http, m_prompts, m_opener, [this] { setChecking(false); }, true))
+            setChecking(false);
+    }
+    bool checking() const { return m_checking; }
+    // Runs with true as a check starts and with false once it is over (the
+    // menu item is disabled in between).
+    void onCheckingChanged(std::function<void(bool checking)> changed)
+    {
+        m_checkingChanged = std::move(changed);
+    }
 
 private:
+    void setChecking(bool on)
+    {
+        m_checking = on;
+        if (m_checkingChanged)
+            m_checkingChanged(on);
+    }
     HttpClient& m_http;
     UpdatePrompts& m_prompts;
     UrlOpener& m_opener;
+    bool m_checking = false;
+    std::function<void(bool)> m_checkingChanged;
 };
 
 } // namespace ampero

@@ -19,6 +19,48 @@ public:
         = 0;
 };
 
+// Passes the message boxes on to `shown`, except while held (a test runs):
+// then the newest waits and opens once the hold ends, so no question opens
+// over the testing window.
+class HeldUpdatePrompts final : public UpdatePrompts {
+public:
+    explicit HeldUpdatePrompts(UpdatePrompts& shown)
+        : m_shown(shown)
+    {
+    }
+    void setHeld(bool held)
+    {
+        m_held = held;
+        if (held || !m_waiting)
+            return;
+        const std::function<void()> show = std::move(m_waiting);
+        m_waiting = nullptr;
+        show();
+    }
+    void showInfo(const QString& caption, const QString& text) override
+    {
+        pass([this, caption, text] { m_shown.showInfo(caption, text); });
+    }
+    void askYesNo(const QString& caption, const QString& text, std::function<void(bool)> answered) override
+    {
+        pass([this, caption, text, answered = std::move(answered)] {
+            m_shown.askYesNo(caption, text, answered);
+        });
+    }
+
+private:
+    void pass(std::function<void()> show)
+    {
+        if (m_held)
+            m_waiting = std::move(show);
+        else
+            show();
+    }
+    UpdatePrompts& m_shown;
+    bool m_held = false;
+    std::function<void()> m_waiting;
+};
+
 // Records every message box and answers questions with `answer`, for tests.
 class FakeUpdatePrompts final : public UpdatePrompts {
 public:

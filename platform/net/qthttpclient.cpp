@@ -19,6 +19,21 @@ QNetworkRequest baseRequest(const QUrl& url, const QByteArray& userAgent)
     return request;
 }
 
+HttpAnswer::Failure failureOf(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+        return HttpAnswer::Failure::TimedOut;
+    case QNetworkReply::ConnectionRefusedError:
+        return HttpAnswer::Failure::Refused;
+    case QNetworkReply::HostNotFoundError:
+        return HttpAnswer::Failure::HostNotFound;
+    default:
+        return HttpAnswer::Failure::Other;
+    }
+}
+
 } // namespace
 
 QtHttpClient::QtHttpClient(int timeLimitMs)
@@ -55,7 +70,13 @@ void QtHttpClient::run(
         : std::min<qint64>(m_timeLimitMs, std::max<qint64>(0, deadline.remainingTime()));
     if (limit <= 0) {
         QMetaObject::invokeMethod(
-            &m_manager, [done = std::move(done)] { done(HttpAnswer {}); }, Qt::QueuedConnection);
+            &m_manager,
+            [done = std::move(done)] {
+                HttpAnswer late;
+                late.failure = HttpAnswer::Failure::TimedOut;
+                done(late);
+            },
+            Qt::QueuedConnection);
         return;
     }
 
@@ -97,6 +118,8 @@ void QtHttpClient::run(
             }
             answer.answered = true;
             answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        } else {
+            answer.failure = failureOf(timedOut ? QNetworkReply::TimeoutError : reply->error());
         }
         // No socket outlives the request.
         if (!reply->isFinished())

@@ -20,11 +20,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Copyright © 2026 Orvex. All rights reserved.</source>
+        <source>OK</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>OK</source>
+        <source>Copyright © 2026 Orvex. Licensed under the &lt;a href=&quot;licence:&quot;&gt;GNU GPL, version 3 or later&lt;/a&gt;.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -403,14 +403,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>no battery</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>testing completed</source>
         <translation type="unfinished"></translation>
     </message>
@@ -682,11 +674,59 @@
         <source>the companion file could not be written: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the server answered with HTTP status %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no answer in time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the connection was refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the server was not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a network error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The update server could not be reached: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>battery level unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the machine was suspended at %1%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the machine was suspended before the first sample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the program stood still for %1 seconds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program on this desktop could open it. You can open it by hand:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
-    <name>ampero::GuiProgram</name>
+    <name>ampero::AboutDialog</name>
     <message>
-        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <source>Licence</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Orvex Ampero is free software: you can redistribute it and/or modify it under the terms of the GNU General Public License as published by the Free Software Foundation, either version 3 of the License, or (at your option) any later version. Show Details... shows its text.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -694,6 +734,13 @@
     <name>ampero::ComparisonWindow</name>
     <message>
         <source>The runs differ in this setting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::GuiProgram</name>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -716,6 +763,11 @@
     </message>
     <message>
         <source> (incomplete)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mail the report file to %1:
+%2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -751,6 +803,17 @@
     </message>
     <message>
         <source>Measured curve</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::TestSession</name>
+    <message>
+        <source>no battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
