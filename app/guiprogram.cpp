@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/guiprogram.h"
 
+#include "app/backends.h"
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
 #include "core/phrases.h"
@@ -224,6 +225,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     // Power notices, and resumes from sleep, run the broadcast rule.
     p.session.powerWatcher().watchResume(services.systemEvents);
+    drainDuringTests(*services.power, p.session);
 
     // The running test's power on the chart.
     QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &mainWindow, &MainWindow::addPowerPoint);
