@@ -281,12 +281,12 @@ TEST_P(TerminalRefusal, ExitsWithTwo)
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
-    ::testing::Values(RefusalCase { "OnAc", "fast", true, PowerLine::Mains, 90,
-                          "ampero: testing disabled (powered by AC)" },
-        RefusalCase {
-            "LineUnknown", "normal", true, PowerLine::Unknown, 90, "ampero: testing disabled (unknown)" },
-        RefusalCase {
-            "LowBattery", "fast", true, PowerLine::Battery, 9, "ampero: not ready for test (battery at 9%)" },
+    ::testing::Values(
+        RefusalCase { "OnAc", "fast", true, PowerLine::Mains, 90, "ampero: testing disabled (on AC power)" },
+        RefusalCase { "LineUnknown", "normal", true, PowerLine::Unknown, 90,
+            "ampero: testing disabled (power source unknown)" },
+        RefusalCase { "LowBattery", "fast", true, PowerLine::Battery, 9,
+            "ampero: not ready for test (battery below 10%)" },
         RefusalCase { "LevelUnknown", "fast", true, PowerLine::Battery, std::nullopt,
             "ampero: not ready for test (battery level unknown)" },
         RefusalCase { "BadMode", "quick", true, PowerLine::Battery, 90,
