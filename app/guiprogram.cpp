@@ -43,7 +43,8 @@ struct GuiProgram::Parts {
         , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
         , updateMessages(&mainWindow)
         , heldUpdateMessages(updateMessages)
-        , web(*s.http, heldUpdateMessages, *s.urlOpener)
+        , downloadOpener(*s.urlOpener, &mainWindow)
+        , web(*s.http, heldUpdateMessages, downloadOpener)
         , resultsOnStart(*mainWindow.loadResultsTimer(), mainWindow, &mainWindow, *s.urlOpener,
               [this] { mainWindow.saveChart(); })
         , sessionEnd({ [this] { return session.state().mode != TestMode::None; },
@@ -62,6 +63,7 @@ struct GuiProgram::Parts {
     TestSession session;
     UpdateMessages updateMessages;
     HeldUpdatePrompts heldUpdateMessages;
+    AddressFallbackOpener downloadOpener; // the download page: shown when it cannot be opened
     WebActions web;
     CommandLineResults resultsOnStart;
     SessionEnd sessionEnd;

@@ -92,6 +92,7 @@ TEST(CheckUpdateCli, UnreachableServerExitsThree)
     EXPECT_EQ(run.out, QString());
     EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QString::fromLatin1(host))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the connection was refused"))) << run.err.toStdString();
 
     LocalHttpServer server;
     server.setResponse(kVersionPath, { LocalHttpServer::Response::Answer, 404, "missing", {} });

@@ -5,6 +5,7 @@
 #include "results/evaluation.h"
 #include "support/modaldriver.h"
 #include "ui/aboutdialog.h"
+#include "ui/addressfallback.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/mainwindow.h"
@@ -440,9 +441,21 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     Q_EMIT a.findChild<QLabel*>(QStringLiteral("linkLabel"))
         ->linkActivated(QStringLiteral("https://www.orvex.example"));
     EXPECT_EQ(opener.opened, QStringList { QStringLiteral("https://www.orvex.example") });
-    opener.result = false; // a failed open is ignored
+    opener.result = false; // a failed open shows the address
     a.openLink(QStringLiteral("https://www.orvex.example"));
     EXPECT_EQ(opener.opened.size(), 2);
+    auto* box = a.findChild<QMessageBox*>(QStringLiteral("AddressBox"));
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("https://www.orvex.example")));
+    delete box;
+
+    // The update check's download page takes the same way.
+    AddressFallbackOpener download(opener, &a);
+    EXPECT_FALSE(download.openUrl(QUrl(QStringLiteral("https://www.orvex.example/get"))));
+    box = a.findChild<QMessageBox*>(QStringLiteral("AddressBox"));
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("https://www.orvex.example/get")));
+    delete box;
 
     // The licence link shows the GPL shipped with the program, not a web page.
     EXPECT_FALSE(labelText(&a, "copyrightLabel").contains(QStringLiteral("All rights reserved")));
@@ -450,7 +463,7 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     auto* licence = a.findChild<QMessageBox*>(QStringLiteral("LicenceBox"));
     ASSERT_TRUE(licence);
     EXPECT_TRUE(licence->detailedText().contains(QStringLiteral("GNU GENERAL PUBLIC LICENSE")));
-    EXPECT_EQ(opener.opened.size(), 2);
+    EXPECT_EQ(opener.opened.size(), 3);
 }
 
 TEST(AboutWindow, EachAboutIsANewWindow)
