@@ -182,7 +182,7 @@ def start_test_from_menu(main, mode_key, path):
     """Test > Fast mode (f) or Normal mode (n), "Start test", then the file name."""
     focus(main)
     xdo("key", "--delay", "100", "alt+t", mode_key)
-    start = find_window("^Testing beginning")
+    start = find_window("^Start a test")
     if not check(start is not None, "start-test window opens from the menu"):
         return False
     click(start, 225, 173)  # "Start test"
@@ -455,7 +455,7 @@ def case_titles(tmp):
             wait_gone("^Update")
         focus(main)
         xdo("key", "--delay", "100", "alt+t", "f")
-        start = seen("^Testing beginning", "Testing beginning")
+        start = seen("^Start a test", "Start a test")
         if start is None:
             return
         click(start, 225, 173)  # "Start test"
