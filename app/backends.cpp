@@ -8,6 +8,7 @@
 #include "platform/procstattimes.h"
 #include "platform/simpowersource.h"
 #include "platform/sysfspowersource.h"
+#include "session/testsession.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -64,6 +65,15 @@ BatteryIdentitySource* ownBatteryIdentity(PowerSource& power)
     return dynamic_cast<SimPowerSource*>(&power);
 }
 
+void drainDuringTests(PowerSource& power, TestSession& session)
+{
+    auto* sim = dynamic_cast<SimPowerSource*>(&power);
+    if (!sim)
+        return;
+    QObject::connect(&session, &TestSession::testStarted, sim, [sim] { sim->setDraining(true); });
+    QObject::connect(&session, &TestSession::testEnded, sim, [sim] { sim->setDraining(false); });
+}
+
 std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* error)
 {
     const QString trimmed = choice.trimmed();
@@ -110,6 +120,7 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
 
     if (name == QLatin1String("sim")) {
         SimBatterySettings settings;
+        settings.drainWhileIdle = false;
         if (hasArgument) {
             const auto parsed = parseSimBatterySettings(argument, error);
             if (!parsed)

@@ -8,6 +8,8 @@
 
 namespace ampero {
 
+class TestSession;
+
 // Creates the power backend named by choice: "upower", "sysfs", "sysfs:DIR",
 // "sim" or "sim:SETTINGS" (N seconds per percent and/or key=value settings,
 // see parseSimBatterySettings). An empty choice picks the first
@@ -18,5 +20,9 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
 // The battery identity a power backend carries itself (the simulated
 // battery), or null: the system's identity sources answer then.
 BatteryIdentitySource* ownBatteryIdentity(PowerSource& power);
+
+// A simulated battery that holds its charge while idle drains while a test
+// of session runs; other power sources are left alone.
+void drainDuringTests(PowerSource& power, TestSession& session);
 
 } // namespace ampero

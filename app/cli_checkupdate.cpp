@@ -46,7 +46,8 @@ int runCheckUpdate(const CliOptions& /*options*/)
     const UpdateState state = answer.value_or(UpdateState {});
     switch (state.outcome) {
     case UpdateState::Unreachable:
-        printLine(stderr, QStringLiteral("ampero: the update server cannot be reached: ") + url);
+        // Why, then where: "...could not be reached: the connection was refused. URL"
+        printLine(stderr, QStringLiteral("ampero: ") + unreachableText(state) + QLatin1Char(' ') + url);
         return 3;
     case UpdateState::Unreadable:
         printLine(stderr, QStringLiteral("ampero: the update information could not be read: ") + url);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/backends.h"
 #include "app/cli.h"
 #include "app/report.h"
 #include "app/systemservices.h"
@@ -226,7 +227,8 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     TerminalChart chart;
     TerminalDialogs dialogs(file, err);
     TerminalTestingWindow testing;
-    SystemClock clock;
+    SystemClock systemClock;
+    const Clock& clock = services.clock ? *services.clock : systemClock;
     CpuLoadWorkers realLoad;
     LoadWorkers& load = services.load ? *services.load : realLoad;
 
@@ -234,6 +236,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
     session.powerWatcher().watchResume(services.systemEvents);
+    drainDuringTests(power, session);
     CompanionRecorder companion(session, power, services.machine);
     companion.setBatteryInfo(services.battery);
     session.setShowResultsWindow([&](const QString&, const std::function<void()>& closed) {
@@ -308,7 +311,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         return 2; // the start failed; its error is already printed
     output.line(phrase("testing... (%1, %2): ")
                     .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
-                        options.noLoad ? phrase("no load CPU") : phrase("full CPU load"))
+                        options.noLoad ? phrase("no CPU load") : phrase("full CPU load"))
                     .toLocal8Bit()
         + file);
     if (!over)
@@ -334,6 +337,7 @@ int runTerminalTest(const CliOptions& options)
     Processor& processor = *system->processor;
     TerminalTestServices services;
     services.systemEvents = system->systemEvents.get();
+    services.clock = system->clock.get();
     services.inhibitor = system->inhibitor.get();
     services.load = system->load.get();
     services.measureCpuClock = [&processor] { return measureCpuClock(processor); };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/guiprogram.h"
 
+#include "app/backends.h"
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
 #include "core/phrases.h"
@@ -42,7 +43,8 @@ struct GuiProgram::Parts {
         , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
         , updateMessages(&mainWindow)
         , heldUpdateMessages(updateMessages)
-        , web(*s.http, heldUpdateMessages, *s.urlOpener)
+        , downloadOpener(*s.urlOpener, &mainWindow)
+        , web(*s.http, heldUpdateMessages, downloadOpener)
         , resultsOnStart(*mainWindow.loadResultsTimer(), mainWindow, &mainWindow, *s.urlOpener,
               [this] { mainWindow.saveChart(); })
         , sessionEnd({ [this] { return session.state().mode != TestMode::None; },
@@ -61,6 +63,7 @@ struct GuiProgram::Parts {
     TestSession session;
     UpdateMessages updateMessages;
     HeldUpdatePrompts heldUpdateMessages;
+    AddressFallbackOpener downloadOpener; // the download page: shown when it cannot be opened
     WebActions web;
     CommandLineResults resultsOnStart;
     SessionEnd sessionEnd;
@@ -224,6 +227,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     // Power notices, and resumes from sleep, run the broadcast rule.
     p.session.powerWatcher().watchResume(services.systemEvents);
+    drainDuringTests(*services.power, p.session);
 
     // The running test's power on the chart.
     QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &mainWindow, &MainWindow::addPowerPoint);

@@ -17,9 +17,11 @@
 #include "platform/net/qthttpclient.h"
 #include "platform/procstattimes.h"
 #include "platform/screenstate.h"
+#include "platform/simpowersource.h"
 #include "platform/sysfsbatteryidentity.h"
 #include "platform/systemevents.h"
 #include "session/loadworker.h"
+#include "session/sessionstate.h"
 #include "ui/desktopurlopener.h"
 
 #include <QDBusConnection>
@@ -59,6 +61,51 @@ void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
     s.inhibitor = std::make_unique<FakeInhibitor>();
     if (mode == SystemOptions::Mode::Gui)
         s.screen = std::make_unique<FakeScreenState>();
+}
+
+// The simulated laptop's clock: this machine's, on which its simulated
+// suspends count as time spent suspended, as a real suspend does.
+class SimulatedMachineClock final : public Clock {
+public:
+    double localNow() const override { return m_system.localNow(); }
+    int64_t gapNowMs() const override { return m_system.gapNowMs() + m_sleptMs; }
+    int64_t monotonicNowMs() const override { return m_system.monotonicNowMs(); }
+    void sleep(int64_t ms) { m_sleptMs += ms; }
+
+private:
+    SystemClock m_system;
+    int64_t m_sleptMs = 0;
+};
+
+// How long the simulated laptop sleeps when its battery is empty: long
+// enough for the next tick to see a sleep.
+constexpr int64_t SimulatedSleepMs = 2 * TickGapMs;
+
+// A laptop whose battery is empty suspends. The simulated one does the same
+// through the system events (the system's own notices are passed on), and
+// its clock counts the time asleep; then it wakes, still empty. A test that
+// runs ends at its next tick, as on a laptop.
+void takeCriticalActionWhenEmpty(SystemServices& s, SimPowerSource& sim)
+{
+    auto* events = qobject_cast<FakeSystemEvents*>(s.systemEvents.get());
+    if (!events) {
+        auto fake = std::make_unique<FakeSystemEvents>();
+        SystemEvents* system = s.systemEvents.release();
+        system->setParent(fake.get());
+        QObject::connect(system, &SystemEvents::prepareForSleep, fake.get(), &FakeSystemEvents::emitSleep);
+        QObject::connect(
+            system, &SystemEvents::prepareForShutdown, fake.get(), &FakeSystemEvents::emitShutdown);
+        events = fake.get();
+        s.systemEvents = std::move(fake);
+    }
+    auto clock = std::make_unique<SimulatedMachineClock>();
+    SimulatedMachineClock* machineClock = clock.get();
+    s.clock = std::move(clock);
+    QObject::connect(&sim, &SimPowerSource::emptied, events, [events, machineClock] {
+        events->emitSleep(true);
+        machineClock->sleep(SimulatedSleepMs);
+        events->emitSleep(false);
+    });
 }
 
 void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
@@ -140,6 +187,8 @@ std::unique_ptr<SystemServices> makeSystemServices(const SystemOptions& options,
     if (options.mode == SystemOptions::Mode::Info)
         return s;
     s->clock = std::make_unique<SystemClock>();
+    if (auto* sim = qobject_cast<SimPowerSource*>(s->power.get()))
+        takeCriticalActionWhenEmpty(*s, *sim);
     s->load = std::make_unique<CpuLoadWorkers>();
     if (options.mode == SystemOptions::Mode::Gui) {
         s->http = std::make_unique<QtHttpClient>();

@@ -12,6 +12,7 @@
 
 namespace ampero {
 
+class Clock;
 class Inhibitor;
 
 class LoadWorkers;
@@ -29,6 +30,8 @@ struct TerminalTestServices {
     std::function<void(const QByteArray& path, std::FILE* out)> printResults;
     // The CPU load; the real workers when null.
     LoadWorkers* load = nullptr;
+    // The session's clock; this machine's when null.
+    const Clock* clock = nullptr;
     // Resume notices; without them the clocks are compared.
     SystemEvents* systemEvents = nullptr;
     // Locks that hold off sleep and shutdown while the test runs; none when null.

@@ -231,7 +231,7 @@ int windowRun(const QString& program, const QString& dir, int seconds, MockScree
     // Test > No load CPU, then Test > Normal mode.
     xdotool({ QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150"),
         QStringLiteral("alt+t"), QStringLiteral("o"), QStringLiteral("alt+t"), QStringLiteral("n") });
-    const QString start = findWindow(QStringLiteral("^Testing beginning"));
+    const QString start = findWindow(QStringLiteral("^Start a test"));
     if (!start.isEmpty()) {
         xdotool({ QStringLiteral("mousemove"), QStringLiteral("--window"), start, QStringLiteral("225"),
             QStringLiteral("173") });

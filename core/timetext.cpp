@@ -15,7 +15,9 @@ QString withDays(quint64 days, qint64 msOfDay)
 {
     if (days == 0)
         return timeOfDayText(msOfDay);
-    return QCoreApplication::translate("ampero", "%1 days %2").arg(days).arg(timeOfDayText(msOfDay));
+    const QString text = days == 1 ? QCoreApplication::translate("ampero", "%1 day %2")
+                                   : QCoreApplication::translate("ampero", "%1 days %2");
+    return text.arg(days).arg(timeOfDayText(msOfDay));
 }
 } // namespace
 

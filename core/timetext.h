@@ -8,7 +8,8 @@ namespace ampero {
 // The elapsed-time text of every duration the program shows: a day fraction
 // (1.0 = 24 hours) rounded to the millisecond and written "h:mm:ss" with ":"
 // whatever the locale says. A duration of a day or more keeps its whole days
-// in front: "1 days 1:00:00" for 25 hours (the sentence "%1 days %2" comes from the string table).
+// in front: "1 day 1:00:00" for 25 hours, "2 days 0:00:00" for 48 (the
+// sentences "%1 day %2" and "%1 days %2" come from the string table).
 // Negative inputs read as 0:00:00; a value that is not finite, or of 2^63
 // milliseconds or more (see durationShown), reads "N/A".
 QString elapsedTimeText(double dayFraction);

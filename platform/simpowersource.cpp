@@ -62,6 +62,7 @@ std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, Q
         { "halfway", &SimBatterySettings::halfwayFactor, 0.01, 100 },
     };
     SimBatterySettings s;
+    s.drainWhileIdle = false;
     bool haveSeconds = false;
     QStringList seen;
     const QStringList parts = text.split(QLatin1Char(','));
@@ -98,6 +99,22 @@ std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, Q
             s.seed = static_cast<uint32_t>(seed);
             continue;
         }
+        if (key == QLatin1String("level")) {
+            const int level = value.toInt(&ok);
+            if (!ok || level < 1 || level > 100)
+                return fail(
+                    phrase("The simulated battery's level is a whole number from 1 to 100, not \"%1\".")
+                        .arg(value));
+            s.startLevel = level;
+            continue;
+        }
+        if (key == QLatin1String("drain")) {
+            if (value != QLatin1String("idle") && value != QLatin1String("test"))
+                return fail(
+                    phrase("The simulated battery's drain is \"idle\" or \"test\", not \"%1\".").arg(value));
+            s.drainWhileIdle = value == QLatin1String("idle");
+            continue;
+        }
         const double number = value.toDouble(&ok);
         const auto outOf = [&](double low, double high) {
             return fail(
@@ -117,7 +134,7 @@ std::optional<SimBatterySettings> parseSimBatterySettings(const QString& text, Q
             [&](const Range& r) { return key == QLatin1String(r.key); });
         if (range == std::end(ranges))
             return fail(phrase("The simulated battery has no setting \"%1\"; use capacity, health, voltage, "
-                               "base, load, noise, plateau, end, halfway or seed.")
+                               "base, load, noise, plateau, end, halfway, seed, level or drain.")
                             .arg(key));
         if (!ok || !(number >= range->low && number <= range->high))
             return outOf(range->low, range->high);
@@ -150,6 +167,9 @@ SimPowerSource::SimPowerSource(std::shared_ptr<const Clock> clock, const SimBatt
     , m_startMs(m_clock->gapNowMs())
 {
     m_settings.secondsPerPercent = std::max(1, m_settings.secondsPerPercent);
+    m_settings.startLevel = std::clamp(m_settings.startLevel, 1, 100);
+    m_usedWh = usedWhAtLevel(m_settings.startLevel);
+    m_draining = m_settings.drainWhileIdle;
     m_powerW = powerAt(0, 0);
     update(read());
     connect(&m_timer, &QTimer::timeout, this, &SimPowerSource::checkForChange);
@@ -182,6 +202,11 @@ void SimPowerSource::drawUntil(int64_t ms)
     // A clock that went backwards counts as no time passed.
     if (ms <= m_doneMs)
         return;
+    if (!m_draining) {
+        // Holding the charge: the time passes, nothing is drawn.
+        m_doneMs = ms;
+        return;
+    }
     const double full = m_settings.fullWh();
     const double busy = m_load && m_settings.loadW > 0 ? std::max(0.0, m_load()) : 0.0;
     while (m_doneMs < ms && !isEmpty()) {
@@ -220,6 +245,11 @@ int SimPowerSource::gaugeLevel() const
 PowerStatus SimPowerSource::read()
 {
     drawUntil(std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs));
+    if (isEmpty() && !m_emptiedSent) {
+        // After this reading's notice has gone out.
+        m_emptiedSent = true;
+        QTimer::singleShot(0, this, [this] { Q_EMIT emptied(); });
+    }
     const double full = m_settings.fullWh();
     const double left = std::max(0.0, full - m_usedWh);
     PowerStatus s;
@@ -257,6 +287,19 @@ std::optional<BatteryIdentity> SimPowerSource::firstBattery()
     return b;
 }
 
+double SimPowerSource::usedWhAtLevel(int level) const
+{
+    // The inverse of gaugeLevel(): the energy used when the gauge has just
+    // come down to level.
+    if (level >= 100)
+        return 0;
+    const double g = level;
+    const double tail = (20.0 / m_settings.endFactor) / (80.0 + 20.0 / m_settings.endFactor);
+    const double share = g >= 20 ? tail + (g - 20.0) / 80.0 * (1.0 - tail) : g / 20.0 * tail;
+    const double full = m_settings.fullWh();
+    return full - share * (1.0 - m_settings.plateauPercent / 100.0) * full;
+}
+
 int64_t SimPowerSource::msUntilNextLevel() const
 {
     // The energy used at which the gauge reads one percent less, by the
@@ -266,11 +309,7 @@ int64_t SimPowerSource::msUntilNextLevel() const
     const double power = m_doneMs > 0 ? m_powerW : powerAt(0, 0.0);
     if (level <= 0 || !(power > 0))
         return -1;
-    const double g = level - 1;
-    const double tail = (20.0 / m_settings.endFactor) / (80.0 + 20.0 / m_settings.endFactor);
-    const double share = g >= 20 ? tail + (g - 20.0) / 80.0 * (1.0 - tail) : g / 20.0 * tail;
-    const double full = m_settings.fullWh();
-    const double usedAtNext = full - share * (1.0 - m_settings.plateauPercent / 100.0) * full;
+    const double usedAtNext = usedWhAtLevel(level - 1);
     return static_cast<int64_t>(std::ceil(std::max(0.0, usedAtNext - m_usedWh) / power * 3.6e6));
 }
 
@@ -280,10 +319,11 @@ void SimPowerSource::scheduleNextCheck()
     // varies (noise, load, the half-way step), also at least every
     // ReadingRefreshMs, as a battery's gauge reports its energy and power.
     // Never sooner than the poll interval after this check. A resume shows at
-    // the first wake after it. Once empty nothing changes again.
+    // the first wake after it. Once empty, or while the charge is held,
+    // nothing changes.
     if (m_pollIntervalMs <= 0)
         return;
-    if (isEmpty()) {
+    if (isEmpty() || !m_draining) {
         m_timer.stop();
         return;
     }
@@ -295,6 +335,16 @@ void SimPowerSource::scheduleNextCheck()
         untilNext = std::min<int64_t>(untilNext, ReadingRefreshMs);
     untilNext = std::clamp<int64_t>(untilNext, m_pollIntervalMs, std::numeric_limits<int>::max());
     m_timer.start(static_cast<int>(untilNext));
+}
+
+void SimPowerSource::setDraining(bool on)
+{
+    if (m_settings.drainWhileIdle || on == m_draining)
+        return;
+    // Up to now as it was, from now on as asked.
+    drawUntil(std::max<int64_t>(0, m_clock->gapNowMs() - m_startMs));
+    m_draining = on;
+    scheduleNextCheck();
 }
 
 bool SimPowerSource::checkForChange()

@@ -29,11 +29,16 @@ Readiness readinessOf(const PowerStatus& status)
 
 QString notReadyReason(const PowerStatus& status)
 {
-    if (readinessOf(status) == Readiness::Disabled)
-        return powerModeText(status.line);
+    // No battery first: a machine without one runs on mains as well.
+    if (status.batteries && status.batteries->isEmpty())
+        return QCoreApplication::translate("ampero", "no battery");
+    if (status.line == PowerLine::Mains)
+        return QCoreApplication::translate("ampero", "on AC power");
+    if (status.line != PowerLine::Battery)
+        return QCoreApplication::translate("ampero", "power source unknown");
     if (!status.level)
         return QCoreApplication::translate("ampero", "battery level unknown");
-    return QCoreApplication::translate("ampero", "battery at %1%").arg(*status.level);
+    return QCoreApplication::translate("ampero", "battery below %1%").arg(ReadyThreshold);
 }
 
 QString readinessText(Readiness r)
@@ -148,7 +153,9 @@ void PowerWatcher::check(Check which)
         // While a test runs (or its results are up) the current action is
         // the test's own: "testing...", then how it ended.
         if (which != Check::AfterResults && m_state.mode == TestMode::None)
-            m_view.setActionText(readinessText(r));
+            m_view.setActionText(r == Readiness::Ready
+                    ? readinessText(r)
+                    : readinessText(r) + QStringLiteral(" (") + notReadyReason(s) + QLatin1Char(')'));
         enableTests(r == Readiness::Ready);
         return;
     }

@@ -26,8 +26,10 @@ enum class Readiness {
 Readiness readinessOf(const PowerStatus& status);
 // "ready for test", "not ready for test" or "testing disabled".
 QString readinessText(Readiness r);
-// Why a test may not start, for the refusal: "battery at 9%", "battery level
-// unknown", or the power line's text.
+// Why a test may not start: "no battery", "on AC power", "power source
+// unknown", "battery level unknown" or "battery below 10%". The main window
+// gives it after "not ready for test", and a refused start after its
+// readiness text.
 QString notReadyReason(const PowerStatus& status);
 // "powered by battery", "powered by AC" or "unknown".
 QString powerModeText(PowerLine line);

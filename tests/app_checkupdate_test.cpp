@@ -58,7 +58,7 @@ TEST(CheckUpdateCli, PrintsTheMessageAndTheDownloadPage)
     const CliRun run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.out,
-        QStringLiteral("New version is available: 1.2.0 build #30. Download?\n"
+        QStringLiteral("A new version is available: 1.2.0 build #30. Download it?\n"
                        "https://www.orvex.example/download/ampero%201.2.exe\n"));
     EXPECT_EQ(run.err, QString());
     ASSERT_EQ(server.requests().size(), 2);
@@ -72,7 +72,7 @@ TEST(CheckUpdateCli, NoUpdateAndUnusableAddresses)
     server.serveFile(kVersionPath, bytes({ 1, 1, 1, 23, 0 }));
     CliRun run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, QStringLiteral("You are running latest version of program. No update available.\n"));
+    EXPECT_EQ(run.out, QStringLiteral("You are running the latest version. No update is available.\n"));
 
     // An offered version whose address is no web page: the question alone;
     // the escape bytes the server sent never reach the terminal.
@@ -80,7 +80,7 @@ TEST(CheckUpdateCli, NoUpdateAndUnusableAddresses)
     server.serveFile(kVersionPath, bytes({ 2, 0, 0, 0, static_cast<int>(script.size()) }) + script);
     run = checkUpdate(server.hostAndPort());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, QStringLiteral("New version is available: 2.0.0 build #0. Download?\n"));
+    EXPECT_EQ(run.out, QStringLiteral("A new version is available: 2.0.0 build #0. Download it?\n"));
 }
 
 TEST(CheckUpdateCli, UnreachableServerExitsThree)
@@ -92,6 +92,7 @@ TEST(CheckUpdateCli, UnreachableServerExitsThree)
     EXPECT_EQ(run.out, QString());
     EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QString::fromLatin1(host))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the connection was refused"))) << run.err.toStdString();
 
     LocalHttpServer server;
     server.setResponse(kVersionPath, { LocalHttpServer::Response::Answer, 404, "missing", {} });

@@ -107,6 +107,7 @@ const BadChoice kBadChoices[] = {
     { "sim:", "not \"\"" },
     { "sim:86401", "not \"86401\"" },
     { "sim:30,colour=blue", "The simulated battery has no setting \"colour\"" },
+    { "sim:1,level=0", "The simulated battery's level is a whole number from 1 to 100, not \"0\"" },
     { "sysfs:", "needs a folder after the colon" },
     { "sysfs:/no/such/folder/here", "The power supply folder \"/no/such/folder/here\" does not exist." },
     { "upower:now", "takes no argument" },

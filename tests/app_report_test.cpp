@@ -247,7 +247,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_EQ(o.value(QStringLiteral("mode")).toString() + o.value(QStringLiteral("load")).toString(),
         QStringLiteral("fastnone"));
     EXPECT_EQ(o.value(QStringLiteral("forecast_seconds")).toInteger(), 90061);
-    EXPECT_EQ(o.value(QStringLiteral("forecast_text")).toString(), QStringLiteral("1 days 1:01:01"));
+    EXPECT_EQ(o.value(QStringLiteral("forecast_text")).toString(), QStringLiteral("1 day 1:01:01"));
     EXPECT_EQ(o.value(QStringLiteral("battery_life_seconds")).toDouble(), 15200.0);
     EXPECT_EQ(o.value(QStringLiteral("battery_life_text")).toString(), QStringLiteral("4:13:20"));
     EXPECT_NEAR(o.value(QStringLiteral("forecast_line")).toDouble(), 15199.9998, 0.5e-4);

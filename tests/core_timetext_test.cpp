@@ -25,8 +25,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, TimeText,
     testing::Values(TimeTextCase { "zero", 0, "0:00:00" }, TimeTextCase { "one_second", 1, "0:00:01" },
         TimeTextCase { "hour_minute_second", 3909, "1:05:09" },
         TimeTextCase { "just_under_a_day", 86399, "23:59:59" },
-        TimeTextCase { "one_day", 86400, "1 days 0:00:00" },
-        TimeTextCase { "twenty_five_hours", 90000, "1 days 1:00:00" },
+        TimeTextCase { "one_day", 86400, "1 day 0:00:00" },
+        TimeTextCase { "twenty_five_hours", 90000, "1 day 1:00:00" },
         TimeTextCase { "rounds_to_millisecond_first", 15199.9998, "4:13:20" },
         TimeTextCase { "negative_reads_zero", -5, "0:00:00" },
         TimeTextCase { "hundred_billion_days_shown_whole", 8.64e15, "100000000000 days 0:00:00" },
@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TimeText,
 
 TEST(TimeTextSeconds, KeepsWholeDays)
 {
-    EXPECT_EQ(elapsedTimeTextSeconds(90061), QStringLiteral("1 days 1:01:01"));
+    EXPECT_EQ(elapsedTimeTextSeconds(90061), QStringLiteral("1 day 1:01:01"));
     EXPECT_EQ(elapsedTimeTextSeconds(3725), QStringLiteral("1:02:05"));
     EXPECT_EQ(elapsedTimeTextSeconds(4294967294u), QStringLiteral("49710 days 6:28:14"));
 }

@@ -2,8 +2,8 @@
 # The real program on Xvfb, driven with xdotool: a fast test to its results,
 # SIGTERM and SIGINT during a window test, SIGTERM during a terminal test, a
 # new test after a fast one (no ghost forecast line), the X names of the
-# windows, SIGHUP, a closed output and a full disk in the terminal test, a
-# full disk in the window, and the locks on logind's mock while the results
+# windows, SIGHUP, a closed output, a run to empty and a full disk in the
+# terminal test, a full disk in the window, and the locks on logind's mock while the results
 # show. Pictures and window-titles.txt go to <build>/e2e-screenshots, to be
 # looked at by a person.
 find_program(AMPERO_XVFB Xvfb)

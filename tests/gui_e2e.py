@@ -46,7 +46,7 @@ import urllib.parse
 
 PROGRAM = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
-CASES = sys.argv[3:] or ["fast", "sigterm", "sigint", "terminal", "ghost", "titles", "hup", "pipe", "diskfull", "locks"]
+CASES = sys.argv[3:] or ["fast", "sigterm", "sigint", "terminal", "ghost", "titles", "hup", "pipe", "empty", "diskfull", "locks"]
 MAIN_TITLE = "^Orvex Ampero 1.1$"
 HEADER = 10  # bytes before the first sample of a results file
 
@@ -182,7 +182,7 @@ def start_test_from_menu(main, mode_key, path):
     """Test > Fast mode (f) or Normal mode (n), "Start test", then the file name."""
     focus(main)
     xdo("key", "--delay", "100", "alt+t", mode_key)
-    start = find_window("^Testing beginning")
+    start = find_window("^Start a test")
     if not check(start is not None, "start-test window opens from the menu"):
         return False
     click(start, 225, 173)  # "Start test"
@@ -455,7 +455,7 @@ def case_titles(tmp):
             wait_gone("^Update")
         focus(main)
         xdo("key", "--delay", "100", "alt+t", "f")
-        start = seen("^Testing beginning", "Testing beginning")
+        start = seen("^Start a test", "Start a test")
         if start is None:
             return
         click(start, 225, 173)  # "Start test"
@@ -514,6 +514,20 @@ def case_pipe(tmp):
     if check(r is not None, "report reads the file"):
         check(r["complete"] is True, "file complete after its regular end")
         check(r["forecast_line"] is not None, "the fast test ran to its third level change")
+
+
+def case_empty(tmp):
+    """A normal terminal test on the simulated battery ends by itself: at
+    empty the simulated laptop suspends, as a laptop does."""
+    env = fresh_env(tmp)
+    path = os.path.join(tmp, "empty.apr")
+    run = subprocess.run([PROGRAM, "--run", "normal", "--no-load", "--power-source", "sim:1,level=12",
+                          "--output", path], env=env, capture_output=True, text=True, timeout=60)
+    check(run.returncode == 0, "the test ends as regular at empty: exit %s, %r" % (run.returncode, run.stderr))
+    r = report(path)
+    if check(r is not None, "report reads the file"):
+        check(r["complete"] is True, "file complete")
+        check(10 <= r["samples"] <= 14, "about 12 seconds of samples, got %d" % r["samples"])
 
 
 def case_diskfull(tmp):
@@ -618,7 +632,7 @@ def main():
         with tempfile.TemporaryDirectory(prefix="ampero-e2e-") as tmp:
             {"fast": case_fast, "sigterm": case_sigterm, "sigint": lambda tmp: case_sigterm(tmp, signal.SIGINT),
              "terminal": case_terminal, "ghost": case_ghost,
-             "titles": case_titles, "hup": case_hup, "pipe": case_pipe, "diskfull": case_diskfull,
+             "titles": case_titles, "hup": case_hup, "pipe": case_pipe, "empty": case_empty, "diskfull": case_diskfull,
              "locks": case_locks}[name](tmp)
     if failures:
         print("%d failure(s)" % len(failures))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/simpowersource.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QVariantMap>
 #include <gtest/gtest.h>
@@ -246,6 +247,10 @@ TEST(SimBatterySettings, ParsesSecondsAndKeysAndRefusesTheRest)
         { "seed=-1", "seed is a whole number" },
         { "30,base=10", "not both" },
         { "capacity=5,capacity=6", "setting \"capacity\" is given twice" },
+        { "level=1,drain=idle", nullptr },
+        { "level=101", "level is a whole number from 1 to 100, not \"101\"" },
+        { "level=50.5", "not \"50.5\"" },
+        { "drain=always", "drain is \"idle\" or \"test\", not \"always\"" },
     };
     for (const auto& c : cases) {
         QString error;
@@ -270,6 +275,38 @@ TEST(SimBatterySettings, ParsesSecondsAndKeysAndRefusesTheRest)
     // The least draw on the largest battery lasts beyond any time a status holds.
     const auto longest = parseSimBatterySettings(QStringLiteral("base=0.001,capacity=10000"), nullptr);
     EXPECT_FALSE(SimPowerSource(std::make_shared<FakeClock>(), *longest, {}, 0).status().timeLeft);
+}
+
+// From the command line the battery holds its charge until a test starts,
+// drains during it, holds again after it; empty, it says so once.
+TEST(SimPowerSource, DrainsOnlyDuringTestsAndSaysOnceWhenEmpty)
+{
+    auto clock = std::make_shared<FakeClock>();
+    SimPowerSource sim(clock, *parseSimBatterySettings(QStringLiteral("2,level=50"), nullptr), {}, 0);
+    QSignalSpy emptied(&sim, &SimPowerSource::emptied);
+    const auto levelAfter = [&](int64_t ms) {
+        clock->advanceMs(ms);
+        sim.checkForChange();
+        return sim.status().level;
+    };
+    EXPECT_EQ(levelAfter(0), 50);
+    EXPECT_EQ(levelAfter(600000), 50);
+    sim.setDraining(true);
+    EXPECT_EQ(levelAfter(40000), 30);
+    sim.setDraining(false);
+    EXPECT_EQ(levelAfter(600000), 30);
+    sim.setDraining(true);
+    EXPECT_EQ(levelAfter(60000), 0);
+    EXPECT_EQ(levelAfter(60000), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(emptied.count(), 1);
+
+    // drain=idle: as a battery without a test, from the start.
+    SimPowerSource idle(clock, *parseSimBatterySettings(QStringLiteral("1,drain=idle"), nullptr), {}, 0);
+    idle.setDraining(false);
+    clock->advanceMs(30000);
+    idle.checkForChange();
+    EXPECT_EQ(idle.status().level, 70);
 }
 
 } // namespace

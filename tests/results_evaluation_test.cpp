@@ -115,8 +115,8 @@ TEST(Mark, ValuesAndTexts)
 TEST(ResultsTexts, ForecastPathsAndMail)
 {
     const std::pair<uint32_t, const char*> forecasts[]
-        = { { 4294967295u, "unknown" }, { 4294967294u, "49710 days 6:28:14" }, { 90061, "1 days 1:01:01" },
-              { 86400, "1 days 0:00:00" }, { 3725, "1:02:05" } };
+        = { { 4294967295u, "unknown" }, { 4294967294u, "49710 days 6:28:14" }, { 90061, "1 day 1:01:01" },
+              { 86400, "1 day 0:00:00" }, { 3725, "1:02:05" } };
     for (const auto& [v, text] : forecasts)
         EXPECT_EQ(forecastText(v), QString::fromLatin1(text)) << v;
 
@@ -185,7 +185,7 @@ TEST(Evaluation, WholeFiles)
         { "ten-hour normal test", file(2, 0, 36000, tenHours, true, nullptr, 48000, 500000000000ull),
             "normal", "full", "10:00:00", "10:00:00", "394737 marks", 36001, false },
         { "25 hours keep the day", file(2, 0, 0, falling(100, 1000, 90001), false), "normal", "full",
-            "0:00:00", "1 days 1:00:00", "N/A", 90001, false },
+            "0:00:00", "1 day 1:00:00", "N/A", 90001, false },
         { "sample 255 ends the samples", { 3, 'A', 'P', 'R', 2, 0, 0, 0, 0, 0, 90, 0xFF, 0x10, 0x27, 0, 0 },
             "normal", "full", "0:00:00", "0:00:00", "N/A", 1, false },
         { "recovered without Terminator", recovered, "normal", "full", "unknown", "0:00:03", "N/A", 4,

@@ -519,9 +519,9 @@ TEST_F(SessionTest, PowerIsCheckedAgainWhenTheDialogsClose)
     PowerStatus ac = onBattery(80);
     ac.line = PowerLine::Mains;
     const Row rows[] = {
-        { "charger in", ac, "testing disabled (powered by AC)", "testing disabled" },
-        { "battery fell below 10 %", onBattery(9), "not ready for test (battery at 9%)",
-            "not ready for test" },
+        { "charger in", ac, "testing disabled (on AC power)", "testing disabled" },
+        { "battery fell below 10 %", onBattery(9), "not ready for test (battery below 10%)",
+            "not ready for test (battery below 10%)" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

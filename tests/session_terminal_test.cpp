@@ -114,7 +114,7 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
     EXPECT_EQ(printed, o.output); // the results are printed after a regular end
     const QStringList lines = io.outLines();
     ASSERT_GE(lines.size(), 5);
-    EXPECT_TRUE(lines.first().startsWith("testing... (fast, no load CPU): ")) << lines.first().toStdString();
+    EXPECT_TRUE(lines.first().startsWith("testing... (fast, no CPU load): ")) << lines.first().toStdString();
     EXPECT_TRUE(lines[1].startsWith("0:00:00  level ")) << lines[1].toStdString();
     EXPECT_EQ(lines[lines.size() - 2], "testing completed");
     EXPECT_EQ(lines.last().toUtf8(), o.output);
@@ -281,12 +281,12 @@ TEST_P(TerminalRefusal, ExitsWithTwo)
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminal, TerminalRefusal,
-    ::testing::Values(RefusalCase { "OnAc", "fast", true, PowerLine::Mains, 90,
-                          "ampero: testing disabled (powered by AC)" },
-        RefusalCase {
-            "LineUnknown", "normal", true, PowerLine::Unknown, 90, "ampero: testing disabled (unknown)" },
-        RefusalCase {
-            "LowBattery", "fast", true, PowerLine::Battery, 9, "ampero: not ready for test (battery at 9%)" },
+    ::testing::Values(
+        RefusalCase { "OnAc", "fast", true, PowerLine::Mains, 90, "ampero: testing disabled (on AC power)" },
+        RefusalCase { "LineUnknown", "normal", true, PowerLine::Unknown, 90,
+            "ampero: testing disabled (power source unknown)" },
+        RefusalCase { "LowBattery", "fast", true, PowerLine::Battery, 9,
+            "ampero: not ready for test (battery below 10%)" },
         RefusalCase { "LevelUnknown", "fast", true, PowerLine::Battery, std::nullopt,
             "ampero: not ready for test (battery level unknown)" },
         RefusalCase { "BadMode", "quick", true, PowerLine::Battery, 90,

@@ -63,11 +63,11 @@ TEST(UpdateMessages, InformationBoxOverTheMainWindow)
     SeenBox seen;
     answerNextBox(QStringLiteral("UpdateInfoBox"), &seen, QMessageBox::Ok);
     messages.showInfo(QStringLiteral("Update"),
-        QStringLiteral("You are running latest version of program. No update available."));
+        QStringLiteral("You are running the latest version. No update is available."));
     ASSERT_TRUE(QTest::qWaitFor([&] { return seen.seen; }));
     EXPECT_EQ(seen.objectName, QStringLiteral("UpdateInfoBox"));
     EXPECT_EQ(seen.title, QStringLiteral("Update"));
-    EXPECT_EQ(seen.text, QStringLiteral("You are running latest version of program. No update available."));
+    EXPECT_EQ(seen.text, QStringLiteral("You are running the latest version. No update is available."));
     EXPECT_EQ(seen.icon, QMessageBox::Information);
     EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(seen.parent, &main);
@@ -106,7 +106,7 @@ TEST(UpdateMessages, WholeCheckWithRealBoxes)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !opener.opened.isEmpty(); }));
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.title, QStringLiteral("Update"));
-    EXPECT_EQ(seen.text, QStringLiteral("New version is available: 1.2.0 build #30. Download?"));
+    EXPECT_EQ(seen.text, QStringLiteral("A new version is available: 1.2.0 build #30. Download it?"));
     EXPECT_EQ(opener.opened, QStringList { QString::fromLatin1(page) });
 }
 

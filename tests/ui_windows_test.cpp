@@ -5,6 +5,7 @@
 #include "results/evaluation.h"
 #include "support/modaldriver.h"
 #include "ui/aboutdialog.h"
+#include "ui/addressfallback.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/mainwindow.h"
@@ -80,7 +81,7 @@ TEST(MainWindow, CaptionsAndLabelsAtDesign)
     const struct {
         const char* name;
         const char* title;
-    } groups[] = { { "chartGroup", " Process graph " }, { "powerGroup", " Power system information " },
+    } groups[] = { { "chartGroup", " Battery level graph " }, { "powerGroup", " Power system information " },
         { "modeGroup", " Mode " }, { "processorGroup", " Processor information " } };
     for (const auto& g : groups) {
         auto* box = w.findChild<QGroupBox*>(QString::fromLatin1(g.name));
@@ -119,7 +120,7 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
                 "clearComparisonAction=C&lear comparison, normalizeCurvesAction=Curves by share of battery "
                 "&life, -, exitAction=&Exit"),
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
-                           "noLoadAction=N&o load CPU, "
+                           "noLoadAction=N&o CPU load, "
                            "showPowerAction=Show &power on chart"),
             QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for updates..., -, "
                            "aboutAction=&About..."),
@@ -293,15 +294,15 @@ TEST(StartTestWindow, LayoutAndTexts)
 {
     StartTestDialog t;
     t.setTexts(QStringLiteral("fast"), QStringLiteral("none"));
-    EXPECT_EQ(t.windowTitle(), QStringLiteral("Testing beginning"));
+    EXPECT_EQ(t.windowTitle(), QStringLiteral("Start a test"));
     EXPECT_EQ(t.size(), QSize(351, 194));
     EXPECT_EQ(t.minimumSize(), t.maximumSize()); // cannot be resized
     EXPECT_FALSE(t.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(t.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(labelText(&t, "testModeLabel"), QStringLiteral("fast"));
     EXPECT_EQ(labelText(&t, "loadLabel"), QStringLiteral("none"));
-    EXPECT_TRUE(
-        labelText(&t, "instructionsLabel").contains(QStringLiteral("press button \"Start test\" and")));
+    // It asks for a file name, not a folder.
+    EXPECT_TRUE(labelText(&t, "instructionsLabel").contains(QStringLiteral("choose a file name")));
     auto* start = t.findChild<QPushButton*>(QStringLiteral("startButton"));
     auto* cancel = t.findChild<QPushButton*>(QStringLiteral("cancelButton"));
     EXPECT_EQ(start->geometry(), QRect(184, 161, 82, 25));
@@ -440,9 +441,21 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     Q_EMIT a.findChild<QLabel*>(QStringLiteral("linkLabel"))
         ->linkActivated(QStringLiteral("https://www.orvex.example"));
     EXPECT_EQ(opener.opened, QStringList { QStringLiteral("https://www.orvex.example") });
-    opener.result = false; // a failed open is ignored
+    opener.result = false; // a failed open shows the address
     a.openLink(QStringLiteral("https://www.orvex.example"));
     EXPECT_EQ(opener.opened.size(), 2);
+    auto* box = a.findChild<QMessageBox*>(QStringLiteral("AddressBox"));
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("https://www.orvex.example")));
+    delete box;
+
+    // The update check's download page takes the same way.
+    AddressFallbackOpener download(opener, &a);
+    EXPECT_FALSE(download.openUrl(QUrl(QStringLiteral("https://www.orvex.example/get"))));
+    box = a.findChild<QMessageBox*>(QStringLiteral("AddressBox"));
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("https://www.orvex.example/get")));
+    delete box;
 
     // The licence link shows the GPL shipped with the program, not a web page.
     EXPECT_FALSE(labelText(&a, "copyrightLabel").contains(QStringLiteral("All rights reserved")));
@@ -450,7 +463,7 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     auto* licence = a.findChild<QMessageBox*>(QStringLiteral("LicenceBox"));
     ASSERT_TRUE(licence);
     EXPECT_TRUE(licence->detailedText().contains(QStringLiteral("GNU GENERAL PUBLIC LICENSE")));
-    EXPECT_EQ(opener.opened.size(), 2);
+    EXPECT_EQ(opener.opened.size(), 3);
 }
 
 TEST(AboutWindow, EachAboutIsANewWindow)
@@ -523,7 +536,7 @@ TEST(SaveDialogs, SettingsOfBothDialogs)
     EXPECT_TRUE(report->testOption(QFileDialog::HideNameFilterDetails));
     std::unique_ptr<QFileDialog> picture(makeSaveGraphDialog(&owner));
     EXPECT_EQ(picture->objectName(), QStringLiteral("saveGraphDialog"));
-    EXPECT_EQ(picture->windowTitle(), QStringLiteral("Saving graph"));
+    EXPECT_EQ(picture->windowTitle(), QStringLiteral("Save graph"));
     EXPECT_EQ(picture->defaultSuffix(), QStringLiteral("bmp"));
     EXPECT_FALSE(picture->testOption(QFileDialog::DontConfirmOverwrite));
 }

@@ -23,7 +23,7 @@ namespace {
 
 const QByteArray kVersionPath = "/update/ampero.ver";
 const ProgramVersion kRunning { 1, 1, 1, 23 };
-const QString kLatest = QStringLiteral("You are running latest version of program. No update available.");
+const QString kLatest = QStringLiteral("You are running the latest version. No update is available.");
 
 QByteArray record(const std::array<int, 4>& version, const QByteArray& url)
 {
@@ -97,13 +97,15 @@ TEST_P(UpdateOffer, ServerVersionAgainstRunning)
 INSTANTIATE_TEST_SUITE_P(Versions, UpdateOffer,
     testing::Values(OfferCase { "same_1_1_1_23", { 1, 1, 1, 23 }, nullptr },
         OfferCase {
-            "build_1_1_1_24", { 1, 1, 1, 24 }, "New version is available: 1.1.1 build #24. Download?" },
+            "build_1_1_1_24", { 1, 1, 1, 24 }, "A new version is available: 1.1.1 build #24. Download it?" },
         OfferCase {
-            "release_1_1_2_0", { 1, 1, 2, 0 }, "New version is available: 1.1.2 build #0. Download?" },
-        OfferCase { "minor_1_2_0_0", { 1, 2, 0, 0 }, "New version is available: 1.2.0 build #0. Download?" },
-        OfferCase { "major_2_0_0_0", { 2, 0, 0, 0 }, "New version is available: 2.0.0 build #0. Download?" },
+            "release_1_1_2_0", { 1, 1, 2, 0 }, "A new version is available: 1.1.2 build #0. Download it?" },
         OfferCase {
-            "question_1_2_0_30", { 1, 2, 0, 30 }, "New version is available: 1.2.0 build #30. Download?" },
+            "minor_1_2_0_0", { 1, 2, 0, 0 }, "A new version is available: 1.2.0 build #0. Download it?" },
+        OfferCase {
+            "major_2_0_0_0", { 2, 0, 0, 0 }, "A new version is available: 2.0.0 build #0. Download it?" },
+        OfferCase { "question_1_2_0_30", { 1, 2, 0, 30 },
+            "A new version is available: 1.2.0 build #30. Download it?" },
         OfferCase { "older_1_0_9_99", { 1, 0, 9, 99 }, nullptr },
         OfferCase { "older_0_255_255_255", { 0, 255, 255, 255 }, nullptr },
         OfferCase { "older_build_1_1_1_22", { 1, 1, 1, 22 }, nullptr },
@@ -116,8 +118,8 @@ TEST_F(UpdateCheck, NoMeansTheDownloadPageStaysClosed)
     server.serveFile(kVersionPath, record({ 2, 0, 0, 0 }, "http://www.orvex.example/"));
     prompts.answer = false;
     check();
-    expectOnlyMessage(
-        QStringLiteral("question"), QStringLiteral("New version is available: 2.0.0 build #0. Download?"));
+    expectOnlyMessage(QStringLiteral("question"),
+        QStringLiteral("A new version is available: 2.0.0 build #0. Download it?"));
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 
@@ -177,8 +179,8 @@ TEST_F(UpdateCheck, RedirectIsReachableAndFollowedForTheDownload)
     server.serveFile("/mirror/ampero.ver", record({ 1, 1, 2, 0 }, "http://www.orvex.example/"));
     EXPECT_TRUE(reachable(server.url(QString::fromLatin1(kVersionPath))));
     check();
-    expectOnlyMessage(
-        QStringLiteral("question"), QStringLiteral("New version is available: 1.1.2 build #0. Download?"));
+    expectOnlyMessage(QStringLiteral("question"),
+        QStringLiteral("A new version is available: 1.1.2 build #0. Download it?"));
     EXPECT_EQ(opener.opened, QStringList { QStringLiteral("http://www.orvex.example/") });
 }
 
@@ -201,8 +203,8 @@ TEST_F(UpdateCheck, ShortAndLongVersionFiles)
     // Four bytes: a version and no address; Yes opens nothing.
     server.serveFile(kVersionPath, bytes({ 1, 1, 1, 24 }));
     check();
-    expectOnlyMessage(
-        QStringLiteral("question"), QStringLiteral("New version is available: 1.1.1 build #24. Download?"));
+    expectOnlyMessage(QStringLiteral("question"),
+        QStringLiteral("A new version is available: 1.1.1 build #24. Download it?"));
     EXPECT_TRUE(opener.opened.isEmpty());
 
     // An empty file reads as 0.0.0.0: not newer.
@@ -218,8 +220,8 @@ TEST_F(UpdateCheck, ShortAndLongVersionFiles)
     ASSERT_EQ(address.size(), kDownloadUrlMax);
     server.serveFile(kVersionPath, bytes({ 1, 2, 0, 0, 255 }) + address + QByteArray(4000, 'b'));
     check();
-    expectOnlyMessage(
-        QStringLiteral("question"), QStringLiteral("New version is available: 1.2.0 build #0. Download?"));
+    expectOnlyMessage(QStringLiteral("question"),
+        QStringLiteral("A new version is available: 1.2.0 build #0. Download it?"));
     EXPECT_EQ(opener.opened, QStringList { QString::fromLatin1(address) });
 }
 
@@ -241,7 +243,7 @@ TEST_F(UpdateCheck, OnlyWebAddressesAreOpened)
         server.serveFile(kVersionPath, record({ 2, 0, 0, 0 }, address));
         check();
         expectOnlyMessage(QStringLiteral("question"),
-            QStringLiteral("New version is available: 2.0.0 build #0. Download?"));
+            QStringLiteral("A new version is available: 2.0.0 build #0. Download it?"));
         EXPECT_TRUE(opener.opened.isEmpty()) << address;
     }
 }

@@ -98,16 +98,15 @@ TEST(UpdateTexts, QuestionAndMessage)
         std::array<int, 4> version;
         const char* text;
     } rows[] = {
-        { { 1, 2, 0, 30 }, "New version is available: 1.2.0 build #30. Download?" },
-        { { 2, 0, 0, 0 }, "New version is available: 2.0.0 build #0. Download?" },
-        { { 255, 255, 255, 255 }, "New version is available: 255.255.255 build #255. Download?" },
+        { { 1, 2, 0, 30 }, "A new version is available: 1.2.0 build #30. Download it?" },
+        { { 2, 0, 0, 0 }, "A new version is available: 2.0.0 build #0. Download it?" },
+        { { 255, 255, 255, 255 }, "A new version is available: 255.255.255 build #255. Download it?" },
     };
     for (const auto& row : rows)
         EXPECT_EQ(updateQuestionText(parseUpdateInfo(
                       bytes({ row.version[0], row.version[1], row.version[2], row.version[3] }))),
             QString::fromLatin1(row.text));
-    EXPECT_EQ(
-        noUpdateText(), QStringLiteral("You are running latest version of program. No update available."));
+    EXPECT_EQ(noUpdateText(), QStringLiteral("You are running the latest version. No update is available."));
     EXPECT_EQ(updateCaption(), QStringLiteral("Update"));
 }
 

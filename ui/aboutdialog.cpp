@@ -4,6 +4,7 @@
 #include "core/phrases.h"
 #include "core/sitesettings.h"
 #include "platform/urlopener.h"
+#include "ui/addressfallback.h"
 #include "ui/modalwindow.h"
 #include "ui_aboutdialog.h"
 
@@ -47,9 +48,9 @@ AboutDialog::~AboutDialog() = default;
 
 void AboutDialog::openLink(const QString& link)
 {
-    // Whether the desktop could open it is not reported.
+    // A desktop that cannot open it shows the address instead.
     if (m_urlOpener)
-        m_urlOpener->openUrl(QUrl(link, QUrl::StrictMode));
+        openOrShowAddress(*m_urlOpener, QUrl(link, QUrl::StrictMode), link, this);
     // Opened from the keyboard too, the page is opened once: Enter is OK's again.
     ui->okButton->setFocus(Qt::OtherFocusReason);
 }

@@ -52,13 +52,13 @@ QStringList nameFiltersFromPairs(const QString& pairs)
 QFileDialog* makeSaveReportDialog(QWidget* parent)
 {
     return makeDialog(parent, "saveReportDialog", QCoreApplication::translate("ampero", "Save report"),
-        QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|Все файлы|*.*"), QStringLiteral("apr"),
+        QStringLiteral("Orvex Ampero Results Files (*.APR)|*.apr|All files|*.*"), QStringLiteral("apr"),
         QStringLiteral("results"));
 }
 
 QFileDialog* makeSaveGraphDialog(QWidget* parent)
 {
-    return makeDialog(parent, "saveGraphDialog", QCoreApplication::translate("ampero", "Saving graph"),
+    return makeDialog(parent, "saveGraphDialog", QCoreApplication::translate("ampero", "Save graph"),
         QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
 }
 

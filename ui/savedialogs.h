@@ -19,7 +19,7 @@ QStringList nameFiltersFromPairs(const QString& pairs);
 
 // the save-report dialog: "Save report", initial name "results", extension apr.
 QFileDialog* makeSaveReportDialog(QWidget* parent);
-// the save-graph dialog: "Saving graph", initial name "graph.bmp", extension bmp.
+// the save-graph dialog: "Save graph", initial name "graph.bmp", extension bmp.
 QFileDialog* makeSaveGraphDialog(QWidget* parent);
 
 // Opens a save dialog modally and returns; chosen gets the chosen path, or

@@ -51,7 +51,8 @@ bool isNewerVersion(const UpdateInfo& server, const ProgramVersion& running)
 
 QString updateQuestionText(const UpdateInfo& server)
 {
-    return QCoreApplication::translate("ampero", "New version is available: %1.%2.%3 build #%4. Download?")
+    return QCoreApplication::translate(
+        "ampero", "A new version is available: %1.%2.%3 build #%4. Download it?")
         .arg(server.newMajor)
         .arg(server.newMinor)
         .arg(server.newRelease)
@@ -61,7 +62,7 @@ QString updateQuestionText(const UpdateInfo& server)
 QString noUpdateText()
 {
     return QCoreApplication::translate(
-        "ampero", "You are running latest version of program. No update available.");
+        "ampero", "You are running the latest version. No update is available.");
 }
 
 QString updateCaption()

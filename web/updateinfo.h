@@ -46,9 +46,9 @@ ProgramVersion runningVersion();
 // differs decides.
 bool isNewerVersion(const UpdateInfo& server, const ProgramVersion& running);
 
-// "New version is available: 1.2.0 build #30. Download?"
+// "A new version is available: 1.2.0 build #30. Download it?"
 QString updateQuestionText(const UpdateInfo& server);
-// "You are running latest version of program. No update available."
+// "You are running the latest version. No update is available."
 QString noUpdateText();
 // "Update": the caption of both message boxes.
 QString updateCaption();

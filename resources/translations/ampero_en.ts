@@ -54,10 +54,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source> Process graph </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source> Power system information </source>
         <translation type="unfinished"></translation>
     </message>
@@ -170,10 +166,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>N&amp;o load CPU</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Show &amp;power on chart</source>
         <translation type="unfinished"></translation>
     </message>
@@ -201,6 +193,14 @@
         <source>Check for updates...</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source> Battery level graph </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N&amp;o CPU load</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ResultsWindow</name>
@@ -222,14 +222,6 @@
     </message>
     <message>
         <source>Test mode:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Load CPU:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> Time of battery </source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -284,23 +276,19 @@
         <source>Send report</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>CPU load:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Battery life </source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StartTestDialog</name>
     <message>
-        <source>Testing beginning</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The program is ready for testing of the battery of your laptop. You have chosen following parameters of testing</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Test mode:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Load CPU:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -312,15 +300,27 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>If all parameters are established rightly, press button &quot;Start test&quot; and to you it will be offered to specify folder for saving of test report. Also you can cancel testing.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Start test</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start a test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program is ready to test your laptop&apos;s battery. You have chosen these settings:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CPU load:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>If these settings are right, press &quot;Start test&quot;, then choose a file name for the test report. You can also cancel the test.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -407,19 +407,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>You are running latest version of program. No update available.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Update</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Save report</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Saving graph</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -467,10 +459,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>no load CPU</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>full CPU load</source>
         <translation type="unfinished"></translation>
     </message>
@@ -487,10 +475,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>battery at %1%</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>The file is incomplete: the test did not end normally, so it has no work count, capacity or level-change times.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -500,10 +484,6 @@
     </message>
     <message>
         <source>%1 mark%2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>New version is available: %1.%2.%3 build #%4. Download?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -548,10 +528,6 @@
     </message>
     <message>
         <source>The simulated battery&apos;s setting &quot;%1&quot; takes a number from %2 to %3, not &quot;%4&quot;.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The simulated battery has no setting &quot;%1&quot;; use capacity, health, voltage, base, load, noise, plateau, end, halfway or seed.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -716,6 +692,54 @@
     </message>
     <message>
         <source>No program on this desktop could open it. You can open it by hand:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 day %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery&apos;s level is a whole number from 1 to 100, not &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery&apos;s drain is &quot;idle&quot; or &quot;test&quot;, not &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The simulated battery has no setting &quot;%1&quot;; use capacity, health, voltage, base, load, noise, plateau, end, halfway, seed, level or drain.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A new version is available: %1.%2.%3 build #%4. Download it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You are running the latest version. No update is available.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>on AC power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>power source unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>battery below %1%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save graph</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no CPU load</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -22,13 +22,15 @@ struct CheckCase {
 };
 
 inline const CheckCase kStartupChecks[] = {
-    { "BatteryAt9", PowerLine::Battery, 9, "powered by battery", "9%", "not ready for test", false },
+    { "BatteryAt9", PowerLine::Battery, 9, "powered by battery", "9%",
+        "not ready for test (battery below 10%)", false },
     { "BatteryAt10", PowerLine::Battery, 10, "powered by battery", "10%", "ready for test", true },
-    { "BatteryAt0", PowerLine::Battery, 0, "powered by battery", "0%", "not ready for test", false },
+    { "BatteryAt0", PowerLine::Battery, 0, "powered by battery", "0%",
+        "not ready for test (battery below 10%)", false },
     { "BatteryFull", PowerLine::Battery, 100, "powered by battery", "100%", "ready for test", true },
     // No sample could be taken: a test may not start.
     { "BatteryLevelUnknown", PowerLine::Battery, std::nullopt, "powered by battery", "255%",
-        "not ready for test", false },
+        "not ready for test (battery level unknown)", false },
     // On AC the level label keeps its design-time "0%".
     { "OnAc", PowerLine::Mains, 80, "powered by AC", "0%", "testing disabled", false },
     { "LineUnknown", PowerLine::Unknown, 80, "unknown", "0%", "testing disabled", false },
