@@ -311,7 +311,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         return 2; // the start failed; its error is already printed
     output.line(phrase("testing... (%1, %2): ")
                     .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
-                        options.noLoad ? phrase("no CPU load") : phrase("full CPU load"))
+                        options.noLoad ? phrase("no load CPU") : phrase("full CPU load"))
                     .toLocal8Bit()
         + file);
     if (!over)

@@ -114,7 +114,7 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
     EXPECT_EQ(printed, o.output); // the results are printed after a regular end
     const QStringList lines = io.outLines();
     ASSERT_GE(lines.size(), 5);
-    EXPECT_TRUE(lines.first().startsWith("testing... (fast, no CPU load): ")) << lines.first().toStdString();
+    EXPECT_TRUE(lines.first().startsWith("testing... (fast, no load CPU): ")) << lines.first().toStdString();
     EXPECT_TRUE(lines[1].startsWith("0:00:00  level ")) << lines[1].toStdString();
     EXPECT_EQ(lines[lines.size() - 2], "testing completed");
     EXPECT_EQ(lines.last().toUtf8(), o.output);

@@ -120,7 +120,7 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
                 "clearComparisonAction=C&lear comparison, normalizeCurvesAction=Curves by share of battery "
                 "&life, -, exitAction=&Exit"),
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
-                           "noLoadAction=N&o CPU load, "
+                           "noLoadAction=N&o load CPU, "
                            "showPowerAction=Show &power on chart"),
             QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for updates..., -, "
                            "aboutAction=&About..."),

@@ -198,7 +198,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>N&amp;o CPU load</source>
+        <source>N&amp;o load CPU</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -277,11 +277,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>CPU load:</source>
+        <source> Battery life </source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source> Battery life </source>
+        <source>Load CPU:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -316,11 +316,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>CPU load:</source>
+        <source>If these settings are right, press &quot;Start test&quot;, then choose a file name for the test report. You can also cancel the test.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>If these settings are right, press &quot;Start test&quot;, then choose a file name for the test report. You can also cancel the test.</source>
+        <source>Load CPU:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -739,7 +739,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>no CPU load</source>
+        <source>no load CPU</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
