@@ -14,6 +14,7 @@
 #include "ui/widgetsessiondialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -554,7 +555,9 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
     EXPECT_FALSE(path->has_value());
 }
 
-TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
+// The file type chosen in the dialog gives the name its extension and the
+// picture its format; BMP is the first.
+TEST(SaveDialogs, SaveGraphWritesTheChosenType)
 {
     QTemporaryDir dir;
     MainWindow w(nullptr);
@@ -562,16 +565,29 @@ TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.addSample(0, 100);
     w.addSample(1.0 / 1440, 99);
-    whenModal(QStringLiteral("saveGraphDialog"), [&](QWidget* d) {
-        static_cast<QFileDialog*>(d)->setDirectory(dir.path());
-        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("curve"));
-        static_cast<QDialog*>(d)->accept();
-    });
-    w.findChild<QAction*>(QStringLiteral("saveGraphAction"))->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath(QStringLiteral("curve.bmp"))); }));
-    const QImage image(dir.filePath(QStringLiteral("curve.bmp")), "BMP");
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), w.chart()->size());
+    for (int typesDown : { 0, 1, 2 }) {
+        whenModal(QStringLiteral("saveGraphDialog"), [&](QWidget* d) {
+            static_cast<QFileDialog*>(d)->setDirectory(dir.path());
+            auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; i < typesDown; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("curve"));
+            static_cast<QDialog*>(d)->accept();
+        });
+        w.findChild<QAction*>(QStringLiteral("saveGraphAction"))->trigger();
+        const QString path
+            = dir.filePath(QStringLiteral("curve.") + QStringList { "bmp", "png", "svg" }[typesDown]);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path); })) << path.toStdString();
+        if (typesDown == 2) {
+            QFile svg(path);
+            ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(svg.readAll().contains("<svg"));
+            continue;
+        }
+        const QImage image(path, typesDown == 0 ? "BMP" : "PNG");
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), w.chart()->size());
+    }
 }
 
 TEST(SessionDialogs, ErrorReportShowsTheText)

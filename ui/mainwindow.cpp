@@ -260,11 +260,11 @@ bool MainWindow::saveChartBitmap(const QString& path, QString* error) const
 
 void MainWindow::saveChart()
 {
-    openSaveDialog(makeSaveGraphDialog(this), [this](const QString& path) {
+    openSaveGraphDialog(this, [this](const QString& path, PictureFormat format) {
         if (path.isEmpty())
             return;
         QString error;
-        if (saveChartBitmap(path, &error))
+        if (ui->chart->savePicture(path, format, &error))
             return;
         auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), error, QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("SaveGraphError"));
