@@ -116,7 +116,8 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
         (QStringList {
             // The comparison's items sit in a group of their own.
             QStringLiteral(
-                "&File: saveGraphAction=&Save graph..., -, compareWithAction=&Compare with..., "
+                "&File: openAction=&Open..., =Open &Recent, showResultsAction=S&how results, -, "
+                "saveGraphAction=&Save graph..., -, compareWithAction=&Compare with..., "
                 "clearComparisonAction=C&lear comparison, normalizeCurvesAction=Curves by share of battery "
                 "&life, -, exitAction=&Exit"),
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
@@ -130,6 +131,8 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     EXPECT_EQ(action(w, "noLoadAction")->data().toInt(), 0);
     EXPECT_EQ(action(w, "exitAction")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
     EXPECT_EQ(action(w, "aboutAction")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    EXPECT_EQ(action(w, "openAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(action(w, "showResultsAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
     EXPECT_TRUE(action(w, "noLoadAction")->isCheckable());
     EXPECT_FALSE(action(w, "noLoadAction")->isChecked()); // CPU load on at start
     EXPECT_EQ(plain(action(w, "saveGraphAction")->text()), QStringLiteral("Save graph..."));

@@ -3,6 +3,7 @@
 
 #include "ui/chartwidget.h"
 #include "ui/comparisonwindow.h"
+#include "ui/recentresults.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -35,6 +36,9 @@ void RunComparison::setOwnRun(const QString& path)
 {
     m_ownPath = path;
     m_own.reset();
+    // A file opened while runs are compared takes the own run's place.
+    if (!m_runs.isEmpty())
+        refresh();
 }
 
 ComparisonWindow* RunComparison::tableWindow() const
@@ -51,6 +55,8 @@ void RunComparison::chooseFiles()
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setNameFilters({ tr("Orvex Ampero Results Files (*.apr *.APR)"), tr("All files (*)") });
+    if (const QString folder = lastResultsFolder(); !folder.isEmpty())
+        dialog->setDirectory(folder);
     connect(dialog, &QFileDialog::filesSelected, this, [this](const QStringList& files) { addFiles(files); });
     dialog->open();
 }

@@ -2,6 +2,7 @@
 #include "ui/savedialogs.h"
 
 #include "ui/modalwindow.h"
+#include "ui/recentresults.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -39,6 +40,10 @@ QFileDialog* makeDialog(QWidget* parent, const char* name, const QString& title,
     d->setFileMode(QFileDialog::AnyFile);
     d->setNameFilters(nameFiltersFromPairs(filterPairs));
     d->setDefaultSuffix(suffix);
+    // Where the last results file was, when that folder is still there.
+    const QString folder = lastResultsFolder();
+    if (!folder.isEmpty())
+        d->setDirectory(folder);
     d->selectFile(initialName);
     d->setSizeGripEnabled(true);
     return d;
