@@ -19,6 +19,7 @@
 #include "ui/recentresults.h"
 #include "ui/resultsopener.h"
 #include "ui/runcomparison.h"
+#include "ui/savedialogs.h"
 #include "ui/testprogressdialog.h"
 #include "ui/updatemessages.h"
 #include "ui/usagebars.h"
@@ -230,8 +231,7 @@ struct GuiProgram::Parts {
             dialog->setOption(QFileDialog::DontUseNativeDialog);
             dialog->setFileMode(QFileDialog::ExistingFile);
             dialog->setAcceptMode(QFileDialog::AcceptOpen);
-            dialog->setNameFilters(
-                { phrase("Orvex Ampero Results Files (*.apr *.APR)"), phrase("All files (*)") });
+            dialog->setNameFilters(resultsOpenFilters());
             if (const QString folder = lastResultsFolder(); !folder.isEmpty())
                 dialog->setDirectory(folder);
             QObject::connect(dialog, &QFileDialog::fileSelected, &p.mainWindow,

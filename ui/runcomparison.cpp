@@ -4,6 +4,7 @@
 #include "ui/chartwidget.h"
 #include "ui/comparisonwindow.h"
 #include "ui/recentresults.h"
+#include "ui/savedialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -54,7 +55,7 @@ void RunComparison::chooseFiles()
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilters({ tr("Orvex Ampero Results Files (*.apr *.APR)"), tr("All files (*)") });
+    dialog->setNameFilters(resultsOpenFilters());
     if (const QString folder = lastResultsFolder(); !folder.isEmpty())
         dialog->setDirectory(folder);
     connect(dialog, &QFileDialog::filesSelected, this, [this](const QStringList& files) { addFiles(files); });

@@ -72,6 +72,12 @@ QStringList nameFiltersFromPairs(const QString& pairs)
     return filters;
 }
 
+QStringList resultsOpenFilters()
+{
+    return { QCoreApplication::translate("ampero", "Orvex Ampero Results Files (*.apr *.APR)"),
+        QCoreApplication::translate("ampero", "All files (*)") };
+}
+
 QFileDialog* makeSaveReportDialog(QWidget* parent)
 {
     return makeDialog(parent, "saveReportDialog", QCoreApplication::translate("ampero", "Save report"),

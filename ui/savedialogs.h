@@ -19,6 +19,10 @@ namespace ampero {
 // matches every file, also those without a dot.
 QStringList nameFiltersFromPairs(const QString& pairs);
 
+// The file types of the dialogs that open results files (Open..., Compare
+// with...): results files, then all files.
+QStringList resultsOpenFilters();
+
 // the save-report dialog: "Save report", initial name "results", extension apr.
 QFileDialog* makeSaveReportDialog(QWidget* parent);
 // the save-graph dialog: "Saving graph", initial name "graph.bmp", extension bmp;
