@@ -17,8 +17,10 @@
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/mainwindow.h"
+#include "ui/recentresults.h"
 #include "ui/resultsopener.h"
 #include "ui/runcomparison.h"
+#include "ui/savedialogs.h"
 #include "ui/testprogressdialog.h"
 #include "ui/updatemessages.h"
 #include "ui/usagebars.h"
@@ -27,8 +29,12 @@
 #include "web/updatecheck.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -70,6 +76,8 @@ struct GuiProgram::Parts {
     SessionEndTriggers sessionEndTriggers;
     RunComparison comparison;
     CompanionRecorder companion;
+    RecentResults recent;
+    QString fileOnChart; // the results file the chart shows, empty for none
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
     std::unique_ptr<WindowCover> mainCover;
@@ -150,6 +158,105 @@ struct GuiProgram::Parts {
             [&p] { p.heldUpdateMessages.setHeld(false); });
     }
 
+    // The chart now shows path's results (empty: no file's): Show results
+    // follows it, and a file shown is the latest of Open Recent.
+    void setFileOnChart(const QString& path)
+    {
+        fileOnChart = path;
+        menuFollowsTest();
+        if (!path.isEmpty())
+            recent.add(path);
+    }
+
+    // No file opens while a test runs, nor while its results window shows.
+    void menuFollowsTest()
+    {
+        const bool idle = session.state().mode == TestMode::None;
+        mainWindow.setOpenEnabled(idle);
+        mainWindow.setShowResultsEnabled(idle && !fileOnChart.isEmpty());
+    }
+
+    // Open..., Open Recent and Show results: the file's results on the chart
+    // and in their window, as for a file named on the command line; when it
+    // cannot be shown, a message says why. Never during a test.
+    void openResults(const QString& path)
+    {
+        if (session.state().mode != TestMode::None || path.isEmpty())
+            return;
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        if (!QFileInfo::exists(absolute) && recent.files().contains(absolute)) {
+            recent.remove(absolute);
+            showOpenProblem(phrase("%1 no longer exists. It has been removed from the recent files.")
+                                .arg(QDir::toNativeSeparators(absolute)));
+            return;
+        }
+        ResultsProblem problem;
+        bool shown = false;
+        try {
+            shown = showResultsWindow(
+                absolute, mainWindow, &mainWindow, *services.urlOpener, [this] { mainWindow.saveChart(); },
+                {}, &problem);
+        } catch (const std::exception& e) {
+            problem.failure = QString::fromLocal8Bit(e.what());
+        }
+        if (shown) {
+            comparison.setOwnRun(absolute);
+            setFileOnChart(absolute);
+            return;
+        }
+        if (!problem.rejected) {
+            // The chart was cleared.
+            comparison.setOwnRun({});
+            setFileOnChart({});
+        }
+        if (problem.failure.isEmpty())
+            problem.failure = phrase("the results cannot be shown");
+        showOpenProblem(phrase("%1: %2").arg(QDir::toNativeSeparators(absolute), problem.failure));
+    }
+
+    void showOpenProblem(const QString& text)
+    {
+        auto* box = new QMessageBox(
+            QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::Ok, &mainWindow);
+        box->setObjectName(QStringLiteral("OpenResultsMessage"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+
+    // Open..., Open Recent, Show results, and the recent files.
+    void connectFileMenu()
+    {
+        Parts& p = *this;
+        QObject::connect(&mainWindow, &MainWindow::openRequested, &mainWindow, [&p] {
+            auto* dialog = new QFileDialog(&p.mainWindow, phrase("Open results"));
+            dialog->setObjectName(QStringLiteral("OpenResultsDialog"));
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->setOption(QFileDialog::DontUseNativeDialog);
+            dialog->setFileMode(QFileDialog::ExistingFile);
+            dialog->setAcceptMode(QFileDialog::AcceptOpen);
+            dialog->setNameFilters(resultsOpenFilters());
+            if (const QString folder = lastResultsFolder(); !folder.isEmpty())
+                dialog->setDirectory(folder);
+            QObject::connect(dialog, &QFileDialog::fileSelected, &p.mainWindow,
+                [&p](const QString& path) { p.openResults(path); });
+            dialog->open();
+        });
+        QObject::connect(&mainWindow, &MainWindow::openRecentRequested, &mainWindow,
+            [&p](const QString& path) { p.openResults(path); });
+        QObject::connect(&mainWindow, &MainWindow::showResultsRequested, &mainWindow,
+            [&p] { p.openResults(p.fileOnChart); });
+        QObject::connect(&mainWindow, &MainWindow::clearRecentRequested, &recent, [&p] { p.recent.clear(); });
+        QObject::connect(&recent, &RecentResults::changed, &mainWindow,
+            [&p] { p.mainWindow.setRecentFiles(p.recent.files()); });
+        mainWindow.setRecentFiles(recent.files());
+        QObject::connect(&resultsOnStart, &CommandLineResults::opened, &mainWindow,
+            [&p](const QString& path) { p.setFileOnChart(QFileInfo(path).absoluteFilePath()); });
+        // A test clears the chart; the menu takes no files until it has ended.
+        QObject::connect(&session, &TestSession::testStarted, &mainWindow, [&p] { p.setFileOnChart({}); });
+        QObject::connect(&session, &TestSession::testEnded, &mainWindow, [&p] { p.menuFollowsTest(); });
+        QObject::connect(&session, &TestSession::resultsClosed, &mainWindow, [&p] { p.menuFollowsTest(); });
+    }
+
     void tickTaken()
     {
         if (!usageTimerWaitsForTick)
@@ -169,10 +276,13 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     p.session.setMeasureCpuClock([&p] { return measureCpuClock(*p.services.processor); });
     p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {
         p.comparison.setOwnRun(path);
-        if (!showResultsWindow(
+        if (showResultsWindow(
                 path, p.mainWindow, &p.mainWindow, *p.services.urlOpener, [&p] { p.mainWindow.saveChart(); },
-                closed))
+                closed)) {
+            p.setFileOnChart(QFileInfo(path).absoluteFilePath());
+        } else {
             closed();
+        }
     });
 
     StartupSteps steps;
@@ -250,6 +360,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,
         [&p](TestMode mode) { p.session.startTest(mode); });
     p.connectHelpMenu();
+    p.connectFileMenu();
 
     // A results file named on the command line opens once the window is up;
     // further files are compared with it.

@@ -28,11 +28,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -180,8 +184,11 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     QObject::connect(&program->session(), &TestSession::sampleTaken, &main,
         [this](double, int level) { power.setLevel(level - 1); });
     bool lockedDuringTest = false;
-    QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [this, &lockedDuringTest] {
+    bool filesOpenDuringTest = true;
+    QObject::connect(&program->session(), &TestSession::sampleTaken, &main, [&, this] {
         lockedDuringTest = inhibitor.holdsDelayLock() && inhibitor.holdsIdleLock();
+        filesOpenDuringTest
+            = menu(*program, "openAction")->isEnabled() || menu(*program, "showResultsAction")->isEnabled();
     });
     // Every tick runs on the application's one event loop, not in a modal
     // loop of the testing window's or of anything else.
@@ -214,6 +221,10 @@ TEST_F(GuiProgramTest, FastTestFromTheMenuToItsResults)
     EXPECT_EQ(seen.forecastLine.at(1).y(), 0.0);
     EXPECT_GE(seen.curvePoints, 2);
     EXPECT_TRUE(lockedDuringTest);
+    EXPECT_FALSE(filesOpenDuringTest);
+    EXPECT_TRUE(menu(*program, "showResultsAction")->isEnabled()) << "the test's file is on the chart";
+    EXPECT_EQ(QSettings().value(QStringLiteral("recentResults")).toStringList().value(0),
+        dir.filePath(QStringLiteral("fast run.apr")));
     EXPECT_FALSE(inhibitor.holdsDelayLock());
     EXPECT_FALSE(inhibitor.holdsIdleLock());
 
@@ -589,6 +600,80 @@ TEST_F(GuiProgramTest, CommandLineComparesFurtherFilesAndATestStartClearsThem)
     EXPECT_TRUE(chart->series(ChartSeriesRole::Levels)->legend().isEmpty());
     EXPECT_TRUE(program->mainWindow().findChildren<QWidget*>(QStringLiteral("ComparisonWindow")).isEmpty()
         || !program->mainWindow().findChild<QWidget*>(QStringLiteral("ComparisonWindow"))->isVisible());
+}
+
+// File > Open..., Show results and Open Recent, with a file that has gone.
+TEST_F(GuiProgramTest, OpenShowAgainAndOpenRecent)
+{
+    QSettings().clear();
+    const auto write = [this](const QString& name) {
+        std::vector<uint8_t> bytes = encodeResultsHeader(2, 0, 5400);
+        bytes.insert(bytes.end(), { 90, 89, 88 });
+        const std::vector<uint8_t> trailer = encodeResultsTrailer(nullptr, 48000, 0);
+        bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+        return test::writeFile(dir, name,
+            QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    };
+    const QString a = write(QStringLiteral("a.apr"));
+    const QString b = write(QStringLiteral("b.apr"));
+    auto program = start();
+    MainWindow& main = program->mainWindow();
+    EXPECT_FALSE(menu(*program, "showResultsAction")->isEnabled());
+    const auto recent = [&main] {
+        QStringList paths;
+        for (const QAction* action : main.findChildren<QAction*>(QStringLiteral("recentFileAction")))
+            paths << action->data().toString();
+        return paths;
+    };
+    ModalAnswers answers;
+    QStringList shown;
+    answers.on(QStringLiteral("ResultsWindow"), [&shown](QWidget* w) {
+        shown << labelText(*w, "reportFileLabel");
+        static_cast<QDialog*>(w)->reject();
+    });
+    QString next = a;
+    QString startFolder;
+    answers.on(QStringLiteral("OpenResultsDialog"), [&](QWidget* w) {
+        auto* d = static_cast<QFileDialog*>(w);
+        startFolder = d->directory().absolutePath();
+        d->setDirectory(QFileInfo(next).path());
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QFileInfo(next).fileName());
+        static_cast<QDialog*>(d)->accept();
+    });
+    QString message;
+    answers.on(QStringLiteral("OpenResultsMessage"), [&message](QWidget* w) {
+        message = static_cast<QMessageBox*>(w)->text();
+        static_cast<QDialog*>(w)->accept();
+    });
+
+    menu(*program, "openAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 1; }));
+    ASSERT_TRUE(menu(*program, "showResultsAction")->isEnabled());
+    menu(*program, "showResultsAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 2; }));
+    next = b;
+    menu(*program, "openAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 3; }));
+    EXPECT_EQ(shown, (QStringList { "a.apr", "a.apr", "b.apr" }));
+    EXPECT_EQ(startFolder, dir.path()) << "the folder of the last results file";
+    EXPECT_EQ(recent(), (QStringList { b, a }));
+    // A file that is not a results file is named with the reason.
+    next = test::writeFile(dir, QStringLiteral("notes.txt"), QByteArray("just some notes\n"));
+    menu(*program, "openAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }));
+    EXPECT_TRUE(message.startsWith(next + QStringLiteral(": "))) << message.toStdString();
+    message.clear();
+
+    // A file gone since is said and leaves the list; Clear empties it.
+    ASSERT_TRUE(QFile::remove(a));
+    main.findChildren<QAction*>(QStringLiteral("recentFileAction")).at(1)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }));
+    EXPECT_TRUE(message.contains(QStringLiteral("no longer exists"))) << message.toStdString();
+    EXPECT_EQ(recent(), QStringList { b });
+    EXPECT_EQ(shown.size(), 3);
+    menu(*program, "clearRecentAction")->trigger();
+    EXPECT_TRUE(recent().isEmpty());
+    EXPECT_TRUE(QSettings().value(QStringLiteral("recentResults")).toStringList().isEmpty());
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -81,6 +82,12 @@ TEST(UiCompare, ThreeFilesOnTheChartWithLegendTableAndNormalizedAxis)
     EXPECT_EQ(colors.size(), 5) << "every run in a colour of its own";
     EXPECT_EQ(w.chart->series(3)->legend(), QStringLiteral("b.apr, normal, none"));
     EXPECT_EQ(w.chart->series(ChartSeriesRole::Levels)->legend(), QStringLiteral("Measured curve"));
+    // Save graph keeps the legend.
+    const QString saved = dir.filePath(QStringLiteral("compared.svg"));
+    ASSERT_TRUE(w.chart->savePicture(saved, PictureFormat::Svg, nullptr));
+    QFile svg(saved);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(svg.readAll().contains("b.apr, normal, none"));
     // The axis reaches the longest run, also after the chart's own maximum is set again.
     EXPECT_NEAR(w.chart->bottomMaximum(), 100 * Sec, 1e-12);
     ASSERT_TRUE(w.chart->setBottomMaximum(40 * Sec, nullptr));

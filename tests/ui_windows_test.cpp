@@ -15,6 +15,7 @@
 #include "ui/widgetsessiondialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -116,7 +117,8 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
         (QStringList {
             // The comparison's items sit in a group of their own.
             QStringLiteral(
-                "&File: saveGraphAction=&Save graph..., -, compareWithAction=&Compare with..., "
+                "&File: openAction=&Open..., =Open &Recent, showResultsAction=S&how results, -, "
+                "saveGraphAction=&Save graph..., -, compareWithAction=&Compare with..., "
                 "clearComparisonAction=C&lear comparison, normalizeCurvesAction=Curves by share of battery "
                 "&life, -, exitAction=&Exit"),
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
@@ -130,6 +132,8 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     EXPECT_EQ(action(w, "noLoadAction")->data().toInt(), 0);
     EXPECT_EQ(action(w, "exitAction")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
     EXPECT_EQ(action(w, "aboutAction")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    EXPECT_EQ(action(w, "openAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(action(w, "showResultsAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
     EXPECT_TRUE(action(w, "noLoadAction")->isCheckable());
     EXPECT_FALSE(action(w, "noLoadAction")->isChecked()); // CPU load on at start
     EXPECT_EQ(plain(action(w, "saveGraphAction")->text()), QStringLiteral("Save graph..."));
@@ -567,7 +571,9 @@ TEST(SaveDialogs, ResultsPathGetsItsExtensionAndCancelGivesNothing)
     EXPECT_FALSE(path->has_value());
 }
 
-TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
+// The file type chosen in the dialog gives the name its extension and the
+// picture its format; BMP is the first.
+TEST(SaveDialogs, SaveGraphWritesTheChosenType)
 {
     QTemporaryDir dir;
     MainWindow w(nullptr);
@@ -575,16 +581,29 @@ TEST(SaveDialogs, SaveGraphWritesTheChartAsBitmap)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.addSample(0, 100);
     w.addSample(1.0 / 1440, 99);
-    whenModal(QStringLiteral("saveGraphDialog"), [&](QWidget* d) {
-        static_cast<QFileDialog*>(d)->setDirectory(dir.path());
-        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("curve"));
-        static_cast<QDialog*>(d)->accept();
-    });
-    w.findChild<QAction*>(QStringLiteral("saveGraphAction"))->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath(QStringLiteral("curve.bmp"))); }));
-    const QImage image(dir.filePath(QStringLiteral("curve.bmp")), "BMP");
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), w.chart()->size());
+    for (int typesDown : { 0, 1, 2 }) {
+        whenModal(QStringLiteral("saveGraphDialog"), [&](QWidget* d) {
+            static_cast<QFileDialog*>(d)->setDirectory(dir.path());
+            auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; i < typesDown; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("curve"));
+            static_cast<QDialog*>(d)->accept();
+        });
+        w.findChild<QAction*>(QStringLiteral("saveGraphAction"))->trigger();
+        const QString path
+            = dir.filePath(QStringLiteral("curve.") + QStringList { "bmp", "png", "svg" }[typesDown]);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path); })) << path.toStdString();
+        if (typesDown == 2) {
+            QFile svg(path);
+            ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(svg.readAll().contains("<svg"));
+            continue;
+        }
+        const QImage image(path, typesDown == 0 ? "BMP" : "PNG");
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), w.chart()->size());
+    }
 }
 
 TEST(SessionDialogs, ErrorReportShowsTheText)

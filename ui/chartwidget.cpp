@@ -5,6 +5,7 @@
 #include "core/timeunits.h"
 #include "ui/charttime.h"
 
+#include <QBuffer>
 #include <QEvent>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -12,6 +13,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRubberBand>
+#include <QSaveFile>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 
@@ -736,19 +739,48 @@ void ChartWidget::changeEvent(QEvent* event)
 
 bool ChartWidget::saveBitmap(const QString& path, QString* error) const
 {
+    return savePicture(path, PictureFormat::Bmp, error);
+}
+
+bool ChartWidget::savePicture(const QString& path, PictureFormat format, QString* error) const
+{
+    const View view { m_x0, m_x1, m_drawn.f0, m_drawn.f1 };
+    const auto failed = [&](const QString& why) {
+        if (error)
+            *error = ampero::phrase("Cannot write %1: %2").arg(path, why);
+        return false;
+    };
+    if (format == PictureFormat::Svg) {
+        // Drawn into memory first, so that a failed write is reported with
+        // its reason and leaves no half-written file.
+        QByteArray svg;
+        {
+            QBuffer buffer(&svg);
+            QSvgGenerator generator;
+            generator.setOutputDevice(&buffer);
+            generator.setSize(size());
+            generator.setViewBox(rect());
+            generator.setResolution(logicalDpiX());
+            generator.setTitle(QStringLiteral("Orvex Ampero"));
+            QPainter p(&generator);
+            p.fillRect(rect(), Qt::white);
+            paintChart(p, rect(), view, size(), false);
+        }
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size() || !file.commit())
+            return failed(file.errorString());
+        return true;
+    }
     QImage image(size(), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
         // Every point, also those that have not reached the screen yet.
         QPainter p(&image);
-        paintChart(p, image.rect(), View { m_x0, m_x1, m_drawn.f0, m_drawn.f1 }, size(), false);
+        paintChart(p, image.rect(), view, size(), false);
     }
-    QImageWriter writer(path, "bmp");
-    if (!writer.write(image)) {
-        if (error)
-            *error = ampero::phrase("Cannot write %1: %2").arg(path, writer.errorString());
-        return false;
-    }
+    QImageWriter writer(path, format == PictureFormat::Png ? "png" : "bmp");
+    if (!writer.write(image))
+        return failed(writer.errorString());
     return true;
 }
 

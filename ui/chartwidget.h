@@ -26,6 +26,9 @@ struct ChartValueAxis {
 // fast-mode forecast line.
 enum class ChartSeriesRole { Levels = 0, Forecast = 1 };
 
+// The file formats a chart can be saved in.
+enum class PictureFormat { Bmp, Png, Svg };
+
 // The battery level (0 to 101 %) over elapsed time, painted with QPainter.
 // x values are elapsed times as day fractions (1.0 = 24 hours), y values
 // percentages. Two series hold the measured levels and the fast-mode
@@ -129,6 +132,9 @@ public:
     // Draws the chart at its on-screen size onto white and writes it as a
     // Windows bitmap. False and *error on failure; an existing file is replaced.
     bool saveBitmap(const QString& path, QString* error) const;
+    // The same in any format: BMP and PNG as pixels, SVG as a drawing of the
+    // same size. The legend of compared runs is part of the picture.
+    bool savePicture(const QString& path, PictureFormat format, QString* error) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

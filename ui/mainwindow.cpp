@@ -8,6 +8,7 @@
 #include "ui/savedialogs.h"
 #include "ui_mainwindow.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QLocale>
 #include <QMessageBox>
@@ -48,6 +49,10 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
     connect(
         ui->noLoadAction, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
     connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpRequested);
+    connect(ui->openAction, &QAction::triggered, this, &MainWindow::openRequested);
+    connect(ui->showResultsAction, &QAction::triggered, this, &MainWindow::showResultsRequested);
+    connect(ui->clearRecentAction, &QAction::triggered, this, &MainWindow::clearRecentRequested);
+    setRecentFiles({});
     m_powerSeries = ui->chart->addSeries(tr("Power"), QColor(0, 128, 0), 1, ChartAxisSide::Right);
     ui->showPowerAction->setData(0);
     connect(ui->showPowerAction, &QAction::toggled, this, &MainWindow::showPower);
@@ -135,6 +140,48 @@ void MainWindow::setTestsEnabled(bool enabled)
 void MainWindow::setUpdateCheckEnabled(bool enabled)
 {
     ui->checkForUpdatesAction->setEnabled(enabled);
+}
+
+void MainWindow::setOpenEnabled(bool enabled)
+{
+    m_openEnabled = enabled;
+    ui->openAction->setEnabled(enabled);
+    ui->recentMenu->setEnabled(enabled && ui->clearRecentAction->isEnabled());
+}
+
+void MainWindow::setShowResultsEnabled(bool enabled)
+{
+    ui->showResultsAction->setEnabled(enabled);
+}
+
+void MainWindow::setRecentFiles(const QStringList& paths)
+{
+    for (QAction* a : ui->recentMenu->actions())
+        if (a != ui->clearRecentAction)
+            delete a;
+    const QFontMetrics metrics(ui->recentMenu->font());
+    QList<QAction*> entries;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString& path = paths.at(i);
+        // A long path loses its middle; an ampersand in it is no mnemonic.
+        QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle, 480);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QString::number(i + 1);
+        auto* action = new QAction(number + QLatin1Char(' ') + shown, ui->recentMenu);
+        action->setObjectName(QStringLiteral("recentFileAction"));
+        action->setData(path);
+        action->setToolTip(path);
+        connect(action, &QAction::triggered, this, [this, path] { Q_EMIT openRecentRequested(path); });
+        entries.append(action);
+    }
+    if (!entries.isEmpty()) {
+        auto* separator = new QAction(ui->recentMenu);
+        separator->setSeparator(true);
+        entries.append(separator);
+    }
+    ui->recentMenu->insertActions(ui->clearRecentAction, entries);
+    ui->clearRecentAction->setEnabled(!paths.isEmpty());
+    ui->recentMenu->setEnabled(m_openEnabled && !paths.isEmpty());
 }
 
 bool MainWindow::noLoadChecked() const
@@ -260,11 +307,11 @@ bool MainWindow::saveChartBitmap(const QString& path, QString* error) const
 
 void MainWindow::saveChart()
 {
-    openSaveDialog(makeSaveGraphDialog(this), [this](const QString& path) {
+    openSaveGraphDialog(this, [this](const QString& path, PictureFormat format) {
         if (path.isEmpty())
             return;
         QString error;
-        if (saveChartBitmap(path, &error))
+        if (ui->chart->savePicture(path, format, &error))
             return;
         auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), error, QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("SaveGraphError"));

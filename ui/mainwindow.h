@@ -45,6 +45,12 @@ public:
     void setTestsEnabled(bool enabled) override;
     // "Check for updates..." is disabled while a check runs.
     void setUpdateCheckEnabled(bool enabled);
+    // Open... and Open Recent, off while a test runs.
+    void setOpenEnabled(bool enabled);
+    // Show results, on while a results file is on the chart and no test runs.
+    void setShowResultsEnabled(bool enabled);
+    // The files of Open Recent, the latest first; its Clear item follows them.
+    void setRecentFiles(const QStringList& paths);
     bool noLoadChecked() const override;
     void setNoLoadChecked(bool checked) override;
 
@@ -99,6 +105,10 @@ Q_SIGNALS:
     void startTestRequested(ampero::TestMode mode);
     // "No load CPU" was chosen; its check mark has already been inverted.
     void noLoadToggled(bool checked);
+    void openRequested(); // "Open..."
+    void openRecentRequested(const QString& path); // a file of "Open Recent"
+    void clearRecentRequested(); // "Clear" in "Open Recent"
+    void showResultsRequested(); // "Show results"
     void helpRequested(); // "Help..."
     void checkUpdatesRequested(); // "Check for updates..."
 
@@ -121,6 +131,7 @@ private:
     QTimer m_usageTimer;
     QTimer m_loadResultsTimer;
     bool m_shownOnce = false;
+    bool m_openEnabled = true;
     void showPower(bool on);
     void updatePowerAxis();
     int m_powerSeries = -1;

@@ -13,22 +13,25 @@
 
 namespace ampero {
 
-bool loadResults(const QString& path, ChartView& chart, ResultsWindow& window)
+bool loadResults(const QString& path, ChartView& chart, ResultsWindow& window, ResultsProblem* problem)
 {
     const ResultsEvaluation evaluation = evaluateResultsFile(path);
-    if (!showOnChart(evaluation, chart))
+    if (!showOnChart(evaluation, chart)) {
+        if (problem)
+            *problem = { evaluation.failure, evaluation.rejected };
         return false;
+    }
     window.showEvaluation(evaluation);
     return true;
 }
 
 bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
-    const std::function<void()>& saveGraph, std::function<void()> closed)
+    const std::function<void()>& saveGraph, std::function<void()> closed, ResultsProblem* problem)
 {
     auto window = std::make_unique<ResultsWindow>(opener, parent);
     if (saveGraph)
         QObject::connect(window.get(), &ResultsWindow::saveGraphRequested, window.get(), saveGraph);
-    if (!loadResults(path, chart, *window))
+    if (!loadResults(path, chart, *window, problem))
         return false;
     if (closed)
         QObject::connect(
@@ -72,7 +75,8 @@ void CommandLineResults::openPendingResults()
     const QString path = m_path;
     m_path.clear();
     try {
-        showResultsWindow(path, m_chart, m_window, m_opener, m_saveGraph);
+        if (showResultsWindow(path, m_chart, m_window, m_opener, m_saveGraph))
+            Q_EMIT opened(path);
     } catch (const std::exception&) {
         // Nothing is reported for a file opened at start-up.
     }

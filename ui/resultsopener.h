@@ -17,10 +17,20 @@ class ChartView;
 class ResultsWindow;
 class UrlOpener;
 
+// Why a results file was not shown: failure in one line, as the terminal
+// report says it; rejected for a file that is not a results file at all
+// (the chart then stays as it was; any other failure clears it).
+struct ResultsProblem {
+    QString failure;
+    bool rejected = false;
+};
+
 // Reads and evaluates path, puts the curve on chart and fills window.
 // False when the file was rejected or unreadable: a non-results file leaves
-// the chart as it was, any other failure clears it.
-bool loadResults(const QString& path, ChartView& chart, ResultsWindow& window);
+// the chart as it was, any other failure clears it. problem, when given,
+// says why.
+bool loadResults(
+    const QString& path, ChartView& chart, ResultsWindow& window, ResultsProblem* problem = nullptr);
 
 // Creates a results window over parent, loads path into it and, when that
 // succeeded, opens it modally and returns true; closed runs once the window
@@ -28,7 +38,8 @@ bool loadResults(const QString& path, ChartView& chart, ResultsWindow& window);
 // closed never runs and the answer is false. saveGraph is what "Save graph"
 // runs (the main window's save-picture action), may be empty.
 bool showResultsWindow(const QString& path, ChartView& chart, QWidget* parent, UrlOpener& opener,
-    const std::function<void()>& saveGraph, std::function<void()> closed = {});
+    const std::function<void()>& saveGraph, std::function<void()> closed = {},
+    ResultsProblem* problem = nullptr);
 
 // Opening a results file named on the command line once the main window is
 // up. The main window calls windowShown() from its show event and passes its
@@ -46,6 +57,10 @@ public:
 
     // The timer fired: stops it, then shows the file's results.
     void openPendingResults();
+
+Q_SIGNALS:
+    // The file's results are on the chart and in their window.
+    void opened(const QString& path);
 
 private:
     QTimer& m_timer;

@@ -3,6 +3,8 @@
 
 #include "ui/chartwidget.h"
 #include "ui/comparisonwindow.h"
+#include "ui/recentresults.h"
+#include "ui/savedialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -35,6 +37,9 @@ void RunComparison::setOwnRun(const QString& path)
 {
     m_ownPath = path;
     m_own.reset();
+    // A file opened while runs are compared takes the own run's place.
+    if (!m_runs.isEmpty())
+        refresh();
 }
 
 ComparisonWindow* RunComparison::tableWindow() const
@@ -50,7 +55,9 @@ void RunComparison::chooseFiles()
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilters({ tr("Orvex Ampero Results Files (*.apr *.APR)"), tr("All files (*)") });
+    dialog->setNameFilters(resultsOpenFilters());
+    if (const QString folder = lastResultsFolder(); !folder.isEmpty())
+        dialog->setDirectory(folder);
     connect(dialog, &QFileDialog::filesSelected, this, [this](const QStringList& files) { addFiles(files); });
     dialog->open();
 }

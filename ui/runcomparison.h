@@ -44,6 +44,7 @@ public:
 
     // The run the chart's own curve shows (a results file), for its legend
     // entry and its column; empty when the curve is a test's or unknown.
+    // While runs are compared, the legend and the table follow at once.
     void setOwnRun(const QString& path);
 
     const QList<RunSummary>& runs() const { return m_runs; }

@@ -2,13 +2,32 @@
 #include "ui/savedialogs.h"
 
 #include "ui/modalwindow.h"
+#include "ui/recentresults.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <iterator>
 
 namespace ampero {
 
 namespace {
+
+// Save graph...'s file types, BMP first, with their extensions in the order
+// of PictureFormat.
+const char* const PictureSuffixes[] = { "bmp", "png", "svg" };
+
+// The chosen file type's place among the dialog's name filters, or -1. The
+// dialog names it by its shown text, which lacks the patterns' list.
+qsizetype selectedFilterIndex(const QFileDialog& dialog)
+{
+    const QString selected = dialog.selectedNameFilter();
+    const QStringList filters = dialog.nameFilters();
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (filters.at(i) == selected || filters.at(i).startsWith(selected + QStringLiteral(" (")))
+            return i;
+    return -1;
+}
 
 QFileDialog* makeDialog(QWidget* parent, const char* name, const QString& title, const QString& filterPairs,
     const QString& suffix, const QString& initialName)
@@ -21,6 +40,10 @@ QFileDialog* makeDialog(QWidget* parent, const char* name, const QString& title,
     d->setFileMode(QFileDialog::AnyFile);
     d->setNameFilters(nameFiltersFromPairs(filterPairs));
     d->setDefaultSuffix(suffix);
+    // Where the last results file was, when that folder is still there.
+    const QString folder = lastResultsFolder();
+    if (!folder.isEmpty())
+        d->setDirectory(folder);
     d->selectFile(initialName);
     d->setSizeGripEnabled(true);
     return d;
@@ -49,6 +72,12 @@ QStringList nameFiltersFromPairs(const QString& pairs)
     return filters;
 }
 
+QStringList resultsOpenFilters()
+{
+    return { QCoreApplication::translate("ampero", "Orvex Ampero Results Files (*.apr *.APR)"),
+        QCoreApplication::translate("ampero", "All files (*)") };
+}
+
 QFileDialog* makeSaveReportDialog(QWidget* parent)
 {
     return makeDialog(parent, "saveReportDialog", QCoreApplication::translate("ampero", "Save report"),
@@ -58,8 +87,29 @@ QFileDialog* makeSaveReportDialog(QWidget* parent)
 
 QFileDialog* makeSaveGraphDialog(QWidget* parent)
 {
-    return makeDialog(parent, "saveGraphDialog", QCoreApplication::translate("ampero", "Save graph"),
-        QStringLiteral("Bitmaps (*.bmp)|*.bmp"), QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
+    QFileDialog* d
+        = makeDialog(parent, "saveGraphDialog", QCoreApplication::translate("ampero", "Save graph"),
+            QStringLiteral("Bitmaps (*.bmp)|*.bmp|PNG images (*.png)|*.png|SVG drawings (*.svg)|*.svg"),
+            QStringLiteral("bmp"), QStringLiteral("graph.bmp"));
+    // A name typed without an extension gets the chosen type's.
+    QObject::connect(d, &QFileDialog::filterSelected, d, [d] {
+        const qsizetype index = selectedFilterIndex(*d);
+        if (index >= 0 && index < static_cast<qsizetype>(std::size(PictureSuffixes)))
+            d->setDefaultSuffix(QString::fromLatin1(PictureSuffixes[index]));
+    });
+    return d;
+}
+
+PictureFormat pictureFormatFor(const QString& path, const QFileDialog& dialog)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    for (size_t i = 0; i < std::size(PictureSuffixes); ++i)
+        if (suffix == QLatin1String(PictureSuffixes[i]))
+            return static_cast<PictureFormat>(i);
+    const qsizetype index = selectedFilterIndex(dialog);
+    return index > 0 && index < static_cast<qsizetype>(std::size(PictureSuffixes))
+        ? static_cast<PictureFormat>(index)
+        : PictureFormat::Bmp;
 }
 
 void openSaveDialog(QFileDialog* dialog, std::function<void(const QString&)> chosen)
@@ -69,6 +119,15 @@ void openSaveDialog(QFileDialog* dialog, std::function<void(const QString&)> cho
         chosen(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
     });
     openModalOnce(dialog);
+}
+
+void openSaveGraphDialog(
+    QWidget* parent, std::function<void(const QString& path, PictureFormat format)> chosen)
+{
+    QFileDialog* dialog = makeSaveGraphDialog(parent);
+    openSaveDialog(dialog, [dialog, chosen = std::move(chosen)](const QString& path) {
+        chosen(path, path.isEmpty() ? PictureFormat::Bmp : pictureFormatFor(path, *dialog));
+    });
 }
 
 } // namespace ampero

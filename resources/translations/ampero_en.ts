@@ -201,6 +201,30 @@
         <source>N&amp;o load CPU</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Open &amp;Recent</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+O</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>S&amp;how results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ResultsWindow</name>
@@ -742,6 +766,14 @@
         <source>no load CPU</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Orvex Ampero Results Files (*.apr *.APR)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>
@@ -765,6 +797,25 @@
     <name>ampero::GuiProgram</name>
     <message>
         <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::GuiProgram::Parts</name>
+    <message>
+        <source>%1 no longer exists. It has been removed from the recent files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the results cannot be shown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open results</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -799,14 +850,6 @@
     <name>ampero::RunComparison</name>
     <message>
         <source>Compare with</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Orvex Ampero Results Files (*.apr *.APR)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

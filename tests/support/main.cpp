@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #ifdef AMPERO_TEST_WIDGETS
 #include <QApplication>
@@ -21,5 +23,11 @@ int main(int argc, char** argv)
     qunsetenv("AMPERO_POWER_SOURCE");
     QStandardPaths::setTestModeEnabled(true);
     TestApplication app(argc, argv);
+    // Settings (the recent files) go to a folder of this run's own, never
+    // to the user's.
+    const QTemporaryDir settings;
+    for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+        for (const auto scope : { QSettings::UserScope, QSettings::SystemScope })
+            QSettings::setPath(format, scope, settings.path());
     return RUN_ALL_TESTS();
 }
