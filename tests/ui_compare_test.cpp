@@ -181,6 +181,12 @@ TEST(UiCompare, SetupRowsWhereRunsDifferAreMarked)
         }
     }
     EXPECT_EQ(marked, 1);
+    // Each figure explains itself where the user points.
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        if (table.rows()[r].figure != Figure::None) {
+            EXPECT_FALSE(grid->item(r, 1)->toolTip().isEmpty()) << table.rows()[r].label.toStdString();
+        }
+    }
     EXPECT_TRUE(
         table.text().contains(QRegularExpression(QStringLiteral("\nBrightness \\*  +60 %  +100 %\n"))))
         << table.text().toStdString();

@@ -12,6 +12,7 @@
 #include "ui/figuretips.h"
 #include "ui_resultswindow.h"
 
+#include <QBoxLayout>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QUrl>
@@ -55,6 +56,12 @@ void ResultsWindow::addFullBatteryRow()
     } else if (auto* form = qobject_cast<QFormLayout*>(group->layout())) {
         form->addRow(m_fullLifeCaption, m_fullLifeLabel);
         form->addRow(m_remarkLabel);
+    } else if (auto* box = qobject_cast<QBoxLayout*>(group->layout())) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_fullLifeCaption);
+        row->addWidget(m_fullLifeLabel, 1);
+        box->addLayout(row);
+        box->addWidget(m_remarkLabel);
     } else {
         const QRect caption = ui->testForecastCaption->geometry();
         const int top = caption.y() + 19;
