@@ -56,6 +56,10 @@ struct ResultsEvaluation {
     qint64 sampleCount = 0;
     uint8_t firstLevel = 255; // 255 when there is no sample
     uint8_t lastLevel = 255;
+    // The points of charge the measured life covers: the first level down
+    // to 0 along a fast test's line, else down to the last sample's level
+    // (the same difference the mark divides by).
+    int coveredLevels = 0;
     double lastSampleTime = 0.0; // x of the last sample
 
     // The fast-mode forecast line: (0, firstLevel) to (m, 0), or none.
@@ -72,10 +76,6 @@ struct ResultsEvaluation {
     // The measured battery life scaled to a full battery: bottomMaximum x 100
     // / coveredLevels, a day fraction; none when no charge was covered.
     std::optional<double> fullBatteryLife;
-    // The points of charge the measured life covers: the first level down
-    // to 0 along a fast test's line, else down to the last sample's level
-    // (the same difference the mark divides by).
-    int coveredLevels = 0;
 
     int64_t mark = 0;
 

@@ -104,7 +104,7 @@ TEST(UiCompare, ThreeFilesOnTheChartWithLegendTableAndNormalizedAxis)
     w.comparison.setNormalized(true);
     EXPECT_EQ(w.chart->bottomAxisTitle(), QStringLiteral("Share of battery life, %"));
     EXPECT_EQ(w.chart->bottomMaximum(), 1.0);
-    EXPECT_EQ(w.chart->bottomLabels().last(), QStringLiteral("100 %"));
+    EXPECT_EQ(w.chart->bottomLabels().last(), QStringLiteral("100%"));
     const QImage normalized = w.chart->grab().toImage();
     w.comparison.setNormalized(false);
     EXPECT_EQ(w.chart->bottomAxisTitle(), QStringLiteral("Elapsed time"));
