@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli.h"
 #include "app/report.h"
+#include "core/figuretext.h"
 #include "core/phrases.h"
 #include "core/testmode.h"
 #include "core/timetext.h"
@@ -79,6 +80,12 @@ QByteArray jsonSeconds(double dayFraction)
     return jsonNumber(static_cast<double>(*ms) / 1000.0);
 }
 
+// An optional duration in seconds as jsonSeconds gives it.
+QByteArray jsonOptionalSeconds(const std::optional<double>& dayFraction)
+{
+    return dayFraction ? jsonSeconds(*dayFraction) : QByteArrayLiteral("null");
+}
+
 // A reading-derived figure, rounded to what the readings can tell (0.1 mW,
 // 0.1 mWh, a millisecond): no float noise such as 17.999999999996.
 QByteArray jsonOptional(const std::optional<double>& v, double scale = 10000.0)
@@ -109,11 +116,13 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("load", jsonString(loadKeyword(e.noLoad)));
     field("forecast_seconds",
         e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
-    field("forecast_text", jsonString(e.forecastText));
+    field("forecast_text", jsonString(durationText(e.systemForecast)));
     field("battery_life_seconds", jsonSeconds(e.bottomMaximum));
-    field("battery_life_text", jsonString(e.batteryLifeText));
+    field("battery_life_text", jsonString(durationText(e.bottomMaximum)));
+    field("battery_life_full_seconds", jsonOptionalSeconds(e.fullBatteryLife));
     field("mark", QByteArray::number(static_cast<qint64>(e.mark)));
-    field("mark_text", jsonString(e.markText));
+    field("mark_text", jsonString(markText(e.mark)));
+    field("mark_estimated", e.markEstimated() ? QByteArray("true") : QByteArray("false"));
     field("samples", QByteArray::number(e.sampleCount));
     field("first_level", QByteArray::number(e.firstLevel));
     field("last_level", QByteArray::number(e.lastLevel));
@@ -144,18 +153,32 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
     if (json) {
         put(out, reportJson(shownPath, e) + '\n');
     } else {
-        QString text = phrase("Report file name: %1").arg(e.fileName) + QLatin1Char('\n')
-            + phrase("Test mode: %1").arg(e.modeText) + QLatin1Char('\n')
-            + phrase("Load CPU: %1").arg(e.loadText) + QLatin1Char('\n')
-            + phrase("System forecast: %1").arg(e.forecastText) + QLatin1Char('\n')
-            + phrase("By test results: %1").arg(e.batteryLifeText) + QLatin1Char('\n')
-            + phrase("Mark: %1").arg(e.markText) + QLatin1Char('\n');
+        const auto line = [](const QString& pattern, const QString& value) -> QString {
+            return pattern.arg(value) + QLatin1Char('\n');
+        };
+        const bool fast = e.mode == modeByte(TestMode::Fast);
+        QString text = line(phrase("Report file name: %1"), e.fileName)
+            + line(phrase("Test mode: %1"), modeText(e.mode))
+            + line(phrase("Load CPU: %1"), loadText(e.noLoad))
+            + line(phrase("System forecast: %1"), durationText(e.systemForecast))
+            + line(phrase("By test results: %1"), durationText(e.bottomMaximum))
+            + line(phrase("Full battery, by test: %1"), durationText(e.fullBatteryLife));
+        if (e.longExtrapolation())
+            text += longExtrapolationText(e.coveredLevels) + QLatin1Char('\n');
+        else if (fast && e.forecastEnd)
+            text += fastLineTrustText() + QLatin1Char('\n');
+        text += line(phrase("Mark: %1"), markText(e.mark));
+        if (e.markEstimated())
+            text += estimatedMarkText() + QLatin1Char('\n');
         if (e.hasCompanion) {
-            text += phrase("Average power: %1").arg(e.averagePowerText) + QLatin1Char('\n')
-                + phrase("Energy used: %1").arg(e.energyUsedText) + QLatin1Char('\n')
-                + phrase("Battery health: %1").arg(e.batteryHealthText) + QLatin1Char('\n');
-            if (e.mode == modeByte(TestMode::Fast))
-                text += phrase("By energy: %1").arg(e.energyForecastText) + QLatin1Char('\n');
+            text += line(phrase("Average power: %1"), wattsText(e.energy.averagePowerW))
+                + line(phrase("Energy used: %1"), wattHoursText(e.energy.energyUsedWh))
+                + line(phrase("Battery health: %1"), percentText(e.batteryHealth));
+            if (fast) {
+                const auto& s = e.energy.energyForecastSeconds;
+                text += line(
+                    phrase("By energy: %1"), durationText(s ? std::optional(toDays(*s)) : std::nullopt));
+            }
         }
         if (!e.complete)
             text += phrase("The file is incomplete: the test did not end normally, so it has no work count, "

@@ -4,7 +4,6 @@
 #include "core/phrases.h"
 #include "core/sitesettings.h"
 #include "core/testmode.h"
-#include "core/timetext.h"
 #include "core/timeunits.h"
 
 #include <QCoreApplication>
@@ -14,18 +13,6 @@
 #include <cmath>
 
 namespace ampero {
-
-QString modeText(uint8_t mode)
-{
-    switch (static_cast<TestMode>(mode)) {
-    case TestMode::Fast:
-        return phrase("fast");
-    case TestMode::Normal:
-        return phrase("normal");
-    default:
-        return phrase("unknown");
-    }
-}
 
 QString modeKeyword(uint8_t mode)
 {
@@ -39,21 +26,9 @@ QString modeKeyword(uint8_t mode)
     }
 }
 
-QString loadText(uint8_t noLoad)
-{
-    return noLoad != 0 ? phrase("none") : phrase("full");
-}
-
 QString loadKeyword(uint8_t noLoad)
 {
     return noLoad != 0 ? QStringLiteral("none") : QStringLiteral("full");
-}
-
-QString forecastText(uint32_t forecast)
-{
-    if (forecast == ForecastUnknown)
-        return phrase("unknown");
-    return elapsedTimeTextSeconds(forecast);
 }
 
 std::optional<double> forecastLineEnd(uint8_t firstLevel, const std::array<double, 3>& times)
@@ -106,21 +81,16 @@ int64_t computeMark(double life, uint64_t workCount, uint32_t capacity, uint8_t 
     return static_cast<int64_t>(r);
 }
 
-QString markText(int64_t mark)
+std::optional<double> fullBatteryLife(double life, int coveredLevels)
 {
-    if (mark == 0)
-        return phrase("N/A");
-    const uint64_t n = static_cast<uint64_t>(mark);
-    const uint64_t r = n % 10;
-    const uint64_t h = n % 100;
-    QString suffix;
-    if (r >= 2 && r <= 4)
-        suffix = phrase("", "plural ending of \"mark\" for 2 to 4 (few form)");
-    if (r >= 5 || r == 0 || (r >= 1 && r <= 4 && h >= 11 && h <= 15))
-        suffix = phrase("", "plural ending of \"mark\" for 0 and 5 to 9 (many form)");
-    if (n > 1)
-        suffix = phrase("s", "plural ending of \"mark\"") + suffix;
-    return phrase("%1 mark%2").arg(mark).arg(suffix);
+    if (coveredLevels <= 0 || !std::isfinite(life))
+        return std::nullopt;
+    return life * 100.0 / coveredLevels;
+}
+
+bool ResultsEvaluation::longExtrapolation() const
+{
+    return fullBatteryLife && !forecastEnd && coveredLevels < LongExtrapolationLevels;
 }
 
 PathParts splitResultsPath(const QString& path)
@@ -166,17 +136,6 @@ ResultsEvaluation evaluateResultsFileAt(const QByteArray& path)
     return e;
 }
 
-namespace {
-
-QString unknownOr(const std::optional<double>& v, int decimals, const QString& unitPattern)
-{
-    if (!v)
-        return phrase("unknown");
-    return unitPattern.arg(QString::number(*v, 'f', decimals));
-}
-
-} // namespace
-
 void addCompanion(ResultsEvaluation& e, const CompanionData& c)
 {
     if (!c.ok) {
@@ -198,13 +157,6 @@ void addCompanion(ResultsEvaluation& e, const CompanionData& c)
         if (s.powerW)
             e.powerCurve.append(QPointF(toDays(s.seconds), *s.powerW));
     e.energySamples = std::make_shared<const std::vector<EnergySample>>(std::move(samples));
-
-    e.averagePowerText = unknownOr(e.energy.averagePowerW, 1, phrase("%1 W"));
-    e.energyUsedText = unknownOr(e.energy.energyUsedWh, 2, phrase("%1 Wh"));
-    e.batteryHealthText = unknownOr(e.batteryHealth, 0, phrase("%1%"));
-    e.energyForecastText = e.energy.energyForecastSeconds
-        ? elapsedTimeText(toDays(*e.energy.energyForecastSeconds))
-        : phrase("unknown");
 }
 
 ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path)
@@ -255,14 +207,15 @@ ResultsEvaluation evaluateResults(ResultsReadResult read, const QString& path)
     const PathParts parts = splitResultsPath(path);
     e.fileName = parts.fileName;
     e.reportFolder = parts.folder;
-    e.modeText = modeText(d.mode);
-    e.loadText = loadText(d.noLoad);
-    e.forecastText = forecastText(d.forecast);
+    if (d.forecast != ForecastUnknown)
+        e.systemForecast = toDays(d.forecast);
     e.mark = d.mode == modeByte(TestMode::Normal)
         ? computeMark(e.bottomMaximum, d.workCount, d.capacity, e.firstLevel, e.lastLevel)
         : 0;
-    e.markText = markText(e.mark);
-    e.batteryLifeText = elapsedTimeText(e.bottomMaximum);
+    // Along a fast test's line the life runs down to 0 %; otherwise to the
+    // last level measured.
+    e.coveredLevels = e.firstLevel - (e.forecastEnd ? 0 : e.lastLevel);
+    e.fullBatteryLife = fullBatteryLife(e.bottomMaximum, e.coveredLevels);
     e.ok = true;
     return e;
 }

@@ -27,6 +27,10 @@ namespace ampero {
 // One second as a day fraction; each sample advances the elapsed time by it.
 inline constexpr double TimeStep = kDayPerSecond;
 
+// A normal test that covered fewer points of charge than this gives a
+// full-battery figure that is a long extrapolation.
+inline constexpr int LongExtrapolationLevels = 10;
+
 struct ResultsEvaluation {
     // False when the file was rejected or could not be read; failure says
     // why in one line, and rejected is true for a file that is not a results
@@ -52,6 +56,10 @@ struct ResultsEvaluation {
     qint64 sampleCount = 0;
     uint8_t firstLevel = 255; // 255 when there is no sample
     uint8_t lastLevel = 255;
+    // The points of charge the measured life covers: the first level down
+    // to 0 along a fast test's line, else down to the last sample's level
+    // (the same difference the mark divides by).
+    int coveredLevels = 0;
     double lastSampleTime = 0.0; // x of the last sample
 
     // The fast-mode forecast line: (0, firstLevel) to (m, 0), or none.
@@ -61,16 +69,19 @@ struct ResultsEvaluation {
     // The measured battery life: the larger of the last sample's time and m.
     double bottomMaximum = 0.0;
 
+    // The system's forecast at the start of the test, a day fraction; none
+    // when the file holds the unknown value.
+    std::optional<double> systemForecast;
+
+    // The measured battery life scaled to a full battery: bottomMaximum x 100
+    // / coveredLevels, a day fraction; none when no charge was covered.
+    std::optional<double> fullBatteryLife;
+
     int64_t mark = 0;
 
-    // Texts as the results window shows them.
-    QString fileName; // the report file's name
-    QString reportFolder; // the folder that holds it
-    QString modeText; // "fast" or "normal"
-    QString loadText; // the CPU load
-    QString forecastText; // the system's forecast
-    QString batteryLifeText; // the battery life by the test's results
-    QString markText; // the mark
+    // The report file's name and the folder that holds it.
+    QString fileName;
+    QString reportFolder;
 
     // What the companion file adds, when one beside the results file could
     // be read; otherwise hasCompanion is false, companionProblem says why
@@ -86,11 +97,13 @@ struct ResultsEvaluation {
     std::optional<double> batteryHealth; // percent
     // The power readings as chart points: x elapsed day fraction, y watts.
     QList<QPointF> powerCurve;
-    // Texts as the results window shows them ("unknown" where a value is empty).
-    QString averagePowerText; // AveragePowerLabel, "7.9 W"
-    QString energyUsedText; // EnergyUsedLabel, "3.21 Wh"
-    QString batteryHealthText; // BatteryHealthLabel, "92%"
-    QString energyForecastText; // EnergyForecastLabel, fast tests
+
+    // A full-battery figure scaled up from fewer than LongExtrapolationLevels
+    // points of charge measured (not along a fast test's line).
+    bool longExtrapolation() const;
+    // The mark comes from an estimated work count (a test without load),
+    // not a counted one.
+    bool markEstimated() const { return mark != 0 && noLoad != 0; }
 };
 
 // Reads and evaluates the file at path.
@@ -147,17 +160,14 @@ std::optional<double> fastForecast(uint8_t firstLevel, const std::array<double, 
 int64_t computeMark(
     double life, uint64_t workCount, uint32_t capacity, uint8_t firstLevel, uint8_t lastLevel);
 
-// "N/A" for 0, else e.g. "1 mark", "2 marks", "-5 marks".
-QString markText(int64_t mark);
+// The full battery's life from a measured life that covered coveredLevels
+// points of charge; none when it covered none.
+std::optional<double> fullBatteryLife(double life, int coveredLevels);
 
-// "fast", "normal" or "unknown"; the untranslated word for machine output.
-QString modeText(uint8_t mode);
+// "fast", "normal" or "unknown", the untranslated word for machine output.
 QString modeKeyword(uint8_t mode);
 // "none" when noLoad is nonzero, else "full".
-QString loadText(uint8_t noLoad);
 QString loadKeyword(uint8_t noLoad);
-// "unknown", or the duration with whole days kept ("1 days 1:01:01").
-QString forecastText(uint32_t forecast);
 
 // File name and folder of a path; "/" is the only separator. The folder
 // loses a closing "/" unless that is the root (or follows another "/"); a

@@ -13,8 +13,8 @@ namespace ampero {
 
 QString RunSummary::legendText() const
 {
-    return evaluation.fileName + QStringLiteral(", ") + evaluation.modeText + QStringLiteral(", ")
-        + evaluation.loadText;
+    return evaluation.fileName + QStringLiteral(", ") + modeText(evaluation.mode) + QStringLiteral(", ")
+        + loadText(evaluation.noLoad);
 }
 
 RunSummary summarizeRun(const QString& path, ResultsEvaluation evaluation)
@@ -39,7 +39,7 @@ RunSummary summarizeRun(const QString& path, ResultsEvaluation evaluation)
     setup.powerProfile = text(e.setup, "power_profile");
     const QJsonValue brightness = e.setup.value(QLatin1String("brightness_percent"));
     if (brightness.isDouble())
-        setup.brightness = QString::number(brightness.toDouble(), 'g', 4) + QStringLiteral(" %");
+        setup.brightness = percentText(brightness.toDouble());
     setup.governor = text(e.setup, "cpu_governor");
     run.setup = setup;
     return run;
@@ -57,25 +57,14 @@ RunSummary loadRunSummaryAt(const QByteArray& path)
 
 namespace {
 
-QString unknownText()
-{
-    return phrase("unknown");
-}
-
-QString numberText(const std::optional<double>& v, int decimals, const QString& unit)
-{
-    if (!v || !std::isfinite(*v))
-        return unknownText();
-    return QString::number(*v, 'f', decimals) + QLatin1Char(' ') + unit;
-}
-
 // Adds a row of optional values only when some run has one.
 void addOptionalRow(QList<ComparisonRow>& rows, const QString& label, const QList<RunSummary>& runs,
-    const std::function<QString(const RunSummary&)>& value, bool setupRow)
+    const std::function<QString(const RunSummary&)>& value, bool setupRow, Figure figure = Figure::None)
 {
     ComparisonRow row;
     row.label = label;
     row.setupRow = setupRow;
+    row.figure = figure;
     bool any = false;
     QString known;
     for (const RunSummary& run : runs) {
@@ -96,13 +85,38 @@ void addOptionalRow(QList<ComparisonRow>& rows, const QString& label, const QLis
 }
 
 void addRow(QList<ComparisonRow>& rows, const QString& label, const QList<RunSummary>& runs,
-    const std::function<QString(const RunSummary&)>& value)
+    const std::function<QString(const RunSummary&)>& value, Figure figure = Figure::None)
 {
     ComparisonRow row;
     row.label = label;
+    row.figure = figure;
     for (const RunSummary& run : runs)
         row.values.append(value(run));
     rows.append(row);
+}
+
+// The mark of each run; an estimated one says so. Marks of tests without
+// load (an estimated work count) and with load (a counted one) measure
+// different things: where the runs have both, the row says so in a note.
+void addMarkRow(QList<ComparisonRow>& rows, const QList<RunSummary>& runs)
+{
+    bool estimated = false;
+    bool counted = false;
+    for (const RunSummary& run : runs) {
+        estimated = estimated || run.evaluation.markEstimated();
+        counted = counted || (run.evaluation.mark != 0 && !run.evaluation.markEstimated());
+    }
+    addRow(
+        rows, phrase("Mark"), runs,
+        [](const RunSummary& r) {
+            const QString text = markText(r.evaluation.mark);
+            return r.evaluation.markEstimated() ? phrase("%1 (estimated)").arg(text) : text;
+        },
+        Figure::Mark);
+    if (estimated && counted)
+        rows.last().note
+            = phrase("Marks of tests without load come from an estimated work count and cannot be "
+                     "compared with marks of tests with load.");
 }
 
 QString setupValue(const RunSummary& run, QString RunSetup::*field)
@@ -116,25 +130,30 @@ QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs)
 {
     QList<ComparisonRow> rows;
     addRow(rows, phrase("File"), runs, [](const RunSummary& r) { return r.evaluation.fileName; });
-    addRow(rows, phrase("Test mode"), runs, [](const RunSummary& r) { return r.evaluation.modeText; });
-    addRow(rows, phrase("Load CPU"), runs, [](const RunSummary& r) { return r.evaluation.loadText; });
+    addRow(rows, phrase("Test mode"), runs, [](const RunSummary& r) { return modeText(r.evaluation.mode); });
+    addRow(rows, phrase("Load CPU"), runs, [](const RunSummary& r) { return loadText(r.evaluation.noLoad); });
     addRow(
-        rows, phrase("System forecast"), runs, [](const RunSummary& r) { return r.evaluation.forecastText; });
-    addRow(rows, phrase("Measured battery life"), runs,
-        [](const RunSummary& r) { return r.evaluation.batteryLifeText; });
-    addRow(rows, phrase("Mark"), runs, [](const RunSummary& r) { return r.evaluation.markText; });
+        rows, phrase("System forecast"), runs,
+        [](const RunSummary& r) { return durationText(r.evaluation.systemForecast); },
+        Figure::SystemForecast);
+    addRow(
+        rows, phrase("Measured battery life"), runs,
+        [](const RunSummary& r) { return durationText(r.batteryLife()); }, Figure::BatteryLife);
+    addRow(
+        rows, phrase("Full battery, by test"), runs,
+        [](const RunSummary& r) { return durationText(r.evaluation.fullBatteryLife); },
+        Figure::FullBatteryLife);
+    addMarkRow(rows, runs);
 
-    const auto energy = [](std::optional<double> RunSummary::*field, int decimals, const QString& unit) {
-        return [field, decimals, unit](const RunSummary& r) {
-            return r.*field ? numberText(r.*field, decimals, unit) : QString();
-        };
+    const auto energy = [](std::optional<double> RunSummary::*field, QString (*text)(std::optional<double>)) {
+        return [field, text](const RunSummary& r) { return r.*field ? text(r.*field) : QString(); };
     };
-    addOptionalRow(
-        rows, phrase("Average power"), runs, energy(&RunSummary::averagePowerW, 1, phrase("W")), false);
-    addOptionalRow(
-        rows, phrase("Energy used"), runs, energy(&RunSummary::energyUsedWh, 1, phrase("Wh")), false);
+    addOptionalRow(rows, phrase("Average power"), runs, energy(&RunSummary::averagePowerW, wattsText), false,
+        Figure::AveragePower);
+    addOptionalRow(rows, phrase("Energy used"), runs, energy(&RunSummary::energyUsedWh, wattHoursText), false,
+        Figure::EnergyUsed);
     addOptionalRow(rows, phrase("Battery health"), runs,
-        energy(&RunSummary::batteryHealthPercent, 0, phrase("%")), false);
+        energy(&RunSummary::batteryHealthPercent, percentText), false, Figure::BatteryHealth);
 
     const auto setup = [](QString RunSetup::*field) {
         return [field](const RunSummary& r) { return setupValue(r, field); };
@@ -150,13 +169,20 @@ QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs)
 QString comparisonText(const QList<ComparisonRow>& rows)
 {
     const QString mark = QStringLiteral(" *");
+    const QString dagger = QStringLiteral(" \u2020");
+    const auto label = [&](const ComparisonRow& row) -> QString {
+        return row.label + (row.differs ? mark : QString()) + (row.note.isEmpty() ? QString() : dagger);
+    };
     qsizetype columns = 0;
     qsizetype labelWidth = 0;
     bool anyMarked = false;
+    QStringList notes;
     for (const ComparisonRow& row : rows) {
         columns = std::max(columns, row.values.size());
-        labelWidth = std::max(labelWidth, row.label.size() + (row.differs ? mark.size() : 0));
+        labelWidth = std::max(labelWidth, label(row).size());
         anyMarked = anyMarked || row.differs;
+        if (!row.note.isEmpty())
+            notes.append(dagger.trimmed() + QLatin1Char(' ') + row.note);
     }
     QList<qsizetype> widths(columns, 0);
     for (const ComparisonRow& row : rows)
@@ -165,7 +191,7 @@ QString comparisonText(const QList<ComparisonRow>& rows)
 
     QString text;
     for (const ComparisonRow& row : rows) {
-        QString line = QString(row.label + (row.differs ? mark : QString())).leftJustified(labelWidth);
+        QString line = label(row).leftJustified(labelWidth);
         for (qsizetype c = 0; c < row.values.size(); ++c)
             line += QStringLiteral("  ") + row.values[c].leftJustified(widths[c]);
         while (line.endsWith(QLatin1Char(' ')))
@@ -174,6 +200,8 @@ QString comparisonText(const QList<ComparisonRow>& rows)
     }
     if (anyMarked)
         text += phrase("* The runs differ in this setting.") + QLatin1Char('\n');
+    for (const QString& note : notes)
+        text += note + QLatin1Char('\n');
     return text;
 }
 

@@ -3,6 +3,7 @@
 // One run's column of a comparison, and the comparison table of several runs:
 // what the comparison window, the terminal's --compare and the chart legend
 // show, worked out without any display.
+#include "core/figuretext.h"
 #include "results/evaluation.h"
 
 #include <QByteArray>
@@ -19,7 +20,7 @@ struct RunSetup {
     QString machine; // vendor and model
     QString kernel;
     QString powerProfile;
-    QString brightness; // e.g. "60 %"
+    QString brightness; // e.g. "60%"
     QString governor;
 };
 
@@ -50,25 +51,30 @@ RunSummary loadRunSummaryAt(const QByteArray& path);
 RunSummary summarizeRun(const QString& path, ResultsEvaluation evaluation);
 
 // One row of the comparison table: a label and one value per run. A setup
-// row in which two runs recorded different values is marked.
+// row in which two runs recorded different values is marked; a row with a
+// note is marked with a dagger, and the note is printed under the table.
 struct ComparisonRow {
     QString label;
     QStringList values;
     bool setupRow = false;
     bool differs = false;
+    Figure figure = Figure::None; // the figure the row shows, if any
+    QString note;
 };
 
 // The rows, in order: file; mode, load; system forecast, measured battery
-// life, mark; average power, energy used, battery health; machine, kernel,
+// life, full-battery life, mark; average power, energy used, battery health; machine, kernel,
 // power profile, brightness, governor. The energy rows and the setup rows
 // appear only when some run has a value for them; a value a run lacks reads
 // "unknown". A setup row differs when two runs recorded different values
-// (a run that recorded none is no evidence either way).
+// (a run that recorded none is no evidence either way). A mark from an
+// estimated work count reads "(estimated)"; where the runs have both kinds
+// of mark, the mark row carries a note that they cannot be compared.
 QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs);
 
 // The table as aligned plain text: one line per row, the label column and
 // one column per run, padded with blanks; a marked row carries "*" after
-// its label, and a closing line explains the mark when there is one.
+// its label, a row with a note "†", and closing lines explain the marks.
 QString comparisonText(const QList<ComparisonRow>& rows);
 
 // The level of a run at a share of its own battery life (0 to 1): the

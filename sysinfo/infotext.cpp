@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/infotext.h"
 
+#include "core/figuretext.h"
 #include "core/phrases.h"
 #include "core/timetext.h"
 #include "sysinfo/processorinfo.h"
@@ -14,12 +15,6 @@ namespace {
 QString orUnknown(const QString& s)
 {
     return s.isEmpty() ? phrase("unknown") : s;
-}
-
-QString figure(std::optional<double> value, const char* unit, const QLocale& locale)
-{
-    return value ? locale.toString(*value, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit)
-                 : phrase("unknown");
 }
 
 } // namespace
@@ -36,24 +31,24 @@ QString infoText(const MachineInfo& info, const QLocale& locale)
         p.line == PowerLine::Battery     ? phrase("powered by battery")
             : p.line == PowerLine::Mains ? phrase("powered by AC")
                                          : phrase("unknown"));
-    line("Level", p.level ? QString::number(*p.level) + QLatin1Char('%') : phrase("unknown"));
+    line("Level", percentText(p.level ? std::optional<double>(*p.level) : std::nullopt));
     line("Forecast", p.timeLeft ? elapsedTimeTextSeconds(p.timeLeft->count()) : phrase("unknown"));
-    line("Energy now", figure(p.energyWh, "Wh", locale));
-    line("Energy full", figure(p.energyFullWh, "Wh", locale));
-    line("Energy full design", figure(p.energyFullDesignWh, "Wh", locale));
-    const auto& health = info.batteryHealthPercent;
-    line("Battery health", health ? locale.toString(*health, 'f', 1) + QLatin1Char('%') : phrase("unknown"));
-    line("Power now", figure(p.powerW, "W", locale));
+    line("Energy now", wattHoursText(p.energyWh));
+    line("Energy full", wattHoursText(p.energyFullWh));
+    line("Energy full design", wattHoursText(p.energyFullDesignWh));
+    line("Battery health", percentText(info.batteryHealthPercent));
+    line("Power now", wattsText(p.powerW));
 
     const BatteryInfo& b = info.battery;
     line("Battery name", orUnknown(b.name));
     line("Battery manufacturer", orUnknown(b.manufacturer));
     line("Battery chemistry",
         b.chemistry == BatteryChemistry::Unknown ? phrase("unknown") : chemistryName(b.chemistry));
-    line("Battery capacity",
-        b.capacityMwh ? QString::number(*b.capacityMwh) + QStringLiteral(" mWh") : phrase("unknown"));
-    line("Battery design voltage",
-        b.designVoltageMv ? QString::number(*b.designVoltageMv) + QStringLiteral(" mV") : phrase("unknown"));
+    const auto thousandth = [](const auto& milli) {
+        return milli ? std::optional<double>(static_cast<double>(*milli) / 1000.0) : std::nullopt;
+    };
+    line("Battery capacity", wattHoursText(thousandth(b.capacityMwh)));
+    line("Battery design voltage", voltsText(thousandth(b.designVoltageMv)));
 
     line("Processor", orUnknown(cpuNameCaption(info.brand).trimmed()));
     QString clock = clockText(info.clockMhz, locale);

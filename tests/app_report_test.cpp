@@ -50,7 +50,8 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
     EXPECT_EQ(lines.code, 0) << lines.err.toStdString();
     EXPECT_EQ(lines.out,
         QByteArray("Report file name: example.apr\nTest mode: normal\nLoad CPU: full\n"
-                   "System forecast: unknown\nBy test results: 0:00:02\nMark: N/A\n"));
+                   "System forecast: unknown\nBy test results: 0:00:02\nFull battery, by test: 0:03:20\n"
+                   "A long extrapolation: the charge fell by only 1% during the test.\nMark: N/A\n"));
 
     const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
     EXPECT_EQ(json.code, 0);
@@ -58,8 +59,9 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
         "{\"file\": \"" + path.toUtf8()
             + "\", \"mode\": \"normal\", \"load\": \"full\", \"forecast_seconds\": null, "
               "\"forecast_text\": \"unknown\", \"battery_life_seconds\": 2, \"battery_life_text\": "
-              "\"0:00:02\", "
-              "\"mark\": 0, \"mark_text\": \"N/A\", \"samples\": 3, \"first_level\": 100, \"last_level\": "
+              "\"0:00:02\", \"battery_life_full_seconds\": 200, "
+              "\"mark\": 0, \"mark_text\": \"N/A\", \"mark_estimated\": false, \"samples\": 3, "
+              "\"first_level\": 100, \"last_level\": "
               "99, "
               "\"capacity\": 48000, \"work_count\": 5, \"complete\": true, \"forecast_line\": null, "
               "\"average_power_w\": null, \"energy_used_wh\": null, \"battery_health_percent\": null, "
@@ -253,7 +255,9 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_NEAR(o.value(QStringLiteral("forecast_line")).toDouble(), 15199.9998, 0.5e-4);
     EXPECT_EQ(o.value(QStringLiteral("last_level")).toInteger(), 77);
     EXPECT_TRUE(json.contains("\"work_count\": 18446744073709551615,")) << "exact, not through a double";
-    EXPECT_EQ(o.keys().size(), 23);
+    EXPECT_EQ(o.value(QStringLiteral("battery_life_full_seconds")).toDouble(), 19000.0)
+        << "80% to 0% on the line";
+    EXPECT_EQ(o.keys().size(), 25);
 
     // printReport on a file cut off before its Terminator.
     QTemporaryDir dir;
@@ -293,6 +297,7 @@ TEST(ReportCli, CompareAsTableAndJsonArrayNamingUnreadableFiles)
                    "Load CPU               full     none\n"
                    "System forecast        unknown  1:00:00\n"
                    "Measured battery life  0:00:02  0:50:00\n"
+                   "Full battery, by test  0:03:20  0:50:00\n"
                    "Mark                   N/A      N/A\n"));
     EXPECT_TRUE(text.err.startsWith(QByteArray("ampero: " + bad.toUtf8() + ": not a results file")))
         << text.err.toStdString();

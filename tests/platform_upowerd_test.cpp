@@ -263,8 +263,8 @@ TEST_F(UPowerDaemon, InfoShowsTheDesignVoltageOrUnknown)
     ASSERT_TRUE(proc.waitForFinished(30000));
     const QString out = QString::fromUtf8(proc.readAllStandardOutput());
     EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
-    EXPECT_TRUE(out.contains(QLatin1String("\nBattery design voltage: 11400 mV\n"))) << out.toStdString();
-    EXPECT_TRUE(out.contains(QLatin1String("\nBattery capacity: 50000 mWh\n"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QLatin1String("\nBattery design voltage: 11.40 V\n"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QLatin1String("\nBattery capacity: 50.00 Wh\n"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QLatin1String("\nLevel: 80%\n"))) << out.toStdString();
     EXPECT_EQ(batteryInfo().designVoltageMv, 11400u);
 

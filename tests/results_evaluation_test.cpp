@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/figuretext.h"
 #include "core/timetext.h"
+#include "core/timeunits.h"
 #include "results/energysummary.h"
 #include "results/evaluation.h"
 #include "session/sessionports.h"
@@ -114,11 +116,10 @@ TEST(Mark, ValuesAndTexts)
 
 TEST(ResultsTexts, ForecastPathsAndMail)
 {
-    const std::pair<uint32_t, const char*> forecasts[]
-        = { { 4294967295u, "unknown" }, { 4294967294u, "49710 days 6:28:14" }, { 90061, "1 day 1:01:01" },
-              { 86400, "1 day 0:00:00" }, { 3725, "1:02:05" } };
+    const std::pair<uint32_t, const char*> forecasts[] = { { 4294967294u, "49710 days 6:28:14" },
+        { 90061, "1 day 1:01:01" }, { 86400, "1 day 0:00:00" }, { 3725, "1:02:05" } };
     for (const auto& [v, text] : forecasts)
-        EXPECT_EQ(forecastText(v), QString::fromLatin1(text)) << v;
+        EXPECT_EQ(durationText(toDays(v)), QString::fromLatin1(text)) << v;
 
     const char* paths[][3] = { { "/home/ann/Tests/run1.apr", "/home/ann/Tests", "run1.apr" },
         { "/run.apr", "/", "run.apr" }, { "run.apr", "", "run.apr" }, { "//run.apr", "//", "run.apr" },
@@ -194,11 +195,11 @@ TEST(Evaluation, WholeFiles)
     for (const Row& r : rows) {
         const ResultsEvaluation e = evaluate(r.bytes);
         ASSERT_TRUE(e.ok) << r.name << ": " << e.failure.toStdString();
-        EXPECT_EQ(e.modeText, QString::fromLatin1(r.mode)) << r.name;
-        EXPECT_EQ(e.loadText, QString::fromLatin1(r.load)) << r.name;
-        EXPECT_EQ(e.forecastText, QString::fromLatin1(r.forecast)) << r.name;
-        EXPECT_EQ(e.batteryLifeText, QString::fromLatin1(r.life)) << r.name;
-        EXPECT_EQ(e.markText, QString::fromLatin1(r.mark)) << r.name;
+        EXPECT_EQ(modeText(e.mode), QString::fromLatin1(r.mode)) << r.name;
+        EXPECT_EQ(loadText(e.noLoad), QString::fromLatin1(r.load)) << r.name;
+        EXPECT_EQ(durationText(e.systemForecast), QString::fromLatin1(r.forecast)) << r.name;
+        EXPECT_EQ(durationText(e.bottomMaximum), QString::fromLatin1(r.life)) << r.name;
+        EXPECT_EQ(markText(e.mark), QString::fromLatin1(r.mark)) << r.name;
         EXPECT_EQ(e.sampleCount, r.samples) << r.name;
         EXPECT_EQ(e.forecastLine.size(), r.line ? 2 : 0) << r.name;
         EXPECT_EQ(e.complete, std::string(r.name) != "recovered without Terminator") << r.name;

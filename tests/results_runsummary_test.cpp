@@ -11,11 +11,11 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 RunSummary run(const QString& path, uint8_t mode, uint8_t noLoad, const Bytes& samples,
-    const std::array<double, 3>* times = nullptr)
+    const std::array<double, 3>* times = nullptr, uint64_t workCount = 5)
 {
     Bytes bytes = encodeResultsHeader(mode, noLoad, ForecastUnknown);
     bytes.insert(bytes.end(), samples.begin(), samples.end());
-    const Bytes trailer = encodeResultsTrailer(times, 48000, 5);
+    const Bytes trailer = encodeResultsTrailer(times, 48000, workCount);
     bytes.insert(bytes.end(), trailer.begin(), trailer.end());
     return summarizeRun(path, evaluateResults(parseResults(bytes), path));
 }
@@ -45,7 +45,7 @@ TEST(RunSummary, RowsOfPlainRunsWithoutEnergyOrSetup)
     EXPECT_EQ(labels,
         QStringList({ QStringLiteral("File"), QStringLiteral("Test mode"), QStringLiteral("Load CPU"),
             QStringLiteral("System forecast"), QStringLiteral("Measured battery life"),
-            QStringLiteral("Mark") }));
+            QStringLiteral("Full battery, by test"), QStringLiteral("Mark") }));
     EXPECT_EQ(rows[0].values, QStringList({ QStringLiteral("a.apr"), QStringLiteral("b.apr") }));
     EXPECT_EQ(rows[4].values, QStringList({ QStringLiteral("0:00:02"), QStringLiteral("0:00:00") }));
 
@@ -55,6 +55,33 @@ TEST(RunSummary, RowsOfPlainRunsWithoutEnergyOrSetup)
                                                "Test mode              normal   fast\n")))
         << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1Char('*')));
+}
+
+TEST(RunSummary, FullBatteryLifeAndMarksThatCannotBeCompared)
+{
+    // 20 points of charge in 1 000 s: 5 000 s for a full battery; 5 points
+    // make a long extrapolation.
+    Bytes twenty(1001);
+    for (std::size_t k = 0; k < twenty.size(); ++k)
+        twenty[k] = static_cast<uint8_t>(66 - k / 50);
+    const RunSummary counted = run(QStringLiteral("a.apr"), 2, 0, twenty, nullptr, 1000000000000ull);
+    const RunSummary estimated = run(QStringLiteral("b.apr"), 2, 1,
+        Bytes(twenty.begin(), twenty.begin() + 251), nullptr, 1000000000000ull);
+    ASSERT_TRUE(counted.evaluation.fullBatteryLife);
+    EXPECT_NEAR(*counted.evaluation.fullBatteryLife * 86400.0, 5000.0, 1e-6);
+    EXPECT_FALSE(counted.evaluation.longExtrapolation());
+    EXPECT_TRUE(estimated.evaluation.longExtrapolation());
+    EXPECT_TRUE(estimated.evaluation.markEstimated());
+
+    const QList<ComparisonRow> rows = comparisonRows({ counted, estimated });
+    const ComparisonRow* mark = findRow(rows, QStringLiteral("Mark"));
+    ASSERT_TRUE(mark);
+    EXPECT_FALSE(mark->values[0].contains(QLatin1String("estimated")));
+    EXPECT_TRUE(mark->values[1].endsWith(QLatin1String("(estimated)")));
+    EXPECT_FALSE(mark->note.isEmpty());
+    EXPECT_TRUE(comparisonText(rows).contains(mark->note));
+    // Marks of one kind compare: no note.
+    EXPECT_TRUE(findRow(comparisonRows({ counted, counted }), QStringLiteral("Mark"))->note.isEmpty());
 }
 
 TEST(RunSummary, EnergyAndSetupRowsOnlyWhereSomeRunHasThemAndDifferencesMarked)

@@ -25,5 +25,5 @@ check testing.png 214 46
 check about.png 294 206
 check main-testing.png 632 453
 check main-power.png 632 453
-check results-energy.png 320 388
+check results-energy.png 320 439
 exit $fail

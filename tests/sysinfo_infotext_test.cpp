@@ -31,13 +31,13 @@ TEST(InfoText, OneLinePerItem)
         "Energy now: 26.40 Wh\n"
         "Energy full: 46.30 Wh\n"
         "Energy full design: 50.00 Wh\n"
-        "Battery health: 92.6%\n"
-        "Power now: 8.46 W\n"
+        "Battery health: 93%\n"
+        "Power now: 8.5 W\n"
         "Battery name: 5YHR4\n"
         "Battery manufacturer: SMP\n"
         "Battery chemistry: Lithium-ion\n"
-        "Battery capacity: 48000 mWh\n"
-        "Battery design voltage: 11400 mV\n"
+        "Battery capacity: 48.00 Wh\n"
+        "Battery design voltage: 11.40 V\n"
         "Processor: Intel(R) Core(TM) i5\n"
         "Processor clock: 2394.53 MHz\n"
         "Processors: 4\n"
@@ -86,8 +86,8 @@ TEST(InfoCommand, SimulatedBatteryHasFigures)
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     for (const char* line :
-        { "Energy now: 54.00 Wh\n", "Energy full design: 60.00 Wh\n", "Battery health: 90.0%\n",
-            "Power now: 64.80 W\n", "Battery capacity: 60000 mWh\n", "Battery chemistry: Lithium-ion\n" })
+        { "Energy now: 54.00 Wh\n", "Energy full design: 60.00 Wh\n", "Battery health: 90%\n",
+            "Power now: 64.8 W\n", "Battery capacity: 60.00 Wh\n", "Battery chemistry: Lithium-ion\n" })
         EXPECT_TRUE(out.contains(QLatin1String(line))) << line << out.toStdString();
 }
 
@@ -131,7 +131,7 @@ TEST(InfoCommand, FakeSystemIsTheSameMachineEverywhere)
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    for (const char* line : { "Battery name: Simulated battery\n", "Battery capacity: 50000 mWh\n",
+    for (const char* line : { "Battery name: Simulated battery\n", "Battery capacity: 50.00 Wh\n",
              "Processor: Fake Processor\n", "Processor clock: 2000.00 MHz\n", "Power backend: sim" })
         EXPECT_TRUE(out.contains(QLatin1String(line))) << line << "\n" << out.toStdString();
 }

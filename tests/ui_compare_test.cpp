@@ -111,7 +111,7 @@ TEST(UiCompare, ThreeFilesOnTheChartWithLegendTableAndNormalizedAxis)
     w.comparison.setNormalized(true);
     EXPECT_EQ(w.chart->bottomAxisTitle(), QStringLiteral("Share of battery life, %"));
     EXPECT_EQ(w.chart->bottomMaximum(), 1.0);
-    EXPECT_EQ(w.chart->bottomLabels().last(), QStringLiteral("100 %"));
+    EXPECT_EQ(w.chart->bottomLabels().last(), QStringLiteral("100%"));
     const QImage normalized = w.chart->grab().toImage();
     w.comparison.setNormalized(false);
     EXPECT_EQ(w.chart->bottomAxisTitle(), QStringLiteral("Elapsed time"));
@@ -188,6 +188,12 @@ TEST(UiCompare, SetupRowsWhereRunsDifferAreMarked)
         }
     }
     EXPECT_EQ(marked, 1);
+    // Each figure explains itself where the user points.
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        if (table.rows()[r].figure != Figure::None) {
+            EXPECT_FALSE(grid->item(r, 1)->toolTip().isEmpty()) << table.rows()[r].label.toStdString();
+        }
+    }
     EXPECT_TRUE(
         table.text().contains(QRegularExpression(QStringLiteral("\nBrightness \\*  +60 %  +100 %\n"))))
         << table.text().toStdString();

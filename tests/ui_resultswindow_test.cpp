@@ -71,7 +71,7 @@ TEST(ResultsWindow, TextsCaptionAndHiddenMark)
         shown(w), (QStringList { "Testing results", "example.apr", "normal", "full", "unknown", "0:00:02" }));
     EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("markLabel"))->text(), QStringLiteral("N/A"));
     w.show();
-    EXPECT_EQ(w.size(), QSize(320, 282));
+    EXPECT_EQ(w.width(), 320);
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "not resizable";
     const auto* markGroup = w.findChild<QGroupBox*>(QStringLiteral("markGroup"));
     EXPECT_EQ(markGroup->height(), 0);
@@ -111,7 +111,8 @@ TEST(ResultsWindow, EnergyGroupOnlyWithACompanionAndTheWindowGrowsForIt)
         ResultsWindow plain(opener);
         plain.showEvaluation(e);
         plain.show();
-        EXPECT_EQ(plain.size(), QSize(320, 282));
+        const QSize base = plain.size();
+        const QPoint closeAt = button(plain, "closeButton")->pos();
         EXPECT_FALSE(plain.findChild<QGroupBox*>(QStringLiteral("energyGroup"))->isVisible());
 
         addCompanion(e, companion);
@@ -128,9 +129,8 @@ TEST(ResultsWindow, EnergyGroupOnlyWithACompanionAndTheWindowGrowsForIt)
                      << "2:13:20"; // 2 s of test, then 39.99 Wh at 18 W
         EXPECT_EQ(energyShown(w), expected);
         // The old groups stay where they were; the group and the buttons fit below them.
-        EXPECT_EQ(
-            w.findChild<QGroupBox*>(QStringLiteral("batteryTimeGroup"))->geometry(), QRect(3, 139, 314, 70));
-        EXPECT_EQ(w.height(), 282 + group->height() + 6);
+        EXPECT_EQ(w.findChild<QGroupBox*>(QStringLiteral("batteryTimeGroup"))->pos(), QPoint(3, 139));
+        EXPECT_EQ(w.height(), base.height() + group->height() + 6);
         EXPECT_EQ(w.minimumSize(), w.maximumSize());
         for (const char* name :
             { "closeButton", "sendReportButton", "saveGraphButton", "openReportFolderButton" }) {
@@ -139,9 +139,41 @@ TEST(ResultsWindow, EnergyGroupOnlyWithACompanionAndTheWindowGrowsForIt)
         }
         // Shown again without a companion, the window is as it was.
         w.showEvaluation(evaluateBytes(bytes, QStringLiteral("/tmp/run.apr")));
-        EXPECT_EQ(w.size(), QSize(320, 282));
-        EXPECT_EQ(button(w, "closeButton")->pos(), QPoint(163, 249));
+        EXPECT_EQ(w.size(), base);
+        EXPECT_EQ(button(w, "closeButton")->pos(), closeAt);
     }
+}
+
+TEST(ResultsWindow, FullBatteryFigureWithHowFarToTrustItAndTooltips)
+{
+    FakeUrlOpener opener;
+    const auto label
+        = [](const QWidget& w, const char* name) { return w.findChild<QLabel*>(QString::fromLatin1(name)); };
+    // Two seconds from 100 % to 99 %: 200 seconds for a full battery, from one point of charge.
+    ResultsWindow w(opener);
+    w.showEvaluation(evaluateBytes(kExample, QStringLiteral("/tmp/run.apr")));
+    w.show();
+    EXPECT_EQ(label(w, "fullBatteryLabel")->text(), QStringLiteral("0:03:20"));
+    EXPECT_TRUE(label(w, "figureRemarkLabel")->isVisible());
+    EXPECT_TRUE(label(w, "figureRemarkLabel")->text().contains(QLatin1String("long extrapolation")));
+    for (const char* name : { "systemForecastLabel", "testForecastLabel", "fullBatteryLabel", "markLabel",
+             "averagePowerLabel", "energyUsedLabel", "healthLabel", "energyForecastLabel" })
+        EXPECT_FALSE(label(w, name)->toolTip().isEmpty()) << name;
+    // Every figure inside the window, above the buttons.
+    for (const char* name : { "fullBatteryLabel", "figureRemarkLabel" }) {
+        const QRect r(label(w, name)->mapTo(&w, QPoint(0, 0)), label(w, name)->size());
+        EXPECT_TRUE(w.rect().contains(r)) << name;
+        EXPECT_LT(r.bottom(), button(w, "saveGraphButton")->y()) << name;
+    }
+
+    // A fast test's line: how far to trust it, from the benchmark's figures.
+    const std::array<double, 3> times { 0.0, 0.01, 0.02 };
+    ResultsEvaluation fast = evaluateBytes(kExample, QStringLiteral("/tmp/fast.apr"));
+    fast.forecastEnd = fastForecast(100, times);
+    fast.coveredLevels = 100;
+    fast.fullBatteryLife = fullBatteryLife(*fast.forecastEnd, 100);
+    w.showEvaluation(fast);
+    EXPECT_TRUE(label(w, "figureRemarkLabel")->text().contains(QLatin1String("25%")));
 }
 
 TEST(ResultsWindow, ForecastCaptionNamesTheSystemInFull)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/chartwidget.h"
 
+#include "core/figuretext.h"
 #include "core/phrases.h"
 #include "core/timeunits.h"
 #include "ui/charttime.h"
@@ -482,7 +483,7 @@ QList<QPair<double, QString>> ChartWidget::bottomTicks(double x0, double x1, con
     const int most = std::clamp(plot.width() / 90 + 1, 2, 8);
     if (m_normalized) {
         for (double t : valueTicks(x0, x1, niceStep(x1 - x0, most - 1)))
-            out.append({ t, QString::number(std::round(t * 100)) + QStringLiteral(" %") });
+            out.append({ t, percentText(std::round(t * 100)) });
         return out;
     }
     const QChar sep = regionalTimeSeparator();

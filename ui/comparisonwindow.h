@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <memory>
 
+class QLabel;
+
 namespace Ui {
 class ComparisonWindow;
 }
@@ -33,6 +35,7 @@ public Q_SLOTS:
 private:
     std::unique_ptr<Ui::ComparisonWindow> ui;
     QList<ComparisonRow> m_rows;
+    QLabel* m_rowNote = nullptr; // the notes of rows marked with a dagger
 };
 
 } // namespace ampero

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/mainwindow.h"
 
+#include "core/figuretext.h"
 #include "core/testmode.h"
 #include "ui/aboutdialog.h"
 #include "ui/chartwidget.h"
@@ -10,7 +11,6 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QLocale>
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <QScreen>
@@ -114,9 +114,8 @@ void MainWindow::setCpuSpeedText(const QString& text)
 void MainWindow::setPowerFigures(std::optional<double> watts, std::optional<double> healthPercent)
 {
     const QString none = QStringLiteral("\u2014");
-    setLabel(ui->powerDrawLabel, watts ? QLocale().toString(*watts, 'f', 1) + QStringLiteral(" W") : none);
-    setLabel(
-        ui->healthLabel, healthPercent ? QString::number(qRound(*healthPercent)) + QLatin1Char('%') : none);
+    setLabel(ui->powerDrawLabel, watts ? wattsText(watts) : none);
+    setLabel(ui->healthLabel, healthPercent ? percentText(healthPercent) : none);
 }
 
 void MainWindow::setCpuName(const QString& name)

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <memory>
 
+class QLabel;
+
 namespace Ui {
 class ResultsWindow;
 }
@@ -40,11 +42,22 @@ private Q_SLOTS:
 private:
     // The energy group of a file with a companion (hidden without one).
     void showEnergy(const ResultsEvaluation& evaluation);
+    // The full-battery figure and the remark on how far to trust it.
+    void showFullBattery(const ResultsEvaluation& evaluation);
+    // Adds the full-battery row and the remark under "By test results".
+    void addFullBatteryRow();
+    // Sets each figure's explanation as the tooltip of its caption and value.
+    void setFigureToolTips();
 
     std::unique_ptr<Ui::ResultsWindow> ui;
     UrlOpener& m_opener;
     QString m_reportFolder;
     int m_grown = 0; // pixels the window has grown by for the energy group
+    QLabel* m_fullLifeCaption = nullptr; // "Full battery, by test:"
+    QLabel* m_fullLifeLabel = nullptr; // its figure
+    QLabel* m_remarkLabel = nullptr; // how far the figures can be trusted
+    int m_timeGroupHeight = 0; // the time group's height in the .ui file
+    int m_timeGrown = 0; // pixels the time group has grown by (fixed geometry only)
 };
 
 } // namespace ampero

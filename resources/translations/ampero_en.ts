@@ -587,23 +587,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>W</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Energy used</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Wh</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Battery health</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -644,10 +632,6 @@
     </message>
     <message>
         <source>%1 Wh</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1%</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -774,6 +758,70 @@
         <source>All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 V</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A long extrapolation: the charge fell by only %1% during the test.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A fast test&apos;s line misses the true battery life by %1% on average and by up to %2%.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The mark comes from an estimated work count (a test without load), not a counted one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (estimated)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Marks of tests without load come from an estimated work count and cannot be compared with marks of tests with load.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full battery, by test</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery life the system forecast for a full battery when the test started, at the power drawn then.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The time the test measured from the level it started at to the level it ended at; a fast test&apos;s line goes on to 0%.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery life by test results scaled to a full battery: that time x 100 / the points of charge it covered. It compares with the system forecast.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery life the battery&apos;s own energy gives: the time the test ran, plus the energy left then at the average power.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The work the processors did over the battery life, per watt-hour of capacity and scaled to a full battery. Only a normal test gets one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The power the battery gave on average during the test, from its energy readings (or its power readings where the energy is unknown).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The energy the battery gave during the test, from its first to its last energy reading.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery&apos;s full energy as a percentage of its design energy, as the battery reported them during the test.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full battery, by test: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>
@@ -843,6 +891,10 @@
     <message>
         <source>Mail the report file to %1:
 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full battery, by test:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
