@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/guiprogram.h"
 
+#include "app/batteryhistory.h"
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
 #include "core/phrases.h"
+#include "platform/machinefacts.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
 #include "session/companionrecorder.h"
@@ -26,6 +28,7 @@
 #include "web/updatecheck.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QStatusBar>
@@ -74,6 +77,18 @@ struct GuiProgram::Parts {
     bool usageTimerWaitsForTick = false;
     bool blanked = false;
     bool held = false;
+    BatteryInfo battery;
+
+    // A snapshot of the battery in the history, with the machine it is in.
+    void recordBattery()
+    {
+        if (!services.history)
+            return;
+        std::optional<MachineFacts> facts;
+        if (services.machine)
+            facts = services.machine->read();
+        ampero::recordBattery(*services.history, battery, services.power->status(), facts);
+    }
 
     // The kept reading: no call to the backend.
     void showPowerFigures()
@@ -178,6 +193,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
             = combinedBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
         p.session.setBatteryCapacity(battery.capacityMwh);
         p.companion.setBatteryInfo(battery);
+        p.battery = battery;
     };
     steps.setUpProcessorUsage = [&p](MainWindow& window, int n) {
         p.usageMeter = std::make_unique<UsageMeter>(*p.services.processorTimes, n);
@@ -256,6 +272,18 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
             p.comparison.addFiles(arguments.mid(1));
         }
     });
+
+    // The battery history: a snapshot once the window is up (from the event
+    // loop, after the window's first frame), and one with the run at the end
+    // of each test, once its files are complete.
+    if (services.history) {
+        QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow,
+            [&p] { QTimer::singleShot(0, &p.mainWindow, [&p] { p.recordBattery(); }); });
+        QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
+            p.recordBattery();
+            p.services.history->recordRun(QFile::encodeName(p.session.state().resultsPath));
+        });
+    }
 
     // Comparing runs; a test start clears the comparison with the chart.
     QObject::connect(

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #ifdef AMPERO_TEST_WIDGETS
 #include <QApplication>
@@ -20,6 +22,11 @@ int main(int argc, char** argv)
     qputenv("LC_ALL", "C.UTF-8");
     qunsetenv("AMPERO_POWER_SOURCE");
     QStandardPaths::setTestModeEnabled(true);
+    // The battery history of the program and of every program a test
+    // starts goes to a folder of this run's, never the user's.
+    const QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    qunsetenv("AMPERO_DATABASE");
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
