@@ -165,8 +165,10 @@ void History::catchUp()
             if (!QFileInfo::exists(QFile::decodeName(path)))
                 continue; // moved or deleted since: nothing left to add
             const std::optional<HistoryRun> run = describe(path);
-            if (run && store->addRun(*run) == HistoryStore::Added::Failed)
+            if (run && store->addRun(*run) == HistoryStore::Added::Failed) {
+                m_warn(QStringLiteral("the battery history cannot be written: %1").arg(store->lastError()));
                 left << path;
+            }
         }
         if (!pending.isEmpty())
             writeLines(m_config.pendingFile, left);

@@ -151,9 +151,13 @@ struct HistoryStore::Private {
     }
 
     // Runs one statement with its values bound in order.
+    // Statements without values run as they are: PostgreSQL prepares no
+    // BEGIN, COMMIT or SET.
     bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values = {})
     {
         q.setForwardOnly(true);
+        if (values.isEmpty())
+            return q.exec(sql) || fail(q);
         if (!q.prepare(sql))
             return fail(q);
         for (const QVariant& v : values)
