@@ -2,6 +2,7 @@
 // The battery history: the store on SQLite always, and on a PostgreSQL
 // server the test starts itself where the server's programs are installed.
 #include "results/history.h"
+#include "support/postgresserver.h"
 #include "support/testutil.h"
 
 #include <QDir>
@@ -15,9 +16,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace ampero;
 
@@ -108,9 +107,11 @@ TEST(HistoryStoreSqlite, MigratesAnEmptyStoreAndAVersionOneStore)
         for (const QByteArray& line : test::readFile(QStringLiteral(AMPERO_HISTORY_FIXTURE)).split('\n'))
             if (!line.startsWith("--"))
                 sql += line + '\n';
-        for (const QByteArray& statement : sql.split(';'))
-            if (!statement.trimmed().isEmpty())
+        for (const QByteArray& statement : sql.split(';')) {
+            if (!statement.trimmed().isEmpty()) {
                 ASSERT_TRUE(q.exec(QString::fromUtf8(statement))) << statement.toStdString();
+            }
+        }
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fixture"));
@@ -218,88 +219,11 @@ TEST(HistorySqlite, CorruptOrLockedStoreKeepsTheRunForLater)
     EXPECT_EQ(h.history->reader()->runs(QString()).size(), 2);
 }
 
-namespace {
-
-// A PostgreSQL 15 server of the test's own in a temporary folder, on a Unix
-// socket there and no TCP port. initdb refuses to run as root: as root the
-// server's tools run as the postgres user.
-class PostgresServer {
-public:
-    PostgresServer()
-    {
-        if (!QFile::exists(bin(QStringLiteral("initdb"))) || !QFile::exists(bin(QStringLiteral("pg_ctl"))))
-            return;
-        if (::geteuid() == 0) {
-            const passwd* pw = ::getpwnam("postgres");
-            if (!pw || ::chown(QFile::encodeName(m_dir.path()).constData(), pw->pw_uid, pw->pw_gid) != 0)
-                return;
-            m_asUser = true;
-        }
-        m_available = tool(QStringLiteral("initdb"),
-            { QStringLiteral("-D"), data(), QStringLiteral("-U"), QStringLiteral("ampero"),
-                QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-                QStringLiteral("--no-sync") });
-        m_available = m_available && start();
-    }
-    ~PostgresServer() { stop(); }
-
-    bool available() const { return m_available; }
-    QString url() const
-    {
-        return QStringLiteral("postgresql://ampero@localhost/postgres?host=") + m_dir.path();
-    }
-    bool start()
-    {
-        return m_running = tool(QStringLiteral("pg_ctl"),
-                   { QStringLiteral("-D"), data(), QStringLiteral("-w"), QStringLiteral("-l"),
-                       m_dir.filePath(QStringLiteral("log")), QStringLiteral("-o"),
-                       QStringLiteral("-k %1 -c listen_addresses= -F").arg(m_dir.path()),
-                       QStringLiteral("start") });
-    }
-    void stop()
-    {
-        if (m_running)
-            tool(QStringLiteral("pg_ctl"),
-                { QStringLiteral("-D"), data(), QStringLiteral("-m"), QStringLiteral("immediate"),
-                    QStringLiteral("-w"), QStringLiteral("stop") });
-        m_running = false;
-    }
-
-private:
-    static QString bin(const QString& name) { return QStringLiteral("/usr/lib/postgresql/15/bin/") + name; }
-    QString data() const { return m_dir.filePath(QStringLiteral("data")); }
-    bool tool(const QString& name, QStringList args)
-    {
-        QProcess p;
-        if (m_asUser) {
-            args.prepend(bin(name));
-            args = QStringList { QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--") }
-                + args;
-            p.start(QStringLiteral("runuser"), args);
-        } else {
-            p.start(bin(name), args);
-        }
-        const bool ok
-            = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (!ok)
-            std::fprintf(stderr, "%s: %s%s\n", qPrintable(name), p.readAllStandardOutput().constData(),
-                p.readAllStandardError().constData());
-        return ok;
-    }
-
-    QTemporaryDir m_dir;
-    bool m_asUser = false;
-    bool m_available = false;
-    bool m_running = false;
-};
-
-} // namespace
-
 TEST(HistoryPostgres, TwoMachinesShareOneServerAndAServerThatGoesAwayCatchesUp)
 {
     if (!QFile::exists(QStringLiteral("/usr/lib/postgresql/15/bin/initdb")))
         GTEST_SKIP() << "PostgreSQL 15's server programs are not installed (Debian package postgresql-15)";
-    PostgresServer server;
+    test::PostgresServer server;
     ASSERT_TRUE(server.available()) << "the test's PostgreSQL server did not start";
     QTemporaryDir one, two;
     const QString first = test::writeFile(one, QStringLiteral("january.apr"), "january");
