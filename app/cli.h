@@ -24,7 +24,8 @@ struct CliOptions {
     bool normalize = false; // --normalize
     QString database; // --database URL, or AMPERO_DATABASE; empty for the local history alone
     bool record = false; // --record
-    QString importFolder; // --import DIR
+    bool import = false; // --import DIR
+    QString importFolder;
     bool history = false; // --history
     bool fleet = false; // --fleet
     bool allMachines = false; // --all-machines

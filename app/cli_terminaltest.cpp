@@ -201,6 +201,16 @@ int exitStatus(TestSession::End end)
     return 1;
 }
 
+// The history after the file is complete: the battery's snapshot and the
+// run. Whatever befalls the history, the file stays as it is.
+void recordTestEnd(const TerminalTestServices& services, const QByteArray& file)
+{
+    if (services.recordSnapshot)
+        services.recordSnapshot();
+    if (services.recordRun)
+        services.recordRun(file);
+}
+
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
@@ -317,12 +327,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         services.recordSnapshot();
     if (!over)
         QCoreApplication::exec();
-    // The history comes after the file is complete; whatever befalls the
-    // history, the file stays as it is.
-    if (services.recordSnapshot)
-        services.recordSnapshot();
-    if (services.recordRun)
-        services.recordRun(file);
+    recordTestEnd(services, file);
     if (!end)
         return 2;
 

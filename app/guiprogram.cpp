@@ -162,6 +162,20 @@ struct GuiProgram::Parts {
             [&p] { p.heldUpdateMessages.setHeld(false); });
     }
 
+    // The battery history: a snapshot once the window is up (from the event
+    // loop, after the window's first frame), and one with the run at the end
+    // of each test, once its files are complete.
+    void connectHistory()
+    {
+        Parts& p = *this;
+        QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow,
+            [&p] { QTimer::singleShot(0, &p.mainWindow, [&p] { p.recordBattery(); }); });
+        QObject::connect(&session, &TestSession::testEnded, &mainWindow, [&p] {
+            p.recordBattery();
+            p.services.history->recordRun(QFile::encodeName(p.session.state().resultsPath));
+        });
+    }
+
     void tickTaken()
     {
         if (!usageTimerWaitsForTick)
@@ -273,17 +287,8 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
         }
     });
 
-    // The battery history: a snapshot once the window is up (from the event
-    // loop, after the window's first frame), and one with the run at the end
-    // of each test, once its files are complete.
-    if (services.history) {
-        QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow,
-            [&p] { QTimer::singleShot(0, &p.mainWindow, [&p] { p.recordBattery(); }); });
-        QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
-            p.recordBattery();
-            p.services.history->recordRun(QFile::encodeName(p.session.state().resultsPath));
-        });
-    }
+    if (services.history)
+        p.connectHistory();
 
     // Comparing runs; a test start clears the comparison with the chart.
     QObject::connect(

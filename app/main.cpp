@@ -73,6 +73,58 @@ std::optional<QByteArray> malformedFileUrl(const QList<QByteArray>& arguments)
     return std::nullopt;
 }
 
+// The battery history's options.
+struct HistoryOptions {
+    QCommandLineOption database { QStringLiteral("database"),
+        QStringLiteral(
+            "The shared battery history: postgresql://user@host:port/database (or AMPERO_DATABASE). "
+            "Without it the history stays in the user's data folder."),
+        QStringLiteral("url") };
+    QCommandLineOption record { QStringLiteral("record"),
+        QStringLiteral("Record one snapshot of the battery in the history.") };
+    QCommandLineOption import { QStringLiteral("import"),
+        QStringLiteral("Add every results file under the folder to the history (each once)."),
+        QStringLiteral("folder") };
+    QCommandLineOption history { QStringLiteral("history"),
+        QStringLiteral("Print this machine's battery snapshots and runs (with --json: one JSON object).") };
+    QCommandLineOption since { QStringLiteral("since"),
+        QStringLiteral("With --history: from this date on (YYYY-MM-DD)."), QStringLiteral("date") };
+    QCommandLineOption allMachines { QStringLiteral("all-machines"),
+        QStringLiteral("With --history: every machine in the history.") };
+    QCommandLineOption fleet { QStringLiteral("fleet"),
+        QStringLiteral("Print one line per machine in the history: model, health, cycles, runs, last run.") };
+
+    QList<QCommandLineOption> all() const
+    {
+        return { database, record, import, history, since, allMachines, fleet };
+    }
+    void read(const QCommandLineParser& parser, CliOptions& options) const
+    {
+        options.database
+            = parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("AMPERO_DATABASE");
+        options.record = parser.isSet(record);
+        options.import = parser.isSet(import);
+        options.importFolder = parser.value(import);
+        options.history = parser.isSet(history);
+        options.fleet = parser.isSet(fleet);
+        options.allMachines = parser.isSet(allMachines);
+        options.since = parser.value(since);
+    }
+};
+
+std::optional<int> runHistoryMode(const CliOptions& options)
+{
+    if (options.record)
+        return runRecord(options);
+    if (options.import)
+        return runImport(options);
+    if (options.history)
+        return runHistory(options);
+    if (options.fleet)
+        return runFleet(options);
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -136,27 +188,10 @@ int main(int argc, char** argv)
                        "array of the --report objects). Exits 2 when no file can be read."));
     const QCommandLineOption normalizeOpt(QStringLiteral("normalize"),
         QStringLiteral("With --compare: add each run's levels against the share of its own battery life."));
-    const QCommandLineOption databaseOpt(QStringLiteral("database"),
-        QStringLiteral(
-            "The shared battery history: postgresql://user@host:port/database (or AMPERO_DATABASE). "
-            "Without it the history stays in the user's data folder."),
-        QStringLiteral("url"));
-    const QCommandLineOption recordOpt(
-        QStringLiteral("record"), QStringLiteral("Record one snapshot of the battery in the history."));
-    const QCommandLineOption importOpt(QStringLiteral("import"),
-        QStringLiteral("Add every results file under the folder to the history (each once)."),
-        QStringLiteral("folder"));
-    const QCommandLineOption historyOpt(QStringLiteral("history"),
-        QStringLiteral("Print this machine's battery snapshots and runs (with --json: one JSON object)."));
-    const QCommandLineOption sinceOpt(QStringLiteral("since"),
-        QStringLiteral("With --history: from this date on (YYYY-MM-DD)."), QStringLiteral("date"));
-    const QCommandLineOption allMachinesOpt(
-        QStringLiteral("all-machines"), QStringLiteral("With --history: every machine in the history."));
-    const QCommandLineOption fleetOpt(QStringLiteral("fleet"),
-        QStringLiteral("Print one line per machine in the history: model, health, cycles, runs, last run."));
     parser.addOptions({ powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt,
-        updateOpt, compareOpt, normalizeOpt, databaseOpt, recordOpt, importOpt, historyOpt, sinceOpt,
-        allMachinesOpt, fleetOpt });
+        updateOpt, compareOpt, normalizeOpt });
+    const HistoryOptions historyOptions;
+    parser.addOptions(historyOptions.all());
     parser.addPositionalArgument(
         QStringLiteral("file"), QStringLiteral("A results file (.apr) to open."), QStringLiteral("[file]"));
     parser.process(*app);
@@ -191,27 +226,14 @@ int main(int argc, char** argv)
     options.positional = parser.positionalArguments();
     options.compare = parser.isSet(compareOpt);
     options.normalize = parser.isSet(normalizeOpt);
-    options.database
-        = parser.isSet(databaseOpt) ? parser.value(databaseOpt) : qEnvironmentVariable("AMPERO_DATABASE");
-    options.record = parser.isSet(recordOpt);
-    options.importFolder = parser.value(importOpt);
-    options.history = parser.isSet(historyOpt);
-    options.fleet = parser.isSet(fleetOpt);
-    options.allMachines = parser.isSet(allMachinesOpt);
-    options.since = parser.value(sinceOpt);
+    historyOptions.read(parser, options);
 
     if (parser.isSet(runOpt))
         return runTerminalTest(options);
     if (options.compare)
         return runCompare(options);
-    if (options.record)
-        return runRecord(options);
-    if (parser.isSet(importOpt))
-        return runImport(options);
-    if (options.history)
-        return runHistory(options);
-    if (options.fleet)
-        return runFleet(options);
+    if (const std::optional<int> status = runHistoryMode(options))
+        return *status;
     if (parser.isSet(reportOpt) || parser.isSet(csvOpt) || options.json)
         return runReport(options);
     if (options.info)

@@ -90,7 +90,7 @@ bool sameFigure(const std::optional<double>& a, const std::optional<double>& b)
     return std::fabs(*a - *b) < 0.0005;
 }
 
-constexpr qint64 Day = 24 * 60 * 60;
+constexpr qint64 Day = qint64(24) * 60 * 60;
 
 const char SnapshotColumns[]
     = "machine_id, taken_at, battery_vendor, battery_model, technology, serial_hash, "
