@@ -22,6 +22,14 @@ struct CliOptions {
     bool checkUpdate = false; // --check-update
     bool compare = false; // --compare FILE...
     bool normalize = false; // --normalize
+    QString database; // --database URL, or AMPERO_DATABASE; empty for the local history alone
+    bool record = false; // --record
+    bool import = false; // --import DIR
+    QString importFolder;
+    bool history = false; // --history
+    bool fleet = false; // --fleet
+    bool allMachines = false; // --all-machines
+    QString since; // --since DATE
     QStringList positional;
 };
 
@@ -30,5 +38,9 @@ int runReport(const CliOptions& options); // --report, --json, --export-csv
 int runInfo(const CliOptions& options); // --info
 int runCheckUpdate(const CliOptions& options); // --check-update
 int runCompare(const CliOptions& options); // --compare, with --json and --normalize
+int runRecord(const CliOptions& options); // --record
+int runImport(const CliOptions& options); // --import
+int runHistory(const CliOptions& options); // --history, with --json, --since and --all-machines
+int runFleet(const CliOptions& options); // --fleet, with --json
 
 } // namespace ampero

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/backends.h"
+#include "app/batteryhistory.h"
 #include "app/cli.h"
 #include "app/report.h"
 #include "app/systemservices.h"
@@ -7,6 +8,7 @@
 #include "core/phrases.h"
 #include "core/timetext.h"
 #include "platform/clock.h"
+#include "platform/machinefacts.h"
 #include "platform/processor.h"
 #include "platform/terminationsignals.h"
 #include "session/companionrecorder.h"
@@ -200,6 +202,16 @@ int exitStatus(TestSession::End end)
     return 1;
 }
 
+// The history after the file is complete: the battery's snapshot and the
+// run. Whatever befalls the history, the file stays as it is.
+void recordTestEnd(const TerminalTestServices& services, const QByteArray& file)
+{
+    if (services.recordSnapshot)
+        services.recordSnapshot();
+    if (services.recordRun)
+        services.recordRun(file);
+}
+
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
@@ -314,8 +326,11 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
                         options.noLoad ? phrase("no load CPU") : phrase("full CPU load"))
                     .toLocal8Bit()
         + file);
+    if (services.recordSnapshot)
+        services.recordSnapshot();
     if (!over)
         QCoreApplication::exec();
+    recordTestEnd(services, file);
     if (!end)
         return 2;
 
@@ -327,8 +342,9 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
 int runTerminalTest(const CliOptions& options)
 {
     QString error;
-    const std::unique_ptr<SystemServices> system = makeSystemServices(
-        systemOptionsFrom(SystemOptions::Mode::TerminalTest, options.powerSource), &error);
+    SystemOptions systemOptions = systemOptionsFrom(SystemOptions::Mode::TerminalTest, options.powerSource);
+    systemOptions.databaseUrl = options.database;
+    const std::unique_ptr<SystemServices> system = makeSystemServices(systemOptions, &error);
     if (!system) {
         std::fprintf(
             stderr, "ampero: %s\n", qPrintable(error.isEmpty() ? QStringLiteral("no power source") : error));
@@ -346,6 +362,12 @@ int runTerminalTest(const CliOptions& options)
     services.battery = battery;
     services.machine = system->machine.get();
     services.printResults = [](const QByteArray& file, std::FILE* out) { printReport(file, false, out); };
+    if (History* history = system->history.get()) {
+        services.recordSnapshot = [history, &system, battery] {
+            recordBattery(*history, battery, system->power->status(), system->machine->read());
+        };
+        services.recordRun = [history](const QByteArray& file) { history->recordRun(file); };
+    }
     return runTerminalTestOn(options, *system->power, stdout, stderr, services);
 }
 

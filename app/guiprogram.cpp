@@ -2,9 +2,11 @@
 #include "app/guiprogram.h"
 
 #include "app/backends.h"
+#include "app/batteryhistory.h"
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
 #include "core/phrases.h"
+#include "platform/machinefacts.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
 #include "session/companionrecorder.h"
@@ -30,6 +32,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -85,6 +88,18 @@ struct GuiProgram::Parts {
     bool usageTimerWaitsForTick = false;
     bool blanked = false;
     bool held = false;
+    BatteryInfo battery;
+
+    // A snapshot of the battery in the history, with the machine it is in.
+    void recordBattery()
+    {
+        if (!services.history)
+            return;
+        std::optional<MachineFacts> facts;
+        if (services.machine)
+            facts = services.machine->read();
+        ampero::recordBattery(*services.history, battery, services.power->status(), facts);
+    }
 
     // The kept reading: no call to the backend.
     void showPowerFigures()
@@ -257,6 +272,20 @@ struct GuiProgram::Parts {
         QObject::connect(&session, &TestSession::resultsClosed, &mainWindow, [&p] { p.menuFollowsTest(); });
     }
 
+    // The battery history: a snapshot once the window is up (from the event
+    // loop, after the window's first frame), and one with the run at the end
+    // of each test, once its files are complete.
+    void connectHistory()
+    {
+        Parts& p = *this;
+        QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow,
+            [&p] { QTimer::singleShot(0, &p.mainWindow, [&p] { p.recordBattery(); }); });
+        QObject::connect(&session, &TestSession::testEnded, &mainWindow, [&p] {
+            p.recordBattery();
+            p.services.history->recordRun(QFile::encodeName(p.session.state().resultsPath));
+        });
+    }
+
     void tickTaken()
     {
         if (!usageTimerWaitsForTick)
@@ -291,6 +320,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
             = combinedBatteryInfo(*p.services.portableBattery, *p.services.generalBattery);
         p.session.setBatteryCapacity(battery.capacityMwh);
         p.companion.setBatteryInfo(battery);
+        p.battery = battery;
     };
     steps.setUpProcessorUsage = [&p](MainWindow& window, int n) {
         p.usageMeter = std::make_unique<UsageMeter>(*p.services.processorTimes, n);
@@ -371,6 +401,9 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
             p.comparison.addFiles(arguments.mid(1));
         }
     });
+
+    if (services.history)
+        p.connectHistory();
 
     // Comparing runs; a test start clears the comparison with the chart.
     QObject::connect(

@@ -10,6 +10,7 @@ namespace ampero {
 
 class BatteryIdentitySource;
 class Clock;
+class History;
 class HttpClient;
 class Inhibitor;
 class LoadWorkers;
@@ -39,6 +40,7 @@ struct GuiServices {
     LoadWorkers* load = nullptr;
     ScreenState* screen = nullptr; // optional: whether the screen is blanked
     MachineFactsSource* machine = nullptr; // optional: the setup in the companion file
+    History* history = nullptr; // optional: the battery history
 };
 
 class GuiProgram {

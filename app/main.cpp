@@ -35,7 +35,8 @@ bool wantsTerminal(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         for (const char* opt : { "--run", "--report", "--json", "--export-csv", "--info", "--check-update",
-                 "--compare", "--help", "-h", "--version", "-v", "--help-all" })
+                 "--compare", "--record", "--import", "--history", "--fleet", "--help", "-h", "--version",
+                 "-v", "--help-all" })
             if (a == opt || a.startsWith(QByteArray(QByteArray(opt) + "=")))
                 return true;
     }
@@ -69,6 +70,58 @@ std::optional<QByteArray> malformedFileUrl(const QList<QByteArray>& arguments)
     for (const QByteArray& a : arguments)
         if (isMalformedFileUrl(a))
             return a;
+    return std::nullopt;
+}
+
+// The battery history's options.
+struct HistoryOptions {
+    QCommandLineOption database { QStringLiteral("database"),
+        QStringLiteral(
+            "The shared battery history: postgresql://user@host:port/database (or AMPERO_DATABASE). "
+            "Without it the history stays in the user's data folder."),
+        QStringLiteral("url") };
+    QCommandLineOption record { QStringLiteral("record"),
+        QStringLiteral("Record one snapshot of the battery in the history.") };
+    QCommandLineOption import { QStringLiteral("import"),
+        QStringLiteral("Add every results file under the folder to the history (each once)."),
+        QStringLiteral("folder") };
+    QCommandLineOption history { QStringLiteral("history"),
+        QStringLiteral("Print this machine's battery snapshots and runs (with --json: one JSON object).") };
+    QCommandLineOption since { QStringLiteral("since"),
+        QStringLiteral("With --history: from this date on (YYYY-MM-DD)."), QStringLiteral("date") };
+    QCommandLineOption allMachines { QStringLiteral("all-machines"),
+        QStringLiteral("With --history: every machine in the history.") };
+    QCommandLineOption fleet { QStringLiteral("fleet"),
+        QStringLiteral("Print one line per machine in the history: model, health, cycles, runs, last run.") };
+
+    QList<QCommandLineOption> all() const
+    {
+        return { database, record, import, history, since, allMachines, fleet };
+    }
+    void read(const QCommandLineParser& parser, CliOptions& options) const
+    {
+        options.database
+            = parser.isSet(database) ? parser.value(database) : qEnvironmentVariable("AMPERO_DATABASE");
+        options.record = parser.isSet(record);
+        options.import = parser.isSet(import);
+        options.importFolder = parser.value(import);
+        options.history = parser.isSet(history);
+        options.fleet = parser.isSet(fleet);
+        options.allMachines = parser.isSet(allMachines);
+        options.since = parser.value(since);
+    }
+};
+
+std::optional<int> runHistoryMode(const CliOptions& options)
+{
+    if (options.record)
+        return runRecord(options);
+    if (options.import)
+        return runImport(options);
+    if (options.history)
+        return runHistory(options);
+    if (options.fleet)
+        return runFleet(options);
     return std::nullopt;
 }
 
@@ -137,6 +190,8 @@ int main(int argc, char** argv)
         QStringLiteral("With --compare: add each run's levels against the share of its own battery life."));
     parser.addOptions({ powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt,
         updateOpt, compareOpt, normalizeOpt });
+    const HistoryOptions historyOptions;
+    parser.addOptions(historyOptions.all());
     parser.addPositionalArgument(
         QStringLiteral("file"), QStringLiteral("A results file (.apr) to open."), QStringLiteral("[file]"));
     parser.process(*app);
@@ -171,11 +226,14 @@ int main(int argc, char** argv)
     options.positional = parser.positionalArguments();
     options.compare = parser.isSet(compareOpt);
     options.normalize = parser.isSet(normalizeOpt);
+    historyOptions.read(parser, options);
 
     if (parser.isSet(runOpt))
         return runTerminalTest(options);
     if (options.compare)
         return runCompare(options);
+    if (const std::optional<int> status = runHistoryMode(options))
+        return *status;
     if (parser.isSet(reportOpt) || parser.isSet(csvOpt) || options.json)
         return runReport(options);
     if (options.info)

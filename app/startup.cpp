@@ -69,8 +69,9 @@ int runGui(const CliOptions& options)
     sinceStart.start();
 
     QString error;
-    const std::unique_ptr<SystemServices> system
-        = makeSystemServices(systemOptionsFrom(SystemOptions::Mode::Gui, options.powerSource), &error);
+    SystemOptions systemOptions = systemOptionsFrom(SystemOptions::Mode::Gui, options.powerSource);
+    systemOptions.databaseUrl = options.database;
+    const std::unique_ptr<SystemServices> system = makeSystemServices(systemOptions, &error);
     if (!system) {
         std::fprintf(stderr, "ampero: %s\n", qPrintable(error));
         return 2;

@@ -2,6 +2,8 @@
 #include "app/systemservices.h"
 
 #include "app/backends.h"
+#include "app/batteryhistory.h"
+#include "core/logging.h"
 #include "platform/batteryidentity.h"
 #include "platform/clock.h"
 #include "platform/dbus/logindevents.h"
@@ -25,6 +27,7 @@
 #include "ui/desktopurlopener.h"
 
 #include <QDBusConnection>
+#include <cstdio>
 
 namespace ampero {
 
@@ -57,6 +60,8 @@ void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
     machine->facts.vendor = QStringLiteral("Orvex");
     machine->facts.model = QStringLiteral("Fake Laptop");
     s.machine = std::move(machine);
+    if (mode == SystemOptions::Mode::Record)
+        return;
     s.systemEvents = std::make_unique<FakeSystemEvents>();
     s.inhibitor = std::make_unique<FakeInhibitor>();
     if (mode == SystemOptions::Mode::Gui)
@@ -118,6 +123,8 @@ void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
         return;
     s.powerProfiles = std::make_unique<DBusPowerProfiles>();
     s.machine = std::make_unique<LinuxMachineFacts>(QStringLiteral("/"), s.powerProfiles.get());
+    if (mode == SystemOptions::Mode::Record)
+        return;
     s.systemEvents = std::make_unique<LogindEvents>();
     // The delay and idle locks come from logind on the system bus; the
     // screen saver on the session bus holds the screen on as well where a
@@ -168,6 +175,7 @@ GuiServices SystemServices::gui() const
     g.load = load.get();
     g.screen = screen.get();
     g.machine = machine.get();
+    g.history = history.get();
     return g;
 }
 
@@ -185,6 +193,19 @@ std::unique_ptr<SystemServices> makeSystemServices(const SystemOptions& options,
     else
         fillThisMachine(*s, options.mode);
     if (options.mode == SystemOptions::Mode::Info)
+        return s;
+    // A stand-in battery has no history: its snapshots and runs would mix
+    // with the real battery's.
+    const bool standIn = options.fakeSystem || powerChoice.trimmed().startsWith(QLatin1String("sim"));
+    if (!standIn)
+        s->history = makeHistory(
+            options.databaseUrl, [gui = options.mode == SystemOptions::Mode::Gui](const QString& why) {
+                if (gui)
+                    qCWarning(lcApp).noquote() << why;
+                else
+                    std::fprintf(stderr, "ampero: warning: %s\n", qPrintable(why));
+            });
+    if (options.mode == SystemOptions::Mode::Record)
         return s;
     s->clock = std::make_unique<SystemClock>();
     if (auto* sim = qobject_cast<SimPowerSource*>(s->power.get()))

@@ -13,6 +13,7 @@ namespace ampero {
 
 class BatteryIdentitySource;
 class Clock;
+class History;
 class HttpClient;
 class Inhibitor;
 class LoadWorkers;
@@ -30,7 +31,8 @@ struct SystemOptions {
     // --info the power, battery and processor; the terminal test also the
     // clock, logind, the locks and the CPU load; the window program all of
     // them (also the screen, the network and the desktop's URL opener).
-    enum class Mode { Info, TerminalTest, Gui };
+    // --record: the power, battery and machine, and the history.
+    enum class Mode { Info, Record, TerminalTest, Gui };
     Mode mode = Mode::Gui;
     // The power backend, as createPowerSource() reads it; empty for the
     // first real one that finds a power supply ("sim" with fakeSystem).
@@ -41,6 +43,9 @@ struct SystemOptions {
     // without touching the system. For trying the program and for
     // screenshots on any machine; AMPERO_FAKE_SYSTEM=1 chooses it.
     bool fakeSystem = false;
+    // The shared history database (--database, AMPERO_DATABASE); empty for
+    // the local history alone.
+    QString databaseUrl;
 };
 
 // Every service of the program; those the mode does not use are null. Each
@@ -66,6 +71,8 @@ struct SystemServices {
     // The machine's setup for the companion file (not for --info).
     std::unique_ptr<PowerProfileSource> powerProfiles;
     std::unique_ptr<MachineFactsSource> machine;
+    // The battery history (not for --info); its warnings go to standard error.
+    std::unique_ptr<History> history;
 
     // The battery's identity and capacity, read now from the two sources.
     BatteryInfo batteryInfo() const;

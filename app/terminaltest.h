@@ -40,6 +40,10 @@ struct TerminalTestServices {
     MachineFactsSource* machine = nullptr;
     // The battery's identity for the companion file.
     BatteryInfo battery;
+    // The battery history: a snapshot at the start of the test and at its
+    // end, and the run of its results file at the end; none when empty.
+    std::function<void()> recordSnapshot;
+    std::function<void(const QByteArray& path)> recordRun;
 };
 
 // Runs one test on the given power source, printing to out and err. Exit

@@ -26,6 +26,10 @@ struct BatteryIdentity {
     std::optional<uint64_t> designCapacityMwh;
     std::optional<uint64_t> fullChargeCapacityMwh;
     std::optional<uint64_t> designVoltageMv;
+    // The serial number, for telling batteries apart in the history (which
+    // keeps only a hash of it); the charge cycles counted so far.
+    QString serial;
+    std::optional<uint64_t> cycleCount;
 
     friend bool operator==(const BatteryIdentity&, const BatteryIdentity&) = default;
 };

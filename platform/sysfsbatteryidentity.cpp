@@ -62,6 +62,8 @@ std::optional<BatteryIdentity> SysfsBatteryIdentity::firstBattery()
         BatteryIdentity battery;
         battery.designCapacityMwh = capacityMwh(path, "energy_full_design", "charge_full_design");
         battery.fullChargeCapacityMwh = capacityMwh(path, "energy_full", "charge_full");
+        battery.serial = QString::fromUtf8(readAttribute(path, "serial_number"));
+        battery.cycleCount = readNumber(path, "cycle_count");
         return battery;
     }
     return std::nullopt;

@@ -31,6 +31,8 @@ BatteryInfo combinedBatteryInfo(BatteryIdentitySource& portable, BatteryIdentity
     info.name = first->name;
     info.manufacturer = first->manufacturer;
     info.chemistry = first->chemistry;
+    info.serial = first->serial;
+    info.cycleCount = first->cycleCount;
     takeCapacity(info, first->designCapacityMwh);
     takeCapacity(info, first->fullChargeCapacityMwh);
     if (first->designVoltageMv && *first->designVoltageMv != 0)

@@ -17,6 +17,8 @@ struct BatteryInfo {
     // the results file keeps; empty when neither is known or both read 0.
     std::optional<uint32_t> capacityMwh;
     std::optional<uint64_t> designVoltageMv; // mV; empty when unknown or read as 0
+    QString serial; // empty when unknown; the history keeps only a hash of it
+    std::optional<uint64_t> cycleCount; // charge cycles; empty when unknown
 
     friend bool operator==(const BatteryInfo&, const BatteryInfo&) = default;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal test mode: in process on a simulated battery, and end to end
 // through the built program.
+#include "app/batteryhistory.h"
 #include "app/terminaltest.h"
 #include "platform/fakepowersource.h"
 #include "results/evaluation.h"
@@ -592,3 +593,35 @@ TEST_F(TerminalProgram, FileNamesThatAreNotUtf8AreKeptAsBytes)
 }
 
 } // namespace
+
+TEST_F(TerminalTest, BrokenHistoryNeitherStopsTheTestNorLosesTheRun)
+{
+    // A store that is no database: the test runs to its end, its file is
+    // complete, and the run waits for the history in the pending list.
+    const QString data = dir.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QDir().mkpath(data));
+    writeFile(dir, QStringLiteral("data/history.sqlite"), QByteArray(4096, 'x'));
+    HistoryConfig config;
+    config.localFile = data + QStringLiteral("/history.sqlite");
+    config.pendingFile = data + QStringLiteral("/history-pending");
+    config.fallbackIdFile = data + QStringLiteral("/installation-id");
+    QStringList warnings;
+    History history(config, describeRun, [&](const QString& w) { warnings << w; });
+    SimBattery battery(60, 1000);
+    TerminalTestServices services;
+    services.recordRun = [&](const QByteArray& path) { history.recordRun(path); };
+    const CliOptions o = options("fast");
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err, services), 0);
+    EXPECT_TRUE(fileData(o.output).complete);
+    EXPECT_FALSE(warnings.isEmpty());
+    EXPECT_EQ(readFile(config.pendingFile), o.output + '\n');
+
+    ASSERT_TRUE(QFile::remove(config.localFile));
+    History later(config, describeRun, [](const QString&) {});
+    ASSERT_TRUE(later.reader());
+    const QList<HistoryRun> runs = later.reader()->runs(QString());
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(runs.first().mode, "fast");
+    EXPECT_FALSE(runs.first().report.contains("term.apr")); // the report without its path
+    EXPECT_EQ(runs.first().path, QFile::decodeName(o.output));
+}

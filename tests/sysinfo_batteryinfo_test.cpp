@@ -38,7 +38,7 @@ TEST(BatteryInfoRules, FullPortableBattery)
 {
     int generalCalls = -1;
     const BatteryInfo info = run(BatteryIdentity { QStringLiteral("DELL 5YHR4"), QStringLiteral("SMP"),
-                                     BatteryChemistry::LithiumIon, 48000, 41000, 11400 },
+                                     BatteryChemistry::LithiumIon, 48000, 41000, 11400, {}, {} },
         std::nullopt, &generalCalls);
     EXPECT_EQ(info.name, QStringLiteral("DELL 5YHR4"));
     EXPECT_EQ(info.manufacturer, QStringLiteral("SMP"));
@@ -89,7 +89,7 @@ TEST(BatteryInfoRules, FailuresEmptyTheRecord)
 
     // Phase 1 texts are discarded when the general battery is missing too.
     EXPECT_EQ(run(BatteryIdentity { QStringLiteral("BAT0"), QStringLiteral("SMP"),
-                      BatteryChemistry::LithiumIon, std::nullopt, std::nullopt, std::nullopt },
+                      BatteryChemistry::LithiumIon, std::nullopt, std::nullopt, std::nullopt, {}, {} },
                   std::nullopt),
         BatteryInfo {});
 }

@@ -19,8 +19,8 @@ TEST(InfoText, OneLinePerItem)
     m.power.powerW = 8.456;
     m.batteryHealthPercent = 92.6;
     m.powerBackend = QStringLiteral("upower");
-    m.battery
-        = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), BatteryChemistry::LithiumIon, 48000, 11400 };
+    m.battery = { QStringLiteral("5YHR4"), QStringLiteral("SMP"), BatteryChemistry::LithiumIon, 48000, 11400,
+        {}, {} };
     m.brand = QStringLiteral("  Intel(R) Core(TM) i5") + QString(26, QChar(u'\0'));
     m.clockMhz = 2394.53;
     m.processorCount = 4;

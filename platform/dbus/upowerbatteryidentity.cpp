@@ -127,6 +127,11 @@ std::optional<BatteryIdentity> UPowerBatteryIdentity::firstBattery()
         out.designCapacityMwh = milli(props, QStringLiteral("EnergyFullDesign"));
         out.fullChargeCapacityMwh = milli(props, QStringLiteral("EnergyFull"));
         out.designVoltageMv = designVoltage(m_sysfs, text("NativePath"));
+        out.serial = text("Serial");
+        // -1 where the battery does not count its cycles.
+        if (const auto cycles = typed<int>(props.value(QStringLiteral("ChargeCycles")));
+            cycles && *cycles >= 0)
+            out.cycleCount = static_cast<uint64_t>(*cycles);
         return out;
     }
     return std::nullopt;

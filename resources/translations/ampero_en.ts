@@ -822,6 +822,38 @@
         <source>Full battery, by test: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>unknown machine</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery history is empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Machine %1: %2, kernel %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery snapshots:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>health %1  cycles %2  full %3  design %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>life %1  mark %2  health %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1  %2  health %3  cycles %4  runs %5  last run %6</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -22,6 +23,11 @@ int main(int argc, char** argv)
     qputenv("LC_ALL", "C.UTF-8");
     qunsetenv("AMPERO_POWER_SOURCE");
     QStandardPaths::setTestModeEnabled(true);
+    // The battery history of the program and of every program a test
+    // starts goes to a folder of this run's, never the user's.
+    const QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+    qunsetenv("AMPERO_DATABASE");
     TestApplication app(argc, argv);
     // Settings (the recent files) go to a folder of this run's own, never
     // to the user's.
