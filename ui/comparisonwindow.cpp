@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/comparisonwindow.h"
 
+#include "ui/windowfit.h"
 #include "ui_comparisonwindow.h"
 
 #include <QAction>
@@ -56,7 +57,8 @@ void ComparisonWindow::setRuns(const QList<RunSummary>& runs)
     ui->differNote->setVisible(anyMarked);
     table->resizeColumnsToContents();
     table->resizeRowsToContents();
-    // The window takes the table's size, up to a part of the screen.
+    // The window takes the table's size, up to its screen's; the table
+    // scrolls beyond that.
     int width = 2 * table->frameWidth();
     for (int c = 0; c < table->columnCount(); ++c)
         width += table->columnWidth(c);
@@ -64,7 +66,8 @@ void ComparisonWindow::setRuns(const QList<RunSummary>& runs)
     for (int r = 0; r < table->rowCount(); ++r)
         height += table->rowHeight(r);
     const QSize extra = layout()->sizeHint() - table->sizeHint();
-    resize(std::clamp(width + extra.width(), 320, 1000), std::clamp(height + extra.height(), 160, 700));
+    resize(std::max(width + extra.width(), 320), std::max(height + extra.height(), 160));
+    fitWindowToScreen(*this);
 }
 
 QString ComparisonWindow::text() const

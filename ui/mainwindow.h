@@ -66,7 +66,7 @@ public:
     AxisLimitResult setBottomMaximum(double dayFraction) override;
     double bottomMaximum() const override;
 
-    // The processor's name; the clock label moves to 6 pixels right of it.
+    // The processor's name; the clock label follows it.
     void setCpuName(const QString& name);
     // The live figures beside the level: the power drawn with one decimal
     // ("12.5 W") and the battery health in
@@ -86,9 +86,6 @@ public:
     // Opens a results file named on the command line: 10 ms, one-shot, off
     // until started.
     QTimer* loadResultsTimer() { return &m_loadResultsTimer; }
-
-    // The power group's width for a client width: half of it less 6 pixels.
-    static int powerGroupWidth(int clientWidth) { return clientWidth / 2 - 6; }
 
 public Q_SLOTS:
     void saveChart(); // Save graph...: the save-graph dialog, then the bitmap
@@ -111,7 +108,7 @@ Q_SIGNALS:
     void firstShown(); // the window was shown for the first time
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -121,6 +118,8 @@ private:
     QTimer m_usageTimer;
     QTimer m_loadResultsTimer;
     bool m_shownOnce = false;
+    QSize m_designMinimum;
+    void fitToScreen();
     void showPower(bool on);
     void updatePowerAxis();
     int m_powerSeries = -1;

@@ -7,6 +7,7 @@
 #include "platform/urlopener.h"
 #include "results/evaluation.h"
 #include "ui/addressfallback.h"
+#include "ui/windowfit.h"
 #include "ui_resultswindow.h"
 
 #include <QUrl>
@@ -19,9 +20,11 @@ ResultsWindow::ResultsWindow(UrlOpener& opener, QWidget* parent)
     , m_opener(opener)
 {
     ui->setupUi(this);
-    // A fixed dialog with only the close button in its title bar.
+    // About as wide as it always was, in any font.
+    ui->reportGroup->setMinimumWidth(fontMetrics().averageCharWidth() * 46);
+    // A dialog with only the close button in its title bar.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowCloseButtonHint);
     connect(ui->sendReportButton, &QPushButton::clicked, this, &ResultsWindow::sendReport);
     connect(ui->saveGraphButton, &QPushButton::clicked, this, &ResultsWindow::saveChart);
     connect(ui->openReportFolderButton, &QPushButton::clicked, this, &ResultsWindow::openReportFolder);
@@ -44,26 +47,26 @@ void ResultsWindow::showEvaluation(const ResultsEvaluation& e)
 
 void ResultsWindow::showEnergy(const ResultsEvaluation& e)
 {
-    // The energy group sits below the others; the window grows by its
-    // height and the buttons, kept at the bottom, move down with the edge.
+    // The energy group sits below the others; the window takes the height
+    // it needs, up to its screen's, and scrolls the groups beyond that.
     const bool fast = e.mode == modeByte(TestMode::Fast);
-    const int height = e.hasCompanion ? (fast ? 100 : 81) : 0;
-    const int grown = height > 0 ? height + 6 : 0;
     ui->energyGroup->setVisible(e.hasCompanion);
-    if (e.hasCompanion)
-        ui->energyGroup->setFixedHeight(height);
     ui->averagePowerLabel->setText(e.averagePowerText);
     ui->energyUsedLabel->setText(e.energyUsedText);
     ui->healthLabel->setText(e.batteryHealthText);
     ui->energyForecastLabel->setText(e.energyForecastText);
     ui->energyForecastCaption->setVisible(fast);
     ui->energyForecastLabel->setVisible(fast);
-    const int shift = grown - m_grown;
-    for (QPushButton* button :
-        { ui->closeButton, ui->sendReportButton, ui->saveGraphButton, ui->openReportFolderButton })
-        button->move(button->x(), button->y() + shift);
-    m_grown = grown;
-    setFixedSize(320, 282 + grown);
+    ui->scrollContents->updateGeometry();
+    setMinimumSize(0, 0);
+    resize(sizeHint());
+    fitWindowToScreen(*this);
+}
+
+void ResultsWindow::showEvent(QShowEvent* event)
+{
+    fitWindowToScreen(*this);
+    QDialog::showEvent(event);
 }
 
 void ResultsWindow::sendReport()

@@ -32,6 +32,9 @@ Q_SIGNALS:
     // "Save graph": the main window saves its chart as a picture.
     void saveGraphRequested();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private Q_SLOTS:
     void sendReport(); // Send report
     void saveChart(); // Save graph
@@ -44,7 +47,6 @@ private:
     std::unique_ptr<Ui::ResultsWindow> ui;
     UrlOpener& m_opener;
     QString m_reportFolder;
-    int m_grown = 0; // pixels the window has grown by for the energy group
 };
 
 } // namespace ampero

@@ -190,7 +190,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Curves by share of battery &amp;life</source>
+        <source>C&amp;urves by share of battery life</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -198,7 +198,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Check for updates...</source>
+        <source>Check for &amp;updates...</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
