@@ -49,7 +49,8 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
         ui->noLoadAction, &QAction::triggered, this, [this](bool checked) { Q_EMIT noLoadToggled(checked); });
     connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpRequested);
     ui->helpAction->setShortcuts(QKeySequence::HelpContents);
-    m_powerSeries = ui->chart->addSeries(tr("Power"), QColor(0, 128, 0), 1, ChartAxisSide::Right);
+    m_powerSeries = ui->chart->addSeries(tr("Power"), PowerColor, 1, ChartAxisSide::Right);
+    ui->chart->setSeriesLegend(m_powerSeries, tr("Power"));
     ui->showPowerAction->setData(0);
     connect(ui->showPowerAction, &QAction::toggled, this, &MainWindow::showPower);
     connect(ui->checkForUpdatesAction, &QAction::triggered, this, &MainWindow::checkUpdatesRequested);
