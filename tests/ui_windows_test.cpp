@@ -7,12 +7,14 @@
 #include "ui/aboutdialog.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
+#include "ui/comparisonwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/savedialogs.h"
 #include "ui/starttestdialog.h"
 #include "ui/testprogressdialog.h"
 #include "ui/widgetsessiondialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -25,6 +27,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -582,3 +586,70 @@ TEST(TestingWindow, MainWindowTakesNoCommandsWhileItShows)
 }
 
 } // namespace
+
+TEST(MainWindow, EveryMenuItemHasAMnemonicOfItsOwn)
+{
+    MainWindow w(nullptr);
+    const auto mnemonic = [](const QString& text) {
+        const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+        return at < 0 ? QChar() : text.at(at + 1).toLower();
+    };
+    std::function<void(const QList<QAction*>&, const QString&)> walk
+        = [&](const QList<QAction*>& items, const QString& where) {
+              QSet<QChar> taken;
+              for (QAction* a : items) {
+                  if (a->isSeparator())
+                      continue;
+                  const QChar key = mnemonic(a->text());
+                  EXPECT_FALSE(key.isNull()) << where.toStdString() << ": " << a->text().toStdString();
+                  EXPECT_FALSE(taken.contains(key)) << where.toStdString() << ": " << a->text().toStdString();
+                  taken.insert(key);
+                  if (a->menu())
+                      walk(a->menu()->actions(), a->text());
+              }
+          };
+    walk(w.findChild<QMenuBar*>(QStringLiteral("menuBar"))->actions(), QStringLiteral("menu bar"));
+}
+
+TEST(Windows, EscapeClosesAllButTheMainAndTestingWindows)
+{
+    MainWindow main(nullptr);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    FakeUrlOpener urls;
+    ComparisonWindow table(&main);
+    AboutDialog about(versionInfoFrom(1, 0, 0, 1), &urls, &main);
+    StartTestDialog start(&main);
+    for (QWidget* w : std::initializer_list<QWidget*> { &table, &about, &start }) {
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    }
+    QTest::keyClick(&main, Qt::Key_Escape);
+    EXPECT_TRUE(main.isVisible());
+}
+
+TEST(Windows, ScreenReadersHearCaptionsWithValuesAndTheChartInWords)
+{
+    MainWindow main(nullptr);
+    main.setLevelText(QStringLiteral("87%"));
+    // Every caption names the value beside it.
+    for (const char* name : { "levelLabel", "powerSourceLabel", "elapsedLabel", "usageLabel" }) {
+        QAccessibleInterface* value = QAccessible::queryAccessibleInterface(main.findChild<QLabel*>(name));
+        ASSERT_TRUE(value);
+        bool captioned = false; // (the group's title is a label of it too)
+        for (const auto& [label, relation] : value->relations(QAccessible::Label))
+            captioned = captioned || label->text(QAccessible::Name).endsWith(QLatin1Char(':'));
+        EXPECT_TRUE(captioned) << name;
+    }
+    ChartWidget* chart = main.chart();
+    chart->setPoints(ChartSeriesRole::Levels, { { 0, 100 }, { 3600 * kDayPerSecond, 62 } });
+    chart->setPoints(ChartSeriesRole::Forecast, { { 0, 100 }, { 4.2 * 3600 * kDayPerSecond, 0 } });
+    QAccessibleInterface* graph = QAccessible::queryAccessibleInterface(chart);
+    ASSERT_TRUE(graph);
+    EXPECT_FALSE(graph->text(QAccessible::Name).isEmpty());
+    EXPECT_EQ(graph->text(QAccessible::Description),
+        QStringLiteral("Battery level, 2 samples, from 100% to 62%, forecast line to 0% at 4:12:00"));
+}

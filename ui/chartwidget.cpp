@@ -5,6 +5,7 @@
 #include "core/timeunits.h"
 #include "ui/charttime.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -60,11 +61,41 @@ QString valueLabel(double v)
     return QString::number(std::abs(v) < 1e-9 ? 0.0 : v, 'g', 6);
 }
 
+// What a screen reader says of the chart: its name, and a summary of the
+// curves as its description, worked out when asked for.
+class ChartAccessible final : public QAccessibleWidget {
+public:
+    explicit ChartAccessible(ChartWidget* chart)
+        : QAccessibleWidget(chart, QAccessible::Chart)
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return static_cast<const ChartWidget*>(widget())->summary();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* makeChartAccessible(const QString& key, QObject* object)
+{
+    auto* chart = qobject_cast<ChartWidget*>(object);
+    return chart && key == QLatin1String(ChartWidget::staticMetaObject.className())
+        ? new ChartAccessible(chart)
+        : nullptr;
+}
+
 } // namespace
 
 ChartWidget::ChartWidget(QWidget* parent)
     : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(makeChartAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    setAccessibleName(ampero::phrase("Battery level chart"));
     addSeries(QStringLiteral("levels"), LevelsColor, 2);
     addSeries(QStringLiteral("forecast"), ForecastColor, 1);
     m_left.title = ampero::phrase("Battery level, %");
@@ -200,6 +231,23 @@ ChartWidget::View ChartWidget::fullView() const
     v.x0 = lo;
     v.x1 = hi;
     return v;
+}
+
+QString ChartWidget::summary() const
+{
+    const ChartSeries& levels = *m_series[0];
+    QString text = ampero::phrase("Battery level, %1 samples").arg(levels.count());
+    const auto percent = [](double y) { return QStringLiteral("%1%").arg(qRound(y)); };
+    if (!levels.isEmpty())
+        text += ampero::phrase(", from %1 to %2")
+                    .arg(percent(levels.at(0).y()), percent(levels.at(levels.count() - 1).y()));
+    const ChartSeries& forecast = *m_series[1];
+    if (!forecast.isEmpty()) {
+        const QPointF end = forecast.at(forecast.count() - 1);
+        text += ampero::phrase(", forecast line to %1 at %2")
+                    .arg(percent(end.y()), axisTimeLabel(end.x(), regionalTimeSeparator()));
+    }
+    return text;
 }
 
 void ChartWidget::dataChanged()

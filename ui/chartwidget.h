@@ -57,6 +57,9 @@ public:
     // (ChartColorSlot), in the light or dark list as the palette is.
     // Returns the new series' index.
     int addSeries(const QString& name, int colorSlot, qreal width, ChartAxisSide axis = ChartAxisSide::Left);
+    // For screen readers: the curves in words ("Battery level, 3601
+    // samples, from 100% to 62%, forecast line to 0% at 4:12:00").
+    QString summary() const;
     int seriesCount() const { return static_cast<int>(m_series.size()); }
     const ChartSeries* series(int index) const { return m_series.at(static_cast<size_t>(index)).get(); }
     const ChartSeries* series(ChartSeriesRole role) const { return series(static_cast<int>(role)); }

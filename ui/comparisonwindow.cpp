@@ -23,6 +23,12 @@ ComparisonWindow::ComparisonWindow(QWidget* parent)
     copy->setShortcutContext(Qt::WindowShortcut);
     addAction(copy);
     connect(copy, &QAction::triggered, this, &ComparisonWindow::copyText);
+    // Escape closes it, as it closes every window but the main and testing ones.
+    auto* close = new QAction(this);
+    close->setShortcut(Qt::Key_Escape);
+    close->setShortcutContext(Qt::WindowShortcut);
+    addAction(close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
     connect(ui->copyButton, &QPushButton::clicked, this, &ComparisonWindow::copyText);
     connect(ui->closeButton, &QPushButton::clicked, this, &QWidget::close);
     ui->differNote->hide();
