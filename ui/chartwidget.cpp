@@ -233,6 +233,12 @@ ChartWidget::View ChartWidget::fullView() const
     return v;
 }
 
+QSize ChartWidget::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return { fm.averageCharWidth() * 70, fm.height() * 12 };
+}
+
 QString ChartWidget::summary() const
 {
     const ChartSeries& levels = *m_series[0];

@@ -60,6 +60,10 @@ public:
     // For screen readers: the curves in words ("Battery level, 3601
     // samples, from 100% to 62%, forecast line to 0% at 4:12:00").
     QString summary() const;
+    // Room for the axes' labels and a readable curve in the widget's font;
+    // the minimum is far smaller, so the chart gives way first on a small
+    // screen.
+    QSize sizeHint() const override;
     int seriesCount() const { return static_cast<int>(m_series.size()); }
     const ChartSeries* series(int index) const { return m_series.at(static_cast<size_t>(index)).get(); }
     const ChartSeries* series(ChartSeriesRole role) const { return series(static_cast<int>(role)); }
