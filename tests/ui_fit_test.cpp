@@ -56,19 +56,6 @@ struct Case {
     QSize screen; // in device pixels
 };
 
-std::ostream& operator<<(std::ostream& out, const Case& c)
-{
-    return out << c.points << " pt at " << c.scale << " on " << c.screen.width() << "x" << c.screen.height();
-}
-
-bool isControl(const QWidget* w)
-{
-    return qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w)
-        || qobject_cast<const QProgressBar*>(w) || qobject_cast<const ChartWidget*>(w)
-        || qobject_cast<const BusyAnimation*>(w) || qobject_cast<const QTableWidget*>(w)
-        || qobject_cast<const QMenuBar*>(w);
-}
-
 // The visible controls of a window, but not those inside a table or menu bar.
 QList<QWidget*> controls(QWidget& window)
 {
@@ -77,7 +64,11 @@ QList<QWidget*> controls(QWidget& window)
         bool inside = false;
         for (QWidget* p = w->parentWidget(); p && p != &window; p = p->parentWidget())
             inside = inside || qobject_cast<QTableWidget*>(p) || qobject_cast<QMenuBar*>(p);
-        if (!inside && isControl(w) && w->isVisibleTo(&window))
+        if (!inside && w->isVisibleTo(&window)
+            && (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)
+                || qobject_cast<QProgressBar*>(w) || qobject_cast<ChartWidget*>(w)
+                || qobject_cast<BusyAnimation*>(w) || qobject_cast<QTableWidget*>(w)
+                || qobject_cast<QMenuBar*>(w)))
             out << w;
     }
     return out;
