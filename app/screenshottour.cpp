@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFont>
+#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -127,6 +129,38 @@ void addEnergySteps(std::vector<TourStep>& steps, MainWindow& main, const QStrin
 }
 
 } // namespace
+
+void applyScreenshotLook()
+{
+    bool ok = false;
+    const int points = qEnvironmentVariableIntValue("AMPERO_SCREENSHOT_FONT_PT", &ok);
+    if (ok && points > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    if (qEnvironmentVariableIntValue("AMPERO_SCREENSHOT_DARK") == 1) {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QPalette dark;
+        const QColor window(53, 53, 53), base(35, 35, 35), text(220, 220, 220);
+        dark.setColor(QPalette::Window, window);
+        dark.setColor(QPalette::WindowText, text);
+        dark.setColor(QPalette::Base, base);
+        dark.setColor(QPalette::AlternateBase, window);
+        dark.setColor(QPalette::Text, text);
+        dark.setColor(QPalette::Button, window);
+        dark.setColor(QPalette::ButtonText, text);
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(QPalette::HighlightedText, Qt::black);
+        dark.setColor(QPalette::Link, QColor(110, 170, 255));
+        dark.setColor(QPalette::ToolTipBase, base);
+        dark.setColor(QPalette::ToolTipText, text);
+        dark.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+        QApplication::setPalette(dark);
+    }
+}
 
 void runScreenshotTour(MainWindow& main, TestProgressDialog& testing, const QString& dir)
 {

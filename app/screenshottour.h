@@ -13,4 +13,8 @@ class TestProgressDialog;
 // screen) and quits: the pictures show what a user would see on this desktop.
 void runScreenshotTour(MainWindow& main, TestProgressDialog& testing, const QString& dir);
 
+// For the tour's other looks: AMPERO_SCREENSHOT_FONT_PT sets the font size,
+// AMPERO_SCREENSHOT_DARK=1 the Fusion style with a dark palette.
+void applyScreenshotLook();
+
 } // namespace ampero

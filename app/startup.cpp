@@ -89,6 +89,8 @@ int runGui(const CliOptions& options)
     }
     const QString shotDir = qEnvironmentVariable("AMPERO_SCREENSHOT_DIR");
     if (!shotDir.isEmpty())
+        applyScreenshotLook();
+    if (!shotDir.isEmpty())
         QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow, [&] {
             QTimer::singleShot(
                 200, &mainWindow, [&] { runScreenshotTour(mainWindow, program.testingWindow(), shotDir); });

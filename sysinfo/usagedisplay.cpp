@@ -38,27 +38,6 @@ std::optional<UsageDisplay> usageDisplay(const std::vector<ProcessorUsageShare>&
     return out;
 }
 
-std::vector<BarGeometry> usageBarLayout(int groupWidth, int count)
-{
-    std::vector<BarGeometry> out;
-    if (count <= 0)
-        return out;
-    const int width = (groupWidth - 17) / count - 5;
-    out.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        BarGeometry g;
-        g.width = width;
-        g.left = i * (width + 5) + 12;
-        out.push_back(g);
-    }
-    return out;
-}
-
-bool usageBarsVisible(const std::vector<BarGeometry>& layout)
-{
-    return !layout.empty() && layout.front().width >= MinimumBarWidth;
-}
-
 UsageMeter::UsageMeter(ProcessorTimesSource& source, int processorCount)
     : m_usage(source, processorCount)
     , m_processorCount(processorCount)

@@ -29,26 +29,9 @@ struct UsageDisplay {
 // std::nullopt and the display stays as it was.
 std::optional<UsageDisplay> usageDisplay(const std::vector<ProcessorUsageShare>& table, int processorCount);
 
-// Position and size of one usage bar inside its group box.
-struct BarGeometry {
-    int left = 0;
-    int top = 58;
-    int width = 0;
-    int height = 16;
-    friend bool operator==(const BarGeometry&, const BarGeometry&) = default;
-};
-
 // Smallest width a bar is shown at; narrower bars are hidden and only the
 // average remains.
 constexpr int MinimumBarWidth = 3;
-
-// The bars of count processors side by side in a group box groupWidth pixels
-// wide: width (groupWidth - 17) / count - 5 (truncating), bar i at left
-// i * (width + 5) + 12, top 58, height 16.
-std::vector<BarGeometry> usageBarLayout(int groupWidth, int count);
-
-// True when bars of that layout are wide enough to be shown.
-bool usageBarsVisible(const std::vector<BarGeometry>& layout);
 
 // Drives the sampler once a second: tick() samples and returns what to show,
 // or std::nullopt when nothing changes. The bars are the online processors in

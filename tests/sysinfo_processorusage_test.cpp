@@ -114,42 +114,6 @@ TEST(UsageDisplayRule, ManyProcessorsAllCount)
     EXPECT_EQ(d->caption, QStringLiteral("50%"));
 }
 
-TEST(UsageBarLayout, WidthsAndPositions)
-{
-    struct Row {
-        int groupWidth, count, width;
-        std::vector<int> lefts;
-    };
-    const Row rows[] = {
-        { 626, 2, 299, { 12, 316 } },
-        { 626, 4, 147, { 12, 164, 316, 468 } },
-        { 1017, 2, 495, { 12, 512 } },
-        { 1017, 4, 245, { 12, 262, 512, 762 } },
-        { 626, 1, 604, { 12 } },
-    };
-    for (const Row& r : rows) {
-        const auto layout = usageBarLayout(r.groupWidth, r.count);
-        ASSERT_EQ(layout.size(), r.lefts.size());
-        for (size_t i = 0; i < layout.size(); ++i) {
-            EXPECT_EQ(layout[i].width, r.width) << r.groupWidth << "/" << r.count;
-            EXPECT_EQ(layout[i].left, r.lefts[i]) << r.groupWidth << "/" << r.count << " bar " << i;
-            EXPECT_EQ(layout[i].top, 58);
-            EXPECT_EQ(layout[i].height, 16);
-        }
-        EXPECT_TRUE(usageBarsVisible(layout));
-    }
-}
-
-TEST(UsageBarLayout, TooManyForTheWidthHidesBars)
-{
-    // 626 px: (609 / 75) - 5 = 3 px bars are still shown; 76 processors get 3 too.
-    EXPECT_TRUE(usageBarsVisible(usageBarLayout(626, 64)));
-    EXPECT_EQ(usageBarLayout(626, 64).front().width, 4);
-    EXPECT_TRUE(usageBarsVisible(usageBarLayout(626, 76)));
-    EXPECT_FALSE(usageBarsVisible(usageBarLayout(626, 128)));
-    EXPECT_FALSE(usageBarsVisible(usageBarLayout(626, 0)));
-}
-
 namespace {
 
 ProcessorTimes times(std::chrono::nanoseconds idle, std::chrono::nanoseconds system = {},

@@ -13,11 +13,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPalette>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -213,8 +216,9 @@ TEST(Chart, CurvesHaveTheirColourAndWidth)
     const int x = plot.left() + plot.width() * 3 / 8;
     const int mid = plot.top() + plot.height() * 6 / 10; // between the two lines
     EXPECT_NEAR(coverage(drawn, empty, x, plot.top(), mid, Qt::red, false), 2.0, 0.25);
-    EXPECT_NEAR(coverage(drawn, empty, x, mid, plot.bottom(), QColor(130, 155, 254), true), 1.0, 0.2);
-    EXPECT_NEAR(coverage(drawn, empty, x, mid, plot.bottom(), QColor(130, 155, 254), false), 1.0, 0.2);
+    const QColor forecast = lightChartColors().series[ForecastColor];
+    EXPECT_NEAR(coverage(drawn, empty, x, mid, plot.bottom(), forecast, true), 1.0, 0.2);
+    EXPECT_NEAR(coverage(drawn, empty, x, mid, plot.bottom(), forecast, false), 1.0, 0.2);
     // A pure red at the thick line's centre.
     bool red = false;
     for (int y = plot.top(); y <= plot.bottom(); ++y)
@@ -233,7 +237,7 @@ TEST(Chart, AThirdSeriesOnARightAxisOfItsOwn)
 {
     ChartWidget chart;
     chart.resize(626, 250);
-    const int watts = chart.addSeries(QStringLiteral("Power"), QColor(0, 128, 0), 2, ChartAxisSide::Right);
+    const int watts = chart.addSeries(QStringLiteral("Power"), PowerColor, 2, ChartAxisSide::Right);
     chart.setRightAxis({ QStringLiteral("Power, W"), 0, 40, 0, true });
     chart.setPoints(watts, { { 0, 20 }, { 60 * Second, 20 } });
     chart.setPoints(ChartSeriesRole::Levels, { { 0, 80 }, { 60 * Second, 80 } });
@@ -638,3 +642,80 @@ TEST(Chart, PictureOfALongTestForReview)
 }
 
 } // namespace
+
+namespace {
+
+double linear(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double luminance(const QColor& c)
+{
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// CIE76: the distance of two colours in CIE L*a*b* (D65).
+double deltaE(const QColor& a, const QColor& b)
+{
+    const auto lab = [](const QColor& c) {
+        const double r = linear(c.redF()), g = linear(c.greenF()), bl = linear(c.blueF());
+        const auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116; };
+        const double x = f((0.4124 * r + 0.3576 * g + 0.1805 * bl) / 0.95047);
+        const double y = f(0.2126 * r + 0.7152 * g + 0.0722 * bl);
+        const double z = f((0.0193 * r + 0.1192 * g + 0.9505 * bl) / 1.08883);
+        return std::array<double, 3> { 116 * y - 16, 500 * (x - y), 200 * (y - z) };
+    };
+    const auto p = lab(a), q = lab(b);
+    return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+} // namespace
+
+TEST(Chart, DarkPaletteGivesADarkChartWhoseCurvesStandOut)
+{
+    QPalette dark;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Window, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    ChartWidget chart;
+    chart.setPalette(dark);
+    chart.resize(626, 250);
+    chart.setPoints(ChartSeriesRole::Levels, { { 0, 90 }, { 60 * Second, 90 } });
+    chart.setPoints(ChartSeriesRole::Forecast, { { 0, 80 }, { 60 * Second, 80 } });
+    for (int slot = PowerColor; slot < ChartColorCount; ++slot)
+        chart.setPoints(chart.addSeries(QStringLiteral("s"), slot, 2),
+            { { 0, 70.0 - 6 * (slot - PowerColor) }, { 60 * Second, 70.0 - 6 * (slot - PowerColor) } });
+    const QImage image = render(chart);
+    const QColor background = image.pixelColor(2, 2);
+    EXPECT_LT(luminance(background), 0.05);
+
+    // Every curve is on the picture in its colour, and that colour stands
+    // out from the background and from every other curve.
+    const ChartColors colors = chartColors(dark);
+    const int x = chart.plotArea().center().x();
+    for (std::size_t i = 0; i < colors.series.size(); ++i) {
+        const QColor ink = colors.series[i];
+        // (The forecast's thin line is spread over two rows by antialiasing.)
+        bool found = i == ForecastColor;
+        for (int y = 0; y < image.height() && !found; ++y)
+            found = deltaE(image.pixelColor(x, y), ink) < 3;
+        EXPECT_TRUE(found) << "curve " << i;
+        EXPECT_GE(contrast(ink, background), 3.0) << "curve " << i;
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_GE(deltaE(ink, colors.series[j]), 20) << "curves " << i << " and " << j;
+    }
+    // The light list, for light desktops and saved pictures, likewise.
+    const ChartColors light = lightChartColors();
+    for (std::size_t i = 0; i < light.series.size(); ++i) {
+        EXPECT_GE(contrast(light.series[i], Qt::white), 3.0) << "curve " << i;
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_GE(deltaE(light.series[i], light.series[j]), 20) << "curves " << i << " and " << j;
+    }
+}

@@ -71,10 +71,7 @@ TEST(ResultsWindow, TextsCaptionAndHiddenMark)
         shown(w), (QStringList { "Testing results", "example.apr", "normal", "full", "unknown", "0:00:02" }));
     EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("markLabel"))->text(), QStringLiteral("N/A"));
     w.show();
-    EXPECT_EQ(w.width(), 320);
-    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "not resizable";
-    const auto* markGroup = w.findChild<QGroupBox*>(QStringLiteral("markGroup"));
-    EXPECT_EQ(markGroup->height(), 0);
+    EXPECT_FALSE(w.findChild<QGroupBox*>(QStringLiteral("markGroup"))->isVisible());
     EXPECT_FALSE(w.findChild<QLabel*>(QStringLiteral("markLabel"))->isVisible());
 
     ResultsWindow cut(opener);
@@ -111,8 +108,6 @@ TEST(ResultsWindow, EnergyGroupOnlyWithACompanionAndTheWindowGrowsForIt)
         ResultsWindow plain(opener);
         plain.showEvaluation(e);
         plain.show();
-        const QSize base = plain.size();
-        const QPoint closeAt = button(plain, "closeButton")->pos();
         EXPECT_FALSE(plain.findChild<QGroupBox*>(QStringLiteral("energyGroup"))->isVisible());
 
         addCompanion(e, companion);
@@ -128,19 +123,18 @@ TEST(ResultsWindow, EnergyGroupOnlyWithACompanionAndTheWindowGrowsForIt)
             expected << "By energy:"
                      << "2:13:20"; // 2 s of test, then 39.99 Wh at 18 W
         EXPECT_EQ(energyShown(w), expected);
-        // The old groups stay where they were; the group and the buttons fit below them.
-        EXPECT_EQ(w.findChild<QGroupBox*>(QStringLiteral("batteryTimeGroup"))->pos(), QPoint(3, 139));
-        EXPECT_EQ(w.height(), base.height() + group->height() + 6);
-        EXPECT_EQ(w.minimumSize(), w.maximumSize());
+        // The window grows for the group; the buttons stay below it.
+        EXPECT_GT(w.height(), plain.height());
         for (const char* name :
             { "closeButton", "sendReportButton", "saveGraphButton", "openReportFolderButton" }) {
-            EXPECT_GE(button(w, name)->y(), group->geometry().bottom()) << name;
+            EXPECT_GE(
+                button(w, name)->mapTo(&w, QPoint()).y(), group->mapTo(&w, QPoint(0, group->height())).y())
+                << name;
             EXPECT_LE(button(w, name)->geometry().bottom(), w.height()) << name;
         }
         // Shown again without a companion, the window is as it was.
         w.showEvaluation(evaluateBytes(bytes, QStringLiteral("/tmp/run.apr")));
-        EXPECT_EQ(w.size(), base);
-        EXPECT_EQ(button(w, "closeButton")->pos(), closeAt);
+        EXPECT_EQ(w.size(), plain.size());
     }
 }
 

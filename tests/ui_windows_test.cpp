@@ -8,12 +8,14 @@
 #include "ui/addressfallback.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
+#include "ui/comparisonwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/savedialogs.h"
 #include "ui/starttestdialog.h"
 #include "ui/testprogressdialog.h"
 #include "ui/widgetsessiondialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -21,11 +23,14 @@
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,8 +97,6 @@ TEST(MainWindow, CaptionsAndLabelsAtDesign)
     EXPECT_TRUE(w.findChild<QLabel*>(QStringLiteral("powerSourceCaption"))->font().bold());
     EXPECT_FALSE(w.findChild<QLabel*>(QStringLiteral("powerSourceLabel"))->font().bold());
     EXPECT_NE(w.findChild<ChartWidget*>(QStringLiteral("chart")), nullptr);
-    EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("statusPanel"))->height(), 66);
-    EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("processorGroup"))->maximumHeight(), 83);
     EXPECT_EQ(w.usageTimer()->interval(), 1000);
     EXPECT_FALSE(w.usageTimer()->isActive());
     EXPECT_EQ(w.loadResultsTimer()->interval(), 10);
@@ -119,12 +122,12 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
             QStringLiteral(
                 "&File: openAction=&Open..., =Open &Recent, showResultsAction=S&how results, -, "
                 "saveGraphAction=&Save graph..., -, compareWithAction=&Compare with..., "
-                "clearComparisonAction=C&lear comparison, normalizeCurvesAction=Curves by share of battery "
-                "&life, -, exitAction=&Exit"),
+                "clearComparisonAction=C&lear comparison, normalizeCurvesAction=C&urves by share of battery "
+                "life, -, exitAction=&Exit"),
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
                            "noLoadAction=N&o load CPU, "
                            "showPowerAction=Show &power on chart"),
-            QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for updates..., -, "
+            QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for &updates..., -, "
                            "aboutAction=&About..."),
         }));
     EXPECT_EQ(action(w, "startFastTestAction")->data().toInt(), 1);
@@ -134,6 +137,7 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
     EXPECT_EQ(action(w, "aboutAction")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F1));
     EXPECT_EQ(action(w, "openAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     EXPECT_EQ(action(w, "showResultsAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    EXPECT_EQ(action(w, "helpAction")->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_TRUE(action(w, "noLoadAction")->isCheckable());
     EXPECT_FALSE(action(w, "noLoadAction")->isChecked()); // CPU load on at start
     EXPECT_EQ(plain(action(w, "saveGraphAction")->text()), QStringLiteral("Save graph..."));
@@ -247,18 +251,11 @@ TEST(MainWindow, TestsEnabledSwitchesLabelsAndActions)
     EXPECT_EQ(labelText(&w, "levelLabel"), QStringLiteral("87%"));
     EXPECT_EQ(labelText(&w, "powerSourceLabel"), QStringLiteral("powered by battery"));
     // A long text is shown whole: the label grows with it.
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QApplication::sendPostedEvents();
     auto* mode = w.findChild<QLabel*>(QStringLiteral("powerSourceLabel"));
     EXPECT_GE(mode->width(), mode->fontMetrics().horizontalAdvance(mode->text()));
-}
-
-TEST(MainWindow, ClockLabelFollowsTheProcessorName)
-{
-    MainWindow w(nullptr);
-    w.setCpuName(QStringLiteral("Intel(R) Core(TM) i7-8550U CPU @ 1.80GHz"));
-    auto* name = w.findChild<QLabel*>(QStringLiteral("processorNameLabel"));
-    auto* speed = w.findChild<QLabel*>(QStringLiteral("processorSpeedLabel"));
-    EXPECT_EQ(speed->x(), name->x() + name->width() + 6);
-    EXPECT_EQ(speed->y(), 20);
 }
 
 TEST(MainWindow, RefusedBottomMaximumKeepsTheOldOneAndSaysWhy)
@@ -272,34 +269,12 @@ TEST(MainWindow, RefusedBottomMaximumKeepsTheOldOneAndSaysWhy)
     EXPECT_EQ(chart.bottomMaximum(), 600 * kDayPerSecond);
 }
 
-TEST(MainWindow, PowerGroupTakesHalfTheWidth)
-{
-    EXPECT_EQ(MainWindow::powerGroupWidth(632), 310);
-    EXPECT_EQ(MainWindow::powerGroupWidth(633), 310);
-    EXPECT_EQ(MainWindow::powerGroupWidth(1001), 494);
-
-    MainWindow w(nullptr);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    auto* g2 = w.findChild<QGroupBox*>(QStringLiteral("powerGroup"));
-    auto* g4 = w.findChild<QGroupBox*>(QStringLiteral("modeGroup"));
-    EXPECT_EQ(w.width(), 632);
-    EXPECT_EQ(w.height(), 453);
-    EXPECT_EQ(g2->width(), 310);
-    EXPECT_EQ(g4->width(), 310);
-    w.resize(901, 600);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return g2->width() == 444; }));
-    // Never smaller than its design size.
-    w.resize(300, 200);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.width() == 632 && w.height() == 453; }));
-}
-
 TEST(StartTestWindow, LayoutAndTexts)
 {
     StartTestDialog t;
     t.setTexts(QStringLiteral("fast"), QStringLiteral("none"));
     EXPECT_EQ(t.windowTitle(), QStringLiteral("Start a test"));
-    EXPECT_EQ(t.size(), QSize(351, 194));
+    t.layout()->activate();
     EXPECT_EQ(t.minimumSize(), t.maximumSize()); // cannot be resized
     EXPECT_FALSE(t.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(t.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
@@ -309,8 +284,7 @@ TEST(StartTestWindow, LayoutAndTexts)
     EXPECT_TRUE(labelText(&t, "instructionsLabel").contains(QStringLiteral("choose a file name")));
     auto* start = t.findChild<QPushButton*>(QStringLiteral("startButton"));
     auto* cancel = t.findChild<QPushButton*>(QStringLiteral("cancelButton"));
-    EXPECT_EQ(start->geometry(), QRect(184, 161, 82, 25));
-    EXPECT_EQ(cancel->geometry(), QRect(272, 161, 71, 25));
+    EXPECT_LT(start->x(), cancel->x());
     EXPECT_TRUE(start->isDefault());
     EXPECT_EQ(start->text(), QStringLiteral("Start test"));
 }
@@ -429,7 +403,6 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     FakeUrlOpener opener;
     AboutDialog a(versionInfoFrom(1, 1, 1, 23), &opener);
     EXPECT_EQ(a.windowTitle(), QStringLiteral("About..."));
-    EXPECT_EQ(a.size(), QSize(294, 206));
     EXPECT_EQ(labelText(&a, "programNameLabel"), QStringLiteral("Orvex Ampero"));
     EXPECT_EQ(labelText(&a, "versionCaption"), QStringLiteral("Version:"));
     EXPECT_EQ(labelText(&a, "versionLabel"), QStringLiteral("1.1"));
@@ -440,7 +413,6 @@ TEST(AboutWindow, ShowsVersionBuildAndOpensTheLink)
     EXPECT_FALSE(a.findChild<QLabel*>(QStringLiteral("programIcon"))->pixmap().isNull());
     auto* ok = a.findChild<QPushButton*>(QStringLiteral("okButton"));
     EXPECT_TRUE(ok->isDefault());
-    EXPECT_EQ(ok->geometry(), QRect(200, 173, 86, 25));
 
     Q_EMIT a.findChild<QLabel*>(QStringLiteral("linkLabel"))
         ->linkActivated(QStringLiteral("https://www.orvex.example"));
@@ -646,3 +618,70 @@ TEST(TestingWindow, MainWindowTakesNoCommandsWhileItShows)
 }
 
 } // namespace
+
+TEST(MainWindow, EveryMenuItemHasAMnemonicOfItsOwn)
+{
+    MainWindow w(nullptr);
+    const auto mnemonic = [](const QString& text) {
+        const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+        return at < 0 ? QChar() : text.at(at + 1).toLower();
+    };
+    std::function<void(const QList<QAction*>&, const QString&)> walk
+        = [&](const QList<QAction*>& items, const QString& where) {
+              QSet<QChar> taken;
+              for (QAction* a : items) {
+                  if (a->isSeparator())
+                      continue;
+                  const QChar key = mnemonic(a->text());
+                  EXPECT_FALSE(key.isNull()) << where.toStdString() << ": " << a->text().toStdString();
+                  EXPECT_FALSE(taken.contains(key)) << where.toStdString() << ": " << a->text().toStdString();
+                  taken.insert(key);
+                  if (a->menu())
+                      walk(a->menu()->actions(), a->text());
+              }
+          };
+    walk(w.findChild<QMenuBar*>(QStringLiteral("menuBar"))->actions(), QStringLiteral("menu bar"));
+}
+
+TEST(Windows, EscapeClosesAllButTheMainAndTestingWindows)
+{
+    MainWindow main(nullptr);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    FakeUrlOpener urls;
+    ComparisonWindow table(&main);
+    AboutDialog about(versionInfoFrom(1, 0, 0, 1), &urls, &main);
+    StartTestDialog start(&main);
+    for (QWidget* w : std::initializer_list<QWidget*> { &table, &about, &start }) {
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    }
+    QTest::keyClick(&main, Qt::Key_Escape);
+    EXPECT_TRUE(main.isVisible());
+}
+
+TEST(Windows, ScreenReadersHearCaptionsWithValuesAndTheChartInWords)
+{
+    MainWindow main(nullptr);
+    main.setLevelText(QStringLiteral("87%"));
+    // Every caption names the value beside it.
+    for (const char* name : { "levelLabel", "powerSourceLabel", "elapsedLabel", "usageLabel" }) {
+        QAccessibleInterface* value = QAccessible::queryAccessibleInterface(main.findChild<QLabel*>(name));
+        ASSERT_TRUE(value);
+        bool captioned = false; // (the group's title is a label of it too)
+        for (const auto& [label, relation] : value->relations(QAccessible::Label))
+            captioned = captioned || label->text(QAccessible::Name).endsWith(QLatin1Char(':'));
+        EXPECT_TRUE(captioned) << name;
+    }
+    ChartWidget* chart = main.chart();
+    chart->setPoints(ChartSeriesRole::Levels, { { 0, 100 }, { 3600 * kDayPerSecond, 62 } });
+    chart->setPoints(ChartSeriesRole::Forecast, { { 0, 100 }, { 4.2 * 3600 * kDayPerSecond, 0 } });
+    QAccessibleInterface* graph = QAccessible::queryAccessibleInterface(chart);
+    ASSERT_TRUE(graph);
+    EXPECT_FALSE(graph->text(QAccessible::Name).isEmpty());
+    EXPECT_EQ(graph->text(QAccessible::Description),
+        QStringLiteral("Battery level, 2 samples, from 100% to 62%, forecast line to 0% at 4:12:00"));
+}

@@ -20,12 +20,18 @@ AboutDialog::AboutDialog(const VersionInfo& version, UrlOpener* urlOpener, QWidg
     , ui(std::make_unique<Ui::AboutDialog>())
     , m_urlOpener(urlOpener)
 {
-    installUiFontSubstitutes();
+    registerUiResources();
     ui->setupUi(this);
+    // The copyright wraps at about the width it always had, in any font.
+    ui->copyrightLabel->setMinimumWidth(fontMetrics().averageCharWidth() * 34);
     ui->programIcon->setPixmap(QIcon(QStringLiteral(":/icons/ampero.svg")).pixmap(32, 32));
     if (ui->programIcon->pixmap().isNull())
         ui->programIcon->setPixmap(QPixmap(QStringLiteral(":/icons/ampero-32.png")));
     ui->programNameLabel->setText(QStringLiteral("Orvex Ampero"));
+    // The name a little larger than the text, in the desktop's own font.
+    QFont nameFont = ui->programNameLabel->font();
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.25);
+    ui->programNameLabel->setFont(nameFont);
     ui->versionLabel->setText(version.major + QLatin1Char('.') + version.minor);
     ui->buildLabel->setText(QLatin1Char('#') + version.build);
     // Every desktop this runs on shows links, so the page is always one.

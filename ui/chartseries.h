@@ -38,7 +38,13 @@ public:
     // a chart that shows each run against its own life; 0: not known.
     double life() const { return m_life; }
     void setLife(double x) { m_life = x; }
+    // The pen in the series' own colour (the one of the light list for a
+    // series with a colour slot).
     QPen pen() const;
+    // Its place in the chart's colour lists (ChartColorSlot); -1: none, the
+    // series keeps its own colour.
+    int colorSlot() const { return m_colorSlot; }
+    void setColorSlot(int slot) { m_colorSlot = slot; }
     ChartAxisSide axis() const { return m_axis; }
 
     qsizetype count() const;
@@ -73,6 +79,7 @@ private:
 
     QString m_name;
     QColor m_color;
+    int m_colorSlot = -1;
     qreal m_width;
     Qt::PenCapStyle m_cap;
     ChartAxisSide m_axis;

@@ -7,6 +7,7 @@
 #include "ui/charttime.h"
 
 #include <QBuffer>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -36,10 +37,6 @@ constexpr int TitleGap = 5;
 constexpr int ZoomSteps = 20;
 constexpr int ZoomStepMs = 16;
 
-const QColor GridColor(224, 224, 224);
-const QColor AxisColor(140, 140, 140);
-const QColor LabelColor(40, 40, 40);
-
 // Round steps for a value axis: 1, 2 or 5 times a power of ten.
 double niceStep(double span, int ticks)
 {
@@ -68,14 +65,43 @@ QString valueLabel(double v)
     return QString::number(std::abs(v) < 1e-9 ? 0.0 : v, 'g', 6);
 }
 
+// What a screen reader says of the chart: its name, and a summary of the
+// curves as its description, worked out when asked for.
+class ChartAccessible final : public QAccessibleWidget {
+public:
+    explicit ChartAccessible(ChartWidget* chart)
+        : QAccessibleWidget(chart, QAccessible::Chart)
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return static_cast<const ChartWidget*>(widget())->summary();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* makeChartAccessible(const QString& key, QObject* object)
+{
+    auto* chart = qobject_cast<ChartWidget*>(object);
+    return chart && key == QLatin1String(ChartWidget::staticMetaObject.className())
+        ? new ChartAccessible(chart)
+        : nullptr;
+}
+
 } // namespace
 
 ChartWidget::ChartWidget(QWidget* parent)
     : QWidget(parent)
 {
-    m_series.push_back(std::make_unique<ChartSeries>(QStringLiteral("levels"), Qt::red, 2, Qt::FlatCap));
-    m_series.push_back(
-        std::make_unique<ChartSeries>(QStringLiteral("forecast"), QColor(130, 155, 254), 1, Qt::FlatCap));
+    static const bool accessible = [] {
+        QAccessible::installFactory(makeChartAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    setAccessibleName(ampero::phrase("Battery level chart"));
+    addSeries(QStringLiteral("levels"), LevelsColor, 2);
+    addSeries(QStringLiteral("forecast"), ForecastColor, 1);
     m_left.title = ampero::phrase("Battery level, %");
     m_left.min = 0;
     m_left.max = 101;
@@ -93,9 +119,11 @@ ChartWidget::ChartWidget(QWidget* parent)
 
 ChartWidget::~ChartWidget() = default;
 
-int ChartWidget::addSeries(const QString& name, const QColor& color, qreal width, ChartAxisSide axis)
+int ChartWidget::addSeries(const QString& name, int colorSlot, qreal width, ChartAxisSide axis)
 {
-    m_series.push_back(std::make_unique<ChartSeries>(name, color, width, Qt::FlatCap, axis));
+    const QColor light = lightChartColors().series.at(static_cast<std::size_t>(colorSlot));
+    m_series.push_back(std::make_unique<ChartSeries>(name, light, width, Qt::FlatCap, axis));
+    m_series.back()->setColorSlot(colorSlot);
     return seriesCount() - 1;
 }
 
@@ -207,6 +235,29 @@ ChartWidget::View ChartWidget::fullView() const
     v.x0 = lo;
     v.x1 = hi;
     return v;
+}
+
+QSize ChartWidget::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return { fm.averageCharWidth() * 70, fm.height() * 12 };
+}
+
+QString ChartWidget::summary() const
+{
+    const ChartSeries& levels = *m_series[0];
+    QString text = ampero::phrase("Battery level, %1 samples").arg(levels.count());
+    const auto percent = [](double y) { return QStringLiteral("%1%").arg(qRound(y)); };
+    if (!levels.isEmpty())
+        text += ampero::phrase(", from %1 to %2")
+                    .arg(percent(levels.at(0).y()), percent(levels.at(levels.count() - 1).y()));
+    const ChartSeries& forecast = *m_series[1];
+    if (!forecast.isEmpty()) {
+        const QPointF end = forecast.at(forecast.count() - 1);
+        text += ampero::phrase(", forecast line to %1 at %2")
+                    .arg(percent(end.y()), axisTimeLabel(end.x(), regionalTimeSeparator()));
+    }
+    return text;
 }
 
 void ChartWidget::dataChanged()
@@ -506,12 +557,16 @@ QStringList ChartWidget::bottomLabels() const
 
 // --- Painting --------------------------------------------------------------
 
-void ChartWidget::paintFrame(QPainter& p, const View& view, const QSize& size) const
+void ChartWidget::paintFrame(
+    QPainter& p, const View& view, const QSize& size, const ChartColors& colors) const
 {
     const Layout l = layoutFor(size);
     const QRect plot = l.plot;
     const QRectF pf(plot);
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const QColor& GridColor = colors.grid;
+    const QColor& AxisColor = colors.axis;
+    const QColor& LabelColor = colors.text;
+    p.fillRect(QRect(QPoint(0, 0), size), colors.background);
     const QFontMetrics fm(font());
     QFont bold = font();
     bold.setBold(true);
@@ -576,7 +631,7 @@ void ChartWidget::paintFrame(QPainter& p, const View& view, const QSize& size) c
                    l.bottomLabelsTop + fm.height() + TitleGap + bfm.ascent()),
         title);
 
-    // The plot's frame; the axes in a darker line.
+    // The plot's frame; the axes in a stronger line.
     p.fillRect(QRect(plot.left(), plot.top(), plot.width(), 1), GridColor);
     p.fillRect(QRect(plot.right(), plot.top(), 1, plot.height()), GridColor);
     p.fillRect(QRect(plot.left() - 1, plot.top(), 1, plot.height() + 1), AxisColor);
@@ -640,8 +695,8 @@ void ChartWidget::paintSeries(
     p.drawPolyline(line.constData(), static_cast<int>(line.size()));
 }
 
-void ChartWidget::paintChart(
-    QPainter& p, const QRect& clip, const View& view, const QSize& size, bool cached) const
+void ChartWidget::paintChart(QPainter& p, const QRect& clip, const View& view, const QSize& size, bool cached,
+    const ChartColors& colors) const
 {
     if (cached) {
         const qreal ratio = devicePixelRatioF();
@@ -650,7 +705,7 @@ void ChartWidget::paintChart(
             m_frame = QPixmap(size * ratio);
             m_frame.setDevicePixelRatio(ratio);
             QPainter fp(&m_frame);
-            paintFrame(fp, view, size);
+            paintFrame(fp, view, size, colors);
             m_frameView = view;
             m_frameSize = size;
             m_frameRatio = ratio;
@@ -658,7 +713,7 @@ void ChartWidget::paintChart(
         p.drawPixmap(QRectF(clip), m_frame,
             QRectF(clip.x() * ratio, clip.y() * ratio, clip.width() * ratio, clip.height() * ratio));
     } else {
-        paintFrame(p, view, size);
+        paintFrame(p, view, size, colors);
     }
     const QRect plot = layoutFor(size).plot;
     const QRect area = plot.adjusted(-1, -1, 1, 1) & clip;
@@ -671,28 +726,50 @@ void ChartWidget::paintChart(
     const int c1 = std::min(plot.width() - 1, area.right() - plot.left() + 2);
     // Later series over earlier ones, the measured curve on top.
     for (auto it = m_series.rbegin(); it != m_series.rend(); ++it) {
-        p.setPen((*it)->pen());
+        p.setPen(seriesPen(**it, colors));
         paintSeries(p, **it, view, plot, c0, c1);
     }
     p.setRenderHint(QPainter::Antialiasing, false);
-    paintLegend(p, plot);
+    paintLegend(p, plot, colors);
     p.restore();
 }
 
-void ChartWidget::paintLegend(QPainter& p, const QRect& plot) const
+QPen ChartWidget::seriesPen(const ChartSeries& s, const ChartColors& colors) const
 {
-    // Only a comparison has a legend: the chart of one run needs none.
-    const auto named = [](const auto& s) { return !s->legend().isEmpty() && !s->isEmpty(); };
-    if (std::none_of(m_series.begin() + 2, m_series.end(), named))
+    QPen pen = s.pen();
+    if (s.colorSlot() >= 0 && s.colorSlot() < ChartColorCount)
+        pen.setColor(colors.series.at(static_cast<std::size_t>(s.colorSlot())));
+    return pen;
+}
+
+QString ChartWidget::legendText(std::size_t index) const
+{
+    const ChartSeries& s = *m_series.at(index);
+    if (!s.legend().isEmpty() || index > 1)
+        return s.legend();
+    return index == 0 ? ampero::phrase("Battery level") : ampero::phrase("Forecast");
+}
+
+void ChartWidget::paintLegend(QPainter& p, const QRect& plot, const ChartColors& colors) const
+{
+    // A legend once there is more than the measured curve: the forecast,
+    // the power or the runs compared with it.
+    const auto named = [this](std::size_t i) { return !m_series[i]->isEmpty() && !legendText(i).isEmpty(); };
+    bool more = false;
+    for (std::size_t i = 1; i < m_series.size(); ++i)
+        more = more || named(i);
+    if (!more)
         return;
+    const QColor& AxisColor = colors.axis;
+    const QColor& LabelColor = colors.text;
     const QFontMetrics fm(font());
     constexpr int Pad = 4;
     constexpr int Swatch = 18;
     int width = 0;
     int rows = 0;
-    for (const auto& s : m_series) {
-        if (named(s)) {
-            width = std::max(width, fm.horizontalAdvance(s->legend()));
+    for (std::size_t i = 0; i < m_series.size(); ++i) {
+        if (named(i)) {
+            width = std::max(width, fm.horizontalAdvance(legendText(i)));
             ++rows;
         }
     }
@@ -700,21 +777,23 @@ void ChartWidget::paintLegend(QPainter& p, const QRect& plot) const
     const QRect box(plot.right() - Pad - (Swatch + 2 * Pad + width + Pad), plot.top() + Pad,
         Swatch + 3 * Pad + width, rows * line + 2 * Pad);
     p.setPen(AxisColor);
-    p.setBrush(QColor(255, 255, 255, 230));
+    QColor boxColor = colors.background;
+    boxColor.setAlpha(230);
+    p.setBrush(boxColor);
     p.drawRect(box);
     p.setBrush(Qt::NoBrush);
     p.setFont(font());
     int y = box.top() + Pad;
-    for (const auto& s : m_series) {
-        if (!named(s))
+    for (std::size_t i = 0; i < m_series.size(); ++i) {
+        if (!named(i))
             continue;
-        QPen pen = s->pen();
+        QPen pen = seriesPen(*m_series[i], colors);
         pen.setWidthF(std::max<qreal>(2, pen.widthF()));
         p.setPen(pen);
         const int mid = y + line / 2;
         p.drawLine(box.left() + Pad, mid, box.left() + Pad + Swatch, mid);
         p.setPen(LabelColor);
-        p.drawText(QPointF(box.left() + 2 * Pad + Swatch, y + fm.ascent()), s->legend());
+        p.drawText(QPointF(box.left() + 2 * Pad + Swatch, y + fm.ascent()), legendText(i));
         y += line;
     }
 }
@@ -722,7 +801,7 @@ void ChartWidget::paintLegend(QPainter& p, const QRect& plot) const
 void ChartWidget::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    paintChart(p, event->rect(), m_drawn, size(), true);
+    paintChart(p, event->rect(), m_drawn, size(), true, chartColors(palette()));
 }
 
 void ChartWidget::resizeEvent(QResizeEvent* event)
@@ -733,7 +812,8 @@ void ChartWidget::resizeEvent(QResizeEvent* event)
 
 void ChartWidget::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange
+        || event->type() == QEvent::PaletteChange)
         m_frameSize = {};
     QWidget::changeEvent(event);
 }
@@ -765,7 +845,7 @@ bool ChartWidget::savePicture(const QString& path, PictureFormat format, QString
             generator.setTitle(QStringLiteral("Orvex Ampero"));
             QPainter p(&generator);
             p.fillRect(rect(), Qt::white);
-            paintChart(p, rect(), view, size(), false);
+            paintChart(p, rect(), view, size(), false, lightChartColors());
         }
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size() || !file.commit())
@@ -777,7 +857,7 @@ bool ChartWidget::savePicture(const QString& path, PictureFormat format, QString
     {
         // Every point, also those that have not reached the screen yet.
         QPainter p(&image);
-        paintChart(p, image.rect(), view, size(), false);
+        paintChart(p, image.rect(), view, size(), false, lightChartColors());
     }
     QImageWriter writer(path, format == PictureFormat::Png ? "png" : "bmp");
     if (!writer.write(image))

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include "ui/chartcolors.h"
 #include "ui/chartseries.h"
 
 #include <QPixmap>
@@ -55,9 +56,17 @@ public:
 
     // --- Series ---------------------------------------------------------
     // Series 0 holds the levels, series 1 the forecast (ChartSeriesRole).
+    // A series takes its colour from the chart's lists by colorSlot
+    // (ChartColorSlot), in the light or dark list as the palette is.
     // Returns the new series' index.
-    int addSeries(
-        const QString& name, const QColor& color, qreal width, ChartAxisSide axis = ChartAxisSide::Left);
+    int addSeries(const QString& name, int colorSlot, qreal width, ChartAxisSide axis = ChartAxisSide::Left);
+    // For screen readers: the curves in words ("Battery level, 3601
+    // samples, from 100% to 62%, forecast line to 0% at 4:12:00").
+    QString summary() const;
+    // Room for the axes' labels and a readable curve in the widget's font;
+    // the minimum is far smaller, so the chart gives way first on a small
+    // screen.
+    QSize sizeHint() const override;
     int seriesCount() const { return static_cast<int>(m_series.size()); }
     const ChartSeries* series(int index) const { return m_series.at(static_cast<size_t>(index)).get(); }
     const ChartSeries* series(ChartSeriesRole role) const { return series(static_cast<int>(role)); }
@@ -161,13 +170,16 @@ private:
     void setView(const View& view);
     Layout layoutFor(const QSize& size) const;
     QList<QPair<double, QString>> bottomTicks(double x0, double x1, const QRect& plot) const;
-    void paintChart(QPainter& p, const QRect& clip, const View& view, const QSize& size, bool cached) const;
-    void paintFrame(QPainter& p, const View& view, const QSize& size) const;
+    void paintChart(QPainter& p, const QRect& clip, const View& view, const QSize& size, bool cached,
+        const ChartColors& colors) const;
+    void paintFrame(QPainter& p, const View& view, const QSize& size, const ChartColors& colors) const;
     void paintSeries(
         QPainter& p, const ChartSeries& s, const View& view, const QRect& plot, int c0, int c1) const;
     QPointF toPixel(const ChartSeries& s, const QPointF& point, const View& view, const QRect& plot) const;
     double xScale(const ChartSeries& s) const; // 1, or 1 / the series' life when normalized
-    void paintLegend(QPainter& p, const QRect& plot) const;
+    void paintLegend(QPainter& p, const QRect& plot, const ChartColors& colors) const;
+    QPen seriesPen(const ChartSeries& s, const ChartColors& colors) const;
+    QString legendText(std::size_t index) const;
     View fullView() const;
     void stepAnimation();
 

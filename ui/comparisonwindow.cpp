@@ -2,6 +2,7 @@
 #include "ui/comparisonwindow.h"
 
 #include "ui/figuretips.h"
+#include "ui/windowfit.h"
 #include "ui_comparisonwindow.h"
 
 #include <QAction>
@@ -24,6 +25,12 @@ ComparisonWindow::ComparisonWindow(QWidget* parent)
     copy->setShortcutContext(Qt::WindowShortcut);
     addAction(copy);
     connect(copy, &QAction::triggered, this, &ComparisonWindow::copyText);
+    // Escape closes it, as it closes every window but the main and testing ones.
+    auto* close = new QAction(this);
+    close->setShortcut(Qt::Key_Escape);
+    close->setShortcutContext(Qt::WindowShortcut);
+    addAction(close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
     connect(ui->copyButton, &QPushButton::clicked, this, &ComparisonWindow::copyText);
     connect(ui->closeButton, &QPushButton::clicked, this, &QWidget::close);
     ui->differNote->hide();
@@ -78,7 +85,8 @@ void ComparisonWindow::setRuns(const QList<RunSummary>& runs)
     m_rowNote->setVisible(!notes.isEmpty());
     table->resizeColumnsToContents();
     table->resizeRowsToContents();
-    // The window takes the table's size, up to a part of the screen.
+    // The window takes the table's size, up to its screen's; the table
+    // scrolls beyond that.
     int width = 2 * table->frameWidth();
     for (int c = 0; c < table->columnCount(); ++c)
         width += table->columnWidth(c);
@@ -86,7 +94,8 @@ void ComparisonWindow::setRuns(const QList<RunSummary>& runs)
     for (int r = 0; r < table->rowCount(); ++r)
         height += table->rowHeight(r);
     const QSize extra = layout()->sizeHint() - table->sizeHint();
-    resize(std::clamp(width + extra.width(), 320, 1000), std::clamp(height + extra.height(), 160, 700));
+    resize(std::max(width + extra.width(), 320), std::max(height + extra.height(), 160));
+    fitWindowToScreen(*this);
 }
 
 QString ComparisonWindow::text() const

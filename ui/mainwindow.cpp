@@ -7,12 +7,12 @@
 #include "ui/chartwidget.h"
 #include "ui/modalwindow.h"
 #include "ui/savedialogs.h"
+#include "ui/windowfit.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QResizeEvent>
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
@@ -24,7 +24,7 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
     , ui(std::make_unique<Ui::MainWindow>())
     , m_urlOpener(urlOpener)
 {
-    installUiFontSubstitutes();
+    registerUiResources();
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/ampero.svg")));
     // The start actions carry the test modes they start.
@@ -53,7 +53,9 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
     connect(ui->showResultsAction, &QAction::triggered, this, &MainWindow::showResultsRequested);
     connect(ui->clearRecentAction, &QAction::triggered, this, &MainWindow::clearRecentRequested);
     setRecentFiles({});
-    m_powerSeries = ui->chart->addSeries(tr("Power"), QColor(0, 128, 0), 1, ChartAxisSide::Right);
+    ui->helpAction->setShortcuts(QKeySequence::HelpContents);
+    m_powerSeries = ui->chart->addSeries(tr("Power"), PowerColor, 1, ChartAxisSide::Right);
+    ui->chart->setSeriesLegend(m_powerSeries, tr("Power"));
     ui->showPowerAction->setData(0);
     connect(ui->showPowerAction, &QAction::toggled, this, &MainWindow::showPower);
     connect(ui->checkForUpdatesAction, &QAction::triggered, this, &MainWindow::checkUpdatesRequested);
@@ -72,6 +74,8 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
     connect(&m_usageTimer, &QTimer::timeout, this, &MainWindow::usageTimerFired);
 
     setCpuName(ui->processorNameLabel->text());
+    m_designMinimum = minimumSize();
+    fitToScreen();
     // The window opens centred on its screen.
     if (!parent) {
         const QRect avail = screen() ? screen()->availableGeometry() : QRect();
@@ -86,7 +90,6 @@ namespace {
 void setLabel(QLabel* label, const QString& text)
 {
     label->setText(text);
-    label->adjustSize();
 }
 } // namespace
 
@@ -121,8 +124,6 @@ void MainWindow::setPowerFigures(std::optional<double> watts, std::optional<doub
 void MainWindow::setCpuName(const QString& name)
 {
     setLabel(ui->processorNameLabel, name);
-    ui->processorSpeedLabel->move(
-        ui->processorNameLabel->x() + ui->processorNameLabel->width() + 6, ui->processorSpeedLabel->y());
 }
 
 void MainWindow::setTestsEnabled(bool enabled)
@@ -323,10 +324,20 @@ void MainWindow::showAbout()
     openModalOnce(new AboutDialog(m_version, m_urlOpener, this));
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event)
+void MainWindow::fitToScreen()
 {
-    QMainWindow::resizeEvent(event);
-    ui->powerGroup->setFixedWidth(powerGroupWidth(event->size().width()));
+    // The design's minimum holds where the screen has room for it; on a
+    // smaller screen (a small laptop at a large scale) it gives way, the
+    // chart first, since the panels below it keep their height.
+    setMinimumSize(m_designMinimum);
+    fitWindowToScreen(*this);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitToScreen();
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -334,6 +345,7 @@ void MainWindow::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
+        fitToScreen();
         Q_EMIT firstShown();
     }
 }

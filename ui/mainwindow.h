@@ -72,7 +72,7 @@ public:
     AxisLimitResult setBottomMaximum(double dayFraction) override;
     double bottomMaximum() const override;
 
-    // The processor's name; the clock label moves to 6 pixels right of it.
+    // The processor's name; the clock label follows it.
     void setCpuName(const QString& name);
     // The live figures beside the level: the power drawn with one decimal
     // ("12.5 W") and the battery health in
@@ -92,9 +92,6 @@ public:
     // Opens a results file named on the command line: 10 ms, one-shot, off
     // until started.
     QTimer* loadResultsTimer() { return &m_loadResultsTimer; }
-
-    // The power group's width for a client width: half of it less 6 pixels.
-    static int powerGroupWidth(int clientWidth) { return clientWidth / 2 - 6; }
 
 public Q_SLOTS:
     void saveChart(); // Save graph...: the save-graph dialog, then the bitmap
@@ -121,7 +118,7 @@ Q_SIGNALS:
     void firstShown(); // the window was shown for the first time
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -132,6 +129,8 @@ private:
     QTimer m_loadResultsTimer;
     bool m_shownOnce = false;
     bool m_openEnabled = true;
+    QSize m_designMinimum;
+    void fitToScreen();
     void showPower(bool on);
     void updatePowerAxis();
     int m_powerSeries = -1;

@@ -10,10 +10,9 @@
 #include "results/evaluation.h"
 #include "ui/addressfallback.h"
 #include "ui/figuretips.h"
+#include "ui/windowfit.h"
 #include "ui_resultswindow.h"
 
-#include <QBoxLayout>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QUrl>
 
@@ -25,9 +24,11 @@ ResultsWindow::ResultsWindow(UrlOpener& opener, QWidget* parent)
     , m_opener(opener)
 {
     ui->setupUi(this);
-    // A fixed dialog with only the close button in its title bar.
+    // About as wide as it always was, in any font.
+    ui->reportGroup->setMinimumWidth(fontMetrics().averageCharWidth() * 46);
+    // A dialog with only the close button in its title bar.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+        | Qt::WindowCloseButtonHint);
     connect(ui->sendReportButton, &QPushButton::clicked, this, &ResultsWindow::sendReport);
     connect(ui->saveGraphButton, &QPushButton::clicked, this, &ResultsWindow::saveChart);
     connect(ui->openReportFolderButton, &QPushButton::clicked, this, &ResultsWindow::openReportFolder);
@@ -47,33 +48,15 @@ void ResultsWindow::addFullBatteryRow()
     m_remarkLabel->setObjectName(QStringLiteral("figureRemarkLabel"));
     m_remarkLabel->setWordWrap(true);
     m_remarkLabel->hide();
-    // Below "By test results", in the group's own layout where it has one.
-    if (auto* grid = qobject_cast<QGridLayout*>(group->layout())) {
-        const int row = grid->rowCount();
-        grid->addWidget(m_fullLifeCaption, row, 0);
-        grid->addWidget(m_fullLifeLabel, row, 1);
-        grid->addWidget(m_remarkLabel, row + 1, 0, 1, -1);
-    } else if (auto* form = qobject_cast<QFormLayout*>(group->layout())) {
-        form->addRow(m_fullLifeCaption, m_fullLifeLabel);
-        form->addRow(m_remarkLabel);
-    } else if (auto* box = qobject_cast<QBoxLayout*>(group->layout())) {
-        auto* row = new QHBoxLayout;
-        row->addWidget(m_fullLifeCaption);
-        row->addWidget(m_fullLifeLabel, 1);
-        box->addLayout(row);
-        box->addWidget(m_remarkLabel);
-    } else {
-        const QRect caption = ui->testForecastCaption->geometry();
-        const int top = caption.y() + 19;
-        m_fullLifeCaption->setGeometry(
-            caption.x(), top, m_fullLifeCaption->sizeHint().width(), caption.height());
-        const int left = m_fullLifeCaption->geometry().right() + 4;
-        m_fullLifeLabel->setGeometry(
-            left, top, ui->testForecastLabel->geometry().right() + 1 - left, caption.height());
-        m_timeGroupHeight = group->height();
-        m_remarkLabel->setGeometry(
-            caption.x(), top + 19, ui->testForecastLabel->geometry().right() + 1 - caption.x(), 28);
-    }
+    // Below "By test results", with the caption naming its figure for
+    // screen readers as the others do.
+    m_fullLifeCaption->setBuddy(m_fullLifeLabel);
+    auto* grid = qobject_cast<QGridLayout*>(group->layout());
+    Q_ASSERT(grid);
+    const int row = grid->rowCount();
+    grid->addWidget(m_fullLifeCaption, row, 0);
+    grid->addWidget(m_fullLifeLabel, row, 1);
+    grid->addWidget(m_remarkLabel, row + 1, 0, 1, -1);
 }
 
 void ResultsWindow::setFigureToolTips()
@@ -122,31 +105,14 @@ void ResultsWindow::showFullBattery(const ResultsEvaluation& e)
         remark = fastLineTrustText();
     m_remarkLabel->setText(remark);
     m_remarkLabel->setVisible(!remark.isEmpty());
-    if (ui->batteryTimeGroup->layout())
-        return;
-    // Fixed geometry: the group grows by the new rows, and what lies below
-    // it moves down with its edge.
-    const int grown = 19 + (remark.isEmpty() ? 0 : m_remarkLabel->height() + 4);
-    const int shift = grown - m_timeGrown;
-    ui->batteryTimeGroup->setFixedHeight(m_timeGroupHeight + grown);
-    for (QWidget* w : { static_cast<QWidget*>(ui->markGroup), static_cast<QWidget*>(ui->energyGroup) })
-        w->move(w->x(), w->y() + shift);
-    for (QPushButton* button :
-        { ui->closeButton, ui->sendReportButton, ui->saveGraphButton, ui->openReportFolderButton })
-        button->move(button->x(), button->y() + shift);
-    m_timeGrown = grown;
 }
 
 void ResultsWindow::showEnergy(const ResultsEvaluation& e)
 {
-    // The energy group sits below the others; the window grows by its
-    // height and the buttons, kept at the bottom, move down with the edge.
+    // The energy group sits below the others; the window takes the height
+    // it needs, up to its screen's, and scrolls the groups beyond that.
     const bool fast = e.mode == modeByte(TestMode::Fast);
-    const int height = e.hasCompanion ? (fast ? 100 : 81) : 0;
-    const int grown = height > 0 ? height + 6 : 0;
     ui->energyGroup->setVisible(e.hasCompanion);
-    if (e.hasCompanion)
-        ui->energyGroup->setFixedHeight(height);
     const auto& forecastSeconds = e.energy.energyForecastSeconds;
     ui->averagePowerLabel->setText(wattsText(e.energy.averagePowerW));
     ui->energyUsedLabel->setText(wattHoursText(e.energy.energyUsedWh));
@@ -155,12 +121,16 @@ void ResultsWindow::showEnergy(const ResultsEvaluation& e)
         durationText(forecastSeconds ? std::optional(toDays(*forecastSeconds)) : std::nullopt));
     ui->energyForecastCaption->setVisible(fast);
     ui->energyForecastLabel->setVisible(fast);
-    const int shift = grown - m_grown;
-    for (QPushButton* button :
-        { ui->closeButton, ui->sendReportButton, ui->saveGraphButton, ui->openReportFolderButton })
-        button->move(button->x(), button->y() + shift);
-    m_grown = grown;
-    setFixedSize(320, 282 + m_timeGrown + grown);
+    ui->scrollContents->updateGeometry();
+    setMinimumSize(0, 0);
+    resize(sizeHint());
+    fitWindowToScreen(*this);
+}
+
+void ResultsWindow::showEvent(QShowEvent* event)
+{
+    fitWindowToScreen(*this);
+    QDialog::showEvent(event);
 }
 
 void ResultsWindow::sendReport()

@@ -34,6 +34,9 @@ Q_SIGNALS:
     // "Save graph": the main window saves its chart as a picture.
     void saveGraphRequested();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private Q_SLOTS:
     void sendReport(); // Send report
     void saveChart(); // Save graph
@@ -52,12 +55,9 @@ private:
     std::unique_ptr<Ui::ResultsWindow> ui;
     UrlOpener& m_opener;
     QString m_reportFolder;
-    int m_grown = 0; // pixels the window has grown by for the energy group
     QLabel* m_fullLifeCaption = nullptr; // "Full battery, by test:"
     QLabel* m_fullLifeLabel = nullptr; // its figure
     QLabel* m_remarkLabel = nullptr; // how far the figures can be trusted
-    int m_timeGroupHeight = 0; // the time group's height in the .ui file
-    int m_timeGrown = 0; // pixels the time group has grown by (fixed geometry only)
 };
 
 } // namespace ampero

@@ -14,15 +14,7 @@
 
 namespace ampero {
 
-namespace {
-
-// Eight colours apart from each other and from the chart's own red curve
-// and blue forecast line.
-const QColor RunColors[RunComparison::MaxRuns]
-    = { QColor(31, 119, 180), QColor(255, 127, 14), QColor(44, 160, 44), QColor(148, 103, 189),
-          QColor(140, 86, 75), QColor(227, 119, 194), QColor(188, 189, 34), QColor(23, 190, 207) };
-
-} // namespace
+static_assert(FirstRunColor + RunComparison::MaxRuns == ChartColorCount, "a colour for every run");
 
 RunComparison::RunComparison(ChartWidget& chart, QWidget* window, QObject* parent)
     : QObject(parent)
@@ -78,7 +70,8 @@ int RunComparison::addFiles(const QStringList& paths)
             unreadable.append(tr("%1: %2").arg(name, run.evaluation.failure));
             continue;
         }
-        const int index = m_chart.addSeries(run.legendText(), RunColors[m_runs.size()], 1.5);
+        const int index
+            = m_chart.addSeries(run.legendText(), FirstRunColor + static_cast<int>(m_runs.size()), 1.5);
         m_chart.setSeriesLegend(index, run.legendText());
         m_chart.setSeriesLife(index, run.batteryLife());
         m_chart.setSamples(index, 0, TimeStep, run.evaluation.samples);

@@ -10,8 +10,10 @@ StartTestDialog::StartTestDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , ui(std::make_unique<Ui::StartTestDialog>())
 {
-    installUiFontSubstitutes();
+    registerUiResources();
     ui->setupUi(this);
+    // The texts wrap at about the width they always had, in any font.
+    ui->introLabel->setMinimumWidth(fontMetrics().averageCharWidth() * 52);
     connect(ui->startButton, &QPushButton::clicked, this, [this] { done(StartResult); });
     connect(ui->cancelButton, &QPushButton::clicked, this, [this] { done(CancelResult); });
     ui->cancelButton->setFocus(Qt::OtherFocusReason);

@@ -12,7 +12,7 @@ TestProgressDialog::TestProgressDialog(QWidget* mainWindow)
     , ui(std::make_unique<Ui::TestProgressDialog>())
     , m_mainWindow(mainWindow)
 {
-    installUiFontSubstitutes();
+    registerUiResources();
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
     ui->busyAnimation->load(QStringLiteral(":/busy.gif"));

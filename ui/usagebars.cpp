@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/usagebars.h"
 
+#include <QBoxLayout>
 #include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -13,6 +14,7 @@ UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject*
     : QObject(parent)
     , m_group(group)
     , m_label(label)
+    , m_row(rowIn(group))
 {
     for (int i = 0; i < processorCount; ++i) {
         auto* bar = new QProgressBar(group);
@@ -20,22 +22,40 @@ UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject*
         bar->setRange(0, 100);
         bar->setValue(0);
         bar->setTextVisible(false);
+        // Equal shares of the row, however narrow.
+        bar->setMinimumWidth(MinimumBarWidth);
+        bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         m_bars.append(bar);
+        m_row->addWidget(bar);
     }
     relayout();
     group->installEventFilter(this);
 }
 
+QBoxLayout* UsageBars::rowIn(QWidget* group)
+{
+    // The group's own row for the bars, or one added below its contents.
+    if (auto* row = group->findChild<QBoxLayout*>(QStringLiteral("usageBarsLayout")))
+        return row;
+    auto* outer = qobject_cast<QBoxLayout*>(group->layout());
+    if (!outer)
+        outer = new QVBoxLayout(group);
+    auto* row = new QHBoxLayout;
+    row->setObjectName(QStringLiteral("usageBarsLayout"));
+    outer->addLayout(row);
+    return row;
+}
+
 void UsageBars::relayout()
 {
-    const std::vector<BarGeometry> layout = usageBarLayout(m_group->width(), static_cast<int>(m_bars.size()));
-    const bool visible = usageBarsVisible(layout);
-    for (qsizetype i = 0; i < m_bars.size(); ++i) {
-        const BarGeometry& g = layout[static_cast<size_t>(i)];
-        if (visible)
-            m_bars[i]->setGeometry(g.left, g.top, g.width, g.height);
-        m_bars[i]->setVisible(visible);
-    }
+    // Bars narrower than the minimum say nothing: then the average alone.
+    const int count = static_cast<int>(m_bars.size());
+    const QMargins margins = m_group->layout() ? m_group->layout()->contentsMargins() : QMargins();
+    const int room = m_group->contentsRect().width() - margins.left() - margins.right();
+    const int spacing = std::max(0, m_row->spacing());
+    const bool visible = count > 0 && (room - (count - 1) * spacing) / count >= MinimumBarWidth;
+    for (QProgressBar* bar : std::as_const(m_bars))
+        bar->setVisible(visible);
 }
 
 void UsageBars::show(const UsageDisplay& display)

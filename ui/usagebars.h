@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 
+class QBoxLayout;
 class QLabel;
 class QProgressBar;
 class QWidget;
@@ -12,9 +13,9 @@ class QWidget;
 namespace ampero {
 
 // One smooth 0..100 progress bar per processor inside group (the main
-// window's processor group box), laid out side by side 58 pixels from its
-// top and laid out again whenever the group is resized. When the bars would
-// be narrower than MinimumBarWidth they are hidden and only the average
+// window's processor group box), side by side in the group's row
+// "usageBarsLayout" (added below its contents if it has none). When the bars
+// would be narrower than MinimumBarWidth they are hidden and only the average
 // remains. show() puts a timer tick's values on the bars and into label.
 class UsageBars final : public QObject {
     Q_OBJECT
@@ -29,8 +30,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static QBoxLayout* rowIn(QWidget* group);
+
     QWidget* m_group;
     QLabel* m_label;
+    QBoxLayout* m_row;
     QList<QProgressBar*> m_bars;
 };
 

@@ -3,10 +3,6 @@
 
 #include "version.h"
 
-#include <QFont>
-#include <QFontDatabase>
-#include <QStringList>
-
 // The icons and the busy animation are compiled into this static library;
 // registering them here keeps the linker from dropping them.
 static void initUiResources()
@@ -33,20 +29,13 @@ QString applicationTitle(const VersionInfo& version)
     return QStringLiteral("Orvex Ampero ") + version.major + QLatin1Char('.') + version.minor;
 }
 
-void installUiFontSubstitutes()
+void registerUiResources()
 {
     static bool done = false;
     if (done)
         return;
     done = true;
     initUiResources();
-    const QString tahoma = QStringLiteral("Tahoma");
-    if (QFontDatabase::hasFamily(tahoma))
-        return;
-    QStringList stand_ins;
-    stand_ins << QStringLiteral("DejaVu Sans Condensed") << QStringLiteral("Liberation Sans Narrow")
-              << QStringLiteral("Liberation Sans") << QStringLiteral("DejaVu Sans");
-    QFont::insertSubstitutions(tahoma, stand_ins);
 }
 
 } // namespace ampero

@@ -22,9 +22,7 @@ VersionInfo readVersionInfo();
 // "Orvex Ampero " + major + "." + minor: the application and main window title.
 QString applicationTitle(const VersionInfo& version);
 
-// The windows are laid out for Tahoma 8 pt. Where Tahoma is missing, a
-// condensed sans of similar width stands in so every caption fits its place.
-// Also registers the windows' compiled-in images. Every window calls it.
-void installUiFontSubstitutes();
+// Registers the windows' compiled-in images. Every window calls it.
+void registerUiResources();
 
 } // namespace ampero

@@ -182,7 +182,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Curves by share of battery &amp;life</source>
+        <source>C&amp;urves by share of battery life</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -190,7 +190,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Check for updates...</source>
+        <source>Check for &amp;updates...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -852,6 +852,30 @@
     </message>
     <message>
         <source>%1  %2  health %3  cycles %4  runs %5  last run %6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery level chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery level, %1 samples</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, from %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, forecast line to %1 at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery level</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Forecast</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
