@@ -107,6 +107,10 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("file", jsonString(path));
     field("mode", jsonString(modeKeyword(e.mode)));
     field("load", jsonString(loadKeyword(e.noLoad)));
+    // The workload as the companion names it (its version, units and share
+    // on time are in the setup); null without one.
+    const QJsonValue workload = e.setup.value(QLatin1String("workload"));
+    field("workload", workload.isString() ? jsonString(workload.toString()) : QByteArray("null"));
     field("forecast_seconds",
         e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
     field("forecast_text", jsonString(e.forecastText));
@@ -157,6 +161,10 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
             if (e.mode == modeByte(TestMode::Fast))
                 text += phrase("By energy: %1").arg(e.energyForecastText) + QLatin1Char('\n');
         }
+        if (!e.workDoneText.isEmpty())
+            text += phrase("Work done: %1").arg(e.workDoneText) + QLatin1Char('\n');
+        if (!e.onTimeText.isEmpty())
+            text += phrase("Bursts on time: %1").arg(e.onTimeText) + QLatin1Char('\n');
         if (!e.complete)
             text += phrase("The file is incomplete: the test did not end normally, so it has no work count, "
                            "capacity or level-change times.")

@@ -6,6 +6,7 @@
 #include "core/testmode.h"
 #include "core/timetext.h"
 #include "core/timeunits.h"
+#include "core/workload.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -177,6 +178,33 @@ QString unknownOr(const std::optional<double>& v, int decimals, const QString& u
 
 } // namespace
 
+namespace {
+
+// A run of a scheduled workload writes the file of a run without load; its
+// companion names the workload, which "Load CPU" then shows.
+void addWorkload(ResultsEvaluation& e)
+{
+    const std::optional<Workload> w = workloadFromKey(e.setup.value(QLatin1String("workload")).toString());
+    if (!w || *w == Workload::FullLoad || e.noLoad == 0)
+        return;
+    const int version = e.setup.value(QLatin1String("workload_version")).toInt();
+    e.loadText = phrase("%1 (workloads v%2)").arg(workloadName(*w)).arg(version);
+    if (e.setup.value(QLatin1String("workload_processor_only")).toBool())
+        e.loadText += phrase(", processor part only");
+    const double done = e.setup.value(QLatin1String("workload_units_done")).toDouble(-1);
+    const double scheduled = e.setup.value(QLatin1String("workload_units_scheduled")).toDouble(-1);
+    if (done >= 0 && scheduled > 0)
+        e.workDoneText = phrase("%1 of %2 units (%3 %)")
+                             .arg(qint64(done))
+                             .arg(qint64(scheduled))
+                             .arg(QString::number(100.0 * done / scheduled, 'f', 1));
+    const QJsonValue share = e.setup.value(QLatin1String("workload_on_time_share"));
+    if (share.isDouble())
+        e.onTimeText = QString::number(100.0 * share.toDouble(), 'f', 1) + QStringLiteral(" %");
+}
+
+} // namespace
+
 void addCompanion(ResultsEvaluation& e, const CompanionData& c)
 {
     if (!c.ok) {
@@ -185,6 +213,7 @@ void addCompanion(ResultsEvaluation& e, const CompanionData& c)
     }
     e.hasCompanion = true;
     e.setup = c.setup;
+    addWorkload(e);
     std::vector<EnergySample> samples;
     samples.reserve(c.samples.size());
     for (const EnergySample& s : c.samples)

@@ -123,6 +123,12 @@ QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs)
     addRow(rows, phrase("Measured battery life"), runs,
         [](const RunSummary& r) { return r.evaluation.batteryLifeText; });
     addRow(rows, phrase("Mark"), runs, [](const RunSummary& r) { return r.evaluation.markText; });
+    addOptionalRow(
+        rows, phrase("Work done"), runs, [](const RunSummary& r) { return r.evaluation.workDoneText; },
+        false);
+    addOptionalRow(
+        rows, phrase("Bursts on time"), runs, [](const RunSummary& r) { return r.evaluation.onTimeText; },
+        false);
 
     const auto energy = [](std::optional<double> RunSummary::*field, int decimals, const QString& unit) {
         return [field, decimals, unit](const RunSummary& r) {

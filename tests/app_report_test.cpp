@@ -56,7 +56,7 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
     EXPECT_EQ(json.code, 0);
     EXPECT_EQ(json.out,
         "{\"file\": \"" + path.toUtf8()
-            + "\", \"mode\": \"normal\", \"load\": \"full\", \"forecast_seconds\": null, "
+            + "\", \"mode\": \"normal\", \"load\": \"full\", \"workload\": null, \"forecast_seconds\": null, "
               "\"forecast_text\": \"unknown\", \"battery_life_seconds\": 2, \"battery_life_text\": "
               "\"0:00:02\", "
               "\"mark\": 0, \"mark_text\": \"N/A\", \"samples\": 3, \"first_level\": 100, \"last_level\": "
@@ -253,7 +253,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_NEAR(o.value(QStringLiteral("forecast_line")).toDouble(), 15199.9998, 0.5e-4);
     EXPECT_EQ(o.value(QStringLiteral("last_level")).toInteger(), 77);
     EXPECT_TRUE(json.contains("\"work_count\": 18446744073709551615,")) << "exact, not through a double";
-    EXPECT_EQ(o.keys().size(), 23);
+    EXPECT_EQ(o.keys().size(), 24);
 
     // printReport on a file cut off before its Terminator.
     QTemporaryDir dir;
