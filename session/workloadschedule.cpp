@@ -32,7 +32,7 @@ std::vector<BurstStream> workloadStreams(Workload w)
         return { { "page turn", 30 * S, 0, 1, 0, ReadingUnits, 1, Repaint::Full } };
     case Workload::Office:
         return { { "key press", 200 * Ms, 0, 1, 0, KeyPressUnits, 1, Repaint::Small },
-            { "recalculate and save", 60 * S, 30 * S, 1, 0, RecalcUnits, 2, Repaint::Full,
+            { "recalculate and save", 60 * S, 2 * S, 1, 0, RecalcUnits, 2, Repaint::Full,
                 RecalcWriteBytes } };
     case Workload::Web:
         return { { "page load", 60 * S, 0, 1, 0, PageLoadUnits, 4, Repaint::Full },
