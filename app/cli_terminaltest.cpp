@@ -246,11 +246,12 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     CpuLoadWorkers realLoad;
     LoadWorkers& load = services.load ? *services.load : realLoad;
 
+    // The terminal has no window: a workload runs its processor part only.
+    // Made before the session, which stops it when it ends.
+    WorkloadRunner workloads;
     TestSession session(view, chart, dialogs, testing, power, clock, load);
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
-    // The terminal has no window: a workload runs its processor part only.
-    WorkloadRunner workloads;
     session.setWorkloadRunner(&workloads);
     session.powerWatcher().watchResume(services.systemEvents);
     CompanionRecorder companion(session, power, services.machine);

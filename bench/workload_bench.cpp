@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
 
 using namespace ampero;
@@ -37,16 +38,25 @@ double seconds(Steady::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-// The cost of one work unit on this machine, in seconds, on one thread.
+// This thread's processor time: a busy machine slows the wall clock of a
+// unit, not its processor time.
+double threadSeconds()
+{
+    timespec t {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The cost of one work unit on this machine, in processor seconds, on one thread.
 double unitCost()
 {
     WorkUnitKernel kernel;
-    kernel.run(200); // warm the working set
+    kernel.run(2000); // warm the working set and the clock
     double best = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        const auto t0 = Steady::now();
-        kernel.run(1000);
-        best = std::min(best, seconds(Steady::now() - t0) / 1000);
+    for (int round = 0; round < 20; ++round) {
+        const double t0 = threadSeconds();
+        kernel.run(200);
+        best = std::min(best, (threadSeconds() - t0) / 200);
     }
     std::printf("work unit: %.1f us on one thread (checksum %llx)\n", best * 1e6,
         static_cast<unsigned long long>(kernel.checksum() & 0xffff));
@@ -103,12 +113,14 @@ int main(int argc, char** argv)
         const bool workOk = t.unitsDue - t.unitsDone <= std::max<int64_t>(t.unitsDue / 100, lastBursts);
         const double idlePerS = double(idle) / wall;
         std::printf(
-            "%-8s busy %.3f processors (schedule %.3f on this machine); on time %.1f %% of %lld "
+            "%-8s busy %.3f processors (schedule %.3f on this machine; %.1f us a unit in the run); on time "
+            "%.1f %% of %lld "
             "bursts; units %lld of %lld (%.2f %%)%s; driver %.2f idle wake-ups/s%s; battery life %.2f h\n",
-            qPrintable(workloadKey(w)), busy, planned, 100.0 * t.onTimeShare().value_or(0),
-            static_cast<long long>(t.burstsDue), static_cast<long long>(t.unitsDone),
-            static_cast<long long>(t.unitsDue), 100.0 * doneShare, workOk ? "" : " BELOW TARGET", idlePerS,
-            idlePerS <= 2 ? "" : " ABOVE TARGET", life(busy));
+            qPrintable(workloadKey(w)), busy, planned,
+            t.unitsDone > 0 ? 1e6 * busy * wall / double(t.unitsDone) : 0.0,
+            100.0 * t.onTimeShare().value_or(0), static_cast<long long>(t.burstsDue),
+            static_cast<long long>(t.unitsDone), static_cast<long long>(t.unitsDue), 100.0 * doneShare,
+            workOk ? "" : " BELOW TARGET", idlePerS, idlePerS <= 2 ? "" : " ABOVE TARGET", life(busy));
         ok = ok && workOk && idlePerS <= 2;
         lives.emplace_back(workloadKey(w), life(busy));
     }
