@@ -234,7 +234,7 @@ WorkloadTally WorkloadRunner::stop()
         return m_last;
     m_cancel.store(true);
     if (m_schedule)
-        m_last = m_schedule->tally(now());
+        m_last = m_schedule->tallyAtStop(now());
     m_threads.clear(); // joins: each running burst ends at its next unit
     m_remaining.clear();
     m_schedule.reset();

@@ -28,8 +28,8 @@ public:
     // schedule) or when the threads cannot be started (nothing then runs).
     bool start(Workload workload);
     // Stops the bursts (a running one ends at its next unit), joins the
-    // threads and returns the tally up to now. Without a workload running it
-    // returns the tally of the last one.
+    // threads and returns the tally up to now, less the bursts the stop cut.
+    // Without a workload running it returns the tally of the last one.
     WorkloadTally stop();
     bool isRunning() const { return m_schedule != nullptr; }
     // The tally so far.

@@ -82,7 +82,8 @@ std::vector<int> WorkloadSchedule::startDue(int64_t nowUs)
             ++st.dropped;
             ++st.next;
         }
-        if (nowUs - s.dueUs(st.next) <= onTimeToleranceUs(s))
+        st.runningOnTime = nowUs - s.dueUs(st.next) <= onTimeToleranceUs(s);
+        if (st.runningOnTime)
             ++st.onTime;
         ++st.next;
         st.busy = true;
@@ -123,6 +124,20 @@ WorkloadTally WorkloadSchedule::tally(int64_t nowUs) const
         t.burstsDropped += st.dropped;
         t.unitsDue += due * s.units;
         t.unitsDone += st.unitsDone;
+    }
+    return t;
+}
+
+WorkloadTally WorkloadSchedule::tallyAtStop(int64_t nowUs) const
+{
+    WorkloadTally t = tally(nowUs);
+    for (std::size_t i = 0; i < m_streams.size(); ++i) {
+        if (!m_state[i].busy)
+            continue;
+        --t.burstsDue;
+        t.unitsDue -= m_streams[i].units;
+        if (m_state[i].runningOnTime)
+            --t.burstsOnTime;
     }
     return t;
 }

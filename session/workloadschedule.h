@@ -88,11 +88,15 @@ public:
     void finished(int stream, int64_t nowUs);
     // The tally up to nowUs. A burst still running counts as due, not done.
     WorkloadTally tally(int64_t nowUs) const;
+    // The tally of a workload stopped at nowUs: the bursts still running
+    // were cut by the stop, not missed, and count as neither due nor done.
+    WorkloadTally tallyAtStop(int64_t nowUs) const;
 
 private:
     struct StreamState {
         int64_t next = 0; // the number of the next burst to start
         bool busy = false;
+        bool runningOnTime = false; // of the burst running
         int64_t onTime = 0;
         int64_t dropped = 0;
         int64_t unitsDone = 0;

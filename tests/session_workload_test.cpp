@@ -96,6 +96,11 @@ TEST(WorkloadSchedule, ASlowMachineFallsBehindAndDropsBursts)
     EXPECT_EQ(r.burstsDue, 2);
     EXPECT_EQ(r.burstsOnTime, 1);
     EXPECT_EQ(r.unitsDone, r.unitsDue / 2); // the second is still running
+    // A stop now cuts the second: it is neither due nor done.
+    const WorkloadTally stopped = s.tallyAtStop(30 * S + 60 * Ms);
+    EXPECT_EQ(stopped.burstsDue, 1);
+    EXPECT_EQ(stopped.burstsOnTime, 1);
+    EXPECT_EQ(stopped.unitsDone, stopped.unitsDue);
 }
 
 TEST(WorkloadRunner, RunsBurstsOnItsTimerAndStopsAtOnce)
