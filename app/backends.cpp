@@ -5,7 +5,6 @@
 #include "core/phrases.h"
 #include "platform/clock.h"
 #include "platform/dbus/upowerpowersource.h"
-#include "platform/procstattimes.h"
 #include "platform/simpowersource.h"
 #include "platform/sysfspowersource.h"
 #include "session/testsession.h"
@@ -14,6 +13,7 @@
 #include <QDBusConnection>
 #include <QFileInfo>
 #include <algorithm>
+#include <ctime>
 
 namespace ampero {
 
@@ -26,34 +26,25 @@ std::unique_ptr<PowerSource> fail(QString* error, const QString& message)
     return nullptr;
 }
 
-// How many processors the machine kept busy since the last call, from the
-// kernel's processor times: the simulated battery's load. The load workers
-// of a test show here as they would in a real battery's draw.
-SimPowerSource::LoadProbe machineBusyProcessors()
+// How many processors this program kept busy since the last call, from its
+// own processor time: the simulated battery's load. The load workers and the
+// workloads of a test show here as they would in a real battery's draw, and
+// whatever else runs on the machine (a build, another test) does not.
+SimPowerSource::LoadProbe processBusyProcessors()
 {
-    auto times = std::make_shared<ProcStatTimes>();
-    auto last = std::make_shared<std::optional<ProcessorSnapshot>>(times->snapshot());
-    return [times, last] {
-        std::optional<ProcessorSnapshot> now = times->snapshot();
-        double busy = 0;
-        if (now && *last) {
-            const size_t n = std::min(now->size(), (*last)->size());
-            for (size_t i = 0; i < n; ++i) {
-                const auto& a = (**last)[i];
-                const auto& b = (*now)[i];
-                if (!a.present || !b.present)
-                    continue;
-                const ProcessorTimes& s = a.times;
-                const ProcessorTimes& t = b.times;
-                const double idle = double((t.idle - s.idle + t.iowait - s.iowait).count());
-                const double total = double((t.system - s.system + t.irq - s.irq + t.softirq - s.softirq
-                    + t.idle - s.idle + t.user - s.user + t.nice - s.nice)
-                                                .count());
-                if (total > 0)
-                    busy += std::clamp((total - idle) / total, 0.0, 1.0);
-            }
-        }
-        *last = std::move(now);
+    const auto now = [] {
+        timespec cpu {}, wall {};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+        ::clock_gettime(CLOCK_MONOTONIC, &wall);
+        const auto seconds = [](const timespec& t) { return double(t.tv_sec) + double(t.tv_nsec) / 1e9; };
+        return std::pair<double, double>(seconds(cpu), seconds(wall));
+    };
+    auto last = std::make_shared<std::pair<double, double>>(now());
+    return [now, last] {
+        const std::pair<double, double> t = now();
+        const double wall = t.second - last->second;
+        const double busy = wall > 0 ? std::max(0.0, (t.first - last->first) / wall) : 0.0;
+        *last = t;
         return busy;
     };
 }
@@ -128,7 +119,7 @@ std::unique_ptr<PowerSource> createPowerSource(const QString& choice, QString* e
             settings = *parsed;
         }
         return std::make_unique<SimPowerSource>(std::make_shared<SystemClock>(), settings,
-            settings.loadW > 0 ? machineBusyProcessors() : SimPowerSource::LoadProbe());
+            settings.loadW > 0 ? processBusyProcessors() : SimPowerSource::LoadProbe());
     }
 
     return fail(

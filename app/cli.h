@@ -12,6 +12,7 @@ struct CliOptions {
     QString powerSource; // --power-source, or AMPERO_POWER_SOURCE, or empty for the default
     QString runMode; // --run fast|normal
     bool noLoad = false; // --no-load
+    QString workload; // --workload NAME, empty for full load
     // Results files, as the bytes the command line gave (a file:// URL
     // already turned into its path): a name need not be valid text.
     QByteArray output; // --output FILE

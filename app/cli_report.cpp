@@ -114,6 +114,10 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("file", jsonString(path));
     field("mode", jsonString(modeKeyword(e.mode)));
     field("load", jsonString(loadKeyword(e.noLoad)));
+    // The workload as the companion names it (its version, units and share
+    // on time are in the setup); null without one.
+    const QJsonValue workload = e.setup.value(QLatin1String("workload"));
+    field("workload", workload.isString() ? jsonString(workload.toString()) : QByteArray("null"));
     field("forecast_seconds",
         e.forecast == ForecastUnknown ? QByteArray("null") : QByteArray::number(e.forecast));
     field("forecast_text", jsonString(durationText(e.systemForecast)));
@@ -158,8 +162,7 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
         };
         const bool fast = e.mode == modeByte(TestMode::Fast);
         QString text = line(phrase("Report file name: %1"), e.fileName)
-            + line(phrase("Test mode: %1"), modeText(e.mode))
-            + line(phrase("Load CPU: %1"), loadText(e.noLoad))
+            + line(phrase("Test mode: %1"), modeText(e.mode)) + line(phrase("Load CPU: %1"), loadText(e))
             + line(phrase("System forecast: %1"), durationText(e.systemForecast))
             + line(phrase("By test results: %1"), durationText(e.bottomMaximum))
             + line(phrase("Full battery, by test: %1"), durationText(e.fullBatteryLife));
@@ -180,6 +183,10 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
                     phrase("By energy: %1"), durationText(s ? std::optional(toDays(*s)) : std::nullopt));
             }
         }
+        if (const QString done = workDoneText(e); !done.isEmpty())
+            text += phrase("Work done: %1").arg(done) + QLatin1Char('\n');
+        if (const QString onTime = onTimeText(e); !onTime.isEmpty())
+            text += phrase("Bursts on time: %1").arg(onTime) + QLatin1Char('\n');
         if (!e.complete)
             text += phrase("The file is incomplete: the test did not end normally, so it has no work count, "
                            "capacity or level-change times.")

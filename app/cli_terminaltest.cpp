@@ -16,6 +16,7 @@
 #include "session/powerwatcher.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
+#include "session/workloadrunner.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
@@ -85,8 +86,9 @@ private:
 // The main window's labels, kept for the progress line.
 class TerminalView final : public MainView {
 public:
-    explicit TerminalView(bool noLoad)
+    TerminalView(bool noLoad, Workload workload)
         : m_noLoad(noLoad)
+        , m_workload(workload)
     {
     }
     void setTimerText(const QString& text) override { timer = text; }
@@ -97,11 +99,13 @@ public:
     void setTestsEnabled(bool) override { }
     bool noLoadChecked() const override { return m_noLoad; }
     void setNoLoadChecked(bool checked) override { m_noLoad = checked; }
+    Workload workload() const override { return m_workload; }
 
     QString timer, level, action, mode, cpuSpeed;
 
 private:
     bool m_noLoad;
+    Workload m_workload;
 };
 
 class TerminalChart final : public ChartView {
@@ -220,6 +224,18 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     const TestMode tag = testMode(options, err);
     if (tag == TestMode::None)
         return 2;
+    const std::optional<Workload> workload
+        = options.workload.isEmpty() ? Workload::FullLoad : workloadFromKey(options.workload);
+    if (!workload) {
+        printLine(err,
+            QStringLiteral("ampero: --workload takes full, reading, office, web or video, not \"%1\"")
+                .arg(options.workload));
+        return 2;
+    }
+    if (options.noLoad && !options.workload.isEmpty()) {
+        printLine(err, QStringLiteral("ampero: --workload and --no-load exclude each other"));
+        return 2;
+    }
 
     const PowerStatus status = power.status();
     const Readiness readiness = readinessOf(status);
@@ -235,7 +251,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         file = QFile::encodeName(QDir::currentPath()) + '/' + file;
     ignoreSigpipe ignoreSigpipe;
     TestOutput output(out);
-    TerminalView view(options.noLoad);
+    TerminalView view(options.noLoad, *workload);
     TerminalChart chart;
     TerminalDialogs dialogs(file, err);
     TerminalTestingWindow testing;
@@ -244,13 +260,18 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     CpuLoadWorkers realLoad;
     LoadWorkers& load = services.load ? *services.load : realLoad;
 
+    // The terminal has no window: a workload runs its processor part only.
+    // Made before the session, which stops it when it ends.
+    WorkloadRunner workloads;
     TestSession session(view, chart, dialogs, testing, power, clock, load);
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
+    session.setWorkloadRunner(&workloads);
     session.powerWatcher().watchResume(services.systemEvents);
     drainDuringTests(power, session);
     CompanionRecorder companion(session, power, services.machine);
     companion.setBatteryInfo(services.battery);
+    companion.setWorkloadProcessorOnly(true);
     session.setShowResultsWindow([&](const QString&, const std::function<void()>& closed) {
         if (services.printResults && output.file())
             services.printResults(file, output.file());
@@ -323,7 +344,11 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         return 2; // the start failed; its error is already printed
     output.line(phrase("testing... (%1, %2): ")
                     .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
-                        options.noLoad ? phrase("no load CPU") : phrase("full CPU load"))
+                        options.noLoad                        ? phrase("no load CPU")
+                            : *workload == Workload::FullLoad ? phrase("full CPU load")
+                                                              : phrase("%1 workload v%2, processor part only")
+                                                                    .arg(workloadName(*workload))
+                                                                    .arg(WorkloadSetVersion))
                     .toLocal8Bit()
         + file);
     if (services.recordSnapshot)

@@ -12,6 +12,7 @@
 #include "session/companionrecorder.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
+#include "session/workloadrunner.h"
 #include "sysinfo/batteryinfo.h"
 #include "sysinfo/processorinfo.h"
 #include "sysinfo/usagedisplay.h"
@@ -69,6 +70,7 @@ struct GuiProgram::Parts {
     MainWindow mainWindow;
     TestProgressDialog progressDialog;
     WidgetSessionDialogs dialogs;
+    WorkloadRunner workloads; // before the session, which stops it at its end
     TestSession session;
     UpdateMessages updateMessages;
     HeldUpdatePrompts heldUpdateMessages;
@@ -303,6 +305,9 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     p.progressDialog.hide();
 
     p.session.setMeasureCpuClock([&p] { return measureCpuClock(*p.services.processor); });
+    p.session.setWorkloadRunner(&p.workloads);
+    QObject::connect(
+        &p.workloads, &WorkloadRunner::repaintWanted, &mainWindow, &MainWindow::repaintForWorkload);
     p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {
         p.comparison.setOwnRun(path);
         if (showResultsWindow(

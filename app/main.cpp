@@ -172,6 +172,10 @@ int main(int argc, char** argv)
     const QCommandLineOption runOpt(QStringLiteral("run"),
         QStringLiteral("Run one test in the terminal: fast or normal."), QStringLiteral("mode"));
     const QCommandLineOption noLoadOpt(QStringLiteral("no-load"), QStringLiteral("With --run: no CPU load."));
+    const QCommandLineOption workloadOpt(QStringLiteral("workload"),
+        QStringLiteral("With --run: the load, one of full (the default), reading, office, web or video; "
+                       "its processor part only, as the terminal has no window. Not with --no-load."),
+        QStringLiteral("name"));
     const QCommandLineOption outputOpt(QStringLiteral("output"),
         QStringLiteral("With --run: the results file to write."), QStringLiteral("file"));
     const QCommandLineOption reportOpt(QStringLiteral("report"),
@@ -188,8 +192,8 @@ int main(int argc, char** argv)
                        "array of the --report objects). Exits 2 when no file can be read."));
     const QCommandLineOption normalizeOpt(QStringLiteral("normalize"),
         QStringLiteral("With --compare: add each run's levels against the share of its own battery life."));
-    parser.addOptions({ powerOpt, runOpt, noLoadOpt, outputOpt, reportOpt, jsonOpt, csvOpt, infoOpt,
-        updateOpt, compareOpt, normalizeOpt });
+    parser.addOptions({ powerOpt, runOpt, noLoadOpt, workloadOpt, outputOpt, reportOpt, jsonOpt, csvOpt,
+        infoOpt, updateOpt, compareOpt, normalizeOpt });
     const HistoryOptions historyOptions;
     parser.addOptions(historyOptions.all());
     parser.addPositionalArgument(
@@ -207,6 +211,7 @@ int main(int argc, char** argv)
         = parser.isSet(powerOpt) ? parser.value(powerOpt) : qEnvironmentVariable("AMPERO_POWER_SOURCE");
     options.runMode = parser.value(runOpt);
     options.noLoad = parser.isSet(noLoadOpt);
+    options.workload = parser.value(workloadOpt);
     const QByteArray output = parser.isSet(outputOpt) ? rawOptionValue(argc, argv, "output") : QByteArray();
     const QByteArray report = parser.isSet(reportOpt) ? rawOptionValue(argc, argv, "report") : QByteArray();
     const QByteArray csv = parser.isSet(csvOpt) ? rawOptionValue(argc, argv, "export-csv") : QByteArray();

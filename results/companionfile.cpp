@@ -149,6 +149,10 @@ public:
             ++m_data.skippedLines;
             return;
         }
+        if (line.startsWith("{\"workload_result\":")) {
+            workloadResult(line);
+            return;
+        }
         if (const std::optional<double> quick = leadingSeconds(line)) {
             const std::optional<qint64> k = companionSampleIndex(*quick, m_limit);
             if (!k || taken(*k))
@@ -189,6 +193,32 @@ public:
     }
 
 private:
+    // The workload's result line, added to the setup of a workload run.
+    void workloadResult(QByteArrayView line)
+    {
+        const QJsonObject r = QJsonDocument::fromJson(line.toByteArray())
+                                  .object()
+                                  .value(QLatin1String("workload_result"))
+                                  .toObject();
+        const auto count = [&r](const char* key) {
+            const double v = r.value(QLatin1String(key)).toDouble(-1);
+            return v >= 0 && v < 9e15 ? std::optional<qint64>(qint64(v)) : std::nullopt;
+        };
+        const auto done = count("units_done"), scheduled = count("units_scheduled"), bursts = count("bursts"),
+                   onTime = count("bursts_on_time");
+        if (!m_data.setup.value(QLatin1String("workload")).isString() || !done || !scheduled || !bursts
+            || !onTime || *onTime > *bursts) {
+            ++m_data.skippedLines;
+            return;
+        }
+        m_data.setup.insert(QLatin1String("workload_units_done"), double(*done));
+        m_data.setup.insert(QLatin1String("workload_units_scheduled"), double(*scheduled));
+        m_data.setup.insert(QLatin1String("workload_bursts"), double(*bursts));
+        m_data.setup.insert(QLatin1String("workload_bursts_on_time"), double(*onTime));
+        if (*bursts > 0)
+            m_data.setup.insert(QLatin1String("workload_on_time_share"), double(*onTime) / double(*bursts));
+    }
+
     bool taken(qint64 k)
     {
         const auto i = static_cast<std::size_t>(k);
@@ -309,7 +339,19 @@ QByteArray encodeSetupLine(const CompanionSetup& s)
     add("brightness_percent", value(s.brightnessPercent));
     add("cpu_governor", text(s.cpuGovernor));
     line += ",\"battery\":" + compact(battery);
+    if (!s.workload.isEmpty()) {
+        add("workload", text(s.workload));
+        add("workload_version", s.workloadVersion);
+        add("workload_processor_only", s.workloadProcessorOnly);
+    }
     return line + "}\n";
+}
+
+QByteArray encodeWorkloadResultLine(const CompanionWorkloadResult& r)
+{
+    return "{\"workload_result\":{\"units_done\":" + QByteArray::number(r.unitsDone) + ",\"units_scheduled\":"
+        + QByteArray::number(r.unitsScheduled) + ",\"bursts\":" + QByteArray::number(r.bursts)
+        + ",\"bursts_on_time\":" + QByteArray::number(r.burstsOnTime) + "}}\n";
 }
 
 QByteArray encodeSampleLine(const EnergySample& s)
@@ -419,6 +461,11 @@ bool CompanionWriter::writeLine(const QByteArray& line)
         left -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool CompanionWriter::appendWorkloadResult(const CompanionWorkloadResult& result)
+{
+    return writeLine(encodeWorkloadResultLine(result));
 }
 
 bool CompanionWriter::create(const QByteArray& path, const CompanionSetup& setup)

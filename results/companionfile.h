@@ -63,7 +63,25 @@ struct CompanionSetup {
     QString batteryTechnology;
     std::optional<double> batteryEnergyFullDesignWh;
     std::optional<double> batteryEnergyFullWh;
+    // The workload of a test with load ("full", "office", ...; empty without
+    // load), the version of the set it belongs to, and whether it ran its
+    // processor part only (no window to repaint).
+    QString workload;
+    int workloadVersion = 0;
+    bool workloadProcessorOnly = false;
 };
+
+// What a scheduled workload did, written as the companion's last line once
+// the test has ended; the reader adds it to the setup as workload_units_done,
+// workload_units_scheduled, workload_bursts, workload_bursts_on_time and
+// workload_on_time_share.
+struct CompanionWorkloadResult {
+    qint64 unitsDone = 0;
+    qint64 unitsScheduled = 0;
+    qint64 bursts = 0;
+    qint64 burstsOnTime = 0;
+};
+QByteArray encodeWorkloadResultLine(const CompanionWorkloadResult& result);
 
 // The setup line and a sample line, each one compact JSON object ending in "\n".
 QByteArray encodeSetupLine(const CompanionSetup& setup);
@@ -114,6 +132,7 @@ public:
     // new file; nothing it pointed at is opened.
     bool create(const QByteArray& path, const CompanionSetup& setup);
     bool append(const EnergySample& sample);
+    bool appendWorkloadResult(const CompanionWorkloadResult& result);
     // Flushes (fdatasync) and closes; false when that or any write failed.
     bool finish();
     bool isOpen() const { return m_fd >= 0; }

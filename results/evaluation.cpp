@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "results/evaluation.h"
 
+#include "core/figuretext.h"
 #include "core/phrases.h"
 #include "core/sitesettings.h"
 #include "core/testmode.h"
 #include "core/timeunits.h"
+#include "core/workload.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -136,6 +138,31 @@ ResultsEvaluation evaluateResultsFileAt(const QByteArray& path)
     return e;
 }
 
+namespace {
+
+// A run of a scheduled workload writes the file of a run without load; its
+// companion names the workload and, at its end, the work it did.
+void addWorkload(ResultsEvaluation& e)
+{
+    const std::optional<Workload> w = workloadFromKey(e.setup.value(QLatin1String("workload")).toString());
+    if (!w || *w == Workload::FullLoad || e.noLoad == 0)
+        return;
+    ResultsEvaluation::WorkloadRun run;
+    run.workload = *w;
+    run.version = e.setup.value(QLatin1String("workload_version")).toInt();
+    run.processorOnly = e.setup.value(QLatin1String("workload_processor_only")).toBool();
+    const auto number = [&e](const char* key) -> std::optional<double> {
+        const QJsonValue v = e.setup.value(QLatin1String(key));
+        return v.isDouble() ? std::optional(v.toDouble()) : std::nullopt;
+    };
+    run.unitsDone = number("workload_units_done");
+    run.unitsScheduled = number("workload_units_scheduled");
+    run.onTimeShare = number("workload_on_time_share");
+    e.workload = run;
+}
+
+} // namespace
+
 void addCompanion(ResultsEvaluation& e, const CompanionData& c)
 {
     if (!c.ok) {
@@ -144,6 +171,7 @@ void addCompanion(ResultsEvaluation& e, const CompanionData& c)
     }
     e.hasCompanion = true;
     e.setup = c.setup;
+    addWorkload(e);
     std::vector<EnergySample> samples;
     samples.reserve(c.samples.size());
     for (const EnergySample& s : c.samples)
@@ -311,6 +339,37 @@ QList<QPointF> compactCurve(const QList<QPointF>& curve)
             out.append(curve[i]);
     }
     return out;
+}
+
+QString loadText(const ResultsEvaluation& e)
+{
+    if (!e.workload)
+        return loadText(e.noLoad);
+    QString text
+        = phrase("%1 (workloads v%2)").arg(workloadName(e.workload->workload)).arg(e.workload->version);
+    if (e.workload->processorOnly)
+        text += phrase(", processor part only");
+    return text;
+}
+
+QString workDoneText(const ResultsEvaluation& e)
+{
+    if (!e.workload || !e.workload->unitsDone || !e.workload->unitsScheduled
+        || *e.workload->unitsScheduled <= 0)
+        return {};
+    const double done = *e.workload->unitsDone;
+    const double scheduled = *e.workload->unitsScheduled;
+    return phrase("%1 of %2 units (%3%)")
+        .arg(qint64(done))
+        .arg(qint64(scheduled))
+        .arg(QString::number(100.0 * done / scheduled, 'f', 1));
+}
+
+QString onTimeText(const ResultsEvaluation& e)
+{
+    if (!e.workload || !e.workload->onTimeShare)
+        return {};
+    return QString::number(100.0 * *e.workload->onTimeShare, 'f', 1) + QLatin1Char('%');
 }
 
 } // namespace ampero

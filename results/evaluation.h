@@ -7,6 +7,7 @@
 // TimeStep); levels are battery percentages; the mark is a signed integer,
 // 0 meaning "no mark" (shown "N/A").
 #include "core/timeunits.h"
+#include "core/workload.h"
 #include "results/companionfile.h"
 #include "results/energysummary.h"
 #include "results/resultsformat.h"
@@ -104,6 +105,18 @@ struct ResultsEvaluation {
     // The mark comes from an estimated work count (a test without load),
     // not a counted one.
     bool markEstimated() const { return mark != 0 && noLoad != 0; }
+
+    // A scheduled workload's run, where the companion names one: the
+    // workload, its set's version, and its work as far as the companion says.
+    struct WorkloadRun {
+        Workload workload = Workload::FullLoad;
+        int version = 0;
+        bool processorOnly = false;
+        std::optional<double> unitsDone;
+        std::optional<double> unitsScheduled;
+        std::optional<double> onTimeShare; // 0..1
+    };
+    std::optional<WorkloadRun> workload;
 };
 
 // Reads and evaluates the file at path.
@@ -181,5 +194,13 @@ PathParts splitResultsPath(const QString& path);
 // The mailto link of "Send report", already percent-encoded: the folder and
 // the file name are encoded, the fixed texts keep their own encoding.
 QString reportMailUrl(const QString& folder, const QString& fileName);
+
+// The texts of a run's load: "full", "none", or the workload with its
+// version ("Office (workloads v1), processor part only"); the work a
+// workload did ("30900 of 30900 units (100.0%)") and the share of its bursts
+// on time ("97.5%"), empty for a run without a workload.
+QString loadText(const ResultsEvaluation& e);
+QString workDoneText(const ResultsEvaluation& e);
+QString onTimeText(const ResultsEvaluation& e);
 
 } // namespace ampero

@@ -14,7 +14,7 @@ namespace ampero {
 QString RunSummary::legendText() const
 {
     return evaluation.fileName + QStringLiteral(", ") + modeText(evaluation.mode) + QStringLiteral(", ")
-        + loadText(evaluation.noLoad);
+        + loadText(evaluation);
 }
 
 RunSummary summarizeRun(const QString& path, ResultsEvaluation evaluation)
@@ -131,7 +131,7 @@ QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs)
     QList<ComparisonRow> rows;
     addRow(rows, phrase("File"), runs, [](const RunSummary& r) { return r.evaluation.fileName; });
     addRow(rows, phrase("Test mode"), runs, [](const RunSummary& r) { return modeText(r.evaluation.mode); });
-    addRow(rows, phrase("Load CPU"), runs, [](const RunSummary& r) { return loadText(r.evaluation.noLoad); });
+    addRow(rows, phrase("Load CPU"), runs, [](const RunSummary& r) { return loadText(r.evaluation); });
     addRow(
         rows, phrase("System forecast"), runs,
         [](const RunSummary& r) { return durationText(r.evaluation.systemForecast); },
@@ -144,6 +144,12 @@ QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs)
         [](const RunSummary& r) { return durationText(r.evaluation.fullBatteryLife); },
         Figure::FullBatteryLife);
     addMarkRow(rows, runs);
+    addOptionalRow(
+        rows, phrase("Work done"), runs, [](const RunSummary& r) { return workDoneText(r.evaluation); },
+        false);
+    addOptionalRow(
+        rows, phrase("Bursts on time"), runs, [](const RunSummary& r) { return onTimeText(r.evaluation); },
+        false);
 
     const auto energy = [](std::optional<double> RunSummary::*field, QString (*text)(std::optional<double>)) {
         return [field, text](const RunSummary& r) { return r.*field ? text(r.*field) : QString(); };

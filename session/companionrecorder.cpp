@@ -21,7 +21,7 @@ CompanionRecorder::CompanionRecorder(
 {
     connect(&session, &TestSession::testStarted, this, &CompanionRecorder::testStarted);
     connect(&session, &TestSession::sampleTaken, this, &CompanionRecorder::sampleTaken);
-    connect(&session, &TestSession::testEnded, this, &CompanionRecorder::finish);
+    connect(&session, &TestSession::testEnded, this, &CompanionRecorder::testEnded);
 }
 
 CompanionRecorder::~CompanionRecorder()
@@ -51,6 +51,11 @@ CompanionSetup CompanionRecorder::currentSetup()
         s.batteryTechnology = chemistryName(m_battery.chemistry);
     s.batteryEnergyFullDesignWh = status.energyFullDesignWh;
     s.batteryEnergyFullWh = status.energyFullWh;
+    if (const std::optional<Workload> w = m_session.workload()) {
+        s.workload = workloadKey(*w);
+        s.workloadVersion = WorkloadSetVersion;
+        s.workloadProcessorOnly = m_processorOnly && *w != Workload::FullLoad;
+    }
     return s;
 }
 
@@ -84,6 +89,17 @@ void CompanionRecorder::sampleTaken(double elapsed, int level)
     checkWrite(m_writer.append(s));
     if (s.powerW && std::isfinite(*s.powerW))
         Q_EMIT powerSampled(elapsed, *s.powerW);
+}
+
+void CompanionRecorder::testEnded()
+{
+    // The workload has stopped by now: what it did goes in the last line.
+    const std::optional<Workload> w = m_session.workload();
+    if (m_writer.isOpen() && w && *w != Workload::FullLoad) {
+        const WorkloadTally& t = m_session.workloadTally();
+        checkWrite(m_writer.appendWorkloadResult({ t.unitsDone, t.unitsDue, t.burstsDue, t.burstsOnTime }));
+    }
+    finish();
 }
 
 void CompanionRecorder::finish()

@@ -31,6 +31,8 @@ public:
     void setBatteryInfo(const BatteryInfo& info) { m_battery = info; }
     // The wall clock for the start time (tests pass their own).
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
+    // Whether a workload runs its processor part only (no window to repaint).
+    void setWorkloadProcessorOnly(bool only) { m_processorOnly = only; }
 
     // The setup of a test starting now.
     CompanionSetup currentSetup();
@@ -51,6 +53,7 @@ private:
     void testStarted();
     void sampleTaken(double elapsed, int level);
     void checkWrite(bool ok);
+    void testEnded();
 
     TestSession& m_session;
     PowerSource& m_power;
@@ -59,6 +62,7 @@ private:
     std::function<QDateTime()> m_now;
     CompanionWriter m_writer;
     bool m_failureSaid = false;
+    bool m_processorOnly = false;
 };
 
 } // namespace ampero

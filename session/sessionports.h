@@ -2,6 +2,7 @@
 #pragma once
 // What the session logic needs from the windows, as small interfaces. The
 // widgets implement them; tests implement them with fakes and no display.
+#include "core/workload.h"
 #include "results/evaluation.h"
 
 #include <QFile>
@@ -32,6 +33,8 @@ public:
     // The check mark of "No load CPU": checked means no CPU load.
     virtual bool noLoadChecked() const = 0;
     virtual void setNoLoadChecked(bool checked) = 0;
+    // The workload chosen for a test with load (Test > Workload).
+    virtual Workload workload() const { return Workload::FullLoad; }
 };
 
 // A chart's answer to a new axis limit. A refused value leaves the old limit

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/powersource.h"
 #include "session/loadworkers.h"
+#include "session/workloadrunner.h"
 #include "sysinfo/processorinfo.h"
 
 #include <QCoreApplication>
@@ -96,8 +97,10 @@ void TestSession::startTest(TestMode mode)
     // 1. Confirmation; 2. the results file's name. Cancelling either changes nothing.
     const QString modeText = mode == TestMode::Fast ? QCoreApplication::translate("ampero", "fast")
                                                     : QCoreApplication::translate("ampero", "normal");
-    const QString loadText = noLoad ? QCoreApplication::translate("ampero", "none")
-                                    : QCoreApplication::translate("ampero", "full");
+    const Workload workload = m_view.workload();
+    const QString loadText = noLoad      ? QCoreApplication::translate("ampero", "none")
+        : workload == Workload::FullLoad ? QCoreApplication::translate("ampero", "full")
+                                         : workloadName(workload);
     // The answers come back later; the guard drops one that arrives after
     // this session has gone.
     QPointer<TestSession> self(this);
@@ -139,14 +142,22 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
     m_state.resultsPath = path;
     m_state.resultsFileName = file;
     m_writeError.clear();
+    // A workload other than full load writes the file of a test without
+    // load and no work count: a reader that knows no workloads then shows no
+    // mark rather than a false full-load one. The companion names it.
+    m_workload = std::nullopt;
+    if (!noLoad)
+        m_workload = m_workloads ? m_view.workload() : Workload::FullLoad;
+    m_workloadTally = {};
+    const bool scheduled = m_workload && *m_workload != Workload::FullLoad;
     if (!noLoad && !m_state.loadActive)
         m_loadTimer.start();
     markTick();
     m_state.mode = mode;
 
     const auto forecast = before.fullLifeTime ? before.fullLifeTime : before.timeLeft;
-    if (!m_file.create(m_state.resultsFileName.toStdString(), modeByte(m_state.mode), noLoad ? 1 : 0,
-            forecastField(forecast))) {
+    if (!m_file.create(m_state.resultsFileName.toStdString(), modeByte(m_state.mode),
+            noLoad || scheduled ? 1 : 0, forecastField(forecast))) {
         failStart(QString::fromStdString(m_file.errorString()));
         return;
     }
@@ -311,6 +322,10 @@ void TestSession::interruptTest(const QString& reason)
 
 uint64_t TestSession::workCount()
 {
+    if (m_workload && *m_workload != Workload::FullLoad) {
+        stopLoad();
+        return 0;
+    }
     if (m_state.loadActive)
         return stopLoad();
     return estimatedWorkCount(m_measureCpuClock ? m_measureCpuClock() : 0.0, m_state.elapsed);
@@ -387,6 +402,11 @@ void TestSession::startLoad()
     m_loadTimer.stop();
     if (m_state.mode == TestMode::None || m_state.loadActive)
         return;
+    if (m_workload && *m_workload != Workload::FullLoad) {
+        if (m_workloads && m_workloads->start(*m_workload))
+            m_state.loadActive = true;
+        return;
+    }
     // A failed start leaves no worker running and the test counts as one
     // without load.
     if (m_load.start())
@@ -395,6 +415,11 @@ void TestSession::startLoad()
 
 uint64_t TestSession::stopLoad()
 {
+    if (m_workloads && m_workloads->isRunning()) {
+        m_workloadTally = m_workloads->stop();
+        m_state.loadActive = false;
+        return 0;
+    }
     const uint64_t total = m_load.stop();
     m_state.loadActive = false;
     return total;

@@ -17,6 +17,7 @@
 #include "session/powerwatcher.h"
 #include "session/sessionports.h"
 #include "session/sessionstate.h"
+#include "session/workloadschedule.h"
 
 #include <QObject>
 #include <QTimer>
@@ -28,6 +29,7 @@ namespace ampero {
 class Clock;
 class LoadWorkers;
 class PowerSource;
+class WorkloadRunner;
 
 class TestSession : public QObject {
     Q_OBJECT
@@ -55,6 +57,9 @@ public:
     // closed, or at once when none could be shown.
     using ShowResultsWindow = std::function<void(const QString& path, std::function<void()> closed)>;
     void setShowResultsWindow(ShowResultsWindow show);
+    // Runs the workloads other than full load; without it a test with one
+    // of them runs full load.
+    void setWorkloadRunner(WorkloadRunner* runner) { m_workloads = runner; }
 
     // Starts a fast or a normal test (None is ignored). Opens the start
     // window and returns; the answers continue the start, and once the test
@@ -82,6 +87,11 @@ public:
     void startLoad();
     // Stops the workers and returns their summed count (0 on failure).
     uint64_t stopLoad();
+
+    // The workload of the running or last test: none without load.
+    std::optional<Workload> workload() const { return m_workload; }
+    // What the workload of the last test did, once it has stopped.
+    const WorkloadTally& workloadTally() const { return m_workloadTally; }
 
     const SessionState& state() const { return m_state; }
     PowerWatcher& powerWatcher() { return m_watcher; }
@@ -143,6 +153,9 @@ private:
     int64_t m_samplesWritten = 0;
     int64_t m_firstSampleMs = 0; // monotonic clock at the first sample
     QString m_writeError;
+    WorkloadRunner* m_workloads = nullptr;
+    std::optional<Workload> m_workload;
+    WorkloadTally m_workloadTally;
 };
 
 // The work count of a test without load: clock estimate in MHz x 1 000 000

@@ -57,7 +57,7 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
     EXPECT_EQ(json.code, 0);
     EXPECT_EQ(json.out,
         "{\"file\": \"" + path.toUtf8()
-            + "\", \"mode\": \"normal\", \"load\": \"full\", \"forecast_seconds\": null, "
+            + "\", \"mode\": \"normal\", \"load\": \"full\", \"workload\": null, \"forecast_seconds\": null, "
               "\"forecast_text\": \"unknown\", \"battery_life_seconds\": 2, \"battery_life_text\": "
               "\"0:00:02\", \"battery_life_full_seconds\": 200, "
               "\"mark\": 0, \"mark_text\": \"N/A\", \"mark_estimated\": false, \"samples\": 3, "
@@ -257,7 +257,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_TRUE(json.contains("\"work_count\": 18446744073709551615,")) << "exact, not through a double";
     EXPECT_EQ(o.value(QStringLiteral("battery_life_full_seconds")).toDouble(), 19000.0)
         << "80% to 0% on the line";
-    EXPECT_EQ(o.keys().size(), 25);
+    EXPECT_EQ(o.keys().size(), 26);
 
     // printReport on a file cut off before its Terminator.
     QTemporaryDir dir;

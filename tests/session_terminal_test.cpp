@@ -2,6 +2,7 @@
 // The terminal test mode: in process on a simulated battery, and end to end
 // through the built program.
 #include "app/batteryhistory.h"
+#include "app/report.h"
 #include "app/terminaltest.h"
 #include "platform/fakepowersource.h"
 #include "results/evaluation.h"
@@ -11,6 +12,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +134,33 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
     EXPECT_LE(d.samples.size(), 10u);
     // One progress line per sample.
     EXPECT_EQ(static_cast<std::size_t>(lines.size()), d.samples.size() + 3);
+}
+
+TEST_F(TerminalTest, WorkloadRunWritesNoLoadAndNamesItselfInTheCompanion)
+{
+    CliOptions o = options("fast");
+    o.workload = QStringLiteral("both");
+    SimBattery battery(60, 400);
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 2); // not a workload
+    o.workload = QStringLiteral("video");
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 2); // not with --no-load
+    o.noLoad = false;
+    ASSERT_EQ(runTerminalTestOn(o, battery, io.out, io.err), 0) << io.errText().toStdString();
+
+    // A reader without the companion sees a run without load and no mark.
+    const ResultsData d = fileData(o.output);
+    EXPECT_EQ(d.noLoad, 1);
+    EXPECT_EQ(d.workCount, 0u);
+    const ResultsEvaluation e = evaluateResultsFileAt(o.output);
+    EXPECT_EQ(loadText(e), "Video (workloads v1), processor part only");
+    EXPECT_FALSE(onTimeText(e).isEmpty());
+    EXPECT_TRUE(workDoneText(e).contains(" units (")) << workDoneText(e).toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(reportJson(QStringLiteral("x"), e)).object();
+    EXPECT_EQ(json.value("workload").toString(), "video");
+    const QJsonObject setup = json.value("setup").toObject();
+    EXPECT_EQ(setup.value("workload_version").toInt(), WorkloadSetVersion);
+    EXPECT_GT(setup.value("workload_units_done").toDouble(), 0);
+    EXPECT_GT(setup.value("workload_on_time_share").toDouble(), 0);
 }
 
 // The test runs on the application's one event loop: the progress lines,

@@ -103,6 +103,21 @@ TEST(MainWindow, CaptionsAndLabelsAtDesign)
     EXPECT_TRUE(w.loadResultsTimer()->isSingleShot());
 }
 
+TEST(MainWindow, WorkloadRadioItemsFullLoadFirstAndChecked)
+{
+    MainWindow w(nullptr);
+    auto* menu = w.findChild<QMenu*>(QStringLiteral("workloadMenu"));
+    ASSERT_NE(menu, nullptr);
+    QStringList names;
+    for (QAction* a : menu->actions())
+        names << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
+    EXPECT_EQ(names, (QStringList { "Full load *", "Reading", "Office", "Web", "Video" }));
+    EXPECT_EQ(w.workload(), Workload::FullLoad);
+    menu->actions()[2]->trigger();
+    EXPECT_EQ(w.workload(), Workload::Office);
+    EXPECT_FALSE(menu->actions()[0]->isChecked());
+}
+
 TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
 {
     MainWindow w(nullptr);
@@ -125,7 +140,7 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
                 "clearComparisonAction=C&lear comparison, normalizeCurvesAction=C&urves by share of battery "
                 "life, -, exitAction=&Exit"),
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
-                           "noLoadAction=N&o load CPU, "
+                           "noLoadAction=N&o load CPU, workloadMenuAction=&Workload, "
                            "showPowerAction=Show &power on chart"),
             QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for &updates..., -, "
                            "aboutAction=&About..."),

@@ -6,8 +6,8 @@
 #include "core/timeunits.h"
 #include "ui/charttime.h"
 
-#include <QBuffer>
 #include <QAccessibleWidget>
+#include <QBuffer>
 #include <QEvent>
 #include <QImageWriter>
 #include <QKeyEvent>

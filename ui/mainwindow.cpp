@@ -10,8 +10,11 @@
 #include "ui/windowfit.h"
 #include "ui_mainwindow.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <algorithm>
@@ -53,6 +56,7 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
     connect(ui->showResultsAction, &QAction::triggered, this, &MainWindow::showResultsRequested);
     connect(ui->clearRecentAction, &QAction::triggered, this, &MainWindow::clearRecentRequested);
     setRecentFiles({});
+    addWorkloadMenu();
     ui->helpAction->setShortcuts(QKeySequence::HelpContents);
     m_powerSeries = ui->chart->addSeries(tr("Power"), PowerColor, 1, ChartAxisSide::Right);
     ui->chart->setSeriesLegend(m_powerSeries, tr("Power"));
@@ -135,6 +139,50 @@ void MainWindow::setTestsEnabled(bool enabled)
     ui->startNormalTestAction->setEnabled(enabled);
     ui->startFastTestAction->setEnabled(enabled);
     ui->noLoadAction->setEnabled(enabled);
+    m_workloadMenu->setEnabled(enabled);
+}
+
+void MainWindow::addWorkloadMenu()
+{
+    // Test > Workload, beside "No load CPU": one radio item per workload,
+    // full load first and checked.
+    m_workloadMenu = new QMenu(tr("&Workload"), this);
+    m_workloadMenu->setObjectName(QStringLiteral("workloadMenu"));
+    m_workloadMenu->menuAction()->setObjectName(QStringLiteral("workloadMenuAction"));
+    m_workloadGroup = new QActionGroup(this);
+    m_workloadGroup->setExclusive(true);
+    for (Workload w : AllWorkloads) {
+        QAction* a = m_workloadMenu->addAction(workloadName(w));
+        a->setObjectName(workloadKey(w) + QStringLiteral("WorkloadAction"));
+        a->setCheckable(true);
+        a->setChecked(w == Workload::FullLoad);
+        a->setData(static_cast<int>(w));
+        m_workloadGroup->addAction(a);
+    }
+    ui->testMenu->insertMenu(ui->showPowerAction, m_workloadMenu);
+}
+
+Workload MainWindow::workload() const
+{
+    const QAction* checked = m_workloadGroup->checkedAction();
+    return checked ? static_cast<Workload>(checked->data().toInt()) : Workload::FullLoad;
+}
+
+void MainWindow::repaintForWorkload(Repaint what)
+{
+    switch (what) {
+    case Repaint::None:
+        return;
+    case Repaint::Small:
+        ui->elapsedLabel->repaint();
+        return;
+    case Repaint::Region720p:
+        repaint(QRect(0, 0, 1280, 720).intersected(rect()));
+        return;
+    case Repaint::Full:
+        repaint();
+        return;
+    }
 }
 
 void MainWindow::setUpdateCheckEnabled(bool enabled)

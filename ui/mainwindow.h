@@ -2,6 +2,7 @@
 #pragma once
 #include "core/testmode.h"
 #include "session/sessionports.h"
+#include "session/workloadschedule.h"
 #include "ui/versioninfo.h"
 
 #include <QMainWindow>
@@ -10,6 +11,8 @@
 #include <optional>
 
 class QAction;
+class QActionGroup;
+class QMenu;
 class QLabel;
 
 namespace Ui {
@@ -53,6 +56,11 @@ public:
     void setRecentFiles(const QStringList& paths);
     bool noLoadChecked() const override;
     void setNoLoadChecked(bool checked) override;
+    // The checked item of Test > Workload; "No load CPU" overrides it.
+    Workload workload() const override;
+    // After a workload's burst: a full repaint, a small one (a key press) or
+    // one of a 1280 x 720 region (a video frame), as a real program would.
+    void repaintForWorkload(Repaint what);
 
     // ChartView
     void clearSeries() override;
@@ -133,6 +141,9 @@ private:
     void fitToScreen();
     void showPower(bool on);
     void updatePowerAxis();
+    void addWorkloadMenu();
+    QMenu* m_workloadMenu = nullptr;
+    QActionGroup* m_workloadGroup = nullptr;
     int m_powerSeries = -1;
     QList<QPointF> m_powerPoints;
     double m_powerAxisMax = 0;

@@ -82,7 +82,7 @@ void ResultsWindow::showEvaluation(const ResultsEvaluation& e)
     ui->reportFileLabel->setText(e.fileName);
     m_reportFolder = e.reportFolder;
     ui->testModeLabel->setText(modeText(e.mode));
-    ui->loadLabel->setText(loadText(e.noLoad));
+    ui->loadLabel->setText(loadText(e));
     ui->systemForecastLabel->setText(durationText(e.systemForecast));
     ui->markLabel->setText(markText(e.mark));
     ui->markLabel->setToolTip(figureToolTip(Figure::Mark)

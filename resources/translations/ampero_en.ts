@@ -878,6 +878,58 @@
         <source>Forecast</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Full load</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Office</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Web</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (workloads v%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, processor part only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 units (%3%)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Work done</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bursts on time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Work done: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bursts on time: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 workload v%2, processor part only</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>
@@ -931,6 +983,10 @@
     </message>
     <message>
         <source>Power, W</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Workload</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
