@@ -111,7 +111,7 @@ TEST(MainWindow, WorkloadRadioItemsFullLoadFirstAndChecked)
     QStringList names;
     for (QAction* a : menu->actions())
         names << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
-    EXPECT_EQ(names, (QStringList { "Full load *", "Reading", "Office", "Web", "Video" }));
+    EXPECT_EQ(names, (QStringList { "&Full load *", "&Reading", "&Office", "&Web", "&Video" }));
     EXPECT_EQ(w.workload(), Workload::FullLoad);
     menu->actions()[2]->trigger();
     EXPECT_EQ(w.workload(), Workload::Office);

@@ -142,6 +142,28 @@ void MainWindow::setTestsEnabled(bool enabled)
     m_workloadMenu->setEnabled(enabled);
 }
 
+namespace {
+
+// A workload's menu item, with a mnemonic of its own within the menu.
+QString workloadMenuText(Workload w)
+{
+    switch (w) {
+    case Workload::FullLoad:
+        return MainWindow::tr("&Full load");
+    case Workload::Reading:
+        return MainWindow::tr("&Reading");
+    case Workload::Office:
+        return MainWindow::tr("&Office");
+    case Workload::Web:
+        return MainWindow::tr("&Web");
+    case Workload::Video:
+        return MainWindow::tr("&Video");
+    }
+    return workloadName(w);
+}
+
+} // namespace
+
 void MainWindow::addWorkloadMenu()
 {
     // Test > Workload, beside "No load CPU": one radio item per workload,
@@ -152,7 +174,7 @@ void MainWindow::addWorkloadMenu()
     m_workloadGroup = new QActionGroup(this);
     m_workloadGroup->setExclusive(true);
     for (Workload w : AllWorkloads) {
-        QAction* a = m_workloadMenu->addAction(workloadName(w));
+        QAction* a = m_workloadMenu->addAction(workloadMenuText(w));
         a->setObjectName(workloadKey(w) + QStringLiteral("WorkloadAction"));
         a->setCheckable(true);
         a->setChecked(w == Workload::FullLoad);

@@ -989,6 +989,26 @@
         <source>&amp;Workload</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&amp;Full load</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Reading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Office</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Web</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Video</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::ResultsWindow</name>
