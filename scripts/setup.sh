@@ -20,6 +20,7 @@ packages=(
   dbus dbus-x11 python3 python3-dbusmock python3-gi
   appstream desktop-file-utils libglib2.0-bin
   upower umockdev gir1.2-umockdev-1.0
+  debootstrap
 )
 if [ "${1:-}" = "--list-packages" ]; then
   printf '%s\n' "${packages[@]}"
