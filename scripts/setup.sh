@@ -13,14 +13,14 @@ preset="${AMPERO_PRESET:-dev}"
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
-  qt6-l10n-tools qt6-qpa-plugins libqt6svg6 libxcb1-dev
+  qt6-l10n-tools qt6-qpa-plugins qt6-wayland libqt6svg6 libxcb1-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra
   dbus dbus-x11 python3 python3-dbusmock python3-gi
   appstream desktop-file-utils libglib2.0-bin
   upower umockdev gir1.2-umockdev-1.0
-  debootstrap
+  weston debootstrap
 )
 if [ "${1:-}" = "--list-packages" ]; then
   printf '%s\n' "${packages[@]}"
