@@ -32,4 +32,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libqt6sql6-sqlite")
 # otherwise); UPower is the preferred power source (sysfs otherwise); the
 # PostgreSQL driver serves a history kept on a server.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, upower, libqt6sql6-psql")
+
+# The copyright file every Debian package carries.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian-copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvex-ampero
+        RENAME copyright)
 include(CPack)

@@ -18,7 +18,7 @@ add_test(NAME install_places_files
          COMMAND sh -c "rm -rf \"$1\" && cmake --install \"$2\" --prefix \"$1\" >/dev/null && cd \"$1\" && \
 test -x bin/ampero && test -f share/applications/org.orvex.ampero.desktop && \
 test -f share/metainfo/org.orvex.ampero.metainfo.xml && \
-test -f share/mime/packages/org.orvex.ampero.xml && test -f share/man/man1/ampero.1 && \
+test -f share/mime/packages/org.orvex.ampero.xml && test -f share/man/man1/ampero.1.gz && \
 test -f share/icons/hicolor/16x16/apps/org.orvex.ampero.png && \
 test -f share/icons/hicolor/32x32/apps/org.orvex.ampero.png && \
 test -f share/icons/hicolor/48x48/apps/org.orvex.ampero.png && \
