@@ -10,7 +10,7 @@
 # The root, with man-db and xdg-utils, is kept as a tarball in
 # $AMPERO_ROOT_CACHE (default ~/.cache/ampero) and made again when it is
 # older than a week; the package is installed into a fresh copy each time.
-# Here that took 7.5 minutes with no tarball and 4 minutes with one.
+# Here that took 7.5 minutes with no tarball and 3 to 4 minutes with one.
 set -euo pipefail
 deb=$(readlink -f "${1:?usage: install-check.sh PACKAGE.deb}")
 mirror="${AMPERO_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
