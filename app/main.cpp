@@ -145,7 +145,7 @@ int main(int argc, char** argv)
         // The id of the installed desktop entry (resources/), before any window
         // exists: Wayland takes it as the windows' application id, so the task
         // switcher and the dock find the entry's name and icon.
-        QGuiApplication::setDesktopFileName(QStringLiteral("org.orvex.Ampero"));
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.orvex.ampero"));
         ampero::enlargeX11SendBuffer();
     }
     QCoreApplication::setApplicationName(QStringLiteral("Orvex Ampero"));

@@ -59,7 +59,8 @@ done < <(grep -E '^[A-Za-z0-9_]+_DIR:PATH=' "$cache")
 
 # Programs the build and the tests run.
 for prog in cmake c++ clang++ clang-format clang-tidy lrelease Xvfb xdotool dbus-daemon gdbus gio \
-  desktop-file-validate appstreamcli identify python3 upowerd umockdev-wrapper; do
+  desktop-file-validate appstreamcli identify python3 upowerd umockdev-wrapper cpack dpkg-shlibdeps debootstrap \
+  weston weston-screenshooter compare; do
   path=$(command -v "$prog" || true)
   case "$prog" in
     # The tests start Debian's interpreter by its full path, whatever PATH says.

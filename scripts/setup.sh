@@ -13,7 +13,7 @@ preset="${AMPERO_PRESET:-dev}"
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
-  qt6-l10n-tools qt6-qpa-plugins libqt6svg6 qt6-svg-dev libxcb1-dev
+  qt6-l10n-tools qt6-qpa-plugins qt6-wayland libqt6svg6 qt6-svg-dev libxcb1-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra
@@ -21,6 +21,7 @@ packages=(
   appstream desktop-file-utils libglib2.0-bin
   upower umockdev gir1.2-umockdev-1.0
   libqt6sql6-sqlite libqt6sql6-psql postgresql
+  weston debootstrap
 )
 if [ "${1:-}" = "--list-packages" ]; then
   printf '%s\n' "${packages[@]}"

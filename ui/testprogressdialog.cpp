@@ -5,15 +5,33 @@
 #include "ui/versioninfo.h"
 #include "ui_testprogressdialog.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+
 namespace ampero {
 
+namespace {
+
+// A Wayland compositor places windows itself and ignores move(); a window
+// without a title bar could then be moved by nobody.
+bool compositorPlaces()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+} // namespace
+
 TestProgressDialog::TestProgressDialog(QWidget* mainWindow)
-    : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint)
+    : QDialog(mainWindow, compositorPlaces() ? Qt::Dialog : Qt::Dialog | Qt::FramelessWindowHint)
     , ui(std::make_unique<Ui::TestProgressDialog>())
     , m_mainWindow(mainWindow)
 {
     registerUiResources();
     ui->setupUi(this);
+    // On Wayland it is a transient child of the main window with a title bar
+    // of its own, which the compositor places and the user can move.
+    if (compositorPlaces())
+        setWindowTitle(QCoreApplication::applicationName());
     setWindowModality(Qt::ApplicationModal);
     ui->busyAnimation->load(QStringLiteral(":/busy.gif"));
     connect(ui->cancelButton, &QPushButton::clicked, this, &TestProgressDialog::cancel);
@@ -62,7 +80,7 @@ void TestProgressDialog::reject()
 
 void TestProgressDialog::showEvent(QShowEvent* event)
 {
-    if (m_mainWindow)
+    if (m_mainWindow && !compositorPlaces())
         move(centredPosition(m_mainWindow->frameGeometry(), frameGeometry().size()));
     QDialog::showEvent(event);
     Q_EMIT shown();

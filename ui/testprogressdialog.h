@@ -14,9 +14,10 @@ namespace ampero {
 
 class BusyAnimation;
 
-// The one testing window. Borderless (its title "fTestProcess" shows
+// The one testing window. Borderless on X11 (its title "fTestProcess" shows
 // nowhere), with a busy animation and a Cancel button; shown modally for the whole of a test and hidden
-// between tests. Each time it shows it centres itself over the main window.
+// between tests. Each time it shows it centres itself over the main window;
+// on Wayland the compositor places it, and it has a title bar to move it by.
 //
 // It is shown application-modal without an event loop of its own: the test
 // runs on the application's loop. Escape does nothing; Cancel is the only
