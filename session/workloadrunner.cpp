@@ -134,6 +134,7 @@ bool WorkloadRunner::start(Workload workload)
     try {
         for (const BurstStream& s : streams) {
             std::vector<std::unique_ptr<BurstThread>> threads;
+            threads.reserve(static_cast<std::size_t>(s.threads));
             for (int i = 0; i < s.threads; ++i)
                 threads.push_back(std::make_unique<BurstThread>(m_cancel));
             m_threads.push_back(std::move(threads));

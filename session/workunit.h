@@ -14,7 +14,7 @@ class WorkUnitKernel {
 public:
     // The working set of one kernel: 128 KiB, past the 32 to 48 KiB of a
     // level-1 data cache, within a level-2 one.
-    static constexpr std::size_t WorkingSetBytes = 128 * 1024;
+    static constexpr std::size_t WorkingSetBytes = std::size_t { 128 } * 1024;
 
     WorkUnitKernel();
     // Runs `units` units, or fewer when cancel is set between two units;
