@@ -216,6 +216,60 @@ void recordTestEnd(const TerminalTestServices& services, const QByteArray& file)
         services.recordRun(file);
 }
 
+// The workload --workload names, full load without it; none for a bad
+// choice, said on err.
+std::optional<Workload> chosenWorkload(const CliOptions& options, std::FILE* err)
+{
+    const std::optional<Workload> workload
+        = options.workload.isEmpty() ? Workload::FullLoad : workloadFromKey(options.workload);
+    if (!workload) {
+        printLine(err,
+            QStringLiteral("ampero: --workload takes full, reading, office, web or video, not \"%1\"")
+                .arg(options.workload));
+        return std::nullopt;
+    }
+    if (options.noLoad && !options.workload.isEmpty()) {
+        printLine(err, QStringLiteral("ampero: --workload and --no-load exclude each other"));
+        return std::nullopt;
+    }
+    return workload;
+}
+
+// Whether a test may start on this power; when not, the reason on err.
+bool readyToStart(const PowerStatus& status, std::FILE* err)
+{
+    const Readiness readiness = readinessOf(status);
+    if (readiness == Readiness::Ready)
+        return true;
+    printLine(err, QStringLiteral("ampero: %1 (%2)").arg(readinessText(readiness), notReadyReason(status)));
+    return false;
+}
+
+// Absolute, as bytes: the folder of today and the name as given.
+QByteArray absoluteOutput(const QByteArray& output)
+{
+    return output.startsWith('/') ? output : QFile::encodeName(QDir::currentPath()) + '/' + output;
+}
+
+// Once a test, on standard error: the test goes on without its companion.
+void sayCompanionFailures(CompanionRecorder& companion, std::FILE* err)
+{
+    QObject::connect(&companion, &CompanionRecorder::writeFailed, &companion, [err](const QString& why) {
+        printLine(
+            err, QStringLiteral("ampero: ") + phrase("the companion file could not be written: %1").arg(why));
+    });
+}
+
+// The load as the line that announces the test names it.
+QString announcedLoad(bool noLoad, Workload workload)
+{
+    if (noLoad)
+        return phrase("no load CPU");
+    if (workload == Workload::FullLoad)
+        return phrase("full CPU load");
+    return phrase("%1 workload v%2, processor part only").arg(workloadName(workload)).arg(WorkloadSetVersion);
+}
+
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
@@ -224,31 +278,14 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     const TestMode tag = testMode(options, err);
     if (tag == TestMode::None)
         return 2;
-    const std::optional<Workload> workload
-        = options.workload.isEmpty() ? Workload::FullLoad : workloadFromKey(options.workload);
-    if (!workload) {
-        printLine(err,
-            QStringLiteral("ampero: --workload takes full, reading, office, web or video, not \"%1\"")
-                .arg(options.workload));
+    const std::optional<Workload> workload = chosenWorkload(options, err);
+    if (!workload)
         return 2;
-    }
-    if (options.noLoad && !options.workload.isEmpty()) {
-        printLine(err, QStringLiteral("ampero: --workload and --no-load exclude each other"));
-        return 2;
-    }
 
-    const PowerStatus status = power.status();
-    const Readiness readiness = readinessOf(status);
-    if (readiness != Readiness::Ready) {
-        printLine(
-            err, QStringLiteral("ampero: %1 (%2)").arg(readinessText(readiness), notReadyReason(status)));
+    if (!readyToStart(power.status(), err))
         return 2;
-    }
 
-    // Absolute, as bytes: the folder of today and the name as given.
-    QByteArray file = options.output;
-    if (!file.startsWith('/'))
-        file = QFile::encodeName(QDir::currentPath()) + '/' + file;
+    const QByteArray file = absoluteOutput(options.output);
     ignoreSigpipe ignoreSigpipe;
     TestOutput output(out);
     TerminalView view(options.noLoad, *workload);
@@ -330,11 +367,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
             testing.closeWindow();
     });
 
-    // Once a test, on standard error: the test goes on without its companion.
-    QObject::connect(&companion, &CompanionRecorder::writeFailed, &companion, [err](const QString& why) {
-        printLine(
-            err, QStringLiteral("ampero: ") + phrase("the companion file could not be written: %1").arg(why));
-    });
+    sayCompanionFailures(companion, err);
 
     // The start returns at once: the terminal's windows answer as they open.
     // A file it refuses (not a regular file, not creatable) ends here, before
@@ -344,11 +377,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
         return 2; // the start failed; its error is already printed
     output.line(phrase("testing... (%1, %2): ")
                     .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
-                        options.noLoad                        ? phrase("no load CPU")
-                            : *workload == Workload::FullLoad ? phrase("full CPU load")
-                                                              : phrase("%1 workload v%2, processor part only")
-                                                                    .arg(workloadName(*workload))
-                                                                    .arg(WorkloadSetVersion))
+                        announcedLoad(options.noLoad, *workload))
                     .toLocal8Bit()
         + file);
     if (services.recordSnapshot)

@@ -274,6 +274,45 @@ struct GuiProgram::Parts {
         QObject::connect(&session, &TestSession::resultsClosed, &mainWindow, [&p] { p.menuFollowsTest(); });
     }
 
+    // The running test's power on the chart, and the companion's failures.
+    void connectCompanion()
+    {
+        Parts& p = *this;
+        QObject::connect(
+            &p.companion, &CompanionRecorder::powerSampled, &p.mainWindow, &MainWindow::addPowerPoint);
+        // A companion that cannot be written is said in the status bar, once a
+        // test; the test goes on without it. A later test whose companion is
+        // written clears it (the recorder has made its file by then: it follows
+        // testStarted from its construction on).
+        QObject::connect(
+            &p.companion, &CompanionRecorder::writeFailed, &p.mainWindow, [&p](const QString& why) {
+                p.mainWindow.statusBar()->showMessage(
+                    phrase("The companion file could not be written: %1. The test goes on without it.")
+                        .arg(why));
+            });
+        QObject::connect(&p.session, &TestSession::testStarted, &p.mainWindow, [&p] {
+            auto* bar = p.mainWindow.findChild<QStatusBar*>();
+            if (bar && p.companion.errorString().isEmpty())
+                bar->clearMessage();
+        });
+    }
+
+    // Comparing runs; a test start clears the comparison with the chart.
+    void connectComparison()
+    {
+        Parts& p = *this;
+        QObject::connect(&p.mainWindow, &MainWindow::compareRequested, &p.comparison,
+            [&p] { p.comparison.chooseFiles(); });
+        QObject::connect(&p.mainWindow, &MainWindow::clearComparisonRequested, &p.comparison,
+            [&p] { p.comparison.clear(); });
+        QObject::connect(&p.mainWindow, &MainWindow::normalizeToggled, &p.comparison,
+            [&p](bool on) { p.comparison.setNormalized(on); });
+        QObject::connect(&p.session, &TestSession::testStarted, &p.comparison, [&p] {
+            p.comparison.clear();
+            p.comparison.setOwnRun({});
+        });
+    }
+
     // The battery history: a snapshot once the window is up (from the event
     // loop, after the window's first frame), and one with the run at the end
     // of each test, once its files are complete.
@@ -374,22 +413,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     p.session.powerWatcher().watchResume(services.systemEvents);
     drainDuringTests(*services.power, p.session);
 
-    // The running test's power on the chart.
-    QObject::connect(&p.companion, &CompanionRecorder::powerSampled, &mainWindow, &MainWindow::addPowerPoint);
-    // A companion that cannot be written is said in the status bar, once a
-    // test; the test goes on without it. A later test whose companion is
-    // written clears it (the recorder has made its file by then: it follows
-    // testStarted from its construction on).
-    QObject::connect(
-        &p.companion, &CompanionRecorder::writeFailed, &mainWindow, [&mainWindow](const QString& why) {
-            mainWindow.statusBar()->showMessage(
-                phrase("The companion file could not be written: %1. The test goes on without it.").arg(why));
-        });
-    QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
-        auto* bar = p.mainWindow.findChild<QStatusBar*>();
-        if (bar && p.companion.errorString().isEmpty())
-            bar->clearMessage();
-    });
+    p.connectCompanion();
 
     // The menu.
     QObject::connect(&mainWindow, &MainWindow::startTestRequested, &p.session,
@@ -410,17 +434,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     if (services.history)
         p.connectHistory();
 
-    // Comparing runs; a test start clears the comparison with the chart.
-    QObject::connect(
-        &mainWindow, &MainWindow::compareRequested, &p.comparison, [&p] { p.comparison.chooseFiles(); });
-    QObject::connect(
-        &mainWindow, &MainWindow::clearComparisonRequested, &p.comparison, [&p] { p.comparison.clear(); });
-    QObject::connect(&mainWindow, &MainWindow::normalizeToggled, &p.comparison,
-        [&p](bool on) { p.comparison.setNormalized(on); });
-    QObject::connect(&p.session, &TestSession::testStarted, &p.comparison, [&p] {
-        p.comparison.clear();
-        p.comparison.setOwnRun({});
-    });
+    p.connectComparison();
 
     // The locks that keep the machine awake and hold a shutdown off for the
     // moment it takes to complete the file follow the test.

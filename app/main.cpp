@@ -125,11 +125,10 @@ std::optional<int> runHistoryMode(const CliOptions& options)
     return std::nullopt;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The application object: a plain one for the terminal modes, which run
+// without a display and never touch the window system; a widget one else.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
 {
-    // Terminal modes run without a display and never touch the window system.
     std::unique_ptr<QCoreApplication> app;
     if (wantsTerminal(argc, argv))
         app = std::make_unique<QCoreApplication>(argc, argv);
@@ -148,6 +147,14 @@ int main(int argc, char** argv)
         QGuiApplication::setDesktopFileName(QStringLiteral("org.orvex.ampero"));
         ampero::enlargeX11SendBuffer();
     }
+    return app;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Orvex Ampero"));
     QCoreApplication::setOrganizationName(QStringLiteral("Orvex"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AMPERO_VERSION_STRING));
