@@ -16,31 +16,17 @@ using namespace ampero;
 
 namespace {
 
-// A complete normal-mode results file (as in the report's tests).
-const QByteArray kResults = test::bytes({ 3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
-    0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0 });
-
-struct Exit {
-    int code = -1;
-    QByteArray out, err;
-};
+const QByteArray kResults = test::exampleResults();
+using Exit = test::ProgramExit;
 
 class HistoryCli : public ::testing::Test {
 protected:
     Exit run(const QStringList& args)
     {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
         env.remove(QStringLiteral("AMPERO_DATABASE"));
-        p.setProcessEnvironment(env);
-        p.start(test::amperoBinary(), args);
-        Exit e;
-        if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
-            e.code = p.exitCode();
-        e.out = p.readAllStandardOutput();
-        e.err = p.readAllStandardError();
-        return e;
+        return test::runAmpero(args, env);
     }
     // A results file that ended at the given time; the last byte tells the
     // runs apart.

@@ -15,29 +15,12 @@ using namespace ampero;
 
 namespace {
 
-const QByteArray kExample = test::bytes({ 3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF,
-    0x80, 0xBB, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0 });
+const QByteArray kExample = test::exampleResults();
+using Exit = test::ProgramExit;
 
-struct Exit {
-    int code = -1;
-    QByteArray out, err;
-};
-
-// Starts the built program with no display at all.
 Exit runProgram(const QStringList& args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* var : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
-        env.remove(QString::fromLatin1(var));
-    p.setProcessEnvironment(env);
-    p.start(test::amperoBinary(), args);
-    Exit e;
-    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
-        e.code = p.exitCode();
-    e.out = p.readAllStandardOutput();
-    e.err = p.readAllStandardError();
-    return e;
+    return test::runAmpero(args);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <QAbstractEventDispatcher>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -43,6 +44,27 @@ QString amperoBinary()
 {
     const QString fromEnv = qEnvironmentVariable("AMPERO_BINARY");
     return fromEnv.isEmpty() ? QStringLiteral(AMPERO_BINARY_DIR "/ampero") : fromEnv;
+}
+
+QByteArray exampleResults()
+{
+    return bytes({ 3, 'A', 'P', 'R', 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 100, 100, 99, 0xFF, 0x80, 0xBB, 0, 0, 5, 0,
+        0, 0, 0, 0, 0, 0 });
+}
+
+ProgramExit runAmpero(const QStringList& args, QProcessEnvironment env)
+{
+    for (const char* var : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        env.remove(QString::fromLatin1(var));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(amperoBinary(), args);
+    ProgramExit e;
+    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
+        e.code = p.exitCode();
+    e.out = p.readAllStandardOutput();
+    e.err = p.readAllStandardError();
+    return e;
 }
 
 } // namespace ampero::test

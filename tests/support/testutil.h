@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QEvent>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <vector>
@@ -36,6 +38,21 @@ void sendVisibilityNotice(quintptr window, bool covered);
 
 // Path of the built program, for tests that start it.
 QString amperoBinary();
+
+// A complete normal-mode results file: 100% to 99% over three samples, a
+// work count of 5 and a capacity of 48000 mWh.
+QByteArray exampleResults();
+
+// How a run of the built program ended: code -1 when it did not end by
+// itself within 30 s.
+struct ProgramExit {
+    int code = -1;
+    QByteArray out, err;
+};
+// Runs the built program with env (the test's own environment by default)
+// and no display at all.
+ProgramExit runAmpero(
+    const QStringList& args, QProcessEnvironment env = QProcessEnvironment::systemEnvironment());
 
 // Sanitizer builds compile the logic and its tests but not the program; a
 // test that starts the program skips there.
