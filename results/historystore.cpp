@@ -171,6 +171,30 @@ struct HistoryStore::Private {
         return exec(q, sql, values);
     }
 
+    // The rows of table from since on, oldest first: of one machine, or of
+    // every machine when machineId is empty.
+    template <typename Row>
+    QList<Row> rowsSince(QLatin1String columns, QLatin1String table, QLatin1String timeColumn,
+        const QString& machineId, const QDateTime& since, Row (*rowFrom)(const QSqlQuery&))
+    {
+        QList<Row> out;
+        QSqlQuery q(db());
+        const qint64 from = since.isValid() ? since.toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+        const bool ok = machineId.isEmpty()
+            ? exec(q,
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= ? ORDER BY %3, machine_id")
+                    .arg(columns, table, timeColumn),
+                { from })
+            : exec(q,
+                QStringLiteral("SELECT %1 FROM %2 WHERE machine_id = ? AND %3 >= ? ORDER BY %3")
+                    .arg(columns, table, timeColumn),
+                { machineId, from });
+        if (ok)
+            while (q.next())
+                out << rowFrom(q);
+        return out;
+    }
+
     // Writes take the write lock at once: a deferred transaction that turns
     // into a write fails at once when another writer holds the lock, where
     // this one waits for it as long as the busy timeout allows.
@@ -459,44 +483,14 @@ QList<HistoryMachine> HistoryStore::machines()
 
 QList<HistorySnapshot> HistoryStore::snapshots(const QString& machineId, const QDateTime& since)
 {
-    QList<HistorySnapshot> out;
-    QSqlQuery q(d->db());
-    const qint64 from = since.isValid() ? since.toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-    const bool ok = machineId.isEmpty()
-        ? d->exec(q,
-            QStringLiteral("SELECT %1 FROM snapshots WHERE taken_at >= ? ORDER BY taken_at, machine_id")
-                .arg(QLatin1String(SnapshotColumns)),
-            { from })
-        : d->exec(q,
-            QStringLiteral(
-                "SELECT %1 FROM snapshots WHERE machine_id = ? AND taken_at >= ? ORDER BY taken_at")
-                .arg(QLatin1String(SnapshotColumns)),
-            { machineId, from });
-    if (ok)
-        while (q.next())
-            out << snapshotFrom(q);
-    return out;
+    return d->rowsSince(QLatin1String(SnapshotColumns), QLatin1String("snapshots"), QLatin1String("taken_at"),
+        machineId, since, snapshotFrom);
 }
 
 QList<HistoryRun> HistoryStore::runs(const QString& machineId, const QDateTime& since)
 {
-    QList<HistoryRun> out;
-    QSqlQuery q(d->db());
-    const qint64 from = since.isValid() ? since.toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-    const bool ok = machineId.isEmpty()
-        ? d->exec(q,
-            QStringLiteral("SELECT %1 FROM runs WHERE finished_at >= ? ORDER BY finished_at, machine_id")
-                .arg(QLatin1String(RunColumns)),
-            { from })
-        : d->exec(q,
-            QStringLiteral(
-                "SELECT %1 FROM runs WHERE machine_id = ? AND finished_at >= ? ORDER BY finished_at")
-                .arg(QLatin1String(RunColumns)),
-            { machineId, from });
-    if (ok)
-        while (q.next())
-            out << runFrom(q);
-    return out;
+    return d->rowsSince(QLatin1String(RunColumns), QLatin1String("runs"), QLatin1String("finished_at"),
+        machineId, since, runFrom);
 }
 
 QList<FleetLine> HistoryStore::fleet()
