@@ -171,28 +171,32 @@ struct HistoryStore::Private {
         return exec(q, sql, values);
     }
 
+    // The rows a query gives, each made by rowFrom; none when it fails.
+    template <typename Row>
+    QList<Row> rows(const QString& sql, const QVariantList& values, Row (*rowFrom)(const QSqlQuery&))
+    {
+        QList<Row> out;
+        QSqlQuery q(db());
+        if (exec(q, sql, values))
+            while (q.next())
+                out << rowFrom(q);
+        return out;
+    }
+
     // The rows of table from since on, oldest first: of one machine, or of
     // every machine when machineId is empty.
     template <typename Row>
     QList<Row> rowsSince(QLatin1String columns, QLatin1String table, QLatin1String timeColumn,
         const QString& machineId, const QDateTime& since, Row (*rowFrom)(const QSqlQuery&))
     {
-        QList<Row> out;
-        QSqlQuery q(db());
         const qint64 from = since.isValid() ? since.toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-        const bool ok = machineId.isEmpty()
-            ? exec(q,
-                QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= ? ORDER BY %3, machine_id")
-                    .arg(columns, table, timeColumn),
-                { from })
-            : exec(q,
-                QStringLiteral("SELECT %1 FROM %2 WHERE machine_id = ? AND %3 >= ? ORDER BY %3")
-                    .arg(columns, table, timeColumn),
-                { machineId, from });
-        if (ok)
-            while (q.next())
-                out << rowFrom(q);
-        return out;
+        if (machineId.isEmpty())
+            return rows(QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= ? ORDER BY %3, machine_id")
+                            .arg(columns, table, timeColumn),
+                { from }, rowFrom);
+        return rows(QStringLiteral("SELECT %1 FROM %2 WHERE machine_id = ? AND %3 >= ? ORDER BY %3")
+                        .arg(columns, table, timeColumn),
+            { machineId, from }, rowFrom);
     }
 
     // Writes take the write lock at once: a deferred transaction that turns
@@ -429,26 +433,16 @@ HistoryStore::Added HistoryStore::addRun(const HistoryRun& run)
 
 QList<HistorySnapshot> HistoryStore::unsentSnapshots()
 {
-    QList<HistorySnapshot> out;
-    QSqlQuery q(d->db());
-    if (d->exec(q,
-            QStringLiteral("SELECT %1 FROM snapshots WHERE sent = 0 ORDER BY taken_at")
-                .arg(QLatin1String(SnapshotColumns))))
-        while (q.next())
-            out << snapshotFrom(q);
-    return out;
+    return d->rows(QStringLiteral("SELECT %1 FROM snapshots WHERE sent = 0 ORDER BY taken_at")
+                       .arg(QLatin1String(SnapshotColumns)),
+        {}, snapshotFrom);
 }
 
 QList<HistoryRun> HistoryStore::unsentRuns()
 {
-    QList<HistoryRun> out;
-    QSqlQuery q(d->db());
-    if (d->exec(q,
-            QStringLiteral("SELECT %1 FROM runs WHERE sent = 0 ORDER BY finished_at")
-                .arg(QLatin1String(RunColumns))))
-        while (q.next())
-            out << runFrom(q);
-    return out;
+    return d->rows(QStringLiteral("SELECT %1 FROM runs WHERE sent = 0 ORDER BY finished_at")
+                       .arg(QLatin1String(RunColumns)),
+        {}, runFrom);
 }
 
 bool HistoryStore::markSent(const QList<HistorySnapshot>& snapshots, const QList<HistoryRun>& runs)
