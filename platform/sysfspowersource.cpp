@@ -241,6 +241,14 @@ SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObj
         m_timer.start();
 }
 
+void SysfsPowerSource::alignPolling()
+{
+    if (!m_timer.isActive())
+        return;
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.start();
+}
+
 PowerStatus SysfsPowerSource::read()
 {
     return combine(scan(m_root));
