@@ -4,8 +4,8 @@
 //
 //   xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build/bench/testcost_bench [SECONDS] [PROGRAM] [CASE...]
 //
-// CASE names the cases to run (window, covered, locked, terminal, tick); all
-// of them without one. The terminal and tick cases need no display.
+// CASE names the cases to run (window, covered, locked, terminal, sysfs,
+// tick); all of them without one. Only the first three need a display.
 //
 // window:   the program (default: ../ampero beside this binary) with the
 //           simulated battery (one percent a minute) on the current display;
@@ -18,6 +18,9 @@
 //           screen saver (python3-dbusmock) that turns active once the test
 //           runs, as when the user locks the screen: nothing is drawn then.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
+// sysfs:    the terminal test again on a battery read from the kernel's files
+//           (a folder laid out as /sys/class/power_supply, discharging), as
+//           on a laptop without UPower: its reads once a second count too.
 // tick:     one tick of a terminal test in this process, on a fake clock: the
 //           sample, the companion line and the progress line written (the
 //           last to /dev/null); its CPU time, average over many ticks.
@@ -45,6 +48,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 using ampero::bench::ProcUsage;
 using ampero::bench::readProcUsage;
@@ -295,20 +299,38 @@ int windowRun(const QString& program, const QString& dir, int seconds, MockScree
     return 0;
 }
 
-int terminalRun(const QString& program, const QString& dir, int seconds)
+// A discharging battery at 80 % in the kernel's files; its power source.
+QString fakePowerSupply(const QString& dir)
+{
+    const QString battery = dir + QStringLiteral("/power_supply/BAT0");
+    QDir().mkpath(battery);
+    const std::pair<const char*, const char*> files[] = { { "type", "Battery" }, { "present", "1" },
+        { "status", "Discharging" }, { "energy_now", "40000000" }, { "energy_full", "50000000" },
+        { "energy_full_design", "57000000" }, { "power_now", "8000000" }, { "voltage_now", "12000000" },
+        { "capacity", "80" } };
+    for (const auto& [name, value] : files) {
+        QFile f(battery + QLatin1Char('/') + QLatin1String(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(value) + '\n');
+    }
+    return QStringLiteral("sysfs:") + dir + QStringLiteral("/power_supply");
+}
+
+int terminalRun(const QString& program, const QString& dir, int seconds, const char* name = "terminal",
+    const QString& power = QStringLiteral("sim:60"))
 {
     QProcess proc;
-    const QString path = dir + QStringLiteral("/terminal.apr");
+    const QString path = dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".apr");
     proc.setStandardOutputFile(QProcess::nullDevice());
     proc.start(program,
         { QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
-            QStringLiteral("--power-source"), QStringLiteral("sim:60"), QStringLiteral("--output"), path });
+            QStringLiteral("--power-source"), power, QStringLiteral("--output"), path });
     if (!proc.waitForStarted(5000) || !waitForSamples(path, 2)) {
         std::fprintf(stderr, "testcost_bench: the terminal test never started\n");
         finish(proc);
         return 1;
     }
-    measure("terminal", proc.processId(), seconds);
+    measure(name, proc.processId(), seconds);
     finish(proc);
     return 0;
 }
@@ -397,6 +419,8 @@ int main(int argc, char** argv)
             "testcost_bench: no mock screen saver (dbus-daemon, python3-dbusmock, gdbus): locked run "
             "skipped\n");
     const int terminal = runs("terminal") ? terminalRun(program, dir.path(), seconds) : 0;
+    const int sysfs
+        = runs("sysfs") ? terminalRun(program, dir.path(), seconds, "sysfs", fakePowerSupply(dir.path())) : 0;
     const int tick = runs("tick") ? tickRun(dir.path()) : 0;
-    return window || covered || locked || terminal || tick;
+    return window || covered || locked || terminal || sysfs || tick;
 }
