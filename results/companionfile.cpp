@@ -33,16 +33,16 @@ char* put(char* p, std::string_view text)
 // unless the exponent form is shorter ("1e-04", "1e+05"), which also wins no tie.
 char* putShortest(char* p, double v)
 {
-    char sci[32];
+    char sci[32] = {};
     // The shortest digits in exponent form: "-d.ddde+XX".
     const auto end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
     const char* e = std::find(sci, end, 'e');
     const char* d = sci;
     if (*d == '-')
         *p++ = *d++;
-    char digits[20];
+    char digits[20] = {};
     int count = 0;
-    for (; d < e; ++d)
+    for (; d < e && count < int(sizeof digits); ++d)
         if (*d != '.')
             digits[count++] = *d;
     int exponent = 0;
