@@ -335,10 +335,22 @@ struct GuiProgram::Parts {
             p.historyWriter->recordRun(p.session.state().resultsPath);
         });
         QObject::connect(&mainWindow, &MainWindow::historyRequested, &mainWindow, [&p] { p.showHistory(); });
+        // An open History window shows the run just added.
+        QObject::connect(historyWriter.get(), &HistoryWriter::runRecorded, &mainWindow, [&p] {
+            if (p.historyWindow)
+                p.historyWindow->setHistory(p.readHistory(nullptr));
+        });
     }
 
-    // Battery > History...: this machine's runs and battery health from the
-    // local store, read at once (a few milliseconds for years of history).
+    // This machine's runs and battery health from the local store, which
+    // alone knows where the results files are.
+    HistoryView readHistory(QString* error) const
+    {
+        return readHistoryView(services.history->config().localFile, services.history->machineId(), error);
+    }
+
+    // Battery > History...: read at once, a few milliseconds for years of
+    // history.
     void showHistory()
     {
         if (historyWindow) {
@@ -349,8 +361,7 @@ struct GuiProgram::Parts {
         auto* window = new HistoryWindow(&mainWindow);
         window->setAttribute(Qt::WA_DeleteOnClose);
         QString error;
-        window->setHistory(
-            readHistoryView(services.history->config().localFile, services.history->machineId(), &error));
+        window->setHistory(readHistory(&error));
         QObject::connect(window, &HistoryWindow::openRunRequested, &mainWindow,
             [this](const QString& path) { openHistoryRuns({ path }); });
         QObject::connect(window, &HistoryWindow::compareRequested, &mainWindow,

@@ -129,7 +129,15 @@ void HistoryWindow::setHistory(const HistoryView& view)
     table->setUpdatesEnabled(true);
     showChart();
     selectionChanged();
-    fitWindowToScreen(*this);
+}
+
+void HistoryWindow::showEvent(QShowEvent* event)
+{
+    if (!m_fitted) {
+        m_fitted = true;
+        fitWindowToScreen(*this);
+    }
+    QDialog::showEvent(event);
 }
 
 void HistoryWindow::showChart()
@@ -140,7 +148,7 @@ void HistoryWindow::showChart()
     chart->setPoints(2, m_view.cycles);
     chart->setRightAxis({ tr("Cycle count"), 0, cycleAxisTop(m_view.cycles), 0, !m_view.cycles.isEmpty() });
     // What a screen reader says of it: the first and latest figures.
-    QString text = tr("Battery health, %n points", nullptr, static_cast<int>(m_view.health.size()));
+    QString text = m_view.health.isEmpty() ? tr("Battery health, no figures yet") : tr("Battery health");
     if (!m_view.health.isEmpty())
         text += tr(", from %1 to %2")
                     .arg(percentText(m_view.health.first().y()), percentText(m_view.health.last().y()));

@@ -34,12 +34,16 @@ Q_SIGNALS:
     void openRunRequested(const QString& path);
     void compareRequested(const QStringList& paths);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void selectionChanged();
     void showChart();
 
     std::unique_ptr<Ui::HistoryWindow> ui;
     HistoryView m_view;
+    bool m_fitted = false;
 };
 
 } // namespace ampero

@@ -1087,19 +1087,20 @@
         <source>Cycle count</source>
         <translation type="unfinished"></translation>
     </message>
-    <message numerus="yes">
-        <source>Battery health, %n points</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
-        </translation>
-    </message>
     <message>
         <source>, from %1 to %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>; cycle count from %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health, no figures yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
