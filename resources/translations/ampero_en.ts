@@ -48,6 +48,41 @@
     </message>
 </context>
 <context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Battery history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health and cycle count</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Double-click a run to open its results. Select two or more runs to compare them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Compare</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Orvex Ampero</source>
@@ -223,6 +258,14 @@
     </message>
     <message>
         <source>&amp;Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;History...</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -930,6 +973,10 @@
         <source>%1 workload v%2, processor part only</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>
@@ -950,13 +997,6 @@
     </message>
 </context>
 <context>
-    <name>ampero::GuiProgram</name>
-    <message>
-        <source>The companion file could not be written: %1. The test goes on without it.</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>ampero::GuiProgram::Parts</name>
     <message>
         <source>%1 no longer exists. It has been removed from the recent files.</source>
@@ -972,6 +1012,95 @@
     </message>
     <message>
         <source>Open results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery history cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs can be opened once the test has ended.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(no file recorded)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The results file of this run is gone (moved or deleted):
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The results files of these runs are gone (moved or deleted):
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::HistoryWindow</name>
+    <message>
+        <source>(estimated)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health, %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Workload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery life</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Average power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cycle count</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, from %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; cycle count from %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health, no figures yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
