@@ -285,6 +285,14 @@ void sayCompanionFailures(CompanionRecorder& companion, std::FILE* err)
     });
 }
 
+// The line that announces the test, up to the file's name.
+QByteArray announcement(TestMode mode, const QString& load)
+{
+    return phrase("testing... (%1, %2): ")
+        .arg(mode == TestMode::Fast ? phrase("fast") : phrase("normal"), load)
+        .toLocal8Bit();
+}
+
 // The load as the line that announces the test names it.
 QString announcedLoad(bool noLoad, Workload workload)
 {
@@ -315,14 +323,11 @@ std::unique_ptr<BrightnessHold> holdBrightness(const TerminalTestServices& servi
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services)
 {
+    // Every option that is wrong is said, not only the first.
     const TestMode tag = testMode(options, err);
-    if (tag == TestMode::None)
-        return 2;
     const std::optional<Workload> workload = chosenWorkload(options, err);
-    if (!workload)
-        return 2;
     const std::optional<int> brightness = chosenBrightness(options, err);
-    if (brightness == 0)
+    if (tag == TestMode::None || !workload || brightness == 0)
         return 2;
     // Before the session, which puts the brightness back as it ends.
     const std::unique_ptr<BrightnessHold> brightnessHold = holdBrightness(services, err);
@@ -421,11 +426,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.startTest(tag);
     if (session.state().mode == TestMode::None)
         return 2; // the start failed; its error is already printed
-    output.line(phrase("testing... (%1, %2): ")
-                    .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
-                        announcedLoad(options.noLoad, *workload))
-                    .toLocal8Bit()
-        + file);
+    output.line(announcement(tag, announcedLoad(options.noLoad, *workload)) + file);
     if (services.recordSnapshot)
         services.recordSnapshot();
     if (!over)

@@ -49,7 +49,7 @@ QString LogindBrightness::sessionPath(QString* why) const
     call << static_cast<uint>(::getpid());
     const QDBusMessage reply = m_system.call(call, QDBus::Block, CallTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-        const QString path = qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
+        QString path = qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
         if (!path.isEmpty())
             return path;
     }
