@@ -347,6 +347,22 @@
         <source>Load CPU:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Hold the screen at this brightness for the whole test and put it back at its end, so that tests on different days or machines compare.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set screen &amp;brightness:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screen brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TestProgressDialog</name>
@@ -930,6 +946,34 @@
         <source>%1 workload v%2, processor part only</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>this machine has no backlight whose brightness can be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1% (raw %2 of %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the brightness to put back cannot be saved in %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness set: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the screen brightness an earlier test left could not be put back: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>
@@ -943,16 +987,16 @@
     </message>
 </context>
 <context>
-    <name>ampero::ComparisonWindow</name>
+    <name>ampero::BrightnessHold</name>
     <message>
-        <source>The runs differ in this setting.</source>
+        <source>a brightness of %1% is not between 1% and 100%</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
-    <name>ampero::GuiProgram</name>
+    <name>ampero::ComparisonWindow</name>
     <message>
-        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <source>The runs differ in this setting.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -972,6 +1016,25 @@
     </message>
     <message>
         <source>Open results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::LogindBrightness</name>
+    <message>
+        <source>systemd-logind cannot be reached</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this program runs in no login session (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>systemd-logind refused: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1065,6 +1128,14 @@
     </message>
     <message>
         <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this program cannot set it here</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The test cannot start: the screen brightness cannot be set (%1).</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
