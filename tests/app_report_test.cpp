@@ -242,7 +242,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_TRUE(json.contains("\"work_count\": 18446744073709551615,")) << "exact, not through a double";
     EXPECT_EQ(o.value(QStringLiteral("battery_life_full_seconds")).toDouble(), 19000.0)
         << "80% to 0% on the line";
-    EXPECT_EQ(o.keys().size(), 26);
+    EXPECT_EQ(o.keys().size(), 27);
 
     // printReport on a file cut off before its Terminator.
     QTemporaryDir dir;
