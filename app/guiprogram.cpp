@@ -5,11 +5,13 @@
 #include "app/batteryhistory.h"
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
+#include "core/logging.h"
 #include "core/phrases.h"
 #include "platform/machinefacts.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
 #include "results/historyview.h"
+#include "session/brightnesshold.h"
 #include "session/companionrecorder.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
@@ -54,6 +56,10 @@ struct GuiProgram::Parts {
         , mainWindow(s.urlOpener)
         , progressDialog(&mainWindow)
         , dialogs(&mainWindow)
+        , brightnessHold(s.brightness
+                  ? std::make_unique<BrightnessHold>(*s.brightness,
+                      s.brightnessStateFile.isEmpty() ? defaultBrightnessStateFile() : s.brightnessStateFile)
+                  : nullptr)
         , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
         , updateMessages(&mainWindow)
         , heldUpdateMessages(updateMessages)
@@ -75,6 +81,7 @@ struct GuiProgram::Parts {
     TestProgressDialog progressDialog;
     WidgetSessionDialogs dialogs;
     WorkloadRunner workloads; // before the session, which stops it at its end
+    std::unique_ptr<BrightnessHold> brightnessHold; // the same: the session puts the brightness back
     TestSession session;
     UpdateMessages updateMessages;
     HeldUpdatePrompts heldUpdateMessages;
@@ -418,6 +425,11 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     p.session.setMeasureCpuClock([&p] { return measureCpuClock(*p.services.processor); });
     p.session.setWorkloadRunner(&p.workloads);
+    p.session.setBrightnessHold(p.brightnessHold.get());
+    // A brightness a program that crashed or was killed during a test left.
+    if (QString why; p.brightnessHold && !p.brightnessHold->restoreLeftOver(&why))
+        qCWarning(lcApp).noquote() << "the screen brightness an earlier test left could not be put back:"
+                                   << why;
     QObject::connect(
         &p.workloads, &WorkloadRunner::repaintWanted, &mainWindow, &MainWindow::repaintForWorkload);
     p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {

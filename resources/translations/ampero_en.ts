@@ -390,6 +390,22 @@
         <source>Load CPU:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Hold the screen at this brightness for the whole test and put it back at its end, so that tests on different days or machines compare.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set screen &amp;brightness:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screen brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TestProgressDialog</name>
@@ -974,6 +990,34 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>this machine has no backlight whose brightness can be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1% (raw %2 of %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the brightness to put back cannot be saved in %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness set: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the screen brightness an earlier test left could not be put back: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Date</source>
         <translation type="unfinished"></translation>
     </message>
@@ -986,6 +1030,13 @@
     </message>
     <message>
         <source>Orvex Ampero is free software: you can redistribute it and/or modify it under the terms of the GNU General Public License as published by the Free Software Foundation, either version 3 of the License, or (at your option) any later version. Show Details... shows its text.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::BrightnessHold</name>
+    <message>
+        <source>a brightness of %1% is not between 1% and 100%</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1088,6 +1139,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Battery health, no figures yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>, from %1 to %2</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1095,12 +1154,19 @@
         <source>; cycle count from %1 to %2</source>
         <translation type="unfinished"></translation>
     </message>
+</context>
+<context>
+    <name>ampero::LogindBrightness</name>
     <message>
-        <source>Battery health, no figures yet</source>
+        <source>systemd-logind cannot be reached</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Battery health</source>
+        <source>this program runs in no login session (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>systemd-logind refused: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1194,6 +1260,14 @@
     </message>
     <message>
         <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this program cannot set it here</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The test cannot start: the screen brightness cannot be set (%1).</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
