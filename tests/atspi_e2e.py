@@ -1,0 +1,301 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The window program driven through the accessibility interface (AT-SPI), as
+a screen reader's user drives it: windows, menu items and buttons found by
+their accessible role and name and pressed by their action, texts read and
+typed through the accessible text. No key presses or clicks, so the same
+driver works on X11 and on Wayland, where nothing can inject input.
+
+    tests/support/with-a11y.sh atspi_e2e.py PROGRAM
+        under tests/support/with-xvfb.sh or tests/support/with-weston.sh: a
+        fast test on the simulated battery from the Test menu to its results
+        window, whose figures must read as the terminal's --report of the
+        same file.
+    tests/support/with-a11y.sh atspi_e2e.py --hold PROGRAM FILE
+        starts a no-load normal test on sim:60 writing FILE, switches the
+        accessibility bridge off again, prints "pid N" and keeps the program
+        running until standard input closes (testcost_bench's Wayland case).
+
+Exit status 0 when every check passed, 1 otherwise; 77 when pyatspi is missing
+or the program never appears on the accessibility bus.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import warnings
+
+try:
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+except (ImportError, ValueError):
+    print("atspi_e2e: no AT-SPI for Python (python3-pyatspi); skipping")
+    sys.exit(77)
+
+MAIN_TITLE = "Orvex Ampero 1.1"
+# libatspi 2.46 marks the action calls deprecated for a successor it lacks.
+warnings.filterwarnings("ignore", category=DeprecationWarning)
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def wait_for(predicate, seconds, step=0.1):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+def set_bridge(enabled):
+    """The desktop's "screen reader on" switch, which Qt's bridge follows."""
+    subprocess.run(["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path", "/org/a11y/bus",
+                    "--method", "org.freedesktop.DBus.Properties.Set", "org.a11y.Status", "IsEnabled",
+                    "<%s>" % ("true" if enabled else "false")], capture_output=True, timeout=10)
+
+
+def find_app(pid, seconds=20):
+    def look():
+        desktop = Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            try:
+                if app is not None and app.get_process_id() == pid:
+                    return app
+            except gi.repository.GLib.Error:
+                continue
+        return None
+    return wait_for(look, seconds)
+
+
+def children(acc):
+    try:
+        return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c is not None]
+    except gi.repository.GLib.Error:
+        return []
+
+
+def role_name(acc):
+    try:
+        return acc.get_role_name()
+    except gi.repository.GLib.Error:
+        return ""
+
+
+def name_of(acc):
+    try:
+        return acc.get_name()
+    except gi.repository.GLib.Error:
+        return ""
+
+
+def find(root, role, name, seconds=10):
+    """The first accessible under root (breadth first) with the role and the
+    name (a string, or a function of the name)."""
+    match = name if callable(name) else (lambda n: n == name)
+
+    def look():
+        root.clear_cache()
+        queue = [root]
+        while queue:
+            acc = queue.pop(0)
+            if role_name(acc) == role and match(name_of(acc)):
+                return acc
+            queue.extend(children(acc))
+        return None
+    return wait_for(look, seconds, 0.2)
+
+
+def window(app, title, seconds=20):
+    """A top-level window of the program by its title (a frame or a dialog)."""
+    def look():
+        app.clear_cache()
+        for w in children(app):
+            if name_of(w) == title and role_name(w) in ("frame", "dialog", "window"):
+                return w
+        return None
+    return wait_for(look, seconds, 0.2)
+
+
+def press(acc, what):
+    """The accessible's own action (Press, Toggle, ...), as a screen reader
+    user presses a control."""
+    if not check(acc is not None, "found " + what):
+        return False
+    count = Atspi.Action.get_n_actions(acc) if "Action" in acc.get_interfaces() else 0
+    if not check(count > 0, what + " has an action"):
+        return False
+    names = [Atspi.Action.get_action_name(acc, i) for i in range(count)]
+    index = next((names.index(n) for n in ("Press", "Toggle", "press", "click") if n in names), 0)
+    return check(Atspi.Action.do_action(acc, index), "pressed %s (%s)" % (what, names[index]))
+
+
+def checked(acc):
+    return acc.get_state_set().contains(Atspi.StateType.CHECKED)
+
+
+def value_of(root, caption):
+    """The text of the label a caption names (the caption is its buddy)."""
+    label = find(root, "label", caption, 2)
+    if label is None:
+        return None
+    relations = label.get_relation_set() or []
+    for r in relations:
+        if r.get_relation_type() == Atspi.RelationType.LABEL_FOR and r.get_n_targets() > 0:
+            return name_of(r.get_target(0))
+    return None
+
+
+def menu_item(main, menu, item):
+    top = find(main, "menu item", menu)
+    return find(top, "menu item", item) if top is not None else None
+
+
+def start_test(app, main, mode, path, no_load):
+    """Test > No load CPU as asked, Test > mode, "Start test", then the file
+    name in the save dialog and Save."""
+    load = menu_item(main, "Test", "No load CPU")
+    if load is not None and checked(load) != no_load:
+        press(load, "Test > No load CPU")
+    check(load is not None and wait_for(lambda: checked(load) == no_load, 5),
+          "No load CPU is %s" % ("checked" if no_load else "unchecked"))
+    if not press(menu_item(main, "Test", mode), "Test > " + mode):
+        return False
+    start = window(app, "Start a test")
+    if not check(start is not None, "the start window opens"):
+        return False
+    check(value_of(start, "Test mode:") == mode.split()[0].lower(), "the start window names the mode")
+    expected_load = "none" if no_load else "full"
+    check(value_of(start, "Load CPU:") == expected_load, "the start window says Load CPU: " + expected_load)
+    if not press(find(start, "push button", "Start test"), "Start test"):
+        return False
+    save = window(app, "Save report")
+    if not check(save is not None, "the save dialog opens"):
+        return False
+    name = find(save, "text", lambda n: n.startswith("File name"))
+    if not check(name is not None and "EditableText" in name.get_interfaces(), "the file name field"):
+        return False
+    Atspi.EditableText.set_text_contents(name, path)
+    return press(find(save, "push button", "Save"), "Save") and check(
+        wait_for(lambda: os.path.exists(path), 10), "the results file is created")
+
+
+def report_lines(program, path):
+    r = subprocess.run([program, "--report", path], capture_output=True, text=True, timeout=30)
+    return [line.split(": ", 1) for line in r.stdout.splitlines() if ": " in line]
+
+
+def start_program(program, env, *args):
+    return subprocess.Popen([program, *args], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True)
+
+
+def program_env(tmp):
+    env = dict(os.environ)
+    env["XDG_CONFIG_HOME"] = os.path.join(tmp, "config")
+    env["XDG_DATA_HOME"] = os.path.join(tmp, "data")
+    env.pop("AMPERO_SCREENSHOT_DIR", None)
+    env.pop("AMPERO_POWER_SOURCE", None)
+    return env
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    out = proc.stdout.read() if proc.stdout else ""
+    if out.strip():
+        print("  program said: " + out.strip().replace("\n", "\n  "))
+
+
+def fast_test(program, tmp):
+    env = program_env(tmp)
+    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+    path = os.path.join(tmp, "fast run.apr")
+    proc = start_program(program, env, "--power-source", "sim:1,capacity=0.27,health=92")
+    try:
+        app = find_app(proc.pid)
+        if app is None:
+            print("atspi_e2e: the program never appeared on the accessibility bus; skipping")
+            return 77
+        main = window(app, MAIN_TITLE)
+        if not check(main is not None, "the main window is on the accessibility bus"):
+            return 1
+        check(value_of(main, "Current action:") == "ready for test", "the main window is ready for a test")
+        if not start_test(app, main, "Fast mode", path, True):
+            return 1
+        check(window(app, "Orvex Ampero", 10) is not None, "the testing window shows during the test")
+        results = window(app, "Testing results", 40)
+        if not check(results is not None, "the results window opens at the end of the fast test"):
+            return 1
+        shown = 0
+        for caption, text in report_lines(program, path):
+            value = value_of(results, caption + ":")
+            if value is not None:
+                shown += 1
+                check(value == text, "results window %s %r, --report %r" % (caption, value, text))
+        check(shown >= 8, "the results window shows the report's figures (%d found)" % shown)
+        chart = find(main, "chart", "Battery level chart", 5)
+        check(chart is not None and "forecast line" in chart.get_description(),
+              "the chart describes its forecast line: %r" % (chart.get_description() if chart else None))
+        press(find(results, "push button", "Close"), "Close")
+        check(wait_for(lambda: window(app, "Testing results", 0) is None, 10), "the results window closes")
+        press(menu_item(main, "File", "Exit"), "File > Exit")
+        try:
+            code = proc.wait(10)
+        except subprocess.TimeoutExpired:
+            code = None
+        check(code == 0, "File > Exit ends the program (exit %s)" % code)
+    finally:
+        stop(proc)
+    return 1 if failures else 0
+
+
+def hold(program, path):
+    """A no-load normal test kept running for a measurement from outside."""
+    env = program_env(os.path.dirname(os.path.abspath(path)))
+    set_bridge(True)
+    proc = subprocess.Popen([program, "--power-source", "sim:60"], env=env)
+    try:
+        app = find_app(proc.pid)
+        main = window(app, MAIN_TITLE) if app is not None else None
+        if main is None or not start_test(app, main, "Normal mode", os.path.abspath(path), True):
+            print("atspi_e2e: the test did not start", file=sys.stderr)
+            return 1
+        # Off again: the measurement is of the program, not of its bridge.
+        set_bridge(False)
+        print("pid %d" % proc.pid, flush=True)
+        sys.stdin.read()
+    finally:
+        if proc.poll() is None:
+            proc.terminate()
+            proc.wait(10)
+    return 0
+
+
+def main():
+    if sys.argv[1:2] == ["--hold"]:
+        return hold(os.path.abspath(sys.argv[2]), sys.argv[3])
+    with tempfile.TemporaryDirectory(prefix="ampero-atspi-") as tmp:
+        code = fast_test(os.path.abspath(sys.argv[1]), tmp)
+    if code == 1:
+        print("%d failure(s)" % len(failures))
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())
