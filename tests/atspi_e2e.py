@@ -11,6 +11,12 @@ driver works on X11 and on Wayland, where nothing can inject input.
         fast test on the simulated battery from the Test menu to its results
         window, whose figures must read as the terminal's --report of the
         same file.
+    AMPERO_WESTON_IDLE=15 tests/support/with-weston.sh \
+        tests/support/with-a11y.sh atspi_e2e.py --blank PROGRAM
+        a no-load normal test until Weston blanks its idle screen, which
+        stops its frame callbacks: Qt takes the windows as not exposed, and
+        neither the chart's window nor the testing window's animation may
+        draw (commit) any more, nor the program wake for frames.
     tests/support/with-a11y.sh atspi_e2e.py --hold PROGRAM FILE
         starts a no-load normal test on sim:60 writing FILE, switches the
         accessibility bridge off again, prints "pid N" and keeps the program
@@ -287,7 +293,70 @@ def hold(program, path):
     return 0
 
 
+def wakeups(pid):
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        with open("/proc/%d/task/%s/status" % (pid, task), encoding="utf-8") as f:
+            total += sum(int(line.split()[1]) for line in f if "ctxt_switches" in line)
+    return total
+
+
+def trace_counts(trace):
+    """Per surface, how often it committed (drew), and how many frame
+    callbacks came, so far in the client's protocol trace (WAYLAND_DEBUG)."""
+    surfaces, frames = {}, 0
+    with open(trace, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if " -> wl_surface@" in line and ".commit()" in line:
+                surface = line.split("wl_surface@")[1].split(".")[0]
+                surfaces[surface] = surfaces.get(surface, 0) + 1
+            elif "wl_callback@" in line and ".done(" in line:
+                frames += 1
+    return surfaces, frames
+
+
+def blank(program, tmp):
+    """Drawing stops while the compositor shows nothing (Wayland exposure)."""
+    env = program_env(tmp)
+    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+    env["WAYLAND_DEBUG"] = "client"
+    trace = os.path.join(tmp, "wayland.trace")
+    path = os.path.join(tmp, "blank.apr")
+    with open(trace, "w", encoding="utf-8") as err:
+        proc = subprocess.Popen([program, "--power-source", "sim:60"], env=env, stdout=subprocess.DEVNULL,
+                                stderr=err)
+    try:
+        app = find_app(proc.pid)
+        main = window(app, MAIN_TITLE) if app is not None else None
+        if not check(main is not None and start_test(app, main, "Normal mode", path, True), "a test runs"):
+            return 1
+        # Twice a second until no frame callback came for two seconds.
+        polls = [trace_counts(trace)]
+        while len(polls) < 120 and not (len(polls) > 8 and polls[-1][1] == polls[-5][1]):
+            time.sleep(0.5)
+            polls.append(trace_counts(trace))
+        if not check(len(polls) < 120 and polls[-1][1] > polls[0][1], "Weston blanked the screen during the test"):
+            return 1
+        shown, blanked = polls[-9][0], polls[-5][0]  # the two seconds before the last frame callback
+        rates = sorted((blanked.get(s, 0) - shown.get(s, 0)) / 2.0 for s in blanked)
+        check(len(rates) >= 2 and rates[-1] >= 10 and rates[-2] >= 0.5,
+              "both windows drew while shown (commits a second: %s)" % rates)
+        wakes = wakeups(proc.pid)
+        time.sleep(4)
+        wakes = (wakeups(proc.pid) - wakes) / 4.0
+        late = {s: n - polls[-1][0].get(s, 0) for s, n in trace_counts(trace)[0].items()}
+        check(sum(late.values()) == 0, "no window draws on the blank screen (commits: %s)" % late)
+        check(wakes <= 5, "the program sleeps between the test's ticks (%.1f wake-ups a second)" % wakes)
+        check(os.path.getsize(path) > 10, "the test goes on writing samples")
+    finally:
+        stop(proc)
+    return 1 if failures else 0
+
+
 def main():
+    if sys.argv[1:2] == ["--blank"]:
+        with tempfile.TemporaryDirectory(prefix="ampero-atspi-") as tmp:
+            return blank(os.path.abspath(sys.argv[2]), tmp)
     if sys.argv[1:2] == ["--hold"]:
         return hold(os.path.abspath(sys.argv[2]), sys.argv[3])
     with tempfile.TemporaryDirectory(prefix="ampero-atspi-") as tmp:

@@ -31,8 +31,14 @@ if(AMPERO_DBUS_RUN_SESSION)
   endif()
   if(AMPERO_WESTON)
     add_test(NAME gui_atspi_wayland COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-weston.sh ${atspi_driver})
+    # A test until Weston blanks its idle screen: neither window draws then.
+    add_test(NAME gui_wayland_blank_screen
+             COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-weston.sh sh
+                     ${CMAKE_CURRENT_SOURCE_DIR}/support/with-a11y.sh /usr/bin/python3
+                     ${CMAKE_CURRENT_SOURCE_DIR}/atspi_e2e.py --blank $<TARGET_FILE:ampero>)
+    set_tests_properties(gui_wayland_blank_screen PROPERTIES ENVIRONMENT "AMPERO_WESTON_IDLE=15")
   endif()
-  foreach(t gui_atspi_x11 gui_atspi_wayland)
+  foreach(t gui_atspi_x11 gui_atspi_wayland gui_wayland_blank_screen)
     if(TEST ${t})
       set_tests_properties(${t} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
       set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT "LC_ALL=C.UTF-8;AMPERO_POWER_SOURCE=")
