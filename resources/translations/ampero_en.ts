@@ -950,13 +950,6 @@
     </message>
 </context>
 <context>
-    <name>ampero::GuiProgram</name>
-    <message>
-        <source>The companion file could not be written: %1. The test goes on without it.</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>ampero::GuiProgram::Parts</name>
     <message>
         <source>%1 no longer exists. It has been removed from the recent files.</source>
@@ -972,6 +965,10 @@
     </message>
     <message>
         <source>Open results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1065,6 +1062,13 @@
     </message>
     <message>
         <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::UsageBars</name>
+    <message>
+        <source>Processor %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
