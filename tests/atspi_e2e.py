@@ -70,39 +70,30 @@ def set_bridge(enabled):
                     "<%s>" % ("true" if enabled else "false")], capture_output=True, timeout=10)
 
 
-def find_app(pid, seconds=20):
-    def look():
-        desktop = Atspi.get_desktop(0)
-        for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
-            try:
-                if app is not None and app.get_process_id() == pid:
-                    return app
-            except GLib.Error:
-                continue
-        return None
-    return wait_for(look, seconds)
+def safe(call, default):
+    """An answer of the program, or default where it has gone meanwhile."""
+    try:
+        return call()
+    except GLib.Error:
+        return default
 
 
 def children(acc):
-    try:
-        return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c is not None]
-    except GLib.Error:
-        return []
+    return [c for c in safe(lambda: [acc.get_child_at_index(i) for i in range(acc.get_child_count())], [])
+            if c is not None]
+
+
+def find_app(pid, seconds=20):
+    return wait_for(lambda: next((a for a in children(Atspi.get_desktop(0))
+                                  if safe(a.get_process_id, 0) == pid), None), seconds)
 
 
 def role_name(acc):
-    try:
-        return acc.get_role_name()
-    except GLib.Error:
-        return ""
+    return safe(acc.get_role_name, "")
 
 
 def name_of(acc):
-    try:
-        return acc.get_name()
-    except GLib.Error:
-        return ""
+    return safe(acc.get_name, "")
 
 
 def find(root, role, name, seconds=10):
@@ -126,10 +117,7 @@ def window(app, title, seconds=20):
     """A top-level window of the program by its title (a frame or a dialog)."""
     def look():
         app.clear_cache()
-        for w in children(app):
-            if name_of(w) == title and role_name(w) in ("frame", "dialog", "window"):
-                return w
-        return None
+        return next((w for w in children(app) if name_of(w) == title and role_name(w) in ("frame", "dialog")), None)
     return wait_for(look, seconds, 0.2)
 
 
@@ -155,11 +143,8 @@ def value_of(root, caption):
     label = find(root, "label", caption, 2)
     if label is None:
         return None
-    relations = label.get_relation_set() or []
-    for r in relations:
-        if r.get_relation_type() == Atspi.RelationType.LABEL_FOR and r.get_n_targets() > 0:
-            return name_of(r.get_target(0))
-    return None
+    return next((name_of(r.get_target(0)) for r in label.get_relation_set() or []
+                 if r.get_relation_type() == Atspi.RelationType.LABEL_FOR and r.get_n_targets() > 0), None)
 
 
 def menu_item(main, menu, item):
@@ -201,18 +186,21 @@ def report_lines(program, path):
     return [line.split(": ", 1) for line in r.stdout.splitlines() if ": " in line]
 
 
-def start_program(program, env, *args):
-    return subprocess.Popen([program, *args], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            text=True)
-
-
-def program_env(tmp):
-    env = dict(os.environ)
-    env["XDG_CONFIG_HOME"] = os.path.join(tmp, "config")
-    env["XDG_DATA_HOME"] = os.path.join(tmp, "data")
+def launch(program, tmp, power, **env):
+    """The program on the simulated battery, its settings and history in tmp,
+    and its main window on the accessibility bus (None: skip)."""
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(tmp, "config"), XDG_DATA_HOME=os.path.join(tmp, "data"),
+               **env)
     env.pop("AMPERO_SCREENSHOT_DIR", None)
     env.pop("AMPERO_POWER_SOURCE", None)
-    return env
+    err = open(env.pop("TRACE"), "w", encoding="utf-8") if "TRACE" in env else subprocess.STDOUT
+    proc = subprocess.Popen([program, "--power-source", power], env=env, stdout=subprocess.PIPE, stderr=err,
+                            text=True)
+    app = find_app(proc.pid)
+    main = window(app, MAIN_TITLE) if app is not None else None
+    if main is None:
+        print("atspi_e2e: the program never appeared on the accessibility bus; skipping")
+    return proc, app, main
 
 
 def stop(proc):
@@ -229,18 +217,11 @@ def stop(proc):
 
 
 def fast_test(program, tmp):
-    env = program_env(tmp)
-    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     path = os.path.join(tmp, "fast run.apr")
-    proc = start_program(program, env, "--power-source", "sim:1,capacity=0.27,health=92")
+    proc, app, main = launch(program, tmp, "sim:1,capacity=0.27,health=92", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
     try:
-        app = find_app(proc.pid)
-        if app is None:
-            print("atspi_e2e: the program never appeared on the accessibility bus; skipping")
+        if main is None:
             return 77
-        main = window(app, MAIN_TITLE)
-        if not check(main is not None, "the main window is on the accessibility bus"):
-            return 1
         check(value_of(main, "Current action:") == "ready for test", "the main window is ready for a test")
         if not start_test(app, main, "Fast mode", path, True):
             return 1
@@ -273,12 +254,9 @@ def fast_test(program, tmp):
 
 def hold(program, path):
     """A no-load normal test kept running for a measurement from outside."""
-    env = program_env(os.path.dirname(os.path.abspath(path)))
     set_bridge(True)
-    proc = subprocess.Popen([program, "--power-source", "sim:60"], env=env)
+    proc, app, main = launch(program, os.path.dirname(os.path.abspath(path)), "sim:60")
     try:
-        app = find_app(proc.pid)
-        main = window(app, MAIN_TITLE) if app is not None else None
         if main is None or not start_test(app, main, "Normal mode", os.path.abspath(path), True):
             print("atspi_e2e: the test did not start", file=sys.stderr)
             return 1
@@ -287,9 +265,7 @@ def hold(program, path):
         print("pid %d" % proc.pid, flush=True)
         sys.stdin.read()
     finally:
-        if proc.poll() is None:
-            proc.terminate()
-            proc.wait(10)
+        stop(proc)
     return 0
 
 
@@ -317,21 +293,14 @@ def trace_counts(trace):
 
 def blank(program, tmp):
     """Drawing stops while the compositor shows nothing (Wayland exposure)."""
-    env = program_env(tmp)
-    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
-    env["WAYLAND_DEBUG"] = "client"
     trace = os.path.join(tmp, "wayland.trace")
     path = os.path.join(tmp, "blank.apr")
-    with open(trace, "w", encoding="utf-8") as err:
-        proc = subprocess.Popen([program, "--power-source", "sim:60"], env=env, stdout=subprocess.DEVNULL,
-                                stderr=err)
+    proc, app, main = launch(program, tmp, "sim:60", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", WAYLAND_DEBUG="client",
+                             TRACE=trace)
     try:
-        app = find_app(proc.pid)
-        if app is None:
-            print("atspi_e2e: the program never appeared on the accessibility bus; skipping")
+        if main is None:
             return 77
-        main = window(app, MAIN_TITLE)
-        if not check(main is not None and start_test(app, main, "Normal mode", path, True), "a test runs"):
+        if not check(start_test(app, main, "Normal mode", path, True), "a test runs"):
             return 1
         # Twice a second until no frame callback came for two seconds.
         polls = [trace_counts(trace)]
