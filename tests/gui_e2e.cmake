@@ -36,7 +36,7 @@ if(AMPERO_DBUS_RUN_SESSION)
              COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-weston.sh sh
                      ${CMAKE_CURRENT_SOURCE_DIR}/support/with-a11y.sh /usr/bin/python3
                      ${CMAKE_CURRENT_SOURCE_DIR}/atspi_e2e.py --blank $<TARGET_FILE:ampero>)
-    set_tests_properties(gui_wayland_blank_screen PROPERTIES ENVIRONMENT "AMPERO_WESTON_IDLE=15")
+    set_tests_properties(gui_wayland_blank_screen PROPERTIES ENVIRONMENT "AMPERO_WESTON_IDLE=20")
   endif()
   foreach(t gui_atspi_x11 gui_atspi_wayland gui_wayland_blank_screen)
     if(TEST ${t})
