@@ -17,8 +17,8 @@
 // wayland:  the window test again as a Wayland client of a headless Weston
 //           (tests/support/with-weston.sh), its test started through the
 //           accessibility interface (tests/atspi_e2e.py --hold), which is
-//           switched off again before the measurement. Skipped with a word
-//           when Weston or the accessibility bus is missing.
+//           switched off again before the measurement. Where Weston or the
+//           accessibility bus is missing it says so; the other cases run.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
 // Each is measured for SECONDS (default 60) from /proc/PID/stat, each
 // thread's schedstat and status; the wake-ups per thread are listed too.
