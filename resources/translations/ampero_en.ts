@@ -950,6 +950,13 @@
     </message>
 </context>
 <context>
+    <name>ampero::GuiProgram</name>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ampero::GuiProgram::Parts</name>
     <message>
         <source>%1 no longer exists. It has been removed from the recent files.</source>
@@ -965,10 +972,6 @@
     </message>
     <message>
         <source>Open results</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The companion file could not be written: %1. The test goes on without it.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
