@@ -1271,4 +1271,11 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>ampero::UsageBars</name>
+    <message>
+        <source>Processor %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>
