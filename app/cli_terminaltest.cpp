@@ -23,8 +23,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <algorithm>
+#include <charconv>
 #include <csignal>
 #include <memory>
+#include <numeric>
 #include <optional>
 
 namespace ampero {
@@ -57,6 +60,15 @@ public:
             m_broken = true;
     }
     void line(const QString& text) { line(text.toLocal8Bit()); }
+    // A line that ends in its own "\n", in one write.
+    void wholeLine(QByteArrayView bytes)
+    {
+        if (m_broken)
+            return;
+        std::fwrite(bytes.data(), 1, static_cast<std::size_t>(bytes.size()), m_f);
+        if (std::fflush(m_f) != 0 || std::ferror(m_f))
+            m_broken = true;
+    }
     bool broken() const { return m_broken; }
     std::FILE* file() const { return m_broken ? nullptr : m_f; }
 
@@ -174,11 +186,6 @@ public:
 private:
     bool m_showing = false;
 };
-
-QString progressLine(const TerminalView& view, const SessionState& state, int level)
-{
-    return phrase("%1  level %2%  level changes %3").arg(view.timer).arg(level).arg(state.levelChangeCount);
-}
 
 // The test mode the options ask for; None, with the reason on err, when they
 // name none or no results file.
@@ -320,6 +327,48 @@ std::unique_ptr<BrightnessHold> holdBrightness(const TerminalTestServices& servi
 
 } // namespace
 
+ProgressLine::ProgressLine()
+    : m_pattern(phrase("%1  level %2%  level changes %3"))
+{
+    // Cut at %1, %2 and %3 when each is there once; any other phrase a
+    // translation might give takes the slow way of QString::arg.
+    const QByteArray pattern = m_pattern.toLocal8Bit();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i + 1 < pattern.size(); ++i) {
+        const char c = pattern.at(i + 1);
+        if (pattern.at(i) != '%' || c < '1' || c > '3')
+            continue;
+        m_pieces.push_back({ pattern.mid(from, i - from), c - '0' });
+        from = i + 2;
+        ++i;
+    }
+    m_tail = pattern.mid(from) + '\n';
+    int seen = 0;
+    for (const Piece& piece : m_pieces)
+        seen |= 1 << piece.argument;
+    m_fast = m_pieces.size() == 3 && seen == 0b1110;
+}
+
+QByteArrayView ProgressLine::format(QStringView timer, int level, int levelChanges)
+{
+    const qsizetype fixed = std::accumulate(m_pieces.begin(), m_pieces.end(), m_tail.size(),
+        [](qsizetype sum, const Piece& piece) { return sum + piece.text.size(); });
+    if (!m_fast || fixed + m_encoder.requiredSpace(timer.size()) + 24 > qsizetype(m_buffer.size())) {
+        m_slow = m_pattern.arg(timer).arg(level).arg(levelChanges).toLocal8Bit() + '\n';
+        return m_slow;
+    }
+    char* p = m_buffer.data();
+    for (const Piece& piece : m_pieces) {
+        p = std::copy(piece.text.begin(), piece.text.end(), p);
+        if (piece.argument == 1)
+            p = m_encoder.appendToBuffer(p, timer);
+        else
+            p = std::to_chars(p, p + 12, piece.argument == 2 ? level : levelChanges).ptr;
+    }
+    p = std::copy(m_tail.begin(), m_tail.end(), p);
+    return QByteArrayView(m_buffer.data(), p - m_buffer.data());
+}
+
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services)
 {
@@ -385,8 +434,10 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
             finish();
     });
     QObject::connect(&session, &TestSession::resultsClosed, &session, finish);
-    QObject::connect(&session, &TestSession::sampleTaken, &session,
-        [&](double, int level) { output.line(progressLine(view, session.state(), level)); });
+    ProgressLine progress;
+    QObject::connect(&session, &TestSession::sampleTaken, &session, [&](double, int level) {
+        output.wholeLine(progress.format(view.timer, level, session.state().levelChangeCount));
+    });
 
     // A shutdown during the test completes the file, as Cancel does; the
     // terminal writes no run-once entry.

@@ -5,10 +5,15 @@
 #include "app/cli.h"
 #include "sysinfo/batteryinfo.h"
 
+#include <QByteArray>
+#include <QString>
+#include <QStringEncoder>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace ampero {
 
@@ -50,6 +55,30 @@ struct TerminalTestServices {
     // end, and the run of its results file at the end; none when empty.
     std::function<void()> recordSnapshot;
     std::function<void(const QByteArray& path)> recordRun;
+};
+
+// The line a terminal test prints after each sample ("0:01:05  level 87%
+// level changes 1"). Its phrase is translated once, and each line is put
+// together in a buffer of its own without allocating: a test prints one a
+// second for hours.
+class ProgressLine {
+public:
+    ProgressLine();
+    // The line with its "\n"; valid until the next call.
+    QByteArrayView format(QStringView timer, int level, int levelChanges);
+
+private:
+    struct Piece {
+        QByteArray text; // before the argument
+        int argument; // 1 the timer, 2 the level, 3 the level changes
+    };
+    QString m_pattern;
+    std::vector<Piece> m_pieces;
+    QByteArray m_tail;
+    bool m_fast = false;
+    QStringEncoder m_encoder { QStringEncoder::System };
+    std::array<char, 256> m_buffer {};
+    QByteArray m_slow;
 };
 
 // Runs one test on the given power source, printing to out and err. Exit

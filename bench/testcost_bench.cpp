@@ -2,7 +2,11 @@
 // What a running test costs the battery it measures: the program's own CPU
 // time per hour and its wake-ups per second during a no-load test.
 //
-//   xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build/bench/testcost_bench [SECONDS] [PROGRAM]
+//   xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build/bench/testcost_bench [SECONDS] [PROGRAM] [CASE...]
+//
+// CASE names the cases to run (window, covered, locked, wayland, terminal, sysfs,
+// tick); all of them without one. Only window, covered and locked need an X
+// display.
 //
 // window:   the program (default: ../ampero beside this binary) with the
 //           simulated battery (one percent a minute) on the current display;
@@ -20,12 +24,24 @@
 //           switched off again before the measurement. Where Weston or the
 //           accessibility bus is missing it says so; the other cases run.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
+// sysfs:    the terminal test again on a battery read from the kernel's files
+//           (a folder laid out as /sys/class/power_supply, discharging), as
+//           on a laptop without UPower: its reads once a second count too.
+// tick:     one tick of a terminal test in this process, on a fake clock: the
+//           sample, the companion line and the progress line written (the
+//           last to /dev/null); its CPU time, average over many ticks.
 // Each is measured for SECONDS (default 60) from /proc/PID/stat, each
 // thread's schedstat and status; the wake-ups per thread are listed too.
 // Targets: under 2 s of CPU per hour, at most 3 wake-ups per second; with the
 // animation playing (window) under 15 s per hour and at most 21 wake-ups per
 // second (its 20 frames and the test's tick).
+#include "app/terminaltest.h"
+#include "platform/clock.h"
+#include "platform/simpowersource.h"
 #include "procusage.h"
+#include "session/companionrecorder.h"
+#include "session/testsession.h"
+#include "tests/support/sessionfakes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,7 +51,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <utility>
 
 using ampero::bench::ProcUsage;
 using ampero::bench::readProcUsage;
@@ -328,21 +347,93 @@ int waylandRun(const QString& program, const QString& dir, int seconds)
     return 0;
 }
 
-int terminalRun(const QString& program, const QString& dir, int seconds)
+// A discharging battery at 80 % in the kernel's files; its power source.
+QString fakePowerSupply(const QString& dir)
+{
+    const QString battery = dir + QStringLiteral("/power_supply/BAT0");
+    QDir().mkpath(battery);
+    const std::pair<const char*, const char*> files[] = { { "type", "Battery" }, { "present", "1" },
+        { "status", "Discharging" }, { "energy_now", "40000000" }, { "energy_full", "50000000" },
+        { "energy_full_design", "57000000" }, { "power_now", "8000000" }, { "voltage_now", "12000000" },
+        { "capacity", "80" } };
+    for (const auto& [name, value] : files) {
+        QFile f(battery + QLatin1Char('/') + QLatin1String(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(value) + '\n');
+    }
+    return QStringLiteral("sysfs:") + dir + QStringLiteral("/power_supply");
+}
+
+int terminalRun(const QString& program, const QString& dir, int seconds, const char* name = "terminal",
+    const QString& power = QStringLiteral("sim:60"))
 {
     QProcess proc;
-    const QString path = dir + QStringLiteral("/terminal.apr");
+    const QString path = dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".apr");
     proc.setStandardOutputFile(QProcess::nullDevice());
     proc.start(program,
         { QStringLiteral("--run"), QStringLiteral("normal"), QStringLiteral("--no-load"),
-            QStringLiteral("--power-source"), QStringLiteral("sim:60"), QStringLiteral("--output"), path });
+            QStringLiteral("--power-source"), power, QStringLiteral("--output"), path });
     if (!proc.waitForStarted(5000) || !waitForSamples(path, 2)) {
         std::fprintf(stderr, "testcost_bench: the terminal test never started\n");
         finish(proc);
         return 1;
     }
-    measure("terminal", proc.processId(), seconds);
+    measure(name, proc.processId(), seconds);
     finish(proc);
+    return 0;
+}
+
+// The CPU time of one tick of a terminal test, without its wake-up.
+int tickRun(const QString& dir)
+{
+    struct NoLoad final : ampero::LoadWorkers {
+        bool start() override { return false; }
+        uint64_t stop() override { return 0; }
+    };
+    auto clock = std::make_shared<ampero::FakeClock>();
+    ampero::SimBatterySettings settings;
+    settings.secondsPerPercent = 60;
+    ampero::SimPowerSource sim(clock, settings, {}, 0);
+    ampero::test::FakeMainView view;
+    ampero::test::FakeChart chart;
+    ampero::test::FakeDialogs dialogs;
+    dialogs.path = dir + QStringLiteral("/tick.apr");
+    ampero::test::FakeTestingWindow testing;
+    NoLoad load;
+    ampero::TestSession session(view, chart, dialogs, testing, sim, *clock, load);
+    ampero::CompanionRecorder companion(session, sim, nullptr);
+    std::FILE* out = std::fopen("/dev/null", "w");
+    if (!out)
+        return 1;
+    ampero::ProgressLine progress;
+    int samples = 0;
+    QObject::connect(&session, &ampero::TestSession::sampleTaken, &session, [&](double, int level) {
+        ++samples;
+        const QByteArrayView line = progress.format(view.timer, level, session.state().levelChangeCount);
+        std::fwrite(line.data(), 1, static_cast<std::size_t>(line.size()), out);
+        std::fflush(out);
+    });
+    session.startTest(ampero::TestMode::Normal);
+    const auto cpu = [] {
+        timespec t {};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    };
+    constexpr int Ticks = 5000; // 83 minutes of a test, down to 17 %
+    const double start = cpu();
+    for (int i = 0; i < Ticks && testing.showing; ++i) {
+        clock->advanceMs(1000);
+        if (i % 60 == 0)
+            sim.checkForChange(); // the simulated battery's own look, once a level
+        session.onTick();
+    }
+    const double perTick = (cpu() - start) / std::max(1, samples);
+    session.stopTest();
+    std::fclose(out);
+    std::printf("tick: %d ticks of a terminal test (sample, companion line, progress line): %.1f us of CPU "
+                "each = %.3f s per hour, without the wake-up\n",
+        samples, perTick * 1e6, perTick * 3600.0);
+    std::fflush(stdout);
     return 0;
 }
 
@@ -356,22 +447,29 @@ int main(int argc, char** argv)
     const QString program = args.size() > 2
         ? args.at(2)
         : QCoreApplication::applicationDirPath() + QStringLiteral("/../ampero");
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    const QStringList cases = args.mid(3);
+    const auto runs
+        = [&cases](const char* name) { return cases.isEmpty() || cases.contains(QLatin1String(name)); };
+    const bool windows = runs("window") || runs("covered") || runs("locked");
+    if (windows && qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::fprintf(stderr, "testcost_bench: no display; run it under xvfb-run -a\n");
         return 2;
     }
     QTemporaryDir dir;
-    const int window = windowRun(program, dir.path(), seconds);
-    const int covered = windowRun(program, dir.path(), seconds, nullptr, Cover::Window);
+    const int window = runs("window") ? windowRun(program, dir.path(), seconds) : 0;
+    const int covered = runs("covered") ? windowRun(program, dir.path(), seconds, nullptr, Cover::Window) : 0;
     int locked = 0;
     MockScreenSaver screenSaver;
-    if (screenSaver.start())
+    if (runs("locked") && screenSaver.start())
         locked = windowRun(program, dir.path(), seconds, &screenSaver);
-    else
+    else if (runs("locked"))
         std::fprintf(stderr,
             "testcost_bench: no mock screen saver (dbus-daemon, python3-dbusmock, gdbus): locked run "
             "skipped\n");
-    const int wayland = waylandRun(program, dir.path(), seconds);
-    const int terminal = terminalRun(program, dir.path(), seconds);
-    return window || covered || locked || wayland || terminal;
+    const int wayland = runs("wayland") ? waylandRun(program, dir.path(), seconds) : 0;
+    const int terminal = runs("terminal") ? terminalRun(program, dir.path(), seconds) : 0;
+    const int sysfs
+        = runs("sysfs") ? terminalRun(program, dir.path(), seconds, "sysfs", fakePowerSupply(dir.path())) : 0;
+    const int tick = runs("tick") ? tickRun(dir.path()) : 0;
+    return window || covered || locked || wayland || terminal || sysfs || tick;
 }

@@ -89,6 +89,12 @@ public:
     // asynchronously does so once its reading is in). A backend that looks
     // for a resume by itself does not announce this sleep again.
     virtual void resumed();
+    // Restarts the backend's own periodic looks (a poll, a check for a
+    // resume) from now, as precise timers. A test calls it right before it
+    // starts its 1-second tick, so that both wake the program together,
+    // the look first: one wake-up a second, and a fresh reading for each
+    // sample. Does nothing for a backend that looks at no fixed period.
+    virtual void alignPolling() { }
     // Short name of the backend, for diagnostics: "upower", "sysfs", "sim", "fake".
     virtual QString backendName() const = 0;
     // Where the time spent suspended is read (tests pass their own).

@@ -27,11 +27,13 @@ std::optional<QByteArray> readAttribute(const QString& dir, const char* name)
 // kernel writes one (parseKernelNumber).
 std::optional<double> readNumber(const QString& dir, const char* name)
 {
-    // A page at most, as the kernel writes; a longer file is no number.
-    const auto text = readKernelFile(dir + QLatin1Char('/') + QLatin1String(name), 4097);
-    if (!text || text->size() > 4096)
+    // A page at most, as the kernel writes; a longer file is no number. Some
+    // ten numbers a second are read during a test, into one buffer.
+    static thread_local QByteArray buffer;
+    const auto used = readKernelFileInto(dir + QLatin1Char('/') + QLatin1String(name), buffer, 4097);
+    if (!used || *used > 4096)
         return std::nullopt;
-    const auto v = parseKernelNumber(*text);
+    const auto v = parseKernelNumber(QByteArrayView(buffer.constData(), *used));
     if (!v)
         return std::nullopt;
     return static_cast<double>(*v);
@@ -239,6 +241,14 @@ SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObj
     connect(&m_timer, &QTimer::timeout, this, &SysfsPowerSource::checkForChange);
     if (pollIntervalMs > 0)
         m_timer.start();
+}
+
+void SysfsPowerSource::alignPolling()
+{
+    if (!m_timer.isActive())
+        return;
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.start();
 }
 
 PowerStatus SysfsPowerSource::read()

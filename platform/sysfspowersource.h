@@ -47,6 +47,7 @@ public:
         const QString& root = defaultRoot(), int pollIntervalMs = 1000, QObject* parent = nullptr);
 
     QString backendName() const override { return QStringLiteral("sysfs"); }
+    void alignPolling() override;
 
     // True when root holds at least one power supply the backend uses (a
     // system battery or a Mains/USB line).

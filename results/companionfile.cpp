@@ -3,14 +3,17 @@
 
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QLocale>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,14 +21,73 @@ namespace ampero {
 
 namespace {
 
-// Readings are kept to 0.1 mWh, 0.1 mW and 0.1 mV: finer than any battery
-// reports, and short enough to keep a line near 80 bytes.
-QByteArray number(std::optional<double> v, double scale = 10000.0)
+// Appends text to a line being formatted.
+char* put(char* p, std::string_view text)
 {
-    if (!v || !std::isfinite(*v))
-        return QByteArrayLiteral("null");
-    const double rounded = std::round(*v * scale) / scale;
-    return QByteArray::number(rounded == 0 ? 0.0 : rounded, 'g', QLocale::FloatingPointShortest);
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+}
+
+// Appends v as the shortest decimal that reads back as v, the way
+// QByteArray::number(v, 'g', QLocale::FloatingPointShortest) writes it, as
+// the companion always has: plain decimals ("44.61", "0.001", "100001")
+// unless the exponent form is shorter ("1e-04", "1e+05"), which also wins no tie.
+char* putShortest(char* p, double v)
+{
+    char sci[32] = {};
+    // The shortest digits in exponent form: "-d.ddde+XX".
+    const auto end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
+    const char* e = std::find(sci, end, 'e');
+    const char* d = sci;
+    if (*d == '-')
+        *p++ = *d++;
+    char digits[20] = {};
+    int count = 0;
+    for (; d < e && count < int(sizeof digits); ++d)
+        if (*d != '.')
+            digits[count++] = *d;
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    const int point = exponent + 1; // the decimal point follows this many digits
+    const int exponentDigits = std::abs(exponent) >= 100 ? 3 : 2;
+    const int exponentLength = count + (count > 1 ? 1 : 0) + 2 + exponentDigits;
+    const int decimalLength = point <= 0 ? 2 - point + count : point < count ? count + 1 : point;
+    if (decimalLength <= exponentLength) {
+        if (point <= 0) {
+            p = put(p, "0.");
+            p = std::fill_n(p, -point, '0');
+            return std::copy_n(digits, count, p);
+        }
+        for (int i = 0; i < std::max(point, count); ++i) {
+            if (i == point)
+                *p++ = '.';
+            *p++ = i < count ? digits[i] : '0';
+        }
+        return p;
+    }
+    *p++ = digits[0];
+    if (count > 1) {
+        *p++ = '.';
+        p = std::copy_n(digits + 1, count - 1, p);
+    }
+    *p++ = 'e';
+    *p++ = exponent < 0 ? '-' : '+';
+    const int magnitude = std::abs(exponent);
+    if (magnitude < 10)
+        *p++ = '0';
+    return std::to_chars(p, p + 3, magnitude).ptr;
+}
+
+// Readings are kept to 0.1 mWh, 0.1 mW and 0.1 mV: finer than any battery
+// reports, and short enough to keep a line near 80 bytes. At most 24
+// characters. A value whose rounding overflows is null, as JSON has no
+// infinity.
+char* putNumber(char* p, std::optional<double> v, double scale = 10000.0)
+{
+    const double rounded = v ? std::round(*v * scale) / scale : 0.0;
+    if (!v || !std::isfinite(rounded))
+        return put(p, "null");
+    return putShortest(p, rounded == 0 ? 0.0 : rounded);
 }
 
 QJsonValue text(const QString& s)
@@ -374,12 +436,23 @@ QByteArray encodeWorkloadResultLine(const CompanionWorkloadResult& r)
         + ",\"bursts_on_time\":" + QByteArray::number(r.burstsOnTime) + "}}\n";
 }
 
+std::size_t formatSampleLine(const EnergySample& s, std::span<char, CompanionSampleLineMax> out)
+{
+    char* p = out.data();
+    p = putNumber(put(p, "{\"seconds\":"), s.seconds, 1000.0);
+    p = put(p, ",\"level\":");
+    p = s.level >= 0 ? std::to_chars(p, p + 11, s.level).ptr : put(p, "null");
+    p = putNumber(put(p, ",\"energy_wh\":"), s.energyWh);
+    p = putNumber(put(p, ",\"power_w\":"), s.powerW);
+    p = putNumber(put(p, ",\"voltage_v\":"), s.voltageV);
+    p = put(p, "}\n");
+    return static_cast<std::size_t>(p - out.data());
+}
+
 QByteArray encodeSampleLine(const EnergySample& s)
 {
-    return "{\"seconds\":" + number(s.seconds, 1000.0)
-        + ",\"level\":" + (s.level >= 0 ? QByteArray::number(s.level) : QByteArrayLiteral("null"))
-        + ",\"energy_wh\":" + number(s.energyWh) + ",\"power_w\":" + number(s.powerW)
-        + ",\"voltage_v\":" + number(s.voltageV) + "}\n";
+    std::array<char, CompanionSampleLineMax> line;
+    return QByteArray(line.data(), static_cast<qsizetype>(formatSampleLine(s, line)));
 }
 
 std::optional<double> CompanionData::energyFullWh() const
@@ -460,12 +533,10 @@ void CompanionWriter::close()
     }
 }
 
-bool CompanionWriter::writeLine(const QByteArray& line)
+bool CompanionWriter::writeLine(const char* data, std::size_t left)
 {
     if (m_fd < 0 || m_failed)
         return false;
-    const char* data = line.constData();
-    std::size_t left = static_cast<std::size_t>(line.size());
     while (left > 0) {
         const ssize_t n = ::write(m_fd, data, left);
         if (n < 0 && errno == EINTR)
@@ -528,7 +599,9 @@ bool CompanionWriter::create(const QByteArray& path, const CompanionSetup& setup
 
 bool CompanionWriter::append(const EnergySample& sample)
 {
-    return writeLine(encodeSampleLine(sample));
+    // On the stack: one line a second for hours, and not one allocation.
+    std::array<char, CompanionSampleLineMax> line;
+    return writeLine(line.data(), formatSampleLine(sample, line));
 }
 
 bool CompanionWriter::finish()

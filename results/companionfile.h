@@ -24,7 +24,9 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace ampero {
@@ -92,6 +94,12 @@ QByteArray encodeWorkloadResultLine(const CompanionWorkloadResult& result);
 QByteArray encodeSetupLine(const CompanionSetup& setup);
 QByteArray encodeSampleLine(const EnergySample& sample);
 
+// The longest sample line: five numbers of at most 24 characters and the keys.
+inline constexpr std::size_t CompanionSampleLineMax = 192;
+// The sample line of encodeSampleLine() put into out, without allocating (a
+// test writes one every second); returns its length.
+std::size_t formatSampleLine(const EnergySample& sample, std::span<char, CompanionSampleLineMax> out);
+
 // What a companion file holds.
 struct CompanionData {
     // False when there was no usable companion; problem then says why
@@ -148,7 +156,11 @@ public:
     const QString& errorString() const { return m_error; }
 
 private:
-    bool writeLine(const QByteArray& line);
+    bool writeLine(const char* data, std::size_t size);
+    bool writeLine(const QByteArray& line)
+    {
+        return writeLine(line.constData(), static_cast<std::size_t>(line.size()));
+    }
     void close();
 
     int m_fd = -1;

@@ -126,6 +126,8 @@ void PowerWatcher::alignResumeChecks()
 void PowerWatcher::testStarted()
 {
     m_testBatteries = m_power.status().batteries;
+    // The test's timer has just started: the resume checks ride its ticks.
+    alignResumeChecks();
 }
 
 bool PowerWatcher::sleptSinceLastTick() const

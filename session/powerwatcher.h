@@ -65,7 +65,8 @@ public:
     void watchResume(SystemEvents* events);
 
     // A test has started: the set of batteries read now is the one it
-    // measures (PowerStatus::batteries).
+    // measures (PowerStatus::batteries). The resume checks restart with the
+    // test's timer (alignResumeChecks).
     void testStarted();
 
     // Restarts the ResumeMonitor's checks from now. Called as a test's timer

@@ -179,6 +179,8 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
 
     m_view.setCpuSpeedText(clockText(m_measureCpuClock ? m_measureCpuClock() : 0.0));
     m_view.setActionText(QCoreApplication::translate("ampero", "testing..."));
+    // The source's own looks and the tick share one wake-up a second.
+    m_power.alignPolling();
     m_testTimer.start();
     Q_EMIT testStarted();
 

@@ -18,9 +18,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/stat.h>
 
 using namespace ampero;
@@ -119,6 +122,36 @@ TEST(CompanionFile, RoundTripOfSetupAndSamples)
     EXPECT_EQ(c.setup.value(QStringLiteral("brightness_percent")).toDouble(), 40.0);
     EXPECT_EQ(c.energyFullWh(), 51.3);
     EXPECT_EQ(c.energyFullDesignWh(), 57.0);
+}
+
+// Sample lines are formatted by hand, without allocating; they must stay
+// byte for byte what QByteArray::number wrote before, so that every reader
+// of older files and of new ones sees the same numbers.
+TEST(CompanionFile, SampleLinesAreWrittenAsBefore)
+{
+    const auto qtNumber = [](std::optional<double> v, double scale) {
+        const double r = v ? std::round(*v * scale) / scale : 0;
+        return !v || !std::isfinite(r)
+            ? QByteArray("null")
+            : QByteArray::number(r == 0 ? 0.0 : r, 'g', QLocale::FloatingPointShortest);
+    };
+    std::vector<double> values { 0, -0.0, 1e-4, -1e-4, 1.2e-4, 1e-3, 0.5, 44.61, 1e4, 99999.9999, 1e5, 100001,
+        110000, 1.5e6, 1e6, 12345678912, 1e10, 1.2e10, 1e21, -1e6, 1e100, 1e300, 5e-5, 4.9e-5 };
+    std::mt19937_64 random(27);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(std::ldexp(std::uniform_real_distribution<double>(-1, 1)(random), i % 80 - 20));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double v = values[i];
+        const EnergySample s = reading(std::fabs(v), int(i % 102) - 1, v, -v / 7, v * 3);
+        const QByteArray before = "{\"seconds\":" + qtNumber(s.seconds, 1000.0)
+            + ",\"level\":" + (s.level >= 0 ? QByteArray::number(s.level) : QByteArray("null"))
+            + ",\"energy_wh\":" + qtNumber(s.energyWh, 10000.0) + ",\"power_w\":"
+            + qtNumber(s.powerW, 10000.0) + ",\"voltage_v\":" + qtNumber(s.voltageV, 10000.0) + "}\n";
+        ASSERT_EQ(encodeSampleLine(s), before) << v;
+    }
+    // Rounding that overflows gives null, not "inf", which no JSON reader takes.
+    EXPECT_EQ(encodeSampleLine(reading(1, 50, 1e305, 1, 1)),
+        "{\"seconds\":1,\"level\":50,\"energy_wh\":null,\"power_w\":1,\"voltage_v\":1}\n");
 }
 
 TEST(CompanionFile, CutAnywhereKeepsEveryWholeLine)

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -134,8 +135,14 @@ TEST_F(TerminalTest, FastRunEndsByItselfWithCompleteFile)
     EXPECT_GT(d.levelChangeTimes[2], d.levelChangeTimes[1]);
     EXPECT_GE(d.samples.size(), 4u);
     EXPECT_LE(d.samples.size(), 10u);
-    // One progress line per sample.
+    // One progress line per sample, each its level and the changes so far.
     EXPECT_EQ(static_cast<std::size_t>(lines.size()), d.samples.size() + 3);
+    for (qsizetype i = 1; i + 2 < lines.size() && i <= qsizetype(d.samples.size()); ++i)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^0:00:0\\d  level %1%  level changes [0-3]$")
+                                           .arg(d.samples[static_cast<std::size_t>(i - 1)]))
+                        .match(lines[i])
+                        .hasMatch())
+            << lines[i].toStdString();
 }
 
 TEST_F(TerminalTest, WorkloadRunWritesNoLoadAndNamesItselfInTheCompanion)

@@ -317,6 +317,16 @@ UPowerPowerSource::UPowerPowerSource(const QDBusConnection& bus, QObject* parent
 
 UPowerPowerSource::~UPowerPowerSource() = default;
 
+void UPowerPowerSource::alignPolling()
+{
+    // During a test, on the tick's wake-ups: whole-second marks would be
+    // wake-ups of their own.
+    if (!m_resumeTimer.isActive())
+        return;
+    m_resumeTimer.setTimerType(Qt::PreciseTimer);
+    m_resumeTimer.start();
+}
+
 bool UPowerPowerSource::available() const
 {
     return serviceRegistered(m_bus, Service);

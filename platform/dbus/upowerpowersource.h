@@ -55,6 +55,7 @@ public:
     ~UPowerPowerSource() override;
 
     QString backendName() const override { return QStringLiteral("upower"); }
+    void alignPolling() override;
     void resumed() override;
 
     // True when the service answers on the bus.
