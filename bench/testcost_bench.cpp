@@ -323,8 +323,8 @@ int waylandRun(const QString& program, const QString& dir, int seconds)
     chain.start(QStringLiteral("sh"),
         { tests + QStringLiteral("/support/with-weston.sh"), QStringLiteral("sh"),
             tests + QStringLiteral("/support/with-a11y.sh"), QStringLiteral("/usr/bin/python3"),
-            tests + QStringLiteral("/atspi_e2e.py"), QStringLiteral("--hold"), program,
-            dir + QStringLiteral("/wayland.apr") });
+            tests + QStringLiteral("/atspi_e2e.py"), QStringLiteral("--hold"),
+            QFileInfo(program).absoluteFilePath(), dir + QStringLiteral("/wayland.apr") });
     qint64 pid = 0;
     QElapsedTimer t;
     t.start();
