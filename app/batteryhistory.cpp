@@ -2,15 +2,13 @@
 #include "app/batteryhistory.h"
 
 #include "app/report.h"
-#include "platform/machinefacts.h"
-#include "platform/powersource.h"
 #include "results/evaluation.h"
-#include "sysinfo/batteryinfo.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaObject>
 
 namespace ampero {
 
@@ -66,6 +64,45 @@ void recordBattery(History& history, const BatteryInfo& battery, const PowerStat
         history.recordMachine({ QString(), machine->vendor, machine->model, machine->kernel });
     if (const auto snapshot = batterySnapshot(battery, status, QDateTime::currentDateTimeUtc()))
         history.recordSnapshot(*snapshot);
+}
+
+HistoryWriter::HistoryWriter(const History& like, QObject* parent)
+    : QObject(parent)
+    , m_history(like.twin())
+    , m_worker(new QObject)
+{
+    m_thread.setObjectName(QStringLiteral("ampero-history"));
+    m_worker->moveToThread(&m_thread);
+    m_thread.start(QThread::LowPriority);
+}
+
+HistoryWriter::~HistoryWriter()
+{
+    // The last writes, then the history's connections closed on the thread
+    // that opened them.
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_history.reset(); }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+    delete m_worker;
+}
+
+void HistoryWriter::recordBattery(
+    const BatteryInfo& battery, const PowerStatus& status, const std::optional<MachineFacts>& machine)
+{
+    QMetaObject::invokeMethod(m_worker, [this, battery, status, machine] {
+        ampero::recordBattery(*m_history, battery, status, machine);
+        QMetaObject::invokeMethod(this, &HistoryWriter::batteryRecorded, Qt::QueuedConnection);
+    });
+}
+
+void HistoryWriter::recordRun(const QString& resultsPath)
+{
+    QMetaObject::invokeMethod(m_worker, [this, path = QFile::encodeName(resultsPath)] {
+        const bool stored = m_history->recordRun(path) != HistoryStore::Added::Failed;
+        QMetaObject::invokeMethod(
+            this, [this, stored] { Q_EMIT runRecorded(stored); }, Qt::QueuedConnection);
+    });
 }
 
 } // namespace ampero

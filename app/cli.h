@@ -13,6 +13,7 @@ struct CliOptions {
     QString runMode; // --run fast|normal
     bool noLoad = false; // --no-load
     QString workload; // --workload NAME, empty for full load
+    QString brightness; // --brightness PERCENT, empty to leave the screen's brightness as it is
     // Results files, as the bytes the command line gave (a file:// URL
     // already turned into its path): a name need not be valid text.
     QByteArray output; // --output FILE

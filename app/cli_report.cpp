@@ -143,6 +143,12 @@ QByteArray reportJson(const QString& path, const ResultsEvaluation& e)
     field("energy_full_wh", jsonOptional(e.energyFullWh));
     field("energy_full_design_wh", jsonOptional(e.energyFullDesignWh));
     field("energy_forecast_seconds", jsonOptional(e.energy.energyForecastSeconds, 1000.0));
+    // The brightness the test held, null where it set none or there is no companion.
+    const auto& b = e.brightnessSet;
+    field("brightness_set",
+        b ? "{\"percent\": " + QByteArray::number(b->percent) + ", \"raw\": " + QByteArray::number(b->value)
+                + ", \"max\": " + QByteArray::number(b->max) + '}'
+          : QByteArray("null"));
     field(
         "setup", e.hasCompanion ? QJsonDocument(e.setup).toJson(QJsonDocument::Compact) : QByteArray("null"));
     return o + '}';
@@ -183,6 +189,8 @@ int printReport(const QByteArray& path, bool json, FILE* out, FILE* err)
                     phrase("By energy: %1"), durationText(s ? std::optional(toDays(*s)) : std::nullopt));
             }
         }
+        if (const QString brightness = brightnessSetText(e); !brightness.isEmpty())
+            text += line(phrase("Brightness set: %1"), brightness);
         if (const QString done = workDoneText(e); !done.isEmpty())
             text += phrase("Work done: %1").arg(done) + QLatin1Char('\n');
         if (const QString onTime = onTimeText(e); !onTime.isEmpty())

@@ -11,6 +11,7 @@
 #include "platform/machinefacts.h"
 #include "platform/processor.h"
 #include "platform/terminationsignals.h"
+#include "session/brightnesshold.h"
 #include "session/companionrecorder.h"
 #include "session/loadworker.h"
 #include "session/powerwatcher.h"
@@ -23,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <csignal>
+#include <memory>
 #include <optional>
 
 namespace ampero {
@@ -131,8 +133,9 @@ private:
 // be valid text, and it is never rebuilt from its display form.
 class TerminalDialogs final : public SessionDialogs {
 public:
-    TerminalDialogs(QByteArray path, std::FILE* err)
+    TerminalDialogs(QByteArray path, std::optional<int> brightness, std::FILE* err)
         : m_path(std::move(path))
+        , m_brightness(brightness)
         , m_err(err)
     {
     }
@@ -150,10 +153,12 @@ public:
         printLine(m_err, QStringLiteral("ampero: ") + message);
         ++errors;
     }
+    std::optional<int> brightnessPercent() const override { return m_brightness; }
     int errors = 0;
 
 private:
     QByteArray m_path;
+    std::optional<int> m_brightness;
     std::FILE* m_err;
 };
 
@@ -235,6 +240,26 @@ std::optional<Workload> chosenWorkload(const CliOptions& options, std::FILE* err
     return workload;
 }
 
+// The brightness --brightness asks for: none without it, 0 (with the
+// reason on err) for a value that is not a whole percentage above 0 and up
+// to 100.
+std::optional<int> chosenBrightness(const CliOptions& options, std::FILE* err)
+{
+    if (options.brightness.isEmpty())
+        return std::nullopt;
+    QString text = options.brightness.trimmed();
+    if (text.endsWith(QLatin1Char('%')))
+        text.chop(1);
+    bool ok = false;
+    const int percent = text.toInt(&ok);
+    if (ok && percent > 0 && percent <= 100)
+        return percent;
+    printLine(err,
+        QStringLiteral("ampero: --brightness takes a whole percentage above 0 and up to 100, not \"%1\"")
+            .arg(options.brightness));
+    return 0;
+}
+
 // Whether a test may start on this power; when not, the reason on err.
 bool readyToStart(const PowerStatus& status, std::FILE* err)
 {
@@ -260,6 +285,14 @@ void sayCompanionFailures(CompanionRecorder& companion, std::FILE* err)
     });
 }
 
+// The line that announces the test, up to the file's name.
+QByteArray announcement(TestMode mode, const QString& load)
+{
+    return phrase("testing... (%1, %2): ")
+        .arg(mode == TestMode::Fast ? phrase("fast") : phrase("normal"), load)
+        .toLocal8Bit();
+}
+
 // The load as the line that announces the test names it.
 QString announcedLoad(bool noLoad, Workload workload)
 {
@@ -270,17 +303,34 @@ QString announcedLoad(bool noLoad, Workload workload)
     return phrase("%1 workload v%2, processor part only").arg(workloadName(workload)).arg(WorkloadSetVersion);
 }
 
+// The screen brightness of the test, with what an earlier run could not
+// put back put back now; none where there is no way to set it.
+std::unique_ptr<BrightnessHold> holdBrightness(const TerminalTestServices& services, std::FILE* err)
+{
+    if (!services.brightness)
+        return nullptr;
+    auto hold = std::make_unique<BrightnessHold>(*services.brightness,
+        services.brightnessStateFile.isEmpty() ? defaultBrightnessStateFile() : services.brightnessStateFile);
+    if (QString why; !hold->restoreLeftOver(&why))
+        printLine(err,
+            QStringLiteral("ampero: warning: ")
+                + phrase("the screen brightness an earlier test left could not be put back: %1").arg(why));
+    return hold;
+}
+
 } // namespace
 
 int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* out, std::FILE* err,
     const TerminalTestServices& services)
 {
+    // Every option that is wrong is said, not only the first.
     const TestMode tag = testMode(options, err);
-    if (tag == TestMode::None)
-        return 2;
     const std::optional<Workload> workload = chosenWorkload(options, err);
-    if (!workload)
+    const std::optional<int> brightness = chosenBrightness(options, err);
+    if (tag == TestMode::None || !workload || brightness == 0)
         return 2;
+    // Before the session, which puts the brightness back as it ends.
+    const std::unique_ptr<BrightnessHold> brightnessHold = holdBrightness(services, err);
 
     if (!readyToStart(power.status(), err))
         return 2;
@@ -290,7 +340,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     TestOutput output(out);
     TerminalView view(options.noLoad, *workload);
     TerminalChart chart;
-    TerminalDialogs dialogs(file, err);
+    TerminalDialogs dialogs(file, brightness, err);
     TerminalTestingWindow testing;
     SystemClock systemClock;
     const Clock& clock = services.clock ? *services.clock : systemClock;
@@ -304,6 +354,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.setMeasureCpuClock(services.measureCpuClock);
     session.setBatteryCapacity(services.batteryCapacity);
     session.setWorkloadRunner(&workloads);
+    session.setBrightnessHold(brightnessHold.get());
     session.powerWatcher().watchResume(services.systemEvents);
     drainDuringTests(power, session);
     CompanionRecorder companion(session, power, services.machine);
@@ -375,11 +426,7 @@ int runTerminalTestOn(const CliOptions& options, PowerSource& power, std::FILE* 
     session.startTest(tag);
     if (session.state().mode == TestMode::None)
         return 2; // the start failed; its error is already printed
-    output.line(phrase("testing... (%1, %2): ")
-                    .arg(tag == TestMode::Fast ? phrase("fast") : phrase("normal"),
-                        announcedLoad(options.noLoad, *workload))
-                    .toLocal8Bit()
-        + file);
+    output.line(announcement(tag, announcedLoad(options.noLoad, *workload)) + file);
     if (services.recordSnapshot)
         services.recordSnapshot();
     if (!over)
@@ -409,6 +456,7 @@ int runTerminalTest(const CliOptions& options)
     services.systemEvents = system->systemEvents.get();
     services.clock = system->clock.get();
     services.inhibitor = system->inhibitor.get();
+    services.brightness = system->brightness.get();
     services.load = system->load.get();
     services.measureCpuClock = [&processor] { return measureCpuClock(processor); };
     const BatteryInfo battery = system->batteryInfo();

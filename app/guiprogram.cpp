@@ -5,10 +5,13 @@
 #include "app/batteryhistory.h"
 #include "app/sessionendtriggers.h"
 #include "app/startup.h"
+#include "core/logging.h"
 #include "core/phrases.h"
 #include "platform/machinefacts.h"
 #include "platform/screenstate.h"
 #include "results/energysummary.h"
+#include "results/historyview.h"
+#include "session/brightnesshold.h"
 #include "session/companionrecorder.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
@@ -19,6 +22,7 @@
 #include "ui/addressfallback.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
+#include "ui/historywindow.h"
 #include "ui/mainwindow.h"
 #include "ui/recentresults.h"
 #include "ui/resultsopener.h"
@@ -31,6 +35,7 @@
 #include "ui/windowcover.h"
 #include "web/updatecheck.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -39,6 +44,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -50,6 +56,10 @@ struct GuiProgram::Parts {
         , mainWindow(s.urlOpener)
         , progressDialog(&mainWindow)
         , dialogs(&mainWindow)
+        , brightnessHold(s.brightness
+                  ? std::make_unique<BrightnessHold>(*s.brightness,
+                      s.brightnessStateFile.isEmpty() ? defaultBrightnessStateFile() : s.brightnessStateFile)
+                  : nullptr)
         , session(mainWindow, mainWindow, dialogs, progressDialog, *s.power, *s.clock, *s.load)
         , updateMessages(&mainWindow)
         , heldUpdateMessages(updateMessages)
@@ -71,6 +81,7 @@ struct GuiProgram::Parts {
     TestProgressDialog progressDialog;
     WidgetSessionDialogs dialogs;
     WorkloadRunner workloads; // before the session, which stops it at its end
+    std::unique_ptr<BrightnessHold> brightnessHold; // the same: the session puts the brightness back
     TestSession session;
     UpdateMessages updateMessages;
     HeldUpdatePrompts heldUpdateMessages;
@@ -91,16 +102,18 @@ struct GuiProgram::Parts {
     bool blanked = false;
     bool held = false;
     BatteryInfo battery;
+    std::unique_ptr<HistoryWriter> historyWriter; // the history's writes, off this thread
+    QPointer<HistoryWindow> historyWindow;
 
     // A snapshot of the battery in the history, with the machine it is in.
     void recordBattery()
     {
-        if (!services.history)
+        if (!historyWriter)
             return;
         std::optional<MachineFacts> facts;
         if (services.machine)
             facts = services.machine->read();
-        ampero::recordBattery(*services.history, battery, services.power->status(), facts);
+        historyWriter->recordBattery(battery, services.power->status(), facts);
     }
 
     // The kept reading: no call to the backend.
@@ -327,15 +340,82 @@ struct GuiProgram::Parts {
     // The battery history: a snapshot once the window is up (from the event
     // loop, after the window's first frame), and one with the run at the end
     // of each test, once its files are complete.
+    // The writes go to a thread of their own, so that a shared database that
+    // cannot be reached never holds the windows.
     void connectHistory()
     {
         Parts& p = *this;
+        historyWriter = std::make_unique<HistoryWriter>(*services.history);
         QObject::connect(&mainWindow, &MainWindow::firstShown, &mainWindow,
             [&p] { QTimer::singleShot(0, &p.mainWindow, [&p] { p.recordBattery(); }); });
         QObject::connect(&session, &TestSession::testEnded, &mainWindow, [&p] {
             p.recordBattery();
-            p.services.history->recordRun(QFile::encodeName(p.session.state().resultsPath));
+            p.historyWriter->recordRun(p.session.state().resultsPath);
         });
+        QObject::connect(&mainWindow, &MainWindow::historyRequested, &mainWindow, [&p] { p.showHistory(); });
+        // An open History window shows the run just added.
+        QObject::connect(historyWriter.get(), &HistoryWriter::runRecorded, &mainWindow, [&p] {
+            if (p.historyWindow)
+                p.historyWindow->setHistory(p.readHistory(nullptr));
+        });
+    }
+
+    // This machine's runs and battery health from the local store, which
+    // alone knows where the results files are.
+    HistoryView readHistory(QString* error) const
+    {
+        return readHistoryView(services.history->config().localFile, services.history->machineId(), error);
+    }
+
+    // Battery > History...: read at once, a few milliseconds for years of
+    // history.
+    void showHistory()
+    {
+        if (historyWindow) {
+            historyWindow->raise();
+            historyWindow->activateWindow();
+            return;
+        }
+        auto* window = new HistoryWindow(&mainWindow);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        QString error;
+        window->setHistory(readHistory(&error));
+        QObject::connect(window, &HistoryWindow::openRunRequested, &mainWindow,
+            [this](const QString& path) { openHistoryRuns({ path }); });
+        QObject::connect(window, &HistoryWindow::compareRequested, &mainWindow,
+            [this](const QStringList& paths) { openHistoryRuns(paths); });
+        historyWindow = window;
+        window->show();
+        if (!error.isEmpty())
+            showOpenProblem(phrase("The battery history cannot be read: %1").arg(error));
+    }
+
+    // One run opens as File > Open opens it; more are compared as files are.
+    // A run whose results file was moved or deleted says so.
+    void openHistoryRuns(const QStringList& paths)
+    {
+        if (session.state().mode != TestMode::None) {
+            showOpenProblem(phrase("Runs can be opened once the test has ended."));
+            return;
+        }
+        QStringList there, gone;
+        for (const QString& path : paths)
+            (!path.isEmpty() && QFileInfo(path).isFile() ? there : gone) << path;
+        if (!gone.isEmpty()) {
+            QStringList names;
+            for (const QString& path : gone)
+                names << (path.isEmpty() ? phrase("(no file recorded)") : QDir::toNativeSeparators(path));
+            showOpenProblem((gone.size() == 1
+                    ? phrase("The results file of this run is gone (moved or deleted):\n%1")
+                    : phrase("The results files of these runs are gone (moved or deleted):\n%1"))
+                                .arg(names.join(QLatin1Char('\n'))));
+        }
+        if (paths.size() == 1 && !there.isEmpty()) {
+            openResults(there.first());
+        } else if (!there.isEmpty()) {
+            comparison.clear();
+            comparison.addFiles(there);
+        }
     }
 
     void tickTaken()
@@ -354,6 +434,11 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     p.session.setMeasureCpuClock([&p] { return measureCpuClock(*p.services.processor); });
     p.session.setWorkloadRunner(&p.workloads);
+    p.session.setBrightnessHold(p.brightnessHold.get());
+    // A brightness a program that crashed or was killed during a test left.
+    if (QString why; p.brightnessHold && !p.brightnessHold->restoreLeftOver(&why))
+        qCWarning(lcApp).noquote() << "the screen brightness an earlier test left could not be put back:"
+                                   << why;
     QObject::connect(
         &p.workloads, &WorkloadRunner::repaintWanted, &mainWindow, &MainWindow::repaintForWorkload);
     p.session.setShowResultsWindow([&p](const QString& path, const std::function<void()>& closed) {
@@ -438,6 +523,8 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
 
     if (services.history)
         p.connectHistory();
+    else if (auto* history = mainWindow.findChild<QAction*>(QStringLiteral("historyAction")))
+        history->setEnabled(false); // a stand-in battery keeps no history
 
     p.connectComparison();
 

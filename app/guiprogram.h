@@ -3,6 +3,7 @@
 // The window program: the main window, the testing window and everything
 // behind them, wired together over the services it is given. runGui() gives
 // it the real services; tests give it fakes and drive the real windows.
+#include <QString>
 #include <QStringList>
 #include <memory>
 
@@ -18,6 +19,7 @@ class MachineFactsSource;
 class PowerSource;
 class Processor;
 class ProcessorTimesSource;
+class ScreenBrightness;
 class ScreenState;
 class SessionEnd;
 class SystemEvents;
@@ -36,6 +38,10 @@ struct GuiServices {
     BatteryIdentitySource* generalBattery = nullptr; // second phase
     SystemEvents* systemEvents = nullptr;
     Inhibitor* inhibitor = nullptr;
+    // optional: the screen brightness a test may hold, and where the old
+    // value waits meanwhile (defaultBrightnessStateFile() when empty)
+    ScreenBrightness* brightness = nullptr;
+    QString brightnessStateFile;
     HttpClient* http = nullptr;
     LoadWorkers* load = nullptr;
     ScreenState* screen = nullptr; // optional: whether the screen is blanked

@@ -183,6 +183,10 @@ int main(int argc, char** argv)
         QStringLiteral("With --run: the load, one of full (the default), reading, office, web or video; "
                        "its processor part only, as the terminal has no window. Not with --no-load."),
         QStringLiteral("name"));
+    const QCommandLineOption brightnessOpt(QStringLiteral("brightness"),
+        QStringLiteral("With --run: hold the screen's brightness at this percentage (above 0, up to 100) "
+                       "during the test and put it back at its end."),
+        QStringLiteral("percent"));
     const QCommandLineOption outputOpt(QStringLiteral("output"),
         QStringLiteral("With --run: the results file to write."), QStringLiteral("file"));
     const QCommandLineOption reportOpt(QStringLiteral("report"),
@@ -199,8 +203,8 @@ int main(int argc, char** argv)
                        "array of the --report objects). Exits 2 when no file can be read."));
     const QCommandLineOption normalizeOpt(QStringLiteral("normalize"),
         QStringLiteral("With --compare: add each run's levels against the share of its own battery life."));
-    parser.addOptions({ powerOpt, runOpt, noLoadOpt, workloadOpt, outputOpt, reportOpt, jsonOpt, csvOpt,
-        infoOpt, updateOpt, compareOpt, normalizeOpt });
+    parser.addOptions({ powerOpt, runOpt, noLoadOpt, workloadOpt, brightnessOpt, outputOpt, reportOpt,
+        jsonOpt, csvOpt, infoOpt, updateOpt, compareOpt, normalizeOpt });
     const HistoryOptions historyOptions;
     parser.addOptions(historyOptions.all());
     parser.addPositionalArgument(
@@ -219,6 +223,7 @@ int main(int argc, char** argv)
     options.runMode = parser.value(runOpt);
     options.noLoad = parser.isSet(noLoadOpt);
     options.workload = parser.value(workloadOpt);
+    options.brightness = parser.value(brightnessOpt);
     const QByteArray output = parser.isSet(outputOpt) ? rawOptionValue(argc, argv, "output") : QByteArray();
     const QByteArray report = parser.isSet(reportOpt) ? rawOptionValue(argc, argv, "report") : QByteArray();
     const QByteArray csv = parser.isSet(csvOpt) ? rawOptionValue(argc, argv, "export-csv") : QByteArray();

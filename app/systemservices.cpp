@@ -6,6 +6,7 @@
 #include "core/logging.h"
 #include "platform/batteryidentity.h"
 #include "platform/clock.h"
+#include "platform/dbus/logindbrightness.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
 #include "platform/dbus/powerprofiles.h"
@@ -18,6 +19,7 @@
 #include "platform/machinefacts.h"
 #include "platform/net/qthttpclient.h"
 #include "platform/procstattimes.h"
+#include "platform/screenbrightness.h"
 #include "platform/screenstate.h"
 #include "platform/simpowersource.h"
 #include "platform/sysfsbatteryidentity.h"
@@ -64,6 +66,7 @@ void fillFakeMachine(SystemServices& s, SystemOptions::Mode mode)
         return;
     s.systemEvents = std::make_unique<FakeSystemEvents>();
     s.inhibitor = std::make_unique<FakeInhibitor>();
+    s.brightness = std::make_unique<FakeScreenBrightness>();
     if (mode == SystemOptions::Mode::Gui)
         s.screen = std::make_unique<FakeScreenState>();
 }
@@ -132,6 +135,7 @@ void fillThisMachine(SystemServices& s, SystemOptions::Mode mode)
     // idle lock alone).
     s.inhibitor
         = std::make_unique<LogindInhibitor>(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
+    s.brightness = std::make_unique<LogindBrightness>(QDBusConnection::systemBus());
     if (mode == SystemOptions::Mode::Gui)
         s.screen = std::make_unique<ScreenSaverState>();
 }
@@ -171,6 +175,7 @@ GuiServices SystemServices::gui() const
     g.generalBattery = &generalIdentity();
     g.systemEvents = systemEvents.get();
     g.inhibitor = inhibitor.get();
+    g.brightness = brightness.get();
     g.http = http.get();
     g.load = load.get();
     g.screen = screen.get();

@@ -22,6 +22,7 @@ class PowerProfileSource;
 class PowerSource;
 class Processor;
 class ProcessorTimesSource;
+class ScreenBrightness;
 class ScreenState;
 class SystemEvents;
 class UrlOpener;
@@ -64,6 +65,7 @@ struct SystemServices {
     std::unique_ptr<BatteryIdentitySource> generalBattery; // second phase
     std::unique_ptr<SystemEvents> systemEvents;
     std::unique_ptr<Inhibitor> inhibitor;
+    std::unique_ptr<ScreenBrightness> brightness; // for a test that holds the brightness
     std::unique_ptr<ScreenState> screen;
     std::unique_ptr<HttpClient> http;
     std::unique_ptr<LoadWorkers> load;

@@ -14,6 +14,7 @@ namespace ampero {
 
 class Clock;
 class Inhibitor;
+class ScreenBrightness;
 
 class LoadWorkers;
 class MachineFactsSource;
@@ -36,6 +37,11 @@ struct TerminalTestServices {
     SystemEvents* systemEvents = nullptr;
     // Locks that hold off sleep and shutdown while the test runs; none when null.
     Inhibitor* inhibitor = nullptr;
+    // The screen brightness --brightness sets; when null a test that asks
+    // for one does not start. brightnessStateFile keeps the old value
+    // meanwhile (defaultBrightnessStateFile() when empty).
+    ScreenBrightness* brightness = nullptr;
+    QString brightnessStateFile;
     // The machine's setup for the companion file; left empty when null.
     MachineFactsSource* machine = nullptr;
     // The battery's identity for the companion file.

@@ -14,6 +14,11 @@
 // locked:   the window test again, on a private session bus with a mock
 //           screen saver (python3-dbusmock) that turns active once the test
 //           runs, as when the user locks the screen: nothing is drawn then.
+// wayland:  the window test again as a Wayland client of a headless Weston
+//           (tests/support/with-weston.sh), its test started through the
+//           accessibility interface (tests/atspi_e2e.py --hold), which is
+//           switched off again before the measurement. Where Weston or the
+//           accessibility bus is missing it says so; the other cases run.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
 // Each is measured for SECONDS (default 60) from /proc/PID/stat, each
 // thread's schedstat and status; the wake-ups per thread are listed too.
@@ -281,6 +286,48 @@ int windowRun(const QString& program, const QString& dir, int seconds, MockScree
     return 0;
 }
 
+// The window test on a headless Weston. The driver prints "pid N" once the
+// test runs and stops the program when its standard input closes.
+int waylandRun(const QString& program, const QString& dir, int seconds)
+{
+    const QString tests = QStringLiteral(AMPERO_TESTS_DIR);
+    QProcess chain;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
+    chain.setProcessEnvironment(env);
+    chain.setProcessChannelMode(QProcess::SeparateChannels);
+    chain.setReadChannel(QProcess::StandardOutput);
+    chain.start(QStringLiteral("sh"),
+        { tests + QStringLiteral("/support/with-weston.sh"), QStringLiteral("sh"),
+            tests + QStringLiteral("/support/with-a11y.sh"), QStringLiteral("/usr/bin/python3"),
+            tests + QStringLiteral("/atspi_e2e.py"), QStringLiteral("--hold"), program,
+            dir + QStringLiteral("/wayland.apr") });
+    qint64 pid = 0;
+    QElapsedTimer t;
+    t.start();
+    while (pid == 0 && t.elapsed() < 60000 && chain.state() != QProcess::NotRunning) {
+        if (!chain.canReadLine()) {
+            chain.waitForReadyRead(1000);
+            continue;
+        }
+        const QByteArray line = chain.readLine().trimmed();
+        if (line.startsWith("pid "))
+            pid = line.mid(4).toLongLong();
+    }
+    if (pid == 0) {
+        std::fprintf(stderr, "testcost_bench: no Wayland test (weston, at-spi2-core, python3-pyatspi): %s\n",
+            chain.readAllStandardError().right(400).constData());
+        finish(chain);
+        return 1;
+    }
+    QThread::msleep(2000); // let the first repaints of the test pass
+    measure("wayland", pid, seconds, "< 15", "<= 21");
+    chain.closeWriteChannel();
+    if (!chain.waitForFinished(20000))
+        finish(chain);
+    return 0;
+}
+
 int terminalRun(const QString& program, const QString& dir, int seconds)
 {
     QProcess proc;
@@ -324,6 +371,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
             "testcost_bench: no mock screen saver (dbus-daemon, python3-dbusmock, gdbus): locked run "
             "skipped\n");
+    const int wayland = waylandRun(program, dir.path(), seconds);
     const int terminal = terminalRun(program, dir.path(), seconds);
-    return window || covered || locked || terminal;
+    return window || covered || locked || wayland || terminal;
 }

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // workload_bench [SECONDS]: runs each workload for SECONDS (60 by default)
 // and prints, per workload, the processors it kept busy against what its
-// schedule asks on this machine, the share of bursts on time, the units done
+// schedule asks on this machine, the share of time each core was busy
+// (from /proc/stat: the whole machine's, so a first run with no load shows
+// what other programs add), the share of bursts on time, the units done
 // against the schedule's, the driver's wake-ups per second that started no
 // burst, and the battery life its busy share gives on a simulated battery
 // with base=8,load=10. Checks that the work done is within 1 % of the
 // schedule's, that the driver wakes at most 2 times a second beyond the
 // bursts, and that the lives are ordered full load < video < web < office <
 // reading < no load. Exits 1 when a check fails.
+#include "platform/procstattimes.h"
 #include "platform/simpowersource.h"
 #include "session/loadworker.h"
 #include "session/workloadrunner.h"
@@ -63,10 +66,38 @@ double unitCost()
     return best;
 }
 
-void runFor(QCoreApplication& app, double s)
+// The share of time each processor was busy between two snapshots, as
+// " 45.1% 38.2%"; "?" for one that was offline.
+QByteArray coresBusy(const std::optional<ProcessorSnapshot>& a, const std::optional<ProcessorSnapshot>& b)
 {
+    if (!a || !b)
+        return " unknown";
+    const auto total = [](const ProcessorTimes& t) {
+        return (t.user + t.nice + t.system + t.idle + t.iowait + t.irq + t.softirq).count();
+    };
+    const auto idle = [](const ProcessorTimes& t) { return (t.idle + t.iowait).count(); };
+    QByteArray text;
+    for (std::size_t i = 0; i < std::min(a->size(), b->size()); ++i) {
+        const ProcessorTimes& t0 = (*a)[i].times;
+        const ProcessorTimes& t1 = (*b)[i].times;
+        const double all = double(total(t1) - total(t0));
+        if (!(*a)[i].present || !(*b)[i].present || all <= 0) {
+            text += " ?";
+            continue;
+        }
+        text += ' ' + QByteArray::number(100.0 * (1.0 - double(idle(t1) - idle(t0)) / all), 'f', 1) + '%';
+    }
+    return text;
+}
+
+// Runs the event loop for s seconds; the cores' busy shares over them.
+QByteArray runFor(QCoreApplication& app, double s)
+{
+    ProcStatTimes stat;
+    const std::optional<ProcessorSnapshot> before = stat.snapshot();
     QTimer::singleShot(static_cast<int>(s * 1000), &app, &QCoreApplication::quit);
     QCoreApplication::exec();
+    return coresBusy(before, stat.snapshot());
 }
 
 } // namespace
@@ -82,15 +113,17 @@ int main(int argc, char** argv)
 
     bool ok = true;
     std::vector<std::pair<QString, double>> lives;
+    std::printf("%-8s cores busy%s (other programs)\n", "none", runFor(app, duration).constData());
     {
         CpuLoadWorkers full;
         const double c0 = processSeconds();
         const auto t0 = Steady::now();
         full.start();
-        runFor(app, duration);
+        const QByteArray cores = runFor(app, duration);
         full.stop();
         const double busy = (processSeconds() - c0) / seconds(Steady::now() - t0);
-        std::printf("%-8s busy %.2f processors; battery life %.2f h\n", "full", busy, life(busy));
+        std::printf("%-8s busy %.2f processors; cores busy%s; battery life %.2f h\n", "full", busy,
+            cores.constData(), life(busy));
         lives.emplace_back(QStringLiteral("full"), life(busy));
     }
     for (Workload w : { Workload::Video, Workload::Web, Workload::Office, Workload::Reading }) {
@@ -98,7 +131,7 @@ int main(int argc, char** argv)
         const double c0 = processSeconds();
         const auto t0 = Steady::now();
         runner.start(w);
-        runFor(app, duration);
+        const QByteArray cores = runFor(app, duration);
         const int64_t idle = runner.idleWakeUps();
         const WorkloadTally t = runner.stop();
         const double wall = seconds(Steady::now() - t0);
@@ -113,11 +146,12 @@ int main(int argc, char** argv)
         const bool workOk = t.unitsDue - t.unitsDone <= std::max<int64_t>(t.unitsDue / 100, lastBursts);
         const double idlePerS = double(idle) / wall;
         std::printf(
-            "%-8s busy %.3f processors (schedule %.3f on this machine; %.1f us a unit in the run); on time "
+            "%-8s busy %.3f processors (schedule %.3f on this machine; %.1f us a unit in the run); cores "
+            "busy%s; on time "
             "%.1f %% of %lld "
             "bursts; units %lld of %lld (%.2f %%)%s; driver %.2f idle wake-ups/s%s; battery life %.2f h\n",
             qPrintable(workloadKey(w)), busy, planned,
-            t.unitsDone > 0 ? 1e6 * busy * wall / double(t.unitsDone) : 0.0,
+            t.unitsDone > 0 ? 1e6 * busy * wall / double(t.unitsDone) : 0.0, cores.constData(),
             100.0 * t.onTimeShare().value_or(0), static_cast<long long>(t.burstsDue),
             static_cast<long long>(t.unitsDone), static_cast<long long>(t.unitsDue), 100.0 * doneShare,
             workOk ? "" : " BELOW TARGET", idlePerS, idlePerS <= 2 ? "" : " ABOVE TARGET", life(busy));

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +95,8 @@ QJsonObject plausibleSetup(QJsonObject setup)
     if (setup.contains(QLatin1String("brightness_percent"))
         && !plausible(numberAt(setup, "brightness_percent"), 100.0))
         setup.insert(QLatin1String("brightness_percent"), QJsonValue(QJsonValue::Null));
+    if (setup.contains(QLatin1String("brightness_set")) && !brightnessSetIn(setup))
+        setup.insert(QLatin1String("brightness_set"), QJsonValue(QJsonValue::Null));
     return setup;
 }
 
@@ -337,6 +340,10 @@ QByteArray encodeSetupLine(const CompanionSetup& s)
     add("kernel", text(s.kernel));
     add("power_profile", text(s.powerProfile));
     add("brightness_percent", value(s.brightnessPercent));
+    if (const auto& b = s.brightnessSet)
+        line += ",\"brightness_set\":"
+            + compact({ { QStringLiteral("percent"), b->percent }, { QStringLiteral("raw"), b->value },
+                { QStringLiteral("max"), b->max } });
     add("cpu_governor", text(s.cpuGovernor));
     line += ",\"battery\":" + compact(battery);
     if (!s.workload.isEmpty()) {
@@ -345,6 +352,19 @@ QByteArray encodeSetupLine(const CompanionSetup& s)
         add("workload_processor_only", s.workloadProcessorOnly);
     }
     return line + "}\n";
+}
+
+std::optional<BrightnessSetting> brightnessSetIn(const QJsonObject& setup)
+{
+    const QJsonObject o = setup.value(QLatin1String("brightness_set")).toObject();
+    const auto whole = [&o](const char* key) { return o.value(QLatin1String(key)).toInteger(-1); };
+    const qint64 percent = whole("percent");
+    const qint64 raw = whole("raw");
+    const qint64 max = whole("max");
+    if (percent < 1 || percent > 100 || raw < 0 || max < 1 || raw > max
+        || max > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return BrightnessSetting { int(percent), int(raw), int(max) };
 }
 
 QByteArray encodeWorkloadResultLine(const CompanionWorkloadResult& r)

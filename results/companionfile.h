@@ -18,6 +18,7 @@
 // parse, and uses the rest. It reads in one pass and keeps at most one
 // reading per sample of the results file, whatever the order or number of
 // the lines, so its memory grows with the samples and not with the file.
+#include "platform/screenbrightness.h"
 #include "results/energysummary.h"
 
 #include <QByteArray>
@@ -57,6 +58,10 @@ struct CompanionSetup {
     QString kernel;
     QString powerProfile;
     std::optional<double> brightnessPercent;
+    // The brightness the test set for its length, written as
+    // "brightness_set":{"percent":..,"raw":..,"max":..}; left out when the
+    // test left the brightness as it was.
+    std::optional<BrightnessSetting> brightnessSet;
     QString cpuGovernor;
     QString batteryVendor;
     QString batteryModel;
@@ -106,6 +111,10 @@ struct CompanionData {
     std::optional<double> energyFullWh() const;
     std::optional<double> energyFullDesignWh() const;
 };
+
+// The brightness a setup says the test set; none where it set none (an
+// older companion, or one whose values no screen can have).
+std::optional<BrightnessSetting> brightnessSetIn(const QJsonObject& setup);
 
 // Parses the bytes of a whole companion file, for a results file of
 // sampleLimit samples. Total: any input gives a result; a first line that is

@@ -172,6 +172,7 @@ void addCompanion(ResultsEvaluation& e, const CompanionData& c)
     e.hasCompanion = true;
     e.setup = c.setup;
     addWorkload(e);
+    e.brightnessSet = brightnessSetIn(e.setup);
     std::vector<EnergySample> samples;
     samples.reserve(c.samples.size());
     for (const EnergySample& s : c.samples)
@@ -370,6 +371,18 @@ QString onTimeText(const ResultsEvaluation& e)
     if (!e.workload || !e.workload->onTimeShare)
         return {};
     return QString::number(100.0 * *e.workload->onTimeShare, 'f', 1) + QLatin1Char('%');
+}
+
+QString brightnessSetText(const ResultsEvaluation& e)
+{
+    if (!e.hasCompanion)
+        return {};
+    if (!e.brightnessSet)
+        return phrase("not set");
+    return phrase("%1% (raw %2 of %3)")
+        .arg(e.brightnessSet->percent)
+        .arg(e.brightnessSet->value)
+        .arg(e.brightnessSet->max);
 }
 
 } // namespace ampero

@@ -117,6 +117,9 @@ struct ResultsEvaluation {
         std::optional<double> onTimeShare; // 0..1
     };
     std::optional<WorkloadRun> workload;
+    // The screen brightness the test held, where its companion says it set
+    // one.
+    std::optional<BrightnessSetting> brightnessSet;
 };
 
 // Reads and evaluates the file at path.
@@ -202,5 +205,8 @@ QString reportMailUrl(const QString& folder, const QString& fileName);
 QString loadText(const ResultsEvaluation& e);
 QString workDoneText(const ResultsEvaluation& e);
 QString onTimeText(const ResultsEvaluation& e);
+// The brightness a test held ("50% (raw 480 of 960)"), "not set" where its
+// companion names none; empty for a run without a companion.
+QString brightnessSetText(const ResultsEvaluation& e);
 
 } // namespace ampero

@@ -60,6 +60,11 @@ History::History(HistoryConfig config, RunDescriber describe, std::function<void
 
 History::~History() = default;
 
+std::unique_ptr<History> History::twin() const
+{
+    return std::make_unique<History>(m_config, m_describe, m_warn);
+}
+
 QString History::machineId()
 {
     if (!m_machineId.isEmpty())

@@ -48,6 +48,12 @@ public:
     History(const History&) = delete;
     History& operator=(const History&) = delete;
 
+    const HistoryConfig& config() const { return m_config; }
+    // A history over the same stores with the same describer and warnings,
+    // for another thread: a Qt SQL connection belongs to the thread that
+    // opened it, so each thread keeps a History of its own.
+    std::unique_ptr<History> twin() const;
+
     QString machineId();
     // Adds or updates this machine.
     void recordMachine(const HistoryMachine& machine);

@@ -168,6 +168,12 @@ QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs)
     addOptionalRow(rows, phrase("Kernel"), runs, setup(&RunSetup::kernel), true);
     addOptionalRow(rows, phrase("Power profile"), runs, setup(&RunSetup::powerProfile), true);
     addOptionalRow(rows, phrase("Brightness"), runs, setup(&RunSetup::brightness), true);
+    // Only where some run held a brightness: "not set" alone tells nothing.
+    if (std::any_of(runs.begin(), runs.end(),
+            [](const RunSummary& r) { return r.evaluation.brightnessSet.has_value(); }))
+        addOptionalRow(
+            rows, phrase("Brightness set"), runs,
+            [](const RunSummary& r) { return brightnessSetText(r.evaluation); }, true);
     addOptionalRow(rows, phrase("Governor"), runs, setup(&RunSetup::governor), true);
     return rows;
 }

@@ -64,12 +64,11 @@ struct ComparisonRow {
 
 // The rows, in order: file; mode, load; system forecast, measured battery
 // life, full-battery life, mark; average power, energy used, battery health; machine, kernel,
-// power profile, brightness, governor. The energy rows and the setup rows
-// appear only when some run has a value for them; a value a run lacks reads
-// "unknown". A setup row differs when two runs recorded different values
-// (a run that recorded none is no evidence either way). A mark from an
-// estimated work count reads "(estimated)"; where the runs have both kinds
-// of mark, the mark row carries a note that they cannot be compared.
+// power profile, brightness, brightness set (where a run set one), governor. The energy rows and the setup
+// rows appear only when some run has a value for them; a value a run lacks reads "unknown". A setup row
+// differs when two runs recorded different values (a run that recorded none is no evidence either way). A
+// mark from an estimated work count reads "(estimated)"; where the runs have both kinds of mark, the mark row
+// carries a note that they cannot be compared.
 QList<ComparisonRow> comparisonRows(const QList<RunSummary>& runs);
 
 // The table as aligned plain text: one line per row, the label column and

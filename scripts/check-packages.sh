@@ -60,13 +60,14 @@ done < <(grep -E '^[A-Za-z0-9_]+_DIR:PATH=' "$cache")
 # Programs the build and the tests run.
 for prog in cmake c++ clang++ clang-format clang-tidy lrelease Xvfb xdotool dbus-daemon gdbus gio \
   desktop-file-validate appstreamcli identify python3 upowerd umockdev-wrapper cpack dpkg-shlibdeps debootstrap \
-  weston weston-screenshooter compare; do
+  weston weston-screenshooter weston-debug compare dbus-run-session at-spi-bus-launcher; do
   path=$(command -v "$prog" || true)
   case "$prog" in
     # The tests start Debian's interpreter by its full path, whatever PATH says.
     python3) path=$(ls /usr/bin/python3 2>/dev/null || true) ;;
     lrelease) path=$(grep -E '^Qt6_DIR:PATH=' "$cache" >/dev/null && ls /usr/lib/qt6/bin/lrelease 2>/dev/null || true) ;;
     upowerd) path=$(ls /usr/libexec/upowerd 2>/dev/null || true) ;;
+    at-spi-bus-launcher) path=$(ls /usr/libexec/at-spi-bus-launcher 2>/dev/null || true) ;;
   esac
   if [ -z "$path" ]; then
     echo "check-packages: the program $prog is not installed" >&2
@@ -89,7 +90,7 @@ for mod in dbusmock gi; do
 done
 
 # GObject introspection data the Python helpers load through gi.
-for typelib in UMockdev-1.0; do
+for typelib in UMockdev-1.0 Atspi-2.0; do
   file=$(ls /usr/lib/*/girepository-1.0/"$typelib".typelib /usr/lib/girepository-1.0/"$typelib".typelib 2>/dev/null | head -n 1 || true)
   if [ -z "$file" ]; then
     echo "check-packages: the introspection data $typelib is not installed" >&2

@@ -16,7 +16,7 @@ packages=(
   qt6-l10n-tools qt6-qpa-plugins qt6-wayland libqt6svg6 qt6-svg-dev libxcb1-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
-  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra
+  xvfb xauth x11-utils xdotool imagemagick at-spi2-core python3-pyatspi fonts-dejavu-core fonts-dejavu-extra
   dbus dbus-x11 python3 python3-dbusmock python3-gi
   appstream desktop-file-utils libglib2.0-bin
   upower umockdev gir1.2-umockdev-1.0

@@ -44,6 +44,7 @@ CompanionSetup CompanionRecorder::currentSetup()
     s.kernel = facts.kernel;
     s.powerProfile = facts.powerProfile;
     s.brightnessPercent = facts.brightnessPercent;
+    s.brightnessSet = m_session.brightness();
     s.cpuGovernor = facts.cpuGovernor;
     s.batteryVendor = m_battery.manufacturer;
     s.batteryModel = m_battery.name;

@@ -108,6 +108,9 @@ public:
     // The application's error report for a failure that reaches the user;
     // opens it and returns.
     virtual void showError(const QString& message) = 0;
+    // The screen brightness in percent (1 to 100) the start just confirmed
+    // asks the test to hold; none to leave it as it is.
+    virtual std::optional<int> brightnessPercent() const { return std::nullopt; }
 };
 
 // TestProgressDialog: the one testing window, shown modally while a test runs.

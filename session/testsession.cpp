@@ -71,6 +71,7 @@ TestSession::~TestSession()
     // Leave no worker spinning and no file open behind us.
     if (m_state.loadActive)
         stopLoad();
+    restoreBrightness();
 }
 
 void TestSession::setMeasureCpuClock(std::function<double()> measure)
@@ -138,6 +139,8 @@ void TestSession::begin(TestMode mode, bool noLoad, const QString& path)
             readinessText(readiness) + QStringLiteral(" (") + notReadyReason(before) + QLatin1Char(')'));
         return;
     }
+    if (!applyBrightness())
+        return;
 
     m_state.resultsPath = path;
     m_state.resultsFileName = file;
@@ -192,7 +195,29 @@ void TestSession::failStart(const QString& message)
     m_loadTimer.stop();
     if (m_state.loadActive)
         stopLoad();
+    restoreBrightness();
     m_dialogs.showError(message);
+}
+
+bool TestSession::applyBrightness()
+{
+    m_brightness.reset();
+    const std::optional<int> percent = m_dialogs.brightnessPercent();
+    if (!percent)
+        return true;
+    QString why = phrase("this program cannot set it here");
+    if (m_brightnessHold && m_brightnessHold->apply(*percent, &why)) {
+        m_brightness = m_brightnessHold->applied();
+        return true;
+    }
+    m_dialogs.showError(phrase("The test cannot start: the screen brightness cannot be set (%1).").arg(why));
+    return false;
+}
+
+void TestSession::restoreBrightness()
+{
+    if (m_brightnessHold)
+        m_brightnessHold->restore();
 }
 
 void TestSession::markTick()
@@ -342,6 +367,7 @@ bool TestSession::stopTest()
             stopLoad();
         if (m_testing.isShowing())
             m_testing.closeWindow();
+        restoreBrightness();
         return m_writeError.isEmpty();
     }
     const uint64_t work = workCount();
@@ -355,6 +381,7 @@ bool TestSession::stopTest()
         m_writeError = QString::fromStdString(m_file.errorString());
     if (m_testing.isShowing())
         m_testing.closeWindow();
+    restoreBrightness();
     return ok;
 }
 
@@ -365,6 +392,7 @@ void TestSession::failTest(const QString& message)
     if (m_state.loadActive)
         stopLoad();
     m_file.abandon();
+    restoreBrightness();
     if (m_writeError.isEmpty())
         m_writeError = message;
     m_view.setActionText(QCoreApplication::translate("ampero", "testing interrupted"));

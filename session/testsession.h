@@ -14,6 +14,7 @@
 // and returns, each answer continues the start, and the test then runs on
 // the application's event loop, one tick at a time.
 #include "results/resultsformat.h"
+#include "session/brightnesshold.h"
 #include "session/powerwatcher.h"
 #include "session/sessionports.h"
 #include "session/sessionstate.h"
@@ -26,6 +27,7 @@
 
 namespace ampero {
 
+class BrightnessHold;
 class Clock;
 class LoadWorkers;
 class PowerSource;
@@ -60,6 +62,10 @@ public:
     // Runs the workloads other than full load; without it a test with one
     // of them runs full load.
     void setWorkloadRunner(WorkloadRunner* runner) { m_workloads = runner; }
+    // Sets the screen brightness a start asks for (SessionDialogs::
+    // brightnessPercent) and puts the old one back at every end; without it
+    // a start that asks for a brightness is refused.
+    void setBrightnessHold(BrightnessHold* hold) { m_brightnessHold = hold; }
 
     // Starts a fast or a normal test (None is ignored). Opens the start
     // window and returns; the answers continue the start, and once the test
@@ -92,6 +98,9 @@ public:
     std::optional<Workload> workload() const { return m_workload; }
     // What the workload of the last test did, once it has stopped.
     const WorkloadTally& workloadTally() const { return m_workloadTally; }
+    // The screen brightness the running or last test set; none when it left
+    // the brightness as it was.
+    std::optional<BrightnessSetting> brightness() const { return m_brightness; }
 
     const SessionState& state() const { return m_state; }
     PowerWatcher& powerWatcher() { return m_watcher; }
@@ -118,6 +127,10 @@ private:
     void askPath(TestMode mode, bool noLoad);
     void begin(TestMode mode, bool noLoad, const QString& path);
     void failStart(const QString& message);
+    // Sets the brightness the start asks for; false, with the reason shown,
+    // when it cannot be set and the test must not start.
+    bool applyBrightness();
+    void restoreBrightness();
     // Ends the running test at once as failed: the file is given up (it reads
     // as incomplete), the error is shown, "testing interrupted".
     void failTest(const QString& message);
@@ -156,6 +169,8 @@ private:
     WorkloadRunner* m_workloads = nullptr;
     std::optional<Workload> m_workload;
     WorkloadTally m_workloadTally;
+    BrightnessHold* m_brightnessHold = nullptr;
+    std::optional<BrightnessSetting> m_brightness;
 };
 
 // The work count of a test without load: clock estimate in MHz x 1 000 000

@@ -2,6 +2,7 @@
 // The whole window program as a user meets it: the real windows, the real
 // session, results and session-end pieces, over fake services. Tests are
 // started from the menu and answered through the windows that open.
+#include "app/batteryhistory.h"
 #include "app/guiprogram.h"
 #include "platform/batteryidentity.h"
 #include "platform/clock.h"
@@ -20,6 +21,7 @@
 #include "support/testutil.h"
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
+#include "ui/historywindow.h"
 #include "ui/mainwindow.h"
 #include "ui/resultswindow.h"
 #include "ui/testprogressdialog.h"
@@ -39,12 +41,18 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <atomic>
 #include <functional>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace ampero;
 
@@ -683,3 +691,65 @@ TEST_F(GuiProgramTest, OpenShowAgainAndOpenRecent)
 }
 
 } // namespace
+
+TEST_F(GuiProgramTest, AnUnansweringDatabaseHoldsNoWindowAndTheHistoryOpensItsRuns)
+{
+    // A server that takes the connection and never answers: the database's
+    // connect timeout runs out on the history's own thread.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    HistoryConfig config;
+    config.localFile = dir.filePath(QStringLiteral("history.sqlite"));
+    config.pendingFile = dir.filePath(QStringLiteral("pending"));
+    config.machineIdFile = dir.filePath(QStringLiteral("machine-id"));
+    config.fallbackIdFile = dir.filePath(QStringLiteral("id"));
+    config.databaseUrl
+        = QStringLiteral("postgresql://ampero@127.0.0.1:%1/history").arg(ntohs(address.sin_port));
+    std::atomic<bool> unreachable = false;
+    History history(config, describeRun, [&unreachable](const QString&) { unreachable = true; });
+    services.history = &history;
+    QString error;
+    HistoryStore::openLocal(config.localFile, &error)
+        ->addRun({ QStringLiteral("h"), history.machineId(), QDateTime::currentDateTimeUtc(),
+            QStringLiteral("fast"), "{}", dir.filePath(QStringLiteral("moved.apr")) });
+
+    auto program = start();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longestGap = 0;
+    QTimer zero;
+    QObject::connect(&zero, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    zero.start(0);
+    // The snapshot lands in the local store all the same.
+    runLoopUntil([&] {
+        return unreachable && !HistoryStore::openLocal(config.localFile, &error)->snapshots({}).isEmpty();
+    });
+    zero.stop();
+    ::close(listener);
+    EXPECT_LT(longestGap, 1000);
+
+    // Battery > History: the run whose file is gone says so when opened.
+    ModalAnswers answers;
+    QString said;
+    answers.on(QStringLiteral("OpenResultsMessage"), [&said](QWidget* w) {
+        said = static_cast<QMessageBox*>(w)->text();
+        static_cast<QDialog*>(w)->reject();
+    });
+    menu(*program, "historyAction")->trigger();
+    auto* window = program->mainWindow().findChild<HistoryWindow*>();
+    ASSERT_TRUE(window);
+    auto* table = window->findChild<QTableWidget*>(QStringLiteral("runsTable"));
+    ASSERT_EQ(table->rowCount(), 1);
+    emit table->cellDoubleClicked(0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }));
+    EXPECT_TRUE(said.contains(QStringLiteral("gone"))) << said.toStdString();
+}

@@ -49,7 +49,7 @@ TEST(ReportCli, ExampleFileAsLinesJsonAndCsv)
               "\"capacity\": 48000, \"work_count\": 5, \"complete\": true, \"forecast_line\": null, "
               "\"average_power_w\": null, \"energy_used_wh\": null, \"battery_health_percent\": null, "
               "\"energy_full_wh\": null, \"energy_full_design_wh\": null, \"energy_forecast_seconds\": null, "
-              "\"setup\": null}\n");
+              "\"brightness_set\": null, \"setup\": null}\n");
 
     const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
     EXPECT_EQ(csv.code, 0);
@@ -62,7 +62,7 @@ TEST(ReportCli, CompanionAddsEnergyKeysLinesAndCsvColumns)
     QTemporaryDir dir;
     const QString path = test::writeFile(dir, QStringLiteral("example.apr"), kExample);
     const QStringList keys { "average_power_w", "energy_used_wh", "battery_health_percent", "energy_full_wh",
-        "energy_full_design_wh", "energy_forecast_seconds", "setup" };
+        "energy_full_design_wh", "energy_forecast_seconds", "brightness_set", "setup" };
 
     // Without a companion every new key is there, as null.
     const Exit bare = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
@@ -96,7 +96,8 @@ TEST(ReportCli, CompanionAddsEnergyKeysLinesAndCsvColumns)
 
     const Exit lines = runProgram({ QStringLiteral("--report"), path });
     EXPECT_TRUE(
-        lines.out.endsWith("Mark: N/A\nAverage power: 18.0 W\nEnergy used: 0.01 Wh\nBattery health: 90%\n"))
+        lines.out.endsWith("Mark: N/A\nAverage power: 18.0 W\nEnergy used: 0.01 Wh\nBattery health: 90%\n"
+                           "Brightness set: not set\n"))
         << lines.out.toStdString();
 
     const Exit csv = runProgram({ QStringLiteral("--export-csv"), path });
@@ -144,7 +145,8 @@ TEST(ReportCli, FiguresNoBatteryCanReportAreUnknownInEveryView)
         "{\"seconds\":0,\"level\":100,\"energy_wh\":1e300,\"power_w\":1e308,\"voltage_v\":5000}\n"
         "{\"seconds\":2,\"level\":99,\"energy_wh\":-3,\"power_w\":-9,\"voltage_v\":-12}\n");
     const Exit lines = runProgram({ QStringLiteral("--report"), path });
-    EXPECT_TRUE(lines.out.endsWith("Average power: unknown\nEnergy used: unknown\nBattery health: unknown\n"))
+    EXPECT_TRUE(lines.out.endsWith(
+        "Average power: unknown\nEnergy used: unknown\nBattery health: unknown\nBrightness set: not set\n"))
         << lines.out.toStdString();
     const Exit json = runProgram({ QStringLiteral("--report"), path, QStringLiteral("--json") });
     const QJsonObject o = QJsonDocument::fromJson(json.out).object();
@@ -240,7 +242,7 @@ TEST(ReportJson, FastFileRecoveredFileAndAwkwardPath)
     EXPECT_TRUE(json.contains("\"work_count\": 18446744073709551615,")) << "exact, not through a double";
     EXPECT_EQ(o.value(QStringLiteral("battery_life_full_seconds")).toDouble(), 19000.0)
         << "80% to 0% on the line";
-    EXPECT_EQ(o.keys().size(), 26);
+    EXPECT_EQ(o.keys().size(), 27);
 
     // printReport on a file cut off before its Terminator.
     QTemporaryDir dir;

@@ -15,3 +15,33 @@ if(AMPERO_XVFB AND AMPERO_XDOTOOL)
   set_tests_properties(gui_e2e PROPERTIES TIMEOUT 420 SKIP_RETURN_CODE 77
                        ENVIRONMENT "LC_ALL=C.UTF-8;AMPERO_POWER_SOURCE=;AMPERO_FAULT_SHIM=$<TARGET_FILE:ampero_faultshim>")
 endif()
+
+# The same program driven through the accessibility interface (AT-SPI), on
+# Xvfb and on a headless Weston: a fast test from the menu to its results,
+# whose figures must read as --report gives them. Skipped (77) when the
+# accessibility bus or pyatspi is missing.
+find_program(AMPERO_DBUS_RUN_SESSION dbus-run-session)
+find_program(AMPERO_WESTON weston)
+if(AMPERO_DBUS_RUN_SESSION)
+  set(atspi_driver sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-a11y.sh /usr/bin/python3
+                   ${CMAKE_CURRENT_SOURCE_DIR}/atspi_e2e.py $<TARGET_FILE:ampero>)
+  if(AMPERO_XVFB)
+    add_test(NAME gui_atspi_x11 COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-xvfb.sh ${atspi_driver})
+    set_tests_properties(gui_atspi_x11 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb")
+  endif()
+  if(AMPERO_WESTON)
+    add_test(NAME gui_atspi_wayland COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-weston.sh ${atspi_driver})
+    # A test until Weston blanks its idle screen: neither window draws then.
+    add_test(NAME gui_wayland_blank_screen
+             COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-weston.sh sh
+                     ${CMAKE_CURRENT_SOURCE_DIR}/support/with-a11y.sh /usr/bin/python3
+                     ${CMAKE_CURRENT_SOURCE_DIR}/atspi_e2e.py --blank $<TARGET_FILE:ampero>)
+    set_tests_properties(gui_wayland_blank_screen PROPERTIES ENVIRONMENT "AMPERO_WESTON_IDLE=20")
+  endif()
+  foreach(t gui_atspi_x11 gui_atspi_wayland gui_wayland_blank_screen)
+    if(TEST ${t})
+      set_tests_properties(${t} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+      set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT "LC_ALL=C.UTF-8;AMPERO_POWER_SOURCE=")
+    endif()
+  endforeach()
+endif()

@@ -2,11 +2,13 @@
 // The logind locks and notices against python-dbusmock's logind template on
 // a private bus that each test starts and stops itself.
 #include "platform/clock.h"
+#include "platform/dbus/logindbrightness.h"
 #include "platform/dbus/logindevents.h"
 #include "platform/dbus/logindinhibitor.h"
 #include "platform/dbus/screensaverstate.h"
 #include "platform/fakepowersource.h"
 #include "results/resultsformat.h"
+#include "session/brightnesshold.h"
 #include "session/sessionend.h"
 #include "session/testsession.h"
 #include "support/sessionfakes.h"
@@ -18,6 +20,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -26,9 +29,12 @@
 #include <QTest>
 #include <QThread>
 #include <QUuid>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace ampero;
 
@@ -457,3 +463,151 @@ TEST_F(MockBus, NoLogindMeansNoLockAndNoError)
 }
 
 } // namespace
+
+// logind's session of this process on the mock: its SetBrightness writes
+// the value where the kernel keeps it, or refuses as logind does a session
+// without a seat.
+void addSession(QDBusConnection& bus, const QString& brightnessFile, const QString& refusal = {})
+{
+    const QString session = QStringLiteral("/org/freedesktop/login1/session/c1");
+    const auto mock = [&bus](const QString& path, const QString& method, const QVariantList& args) {
+        QDBusMessage call = QDBusMessage::createMethodCall(Login1, path, MockInterface, method);
+        call.setArguments(args);
+        return bus.call(call).type() == QDBusMessage::ReplyMessage;
+    };
+    if (refusal.isEmpty()) {
+        ASSERT_TRUE(mock(Login1Path, QStringLiteral("AddSession"),
+            { QStringLiteral("c1"), QStringLiteral("seat0"), uint(::getuid()), QStringLiteral("me"), true }));
+        ASSERT_TRUE(mock(Login1Path, QStringLiteral("AddMethod"),
+            { QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("GetSessionByPID"),
+                QStringLiteral("u"), QStringLiteral("o"), QStringLiteral("ret = '%1'").arg(session) }));
+    }
+    const QString code = refusal.isEmpty()
+        ? QStringLiteral("open('%1', 'w').write('%d\\n' % args[2])").arg(brightnessFile)
+        : QStringLiteral("raise dbus.exceptions.DBusException('%1', "
+                         "name='org.freedesktop.login1.NotYourDevice')")
+              .arg(refusal);
+    ASSERT_TRUE(mock(session, QStringLiteral("AddMethod"),
+        { QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("SetBrightness"),
+            QStringLiteral("ssu"), QString(), code }));
+}
+
+// A test holds the brightness it asks for, and every way it can end puts
+// the old one back and leaves no state file: a regular end, Cancel (and
+// Ctrl+C or SIGTERM in the terminal, which act as Cancel), a failed write,
+// the session's end (SIGTERM in the window program takes the same rule),
+// and a crash, after which the next start puts it back. A session logind
+// refuses starts no test.
+TEST_F(MockBus, BrightnessIsHeldDuringATestAndPutBackAtEveryEnd)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("sys/class/backlight/intel_backlight")));
+    const QString level
+        = test::writeFile(root, QStringLiteral("sys/class/backlight/intel_backlight/brightness"), "700\n");
+    test::writeFile(root, QStringLiteral("sys/class/backlight/intel_backlight/max_brightness"), "1000\n");
+    addSession(*bus, level);
+    LogindBrightness screen(*bus, root.path());
+    const QString state = root.filePath(QStringLiteral("data/brightness-to-restore"));
+
+    test::FakeMainView view;
+    test::FakeChart chart;
+    test::FakeDialogs dialogs;
+    test::FakeTestingWindow testing;
+    PowerStatus battery;
+    battery.line = PowerLine::Battery;
+    battery.level = 80;
+    FakePowerSource power(battery);
+    FakeClock clock;
+    test::FakeLoad load;
+    dialogs.path = root.filePath(QStringLiteral("run.apr"));
+    dialogs.brightness = 40;
+    BrightnessHold hold(screen, state);
+    TestSession session(view, chart, dialogs, testing, power, clock, load);
+    session.setBrightnessHold(&hold);
+    session.setShowResultsWindow([](const QString&, const std::function<void()>& closed) { closed(); });
+    LogindEvents events(*bus);
+    SessionEndOptions options;
+    options.writeEntry = false;
+    SessionEnd end({ [&] { return session.state().mode != TestMode::None; },
+                       [&] { return session.state().resultsPath; }, [&] { session.stopTest(); } },
+        options, nullptr, &events);
+
+    const auto startHeld = [&](TestMode mode = TestMode::Normal) {
+        session.startTest(mode);
+        ASSERT_EQ(session.state().mode, mode) << dialogs.errors.join('\n').toStdString();
+        EXPECT_EQ(test::readFile(level), "400\n");
+        EXPECT_EQ(session.brightness(), (BrightnessSetting { 40, 400, 1000 }));
+        EXPECT_TRUE(QFileInfo::exists(state));
+    };
+    const auto tick = [&](int percent) {
+        clock.advanceMs(1000);
+        power.setLevel(percent);
+        session.onTick();
+    };
+    const auto putBack = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return test::readFile(level) == "700\n"; }));
+        EXPECT_FALSE(QFileInfo::exists(state));
+    };
+
+    {
+        SCOPED_TRACE("regular end");
+        startHeld(TestMode::Fast);
+        for (int percent : { 80, 79, 78, 77, 76 })
+            tick(percent);
+        putBack();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return session.state().mode == TestMode::None; }));
+    }
+    {
+        SCOPED_TRACE("cancel");
+        startHeld();
+        tick(80);
+        testing.closeWindow();
+        tick(80);
+        putBack();
+    }
+    {
+        SCOPED_TRACE("failed write");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old {};
+        getrlimit(RLIMIT_FSIZE, &old);
+        startHeld();
+        rlimit small = old;
+        small.rlim_cur = 10;
+        setrlimit(RLIMIT_FSIZE, &small);
+        tick(80);
+        setrlimit(RLIMIT_FSIZE, &old);
+        putBack();
+    }
+    {
+        SCOPED_TRACE("session end");
+        startHeld();
+        tick(80);
+        emitLogindSignal(QStringLiteral("PrepareForShutdown"), true);
+        putBack();
+    }
+    {
+        SCOPED_TRACE("crash");
+        startHeld();
+        const QByteArray left = test::readFile(state);
+        session.stopTest();
+        // As a program killed during the test leaves the screen and its file.
+        test::writeFile(root, QStringLiteral("sys/class/backlight/intel_backlight/brightness"), "400\n");
+        test::writeFile(root, QStringLiteral("data/brightness-to-restore"), left);
+        BrightnessHold next(screen, state);
+        EXPECT_TRUE(next.restoreLeftOver());
+        putBack();
+    }
+    {
+        SCOPED_TRACE("refused");
+        addSession(*bus, level, QStringLiteral("Your session has no seat, refusing."));
+        dialogs.errors.clear();
+        QFile::remove(*dialogs.path);
+        QSignalSpy started(&session, &TestSession::testStarted);
+        session.startTest(TestMode::Normal);
+        EXPECT_EQ(started.count(), 0);
+        ASSERT_EQ(dialogs.errors.size(), 1);
+        EXPECT_TRUE(dialogs.errors[0].contains(QStringLiteral("no seat"))) << dialogs.errors[0].toStdString();
+        EXPECT_FALSE(QFileInfo::exists(*dialogs.path));
+        putBack();
+    }
+}

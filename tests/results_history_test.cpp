@@ -2,6 +2,7 @@
 // The battery history: the store on SQLite always, and on a PostgreSQL
 // server the test starts itself where the server's programs are installed.
 #include "results/history.h"
+#include "results/historyview.h"
 #include "support/postgresserver.h"
 #include "support/testutil.h"
 
@@ -149,6 +150,35 @@ TEST(HistoryStoreSqlite, RunOnceByHashSnapshotOnlyWhenAFigureChangesOrADayPasses
     EXPECT_EQ(store->snapshots(QStringLiteral("m1")).size(), 3);
     EXPECT_EQ(
         store->snapshots(QStringLiteral("m1"), QDateTime::fromSecsSinceEpoch(t + 7200, Qt::UTC)).size(), 2);
+}
+
+TEST(HistoryView, RunsNewestFirstAndHealthFromRunsAndSnapshotsInTimeOrder)
+{
+    QTemporaryDir dir;
+    QString error;
+    auto store = HistoryStore::openLocal(dir.filePath(QStringLiteral("h.sqlite")), &error);
+    ASSERT_TRUE(store) << error.toStdString();
+    const qint64 t = 1767225600;
+    store->addRun(run(QStringLiteral("old"), QStringLiteral("m1"), t));
+    HistoryRun later = run(QStringLiteral("new"), QStringLiteral("m1"), t + 30 * 86400);
+    later.report = R"({"workload": "office", "load": "none", "mark": 900, "mark_estimated": true,
+        "battery_life_full_seconds": 36000, "average_power_w": 6.5})";
+    store->addRun(later);
+    store->addSnapshot(snapshot(t + 86400, 54.15)); // 95 %, 40 cycles
+
+    const HistoryView view = readHistoryView(*store, QString());
+    ASSERT_EQ(view.runs.size(), 2);
+    EXPECT_EQ(view.runs[0].workload, QStringLiteral("office"));
+    EXPECT_EQ(view.runs[0].fullLifeSeconds, 36000);
+    EXPECT_TRUE(view.runs[0].markEstimated);
+    EXPECT_EQ(view.runs[0].averagePowerW, 6.5);
+    EXPECT_FALSE(view.runs[0].healthPercent);
+    EXPECT_EQ(view.runs[1].healthPercent, 95);
+    EXPECT_EQ(view.runs[1].path, QStringLiteral("/home/someone/run.apr"));
+    ASSERT_EQ(view.health.size(), 2); // the old run's, then the snapshot's
+    EXPECT_EQ(view.health[1].x() - view.health[0].x(), 1.0);
+    ASSERT_EQ(view.cycles.size(), 1);
+    EXPECT_EQ(view.cycles[0].y(), 40);
 }
 
 TEST(HistoryStoreSqlite, TwoWritersAtOnceLoseNothing)

@@ -5,8 +5,10 @@
 #include "app/report.h"
 #include "app/terminaltest.h"
 #include "platform/fakepowersource.h"
+#include "platform/screenbrightness.h"
 #include "results/evaluation.h"
 #include "results/resultsformat.h"
+#include "results/runsummary.h"
 #include "support/sessionfakes.h"
 #include "support/testutil.h"
 
@@ -161,6 +163,47 @@ TEST_F(TerminalTest, WorkloadRunWritesNoLoadAndNamesItselfInTheCompanion)
     EXPECT_EQ(setup.value("workload_version").toInt(), WorkloadSetVersion);
     EXPECT_GT(setup.value("workload_units_done").toDouble(), 0);
     EXPECT_GT(setup.value("workload_on_time_share").toDouble(), 0);
+}
+
+// --brightness: a bad value or a screen the session cannot set starts no
+// test; a held brightness is put back and named in the companion, the
+// report and its JSON.
+TEST_F(TerminalTest, BrightnessHeldDuringTheRunIsPutBackAndNamedInTheResults)
+{
+    SimBattery battery(60, 400);
+    FakeScreenBrightness screen;
+    TerminalTestServices services;
+    services.brightness = &screen;
+    services.brightnessStateFile = dir.filePath(QStringLiteral("brightness-to-restore"));
+    CliOptions o = options("fast");
+    for (const char* bad : { "0", "101", "half", "-5" }) {
+        o.brightness = QString::fromLatin1(bad);
+        EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err, services), 2) << bad;
+    }
+    EXPECT_TRUE(io.errText().contains("--brightness takes a whole percentage")) << io.errText().toStdString();
+    o.brightness = QStringLiteral("40");
+    screen.refusal = QStringLiteral("Your session has no seat, refusing.");
+    EXPECT_EQ(runTerminalTestOn(o, battery, io.out, io.err, services), 2);
+    EXPECT_TRUE(io.errText().contains("no seat")) << io.errText().toStdString();
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(o.output)));
+
+    screen.refusal.clear();
+    ASSERT_EQ(runTerminalTestOn(o, battery, io.out, io.err, services), 0) << io.errText().toStdString();
+    EXPECT_EQ(screen.sets, (QList<int> { 40, 60 }));
+    EXPECT_FALSE(QFile::exists(services.brightnessStateFile));
+    const ResultsEvaluation e = evaluateResultsFileAt(o.output);
+    EXPECT_EQ(brightnessSetText(e), "40% (raw 40 of 100)");
+    const QJsonObject json = QJsonDocument::fromJson(reportJson(QStringLiteral("x"), e)).object();
+    const QJsonObject held = json.value("brightness_set").toObject();
+    EXPECT_EQ(held.value("percent").toInt(), 40);
+    EXPECT_EQ(held.value("raw").toInt(), 40);
+    EXPECT_EQ(held.value("max").toInt(), 100);
+    EXPECT_EQ(json.value("setup").toObject().value("brightness_set").toObject(), held);
+    const QList<ComparisonRow> rows = comparisonRows({ summarizeRun(QStringLiteral("x"), e) });
+    const auto row = std::find_if(
+        rows.begin(), rows.end(), [](const ComparisonRow& r) { return r.label == "Brightness set"; });
+    ASSERT_NE(row, rows.end());
+    EXPECT_EQ(row->values, QStringList { "40% (raw 40 of 100)" });
 }
 
 // The test runs on the application's one event loop: the progress lines,

@@ -13,6 +13,7 @@
 #include "ui/busyanimation.h"
 #include "ui/chartwidget.h"
 #include "ui/comparisonwindow.h"
+#include "ui/historywindow.h"
 #include "ui/mainwindow.h"
 #include "ui/resultswindow.h"
 #include "ui/starttestdialog.h"
@@ -196,6 +197,12 @@ TEST_P(WindowFit, EveryWindowShowsItsTextsAndFits)
 
     AboutDialog about(versionInfoFrom(1, 0, 0, 17), &urls, &main);
     check(about);
+
+    HistoryWindow history(&main);
+    history.setHistory({ { { QDateTime::currentDateTimeUtc(), QStringLiteral("normal"),
+                             QStringLiteral("office"), 18000, 36000, 1234, true, 7.5, 95, QString() } },
+        {}, {} });
+    check(history);
 }
 
 INSTANTIATE_TEST_SUITE_P(Laptops, WindowFit,

@@ -28,6 +28,8 @@ TEST(UsageBarsWidget, OneBarPerProcessorSideBySideInTheGroup)
             QProgressBar* bar = group.findChild<QProgressBar*>(QStringLiteral("UsageBar%1").arg(i));
             ASSERT_NE(bar, nullptr);
             EXPECT_TRUE(bar->isVisible());
+            EXPECT_EQ(
+                bar->accessibleName(), QStringLiteral("Processor %1").arg(i + 1)); // for a screen reader
             EXPECT_EQ(bar->value(), 0);
             EXPECT_NEAR(bar->width(), width / 4, 12);
             EXPECT_TRUE(group.rect().contains(bar->geometry()));

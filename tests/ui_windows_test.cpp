@@ -177,6 +177,7 @@ TEST(MainWindow, MenuItemsInOrderWithTagsAndShortcuts)
             QStringLiteral("&Test: startFastTestAction=&Fast mode, startNormalTestAction=&Normal mode, -, "
                            "noLoadAction=N&o load CPU, workloadMenuAction=&Workload, "
                            "showPowerAction=Show &power on chart"),
+            QStringLiteral("&Battery: historyAction=&History..."),
             QStringLiteral("&Help: helpAction=&Help..., checkForUpdatesAction=Check for &updates..., -, "
                            "aboutAction=&About..."),
         }));

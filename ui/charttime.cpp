@@ -3,6 +3,7 @@
 
 #include "core/timeunits.h"
 
+#include <QDate>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -100,6 +101,48 @@ AxisRange usableAxisRange(double min, double max)
         r.min = std::nextafter(r.max, 0.0);
     }
     return r;
+}
+
+} // namespace ampero
+
+namespace ampero {
+
+QList<QPair<double, QString>> dateAxisTicks(double minDay, double maxDay, int maxTicks)
+{
+    QList<QPair<double, QString>> out;
+    // Beyond the year 9999 and before 1970 there is nothing to label.
+    if (!std::isfinite(minDay) || !std::isfinite(maxDay) || !(maxDay > minDay) || minDay < 0 || maxDay > 3e6)
+        return out;
+    maxTicks = std::max(maxTicks, 2);
+    const QDate epoch(1970, 1, 1);
+    const auto dayOf = [&epoch](const QDate& d) { return static_cast<double>(epoch.daysTo(d)); };
+    const QDate first = epoch.addDays(static_cast<qint64>(std::ceil(minDay)));
+    const QLocale locale;
+    for (const int step : { 1, 2, 7, 14 }) {
+        if ((maxDay - minDay) / step >= maxTicks)
+            continue;
+        for (QDate d = first; dayOf(d) <= maxDay; d = d.addDays(step))
+            out.append({ dayOf(d), locale.toString(d, QStringLiteral("d MMM")) });
+        return out;
+    }
+    const double months = (maxDay - minDay) / 30.4;
+    int step = 1;
+    for (const int s : { 1, 2, 3, 6, 12 }) {
+        step = s;
+        if (months / s < maxTicks)
+            break;
+    }
+    while (months / step >= maxTicks)
+        step += 12;
+    // The first of a month at or after minDay whose month is a multiple of the step.
+    QDate d(first.year(), first.month(), 1);
+    if (d < first)
+        d = d.addMonths(1);
+    while ((d.month() - 1) % step != 0)
+        d = d.addMonths(1);
+    for (; dayOf(d) <= maxDay; d = d.addMonths(step))
+        out.append({ dayOf(d), locale.toString(d, QStringLiteral("MMM yyyy")) });
+    return out;
 }
 
 } // namespace ampero

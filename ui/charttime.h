@@ -5,6 +5,7 @@
 // never pass through a time zone: x = 0 always reads 0:00:00.
 #include <QChar>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 namespace ampero {
@@ -37,5 +38,16 @@ struct AxisRange {
     double max = 0;
 };
 AxisRange usableAxisRange(double min, double max);
+
+} // namespace ampero
+
+namespace ampero {
+
+// Ticks of a calendar axis from minDay to maxDay, in days since 1970-01-01
+// UTC: every 1, 2, 7 or 14 days labelled "d MMM", or, for a longer range,
+// the first of every 1, 2, 3, 6 or 12 months (or whole years) labelled
+// "MMM yyyy"; the smallest step that gives at most maxTicks ticks. Empty
+// when maxDay is not above minDay or either end is not finite.
+QList<QPair<double, QString>> dateAxisTicks(double minDay, double maxDay, int maxTicks = 8);
 
 } // namespace ampero

@@ -134,8 +134,29 @@ void ChartWidget::setRightAxis(const ChartValueAxis& axis)
     update();
 }
 
+void ChartWidget::setLeftAxis(const ChartValueAxis& axis)
+{
+    m_left = axis;
+    m_frameSize = {};
+    update();
+}
+
+void ChartWidget::setDateAxis(bool on)
+{
+    m_dateAxis = on;
+    m_frameSize = {};
+    update();
+}
+
+void ChartWidget::setDescription(const QString& text)
+{
+    m_description = text;
+}
+
 QString ChartWidget::bottomAxisTitle() const
 {
+    if (m_dateAxis)
+        return ampero::phrase("Date");
     return m_normalized ? ampero::phrase("Share of battery life, %") : ampero::phrase("Elapsed time");
 }
 
@@ -245,6 +266,8 @@ QSize ChartWidget::sizeHint() const
 
 QString ChartWidget::summary() const
 {
+    if (!m_description.isEmpty())
+        return m_description;
     const ChartSeries& levels = *m_series[0];
     QString text = ampero::phrase("Battery level, %1 samples").arg(levels.count());
     const auto percent = [](double y) { return QStringLiteral("%1%").arg(qRound(y)); };
@@ -537,6 +560,8 @@ QList<QPair<double, QString>> ChartWidget::bottomTicks(double x0, double x1, con
             out.append({ t, percentText(std::round(t * 100)) });
         return out;
     }
+    if (m_dateAxis)
+        return dateAxisTicks(x0, x1, std::min(most, std::max(2, plot.width() / 110 + 1)));
     const QChar sep = regionalTimeSeparator();
     for (double t : axisTicks(x0, x1, most)) {
         // A label right at the end would be cut by the chart's edge.

@@ -102,6 +102,14 @@ public:
     const ChartValueAxis& rightAxis() const { return m_right; }
     // Shows a right axis for series that use it.
     void setRightAxis(const ChartValueAxis& axis);
+    // The left axis in place of the battery level's.
+    void setLeftAxis(const ChartValueAxis& axis);
+    // The bottom axis as a calendar: x is days since 1970-01-01 UTC, labelled
+    // by day or by month (dateAxisTicks) in place of elapsed time.
+    void setDateAxis(bool on);
+    // What screen readers hear of a chart that is not a test's, in place of
+    // summary()'s battery level; empty: summary().
+    void setDescription(const QString& text);
     QString bottomAxisTitle() const;
     // Shows every series against the share of its own run's battery life:
     // x runs from 0 to 1 and the bottom axis reads percent. A series' life is
@@ -193,6 +201,8 @@ private:
     View m_home; // the range before the first zoom or pan
     bool m_interactive = false;
     bool m_normalized = false;
+    bool m_dateAxis = false;
+    QString m_description;
     bool m_deferring = false;
     bool m_dirtyWhileDeferring = false;
 

@@ -65,6 +65,7 @@ MainWindow::MainWindow(UrlOpener* urlOpener, QWidget* parent)
     connect(ui->showPowerAction, &QAction::toggled, this, &MainWindow::showPower);
     connect(ui->checkForUpdatesAction, &QAction::triggered, this, &MainWindow::checkUpdatesRequested);
     connect(ui->compareWithAction, &QAction::triggered, this, &MainWindow::compareRequested);
+    connect(ui->historyAction, &QAction::triggered, this, &MainWindow::historyRequested);
     connect(ui->clearComparisonAction, &QAction::triggered, this, &MainWindow::clearComparisonRequested);
     connect(ui->normalizeCurvesAction, &QAction::toggled, this, &MainWindow::normalizeToggled);
 

@@ -116,6 +116,7 @@ Q_SIGNALS:
     void showResultsRequested(); // "Show results"
     void helpRequested(); // "Help..."
     void checkUpdatesRequested(); // "Check for updates..."
+    void historyRequested(); // "History..." in the Battery menu
 
     // Comparing runs: "Compare with...", "Clear comparison" and the check
     // mark of "Curves by share of battery life".

@@ -16,6 +16,7 @@ StartTestDialog::StartTestDialog(QWidget* parent)
     ui->introLabel->setMinimumWidth(fontMetrics().averageCharWidth() * 52);
     connect(ui->startButton, &QPushButton::clicked, this, [this] { done(StartResult); });
     connect(ui->cancelButton, &QPushButton::clicked, this, [this] { done(CancelResult); });
+    connect(ui->brightnessCheck, &QCheckBox::toggled, ui->brightnessSpin, &QSpinBox::setEnabled);
     ui->cancelButton->setFocus(Qt::OtherFocusReason);
 }
 
@@ -25,6 +26,13 @@ void StartTestDialog::setTexts(const QString& modeText, const QString& loadText)
 {
     ui->testModeLabel->setText(modeText);
     ui->loadLabel->setText(loadText);
+}
+
+std::optional<int> StartTestDialog::brightnessPercent() const
+{
+    if (!ui->brightnessCheck->isChecked())
+        return std::nullopt;
+    return ui->brightnessSpin->value();
 }
 
 void StartTestDialog::reject()

@@ -2,6 +2,7 @@
 #pragma once
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class StartTestDialog;
@@ -23,6 +24,9 @@ public:
     ~StartTestDialog() override;
 
     void setTexts(const QString& modeText, const QString& loadText);
+    // The screen brightness the test is to hold, in percent; none when "Set
+    // screen brightness" is not checked.
+    std::optional<int> brightnessPercent() const;
 
 public Q_SLOTS:
     void reject() override; // Escape and the close box: CancelResult

@@ -32,6 +32,9 @@ TestProgressDialog::TestProgressDialog(QWidget* mainWindow)
     // of its own, which the compositor places and the user can move.
     if (compositorPlaces())
         setWindowTitle(QCoreApplication::applicationName());
+    // On X11 its title is an internal name that no title bar shows; a screen
+    // reader names the window after the program, as on Wayland.
+    setAccessibleName(QCoreApplication::applicationName());
     setWindowModality(Qt::ApplicationModal);
     ui->busyAnimation->load(QStringLiteral(":/busy.gif"));
     connect(ui->cancelButton, &QPushButton::clicked, this, &TestProgressDialog::cancel);

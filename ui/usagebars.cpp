@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/usagebars.h"
 
+#include "core/phrases.h"
 #include "ui/valuelabel.h"
 
 #include <QBoxLayout>
@@ -97,6 +98,8 @@ UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject*
         bar->setRange(0, 100);
         bar->setValue(0);
         bar->setTextVisible(false);
+        // A screen reader says which processor a bar shows, not only the group's title.
+        bar->setAccessibleName(phrase("Processor %1").arg(i + 1));
         // Equal shares of the row, however narrow.
         bar->setMinimumWidth(MinimumBarWidth);
         bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);

@@ -22,8 +22,12 @@ void WidgetSessionDialogs::confirmStart(
     // A new window for every start, gone right after it closes.
     auto* window = new StartTestDialog(m_parent);
     window->setTexts(modeText, loadText);
-    QObject::connect(window, &QDialog::finished, window,
-        [answered = std::move(answered)](int result) { answered(result == StartTestDialog::StartResult); });
+    QObject::connect(
+        window, &QDialog::finished, window, [this, window, answered = std::move(answered)](int result) {
+            const bool started = result == StartTestDialog::StartResult;
+            m_brightness = started ? window->brightnessPercent() : std::nullopt;
+            answered(started);
+        });
     openModalOnce(window);
 }
 

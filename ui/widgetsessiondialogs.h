@@ -17,9 +17,12 @@ public:
         const QString& modeText, const QString& loadText, std::function<void(bool)> answered) override;
     void askResultsPath(std::function<void(std::optional<QString>)> answered) override;
     void showError(const QString& message) override;
+    // As the last start window that started a test left it.
+    std::optional<int> brightnessPercent() const override { return m_brightness; }
 
 private:
     QWidget* m_parent;
+    std::optional<int> m_brightness;
 };
 
 } // namespace ampero

@@ -48,6 +48,41 @@
     </message>
 </context>
 <context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Battery history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health and cycle count</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Double-click a run to open its results. Select two or more runs to compare them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Compare</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Orvex Ampero</source>
@@ -225,6 +260,14 @@
         <source>&amp;Clear</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&amp;Battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;History...</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ResultsWindow</name>
@@ -345,6 +388,22 @@
     </message>
     <message>
         <source>Load CPU:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hold the screen at this brightness for the whole test and put it back at its end, so that tests on different days or machines compare.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set screen &amp;brightness:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screen brightness</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -930,6 +989,38 @@
         <source>%1 workload v%2, processor part only</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>this machine has no backlight whose brightness can be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1% (raw %2 of %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the brightness to put back cannot be saved in %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Brightness set: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the screen brightness an earlier test left could not be put back: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ampero::AboutDialog</name>
@@ -943,16 +1034,16 @@
     </message>
 </context>
 <context>
-    <name>ampero::ComparisonWindow</name>
+    <name>ampero::BrightnessHold</name>
     <message>
-        <source>The runs differ in this setting.</source>
+        <source>a brightness of %1% is not between 1% and 100%</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
-    <name>ampero::GuiProgram</name>
+    <name>ampero::ComparisonWindow</name>
     <message>
-        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <source>The runs differ in this setting.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -972,6 +1063,110 @@
     </message>
     <message>
         <source>Open results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The companion file could not be written: %1. The test goes on without it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The battery history cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs can be opened once the test has ended.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(no file recorded)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The results file of this run is gone (moved or deleted):
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The results files of these runs are gone (moved or deleted):
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::HistoryWindow</name>
+    <message>
+        <source>(estimated)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health, %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Workload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery life</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Full battery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Average power</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Health</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cycle count</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health, no figures yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Battery health</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, from %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; cycle count from %1 to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::LogindBrightness</name>
+    <message>
+        <source>systemd-logind cannot be reached</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this program runs in no login session (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>systemd-logind refused: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1065,6 +1260,21 @@
     </message>
     <message>
         <source>The test was interrupted: the set of batteries changed from %1 to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this program cannot set it here</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The test cannot start: the screen brightness cannot be set (%1).</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::UsageBars</name>
+    <message>
+        <source>Processor %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -61,8 +61,10 @@ struct FakeDialogs final : SessionDialogs {
         answered(path);
     }
     void showError(const QString& message) override { errors << message; }
+    std::optional<int> brightnessPercent() const override { return brightness; }
 
     bool confirm = true;
+    std::optional<int> brightness; // the start window's screen brightness
     std::optional<QString> path;
     std::function<void()> whileAsking; // what happens while the save dialog is open
     QString modeText, loadText;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # with-weston.sh COMMAND [ARG...]: runs COMMAND as a Wayland client of a
-# headless Weston of its own (QT_QPA_PLATFORM=wayland, no X display). Weston
+# headless Weston of its own (QT_QPA_PLATFORM=wayland, no X display); it blanks
+# the screen after AMPERO_WESTON_IDLE seconds without input (default never). Weston
 # 10 draws with pixman only when asked to, allows weston-screenshooter only
 # with --debug, and needs an XDG_RUNTIME_DIR, which a root shell lacks: one is
 # made here for this compositor alone.
@@ -15,7 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
-XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 \
+XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --use-pixman --debug --idle-time="${AMPERO_WESTON_IDLE:-0}" \
   --width=1024 --height=768 --socket=wayland-ampero --no-config >"$runtime/log" 2>&1 &
 weston=$!
 i=0
