@@ -154,13 +154,17 @@ struct GuiProgram::Parts {
     // The usage bars and the live power figures, once a second: by their own
     // timer, or during a test by the test's tick, so that the two cost one
     // wake-up a second and not two; neither while the window is held.
-    void followUsage()
+    void followUsage(bool restart = false)
     {
         QTimer* usage = mainWindow.usageTimer();
         const bool timer = usageOn && !held && !testRunning;
-        if (timer && !usage->isActive())
+        if (timer && (restart || !usage->isActive())) {
+            // The power source's own polls and the resume checks fire in
+            // the same wake-up, as they do with the test's tick.
+            services.power->alignPolling();
+            session.powerWatcher().alignResumeChecks();
             usage->start();
-        else if (!timer && usage->isActive())
+        } else if (!timer && usage->isActive())
             usage->stop();
     }
 
@@ -475,6 +479,7 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     // second. During a test the test's tick drives them instead.
     p.showPowerFigures();
     p.usageOn = mainWindow.usageTimer()->isActive();
+    p.followUsage(true);
     QObject::connect(&mainWindow, &MainWindow::usageTimerFired, &mainWindow, [&p] { p.showUsage(); });
     QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
         p.testRunning = true;
