@@ -97,8 +97,8 @@ struct GuiProgram::Parts {
     std::unique_ptr<UsageMeter> usageMeter;
     std::unique_ptr<UsageBars> usageBars;
     std::unique_ptr<WindowCover> mainCover;
-    bool usageTimerWasOn = false;
-    bool usageTimerWaitsForTick = false;
+    bool usageOn = false; // the usage display runs (start-up turns it on)
+    bool testRunning = false; // from a test's start to its end: the tick drives the usage display
     bool blanked = false;
     bool held = false;
     BatteryInfo battery;
@@ -144,22 +144,37 @@ struct GuiProgram::Parts {
             return;
         held = on;
         mainWindow.chart()->setDeferringPoints(on);
-        QTimer* usage = mainWindow.usageTimer();
-        if (on) {
-            usageTimerWasOn = usage->isActive() || usageTimerWaitsForTick;
-            usageTimerWaitsForTick = false;
-            usage->stop();
-        } else if (usageTimerWasOn) {
-            if (usageMeter)
-                usageMeter->start(); // usage from now on, not over the hold
-            // During a test it starts again with the test's next tick, to
-            // share that wake-up as it did before.
-            if (session.state().mode != TestMode::None)
-                usageTimerWaitsForTick = true;
-            else
-                usage->start();
-        }
+        // Usage from now on, not over the hold.
+        if (!on && usageMeter)
+            usageMeter->start();
+        followUsage();
         mainWindow.setUpdatesEnabled(!on);
+    }
+
+    // The usage bars and the live power figures, once a second: by their own
+    // timer, or during a test by the test's tick, so that the two cost one
+    // wake-up a second and not two; neither while the window is held.
+    void followUsage(bool restart = false)
+    {
+        QTimer* usage = mainWindow.usageTimer();
+        const bool timer = usageOn && !held && !testRunning;
+        if (timer && (restart || !usage->isActive())) {
+            // The power source's own polls and the resume checks fire in
+            // the same wake-up, as they do with the test's tick.
+            services.power->alignPolling();
+            session.powerWatcher().alignResumeChecks();
+            usage->start();
+        } else if (!timer && usage->isActive())
+            usage->stop();
+    }
+
+    void showUsage()
+    {
+        showPowerFigures();
+        if (!usageMeter || !usageBars)
+            return;
+        if (const auto display = usageMeter->tick())
+            usageBars->show(*display);
     }
 
     // Help... and Check for updates...
@@ -409,10 +424,8 @@ struct GuiProgram::Parts {
 
     void tickTaken()
     {
-        if (!usageTimerWaitsForTick)
-            return;
-        usageTimerWaitsForTick = false;
-        mainWindow.usageTimer()->start();
+        if (usageOn && !held && testRunning)
+            showUsage();
     }
 };
 
@@ -462,24 +475,21 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     steps.powerCheck = [&p] { p.session.powerWatcher().startupCheck(); };
     prepareMainWindow(mainWindow, steps);
 
-    // the usage timer: the usage bars and the live power figures once a second.
+    // The usage timer: the usage bars and the live power figures once a
+    // second. During a test the test's tick drives them instead.
     p.showPowerFigures();
-    QObject::connect(&mainWindow, &MainWindow::usageTimerFired, &mainWindow, [&p] {
-        p.showPowerFigures();
-        if (!p.usageMeter || !p.usageBars)
-            return;
-        if (const auto display = p.usageMeter->tick())
-            p.usageBars->show(*display);
-    });
-
-    // The usage timer restarts with each test, so that it and the test's own
-    // timer fire together: one wake-up a second during a test, not two. The
-    // resume checks (every five seconds) ride the tick the same way.
+    p.usageOn = mainWindow.usageTimer()->isActive();
+    p.followUsage(true);
+    QObject::connect(&mainWindow, &MainWindow::usageTimerFired, &mainWindow, [&p] { p.showUsage(); });
     QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
-        QTimer* usage = p.mainWindow.usageTimer();
-        if (usage->isActive())
-            usage->start();
+        p.testRunning = true;
+        p.followUsage();
+        // The resume checks (every five seconds) ride the tick the same way.
         p.session.powerWatcher().alignResumeChecks();
+    });
+    QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
+        p.testRunning = false;
+        p.followUsage();
     });
 
     QObject::connect(&p.session, &TestSession::sampleTaken, &mainWindow, [&p] { p.tickTaken(); });

@@ -17,8 +17,38 @@
 #include <QLocale>
 #include <QTimer>
 #include <cstdio>
+#include <thread>
 
 namespace ampero {
+
+namespace {
+
+// Measures the processor clock on a thread of its own (the measurement
+// sleeps about 100 ms) and fills in the window's clock label when it is
+// known. A child of the window: going away with it, it waits for the
+// measurement to end first.
+class ClockMeasurement final : public QObject {
+public:
+    ClockMeasurement(MainWindow& window, std::function<double()> measure)
+        : QObject(&window)
+    {
+        setObjectName(QStringLiteral("clockMeasurement"));
+        m_thread = std::thread([this, measure = std::move(measure)] {
+            const double mhz = measure();
+            QMetaObject::invokeMethod(
+                this, [this, mhz] { static_cast<MainWindow*>(parent())->setCpuSpeedText(clockText(mhz)); },
+                Qt::QueuedConnection);
+        });
+    }
+    ~ClockMeasurement() override { m_thread.join(); }
+    ClockMeasurement(const ClockMeasurement&) = delete;
+    ClockMeasurement& operator=(const ClockMeasurement&) = delete;
+
+private:
+    std::thread m_thread;
+};
+
+} // namespace
 
 StartupSteps defaultStartupSteps()
 {
@@ -53,8 +83,17 @@ StartupResult prepareMainWindow(MainWindow& window, const StartupSteps& steps)
     // The processor's name, leading spaces removed; the clock label follows it.
     QString brand = steps.cpuBrandString ? steps.cpuBrandString() : QString();
     window.setCpuName(cpuNameCaption(brand));
-    // The processor clock, measured once.
-    window.setCpuSpeedText(clockText(steps.measureCpuClock ? steps.measureCpuClock() : 0.0));
+    // The processor clock, measured once: once the window shows, without
+    // holding it up. Its label stays empty until then.
+    window.setCpuSpeedText(QString());
+    const std::function<double()> measure
+        = steps.measureCpuClock ? steps.measureCpuClock : [] { return 0.0; };
+    if (window.isVisible())
+        new ClockMeasurement(window, measure);
+    else
+        QObject::connect(
+            &window, &MainWindow::firstShown, &window,
+            [&window, measure] { new ClockMeasurement(window, measure); }, Qt::SingleShotConnection);
     // The power check: the labels and whether a test may start.
     if (steps.powerCheck)
         steps.powerCheck();

@@ -22,7 +22,8 @@ struct StartupSteps {
     std::function<void(MainWindow& window, int processorCount)> setUpProcessorUsage;
     // The processor's brand string.
     std::function<QString()> cpuBrandString;
-    // The measured processor clock in MHz (takes about 100 ms).
+    // The measured processor clock in MHz (takes about 100 ms). Called on a
+    // thread of its own once the window has shown.
     std::function<double()> measureCpuClock;
     // The start-up power check: the power labels, and the test actions
     // enabled or greyed.
@@ -35,7 +36,8 @@ struct StartupResult {
 };
 
 // The start-up sequence of the main window: version, battery, caption,
-// processor usage, name and clock, the power check; zooming off.
+// processor usage, name, the power check; zooming off. The processor clock
+// is measured once the window shows, and its label filled in when known.
 StartupResult prepareMainWindow(MainWindow& window, const StartupSteps& steps);
 
 // Creates the main window and the testing window, runs start-up and the event

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 #include <ctime>
 #include <unistd.h>
@@ -70,6 +71,38 @@ inline ProcUsage readProcUsage(qint64 pid)
     if (scheduledSeconds > 0)
         u.cpuSeconds = scheduledSeconds;
     return u;
+}
+
+// Context switches of each thread, by thread id: a thread that ends in
+// between takes its count with it, so wake-ups over a span are added up
+// thread by thread (newWakeups) rather than from two totals. Voluntary
+// only: the times a thread went to sleep, leaving out those it was
+// preempted (which a busy machine adds).
+inline QMap<QString, long long> switchesByThread(qint64 pid, bool voluntaryOnly = false)
+{
+    QMap<QString, long long> out;
+    const QStringList tasks
+        = QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& tid : tasks) {
+        QFile status(QStringLiteral("/proc/%1/task/%2/status").arg(pid).arg(tid));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        long long n = 0;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("voluntary_ctxt_switches:")
+                || (!voluntaryOnly && line.startsWith("nonvoluntary_ctxt_switches:")))
+                n += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        out[tid] = n;
+    }
+    return out;
+}
+
+inline long long newWakeups(const QMap<QString, long long>& before, const QMap<QString, long long>& after)
+{
+    long long n = 0;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        n += it.value() - before.value(it.key());
+    return n;
 }
 
 } // namespace ampero::bench

@@ -309,6 +309,7 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
     struct Seen {
         bool paused = false, deferring = false, updates = true, usageTimer = true;
         int paints = -1;
+        QString power;
     } whileBlank, afterwards;
     int paintsAtBlank = 0;
     int samples = 0;
@@ -321,13 +322,17 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
             paintsAtBlank = counter.paints;
         } else if (samples == 3) {
             whileBlank = { animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
-                main.usageTimer()->isActive(), counter.paints - paintsAtBlank };
+                main.usageTimer()->isActive(), counter.paints - paintsAtBlank, {} };
             screen.setBlanked(false); // and comes back
             afterwards = { animation->isPaused(), main.chart()->isDeferringPoints(), main.updatesEnabled(),
-                false, -1 };
+                main.usageTimer()->isActive(), -1, {} };
+            PowerStatus s = power.status();
+            s.powerW = 7.0;
+            power.setStatus(s);
         } else if (samples == 4) {
-            // The usage bars come back with the next tick, in its wake-up.
-            afterwards.usageTimer = main.usageTimer()->isActive();
+            // The usage bars and power figures come back with the next tick,
+            // in its wake-up: during a test the tick drives them.
+            afterwards.power = labelText(main, "powerDrawLabel");
         }
         power.setLevel(level - 1);
     });
@@ -348,7 +353,8 @@ TEST_F(GuiProgramTest, NothingIsDrawnWhileTheScreenIsBlankedAndTheTestGoesOn)
     EXPECT_FALSE(afterwards.paused);
     EXPECT_FALSE(afterwards.deferring);
     EXPECT_TRUE(afterwards.updates);
-    EXPECT_TRUE(afterwards.usageTimer);
+    EXPECT_FALSE(afterwards.usageTimer);
+    EXPECT_EQ(afterwards.power, QLocale().toString(7.0, 'f', 1) + QStringLiteral(" W"));
 
     // The test itself never noticed: every sample is in the file and the chart.
     EXPECT_EQ(seen.batteryLife, QStringLiteral("0:01:20"));

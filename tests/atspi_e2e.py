@@ -31,6 +31,7 @@ import sys
 import tempfile
 import time
 import warnings
+from e2e_common import check, failures, stop, wait_for
 
 try:
     import gi
@@ -43,24 +44,6 @@ except (ImportError, ValueError):
 MAIN_TITLE = "Orvex Ampero 1.1"
 # libatspi 2.46 marks the action calls deprecated for a successor it lacks.
 warnings.filterwarnings("ignore", category=DeprecationWarning)
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def wait_for(predicate, seconds, step=0.1):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
 
 
 def set_bridge(enabled):
@@ -200,19 +183,6 @@ def launch(program, tmp, power, **env):
     main = window(app, MAIN_TITLE) if app is not None else None
     check(main is not None, "the main window is on the accessibility bus")
     return proc, app, main
-
-
-def stop(proc):
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    out = proc.stdout.read() if proc.stdout else ""
-    if out.strip():
-        print("  program said: " + out.strip().replace("\n", "\n  "))
 
 
 def fast_test(program, tmp):

@@ -43,31 +43,13 @@ import tempfile
 import threading
 import time
 import urllib.parse
+from e2e_common import check, failures, stop, wait_for
 
 PROGRAM = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
 CASES = sys.argv[3:] or ["fast", "sigterm", "sigint", "terminal", "ghost", "titles", "hup", "pipe", "empty", "diskfull", "locks"]
 MAIN_TITLE = "^Orvex Ampero 1.1$"
 HEADER = 10  # bytes before the first sample of a results file
-
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-    return ok
-
-
-def wait_for(predicate, seconds, step=0.05):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
 
 
 def xdo(*args):
@@ -163,19 +145,6 @@ def samples_in(path):
 def start_program(env, *args):
     return subprocess.Popen([PROGRAM, *args], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                             text=True)
-
-
-def stop(proc):
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    out = proc.stdout.read() if proc.stdout else ""
-    if out.strip():
-        print("  program said: " + out.strip().replace("\n", "\n  "))
 
 
 def start_test_from_menu(main, mode_key, path):

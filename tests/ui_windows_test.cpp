@@ -103,6 +103,41 @@ TEST(MainWindow, CaptionsAndLabelsAtDesign)
     EXPECT_TRUE(w.loadResultsTimer()->isSingleShot());
 }
 
+// The figures a test changes once a second repaint their labels and lay
+// nothing out again; a figure that needs more room gets it, whole.
+TEST(MainWindow, TickingFiguresLayNothingOutAndStayWhole)
+{
+    MainWindow w(nullptr);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const auto tick = [&w](int s) {
+        w.setTimerText(QStringLiteral("0:00:%1").arg(s, 2, 10, QLatin1Char('0')));
+        w.setLevelText(QStringLiteral("%1%").arg(100 - s));
+        w.setPowerFigures(12.5 - s / 10.0, 93);
+        // A layout request climbs one parent a round.
+        for (int depth = 0; depth < 8; ++depth)
+            QApplication::sendPostedEvents();
+    };
+    tick(0);
+    struct LayoutRequests : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            count += event->type() == QEvent::LayoutRequest ? 1 : 0;
+            return false;
+        }
+    } requests;
+    qApp->installEventFilter(&requests);
+    for (int s = 1; s <= 11; ++s)
+        tick(s);
+    EXPECT_EQ(requests.count, 0);
+    qApp->removeEventFilter(&requests);
+    w.setTimerText(QStringLiteral("1 day 23:59:59"));
+    QApplication::sendPostedEvents();
+    const QLabel* elapsed = w.findChild<QLabel*>(QStringLiteral("elapsedLabel"));
+    EXPECT_LE(elapsed->sizeHint().width(), elapsed->width());
+}
+
 TEST(MainWindow, WorkloadRadioItemsFullLoadFirstAndChecked)
 {
     MainWindow w(nullptr);

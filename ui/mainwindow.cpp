@@ -7,6 +7,7 @@
 #include "ui/chartwidget.h"
 #include "ui/modalwindow.h"
 #include "ui/savedialogs.h"
+#include "ui/valuelabel.h"
 #include "ui/windowfit.h"
 #include "ui_mainwindow.h"
 
@@ -100,11 +101,11 @@ void setLabel(QLabel* label, const QString& text)
 
 void MainWindow::setTimerText(const QString& text)
 {
-    setLabel(ui->elapsedLabel, text);
+    setValueText(ui->elapsedLabel, text);
 }
 void MainWindow::setLevelText(const QString& text)
 {
-    setLabel(ui->levelLabel, text);
+    setValueText(ui->levelLabel, text);
 }
 void MainWindow::setActionText(const QString& text)
 {
@@ -122,8 +123,8 @@ void MainWindow::setCpuSpeedText(const QString& text)
 void MainWindow::setPowerFigures(std::optional<double> watts, std::optional<double> healthPercent)
 {
     const QString none = QStringLiteral("\u2014");
-    setLabel(ui->powerDrawLabel, watts ? wattsText(watts) : none);
-    setLabel(ui->healthLabel, healthPercent ? percentText(healthPercent) : none);
+    setValueText(ui->powerDrawLabel, watts ? wattsText(watts) : none);
+    setValueText(ui->healthLabel, healthPercent ? percentText(healthPercent) : none);
 }
 
 void MainWindow::setCpuName(const QString& name)

@@ -2,15 +2,89 @@
 #include "ui/usagebars.h"
 
 #include "core/phrases.h"
+#include "ui/valuelabel.h"
 
 #include <QBoxLayout>
 #include <QEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
+#include <QStyle>
 #include <QWidget>
 #include <algorithm>
 
 namespace ampero {
+
+namespace {
+
+// A usage bar painted as three plain rectangles: its frame, the used part in
+// the highlight colour and the rest in the base colour. A style's own
+// progress bar draws its outline and shine as antialiased lines, which the
+// raster engine fills pixel by pixel; once such a line is some hundred
+// pixels long Qt hands it to its threads, and every change of the bars woke
+// them, idle or not. Rectangles are filled in place. A new value repaints
+// only the strip between the old end of the used part and the new one, with
+// the rest of the window's changes rather than at once.
+class UsageBar final : public QProgressBar {
+public:
+    explicit UsageBar(QWidget* parent)
+        : QProgressBar(parent)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    void setUsage(int value)
+    {
+        value = std::clamp(value, minimum(), maximum());
+        if (value == this->value())
+            return;
+        const int before = usedWidth(this->value());
+        // QProgressBar repaints at once; the strip that changed is enough.
+        const bool held = testAttribute(Qt::WA_UpdatesDisabled);
+        setAttribute(Qt::WA_UpdatesDisabled, true);
+        setValue(value);
+        setAttribute(Qt::WA_UpdatesDisabled, held);
+        const int after = usedWidth(value);
+        if (before != after)
+            update(QStyle::visualRect(layoutDirection(), rect(), strip(before, after)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const QRect inner = innerRect();
+        const int used = usedWidth(value());
+        const QPalette& colors = palette();
+        p.fillRect(rect(), colors.color(QPalette::Mid));
+        p.fillRect(
+            QStyle::visualRect(layoutDirection(), rect(), strip(0, used)), colors.color(QPalette::Highlight));
+        p.fillRect(QStyle::visualRect(layoutDirection(), rect(), strip(used, inner.width())),
+            colors.color(QPalette::Base));
+    }
+
+private:
+    // Inside a frame of one line.
+    QRect innerRect() const { return rect().adjusted(1, 1, -1, -1); }
+
+    int usedWidth(int value) const
+    {
+        const int span = maximum() - minimum();
+        const int width = innerRect().width();
+        return span > 0
+            ? static_cast<int>((static_cast<long long>(value - minimum()) * width + span / 2) / span)
+            : 0;
+    }
+
+    // The columns from..to of the inside, left to right.
+    QRect strip(int from, int to) const
+    {
+        const QRect inner = innerRect();
+        return QRect(inner.left() + std::min(from, to), inner.top(), std::abs(to - from), inner.height());
+    }
+};
+
+} // namespace
 
 UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject* parent)
     : QObject(parent)
@@ -19,7 +93,7 @@ UsageBars::UsageBars(QWidget* group, QLabel* label, int processorCount, QObject*
     , m_row(rowIn(group))
 {
     for (int i = 0; i < processorCount; ++i) {
-        auto* bar = new QProgressBar(group);
+        auto* bar = new UsageBar(group);
         bar->setObjectName(QStringLiteral("UsageBar%1").arg(i));
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -66,9 +140,9 @@ void UsageBars::show(const UsageDisplay& display)
 {
     const qsizetype n = std::min<qsizetype>(m_bars.size(), static_cast<qsizetype>(display.positions.size()));
     for (qsizetype i = 0; i < n; ++i)
-        m_bars[i]->setValue(std::clamp(display.positions[static_cast<size_t>(i)], 0, 100));
+        static_cast<UsageBar*>(m_bars[i])->setUsage(display.positions[static_cast<size_t>(i)]);
     if (m_label)
-        m_label->setText(display.caption);
+        setValueText(m_label, display.caption);
 }
 
 bool UsageBars::eventFilter(QObject* watched, QEvent* event)
