@@ -316,11 +316,15 @@ int waylandRun(const QString& program, const QString& dir, int seconds)
     chain.setProcessEnvironment(env);
     chain.setProcessChannelMode(QProcess::SeparateChannels);
     chain.setReadChannel(QProcess::StandardOutput);
+    // The save dialog opens in the working directory; a large one (a source
+    // tree) is still being listed when the driver types the file name, and
+    // the dialog then takes it for a folder ("Open") and saves nothing.
+    chain.setWorkingDirectory(dir);
     chain.start(QStringLiteral("sh"),
         { tests + QStringLiteral("/support/with-weston.sh"), QStringLiteral("sh"),
             tests + QStringLiteral("/support/with-a11y.sh"), QStringLiteral("/usr/bin/python3"),
-            tests + QStringLiteral("/atspi_e2e.py"), QStringLiteral("--hold"), program,
-            dir + QStringLiteral("/wayland.apr") });
+            tests + QStringLiteral("/atspi_e2e.py"), QStringLiteral("--hold"),
+            QFileInfo(program).absoluteFilePath(), dir + QStringLiteral("/wayland.apr") });
     qint64 pid = 0;
     QElapsedTimer t;
     t.start();
