@@ -484,8 +484,6 @@ GuiProgram::GuiProgram(const GuiServices& services, const QStringList& arguments
     QObject::connect(&p.session, &TestSession::testStarted, &mainWindow, [&p] {
         p.testRunning = true;
         p.followUsage();
-        // The resume checks (every five seconds) ride the tick the same way.
-        p.session.powerWatcher().alignResumeChecks();
     });
     QObject::connect(&p.session, &TestSession::testEnded, &mainWindow, [&p] {
         p.testRunning = false;

@@ -31,7 +31,7 @@ import sys
 import tempfile
 import time
 import warnings
-from e2e_common import check, failures, stop, wait_for
+from e2e_common import check, exit_code, failures, stop, wait_for
 
 try:
     import gi
@@ -211,10 +211,7 @@ def fast_test(program, tmp):
         press(find(results, "push button", "Close"), "Close")
         check(wait_for(lambda: window(app, "Testing results", 0) is None, 10), "the results window closes")
         press(menu_item(main, "File", "Exit"), "File > Exit")
-        try:
-            code = proc.wait(10)
-        except subprocess.TimeoutExpired:
-            code = None
+        code = exit_code(proc)
         check(code == 0, "File > Exit ends the program (exit %s)" % code)
     finally:
         stop(proc)

@@ -23,6 +23,14 @@ def wait_for(predicate, seconds, step=0.05):
     return predicate()
 
 
+def exit_code(proc, seconds=10):
+    """The program's exit status, or None if it is still running after seconds."""
+    try:
+        return proc.wait(seconds)
+    except subprocess.TimeoutExpired:
+        return None
+
+
 def stop(proc):
     if proc.poll() is None:
         proc.terminate()

@@ -43,7 +43,7 @@ import tempfile
 import threading
 import time
 import urllib.parse
-from e2e_common import check, failures, stop, wait_for
+from e2e_common import check, exit_code, failures, stop, wait_for
 
 PROGRAM = os.path.abspath(sys.argv[1])
 OUT = os.path.abspath(sys.argv[2])
@@ -289,10 +289,7 @@ def case_sigterm(tmp, sig=signal.SIGTERM):
         if not check(wait_for(lambda: samples_in(path) >= 2, 10), "samples are written during the test"):
             return
         proc.send_signal(sig)
-        try:
-            code = proc.wait(10)
-        except subprocess.TimeoutExpired:
-            code = None
+        code = exit_code(proc)
         check(code == 0, "%s ends the program cleanly during a test (exit %s)" % (name, code))
         r = report(path)
         if check(r is not None, "report reads the file"):
@@ -326,10 +323,7 @@ def case_terminal(tmp):
     try:
         check(wait_for(lambda: samples_in(path) >= 2, 15), "terminal test writes samples")
         proc.send_signal(signal.SIGTERM)
-        try:
-            code = proc.wait(10)
-        except subprocess.TimeoutExpired:
-            code = None
+        code = exit_code(proc)
         check(code == 1, "SIGTERM interrupts the terminal test: exit %s" % code)
     finally:
         stop(proc)
@@ -460,10 +454,7 @@ def case_hup(tmp):
     try:
         check(wait_for(lambda: samples_in(path) >= 2, 15), "terminal test writes samples")
         proc.send_signal(signal.SIGHUP)
-        try:
-            code = proc.wait(10)
-        except subprocess.TimeoutExpired:
-            code = None
+        code = exit_code(proc)
         check(code == 1, "SIGHUP interrupts the terminal test like SIGTERM: exit %s" % code)
     finally:
         stop(proc)
