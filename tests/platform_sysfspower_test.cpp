@@ -371,7 +371,7 @@ TEST(SysfsPowerSource, TimerComparesReadingsByItself)
     QTest::qWait(100);
     EXPECT_EQ(spy.count(), 0);
     writeTree(dir.path(), { energyBattery("BAT0", 24000000, 60000000, 0) });
-    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() == 1; }, 5000));
     EXPECT_EQ(source.status().level, 40);
 }
 
