@@ -25,8 +25,9 @@
 //           accessibility bus is missing it says so; the other cases run.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
 // sysfs:    the terminal test again on a battery read from the kernel's files
-//           (a folder laid out as /sys/class/power_supply, discharging), as
-//           on a laptop without UPower: its reads once a second count too.
+//           (a folder laid out as /sys/class/power_supply: a discharging
+//           battery and its charger, with attribute and uevent files), as on
+//           a laptop without UPower: its reads once a second count too.
 // tick:     one tick of a terminal test in this process, on a fake clock: the
 //           sample, the companion line and the progress line written (the
 //           last to /dev/null); its CPU time, average over many ticks.
