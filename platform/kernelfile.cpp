@@ -13,10 +13,14 @@ namespace ampero {
 
 int openKernelFile(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    return openKernelFile(QFile::encodeName(path).constData());
+}
+
+int openKernelFile(const char* nativePath)
+{
     // O_NONBLOCK: opening a FIFO without a writer returns at once instead of
     // waiting for one. A regular file reads the same with or without it.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::open(nativePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return -1;
     struct stat st { };
@@ -29,7 +33,12 @@ int openKernelFile(const QString& path)
 
 std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buffer, qsizetype maxBytes)
 {
-    const int fd = openKernelFile(path);
+    return readKernelFileInto(QFile::encodeName(path).constData(), buffer, maxBytes);
+}
+
+std::optional<qsizetype> readKernelFileInto(const char* nativePath, QByteArray& buffer, qsizetype maxBytes)
+{
+    const int fd = openKernelFile(nativePath);
     if (fd < 0)
         return std::nullopt;
     if (buffer.size() == 0)
