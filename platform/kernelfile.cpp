@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace ampero {
@@ -41,6 +43,19 @@ std::optional<qsizetype> readKernelFileInto(const char* nativePath, QByteArray& 
     const int fd = openKernelFile(nativePath);
     if (fd < 0)
         return std::nullopt;
+    const auto used = readKernelFileAt(fd, buffer, maxBytes);
+    ::close(fd);
+    return used;
+}
+
+bool isProcFile(int fd)
+{
+    struct statfs fs { };
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
+std::optional<qsizetype> readKernelFileAt(int fd, QByteArray& buffer, qsizetype maxBytes)
+{
     if (buffer.size() == 0)
         buffer.resize(std::min<qsizetype>(maxBytes, 4096));
     qsizetype used = 0;
@@ -48,18 +63,15 @@ std::optional<qsizetype> readKernelFileInto(const char* nativePath, QByteArray& 
     while (used < maxBytes) {
         if (used == buffer.size())
             buffer.resize(std::min(buffer.size() * 2, maxBytes));
-        const ssize_t n = ::read(fd, buffer.data() + used, static_cast<size_t>(buffer.size() - used));
+        const ssize_t n = ::pread(fd, buffer.data() + used, static_cast<size_t>(buffer.size() - used), used);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            ::close(fd);
+        if (n < 0)
             return std::nullopt;
-        }
         if (n == 0)
             break;
         used += n;
     }
-    ::close(fd);
     return used;
 }
 

@@ -29,6 +29,13 @@ std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes
 // read, or nullopt as above.
 std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buffer, qsizetype maxBytes);
 std::optional<qsizetype> readKernelFileInto(const char* nativePath, QByteArray& buffer, qsizetype maxBytes);
+// The same from a file already open (openKernelFile), from its start: a
+// /proc file kept open gives its current contents each time.
+std::optional<qsizetype> readKernelFileAt(int fd, QByteArray& buffer, qsizetype maxBytes);
+
+// True when the open file is one the kernel writes as it is read (a /proc
+// file), so that keeping it open and reading it again gives fresh figures.
+bool isProcFile(int fd);
 
 // A whole number as the kernel writes one: an optional sign, digits, and at
 // most one trailing newline. Anything else (blanks, a NUL byte, a fraction,
