@@ -25,8 +25,9 @@
 //           accessibility bus is missing it says so; the other cases run.
 // terminal: ampero --run normal --no-load --power-source sim:60, the same way.
 // sysfs:    the terminal test again on a battery read from the kernel's files
-//           (a folder laid out as /sys/class/power_supply, discharging), as
-//           on a laptop without UPower: its reads once a second count too.
+//           (a folder laid out as /sys/class/power_supply: a discharging
+//           battery and its charger, with attribute and uevent files), as on
+//           a laptop without UPower: its reads once a second count too.
 // tick:     one tick of a terminal test in this process, on a fake clock: the
 //           sample, the companion line and the progress line written (the
 //           last to /dev/null); its CPU time, average over many ticks.
@@ -55,6 +56,7 @@
 #include <cstdio>
 #include <ctime>
 #include <utility>
+#include <vector>
 
 using ampero::bench::ProcUsage;
 using ampero::bench::readProcUsage;
@@ -351,19 +353,33 @@ int waylandRun(const QString& program, const QString& dir, int seconds)
     return 0;
 }
 
-// A discharging battery at 80 % in the kernel's files; its power source.
+// A discharging battery at 80 % and its unplugged charger in the kernel's
+// files, as a laptop has them: one file per attribute, and all of a supply's
+// attributes in its uevent file; their power source.
 QString fakePowerSupply(const QString& dir)
 {
-    const QString battery = dir + QStringLiteral("/power_supply/BAT0");
-    QDir().mkpath(battery);
-    const std::pair<const char*, const char*> files[] = { { "type", "Battery" }, { "present", "1" },
-        { "status", "Discharging" }, { "energy_now", "40000000" }, { "energy_full", "50000000" },
-        { "energy_full_design", "57000000" }, { "power_now", "8000000" }, { "voltage_now", "12000000" },
-        { "capacity", "80" } };
-    for (const auto& [name, value] : files) {
-        QFile f(battery + QLatin1Char('/') + QLatin1String(name));
+    using Attributes = std::vector<std::pair<QByteArray, QByteArray>>;
+    const std::pair<const char*, Attributes> supplies[]
+        = { { "AC", { { "type", "Mains" }, { "online", "0" } } },
+              { "BAT0",
+                  { { "type", "Battery" }, { "present", "1" }, { "status", "Discharging" },
+                      { "energy_now", "40000000" }, { "energy_full", "50000000" },
+                      { "energy_full_design", "57000000" }, { "power_now", "8000000" },
+                      { "voltage_now", "12000000" }, { "capacity", "80" } } } };
+    const auto write = [](const QString& path, const QByteArray& text) {
+        QFile f(path);
         if (f.open(QIODevice::WriteOnly))
-            f.write(QByteArray(value) + '\n');
+            f.write(text);
+    };
+    for (const auto& [name, attributes] : supplies) {
+        const QString folder = dir + QStringLiteral("/power_supply/") + QLatin1String(name);
+        QDir().mkpath(folder);
+        QByteArray uevent = QByteArray("POWER_SUPPLY_NAME=") + name + '\n';
+        for (const auto& [key, value] : attributes) {
+            write(folder + QLatin1Char('/') + QLatin1String(key), value + '\n');
+            uevent += "POWER_SUPPLY_" + key.toUpper() + '=' + value + '\n';
+        }
+        write(folder + QStringLiteral("/uevent"), uevent);
     }
     return QStringLiteral("sysfs:") + dir + QStringLiteral("/power_supply");
 }

@@ -6,17 +6,23 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace ampero {
 
 int openKernelFile(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    return openKernelFile(QFile::encodeName(path).constData());
+}
+
+int openKernelFile(const char* nativePath)
+{
     // O_NONBLOCK: opening a FIFO without a writer returns at once instead of
     // waiting for one. A regular file reads the same with or without it.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::open(nativePath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return -1;
     struct stat st { };
@@ -29,9 +35,27 @@ int openKernelFile(const QString& path)
 
 std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buffer, qsizetype maxBytes)
 {
-    const int fd = openKernelFile(path);
+    return readKernelFileInto(QFile::encodeName(path).constData(), buffer, maxBytes);
+}
+
+std::optional<qsizetype> readKernelFileInto(const char* nativePath, QByteArray& buffer, qsizetype maxBytes)
+{
+    const int fd = openKernelFile(nativePath);
     if (fd < 0)
         return std::nullopt;
+    const auto used = readKernelFileAt(fd, buffer, maxBytes);
+    ::close(fd);
+    return used;
+}
+
+bool isProcFile(int fd)
+{
+    struct statfs fs { };
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
+std::optional<qsizetype> readKernelFileAt(int fd, QByteArray& buffer, qsizetype maxBytes)
+{
     if (buffer.size() == 0)
         buffer.resize(std::min<qsizetype>(maxBytes, 4096));
     qsizetype used = 0;
@@ -39,18 +63,15 @@ std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buf
     while (used < maxBytes) {
         if (used == buffer.size())
             buffer.resize(std::min(buffer.size() * 2, maxBytes));
-        const ssize_t n = ::read(fd, buffer.data() + used, static_cast<size_t>(buffer.size() - used));
+        const ssize_t n = ::pread(fd, buffer.data() + used, static_cast<size_t>(buffer.size() - used), used);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            ::close(fd);
+        if (n < 0)
             return std::nullopt;
-        }
         if (n == 0)
             break;
         used += n;
     }
-    ::close(fd);
     return used;
 }
 

@@ -16,6 +16,9 @@ namespace ampero {
 // Opens path for reading as above: a file descriptor (O_CLOEXEC), or -1 when
 // it is missing, unreadable or not a regular file.
 int openKernelFile(const QString& path);
+// The same for a path already in the file system's encoding (a path read
+// again and again need not be encoded each time).
+int openKernelFile(const char* nativePath);
 
 // Up to maxBytes of the file; nullopt when it is missing, unreadable or not
 // a regular file.
@@ -25,6 +28,14 @@ std::optional<QByteArray> readKernelFile(const QString& path, qsizetype maxBytes
 // size between calls (for a file read again and again); the number of bytes
 // read, or nullopt as above.
 std::optional<qsizetype> readKernelFileInto(const QString& path, QByteArray& buffer, qsizetype maxBytes);
+std::optional<qsizetype> readKernelFileInto(const char* nativePath, QByteArray& buffer, qsizetype maxBytes);
+// The same from a file already open (openKernelFile), from its start: a
+// /proc file kept open gives its current contents each time.
+std::optional<qsizetype> readKernelFileAt(int fd, QByteArray& buffer, qsizetype maxBytes);
+
+// True when the open file is one the kernel writes as it is read (a /proc
+// file), so that keeping it open and reading it again gives fresh figures.
+bool isProcFile(int fd);
 
 // A whole number as the kernel writes one: an optional sign, digits, and at
 // most one trailing newline. Anything else (blanks, a NUL byte, a fraction,

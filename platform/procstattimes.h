@@ -11,6 +11,9 @@ namespace ampero {
 class ProcStatTimes final : public ProcessorTimesSource {
 public:
     explicit ProcStatTimes(QString path = QStringLiteral("/proc/stat"));
+    ~ProcStatTimes() override;
+    ProcStatTimes(const ProcStatTimes&) = delete;
+    ProcStatTimes& operator=(const ProcStatTimes&) = delete;
     std::optional<ProcessorSnapshot> snapshot() override;
     std::chrono::milliseconds tickCount() override { return monotonicMs(); }
 
@@ -18,6 +21,8 @@ private:
     QString m_path;
     long m_userHz;
     QByteArray m_buffer;
+    int m_fd = -1; // /proc/stat, kept open between samples
+    bool m_keepOpen = false;
 };
 
 } // namespace ampero

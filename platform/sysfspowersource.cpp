@@ -4,6 +4,8 @@
 #include "platform/kernelfile.h"
 
 #include <QDir>
+#include <QFile>
+#include <chrono>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -12,26 +14,18 @@ namespace ampero {
 
 namespace {
 
-// Reads a short attribute file, trimmed; nullopt when it is missing,
-// unreadable or not a regular file (readKernelFile).
-std::optional<QByteArray> readAttribute(const QString& dir, const char* name)
-{
-    // Attributes are a line at most; never read more than a page.
-    auto data = readKernelFile(dir + QLatin1Char('/') + QLatin1String(name), 4096);
-    if (!data)
-        return std::nullopt;
-    return data->trimmed();
-}
+// Attribute files and uevent files hold a page at most, as the kernel writes
+// them; a longer one is not the kernel's.
+constexpr qsizetype PageSize = 4096;
 
 // A whole number attribute; nullopt when missing or not a number as the
 // kernel writes one (parseKernelNumber).
 std::optional<double> readNumber(const QString& dir, const char* name)
 {
-    // A page at most, as the kernel writes; a longer file is no number. Some
-    // ten numbers a second are read during a test, into one buffer.
+    // Some ten numbers a second may be read during a test, into one buffer.
     static thread_local QByteArray buffer;
-    const auto used = readKernelFileInto(dir + QLatin1Char('/') + QLatin1String(name), buffer, 4097);
-    if (!used || *used > 4096)
+    const auto used = readKernelFileInto(dir + QLatin1Char('/') + QLatin1String(name), buffer, PageSize + 1);
+    if (!used || *used > PageSize)
         return std::nullopt;
     const auto v = parseKernelNumber(QByteArrayView(buffer.constData(), *used));
     if (!v)
@@ -39,9 +33,97 @@ std::optional<double> readNumber(const QString& dir, const char* name)
     return static_cast<double>(*v);
 }
 
-bool isLineType(const QByteArray& type)
+// The value of attribute name ("energy_now") in the text of a uevent file,
+// whose lines read POWER_SUPPLY_ENERGY_NOW=value; nullopt when it has none.
+std::optional<QByteArrayView> ueventValue(QByteArrayView uevent, QByteArrayView name)
+{
+    constexpr QByteArrayView prefix("POWER_SUPPLY_");
+    const qsizetype keyEnd = prefix.size() + name.size();
+    while (!uevent.isEmpty()) {
+        const qsizetype newline = uevent.indexOf('\n');
+        const QByteArrayView line = newline < 0 ? uevent : uevent.first(newline);
+        uevent = newline < 0 ? QByteArrayView() : uevent.sliced(newline + 1);
+        if (line.size() > keyEnd && line[keyEnd] == '=' && line.startsWith(prefix)
+            && line.sliced(prefix.size(), name.size()).compare(name, Qt::CaseInsensitive) == 0)
+            return line.sliced(keyEnd + 1);
+    }
+    return std::nullopt;
+}
+
+// The attributes of one supply: from the text of its uevent file, or from
+// one file each. The kernel writes both with the same words, so they give
+// the same values.
+class Attributes {
+public:
+    explicit Attributes(QByteArrayView uevent)
+        : m_uevent(uevent)
+        , m_fromUevent(true)
+    {
+    }
+    explicit Attributes(const QString& dir)
+        : m_dir(dir)
+    {
+    }
+
+    bool fromUevent() const { return m_fromUevent; }
+    // Whether the uevent names the attribute; the kernel leaves out those the
+    // supply does not have.
+    bool inUevent(const char* name) const { return ueventValue(m_uevent, name).has_value(); }
+
+    // The attribute's text, trimmed, valid until the next call; nullopt when
+    // it is missing, unreadable or not a regular file (readKernelFile).
+    std::optional<QByteArrayView> text(const char* name)
+    {
+        if (m_fromUevent) {
+            const auto value = ueventValue(m_uevent, name);
+            return value ? std::optional(value->trimmed()) : std::nullopt;
+        }
+        const auto used
+            = readKernelFileInto(m_dir + QLatin1Char('/') + QLatin1String(name), m_text, PageSize);
+        if (!used)
+            return std::nullopt;
+        return QByteArrayView(m_text.constData(), *used).trimmed();
+    }
+
+    // A whole number attribute; nullopt when missing or not a number as the
+    // kernel writes one (parseKernelNumber).
+    std::optional<double> number(const char* name)
+    {
+        if (!m_fromUevent)
+            return readNumber(m_dir, name);
+        const auto value = ueventValue(m_uevent, name);
+        const auto v = value ? parseKernelNumber(*value) : std::nullopt;
+        if (!v)
+            return std::nullopt;
+        return static_cast<double>(*v);
+    }
+
+private:
+    QByteArrayView m_uevent;
+    QString m_dir;
+    bool m_fromUevent = false;
+    QByteArray m_text;
+};
+
+bool isLineType(QByteArrayView type)
 {
     return type == "Mains" || type.startsWith("USB");
+}
+
+// A battery's `status`, as far as it tells the power line.
+enum class BatteryState {
+    Other, // Unknown, or a word the kernel may add
+    Discharging,
+    Charged, // Charging, Full, Not charging: on mains
+};
+
+BatteryState stateOf(QByteArrayView status)
+{
+    if (status == "Discharging")
+        return BatteryState::Discharging;
+    if (status == "Charging" || status == "Full" || status == "Not charging")
+        return BatteryState::Charged;
+    return BatteryState::Other;
 }
 
 struct BatteryReading {
@@ -52,50 +134,50 @@ struct BatteryReading {
     double rate = -1; // µW drawn, < 0 when unknown
     double percent = -1; // from `capacity`, < 0 when unknown
     double timeToEmpty = -1; // seconds, <= 0 when unknown
-    QByteArray state; // `status`: Discharging, Charging, Full, ...
+    BatteryState state = BatteryState::Other;
 };
 
-BatteryReading readBattery(const QString& dir)
+BatteryReading readBattery(Attributes& a)
 {
     BatteryReading b;
-    const auto energyNow = readNumber(dir, "energy_now");
-    const auto energyFull = readNumber(dir, "energy_full");
-    const auto powerNow = readNumber(dir, "power_now");
-    if (const auto volts = readNumber(dir, "voltage_now"))
+    const auto energyNow = a.number("energy_now");
+    const auto energyFull = a.number("energy_full");
+    const auto powerNow = a.number("power_now");
+    if (const auto volts = a.number("voltage_now"))
         b.voltage = *volts;
     if (energyNow && energyFull) {
         b.energy = *energyNow;
         b.full = *energyFull;
-        b.design = readNumber(dir, "energy_full_design").value_or(-1);
+        b.design = a.number("energy_full_design").value_or(-1);
         if (powerNow)
             b.rate = std::fabs(*powerNow);
     } else {
         // Charge-only batteries: µAh x µV / 1e6 = µWh, with the design voltage.
-        const auto chargeNow = readNumber(dir, "charge_now");
-        const auto chargeFull = readNumber(dir, "charge_full");
+        const auto chargeNow = a.number("charge_now");
+        const auto chargeFull = a.number("charge_full");
         double volts = 0;
         for (const char* name : { "voltage_min_design", "voltage_max_design", "voltage_now" }) {
-            volts = readNumber(dir, name).value_or(0);
+            volts = a.number(name).value_or(0);
             if (volts > 0)
                 break;
         }
         if (chargeNow && chargeFull && volts > 0) {
             b.energy = *chargeNow * volts / 1e6;
             b.full = *chargeFull * volts / 1e6;
-            if (const auto design = readNumber(dir, "charge_full_design"))
+            if (const auto design = a.number("charge_full_design"))
                 b.design = *design * volts / 1e6;
-            if (const auto current = readNumber(dir, "current_now"))
+            if (const auto current = a.number("current_now"))
                 b.rate = std::fabs(*current) * volts / 1e6;
             else if (powerNow)
                 b.rate = std::fabs(*powerNow);
         }
     }
-    if (const auto capacity = readNumber(dir, "capacity"))
+    if (const auto capacity = a.number("capacity"))
         b.percent = *capacity;
-    if (const auto tte = readNumber(dir, "time_to_empty_now"))
+    if (const auto tte = a.number("time_to_empty_now"))
         b.timeToEmpty = *tte;
-    if (const auto state = readAttribute(dir, "status"))
-        b.state = *state;
+    if (const auto status = a.text("status"))
+        b.state = stateOf(*status);
     return b;
 }
 
@@ -113,31 +195,88 @@ struct Scan {
     int linesOnline = 0;
 };
 
-Scan scan(const QString& root)
+enum class Reading {
+    Done, // read, or skipped as no power supply the backend uses
+    Unreadable, // no type: no power supply, or gone
+    Incomplete, // the uevent lacks what the reading needs
+};
+
+// Reads the supply called name into s.
+Reading readSupply(Attributes& a, const QString& name, Scan& s)
 {
-    Scan s;
+    const auto type = a.text("type");
+    if (!type)
+        return a.fromUevent() ? Reading::Incomplete : Reading::Unreadable;
+    const bool battery = *type == "Battery";
+    const bool line = isLineType(*type);
+    if (const auto scope = a.text("scope"); scope && *scope == "Device")
+        return Reading::Done;
+    if (battery) {
+        if (const auto present = a.number("present"); present && *present == 0)
+            return Reading::Done;
+        if (a.fromUevent() && !a.inUevent("energy_now") && !a.inUevent("charge_now")
+            && !a.inUevent("capacity"))
+            return Reading::Incomplete;
+        s.batteries.push_back(readBattery(a));
+        s.names << name;
+    } else if (line) {
+        if (a.fromUevent() && !a.inUevent("online"))
+            return Reading::Incomplete;
+        ++s.lines;
+        if (a.number("online").value_or(0) > 0)
+            ++s.linesOnline;
+    }
+    return Reading::Done;
+}
+
+// A folder of the power-supply class, as kept between polls.
+struct Folder {
+    QString name;
+    QString path;
+    QByteArray uevent; // the path of its uevent file, encoded for open()
+    bool read = false; // it was read: when it no longer is, it went
+    bool filesOnly = false; // its uevent is unreadable or lacks what the reading needs
+};
+
+std::vector<Folder> listFolders(const QString& root)
+{
+    std::vector<Folder> folders;
     const QDir dir(root);
     // Entries of the power-supply class are symbolic links to the devices.
     const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
-        const auto type = readAttribute(path, "type");
-        if (!type)
-            continue;
-        if (readAttribute(path, "scope").value_or(QByteArray()) == "Device")
-            continue;
-        if (*type == "Battery") {
-            if (const auto present = readNumber(path, "present"); present && *present == 0)
-                continue;
-            s.batteries.push_back(readBattery(path));
-            s.names << name;
-        } else if (isLineType(*type)) {
-            ++s.lines;
-            if (readNumber(path, "online").value_or(0) > 0)
-                ++s.linesOnline;
-        }
+        folders.push_back({ name, path, QFile::encodeName(path + QStringLiteral("/uevent")) });
     }
-    return s;
+    return folders;
+}
+
+// Reads every folder into s, each from its uevent file where that serves;
+// false when one that was read before no longer can be.
+bool readFolders(std::vector<Folder>& folders, QByteArray& buffer, Scan& s)
+{
+    bool allThere = true;
+    for (Folder& f : folders) {
+        Reading r = Reading::Incomplete;
+        if (!f.filesOnly) {
+            const auto used = readKernelFileInto(f.uevent.constData(), buffer, PageSize + 1);
+            if (used && *used <= PageSize) {
+                Attributes a(QByteArrayView(buffer.constData(), *used));
+                r = readSupply(a, f.name, s);
+            }
+            // Then the attribute files are read until the next listing.
+            f.filesOnly = r == Reading::Incomplete;
+        }
+        if (r == Reading::Incomplete) {
+            Attributes a(f.path);
+            r = readSupply(a, f.name, s);
+        }
+        if (r == Reading::Done)
+            f.read = true;
+        else if (f.read)
+            allThere = false;
+    }
+    return allThere;
 }
 
 PowerStatus combine(const Scan& s)
@@ -158,9 +297,9 @@ PowerStatus combine(const Scan& s)
         // No line supply is listed: the batteries' own state tells.
         bool discharging = false, charging = false;
         for (const auto& b : s.batteries) {
-            if (b.state == "Discharging")
+            if (b.state == BatteryState::Discharging)
                 discharging = true;
-            else if (b.state == "Charging" || b.state == "Full" || b.state == "Not charging")
+            else if (b.state == BatteryState::Charged)
                 charging = true;
         }
         st.line = discharging ? PowerLine::Battery : charging ? PowerLine::Mains : PowerLine::Unknown;
@@ -230,17 +369,39 @@ PowerStatus combine(const Scan& s)
     return st;
 }
 
+int64_t steadyNowMs()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+}
+
 } // namespace
+
+struct SysfsPowerSource::Folders {
+    std::vector<Folder> list;
+    int64_t listedAtMs = 0;
+    QByteArray buffer; // the uevent files' text, read into the same bytes each poll
+};
 
 SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObject* parent)
     : PowerSource(parent)
     , m_root(root)
+    , m_nowMs(steadyNowMs)
+    , m_folders(std::make_unique<Folders>())
 {
     update(read());
     m_timer.setInterval(pollIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &SysfsPowerSource::checkForChange);
+    connect(&m_timer, &QTimer::timeout, this, &SysfsPowerSource::poll);
     if (pollIntervalMs > 0)
         m_timer.start();
+}
+
+SysfsPowerSource::~SysfsPowerSource() = default;
+
+void SysfsPowerSource::setMonotonicTimeSource(std::function<int64_t()> nowMs)
+{
+    m_nowMs = std::move(nowMs);
+    m_folders->listedAtMs = m_nowMs();
 }
 
 void SysfsPowerSource::alignPolling()
@@ -253,20 +414,57 @@ void SysfsPowerSource::alignPolling()
 
 PowerStatus SysfsPowerSource::read()
 {
-    return combine(scan(m_root));
+    return readStatus(Listing::Fresh);
+}
+
+PowerStatus SysfsPowerSource::readStatus(Listing listing)
+{
+    Folders& f = *m_folders;
+    const int64_t now = m_nowMs();
+    bool listed = false;
+    const auto list = [&] {
+        f.list = listFolders(m_root);
+        f.listedAtMs = now;
+        listed = true;
+    };
+    if (listing == Listing::Fresh || now - f.listedAtMs >= ListingIntervalMs)
+        list();
+    Scan s;
+    if (!readFolders(f.list, f.buffer, s) && !listed) {
+        // A supply went: list again, so that one that came instead is found too.
+        list();
+        s = Scan();
+        readFolders(f.list, f.buffer, s);
+    }
+    return combine(s);
 }
 
 bool SysfsPowerSource::findsPowerSupply() const
 {
-    const Scan s = scan(m_root);
+    std::vector<Folder> folders = listFolders(m_root);
+    QByteArray buffer;
+    Scan s;
+    readFolders(folders, buffer, s);
     return !s.batteries.empty() || s.lines > 0;
 }
 
 bool SysfsPowerSource::checkForChange()
 {
-    // After a sleep anything may differ: a resume is announced in any case.
-    const Notice notice = resumedSinceLastLook() ? Notice::Always : Notice::OnChange;
-    return update(read(), notice);
+    return look(Listing::Fresh);
+}
+
+void SysfsPowerSource::poll()
+{
+    look(Listing::Kept);
+}
+
+bool SysfsPowerSource::look(Listing listing)
+{
+    // After a sleep anything may differ, the batteries too: a resume is
+    // announced in any case, from a fresh listing.
+    if (resumedSinceLastLook())
+        return update(readStatus(Listing::Fresh), Notice::Always);
+    return update(readStatus(listing));
 }
 
 } // namespace ampero

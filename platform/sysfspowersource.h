@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace ampero {
 
@@ -29,6 +32,12 @@ namespace ampero {
 //
 // The set of batteries is their folders' names.
 //
+// Each supply is read from its `uevent` file, which holds all its attributes
+// in one read (POWER_SUPPLY_ENERGY_NOW=... for energy_now), and from one file
+// per attribute where it has no uevent file or the uevent lacks what the
+// reading needs (older kernels leave out the type). Both give the same
+// figures.
+//
 // Power line: mains when a Mains or USB supply reports online=1, battery when
 // such supplies exist and none is online. Without any of them the batteries'
 // `status` decides (Discharging: battery; Charging, Full, Not charging:
@@ -45,6 +54,21 @@ public:
     // emits powerChanged() on a real change.
     explicit SysfsPowerSource(
         const QString& root = defaultRoot(), int pollIntervalMs = 1000, QObject* parent = nullptr);
+    ~SysfsPowerSource() override;
+
+    // The source's own polls read the supplies found when root was last
+    // listed, and list it again when this much time has passed, when one of
+    // them can no longer be read (it went) and after a resume; every other
+    // read (refresh(), checkForChange()) lists it afresh. A battery that
+    // comes during a test is so found within 30 s, one that goes at the next
+    // poll; a charger's `online` is read at every poll. A listing costs
+    // about as much as the reads of a poll: once in 30 polls it is lost in
+    // the noise, and a battery that comes while a test runs (a dock's) is
+    // rare and ends the test half a minute later at most.
+    static constexpr int64_t ListingIntervalMs = 30000;
+    // Where the time between listings is read: monotonic milliseconds (tests
+    // pass their own). Counts from the last listing on.
+    void setMonotonicTimeSource(std::function<int64_t()> nowMs);
 
     QString backendName() const override { return QStringLiteral("sysfs"); }
     void alignPolling() override;
@@ -64,8 +88,22 @@ protected:
     PowerStatus read() override;
 
 private:
+    enum class Listing {
+        Fresh, // list root now
+        Kept, // read the supplies listed before, if still due
+    };
+    // The supply folders found at the last listing, and what is kept
+    // between polls.
+    struct Folders;
+
+    void poll();
+    bool look(Listing listing);
+    PowerStatus readStatus(Listing listing);
+
     QString m_root;
     QTimer m_timer;
+    std::function<int64_t()> m_nowMs;
+    std::unique_ptr<Folders> m_folders;
 };
 
 } // namespace ampero

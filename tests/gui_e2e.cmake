@@ -14,6 +14,11 @@ if(AMPERO_XVFB AND AMPERO_XDOTOOL)
                    /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/gui_e2e.py $<TARGET_FILE:ampero> ${CMAKE_BINARY_DIR}/e2e-screenshots)
   set_tests_properties(gui_e2e PROPERTIES TIMEOUT 420 SKIP_RETURN_CODE 77
                        ENVIRONMENT "LC_ALL=C.UTF-8;AMPERO_POWER_SOURCE=;AMPERO_FAULT_SHIM=$<TARGET_FILE:ampero_faultshim>")
+  # The busy animation on a real X server, where its frames play from a
+  # thread of their own: it must start, pause and stop there too.
+  add_test(NAME ui_busyanimation_x11
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/support/with-xvfb.sh $<TARGET_FILE:ui_busyanimation_test>)
+  set_tests_properties(ui_busyanimation_x11 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb")
 endif()
 
 # The same program driven through the accessibility interface (AT-SPI), on

@@ -91,6 +91,12 @@ def screenshot(wid, name):
     return check(os.path.getsize(path) > 0 if os.path.exists(path) else False, "picture " + name)
 
 
+def grab(wid):
+    x, y, w, h = window_geometry(wid)
+    return subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "rgb:-"],
+                          capture_output=True, timeout=30).stdout
+
+
 def window_name(wid):
     r = xdo("getwindowname", wid)
     return r.stdout.rstrip("\n") if r.returncode == 0 else None
@@ -288,6 +294,14 @@ def case_sigterm(tmp, sig=signal.SIGTERM):
             return
         if not check(wait_for(lambda: samples_in(path) >= 2, 10), "samples are written during the test"):
             return
+        testing = find_window("^fTestProcess", 5)
+        if sig == signal.SIGTERM and check(testing is not None, "the testing window shows"):
+            pictures = set()
+            for _ in range(4):
+                pictures.add(grab(testing))
+                time.sleep(0.13)
+            # The elapsed time alone would make two different pictures at most.
+            check(len(pictures) > 2, "the busy animation plays: %d different pictures of 4" % len(pictures))
         proc.send_signal(sig)
         code = exit_code(proc)
         check(code == 0, "%s ends the program cleanly during a test (exit %s)" % (name, code))

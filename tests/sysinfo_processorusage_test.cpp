@@ -290,6 +290,17 @@ TEST(ProcStat, RealAndFileBackedSources)
     const auto snap = real.snapshot();
     ASSERT_TRUE(snap);
     EXPECT_GE(static_cast<int>(snap->size()), countProcessors());
+    // Read again (the kernel's file stays open), the times have gone on.
+    const auto total = [](const ProcessorSnapshot& s) {
+        std::chrono::nanoseconds sum {};
+        for (const auto& e : s)
+            sum += e.times.user + e.times.system + e.times.idle + e.times.iowait;
+        return sum;
+    };
+    QThread::msleep(50);
+    const auto later = real.snapshot();
+    ASSERT_TRUE(later);
+    EXPECT_GT(total(*later), total(*snap));
 
     QTemporaryDir dir;
     const QString path = test::writeFile(dir, QStringLiteral("stat"), "cpu0 1 2 3 4 5 6 7\n");
@@ -297,6 +308,11 @@ TEST(ProcStat, RealAndFileBackedSources)
     const auto one = fromFile.snapshot();
     ASSERT_TRUE(one);
     EXPECT_EQ(one->size(), 1u);
+    // A file replaced by another is read anew.
+    test::writeFile(dir, QStringLiteral("new"), "cpu0 1 2 3 4 5 6 7\ncpu1 1 2 3 4 5 6 7\n");
+    ASSERT_TRUE(QFile::remove(path) && QFile::rename(dir.filePath(QStringLiteral("new")), path));
+    ASSERT_TRUE(fromFile.snapshot());
+    EXPECT_EQ(fromFile.snapshot()->size(), 2u);
     EXPECT_FALSE(ProcStatTimes(dir.filePath(QStringLiteral("missing"))).snapshot());
 
     const auto a = monotonicMs();

@@ -4,9 +4,12 @@
 #include "ui/usagebars.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -60,6 +63,29 @@ TEST(UsageBarsWidget, ShowsClampedPositionsAndTheAverage)
     bars.show(d);
     EXPECT_EQ(bars.bars()[0]->value(), 40);
     EXPECT_EQ(bars.bars()[1]->value(), 100);
+}
+
+TEST(UsageBarsWidget, NewValuesRepaintOnlyTheBarsNotTheGroupBehind)
+{
+    QGroupBox group(QStringLiteral("Processor"));
+    auto* label = new QLabel(QStringLiteral("0%"), &group);
+    (new QVBoxLayout(&group))->addWidget(label);
+    group.resize(626, 100);
+    UsageBars bars(&group, label, 2);
+    group.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&group));
+    UsageDisplay d;
+    d.caption = QStringLiteral("0%");
+    bars.show(d); // the first figure sizes its label once
+    QApplication::processEvents();
+    test::PaintCounter paints;
+    group.installEventFilter(&paints);
+    for (int i = 1; i < 5; ++i) {
+        d.positions = { i * 7, i * 3 };
+        bars.show(d);
+        QApplication::sendPostedEvents();
+    }
+    EXPECT_EQ(paints.paints, 0);
 }
 
 TEST(UsageBarsWidget, TooManyProcessorsLeaveOnlyTheAverage)

@@ -121,9 +121,11 @@ TEST(MainWindow, TickingFiguresLayNothingOutAndStayWhole)
     tick(0);
     struct LayoutRequests : QObject {
         int count = 0;
-        bool eventFilter(QObject*, QEvent* event) override
+        int groupPaints = 0; // the groups around the figures, painted again
+        bool eventFilter(QObject* watched, QEvent* event) override
         {
             count += event->type() == QEvent::LayoutRequest ? 1 : 0;
+            groupPaints += event->type() == QEvent::Paint && qobject_cast<QGroupBox*>(watched) ? 1 : 0;
             return false;
         }
     } requests;
@@ -131,7 +133,16 @@ TEST(MainWindow, TickingFiguresLayNothingOutAndStayWhole)
     for (int s = 1; s <= 11; ++s)
         tick(s);
     EXPECT_EQ(requests.count, 0);
+    EXPECT_EQ(requests.groupPaints, 0);
     qApp->removeEventFilter(&requests);
+    // The figures drawn over what they keep of the window beneath them look
+    // as the window drawn whole does.
+    const QImage kept = w.grab().toImage();
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        QEvent change(QEvent::PaletteChange);
+        QApplication::sendEvent(label, &change);
+    }
+    EXPECT_EQ(kept, w.grab().toImage());
     w.setTimerText(QStringLiteral("1 day 23:59:59"));
     QApplication::sendPostedEvents();
     const QLabel* elapsed = w.findChild<QLabel*>(QStringLiteral("elapsedLabel"));

@@ -48,7 +48,7 @@ bool BusyAnimation::load(const QString& fileName, QString* error)
             *error = ampero::phrase("Cannot read the animation %1: %2").arg(fileName, reader.errorString());
         return false;
     }
-    m_timer.stop();
+    stopFrames();
     m_fileName = fileName;
     m_images = images;
     m_delays = delays;
@@ -97,14 +97,26 @@ void BusyAnimation::compose()
     }
 }
 
+int BusyAnimation::currentFrame() const
+{
+    return m_onServer.isPlaying() ? m_onServer.playingFrame() : m_current;
+}
+
 void BusyAnimation::paintEvent(QPaintEvent*)
 {
+    // A widget that moved in its window repaints: the frames played on the
+    // X server follow it there.
+    if (m_onServer.isPlaying() && !m_onServer.follow(this)) {
+        stopFrames();
+        m_onServer.release();
+        startFrames();
+    }
     QPainter p(this);
     if (m_frames.isEmpty()) {
         p.fillRect(rect(), palette().color(backgroundRole()));
         return;
     }
-    const QPixmap& frame = m_frames.at(m_current);
+    const QPixmap& frame = m_frames.at(currentFrame());
     if (frame.width() < width() || frame.height() < height())
         p.fillRect(rect(), m_composedOn);
     p.drawPixmap(0, 0, frame);
@@ -126,8 +138,12 @@ void BusyAnimation::hideEvent(QHideEvent* event)
 void BusyAnimation::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange) {
+        const bool running = isRunning();
+        stopFrames();
         compose();
         update();
+        if (running)
+            startFrames();
     }
     QWidget::changeEvent(event);
 }
@@ -194,17 +210,33 @@ void BusyAnimation::updateRunning()
     const bool run = isVisible() && exposed && !covered && !m_paused && !m_finished && frameCount() > 1;
     if (run == isRunning())
         return;
-    // Precise: a coarse timer may fire up to 5 % early or late, and the
-    // loop then wakes once more to catch up; a precise one wakes once a frame.
     if (run) {
-        m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
+        startFrames();
     } else {
-        m_timer.stop();
+        stopFrames();
         // Frames copied on the X server bypass the window's backing store:
         // the held frame goes there too, for when the window shows it again.
         update();
     }
     Q_EMIT runningChanged(run);
+}
+
+void BusyAnimation::startFrames()
+{
+    // An animation that repeats for ever plays on the X server where it can;
+    // one that ends is played here, where the count of its loops is kept.
+    if (m_loopCount < 0 && m_onServer.play(this, m_frames, m_delays, m_current))
+        return;
+    // Precise: a coarse timer may fire up to 5 % early or late, and the
+    // loop then wakes once more to catch up; a precise one wakes once a frame.
+    m_timer.start(m_delays.at(m_current), Qt::PreciseTimer, this);
+}
+
+void BusyAnimation::stopFrames()
+{
+    if (m_onServer.isPlaying())
+        m_current = m_onServer.stop();
+    m_timer.stop();
 }
 
 } // namespace ampero

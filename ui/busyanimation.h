@@ -18,7 +18,8 @@ class WindowCover;
 // frames are decoded once and laid over the widget's background colour, so a
 // frame is one opaque pixmap copy and nothing behind the widget repaints.
 // Under X11 the frames are kept on the server and a frame is one copy request
-// there, without painting at all.
+// there, without painting at all, sent from a thread that wakes for nothing
+// else.
 // It plays only while somebody can see it: shown, its window exposed on the
 // screen and not wholly covered by other windows, and not paused (for
 // example while the screen is blanked). Stopped, it has no timer and wakes
@@ -34,7 +35,7 @@ public:
 
     QString fileName() const { return m_fileName; }
     int frameCount() const { return static_cast<int>(m_images.size()); }
-    int currentFrame() const { return m_current; }
+    int currentFrame() const;
     int frameDelay(int frame) const { return m_delays.value(frame); }
     // -1: repeats for ever; otherwise how many times the animation repeats.
     int loopCount() const { return m_loopCount; }
@@ -43,7 +44,7 @@ public:
     void setPaused(bool paused);
     bool isPaused() const { return m_paused; }
     // True while frames advance.
-    bool isRunning() const { return m_timer.isActive(); }
+    bool isRunning() const { return m_timer.isActive() || m_onServer.isPlaying(); }
 
     QSize sizeHint() const override;
 
@@ -61,6 +62,8 @@ protected:
 private:
     void compose();
     void updateRunning();
+    void startFrames();
+    void stopFrames();
     void watchWindow();
 
     QString m_fileName;

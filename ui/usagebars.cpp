@@ -50,6 +50,16 @@ public:
     }
 
 protected:
+    bool event(QEvent* event) override
+    {
+        const bool done = QProgressBar::event(event);
+        // A style's polish may declare the bar see-through again, and every
+        // new value would then repaint the group behind it.
+        if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+            setAttribute(Qt::WA_OpaquePaintEvent);
+        return done;
+    }
+
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);

@@ -5,51 +5,146 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
 #include <algorithm>
 
 namespace ampero {
 
 namespace {
 
-// Watches one value label: after a font or style change its fixed size no
-// longer fits, so the label follows its text until its next figure.
+// Keeps one value label cheap to repaint.
+//
+// Its size: after a font or style change its fixed size no longer fits, so
+// the label follows its text until its next figure; the room a figure takes
+// is measured again only when its shape changes (see shapeSize()).
+//
+// Its backdrop: a label draws only its text, so each new figure would make
+// the group around it paint too (its frame, its title laid out again) for
+// the label's few pixels. The keeper holds what lies beneath the label, as
+// the window paints it with the label left out, and lays it down before the
+// label draws its text; the label is opaque then, and nothing behind it
+// repaints. The backdrop is painted again, at the next figure, after the
+// label moves or resizes, the window resizes, or a palette, style or font
+// changes; until then the label is drawn as any label is.
 class ValueLabelKeeper final : public QObject {
 public:
     explicit ValueLabelKeeper(QLabel* label)
         : QObject(label)
+        , m_label(label)
     {
         setObjectName(QStringLiteral("valueLabelKeeper"));
         label->installEventFilter(this);
     }
 
+    // The size of `text` with each digit replaced by the font's widest
+    // digit, as QLabel measures its text: the room a figure of this shape
+    // takes.
+    QSize shapeSize(const QString& text)
+    {
+        if (m_widest.isNull()) {
+            const QFontMetrics fm = m_label->fontMetrics();
+            m_widest = QLatin1Char('0');
+            for (char16_t d = u'1'; d <= u'9'; ++d)
+                if (fm.horizontalAdvance(QChar(d)) > fm.horizontalAdvance(m_widest))
+                    m_widest = QChar(d);
+        }
+        QString shape = text;
+        for (QChar& c : shape)
+            if (c.isDigit())
+                c = m_widest;
+        if (shape != m_shape || !m_shapeSize.isValid()) {
+            const int flags = static_cast<int>(m_label->alignment() & ~(Qt::AlignVCenter | Qt::AlignHCenter));
+            m_shapeSize = m_label->fontMetrics().boundingRect(0, 0, 2000, 2000, flags, shape).size();
+            m_shape = shape;
+        }
+        return m_shapeSize;
+    }
+
+    // Paints the backdrop afresh if the label or its window changed, and
+    // makes the label opaque once there is one.
+    void keepBackdrop()
+    {
+        QWidget* window = m_label->window();
+        if (!m_label->isVisible() || window == m_label)
+            return;
+        const QRect at(m_label->mapTo(window, QPoint(0, 0)), m_label->size());
+        const qreal ratio = m_label->devicePixelRatioF();
+        if (!m_backdrop.isNull() && at == m_at && ratio == m_ratio)
+            return;
+        if (window != m_window) {
+            if (m_window)
+                m_window->removeEventFilter(this);
+            m_window = window;
+            window->installEventFilter(this);
+        }
+        m_backdrop = QPixmap(at.size() * ratio);
+        m_backdrop.setDevicePixelRatio(ratio);
+        m_backdrop.fill(Qt::transparent);
+        m_painting = true;
+        window->render(
+            &m_backdrop, QPoint(), QRegion(at), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        m_painting = false;
+        m_at = at;
+        m_ratio = ratio;
+        m_label->setAttribute(Qt::WA_OpaquePaintEvent, true);
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::FontChange || type == QEvent::StyleChange) {
-            auto* label = static_cast<QLabel*>(watched);
-            label->setMinimumSize(0, 0);
-            label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        if (watched != m_label) {
+            // The window: a new size may change what lies beneath the label.
+            if (event->type() == QEvent::Resize)
+                dropBackdrop();
+            return false;
         }
-        return false;
+        switch (event->type()) {
+        case QEvent::Paint:
+            if (m_painting)
+                return true; // the backdrop is what lies beneath the label
+            if (m_label->testAttribute(Qt::WA_OpaquePaintEvent)) {
+                QPainter p(m_label);
+                p.drawPixmap(0, 0, m_backdrop);
+            }
+            return false;
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+            m_label->setMinimumSize(0, 0);
+            m_label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            m_widest = QChar();
+            m_shapeSize = QSize();
+            dropBackdrop();
+            return false;
+        case QEvent::PaletteChange:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Hide:
+            dropBackdrop();
+            return false;
+        default:
+            return false;
+        }
     }
-};
 
-// The size of the text with each digit replaced by the font's widest digit,
-// measured as QLabel measures its text: the room a figure of this shape takes.
-QSize steadyTextSize(const QLabel& label, const QString& text)
-{
-    const QFontMetrics fm = label.fontMetrics();
-    QChar widest = QLatin1Char('0');
-    for (char16_t d = u'1'; d <= u'9'; ++d)
-        if (fm.horizontalAdvance(QChar(d)) > fm.horizontalAdvance(widest))
-            widest = QChar(d);
-    QString shape = text;
-    for (QChar& c : shape)
-        if (c.isDigit())
-            c = widest;
-    const int flags = static_cast<int>(label.alignment() & ~(Qt::AlignVCenter | Qt::AlignHCenter));
-    return fm.boundingRect(0, 0, 2000, 2000, flags, shape).size();
-}
+private:
+    // Until the next figure the label is drawn as any label is.
+    void dropBackdrop()
+    {
+        m_backdrop = QPixmap();
+        m_label->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    }
+
+    QLabel* m_label;
+    QPointer<QWidget> m_window; // watched for its size
+    QChar m_widest;
+    QString m_shape;
+    QSize m_shapeSize;
+    QPixmap m_backdrop;
+    QRect m_at; // the label's place in its window when the backdrop was painted
+    qreal m_ratio = 0;
+    bool m_painting = false;
+};
 
 // Puts the label at the start of its place in the layout: a label of fixed
 // size would otherwise sit in the middle of a wider cell.
@@ -77,20 +172,22 @@ void setValueText(QLabel* label, const QString& text)
     const bool fixed = label->minimumSize() == label->maximumSize();
     if (fixed && label->text() == text)
         return;
-    if (!label->findChild<ValueLabelKeeper*>(QString(), Qt::FindDirectChildrenOnly)) {
-        new ValueLabelKeeper(label);
+    auto* keeper = label->findChild<ValueLabelKeeper*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!keeper) {
+        keeper = new ValueLabelKeeper(label);
         if (QWidget* parent = label->parentWidget(); parent && parent->layout())
             alignInLayout(parent->layout(), label);
     }
     // With the room QLabel gives its text: its margin on each side and the
     // contents margins.
     const QMargins m = label->contentsMargins();
-    const QSize textSize = steadyTextSize(*label, text);
+    const QSize textSize = keeper->shapeSize(text);
     const int width = textSize.width() + 2 * label->margin() + m.left() + m.right();
     const int height = textSize.height() + 2 * label->margin() + m.top() + m.bottom();
     const int kept = fixed ? label->minimumWidth() : 0;
     if (!fixed || width > kept || height != label->minimumHeight())
         label->setFixedSize(std::max(width, kept), height);
+    keeper->keepBackdrop();
     label->setText(text);
 }
 

@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QWidget>
+#include <chrono>
 #include <cstdlib>
+#include <pthread.h>
 #include <qguiapplication_platform.h>
 #include <sys/socket.h>
 #include <xcb/xcb.h>
@@ -48,12 +50,14 @@ void enlargeX11SendBuffer()
 
 X11Frames::~X11Frames()
 {
+    stop();
     if (qGuiApp) // at exit the server frees everything with the connection
         release();
 }
 
 void X11Frames::release()
 {
+    stop();
     auto* c = static_cast<xcb_connection_t*>(m_connection);
     if (c) {
         for (const uint32_t pixmap : m_pixmaps)
@@ -119,20 +123,83 @@ bool X11Frames::show(QWidget* widget, const QList<QPixmap>& frames, int frame)
     if (m_refused)
         return false;
     // Moved within its window, or a new native window: send afresh.
-    if (!m_pixmaps.empty()
-        && (widget->window()->internalWinId() != m_window
-            || widget->mapTo(widget->window(), QPoint(0, 0)) != m_at))
+    if (!m_pixmaps.empty() && !follow(widget))
         release();
     if (m_pixmaps.empty() && !prepare(widget, frames))
         return false;
     if (frame < 0 || static_cast<size_t>(frame) >= m_pixmaps.size())
         return false;
+    copy(frame);
+    return true;
+}
+
+bool X11Frames::follow(QWidget* widget)
+{
+    if (m_pixmaps.empty())
+        return true;
+    if (widget->window()->internalWinId() != m_window)
+        return false;
+    const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
+    const std::lock_guard lock(m_mutex);
+    m_at = at;
+    return true;
+}
+
+void X11Frames::copy(int frame) const
+{
     auto* c = static_cast<xcb_connection_t*>(m_connection);
     xcb_copy_area(c, m_pixmaps[static_cast<size_t>(frame)], m_window, m_gc, 0, 0,
         static_cast<int16_t>(m_at.x()), static_cast<int16_t>(m_at.y()), static_cast<uint16_t>(m_size.width()),
         static_cast<uint16_t>(m_size.height()));
     xcb_flush(c);
+}
+
+bool X11Frames::play(QWidget* widget, const QList<QPixmap>& frames, const QList<int>& delays, int first)
+{
+    if (isPlaying())
+        return true;
+    if (delays.size() != frames.size() || !show(widget, frames, first))
+        return false;
+    m_stopping = false;
+    m_playing.store(first, std::memory_order_relaxed);
+    m_player = std::thread(&X11Frames::run, this, std::vector<int>(delays.cbegin(), delays.cend()), first);
     return true;
+}
+
+int X11Frames::stop()
+{
+    if (m_player.joinable()) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        m_player.join();
+    }
+    return m_playing.load(std::memory_order_relaxed);
+}
+
+void X11Frames::run(std::vector<int> delays, int first)
+{
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    pthread_setname_np(pthread_self(), "ampero-frames");
+    const int count = static_cast<int>(delays.size());
+    int frame = first;
+    // Each frame is due a whole delay after the one before, not after this
+    // thread woke: the frames keep their pace however late a wake-up comes.
+    auto due = Clock::now() + milliseconds(delays[static_cast<size_t>(frame)]);
+    std::unique_lock lock(m_mutex);
+    while (!m_wake.wait_until(lock, due, [this] { return m_stopping; })) {
+        frame = (frame + 1) % count;
+        copy(frame);
+        m_playing.store(frame, std::memory_order_relaxed);
+        due += milliseconds(delays[static_cast<size_t>(frame)]);
+        // After the machine slept the frames do not race to catch up.
+        const auto now = Clock::now();
+        if (due < now)
+            due = now + milliseconds(delays[static_cast<size_t>(frame)]);
+    }
 }
 
 } // namespace ampero
