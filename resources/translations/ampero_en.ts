@@ -594,10 +594,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1  level %2%  level changes %3</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>testing... (%1, %2): </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1202,6 +1198,13 @@
     </message>
     <message>
         <source>&amp;Video</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ampero::ProgressLine</name>
+    <message>
+        <source>%1  level %2%  level changes %3</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
