@@ -63,7 +63,9 @@ public:
     }
 
     // Paints the backdrop afresh if the label or its window changed, and
-    // makes the label opaque once there is one.
+    // makes the label opaque once there is one. A figure set once (a file's
+    // figures) is drawn as any label: only one that changes again at the
+    // same place (a ticking one) is worth a backdrop.
     void keepBackdrop()
     {
         QWidget* window = m_label->window();
@@ -73,6 +75,11 @@ public:
         const qreal ratio = m_label->devicePixelRatioF();
         if (!m_backdrop.isNull() && at == m_at && ratio == m_ratio)
             return;
+        if (at != m_at || ratio != m_ratio) {
+            m_at = at;
+            m_ratio = ratio;
+            return;
+        }
         if (window != m_window) {
             if (m_window)
                 m_window->removeEventFilter(this);
@@ -86,8 +93,6 @@ public:
         window->render(
             &m_backdrop, QPoint(), QRegion(at), QWidget::DrawWindowBackground | QWidget::DrawChildren);
         m_painting = false;
-        m_at = at;
-        m_ratio = ratio;
         m_label->setAttribute(Qt::WA_OpaquePaintEvent, true);
     }
 
@@ -141,7 +146,7 @@ private:
     QString m_shape;
     QSize m_shapeSize;
     QPixmap m_backdrop;
-    QRect m_at; // the label's place in its window when the backdrop was painted
+    QRect m_at; // the label's place in its window at its last figure
     qreal m_ratio = 0;
     bool m_painting = false;
 };
