@@ -2,10 +2,10 @@
 #include "platform/sysfspowersource.h"
 
 #include "platform/kernelfile.h"
+#include "platform/processortimes.h"
 
 #include <QDir>
 #include <QFile>
-#include <chrono>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -369,12 +369,6 @@ PowerStatus combine(const Scan& s)
     return st;
 }
 
-int64_t steadyNowMs()
-{
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
-}
-
 } // namespace
 
 struct SysfsPowerSource::Folders {
@@ -386,7 +380,7 @@ struct SysfsPowerSource::Folders {
 SysfsPowerSource::SysfsPowerSource(const QString& root, int pollIntervalMs, QObject* parent)
     : PowerSource(parent)
     , m_root(root)
-    , m_nowMs(steadyNowMs)
+    , m_nowMs([] { return static_cast<int64_t>(monotonicMs().count()); })
     , m_folders(std::make_unique<Folders>())
 {
     update(read());
